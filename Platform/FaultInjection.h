@@ -1,0 +1,54 @@
+// Faults the tests can switch on in the file layer, to prove that a full disk
+// or a failing file never costs data. All off unless a test arms them.
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+
+namespace platform {
+
+class FaultInjection {
+public:
+    // Every later create fails as if access were denied.
+    static void SetFailCreate(bool fail) { failCreate_.store(fail); }
+    // Only `bytes` more bytes can be written in all; after that writes fail
+    // with "no space left". A negative value lifts the limit.
+    static void SetWriteBudget(int64_t bytes) { writeBudget_.store(bytes); }
+    // Each read call delivers at most `bytes` (0 lifts the limit); reads after
+    // `reads` such calls deliver nothing, as if the file had shrunk.
+    static void SetReadLimit(size_t bytes, int64_t reads) {
+        readChunk_.store(bytes);
+        readsLeft_.store(reads);
+    }
+    static void Reset() {
+        SetFailCreate(false);
+        SetWriteBudget(-1);
+        SetReadLimit(0, -1);
+    }
+
+    static bool FailCreate() { return failCreate_.load(std::memory_order_relaxed); }
+
+    static size_t LimitWrite(size_t wanted) {
+        int64_t budget = writeBudget_.load(std::memory_order_relaxed);
+        if (budget < 0) return wanted;
+        size_t allowed = wanted < static_cast<uint64_t>(budget) ? wanted : static_cast<size_t>(budget);
+        writeBudget_.fetch_sub(static_cast<int64_t>(allowed));
+        return allowed;
+    }
+
+    static size_t LimitRead(size_t wanted) {
+        size_t chunk = readChunk_.load(std::memory_order_relaxed);
+        if (chunk == 0) return wanted;
+        if (readsLeft_.fetch_sub(1) <= 0) return 0;
+        return wanted < chunk ? wanted : chunk;
+    }
+
+private:
+    static inline std::atomic<bool> failCreate_{false};
+    static inline std::atomic<int64_t> writeBudget_{-1};
+    static inline std::atomic<size_t> readChunk_{0};
+    static inline std::atomic<int64_t> readsLeft_{-1};
+};
+
+}  // namespace platform

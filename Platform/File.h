@@ -1,0 +1,63 @@
+// Files with the effects the rest of the program relies on: a reader shares the
+// file with other readers, a writer holds it exclusively, and seeks take a
+// signed 32-bit distance from the start of the file.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace platform {
+
+using FileHandle = int;
+inline constexpr FileHandle kInvalidFile = -1;
+
+// Opens an existing regular file for reading, shared with other readers.
+// Fails for folders, FIFOs and devices, and for a file that this process holds
+// exclusively (see CreateExclusive).
+FileHandle OpenForReading(const std::string& path);
+
+// Creates (or truncates) a file for writing and holds it exclusively: while it
+// is open, OpenForReading refuses it. Linux has no share modes, so the
+// exclusive holds are an in-process record keyed by device and inode.
+FileHandle CreateExclusive(const std::string& path);
+
+// Marks an already existing file as held exclusively until the handle is
+// closed, without changing it. Fails when the path does not exist.
+FileHandle HoldExclusive(const std::string& path);
+
+// Reads up to `count` bytes; the result is the count delivered (short at end of
+// file or on an error, 0 when nothing could be read).
+size_t ReadFile(FileHandle file, void* buffer, size_t count);
+
+// Writes `count` bytes; the result is the count written (short on an error such
+// as a full disk).
+size_t WriteFile(FileHandle file, const void* buffer, size_t count);
+
+// Moves the position to `distance` bytes from the start. The distance is a
+// signed 32-bit value: 2^31 or more fails and leaves the position unchanged.
+bool SeekFromStart(FileHandle file, uint32_t distance);
+
+// The file's full size in bytes (0 when it cannot be told).
+uint64_t FileSize64(FileHandle file);
+
+// The low 32 bits of the file's size.
+inline uint32_t FileSizeLow(FileHandle file) { return static_cast<uint32_t>(FileSize64(file)); }
+
+void CloseFile(FileHandle file);
+
+// Moves `from` over `to` in one step, replacing what stood there.
+bool ReplaceFile(const std::string& from, const std::string& to);
+
+bool DeleteFile(const std::string& path);
+
+bool IsFolder(const std::string& path);
+
+// The system's reason for the last failed call on this thread, in words.
+std::string LastErrorText();
+
+// The largest signed 32-bit seek distance plus one: no position at or beyond it
+// can be reached.
+inline constexpr uint64_t kSeekLimit = uint64_t{1} << 31;
+
+}  // namespace platform

@@ -1,0 +1,36 @@
+// Worker threads and the one kind of lock the program uses.
+#pragma once
+
+#include <mutex>
+
+namespace platform {
+
+using ThreadProcedure = void (*)(void* argument);
+
+// Starts `procedure(argument)` on a new detached thread; its handle is not
+// kept and nothing can wait for it. False when the thread could not be made.
+bool StartThread(ThreadProcedure procedure, void* argument);
+
+// A critical section: held through ScopedLock, so that every path out of a
+// guarded block releases it, exceptions included.
+class CriticalSection {
+public:
+    void Enter() { mutex_.lock(); }
+    void Leave() { mutex_.unlock(); }
+
+private:
+    std::mutex mutex_;
+};
+
+class ScopedLock {
+public:
+    explicit ScopedLock(CriticalSection& section) : section_(section) { section_.Enter(); }
+    ~ScopedLock() { section_.Leave(); }
+    ScopedLock(const ScopedLock&) = delete;
+    ScopedLock& operator=(const ScopedLock&) = delete;
+
+private:
+    CriticalSection& section_;
+};
+
+}  // namespace platform

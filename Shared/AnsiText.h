@@ -1,0 +1,15 @@
+// Byte-string helpers that the compiler and the server must apply alike, so
+// that an entry name and a request for it are treated the same way.
+#pragma once
+
+#include <string>
+
+// Lower-cases the ASCII capitals A to Z only; every other byte stays.
+std::string AsciiLower(std::string text);
+
+// The extension of a name or path with its dot: from the last ".", provided no
+// "\" or ":" follows it; empty otherwise. "/" is no separator here.
+std::string ExtensionOf(const std::string& name);
+
+// Every "\" becomes "/".
+std::string BackslashesToSlashes(std::string text);

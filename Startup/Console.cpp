@@ -1,0 +1,125 @@
+#include "Startup/Console.h"
+
+#include <chrono>
+#include <cstdio>
+#include <thread>
+
+#include "Compiler/CompileThread.h"
+#include "Compiler/Progress.h"
+#include "Platform/Thread.h"
+#include "Shared/EntryTable.h"
+#include "Startup/CommandLine.h"
+#include "Startup/ConsoleBrowse.h"
+#include "Startup/StatusText.h"
+
+namespace {
+
+// How often the status is looked at, like the window's clock.
+constexpr auto kStatusInterval = std::chrono::seconds(1);
+// How often the end of a compile is looked for between status checks.
+constexpr auto kFinishPoll = std::chrono::milliseconds(20);
+
+constexpr const char* kUsage =
+    "usage: pelorine [--console] [--compile-source FOLDER --compile-archive FILE --compile]\n"
+    "                [--browse-archive FILE --browse]\n";
+
+enum class Action { None, Compile, Browse };
+
+// Plain fields in place of the window's edit fields.
+class ConsoleTarget : public CommandLineTarget {
+public:
+    Action action = Action::None;
+    bool threadFailed = false;
+
+    void SetCompileFolder(const std::string& text) override { compileFolder_ = text; }
+    void SetCompileDestination(const std::string& text) override { compileDestination_ = text; }
+    void SetBrowseArchive(const std::string& text) override { browseArchive_ = text; }
+
+    void Compile() override {
+        action = Action::Compile;
+        SourceFolder = compileFolder_;
+        CompileArchivePath = compileDestination_;
+        threadFailed = !platform::StartThread(CompileThread, nullptr);
+    }
+
+    void Browse() override {
+        action = Action::Browse;
+        browseArchiveAtAction_ = browseArchive_;
+    }
+
+    void SecondActionIgnored(const std::string& option) override {
+        std::fprintf(stderr, "pelorine: one action per run; '%s' ignored\n", option.c_str());
+    }
+
+    const std::string& BrowseArchiveAtAction() const { return browseArchiveAtAction_; }
+
+private:
+    std::string compileFolder_;
+    std::string compileDestination_;
+    std::string browseArchive_;
+    std::string browseArchiveAtAction_;
+};
+
+class StatusPrinter {
+public:
+    void Update() {
+        std::string text = CurrentStatusText();
+        if (text == last_) return;
+        std::printf("%s\n", text.c_str());
+        std::fflush(stdout);
+        last_ = text;
+    }
+
+private:
+    std::string last_;
+};
+
+int WaitForCompile() {
+    StatusPrinter printer;
+    auto nextStatus = std::chrono::steady_clock::now() + kStatusInterval;
+    while (!CompileFinished) {
+        std::this_thread::sleep_for(kFinishPoll);
+        if (std::chrono::steady_clock::now() >= nextStatus) {
+            printer.Update();
+            nextStatus += kStatusInterval;
+        }
+    }
+    printer.Update();
+    if (CompileFailed) {
+        std::fprintf(stderr, "pelorine: %s\n", CompileError.Get().c_str());
+        return 1;
+    }
+    std::fprintf(stderr, "pelorine: %u files packed into '%s' (index at byte %u)\n", EntryCount,
+                 CompileArchivePath.c_str(), WritePosition);
+    const uint32_t unreadable = FilesLeftOut.unreadable;
+    const uint32_t tooLarge = FilesLeftOut.tooLarge;
+    const uint32_t overCapacity = FilesLeftOut.overCapacity;
+    if (unreadable + tooLarge + overCapacity > 0) {
+        std::fprintf(stderr,
+                     "pelorine: files left out: %u unreadable, %u too large for the archive, "
+                     "%u over the limit of %u entries\n",
+                     unreadable, tooLarge, overCapacity, kMaxEntries);
+    }
+    return 0;
+}
+
+}  // namespace
+
+int RunConsole(const std::vector<std::string>& arguments) {
+    ConsoleTarget target;
+    WalkCommandLine(arguments, target);
+    switch (target.action) {
+        case Action::None:
+            std::fputs(kUsage, stderr);
+            return 2;
+        case Action::Compile:
+            if (target.threadFailed) {
+                std::fprintf(stderr, "pelorine: cannot start the compile thread\n");
+                return 1;
+            }
+            return WaitForCompile();
+        case Action::Browse:
+            return RunConsoleBrowse(target.BrowseArchiveAtAction());
+    }
+    return 2;
+}

@@ -1,0 +1,20 @@
+#include "Startup/StatusText.h"
+
+#include "Compiler/Progress.h"
+#include "WebServer/ServerState.h"
+
+std::string StatusText(bool serverActive, bool compileStarted, bool compileFinished,
+                       const std::string& currentFileName) {
+    if (serverActive) return std::string("Web server activated (") + kStartPageUrl + ").";
+    if (!compileStarted) return "Standby.";
+    if (compileFinished) return "Done (at this point you can only quit from the application).";
+    return "Compiling " + currentFileName + "...";
+}
+
+std::string CurrentStatusText() {
+    // Finished is read before Started so that a compile ending between the two
+    // reads still shows as done, never as standby.
+    bool finished = CompileFinished.load();
+    bool started = CompileStarted.load();
+    return StatusText(ServerActive.load(), started, finished, CurrentFileName.Get());
+}

@@ -1,0 +1,14 @@
+// The one-line status both front ends show, chosen from the progress values.
+#pragma once
+
+#include <string>
+
+// The start page, as the browser is asked to open it.
+inline constexpr const char* kStartPageUrl = "http://localhost:8078/index.html";
+
+// The first rule that holds: serving, standby, done, or the file being packed.
+std::string StatusText(bool serverActive, bool compileStarted, bool compileFinished,
+                       const std::string& currentFileName);
+
+// The same, read from the process-wide progress values.
+std::string CurrentStatusText();

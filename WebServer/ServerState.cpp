@@ -1,0 +1,4 @@
+#include "WebServer/ServerState.h"
+
+std::string& BrowseArchivePath = *new std::string;
+std::atomic<bool> ServerActive{false};

@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Installs the Debian packages a step needs, only those that are missing.
+# Usage: scripts/install-deps.sh build|test|bench ...
+set -euo pipefail
+
+packages=()
+for group in "$@"; do
+    case "$group" in
+        build) packages+=(cmake g++ make liblzo2-dev libfltk1.3-dev libgtest-dev libgmock-dev) ;;
+        test) packages+=(xvfb xauth xdotool x11-utils imagemagick clang libclang-rt-14-dev
+                         chromium) ;;
+        bench) packages+=(lzop zip hyperfine python3.11-doc wrk nginx-light kiwix-tools zim-tools
+                          libbenchmark-dev time) ;;
+        *) echo "unknown group: $group" >&2; exit 2 ;;
+    esac
+done
+
+missing=()
+for package in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' ||
+        missing+=("$package")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "Installing: ${missing[*]}"
+if [ "$(id -u)" -ne 0 ]; then SUDO=sudo; else SUDO=; fi
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -q
+$SUDO apt-get install -y -q --no-install-recommends "${missing[@]}"

@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and runs every test: a plain build, an
+# AddressSanitizer + UndefinedBehaviorSanitizer build, and the threaded tests
+# under ThreadSanitizer.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/install-deps.sh build test
+jobs=$(nproc)
+
+scripts/build.sh build
+(cd build && ctest --output-on-failure -j "$jobs" -LE slow)
+
+scripts/build.sh build-asan -DPELORINE_SANITIZE=address,undefined
+(cd build-asan && ASAN_OPTIONS=detect_leaks=0 ctest --output-on-failure -j "$jobs" -LE 'slow|browser|window')
+
+scripts/build.sh build-tsan -DPELORINE_SANITIZE=thread
+(cd build-tsan && TSAN_OPTIONS=halt_on_error=1 ctest --output-on-failure -j "$jobs" -L threads)
