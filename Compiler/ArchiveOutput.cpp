@@ -22,8 +22,12 @@ bool AppendToArchive(const void* bytes, size_t count) {
     return true;
 }
 
-bool ArchiveWriteFailed() { return writeFailed; }
-std::string ArchiveWriteError() { return writeError; }
+bool ArchiveWriteFailed() {
+    return writeFailed;
+}
+std::string ArchiveWriteError() {
+    return writeError;
+}
 
 void ResetArchiveOutput() {
     writeFailed = false;

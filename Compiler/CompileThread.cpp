@@ -93,7 +93,9 @@ void Compile() {
 
 }  // namespace
 
-std::string PartialArchivePath(const std::string& archivePath) { return archivePath + ".partial"; }
+std::string PartialArchivePath(const std::string& archivePath) {
+    return archivePath + ".partial";
+}
 
 void CompileThread(void*) {
     CompileStarted = true;

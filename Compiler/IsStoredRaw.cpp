@@ -9,7 +9,7 @@ namespace {
 
 // Compared in this order; the first match wins.
 constexpr std::array<std::string_view, 19> kStoredRawExtensions = {
-    ".zip", ".rar", ".arj", ".cab", ".tgz", ".gz",  ".7z",  ".gif", ".png", ".jpg",
+    ".zip",  ".rar", ".arj", ".cab", ".tgz", ".gz",  ".7z",  ".gif", ".png",  ".jpg",
     ".jpeg", ".mp3", ".wma", ".ogg", ".wav", ".wmv", ".avi", ".mpg", ".mpge",
 };
 

@@ -21,7 +21,7 @@ extern std::atomic<bool> CompileFinished;
 // A string that one thread replaces while others read it: a reader always gets
 // a whole value, the old one or the new one.
 class SharedText {
-public:
+  public:
     void Set(const std::string& text) {
         std::lock_guard guard(lock_);
         text_ = text;
@@ -31,7 +31,7 @@ public:
         return text_;
     }
 
-private:
+  private:
     mutable std::mutex lock_;
     std::string text_;
 };

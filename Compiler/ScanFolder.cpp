@@ -19,7 +19,9 @@ namespace {
 constexpr size_t kCompressWorkMemory = std::max<size_t>(131072, LZO1X_1_MEM_COMPRESS);
 
 // The library's documented worst case for input that does not compress.
-constexpr uint64_t CompressBound(uint64_t size) { return size + size / 16 + 64 + 3; }
+constexpr uint64_t CompressBound(uint64_t size) {
+    return size + size / 16 + 64 + 3;
+}
 
 struct FileCloser {
     platform::FileHandle file;
@@ -29,7 +31,8 @@ struct FileCloser {
 std::unique_ptr<unsigned char[]> TryAllocate(uint64_t size) {
     if (size > SIZE_MAX) return nullptr;
     // At least one byte, so that an empty file still gets a valid pointer.
-    return std::unique_ptr<unsigned char[]>(new (std::nothrow) unsigned char[std::max<uint64_t>(size, 1)]);
+    return std::unique_ptr<unsigned char[]>(
+        new (std::nothrow) unsigned char[std::max<uint64_t>(size, 1)]);
 }
 
 std::string EntryNameOf(const std::string& path) {

@@ -9,7 +9,7 @@
 namespace platform {
 
 class FaultInjection {
-public:
+  public:
     // Every later create fails as if access were denied.
     static void SetFailCreate(bool fail) { failCreate_.store(fail); }
     // Only `bytes` more bytes can be written in all; after that writes fail
@@ -32,7 +32,8 @@ public:
     static size_t LimitWrite(size_t wanted) {
         int64_t budget = writeBudget_.load(std::memory_order_relaxed);
         if (budget < 0) return wanted;
-        size_t allowed = wanted < static_cast<uint64_t>(budget) ? wanted : static_cast<size_t>(budget);
+        size_t allowed =
+            wanted < static_cast<uint64_t>(budget) ? wanted : static_cast<size_t>(budget);
         writeBudget_.fetch_sub(static_cast<int64_t>(allowed));
         return allowed;
     }
@@ -44,7 +45,7 @@ public:
         return wanted < chunk ? wanted : chunk;
     }
 
-private:
+  private:
     static inline std::atomic<bool> failCreate_{false};
     static inline std::atomic<int64_t> writeBudget_{-1};
     static inline std::atomic<size_t> readChunk_{0};

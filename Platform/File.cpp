@@ -161,13 +161,17 @@ bool ReplaceFile(const std::string& from, const std::string& to) {
     return rename(from.c_str(), to.c_str()) == 0;
 }
 
-bool DeleteFile(const std::string& path) { return unlink(path.c_str()) == 0; }
+bool DeleteFile(const std::string& path) {
+    return unlink(path.c_str()) == 0;
+}
 
 bool IsFolder(const std::string& path) {
     struct stat info {};
     return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
-std::string LastErrorText() { return std::error_code(errno, std::generic_category()).message(); }
+std::string LastErrorText() {
+    return std::error_code(errno, std::generic_category()).message();
+}
 
 }  // namespace platform

@@ -42,7 +42,9 @@ bool SeekFromStart(FileHandle file, uint32_t distance);
 uint64_t FileSize64(FileHandle file);
 
 // The low 32 bits of the file's size.
-inline uint32_t FileSizeLow(FileHandle file) { return static_cast<uint32_t>(FileSize64(file)); }
+inline uint32_t FileSizeLow(FileHandle file) {
+    return static_cast<uint32_t>(FileSize64(file));
+}
 
 void CloseFile(FileHandle file);
 

@@ -52,7 +52,8 @@ bool FolderEnumeration::Next(FolderEntry& entry) {
         }
         if (S_ISDIR(info.st_mode)) {
             FolderId id{info.st_dev, info.st_ino};
-            if (std::find(openFolders.begin(), openFolders.end(), id) != openFolders.end()) continue;
+            if (std::find(openFolders.begin(), openFolders.end(), id) != openFolders.end())
+                continue;
             entry = {name, true};
             return true;
         }

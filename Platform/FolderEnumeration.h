@@ -18,7 +18,7 @@ struct FolderEntry {
 };
 
 class FolderEnumeration {
-public:
+  public:
     explicit FolderEnumeration(const std::string& folder);
     ~FolderEnumeration();
     FolderEnumeration(const FolderEnumeration&) = delete;
@@ -32,7 +32,7 @@ public:
     // is passed over, so no walk can loop for ever.
     bool Next(FolderEntry& entry);
 
-private:
+  private:
     std::string folder_;
     DIR* dir_ = nullptr;
     std::pair<uint64_t, uint64_t> id_{};

@@ -14,22 +14,22 @@ bool StartThread(ThreadProcedure procedure, void* argument);
 // A critical section: held through ScopedLock, so that every path out of a
 // guarded block releases it, exceptions included.
 class CriticalSection {
-public:
+  public:
     void Enter() { mutex_.lock(); }
     void Leave() { mutex_.unlock(); }
 
-private:
+  private:
     std::mutex mutex_;
 };
 
 class ScopedLock {
-public:
+  public:
     explicit ScopedLock(CriticalSection& section) : section_(section) { section_.Enter(); }
     ~ScopedLock() { section_.Leave(); }
     ScopedLock(const ScopedLock&) = delete;
     ScopedLock& operator=(const ScopedLock&) = delete;
 
-private:
+  private:
     CriticalSection& section_;
 };
 

@@ -31,7 +31,8 @@ inline constexpr size_t kMaxNameLength = 0xFFFF;
 inline constexpr uint64_t kMaxArchiveOffset = (uint64_t{1} << 31) - 1;
 
 inline void PutU32(std::string& out, uint32_t value) {
-    for (int shift = 0; shift < 32; shift += 8) out.push_back(static_cast<char>((value >> shift) & 0xFF));
+    for (int shift = 0; shift < 32; shift += 8)
+        out.push_back(static_cast<char>((value >> shift) & 0xFF));
 }
 
 inline void PutU16(std::string& out, uint16_t value) {

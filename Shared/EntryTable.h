@@ -13,10 +13,10 @@
 
 // One entry of an archive.
 struct TItem {
-    std::string Name;          // path below the compiled folder, "/" between levels
-    uint32_t DataOffset = 0;   // where its stored bytes start in the archive
-    uint32_t PackedSize = 0;   // length of its LZO1X stream; 0 when stored raw
-    uint32_t UnpackedSize = 0; // length of its content
+    std::string Name;           // path below the compiled folder, "/" between levels
+    uint32_t DataOffset = 0;    // where its stored bytes start in the archive
+    uint32_t PackedSize = 0;    // length of its LZO1X stream; 0 when stored raw
+    uint32_t UnpackedSize = 0;  // length of its content
 };
 
 // kMaxEntries records, allocated once and never freed or moved: worker threads

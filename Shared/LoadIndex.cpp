@@ -11,7 +11,7 @@ namespace {
 // Reads the index sequentially through a buffer: an index of a quarter of a
 // million records would otherwise cost over a million system calls.
 class IndexReader {
-public:
+  public:
     explicit IndexReader(platform::FileHandle file) : file_(file), buffer_(kChunk) {}
 
     // Copies up to `count` bytes into `out`; bytes past the end of the file
@@ -33,7 +33,7 @@ public:
         return done;
     }
 
-private:
+  private:
     static constexpr size_t kChunk = 64 * 1024;
     platform::FileHandle file_;
     std::vector<unsigned char> buffer_;

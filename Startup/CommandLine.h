@@ -8,7 +8,7 @@
 
 // What the walk drives: the three path fields and the two actions.
 class CommandLineTarget {
-public:
+  public:
     virtual ~CommandLineTarget() = default;
     virtual void SetCompileFolder(const std::string& text) = 0;
     virtual void SetCompileDestination(const std::string& text) = 0;

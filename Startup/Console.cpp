@@ -27,7 +27,7 @@ enum class Action { None, Compile, Browse };
 
 // Plain fields in place of the window's edit fields.
 class ConsoleTarget : public CommandLineTarget {
-public:
+  public:
     Action action = Action::None;
     bool threadFailed = false;
 
@@ -53,7 +53,7 @@ public:
 
     const std::string& BrowseArchiveAtAction() const { return browseArchiveAtAction_; }
 
-private:
+  private:
     std::string compileFolder_;
     std::string compileDestination_;
     std::string browseArchive_;
@@ -61,7 +61,7 @@ private:
 };
 
 class StatusPrinter {
-public:
+  public:
     void Update() {
         std::string text = CurrentStatusText();
         if (text == last_) return;
@@ -70,7 +70,7 @@ public:
         last_ = text;
     }
 
-private:
+  private:
     std::string last_;
 };
 

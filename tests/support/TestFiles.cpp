@@ -12,7 +12,8 @@
 namespace testing_support {
 
 TempDir::TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "pelorine-test-XXXXXX").string();
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / "pelorine-test-XXXXXX").string();
     if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
     path_ = pattern;
 }
@@ -67,6 +68,8 @@ int RunCommand(const std::string& command, std::string* output) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-std::string ProgramPath() { return PELORINE_PROGRAM_PATH; }
+std::string ProgramPath() {
+    return PELORINE_PROGRAM_PATH;
+}
 
 }  // namespace testing_support

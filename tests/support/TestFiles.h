@@ -8,7 +8,7 @@
 namespace testing_support {
 
 class TempDir {
-public:
+  public:
     TempDir();
     ~TempDir();
     TempDir(const TempDir&) = delete;
@@ -18,7 +18,7 @@ public:
     // `relative` below the folder, as a string.
     std::string operator/(const std::string& relative) const { return (path_ / relative).string(); }
 
-private:
+  private:
     std::filesystem::path path_;
 };
 

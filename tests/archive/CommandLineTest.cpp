@@ -1,0 +1,78 @@
+// The command-line walk and the status texts, without any window.
+#include <gtest/gtest.h>
+
+#include "Startup/CommandLine.h"
+#include "Startup/StatusText.h"
+
+namespace {
+
+// Records what the walk did, in order, as one line per event.
+class RecordingTarget : public CommandLineTarget {
+  public:
+    std::string log;
+    std::string folder, destination, archive;
+
+    void SetCompileFolder(const std::string& text) override { folder = text; }
+    void SetCompileDestination(const std::string& text) override { destination = text; }
+    void SetBrowseArchive(const std::string& text) override { archive = text; }
+    void Compile() override { log += "compile(" + folder + "," + destination + ");"; }
+    void Browse() override { log += "browse(" + archive + ");"; }
+    void SecondActionIgnored(const std::string& option) override {
+        log += "ignored(" + option + ");";
+    }
+};
+
+std::string Walk(const std::vector<std::string>& arguments, RecordingTarget* out = nullptr) {
+    RecordingTarget target;
+    WalkCommandLine(arguments, target);
+    if (out != nullptr) *out = target;
+    return target.log;
+}
+
+TEST(CommandLine, ActionsTakeTheFieldsAsTheyAreWhenMet) {
+    EXPECT_EQ(Walk({"--compile-source", "src", "--compile-archive", "a.pel", "--compile"}),
+              "compile(src,a.pel);");
+    RecordingTarget after;
+    EXPECT_EQ(Walk({"--compile", "--compile-source", "src", "--compile-archive", "a.pel"}, &after),
+              "compile(,);");
+    EXPECT_EQ(after.folder, "src");  // the fields still fill, too late for the action
+    EXPECT_EQ(Walk({"--browse-archive", "site.pel", "--browse"}), "browse(site.pel);");
+}
+
+TEST(CommandLine, ValuesRepeatedMissingOrMistypedBehaveAsDocumented) {
+    RecordingTarget target;
+    EXPECT_EQ(Walk({"--compile-source", "one", "--compile-source", "two"}, &target), "");
+    EXPECT_EQ(target.folder, "two");
+    EXPECT_EQ(Walk({"--compile-source"}, &target), "");
+    EXPECT_EQ(target.folder, "");
+    EXPECT_EQ(Walk({"--Compile", "-compile", "--COMPILE", "compile", "--browse-Archive", "x",
+                    "--Browse"}),
+              "");
+    EXPECT_EQ(Walk({}), "");
+}
+
+TEST(CommandLine, AValueIsComparedAgainOnTheNextPass) {
+    RecordingTarget target;
+    // "--browse" is taken as the archive path, then acts as the option itself.
+    EXPECT_EQ(Walk({"--browse-archive", "--browse"}, &target), "browse(--browse);");
+    EXPECT_EQ(Walk({"--compile-source", "--compile"}, &target), "compile(--compile,);");
+}
+
+TEST(CommandLine, OnlyTheFirstActionRuns) {
+    EXPECT_EQ(Walk({"--browse-archive", "x", "--browse", "--compile"}),
+              "browse(x);ignored(--compile);");
+    EXPECT_EQ(Walk({"--compile", "--compile"}), "compile(,);ignored(--compile);");
+}
+
+TEST(StatusText, FirstRuleThatHoldsWins) {
+    const std::string serving = "Web server activated (http://localhost:8078/index.html).";
+    const std::string done = "Done (at this point you can only quit from the application).";
+    EXPECT_EQ(StatusText(true, true, true, "x"), serving);
+    EXPECT_EQ(StatusText(true, false, false, ""), serving);
+    EXPECT_EQ(StatusText(false, false, false, "x"), "Standby.");
+    EXPECT_EQ(StatusText(false, true, true, "x"), done);
+    EXPECT_EQ(StatusText(false, true, false, "index.html"), "Compiling index.html...");
+    EXPECT_EQ(StatusText(false, true, false, ""), "Compiling ...");
+}
+
+}  // namespace

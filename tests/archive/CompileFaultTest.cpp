@@ -1,0 +1,82 @@
+// A compile that fails or is cut short never damages the archive that stood
+// there, and a file that shrinks while read never claims bytes it lacks.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "Shared/LoadIndex.h"
+#include "tests/archive/CompileHelpers.h"
+#include "tests/support/TestFiles.h"
+
+using namespace testing_support;
+using platform::FaultInjection;
+
+namespace {
+
+class CompileFault : public ::testing::Test {
+  protected:
+    void TearDown() override { FaultInjection::Reset(); }
+};
+
+TEST_F(CompileFault, FullDiskAtAnyPointKeepsThePreviousArchive) {
+    TempDir dir;
+    WriteBytes(dir / "site/a.html", CompressibleText(30000));
+    WriteBytes(dir / "site/b.bin", RandomBytes(20000));
+    WriteBytes(dir / "site/c/d.css", CompressibleText(5000));
+    CompileNow(dir / "site", dir / "out.pel");
+    ASSERT_FALSE(CompileFailed);
+    const std::string previous = ReadBytes(dir / "out.pel");
+
+    WriteBytes(dir / "site/new.txt", "something new");
+    // Budgets that run out in the header, in the data, and in the index (the
+    // new file makes the new archive longer than the previous one).
+    const auto size = static_cast<int64_t>(previous.size());
+    for (int64_t budget : {int64_t{0}, int64_t{3}, int64_t{100}, size / 2, size - 5}) {
+        SCOPED_TRACE("bytes writable: " + std::to_string(budget));
+        FaultInjection::SetWriteBudget(budget);
+        CompileNow(dir / "site", dir / "out.pel");
+        FaultInjection::Reset();
+        EXPECT_TRUE(CompileFinished);
+        EXPECT_TRUE(CompileFailed);
+        EXPECT_NE(CompileError.Get().find("No space left"), std::string::npos)
+            << CompileError.Get();
+        EXPECT_TRUE(ReadBytes(dir / "out.pel") == previous);
+        EXPECT_FALSE(std::filesystem::exists(PartialArchivePath(dir / "out.pel")));
+    }
+}
+
+TEST_F(CompileFault, LeftoverPartialFileFromAKilledRunIsReplaced) {
+    TempDir dir;
+    WriteBytes(dir / "site/a.txt", "a");
+    WriteBytes(PartialArchivePath(dir / "out.pel"), RandomBytes(999));
+    CompileNow(dir / "site", dir / "out.pel");
+    ASSERT_FALSE(CompileFailed);
+    EXPECT_FALSE(std::filesystem::exists(PartialArchivePath(dir / "out.pel")));
+    EXPECT_EQ(ReadBytes(dir / "out.pel"), U32(5) + "a" + Record(1, 0, 4, "a.txt"));
+}
+
+TEST_F(CompileFault, PartialArchiveInsideTheSourceFolderIsLeftOut) {
+    TempDir dir;
+    WriteBytes(dir / "site/a.txt", "a");
+    WriteBytes(PartialArchivePath(dir / "site/out.pel"), "leftover");
+    CompileNow(dir / "site", dir / "site/out.pel");
+    ASSERT_EQ(EntryCount, 1u);
+    EXPECT_EQ(EntryTable[0].Name, "a.txt");
+}
+
+TEST_F(CompileFault, FileThatShrinksWhileReadClaimsOnlyTheBytesStored) {
+    TempDir dir;
+    WriteBytes(dir / "site/shrinking.gif", RandomBytes(10000));
+    // Only the first 4,096 bytes can be read, as if the file were cut meanwhile.
+    FaultInjection::SetReadLimit(4096, 1);
+    CompileNow(dir / "site", dir / "out.pel");
+    FaultInjection::Reset();
+    ASSERT_FALSE(CompileFailed);
+    ASSERT_EQ(EntryCount, 1u);
+    EXPECT_EQ(EntryTable[0].UnpackedSize, 4096u);
+    const std::string archive = ReadBytes(dir / "out.pel");
+    EXPECT_EQ(archive.size(), 4 + 4096 + 14 + std::string("shrinking.gif").size());
+    EXPECT_EQ(GetU32(reinterpret_cast<const unsigned char*>(archive.data())), 4u + 4096u);
+}
+
+}  // namespace

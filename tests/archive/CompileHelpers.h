@@ -1,0 +1,36 @@
+// Runs one compile in the test's own thread, from a clean start.
+#pragma once
+
+#include <string>
+
+#include "Compiler/CompileThread.h"
+#include "Compiler/Progress.h"
+#include "Platform/FaultInjection.h"
+#include "Shared/EntryTable.h"
+
+inline void CompileNow(const std::string& sourceFolder, const std::string& archivePath) {
+    ResetEntryTable();
+    ResetCompileProgress();
+    SourceFolder = sourceFolder;
+    CompileArchivePath = archivePath;
+    CompileThread(nullptr);
+}
+
+// Bytes of a little-endian 32-bit value, for building expected archives.
+inline std::string U32(uint32_t value) {
+    std::string out;
+    PutU32(out, value);
+    return out;
+}
+
+inline std::string U16(uint16_t value) {
+    std::string out;
+    PutU16(out, value);
+    return out;
+}
+
+inline std::string Record(uint32_t unpacked, uint32_t packed, uint32_t offset,
+                          const std::string& name) {
+    return U32(unpacked) + U32(packed) + U32(offset) + U16(static_cast<uint16_t>(name.size())) +
+           name;
+}
