@@ -11,7 +11,7 @@ scripts/build.sh build
 (cd build && ctest --output-on-failure -j "$jobs" -LE slow)
 
 scripts/build.sh build-asan -DPELORINE_SANITIZE=address,undefined
-(cd build-asan && ASAN_OPTIONS=detect_leaks=0 ctest --output-on-failure -j "$jobs" -LE 'slow|browser|window')
+(cd build-asan && ctest --output-on-failure -j "$jobs" -LE 'slow|browser|window')
 
 scripts/build.sh build-tsan -DPELORINE_SANITIZE=thread
 (cd build-tsan && TSAN_OPTIONS=halt_on_error=1 ctest --output-on-failure -j "$jobs" -L threads)
