@@ -9,7 +9,7 @@ for group in "$@"; do
         build) packages+=(cmake g++ make liblzo2-dev libfltk1.3-dev libgtest-dev libgmock-dev) ;;
         test) packages+=(xvfb xauth xdotool x11-utils imagemagick clang libclang-rt-14-dev
                          chromium) ;;
-        bench) packages+=(lzop zip hyperfine python3.11-doc wrk nginx-light kiwix-tools zim-tools
+        bench) packages+=(lzop zip hyperfine python3.11-doc wrk nginx-light kiwix-tools zim-tools python3 imagemagick
                           libbenchmark-dev time) ;;
         *) echo "unknown group: $group" >&2; exit 2 ;;
     esac
