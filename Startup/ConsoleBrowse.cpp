@@ -1,8 +1,88 @@
 #include "Startup/ConsoleBrowse.h"
 
-#include <cstdio>
+#include <signal.h>
 
-int RunConsoleBrowse(const std::string&) {
-    std::fputs("pelorine: browsing from the console is not available yet\n", stderr);
-    return 2;
+#include <cerrno>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+
+#include "Platform/Thread.h"
+#include "Startup/StatusText.h"
+#include "WebServer/Listener.h"
+#include "WebServer/ServerState.h"
+
+namespace {
+
+// How often the server's progress is looked at while waiting for a signal.
+constexpr long kPollNanoseconds = 100L * 1000 * 1000;
+
+// Why the server ended, in one line; empty while it still loads or listens.
+std::string EndReason(const std::string& archivePath) {
+    const int error = ServerErrorNumber.load();
+    const std::string because = error != 0 ? std::string(": ") + std::strerror(error) : "";
+    switch (CurrentServerStage.load()) {
+        case ServerStage::ArchiveNotOpened:
+            return "cannot open the archive '" + archivePath + "'" + because;
+        case ServerStage::NoSocket:
+            return "cannot create a network socket" + because;
+        case ServerStage::PortNotBound:
+            return "cannot listen on port " + std::to_string(kServerPort) + because;
+        case ServerStage::Failed:
+            return "the web server stopped unexpectedly";
+        case ServerStage::NotStarted:
+        case ServerStage::Loading:
+        case ServerStage::Listening:
+            break;
+    }
+    return {};
+}
+
+void PrintStatusIfChanged(std::string& last) {
+    std::string text = CurrentStatusText();
+    if (text == last) return;
+    std::printf("%s\n", text.c_str());
+    std::fflush(stdout);
+    last = text;
+}
+
+}  // namespace
+
+int RunConsoleBrowse(const std::string& archivePath) {
+    // The stop signals are taken here, synchronously; blocked before the server
+    // starts, so that no server or connection thread is ever interrupted.
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+
+    BrowseArchivePath = archivePath;
+    if (!platform::StartThread(ServerThread, reinterpret_cast<void*>(uintptr_t{kServerPort}))) {
+        std::fprintf(stderr, "pelorine: cannot start the web server thread\n");
+        return 1;
+    }
+
+    std::string lastStatus;
+    bool announced = false;
+    const timespec poll{0, kPollNanoseconds};
+    for (;;) {
+        const std::string reason = EndReason(archivePath);
+        if (!reason.empty()) {
+            std::fprintf(stderr, "pelorine: %s\n", reason.c_str());
+            return 1;
+        }
+        // Status lines only once the outcome is known, so that a server that
+        // cannot start does not first claim to be active.
+        if (CurrentServerStage.load() == ServerStage::Listening) {
+            PrintStatusIfChanged(lastStatus);
+            if (!announced) {
+                std::printf("Start page: %s (Ctrl+C stops the server)\n", kStartPageUrl);
+                std::fflush(stdout);
+                announced = true;
+            }
+        }
+        if (sigtimedwait(&stopSignals, nullptr, &poll) > 0) return 0;
+    }
 }

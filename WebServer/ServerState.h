@@ -14,3 +14,23 @@ extern std::string& BrowseArchivePath;
 
 // Set true as the server thread's first act; never set back.
 extern std::atomic<bool> ServerActive;
+
+// How far the server thread got, for a front end that reports why it ended.
+// ServerActive stays what the window looks at; this only adds the reason.
+enum class ServerStage {
+    NotStarted,
+    Loading,           // opening the archive and loading its index
+    Listening,         // accepting connections; stays so until the process ends
+    ArchiveNotOpened,  // ended: the archive could not be opened
+    NoSocket,          // ended: no socket could be created
+    PortNotBound,      // ended: the port could not be bound or listened on
+    Failed,            // ended: an unexpected error
+};
+extern std::atomic<ServerStage> CurrentServerStage;
+
+// The system's error number behind an ended stage; written before the stage.
+extern std::atomic<int> ServerErrorNumber;
+
+// Puts the server's values back as at program start (tests start several
+// servers in one process; the program starts one).
+void ResetServerState();

@@ -1,0 +1,54 @@
+// TCP sockets with the effects the server relies on. Two Linux differences are
+// hidden here: binding succeeds over connections this program left in
+// TIME_WAIT (while a live listener still refuses it), and a send to a peer that
+// has gone never raises SIGPIPE.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace platform {
+
+using Socket = int;
+inline constexpr Socket kInvalidSocket = -1;
+
+// An IPv4 stream socket, not inherited by child processes.
+Socket CreateStreamSocket();
+
+// Binds to `port` on all interfaces. Succeeds over TIME_WAIT connections left
+// on the port, fails while another socket is bound or listening there.
+bool BindAllInterfaces(Socket socket, uint16_t port);
+
+bool Listen(Socket socket, int backlog);
+
+// The next connection, without its peer's address; kInvalidSocket on failure.
+Socket Accept(Socket listener);
+
+// What a wait for readiness came to.
+enum class WaitResult { Ready, TimedOut, Failed };
+
+// Waits at most `milliseconds` for the socket to have something to receive
+// (data, the peer's close or an error, all of which a receive then reports).
+WaitResult WaitReadable(Socket socket, int milliseconds);
+
+// Waits at most `milliseconds` for the socket to take more data to send.
+WaitResult WaitWritable(Socket socket, int milliseconds);
+
+// Receives up to `count` bytes: the count received, 0 when the peer has closed
+// its side, -1 on an error.
+long Receive(Socket socket, void* buffer, size_t count);
+
+// Sends up to `count` bytes: the count taken, -1 on an error. Never raises
+// SIGPIPE.
+long Send(Socket socket, const void* buffer, size_t count);
+
+// No more sends: the peer sees the end of the stream once what was sent
+// before has arrived.
+void ShutdownSending(Socket socket);
+
+void CloseSocket(Socket socket);
+
+// The local port the socket is bound to (0 when it cannot be told).
+uint16_t LocalPort(Socket socket);
+
+}  // namespace platform

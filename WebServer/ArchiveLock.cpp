@@ -1,0 +1,3 @@
+#include "WebServer/ArchiveLock.h"
+
+platform::CriticalSection& ArchiveLock = *new platform::CriticalSection;

@@ -1,0 +1,19 @@
+// The server's listening thread.
+#pragma once
+
+#include <chrono>
+
+// Connections the system may hold for the listener before it accepts them.
+inline constexpr int kListenBacklog = 5;
+
+// Pause after a failed accept before the next try: a failure such as running
+// out of descriptors repeats at once, and retrying without a pause would spin
+// the processor until a connection ends.
+inline constexpr std::chrono::milliseconds kAcceptRetryPause{50};
+
+// Thread procedure; the argument is the TCP port (its low 16 bits). Loads the
+// archive named by BrowseArchivePath, then listens on all interfaces and
+// starts a ConnectionThread for every accepted connection, for as long as the
+// process runs. Ends only when the archive cannot be opened or the port cannot
+// be used; CurrentServerStage tells which.
+void ServerThread(void* argument);
