@@ -1,0 +1,227 @@
+#include "tests/server/ServerTestSupport.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <lzo/lzo1x.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <memory>
+#include <thread>
+
+#include "Compiler/CompileThread.h"
+#include "Compiler/Progress.h"
+#include "Platform/Thread.h"
+#include "Shared/ArchiveLayout.h"
+#include "Shared/EntryTable.h"
+#include "WebServer/Listener.h"
+#include "WebServer/ServerState.h"
+#include "tests/support/TestFiles.h"
+
+namespace server_testing {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// How long a server may take to load its archive and listen.
+constexpr auto kStartLimit = std::chrono::seconds(20);
+// Ports tried before giving up: another process may take a free port between
+// the probe and the server's bind.
+constexpr int kPortTries = 5;
+
+int MillisecondsLeft(Clock::time_point deadline) {
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+    return left.count() > 0 ? static_cast<int>(left.count()) : 0;
+}
+
+uint16_t ProbeFreePort() {
+    int probe = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = 0;
+    address.sin_addr.s_addr = htonl(INADDR_ANY);
+    uint16_t port = 0;
+    if (bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) {
+        socklen_t length = sizeof address;
+        getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length);
+        port = ntohs(address.sin_port);
+    }
+    close(probe);
+    return port;
+}
+
+}  // namespace
+
+void ArchiveBuilder::AddRaw(const std::string& name, const std::string& bytes) {
+    AddRecord(name, static_cast<uint32_t>(bytes.size()), 0, AddData(bytes));
+}
+
+void ArchiveBuilder::AddCompressed(const std::string& name, const std::string& bytes) {
+    const std::string stream = Compress(bytes);
+    ASSERT_LT(stream.size(), bytes.size()) << name;
+    AddRecord(name, static_cast<uint32_t>(bytes.size()), static_cast<uint32_t>(stream.size()),
+              AddData(stream));
+}
+
+uint32_t ArchiveBuilder::AddData(const std::string& bytes) {
+    const auto offset = static_cast<uint32_t>(kHeaderSize + data_.size());
+    data_ += bytes;
+    return offset;
+}
+
+void ArchiveBuilder::AddRecord(const std::string& name, uint32_t unpacked, uint32_t packed,
+                               uint32_t offset) {
+    PutU32(index_, unpacked);
+    PutU32(index_, packed);
+    PutU32(index_, offset);
+    PutU16(index_, static_cast<uint16_t>(name.size()));
+    index_ += name;
+}
+
+std::string ArchiveBuilder::Bytes() const {
+    std::string archive;
+    PutU32(archive, static_cast<uint32_t>(kHeaderSize + data_.size()));
+    return archive + data_ + index_;
+}
+
+void ArchiveBuilder::WriteTo(const std::string& path) const {
+    testing_support::WriteBytes(path, Bytes());
+}
+
+std::string Compress(const std::string& bytes) {
+    EXPECT_EQ(lzo_init(), LZO_E_OK);
+    std::string stream(bytes.size() + bytes.size() / 16 + 64 + 3, '\0');
+    auto work = std::make_unique<unsigned char[]>(LZO1X_1_MEM_COMPRESS);
+    lzo_uint length = 0;
+    lzo1x_1_compress(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(),
+                     reinterpret_cast<unsigned char*>(stream.data()), &length, work.get());
+    stream.resize(length);
+    return stream;
+}
+
+void CompileTree(const std::map<std::string, std::string>& files, const std::string& folder,
+                 const std::string& archivePath) {
+    for (const auto& [name, bytes] : files) testing_support::WriteBytes(folder + "/" + name, bytes);
+    ResetEntryTable();
+    ResetCompileProgress();
+    SourceFolder = folder;
+    CompileArchivePath = archivePath;
+    CompileThread(nullptr);
+    ASSERT_FALSE(CompileFailed) << CompileError.Get();
+    ASSERT_EQ(EntryCount, files.size());
+    ResetEntryTable();
+}
+
+uint16_t StartServer(const std::string& archivePath) {
+    for (int attempt = 0; attempt < kPortTries; ++attempt) {
+        const uint16_t port = ProbeFreePort();
+        if (port == 0) continue;
+        ResetServerState();
+        BrowseArchivePath = archivePath;
+        if (!platform::StartThread(ServerThread, reinterpret_cast<void*>(uintptr_t{port}))) break;
+        const auto deadline = Clock::now() + kStartLimit;
+        ServerStage stage = CurrentServerStage.load();
+        while ((stage == ServerStage::NotStarted || stage == ServerStage::Loading) &&
+               Clock::now() < deadline) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            stage = CurrentServerStage.load();
+        }
+        if (stage == ServerStage::Listening) return port;
+        if (stage != ServerStage::PortNotBound) break;
+    }
+    ADD_FAILURE() << "the server did not start";
+    return 0;
+}
+
+std::string ExpectedResponse(const std::string& version, const std::string& contentType,
+                             const std::string& body) {
+    return version + " 200 OK\r\nContent-Type: " + contentType +
+           "\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
+}
+
+int ConnectTo(uint16_t port, std::chrono::milliseconds limit, int receiveBuffer) {
+    int client = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (client < 0) return -1;
+    if (receiveBuffer > 0) {
+        setsockopt(client, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
+    }
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    // Connect without blocking, so that the wait stays within `limit`.
+    const int flags = fcntl(client, F_GETFL);
+    fcntl(client, F_SETFL, flags | O_NONBLOCK);
+    int result = connect(client, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    if (result != 0 && errno == EINPROGRESS) {
+        pollfd entry{client, POLLOUT, 0};
+        int error = 0;
+        socklen_t length = sizeof error;
+        if (poll(&entry, 1, static_cast<int>(limit.count())) == 1 &&
+            getsockopt(client, SOL_SOCKET, SO_ERROR, &error, &length) == 0 && error == 0) {
+            result = 0;
+        }
+    }
+    if (result != 0) {
+        close(client);
+        return -1;
+    }
+    fcntl(client, F_SETFL, flags);
+    return client;
+}
+
+bool SendAll(int socket, const std::string& bytes) {
+    size_t done = 0;
+    while (done < bytes.size()) {
+        ssize_t put = send(socket, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
+        if (put <= 0) return false;
+        done += static_cast<size_t>(put);
+    }
+    return true;
+}
+
+Exchange ReadToEnd(int socket, std::chrono::milliseconds limit) {
+    Exchange exchange;
+    exchange.connected = true;
+    const auto start = Clock::now();
+    const auto deadline = start + limit;
+    char buffer[65536];
+    for (;;) {
+        pollfd entry{socket, POLLIN, 0};
+        if (poll(&entry, 1, MillisecondsLeft(deadline)) != 1) {
+            exchange.timedOut = true;
+            break;
+        }
+        ssize_t got = recv(socket, buffer, sizeof buffer, 0);
+        if (got == 0) break;
+        if (got < 0) {
+            exchange.reset = errno == ECONNRESET;
+            break;
+        }
+        exchange.received.append(buffer, static_cast<size_t>(got));
+    }
+    exchange.elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start);
+    return exchange;
+}
+
+Exchange Talk(uint16_t port, const std::vector<Piece>& pieces, const TalkOptions& options) {
+    const auto start = Clock::now();
+    int client = ConnectTo(port, options.limit, options.receiveBuffer);
+    if (client < 0) return {};
+    for (const Piece& piece : pieces) {
+        std::this_thread::sleep_for(piece.pauseBefore);
+        if (!SendAll(client, piece.bytes)) break;
+    }
+    if (options.closeSendingAfter) shutdown(client, SHUT_WR);
+    std::this_thread::sleep_for(options.readDelay);
+    Exchange exchange = ReadToEnd(client, options.limit);
+    exchange.elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start);
+    close(client);
+    return exchange;
+}
+
+}  // namespace server_testing
