@@ -1,9 +1,19 @@
+#include <algorithm>
 #include <string>
 #include <vector>
 
 #include "Startup/Console.h"
+#ifdef PELORINE_WINDOW
+#include "Startup/WindowProgram.h"
+#endif
 
 int main(int argc, char** argv) {
     std::vector<std::string> arguments(argv + 1, argv + argc);
+#ifdef PELORINE_WINDOW
+    // The window wherever a display exists, unless the console is asked for.
+    const bool consoleAsked =
+        std::find(arguments.begin(), arguments.end(), "--console") != arguments.end();
+    if (!consoleAsked && OpenWindowDisplay()) RunWindow(arguments);
+#endif
     return RunConsole(arguments);
 }

@@ -1,0 +1,31 @@
+#include "Startup/WindowProgram.h"
+
+#include <FL/Fl.H>
+#include <FL/x.H>
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "Startup/TfrmStartup.h"
+
+bool OpenWindowDisplay() {
+    // The toolkit's own opening ends the process when it fails; this one only
+    // reports, so that the program can fall back to the console.
+    const char* name = std::getenv("DISPLAY");
+    if (name == nullptr || *name == '\0') return false;
+    Display* display = XOpenDisplay(nullptr);
+    if (display == nullptr) return false;
+    fl_open_display(display);
+    return true;
+}
+
+void RunWindow(const std::vector<std::string>& arguments) {
+    // Lives as long as the process.
+    auto* frmStartup = new TfrmStartup(arguments);
+    frmStartup->ShowFirst();
+    Fl::run();
+    // A quick exit: nothing that runs at a normal exit may touch what a
+    // compile or a connection still uses.
+    std::fflush(nullptr);
+    std::_Exit(0);
+}
