@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and compiles the bundled example site.
+# Installs what is missing, builds, and compiles the bundled example site; where
+# a display exists, the window then serves it and opens it in the browser.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh build
@@ -8,3 +9,10 @@ mkdir -p out
 echo "== Compiling examples/site into out/site.pel"
 build/pelorine --console --compile-source examples/site --compile-archive out/site.pel --compile
 echo "== Archive: $(stat -c %s out/site.pel) bytes"
+if [ -n "${DISPLAY:-}" ]; then
+    # The window, minimized, serves the archive; closing it stops the server.
+    # Without a display that can be opened the program runs in the console.
+    echo "== Serving out/site.pel from the window: http://localhost:8078/index.html"
+    exec build/pelorine --compile-source examples/site --compile-archive out/site.pel \
+        --browse-archive out/site.pel --browse
+fi
