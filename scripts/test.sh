@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test: a plain build, an
 # AddressSanitizer + UndefinedBehaviorSanitizer build, and the threaded tests
-# under ThreadSanitizer.
+# under ThreadSanitizer, then the fuzz targets for a bounded time.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh build test
@@ -15,3 +15,8 @@ scripts/build.sh build-asan -DPELORINE_SANITIZE=address,undefined
 
 scripts/build.sh build-tsan -DPELORINE_SANITIZE=thread
 (cd build-tsan && TSAN_OPTIONS=halt_on_error=1 ctest --output-on-failure -j "$jobs" -L threads)
+
+# libFuzzer targets (index loading, the request, decompression), each for a
+# bounded time from its seeds, under ASan and UBSan.
+CC=clang CXX=clang++ scripts/build.sh build-fuzz -DPELORINE_FUZZ=ON -DPELORINE_SANITIZE=address,undefined
+(cd build-fuzz && ctest --output-on-failure -j "$jobs" -L '^fuzz$')

@@ -1,0 +1,26 @@
+// Arbitrary bytes as an archive: its index loaded, then every loaded entry
+// served as a browser would ask for it.
+#include <cstddef>
+#include <cstdint>
+
+#include "WebServer/LoadPage.h"
+#include "tests/fuzz/FuzzArchive.h"
+
+namespace {
+
+// Serving is the costly part; a handful of entries covers every path of it.
+constexpr uint32_t kEntriesServed = 64;
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    if (!LoadFuzzArchive(data, size)) return 0;
+    if (EntryCount > kMaxEntries) __builtin_trap();
+    for (uint32_t i = 0; i < EntryCount && i < kEntriesServed; ++i) {
+        Page page = LoadPage("/" + EntryTable[i].Name);
+        if (page.BodyLength != static_cast<int32_t>(page.Body.size()) || page.ContentType.empty()) {
+            __builtin_trap();
+        }
+    }
+    return 0;
+}

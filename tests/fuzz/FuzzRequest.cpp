@@ -1,0 +1,64 @@
+// Arbitrary bytes as what a peer sends: gathered into a request line in
+// receive-sized pieces, split, resolved against a small archive and answered.
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "Shared/ArchiveLayout.h"
+#include "WebServer/Connection.h"
+#include "WebServer/LoadPage.h"
+#include "WebServer/RequestLine.h"
+#include "WebServer/Response.h"
+#include "tests/fuzz/FuzzArchive.h"
+
+namespace {
+
+// An archive of three entries: raw, empty, and one whose name has odd bytes.
+bool LoadSmallArchive() {
+    std::string data = "<html>hello</html>";
+    std::string archive;
+    PutU32(archive, static_cast<uint32_t>(kHeaderSize + data.size()));
+    archive += data;
+    const std::string names[] = {"index.html", "Docs/Empty.CSS", "a b%20c?d#e.htm"};
+    const uint32_t sizes[] = {static_cast<uint32_t>(data.size()), 0, 5};
+    for (int i = 0; i < 3; ++i) {
+        PutU32(archive, sizes[i]);
+        PutU32(archive, 0);
+        PutU32(archive, kHeaderSize);
+        PutU16(archive, static_cast<uint16_t>(names[i].size()));
+        archive += names[i];
+    }
+    return LoadFuzzArchive(reinterpret_cast<const uint8_t*>(archive.data()), archive.size());
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    static const bool loaded = LoadSmallArchive();
+    if (!loaded) return 0;
+
+    std::string line;
+    LineProgress progress = LineProgress::Incomplete;
+    for (size_t offset = 0; offset < size && progress == LineProgress::Incomplete;
+         offset += kReceiveSize) {
+        const size_t piece = std::min(kReceiveSize, size - offset);
+        progress = AppendToRequestLine(line, reinterpret_cast<const char*>(data) + offset, piece);
+    }
+    if (line.size() > kMaxRequestLineLength) __builtin_trap();
+    if (line.find('\n') != std::string::npos || line.find('\r') != std::string::npos)
+        __builtin_trap();
+    if (progress != LineProgress::Complete) return 0;
+
+    const RequestLine request = SplitRequestLine(line);
+    if (request.Method != "GET") return 0;
+    const RequestTarget target = SplitTarget(request.Target);
+    Page page = LoadPage(target.Path);
+    const size_t bodyLength = page.Body.size();
+    const std::string response = BuildResponse(request.Version, page);
+    if (response.size() < bodyLength ||
+        response.compare(0, request.Version.size(), request.Version) != 0) {
+        __builtin_trap();
+    }
+    return 0;
+}
