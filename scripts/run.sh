@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and compiles the bundled example site; where
-# a display exists, the window then serves it and opens it in the browser.
+# a display exists, the window then serves it and opens it in the browser,
+# elsewhere the console serves it until Ctrl+C.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh build
@@ -16,3 +17,5 @@ if [ -n "${DISPLAY:-}" ]; then
     exec build/pelorine --compile-source examples/site --compile-archive out/site.pel \
         --browse-archive out/site.pel --browse
 fi
+echo "== Serving out/site.pel: open http://localhost:8078/index.html (Ctrl+C stops)"
+exec build/pelorine --console --browse-archive out/site.pel --browse
