@@ -1,0 +1,168 @@
+// Loads the example site through the program's own server in headless
+// Chromium, with several kilobytes of cookies on every request, and fails if
+// any page, style sheet, script or image does not arrive whole.
+//
+// Usage: node site-test.mjs PROGRAM SITE_FOLDER ARTIFACT_FOLDER
+import { spawn, spawnSync } from "node:child_process";
+import { cpSync, existsSync, mkdirSync, mkdtempSync, readFileSync, rmSync, writeFileSync }
+  from "node:fs";
+import { tmpdir } from "node:os";
+import { join } from "node:path";
+import { chromium } from "playwright-core";
+
+const [program, site, artifacts] = process.argv.slice(2);
+const startPage = "http://localhost:8078/index.html";
+// Where each wait gives up, so that the test always ends.
+const serverStartMs = 15000;
+const pageLoadMs = 30000;
+const serverStopMs = 10000;
+// Two cookies near the usual per-cookie limit: the request then holds more
+// header bytes than the server reads in one receive.
+const cookieBytes = 3500;
+const browserFlags = [
+  "--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
+  "--disable-background-networking", "--disable-component-update", "--disable-sync",
+];
+const checkedTypes = new Set(["document", "stylesheet", "script", "image"]);
+// A page added to a copy of the site, large enough that its tail is still on
+// its way when the server closes the connection.
+const longPage = "long-page.html";
+const longPageParagraphs = 4000;
+
+const problems = [];
+const scratch = mkdtempSync(join(tmpdir(), "pelorine-browser-"));
+let server;
+let browser;
+
+function chromiumPath() {
+  for (const path of ["/usr/bin/chromium", "/usr/lib/chromium/chromium"]) {
+    if (existsSync(path)) return path;
+  }
+  throw new Error("chromium is not installed (scripts/install-deps.sh test)");
+}
+
+function startServer(archive) {
+  const child = spawn(program, ["--console", "--browse-archive", archive, "--browse"]);
+  let output = "";
+  let errors = "";
+  child.stdout.on("data", (chunk) => (output += chunk));
+  child.stderr.on("data", (chunk) => (errors += chunk));
+  const exited = new Promise((resolve) => child.on("exit", (code) => resolve(code)));
+  const listening = new Promise((resolve, reject) => {
+    const timer = setTimeout(() => reject(new Error(`server did not start: ${output}${errors}`)),
+                             serverStartMs);
+    child.stdout.on("data", () => {
+      if (output.includes("Start page: " + startPage)) {
+        clearTimeout(timer);
+        resolve();
+      }
+    });
+    exited.then((code) => {
+      clearTimeout(timer);
+      reject(new Error(`server exited with ${code}: ${errors}`));
+    });
+  });
+  return { child, exited, listening };
+}
+
+async function stopServer() {
+  if (server.child.exitCode !== null) return;  // it never started; already reported
+  server.child.kill("SIGTERM");
+  const code = await Promise.race([
+    server.exited,
+    new Promise((resolve) => setTimeout(() => resolve("still running"), serverStopMs)),
+  ]);
+  if (code !== 0) problems.push(`server ended with ${code} after SIGTERM`);
+}
+
+try {
+  const tree = join(scratch, "site");
+  cpSync(site, tree, { recursive: true });
+  const paragraphs = Array.from({ length: longPageParagraphs },
+                                (_, n) => `<p id="p${n}">Paragraph ${n} of the long page.</p>`);
+  writeFileSync(join(tree, longPage),
+                `<!DOCTYPE html>\n<title>Long page</title>\n${paragraphs.join("\n")}\n`);
+  const archive = join(scratch, "site.pel");
+  const compile = spawnSync(program, ["--console", "--compile-source", tree,
+                                      "--compile-archive", archive, "--compile"]);
+  if (compile.status !== 0) throw new Error(`compile failed: ${compile.stderr}`);
+
+  server = startServer(archive);
+  await server.listening;
+
+  browser = await chromium.launchPersistentContext(join(scratch, "profile"), {
+    executablePath: chromiumPath(),
+    headless: true,
+    args: browserFlags,
+    viewport: { width: 1000, height: 900 },
+  });
+  await browser.addCookies([1, 2].map((n) => ({
+    name: `notes${n}`, value: "c".repeat(cookieBytes), url: "http://localhost:8078",
+  })));
+
+  const seen = [];
+  browser.on("requestfailed", (request) => {
+    if (checkedTypes.has(request.resourceType())) {
+      problems.push(`${request.url()} failed: ${request.failure()?.errorText}`);
+    }
+  });
+  // Bodies are taken as they arrive: a page's resources are gone once the
+  // browser has moved on to the next page.
+  browser.on("response", (response) => seen.push({
+    response, body: response.body().catch((error) => Buffer.from(`unreadable: ${error}`)),
+  }));
+
+  const page = browser.pages()[0] ?? (await browser.newPage());
+  await page.goto(startPage, { waitUntil: "load", timeout: pageLoadMs });
+  await page.waitForLoadState("networkidle", { timeout: pageLoadMs });
+
+  const title = await page.title();
+  if (title !== "Harbour Lights Field Notes") problems.push(`title is "${title}"`);
+  if ((await page.getAttribute("#menu", "class")) !== "open") problems.push("the script did not run");
+  const broken = await page.$$eval("img", (images) =>
+    images.filter((image) => !image.complete || image.naturalWidth === 0).map((image) => image.src));
+  for (const src of broken) problems.push(`image not shown: ${src}`);
+
+  mkdirSync(artifacts, { recursive: true });
+  await page.screenshot({ path: join(artifacts, "example-site.png"), fullPage: true });
+  console.log(`screenshot: ${join(artifacts, "example-site.png")}`);
+
+  await page.goto(`http://localhost:8078/${longPage}`, { waitUntil: "load", timeout: pageLoadMs });
+  if (!(await page.$(`#p${longPageParagraphs - 1}`))) {
+    problems.push(`${longPage}: its last paragraph did not arrive`);
+  }
+
+  // Every page, style sheet, script and image: status 200, sent with the
+  // cookies, and byte for byte the file it was compiled from.
+  const types = new Set();
+  for (const { response, body: bodyPromise } of seen) {
+    const request = response.request();
+    if (!checkedTypes.has(request.resourceType())) continue;
+    types.add(request.resourceType());
+    const path = decodeURIComponent(new URL(response.url()).pathname).replace(/^\/+/, "");
+    const cookie = (await request.allHeaders()).cookie ?? "";
+    if (cookie.length < 2 * cookieBytes) problems.push(`${path}: sent without the large cookie`);
+    if (response.status() !== 200) problems.push(`${path}: status ${response.status()}`);
+    const file = join(tree, path);
+    if (!existsSync(file)) {
+      problems.push(`${path}: no such file in the site`);
+      continue;
+    }
+    const body = await bodyPromise;
+    if (!body.equals(readFileSync(file))) problems.push(`${path}: body differs from the file`);
+  }
+  for (const type of checkedTypes) {
+    if (!types.has(type)) problems.push(`no ${type} was loaded`);
+  }
+  console.log(`checked ${seen.length} responses of types ${[...types].join(", ")}`);
+} catch (error) {
+  problems.push(String(error?.stack ?? error));
+} finally {
+  if (browser) await browser.close().catch(() => {});
+  if (server) await stopServer();
+  rmSync(scratch, { recursive: true, force: true });
+}
+
+for (const problem of problems) console.error(`FAIL: ${problem}`);
+console.log(problems.length === 0 ? "1 passed, 0 failed" : "0 passed, 1 failed");
+process.exit(problems.length === 0 ? 0 : 1);
