@@ -25,15 +25,27 @@ uint16_t ListenOnFreePort(Listener& listener) {
     return platform::LocalPort(listener.socket);
 }
 
+// A loopback connection: the client's end and the end the listener accepted.
+struct Connection {
+    int client = -1;
+    platform::Socket accepted = platform::kInvalidSocket;
+};
+
+Connection Connect(Listener& listener) {
+    Connection connection;
+    connection.client = server_testing::ConnectTo(ListenOnFreePort(listener), 5s);
+    EXPECT_GE(connection.client, 0);
+    connection.accepted = platform::Accept(listener.socket);
+    EXPECT_NE(connection.accepted, platform::kInvalidSocket);
+    return connection;
+}
+
 TEST(Socket, BindsOverTimeWaitButNotOverALiveListener) {
     uint16_t port;
     {
         Listener first;
-        port = ListenOnFreePort(first);
-        const int client = server_testing::ConnectTo(port, 5s);
-        ASSERT_GE(client, 0);
-        const platform::Socket accepted = platform::Accept(first.socket);
-        ASSERT_NE(accepted, platform::kInvalidSocket);
+        const auto [client, accepted] = Connect(first);
+        port = platform::LocalPort(first.socket);
         // The server side closes first, so its end lingers in TIME_WAIT.
         platform::ShutdownSending(accepted);
         char byte;
@@ -50,10 +62,7 @@ TEST(Socket, BindsOverTimeWaitButNotOverALiveListener) {
 
 TEST(Socket, SendsToAVanishedPeerFailWithoutSigpipe) {
     Listener listener;
-    const uint16_t port = ListenOnFreePort(listener);
-    const int client = server_testing::ConnectTo(port, 5s);
-    ASSERT_GE(client, 0);
-    const platform::Socket accepted = platform::Accept(listener.socket);
+    const auto [client, accepted] = Connect(listener);
     close(client);
     const std::string chunk(64 * 1024, 'x');
     long result = 0;
@@ -66,10 +75,7 @@ TEST(Socket, SendsToAVanishedPeerFailWithoutSigpipe) {
 
 TEST(Socket, WaitsAreBoundedAndSeeArrivals) {
     Listener listener;
-    const uint16_t port = ListenOnFreePort(listener);
-    const int client = server_testing::ConnectTo(port, 5s);
-    ASSERT_GE(client, 0);
-    const platform::Socket accepted = platform::Accept(listener.socket);
+    const auto [client, accepted] = Connect(listener);
     const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(platform::WaitReadable(accepted, 100), platform::WaitResult::TimedOut);
     EXPECT_GE(std::chrono::steady_clock::now() - start, 100ms);
