@@ -38,7 +38,7 @@ void* SocketArgument(platform::Socket socket) {
 }
 
 // Returns only when the port cannot be used; the listener is then closed.
-void Listen(uint16_t port) {
+void ListenAndAccept(uint16_t port) {
     const platform::Socket listener = platform::CreateStreamSocket();
     if (listener == platform::kInvalidSocket) {
         EndWith(ServerStage::NoSocket, errno);
@@ -69,7 +69,7 @@ void ServerThread(void* argument) {
             EndWith(ServerStage::ArchiveNotOpened, errno);
             return;
         }
-        Listen(port);
+        ListenAndAccept(port);
         platform::CloseFile(ArchiveHandle);
         ArchiveHandle = platform::kInvalidFile;
     } catch (...) {
