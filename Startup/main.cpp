@@ -2,12 +2,15 @@
 #include <string>
 #include <vector>
 
+#include "Platform/ResourceLimits.h"
 #include "Startup/Console.h"
 #ifdef PELORINE_WINDOW
 #include "Startup/WindowProgram.h"
 #endif
 
 int main(int argc, char** argv) {
+    // One descriptor per connection: serve as many as the system allows.
+    platform::RaiseDescriptorLimit();
     std::vector<std::string> arguments(argv + 1, argv + argc);
 #ifdef PELORINE_WINDOW
     // The window wherever a display exists, unless the console is asked for.
