@@ -25,7 +25,9 @@
 // Under ThreadSanitizer, skip its default second of sleep at exit: every
 // server test is a process of its own, and the sleeps add up to most of the
 // suite's time. TSAN_OPTIONS still overrides this.
-extern "C" const char* __tsan_default_options() { return "atexit_sleep_ms=0"; }
+extern "C" const char* __tsan_default_options() {
+    return "atexit_sleep_ms=0";
+}
 
 namespace server_testing {
 namespace {
