@@ -92,7 +92,7 @@ void PackFile(const std::string& folder, const std::string& fileName) {
         return;
     }
 
-    TItem& entry = EntryTable[EntryCount];
+    TItem& entry = NextEntry();
     entry.Name = EntryNameOf(path);
     entry.DataOffset = WritePosition;
     entry.UnpackedSize = readCount;

@@ -74,7 +74,7 @@ FileHandle OpenForReading(const std::string& path) {
             return kInvalidFile;
         }
     }
-    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    // O_NONBLOCK stays: it has no effect on reads of a regular file.
     return fd;
 }
 

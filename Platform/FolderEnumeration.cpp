@@ -40,6 +40,12 @@ bool FolderEnumeration::Next(FolderEntry& entry) {
             entry = {name, true};
             return true;
         }
+        // A plain file needs no further look; folders do, to be recognised when
+        // a link leads back into one being walked.
+        if (found->d_type == DT_REG) {
+            entry = {name, false};
+            return true;
+        }
         std::string path = folder_ + "/" + name;
         struct stat info {};
         if (stat(path.c_str(), &info) != 0) {

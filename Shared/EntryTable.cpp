@@ -1,7 +1,29 @@
 #include "Shared/EntryTable.h"
 
-TItem* const EntryTable = new TItem[kMaxEntries];
+#include <new>
+
+// Raw storage: a large allocation comes straight from the system as pages that
+// cost nothing until they are written.
+TItem* const EntryTable = static_cast<TItem*>(::operator new(sizeof(TItem) * kMaxEntries));
 uint32_t EntryCount = 0;
+
+namespace {
+
+// Records EntryTable[0 .. builtEntries - 1] have been constructed. Only the
+// thread that fills the table touches it.
+uint32_t builtEntries = 0;
+
+}  // namespace
+
+TItem& NextEntry() {
+    if (EntryCount == builtEntries) {
+        new (&EntryTable[builtEntries]) TItem{};
+        ++builtEntries;
+    }
+    TItem& entry = EntryTable[EntryCount];
+    entry = TItem{};
+    return entry;
+}
 platform::FileHandle ArchiveHandle = platform::kInvalidFile;
 uint32_t WritePosition = 0;
 
@@ -15,7 +37,7 @@ void AppendIndexRecord(std::string& out, const TItem& item) {
 }
 
 void ResetEntryTable() {
-    for (uint32_t i = 0; i < EntryCount; ++i) EntryTable[i] = TItem{};
+    for (uint32_t i = 0; i < builtEntries; ++i) EntryTable[i] = TItem{};
     EntryCount = 0;
     WritePosition = 0;
     if (ArchiveHandle != platform::kInvalidFile) platform::CloseFile(ArchiveHandle);

@@ -19,8 +19,10 @@ struct TItem {
     uint32_t UnpackedSize = 0;  // length of its content
 };
 
-// kMaxEntries records, allocated once and never freed or moved: worker threads
-// are never joined and may still read it while the process exits.
+// Room for kMaxEntries records, allocated once and never freed or moved:
+// worker threads are never joined and may still read it while the process
+// exits. Records are built as they are first used (NextEntry), so that a run
+// does not pay for touching all of the table's memory at start.
 extern TItem* const EntryTable;
 
 // Number of valid records at the front of EntryTable.
@@ -32,6 +34,10 @@ extern platform::FileHandle ArchiveHandle;
 // While compiling, where the next entry's data goes (at the end, IndexOffset);
 // after loading, the IndexOffset read from the header.
 extern uint32_t WritePosition;
+
+// The record at EntryCount, empty, ready to be filled before EntryCount grows
+// to include it. EntryCount must be below kMaxEntries.
+TItem& NextEntry();
 
 // Empties the table and forgets the archive, for a second action in one process
 // (tests); the program itself performs one action per run.

@@ -34,7 +34,7 @@ class IndexReader {
     }
 
   private:
-    static constexpr size_t kChunk = 64 * 1024;
+    static constexpr size_t kChunk = size_t{64} * 1024;
     platform::FileHandle file_;
     std::vector<unsigned char> buffer_;
     size_t next_ = 0;
@@ -60,7 +60,7 @@ bool LoadIndex(const std::string& path) {
             unsigned char fixed[kIndexRecordFixedSize] = {};
             if (reader.Read(fixed, 4) < 4) break;
             reader.Read(fixed + 4, kIndexRecordFixedSize - 4);
-            TItem& item = EntryTable[EntryCount];
+            TItem& item = NextEntry();
             item.UnpackedSize = GetU32(fixed);
             item.PackedSize = GetU32(fixed + 4);
             item.DataOffset = GetU32(fixed + 8);

@@ -16,8 +16,9 @@ namespace {
 
 // How often the status is looked at, like the window's clock.
 constexpr auto kStatusInterval = std::chrono::seconds(1);
-// How often the end of a compile is looked for between status checks.
-constexpr auto kFinishPoll = std::chrono::milliseconds(20);
+// How often the end of a compile is looked for between status checks: short,
+// so that a quick compile is not kept waiting.
+constexpr auto kFinishPoll = std::chrono::milliseconds(1);
 
 constexpr const char* kUsage =
     "usage: pelorine [--console] [--compile-source FOLDER --compile-archive FILE --compile]\n"
