@@ -21,7 +21,11 @@ constexpr long kPollNanoseconds = 100L * 1000 * 1000;
 // Why the server ended, in one line; empty while it still loads or listens.
 std::string EndReason(const std::string& archivePath) {
     const int error = ServerErrorNumber.load();
-    const std::string because = error != 0 ? std::string(": ") + std::strerror(error) : "";
+    // strerror_r (the GNU form, which returns the text): strerror may share
+    // one buffer between threads.
+    char text[256];
+    const std::string because =
+        error != 0 ? std::string(": ") + strerror_r(error, text, sizeof text) : "";
     switch (CurrentServerStage.load()) {
         case ServerStage::ArchiveNotOpened:
             return "cannot open the archive '" + archivePath + "'" + because;

@@ -61,7 +61,7 @@ class LabelControl : public Fl_Widget {
     // The text as it is drawn: without the accelerator mark.
     const std::string& ShownText() const { return shown_; }
     // The accelerator letter, lower case; 0 when there is none.
-    char AcceleratorKey() const { return acceleratorIndex_ < 0 ? 0 : acceleratorKey_; }
+    char AcceleratorKey() const { return acceleratorIndex_ < 0 ? '\0' : acceleratorKey_; }
 
   protected:
     void draw() override;

@@ -23,7 +23,7 @@ inline constexpr std::chrono::milliseconds kPeerWait{3000};
 inline constexpr std::chrono::milliseconds kDrainTime{2000};
 // ... and reads at most kDrainByteLimit bytes, more than any browser sends as
 // header lines with one request.
-inline constexpr size_t kDrainByteLimit = 1024 * 1024;
+inline constexpr size_t kDrainByteLimit = size_t{1024} * 1024;
 
 // Thread procedure; the argument is the accepted socket. Serves at most one
 // request, then shuts the connection down, drains it and closes it.

@@ -7,7 +7,7 @@
 // Longest request line served. Far above what browsers send in practice
 // (common servers stop at 8 KiB), while a peer that never sends an LF cannot
 // make a connection's memory grow without bound.
-inline constexpr size_t kMaxRequestLineLength = 64 * 1024;
+inline constexpr size_t kMaxRequestLineLength = size_t{64} * 1024;
 
 enum class LineProgress { Incomplete, Complete, TooLong };
 

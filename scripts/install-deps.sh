@@ -7,7 +7,7 @@ packages=()
 for group in "$@"; do
     case "$group" in
         build) packages+=(cmake g++ make liblzo2-dev libfltk1.3-dev fonts-liberation2 libgtest-dev libgmock-dev) ;;
-        test) packages+=(xvfb xauth xdotool x11-utils imagemagick clang libclang-rt-14-dev
+        test) packages+=(xvfb xauth xdotool x11-utils imagemagick clang libclang-rt-14-dev clang-tidy
                          chromium) ;;
         bench) packages+=(lzop zip hyperfine python3.11-doc wrk nginx-light kiwix-tools zim-tools python3 imagemagick
                           libbenchmark-dev time) ;;

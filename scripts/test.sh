@@ -1,13 +1,16 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs every test: a plain build, an
-# AddressSanitizer + UndefinedBehaviorSanitizer build, and the threaded tests
-# under ThreadSanitizer, then the fuzz targets for a bounded time.
+# Installs what is missing, builds, checks the sources with clang-tidy, and
+# runs every test: a plain build, an AddressSanitizer + UndefinedBehaviorSanitizer
+# build, and the threaded tests under ThreadSanitizer, then the fuzz targets for
+# a bounded time.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh build test
 jobs=$(nproc)
 
 scripts/build.sh build
+# clang-tidy over the program's sources (checks in .clang-tidy).
+scripts/lint.sh build
 (cd build && ctest --output-on-failure -j "$jobs" -LE slow)
 
 scripts/build.sh build-asan -DPELORINE_SANITIZE=address,undefined
