@@ -75,9 +75,10 @@ long Receive(Socket socket, void* buffer, size_t count) {
     }
 }
 
-long Send(Socket socket, const void* buffer, size_t count) {
+long Send(Socket socket, const void* buffer, size_t count, bool moreFollows) {
+    const int flags = MSG_NOSIGNAL | (moreFollows ? MSG_MORE : 0);
     for (;;) {
-        ssize_t put = send(socket, buffer, count, MSG_NOSIGNAL);
+        ssize_t put = send(socket, buffer, count, flags);
         if (put >= 0 || errno != EINTR) return put;
     }
 }

@@ -39,8 +39,9 @@ WaitResult WaitWritable(Socket socket, int milliseconds);
 long Receive(Socket socket, void* buffer, size_t count);
 
 // Sends up to `count` bytes: the count taken, -1 on an error. Never raises
-// SIGPIPE.
-long Send(Socket socket, const void* buffer, size_t count);
+// SIGPIPE. With `moreFollows` the system may hold the bytes briefly to join
+// them with the next send into fuller packets; the bytes are the same.
+long Send(Socket socket, const void* buffer, size_t count, bool moreFollows = false);
 
 // No more sends: the peer sees the end of the stream once what was sent
 // before has arrived.

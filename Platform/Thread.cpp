@@ -21,12 +21,13 @@ void* Trampoline(void* raw) {
 
 }  // namespace
 
-bool StartThread(ThreadProcedure procedure, void* argument) {
+bool StartThread(ThreadProcedure procedure, void* argument, size_t stackBytes) {
     auto* record = new (std::nothrow) StartRecord{procedure, argument};
     if (record == nullptr) return false;
     pthread_attr_t attributes;
     pthread_attr_init(&attributes);
     pthread_attr_setdetachstate(&attributes, PTHREAD_CREATE_DETACHED);
+    if (stackBytes != 0) pthread_attr_setstacksize(&attributes, stackBytes);
     pthread_t thread;
     int failed = pthread_create(&thread, &attributes, Trampoline, record);
     pthread_attr_destroy(&attributes);

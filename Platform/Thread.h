@@ -1,6 +1,7 @@
 // Worker threads and the one kind of lock the program uses.
 #pragma once
 
+#include <cstddef>
 #include <mutex>
 
 namespace platform {
@@ -9,7 +10,8 @@ using ThreadProcedure = void (*)(void* argument);
 
 // Starts `procedure(argument)` on a new detached thread; its handle is not
 // kept and nothing can wait for it. False when the thread could not be made.
-bool StartThread(ThreadProcedure procedure, void* argument);
+// A `stackBytes` of 0 gives the system's default stack.
+bool StartThread(ThreadProcedure procedure, void* argument, size_t stackBytes = 0);
 
 // A critical section: held through ScopedLock, so that every path out of a
 // guarded block releases it, exceptions included.

@@ -45,7 +45,8 @@ void SendResponse(platform::Socket socket, const std::string& response) {
             return;
         }
         const size_t piece = std::min(response.size() - position, kSendSize);
-        const long sent = platform::Send(socket, response.data() + position, piece);
+        const bool moreFollows = position + piece < response.size();
+        const long sent = platform::Send(socket, response.data() + position, piece, moreFollows);
         if (sent < 1) return;
         position += static_cast<size_t>(sent);
     }

@@ -25,6 +25,21 @@ inline constexpr std::chrono::milliseconds kDrainTime{2000};
 // header lines with one request.
 inline constexpr size_t kDrainByteLimit = size_t{1024} * 1024;
 
+// Stack of a connection thread. A connection needs little (its buffers live on
+// the heap, apart from one receive buffer), and small stacks are cheap to
+// start and are kept for reuse by the system's thread library, which matters
+// when every connection starts a thread. Sanitizers need several times more.
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+#define PELORINE_SANITIZED 1
+#endif
+#endif
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__) || defined(PELORINE_SANITIZED)
+inline constexpr size_t kConnectionStackBytes = 4 * 1024 * 1024;
+#else
+inline constexpr size_t kConnectionStackBytes = 256 * 1024;
+#endif
+
 // Thread procedure; the argument is the accepted socket. Serves at most one
 // request, then shuts the connection down, drains it and closes it.
 void ConnectionThread(void* argument);

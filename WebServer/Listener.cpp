@@ -31,7 +31,8 @@ void* SocketArgument(platform::Socket socket) {
             continue;
         }
         // A connection no thread can serve is closed rather than left open.
-        if (!platform::StartThread(ConnectionThread, SocketArgument(accepted))) {
+        if (!platform::StartThread(ConnectionThread, SocketArgument(accepted),
+                                   kConnectionStackBytes)) {
             platform::CloseSocket(accepted);
         }
     }

@@ -60,21 +60,27 @@ Page TextPage(const char* text, const std::string& path) {
     return page;
 }
 
-// Reads the entry into `body`, which holds UnpackedSize zero bytes: whatever a
-// short read or a damaged stream leaves undelivered stays zero. Called with
-// ArchiveLock held.
-void ReadEntry(const TItem& entry, std::string& body) {
+// Reads the entry's stored bytes: a raw entry straight into `body`, which
+// holds UnpackedSize zero bytes, a compressed one into `stream`. Whatever a
+// short read leaves undelivered stays zero. Called with ArchiveLock held: the
+// seek and the read must not interleave with another thread's.
+void ReadStoredBytes(const TItem& entry, std::string& body,
+                     std::unique_ptr<unsigned char[]>& stream, size_t& streamLength) {
     if (!platform::SeekFromStart(ArchiveHandle, entry.DataOffset)) return;
     if (!IsCompressed(entry)) {
         platform::ReadFile(ArchiveHandle, body.data(), body.size());
         return;
     }
-    auto stream = std::make_unique_for_overwrite<unsigned char[]>(entry.PackedSize);
-    const size_t delivered = platform::ReadFile(ArchiveHandle, stream.get(), entry.PackedSize);
-    // The bounds-checked decompressor never writes past the body, whatever the
-    // stream holds; its result does not change what is served.
+    stream = std::make_unique_for_overwrite<unsigned char[]>(entry.PackedSize);
+    streamLength = platform::ReadFile(ArchiveHandle, stream.get(), entry.PackedSize);
+}
+
+// The bounds-checked decompressor never writes past the body, whatever the
+// stream holds; what it does not deliver stays zero, and its result does not
+// change what is served.
+void Decompress(const unsigned char* stream, size_t streamLength, std::string& body) {
     lzo_uint produced = body.size();
-    lzo1x_decompress_safe(stream.get(), delivered, reinterpret_cast<unsigned char*>(body.data()),
+    lzo1x_decompress_safe(stream, streamLength, reinterpret_cast<unsigned char*>(body.data()),
                           &produced, nullptr);
 }
 
@@ -92,10 +98,17 @@ Page LoadPage(const std::string& path) {
     EnsureLzoReady();
 
     Page page;
-    platform::ScopedLock lock(ArchiveLock);
     page.Body.assign(entry.UnpackedSize, '\0');
     page.BodyLength = static_cast<int32_t>(entry.UnpackedSize);
-    ReadEntry(entry, page.Body);
+    std::unique_ptr<unsigned char[]> stream;
+    size_t streamLength = 0;
+    {
+        platform::ScopedLock lock(ArchiveLock);
+        ReadStoredBytes(entry, page.Body, stream, streamLength);
+    }
+    // Decompression needs no lock: it works on this call's own buffers, so
+    // large pages no longer queue behind each other.
+    if (stream) Decompress(stream.get(), streamLength, page.Body);
     page.ContentType = ContentTypeOf(PageExtension(normalized));
     return page;
 }
