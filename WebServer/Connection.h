@@ -35,9 +35,9 @@ inline constexpr size_t kDrainByteLimit = size_t{1024} * 1024;
 #endif
 #endif
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__) || defined(PELORINE_SANITIZED)
-inline constexpr size_t kConnectionStackBytes = 4 * 1024 * 1024;
+inline constexpr size_t kConnectionStackBytes = size_t{4} * 1024 * 1024;
 #else
-inline constexpr size_t kConnectionStackBytes = 256 * 1024;
+inline constexpr size_t kConnectionStackBytes = size_t{256} * 1024;
 #endif
 
 // Thread procedure; the argument is the accepted socket. Serves at most one

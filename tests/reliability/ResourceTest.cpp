@@ -262,10 +262,10 @@ TEST_F(Resources, OutOfDescriptorsTheListenerRestsAndServesWhenTheyAreBack) {
 }
 
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-#define PELORINE_SANITIZED 1
+#define RELIABILITY_UNDER_SANITIZER 1
 #elif defined(__has_feature)
 #if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
-#define PELORINE_SANITIZED 1
+#define RELIABILITY_UNDER_SANITIZER 1
 #endif
 #endif
 
@@ -274,7 +274,7 @@ TEST_F(Resources, OutOfDescriptorsTheListenerRestsAndServesWhenTheyAreBack) {
 // new thread fails while the listener itself carries on; a connection no
 // thread can serve must be closed at once, not left hanging.
 TEST_F(Resources, AConnectionNoThreadCanServeIsClosedAndServingResumes) {
-#ifdef PELORINE_SANITIZED
+#ifdef RELIABILITY_UNDER_SANITIZER
     GTEST_SKIP() << "a sanitizer's own mappings do not live within a capped address space";
 #endif
     BrowsingProgram program(archive_, {});
