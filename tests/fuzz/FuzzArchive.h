@@ -24,7 +24,8 @@ inline bool LoadFuzzArchive(const uint8_t* bytes, size_t size) {
     ResetEntryTable();
     FILE* file = std::fopen(FuzzArchivePath().c_str(), "wb");
     if (file == nullptr) return false;
-    const bool written = std::fwrite(bytes, 1, size, file) == size;
+    // An empty input may come with no buffer at all.
+    const bool written = size == 0 || std::fwrite(bytes, 1, size, file) == size;
     std::fclose(file);
     return written && LoadIndex(FuzzArchivePath());
 }
