@@ -35,20 +35,26 @@ bool ReceiveRequestLine(platform::Socket socket, char* buffer, std::string& line
     }
 }
 
-// Hands the response to the socket in pieces of at most kSendSize, each after
-// its own wait. A peer that takes nothing for kPeerWait, or a failed send,
-// ends it early.
-void SendResponse(platform::Socket socket, const std::string& response) {
-    size_t position = 0;
-    while (position < response.size()) {
-        if (platform::WaitWritable(socket, kPeerWaitMilliseconds) != platform::WaitResult::Ready) {
-            return;
+// Hands the header and then the body to the socket in pieces of at most
+// kSendSize, each after its own wait; the body is sent from the page itself,
+// never copied behind the header. A peer that takes nothing for kPeerWait, or
+// a failed send, ends it early.
+void SendResponse(platform::Socket socket, const std::string& header, const std::string& body) {
+    const std::string* const parts[] = {&header, &body};
+    for (const std::string* part : parts) {
+        size_t position = 0;
+        while (position < part->size()) {
+            if (platform::WaitWritable(socket, kPeerWaitMilliseconds) !=
+                platform::WaitResult::Ready) {
+                return;
+            }
+            const size_t piece = std::min(part->size() - position, kSendSize);
+            const bool moreFollows =
+                position + piece < part->size() || (part == &header && !body.empty());
+            const long sent = platform::Send(socket, part->data() + position, piece, moreFollows);
+            if (sent < 1) return;
+            position += static_cast<size_t>(sent);
         }
-        const size_t piece = std::min(response.size() - position, kSendSize);
-        const bool moreFollows = position + piece < response.size();
-        const long sent = platform::Send(socket, response.data() + position, piece, moreFollows);
-        if (sent < 1) return;
-        position += static_cast<size_t>(sent);
     }
 }
 
@@ -58,7 +64,7 @@ void Serve(platform::Socket socket, char* buffer) {
     const RequestLine request = SplitRequestLine(line);
     if (request.Method != kAnsweredMethod) return;
     Page page = LoadPage(SplitTarget(request.Target).Path);
-    SendResponse(socket, BuildResponse(request.Version, page));
+    SendResponse(socket, ResponseHeader(request.Version, page), page.Body);
 }
 
 // Reads and drops what the peer still sends until it closes its side, or the

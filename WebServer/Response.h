@@ -6,6 +6,6 @@
 #include "WebServer/LoadPage.h"
 
 // The request's own version echoed, " 200 OK", Content-Type and
-// Content-Length (the body alone), the empty line, then the body. The page's
-// body is moved out.
-std::string BuildResponse(const std::string& version, Page& page);
+// Content-Length (the body alone), then the empty line. The page's body
+// follows it on the wire, sent from where it lies.
+std::string ResponseHeader(const std::string& version, const Page& page);

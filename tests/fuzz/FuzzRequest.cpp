@@ -54,10 +54,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (request.Method != "GET") return 0;
     const RequestTarget target = SplitTarget(request.Target);
     Page page = LoadPage(target.Path);
-    const size_t bodyLength = page.Body.size();
-    const std::string response = BuildResponse(request.Version, page);
-    if (response.size() < bodyLength ||
-        response.compare(0, request.Version.size(), request.Version) != 0) {
+    const std::string header = ResponseHeader(request.Version, page);
+    if (header.compare(0, request.Version.size(), request.Version) != 0 ||
+        !header.ends_with("\r\n\r\n") || static_cast<size_t>(page.BodyLength) != page.Body.size()) {
         __builtin_trap();
     }
     return 0;
