@@ -28,12 +28,40 @@ struct FileCloser {
     ~FileCloser() { platform::CloseFile(file); }
 };
 
-std::unique_ptr<unsigned char[]> TryAllocate(uint64_t size) {
-    if (size > SIZE_MAX) return nullptr;
-    // At least one byte, so that an empty file still gets a valid pointer.
-    return std::unique_ptr<unsigned char[]>(
-        new (std::nothrow) unsigned char[std::max<uint64_t>(size, 1)]);
-}
+// A buffer kept from one file to the next and grown only for a larger file.
+// Allocating afresh for every file costs more than compressing a small one:
+// the allocator hands large released blocks back to the system, and the next
+// file faults their pages in again. The largest file's buffers are held until
+// the compile ends, which is no more than its own compile needs anyway.
+class ReusedBuffer {
+  public:
+    // Room for `size` bytes (at least one, so an empty file still gets a
+    // valid pointer), or nullptr when memory cannot be had.
+    unsigned char* Reserve(uint64_t size) {
+        if (size <= capacity_ && data_) return data_.get();
+        data_.reset();
+        capacity_ = 0;
+        // Rounded up so that files of nearly the same size share one allocation.
+        constexpr uint64_t kGranule = 64 * 1024;
+        const uint64_t wanted = (std::max<uint64_t>(size, 1) + kGranule - 1) / kGranule * kGranule;
+        if (wanted > SIZE_MAX) return nullptr;
+        data_.reset(new (std::nothrow) unsigned char[wanted]);
+        if (data_) capacity_ = wanted;
+        return data_.get();
+    }
+
+  private:
+    std::unique_ptr<unsigned char[]> data_;
+    uint64_t capacity_ = 0;
+};
+
+// One set per compiling thread, released when the thread ends.
+struct CompileBuffers {
+    ReusedBuffer input;
+    ReusedBuffer output;
+    ReusedBuffer workMemory;
+};
+thread_local CompileBuffers buffers;
 
 std::string EntryNameOf(const std::string& path) {
     size_t cut = std::min(path.size(), SourceFolder.size() + 1);
@@ -57,28 +85,26 @@ void PackFile(const std::string& folder, const std::string& fileName) {
         ++FilesLeftOut.tooLarge;
         return;
     }
-    auto input = TryAllocate(size);
-    if (!input) {
+    unsigned char* const input = buffers.input.Reserve(size);
+    if (input == nullptr) {
         ++FilesLeftOut.unreadable;
         return;
     }
     // A file that shrank since its size was taken is stored as far as it could
     // be read, and its entry claims no more than that.
-    const uint32_t readCount = static_cast<uint32_t>(platform::ReadFile(file, input.get(), size));
+    const uint32_t readCount = static_cast<uint32_t>(platform::ReadFile(file, input, size));
 
-    const unsigned char* stored = input.get();
+    const unsigned char* stored = input;
     uint32_t storedSize = readCount;
     uint32_t packedSize = 0;
-    std::unique_ptr<unsigned char[]> output;
     if (!IsStoredRaw(fileName) && readCount > 0) {
-        output = TryAllocate(CompressBound(readCount));
-        auto workMemory = TryAllocate(kCompressWorkMemory);
-        if (output && workMemory) {
+        unsigned char* const output = buffers.output.Reserve(CompressBound(readCount));
+        unsigned char* const workMemory = buffers.workMemory.Reserve(kCompressWorkMemory);
+        if (output != nullptr && workMemory != nullptr) {
             lzo_uint compressedLength = 0;
-            int result = lzo1x_1_compress(input.get(), readCount, output.get(), &compressedLength,
-                                          workMemory.get());
+            int result = lzo1x_1_compress(input, readCount, output, &compressedLength, workMemory);
             if (result == LZO_E_OK && compressedLength < readCount) {
-                stored = output.get();
+                stored = output;
                 storedSize = static_cast<uint32_t>(compressedLength);
                 packedSize = storedSize;
             }
