@@ -27,8 +27,8 @@ int main(int argc, char** argv) {
         std::filesystem::path path(argv[i]);
         if (std::filesystem::is_directory(path)) {
             for (const auto& entry : std::filesystem::directory_iterator(path)) {
-                // Dot files only keep empty folders in the repository.
                 if (!entry.is_regular_file()) continue;
+                // Dot files only keep empty folders in the repository.
                 if (entry.path().filename().string().starts_with(".")) continue;
                 RunFile(entry.path());
                 ++inputs;
