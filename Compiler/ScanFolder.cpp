@@ -42,7 +42,7 @@ class ReusedBuffer {
         data_.reset();
         capacity_ = 0;
         // Rounded up so that files of nearly the same size share one allocation.
-        constexpr uint64_t kGranule = 64 * 1024;
+        constexpr uint64_t kGranule = uint64_t{64} * 1024;
         const uint64_t wanted = (std::max<uint64_t>(size, 1) + kGranule - 1) / kGranule * kGranule;
         if (wanted > SIZE_MAX) return nullptr;
         data_.reset(new (std::nothrow) unsigned char[wanted]);
