@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages a step needs, only those that are missing.
-# Usage: scripts/install-deps.sh build|test|bench ...
+# Usage: scripts/install-deps.sh build|test|bench|package ...
 set -euo pipefail
 
 packages=()
@@ -11,6 +11,9 @@ for group in "$@"; do
                          chromium) ;;
         bench) packages+=(lzop zip hyperfine python3.11-doc wrk nginx-light kiwix-tools zim-tools python3 imagemagick
                           libbenchmark-dev time) ;;
+        # The .deb (cpack's shared-library dependencies need dpkg-shlibdeps) and its
+        # checks; rsvg-convert renders the icon's PNG sizes.
+        package) packages+=(dpkg-dev lintian desktop-file-utils man-db groff-base librsvg2-bin) ;;
         *) echo "unknown group: $group" >&2; exit 2 ;;
     esac
 done

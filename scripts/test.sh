@@ -1,17 +1,21 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, checks the sources with clang-tidy, and
-# runs every test: a plain build, an AddressSanitizer + UndefinedBehaviorSanitizer
-# build, and the threaded tests under ThreadSanitizer, then the fuzz targets for
-# a bounded time.
+# runs every test: a plain build, the Debian package, an AddressSanitizer +
+# UndefinedBehaviorSanitizer build, and the threaded tests under ThreadSanitizer,
+# then the fuzz targets for a bounded time.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/install-deps.sh build test
+scripts/install-deps.sh build test package
 jobs=$(nproc)
 
 scripts/build.sh build
 # clang-tidy over the program's sources (checks in .clang-tidy).
 scripts/lint.sh build
 (cd build && ctest --output-on-failure -j "$jobs" -LE slow)
+
+# The Debian package, checked unpacked; it serves on port 8078, so alone.
+package=$(scripts/package.sh | tail -n 1)
+tests/package/check-package.sh "$package"
 
 scripts/build.sh build-asan -DPELORINE_SANITIZE=address,undefined
 (cd build-asan && ctest --output-on-failure -j "$jobs" -LE 'slow|browser|window')
