@@ -1,35 +1,13 @@
 #include "Compiler/ArchiveOutput.h"
 
-#include "Shared/EntryTable.h"
-
-namespace {
-
-// Only the compile thread writes the archive, so no lock is needed here.
-bool writeFailed = false;
-std::string writeError;
-
-}  // namespace
-
-bool AppendToArchive(const void* bytes, size_t count) {
-    if (writeFailed) return false;
-    size_t written = platform::WriteFile(ArchiveHandle, bytes, count);
-    WritePosition += static_cast<uint32_t>(written);
+bool ArchiveOutput::Append(const void* bytes, size_t count) {
+    if (failed_) return false;
+    size_t written = platform::WriteFile(file_, bytes, count);
+    writePosition_ += static_cast<uint32_t>(written);
     if (written != count) {
-        writeFailed = true;
-        writeError = platform::LastErrorText();
+        failed_ = true;
+        error_ = platform::LastErrorText();
         return false;
     }
     return true;
-}
-
-bool ArchiveWriteFailed() {
-    return writeFailed;
-}
-std::string ArchiveWriteError() {
-    return writeError;
-}
-
-void ResetArchiveOutput() {
-    writeFailed = false;
-    writeError.clear();
 }

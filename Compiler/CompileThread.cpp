@@ -1,72 +1,74 @@
 #include "Compiler/CompileThread.h"
 
-#include <lzo/lzo1x.h>
-
 #include <cerrno>
-#include <mutex>
 
 #include "Compiler/ArchiveOutput.h"
 #include "Compiler/Progress.h"
 #include "Compiler/ScanFolder.h"
-#include "Shared/EntryTable.h"
+#include "Shared/ArchiveState.h"
+#include "Shared/Lzo.h"
 
 namespace {
 
 // The index is written in pieces of about this size rather than a call per record.
 constexpr size_t kIndexFlushSize = 1 << 20;
 
-bool InitialiseLzo() {
-    static const bool ready = lzo_init() == LZO_E_OK;
-    return ready;
-}
-
 void Fail(const std::string& reason) {
-    CompileError.Set(reason);
-    CompileFailed = true;
+    Progress.CompileError.Set(reason);
+    Progress.CompileFailed = true;
 }
 
-bool WriteHeaderAndIndex() {
-    const uint32_t indexOffset = WritePosition;
+// Fills in the header and appends the index after the data; the index's start
+// becomes Archive.IndexOffset.
+bool WriteHeaderAndIndex(CompileRun& run) {
+    const uint32_t indexOffset = run.Output.WritePosition();
+    const platform::FileHandle file = run.Archive.ArchiveHandle;
     std::string header;
     PutU32(header, indexOffset);
-    if (!platform::SeekFromStart(ArchiveHandle, 0) ||
-        platform::WriteFile(ArchiveHandle, header.data(), header.size()) != header.size() ||
-        !platform::SeekFromStart(ArchiveHandle, indexOffset)) {
+    if (!platform::SeekFromStart(file, 0) ||
+        platform::WriteFile(file, header.data(), header.size()) != header.size() ||
+        !platform::SeekFromStart(file, indexOffset)) {
         return false;
     }
     std::string records;
-    for (uint32_t i = 0; i < EntryCount; ++i) {
-        AppendIndexRecord(records, EntryTable[i]);
-        if (records.size() >= kIndexFlushSize || i + 1 == EntryCount) {
-            if (!AppendToArchive(records.data(), records.size())) return false;
+    const uint32_t count = run.Archive.EntryCount;
+    for (uint32_t i = 0; i < count; ++i) {
+        AppendIndexRecord(records, run.Archive.EntryTable[i]);
+        if (records.size() >= kIndexFlushSize || i + 1 == count) {
+            if (!run.Output.Append(records.data(), records.size())) return false;
             records.clear();
         }
     }
-    WritePosition = indexOffset;
+    run.Archive.IndexOffset = indexOffset;
     return true;
 }
 
-// Writes the whole archive into the open ArchiveHandle; false on a write error.
-bool WriteArchive() {
+// Writes the whole archive into the open Archive.ArchiveHandle; false on a
+// write error.
+bool WriteArchive(CompileRun& run) {
     const unsigned char placeholder[kHeaderSize] = {};
-    WritePosition = 0;
-    if (!AppendToArchive(placeholder, sizeof placeholder)) return false;
+    if (!run.Output.Append(placeholder, sizeof placeholder)) return false;
     // An empty folder name would mean the root of the file system: pack nothing.
-    if (!SourceFolder.empty()) ScanFolder(SourceFolder);
-    if (ArchiveWriteFailed()) return false;
-    return WriteHeaderAndIndex();
+    if (!run.SourceFolder.empty()) ScanFolder(run.SourceFolder, run);
+    if (run.Output.Failed()) return false;
+    return WriteHeaderAndIndex(run);
 }
 
-void Compile() {
-    const std::string& target = CompileArchivePath;
+void Compile(const CompileJob& job) {
+    const std::string& target = job.CompileArchivePath;
     const std::string partial = PartialArchivePath(target);
-    if (target.empty() || platform::IsFolder(target) || !InitialiseLzo()) {
+    if (!LzoReady()) {
+        Fail("cannot compress: the LZO library failed to initialise");
+        return;
+    }
+    if (target.empty() || platform::IsFolder(target)) {
         errno = target.empty() ? ENOENT : EISDIR;
         Fail("cannot create archive '" + target + "': " + platform::LastErrorText());
         return;
     }
-    ArchiveHandle = platform::CreateExclusive(partial);
-    if (ArchiveHandle == platform::kInvalidFile) {
+    ArchiveState& archive = Archive;
+    archive.ArchiveHandle = platform::CreateExclusive(partial);
+    if (archive.ArchiveHandle == platform::kInvalidFile) {
         Fail("cannot create archive '" + target + "': " + platform::LastErrorText());
         return;
     }
@@ -74,11 +76,12 @@ void Compile() {
     // being written does, when it lies inside the source folder.
     platform::FileHandle previous = platform::HoldExclusive(target);
 
-    ResetArchiveOutput();
-    bool written = WriteArchive();
-    std::string writeError = ArchiveWriteFailed() ? ArchiveWriteError() : platform::LastErrorText();
-    platform::CloseFile(ArchiveHandle);
-    ArchiveHandle = platform::kInvalidFile;
+    ArchiveOutput output(archive.ArchiveHandle);
+    CompileRun run{job.SourceFolder, output, archive, Progress};
+    bool written = WriteArchive(run);
+    std::string writeError = output.Failed() ? output.Error() : platform::LastErrorText();
+    platform::CloseFile(archive.ArchiveHandle);
+    archive.ArchiveHandle = platform::kInvalidFile;
 
     if (written && !platform::ReplaceFile(partial, target)) {
         written = false;
@@ -97,14 +100,18 @@ std::string PartialArchivePath(const std::string& archivePath) {
     return archivePath + ".partial";
 }
 
-void CompileThread(void*) {
-    CompileStarted = true;
+void CompileJob::operator()() const {
+    CompileThread(*this);
+}
+
+void CompileThread(const CompileJob& job) {
+    Progress.CompileStarted = true;
     try {
-        Compile();
+        Compile(job);
     } catch (...) {
         // Nothing is put in place; say so rather than leave the status on the
         // last file name for good.
         Fail("compile stopped unexpectedly");
     }
-    CompileFinished = true;
+    Progress.CompileFinished = true;
 }

@@ -2,10 +2,19 @@
 
 #include <string>
 
-// Packs SourceFolder into the archive at CompileArchivePath. Runs on a worker
-// thread of its own; the argument is not used. Reports through the values of
-// Compiler/Progress.h only.
-void CompileThread(void* unused);
+// One compile: what to pack and where. A thread started with it runs
+// CompileThread on its own copy.
+struct CompileJob {
+    std::string SourceFolder;        // the folder to pack, exactly as given
+    std::string CompileArchivePath;  // the archive to write
+
+    void operator()() const;
+};
+
+// Packs job.SourceFolder into the archive at job.CompileArchivePath, filling
+// Archive's entry table. Runs on a worker thread of its own (or the caller's,
+// in tests) and reports through Progress only.
+void CompileThread(const CompileJob& job);
 
 // Where the archive is written until it is complete: beside the archive, so
 // that putting it in place is one rename. A leftover from a killed run is

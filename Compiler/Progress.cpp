@@ -1,15 +1,8 @@
 #include "Compiler/Progress.h"
 
-std::string& SourceFolder = *new std::string;
-std::string& CompileArchivePath = *new std::string;
-std::atomic<bool> CompileStarted{false};
-std::atomic<bool> CompileFinished{false};
-SharedText& CurrentFileName = *new SharedText;
-std::atomic<bool> CompileFailed{false};
-SharedText& CompileError = *new SharedText;
-LeftOutCounts& FilesLeftOut = *new LeftOutCounts;
+CompileProgress& Progress = *new CompileProgress;
 
-void ResetCompileProgress() {
+void CompileProgress::Reset() {
     CompileStarted = false;
     CompileFinished = false;
     CompileFailed = false;

@@ -1,22 +1,17 @@
-// What the compile is given and what it reports. The paths are written by
-// whoever starts the compile before the thread starts, and never afterwards.
-// Everything the compile reports is safe to read while it runs. None of these
-// is ever freed: the compile thread is never joined and may outlive main().
+// What the compile reports while it runs and when it ends.
+//
+// Thread safety: the compile thread writes these values and any other thread
+// may read them at any time, without a lock of the caller's own: the flags
+// are atomic and only ever change from false to true during a compile, and
+// the texts are replaced whole under their own lock. CompileFailed and
+// CompileError are written before CompileFinished is set, so a reader that
+// has seen CompileFinished sees the outcome.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
 #include <mutex>
 #include <string>
-
-// The folder to pack and the archive to write, exactly as given.
-extern std::string& SourceFolder;
-extern std::string& CompileArchivePath;
-
-// Set once each, from false to true: the compile has begun / has ended (also
-// when it failed; see CompileFailed).
-extern std::atomic<bool> CompileStarted;
-extern std::atomic<bool> CompileFinished;
 
 // A string that one thread replaces while others read it: a reader always gets
 // a whole value, the old one or the new one.
@@ -36,22 +31,33 @@ class SharedText {
     std::string text_;
 };
 
-// The bare name of the file being packed; empty before the first file.
-extern SharedText& CurrentFileName;
-
-// True when the compile put no archive in place; CompileError then says why.
-// Both are written before CompileFinished is set.
-extern std::atomic<bool> CompileFailed;
-extern SharedText& CompileError;
-
 // Files the compile had to leave out, by reason, for the console's summary.
 struct LeftOutCounts {
     std::atomic<uint32_t> unreadable{0};    // could not be opened or read into memory
     std::atomic<uint32_t> tooLarge{0};      // 4 GiB or more, or past the 2 GiB data area
     std::atomic<uint32_t> overCapacity{0};  // met after the entry table was full
 };
-extern LeftOutCounts& FilesLeftOut;
 
-// Puts the compile's values back as at program start (tests run several
-// compiles in one process; the program runs one).
-void ResetCompileProgress();
+struct CompileProgress {
+    // Set once each, from false to true: the compile has begun / has ended
+    // (also when it failed; see CompileFailed).
+    std::atomic<bool> CompileStarted{false};
+    std::atomic<bool> CompileFinished{false};
+
+    // The bare name of the file being packed; empty before the first file.
+    SharedText CurrentFileName;
+
+    // True when the compile put no archive in place; CompileError then says why.
+    std::atomic<bool> CompileFailed{false};
+    SharedText CompileError;
+
+    LeftOutCounts FilesLeftOut;
+
+    // Puts every value back as at program start (tests run several compiles
+    // in one process; the program runs one).
+    void Reset();
+};
+
+// The instance the compile thread reports to. Never destroyed: the compile
+// thread is never joined and may outlive main().
+extern CompileProgress& Progress;

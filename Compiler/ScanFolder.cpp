@@ -6,12 +6,9 @@
 #include <memory>
 #include <new>
 
-#include "Compiler/ArchiveOutput.h"
 #include "Compiler/IsStoredRaw.h"
-#include "Compiler/Progress.h"
 #include "Platform/FolderEnumeration.h"
 #include "Shared/AnsiText.h"
-#include "Shared/EntryTable.h"
 
 namespace {
 
@@ -63,18 +60,19 @@ struct CompileBuffers {
 };
 thread_local CompileBuffers buffers;
 
-std::string EntryNameOf(const std::string& path) {
-    size_t cut = std::min(path.size(), SourceFolder.size() + 1);
+std::string EntryNameOf(const std::string& path, const std::string& sourceFolder) {
+    size_t cut = std::min(path.size(), sourceFolder.size() + 1);
     return BackslashesToSlashes(path.substr(cut));
 }
 
-void PackFile(const std::string& folder, const std::string& fileName) {
-    CurrentFileName.Set(fileName);
+void PackFile(const std::string& folder, const std::string& fileName, CompileRun& run) {
+    LeftOutCounts& leftOut = run.Progress.FilesLeftOut;
+    run.Progress.CurrentFileName.Set(fileName);
     const std::string path = folder + "/" + fileName;
 
     platform::FileHandle file = platform::OpenForReading(path);
     if (file == platform::kInvalidFile) {
-        ++FilesLeftOut.unreadable;
+        ++leftOut.unreadable;
         return;
     }
     FileCloser closer{file};
@@ -82,12 +80,12 @@ void PackFile(const std::string& folder, const std::string& fileName) {
     // The format records sizes in 32 bits: a larger file cannot be described.
     const uint64_t size = platform::FileSize64(file);
     if (size > UINT32_MAX) {
-        ++FilesLeftOut.tooLarge;
+        ++leftOut.tooLarge;
         return;
     }
     unsigned char* const input = buffers.input.Reserve(size);
     if (input == nullptr) {
-        ++FilesLeftOut.unreadable;
+        ++leftOut.unreadable;
         return;
     }
     // A file that shrank since its size was taken is stored as far as it could
@@ -113,35 +111,36 @@ void PackFile(const std::string& folder, const std::string& fileName) {
 
     // The index must start below 2 GiB: a file that would push the data area
     // past that is left out, and the walk goes on with the next one.
-    if (WritePosition + uint64_t{storedSize} > kMaxArchiveOffset) {
-        ++FilesLeftOut.tooLarge;
+    const uint32_t dataOffset = run.Output.WritePosition();
+    if (dataOffset + uint64_t{storedSize} > kMaxArchiveOffset) {
+        ++leftOut.tooLarge;
         return;
     }
 
-    TItem& entry = NextEntry();
-    entry.Name = EntryNameOf(path);
-    entry.DataOffset = WritePosition;
+    TItem& entry = run.Archive.NextEntry();
+    entry.Name = EntryNameOf(path, run.SourceFolder);
+    entry.DataOffset = dataOffset;
     entry.UnpackedSize = readCount;
     entry.PackedSize = packedSize;
-    if (!AppendToArchive(stored, storedSize)) {
+    if (!run.Output.Append(stored, storedSize)) {
         entry = TItem{};
         return;
     }
-    ++EntryCount;
+    ++run.Archive.EntryCount;
 }
 
 }  // namespace
 
-void ScanFolder(const std::string& folder) {
+void ScanFolder(const std::string& folder, CompileRun& run) {
     platform::FolderEnumeration listing(folder);
     platform::FolderEntry entry;
-    while (!ArchiveWriteFailed() && listing.Next(entry)) {
+    while (!run.Output.Failed() && listing.Next(entry)) {
         if (entry.isFolder) {
-            if (entry.name != "." && entry.name != "..") ScanFolder(folder + "/" + entry.name);
-        } else if (EntryCount < kMaxEntries) {
-            PackFile(folder, entry.name);
+            if (entry.name != "." && entry.name != "..") ScanFolder(folder + "/" + entry.name, run);
+        } else if (run.Archive.EntryCount < kMaxEntries) {
+            PackFile(folder, entry.name, run);
         } else {
-            ++FilesLeftOut.overCapacity;
+            ++run.Progress.FilesLeftOut.overCapacity;
         }
     }
 }

@@ -2,16 +2,18 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <mutex>
 
 namespace platform {
 
-using ThreadProcedure = void (*)(void* argument);
+// What a thread runs: a callable that carries its own job.
+using ThreadProcedure = std::function<void()>;
 
-// Starts `procedure(argument)` on a new detached thread; its handle is not
-// kept and nothing can wait for it. False when the thread could not be made.
-// A `stackBytes` of 0 gives the system's default stack.
-bool StartThread(ThreadProcedure procedure, void* argument, size_t stackBytes = 0);
+// Runs `procedure` on a new detached thread; its handle is not kept and
+// nothing can wait for it. False when the thread could not be made. A
+// `stackBytes` of 0 gives the system's default stack.
+bool StartThread(ThreadProcedure procedure, size_t stackBytes = 0);
 
 // A critical section: held through ScopedLock, so that every path out of a
 // guarded block releases it, exceptions included.

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <vector>
 
-#include "Shared/EntryTable.h"
+#include "Shared/ArchiveState.h"
 
 namespace {
 
@@ -44,32 +44,33 @@ class IndexReader {
 }  // namespace
 
 bool LoadIndex(const std::string& path) {
-    ArchiveHandle = platform::OpenForReading(path);
-    if (ArchiveHandle == platform::kInvalidFile) return false;
+    ArchiveState& archive = Archive;
+    archive.ArchiveHandle = platform::OpenForReading(path);
+    if (archive.ArchiveHandle == platform::kInvalidFile) return false;
 
     unsigned char header[kHeaderSize] = {};
-    platform::ReadFile(ArchiveHandle, header, sizeof header);
-    WritePosition = GetU32(header);
+    platform::ReadFile(archive.ArchiveHandle, header, sizeof header);
+    archive.IndexOffset = GetU32(header);
 
-    EntryCount = 0;
+    archive.EntryCount = 0;
     // An offset that cannot be sought to would leave the position just after
     // the header, and the data area would be read as index: load nothing.
-    if (platform::SeekFromStart(ArchiveHandle, WritePosition)) {
-        IndexReader reader(ArchiveHandle);
-        while (EntryCount < kMaxEntries) {
+    if (platform::SeekFromStart(archive.ArchiveHandle, archive.IndexOffset)) {
+        IndexReader reader(archive.ArchiveHandle);
+        while (archive.EntryCount < kMaxEntries) {
             unsigned char fixed[kIndexRecordFixedSize] = {};
             if (reader.Read(fixed, 4) < 4) break;
             reader.Read(fixed + 4, kIndexRecordFixedSize - 4);
-            TItem& item = NextEntry();
+            TItem& item = archive.NextEntry();
             item.UnpackedSize = GetU32(fixed);
             item.PackedSize = GetU32(fixed + 4);
             item.DataOffset = GetU32(fixed + 8);
             item.Name.assign(GetU16(fixed + 12), '\0');
             reader.Read(item.Name.data(), item.Name.size());
-            ++EntryCount;
+            ++archive.EntryCount;
         }
     }
 
-    platform::SeekFromStart(ArchiveHandle, 0);
+    platform::SeekFromStart(archive.ArchiveHandle, 0);
     return true;
 }

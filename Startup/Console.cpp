@@ -7,7 +7,7 @@
 #include "Compiler/CompileThread.h"
 #include "Compiler/Progress.h"
 #include "Platform/Thread.h"
-#include "Shared/EntryTable.h"
+#include "Shared/ArchiveState.h"
 #include "Startup/CommandLine.h"
 #include "Startup/ConsoleBrowse.h"
 #include "Startup/StatusText.h"
@@ -38,9 +38,8 @@ class ConsoleTarget : public CommandLineTarget {
 
     void Compile() override {
         action = Action::Compile;
-        SourceFolder = compileFolder_;
-        CompileArchivePath = compileDestination_;
-        threadFailed = !platform::StartThread(CompileThread, nullptr);
+        compileArchiveAtAction_ = compileDestination_;
+        threadFailed = !platform::StartThread(CompileJob{compileFolder_, compileDestination_});
     }
 
     void Browse() override {
@@ -52,12 +51,14 @@ class ConsoleTarget : public CommandLineTarget {
         std::fprintf(stderr, "pelorine: one action per run; '%s' ignored\n", option.c_str());
     }
 
+    const std::string& CompileArchiveAtAction() const { return compileArchiveAtAction_; }
     const std::string& BrowseArchiveAtAction() const { return browseArchiveAtAction_; }
 
   private:
     std::string compileFolder_;
     std::string compileDestination_;
     std::string browseArchive_;
+    std::string compileArchiveAtAction_;
     std::string browseArchiveAtAction_;
 };
 
@@ -75,10 +76,10 @@ class StatusPrinter {
     std::string last_;
 };
 
-int WaitForCompile() {
+int WaitForCompile(const std::string& archivePath) {
     StatusPrinter printer;
     auto nextStatus = std::chrono::steady_clock::now() + kStatusInterval;
-    while (!CompileFinished) {
+    while (!Progress.CompileFinished) {
         std::this_thread::sleep_for(kFinishPoll);
         if (std::chrono::steady_clock::now() >= nextStatus) {
             printer.Update();
@@ -86,15 +87,15 @@ int WaitForCompile() {
         }
     }
     printer.Update();
-    if (CompileFailed) {
-        std::fprintf(stderr, "pelorine: %s\n", CompileError.Get().c_str());
+    if (Progress.CompileFailed) {
+        std::fprintf(stderr, "pelorine: %s\n", Progress.CompileError.Get().c_str());
         return 1;
     }
-    std::fprintf(stderr, "pelorine: %u files packed into '%s' (index at byte %u)\n", EntryCount,
-                 CompileArchivePath.c_str(), WritePosition);
-    const uint32_t unreadable = FilesLeftOut.unreadable;
-    const uint32_t tooLarge = FilesLeftOut.tooLarge;
-    const uint32_t overCapacity = FilesLeftOut.overCapacity;
+    std::fprintf(stderr, "pelorine: %u files packed into '%s' (index at byte %u)\n",
+                 Archive.EntryCount, archivePath.c_str(), Archive.IndexOffset);
+    const uint32_t unreadable = Progress.FilesLeftOut.unreadable;
+    const uint32_t tooLarge = Progress.FilesLeftOut.tooLarge;
+    const uint32_t overCapacity = Progress.FilesLeftOut.overCapacity;
     if (unreadable + tooLarge + overCapacity > 0) {
         std::fprintf(stderr,
                      "pelorine: files left out: %u unreadable, %u too large for the archive, "
@@ -118,7 +119,7 @@ int RunConsole(const std::vector<std::string>& arguments) {
                 std::fprintf(stderr, "pelorine: cannot start the compile thread\n");
                 return 1;
             }
-            return WaitForCompile();
+            return WaitForCompile(target.CompileArchiveAtAction());
         case Action::Browse:
             return RunConsoleBrowse(target.BrowseArchiveAtAction());
     }

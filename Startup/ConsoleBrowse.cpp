@@ -20,13 +20,13 @@ constexpr long kPollNanoseconds = 100L * 1000 * 1000;
 
 // Why the server ended, in one line; empty while it still loads or listens.
 std::string EndReason(const std::string& archivePath) {
-    const int error = ServerErrorNumber.load();
+    const int error = Server.ServerErrorNumber.load();
     // strerror_r (the GNU form, which returns the text): strerror may share
     // one buffer between threads.
     char text[256];
     const std::string because =
         error != 0 ? std::string(": ") + strerror_r(error, text, sizeof text) : "";
-    switch (CurrentServerStage.load()) {
+    switch (Server.CurrentServerStage.load()) {
         case ServerStage::ArchiveNotOpened:
             return "cannot open the archive '" + archivePath + "'" + because;
         case ServerStage::NoSocket:
@@ -35,6 +35,8 @@ std::string EndReason(const std::string& archivePath) {
             return "cannot listen on port " + std::to_string(kServerPort) + because;
         case ServerStage::Failed:
             return "the web server stopped unexpectedly";
+        case ServerStage::LzoNotReady:
+            return "cannot decompress: the LZO library failed to initialise";
         case ServerStage::NotStarted:
         case ServerStage::Loading:
         case ServerStage::Listening:
@@ -62,8 +64,7 @@ int RunConsoleBrowse(const std::string& archivePath) {
     sigaddset(&stopSignals, SIGTERM);
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
 
-    BrowseArchivePath = archivePath;
-    if (!platform::StartThread(ServerThread, reinterpret_cast<void*>(uintptr_t{kServerPort}))) {
+    if (!platform::StartThread(ServeJob{archivePath, kServerPort})) {
         std::fprintf(stderr, "pelorine: cannot start the web server thread\n");
         return 1;
     }
@@ -79,7 +80,7 @@ int RunConsoleBrowse(const std::string& archivePath) {
         }
         // Status lines only once the outcome is known, so that a server that
         // cannot start does not first claim to be active.
-        if (CurrentServerStage.load() == ServerStage::Listening) {
+        if (Server.CurrentServerStage.load() == ServerStage::Listening) {
             PrintStatusIfChanged(lastStatus);
             if (!announced) {
                 std::printf("Start page: %s (Ctrl+C stops the server)\n", kStartPageUrl);

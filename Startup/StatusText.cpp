@@ -14,7 +14,8 @@ std::string StatusText(bool serverActive, bool compileStarted, bool compileFinis
 std::string CurrentStatusText() {
     // Finished is read before Started so that a compile ending between the two
     // reads still shows as done, never as standby.
-    bool finished = CompileFinished.load();
-    bool started = CompileStarted.load();
-    return StatusText(ServerActive.load(), started, finished, CurrentFileName.Get());
+    bool finished = Progress.CompileFinished.load();
+    bool started = Progress.CompileStarted.load();
+    return StatusText(Server.ServerActive.load(), started, finished,
+                      Progress.CurrentFileName.Get());
 }

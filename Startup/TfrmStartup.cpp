@@ -157,15 +157,12 @@ void TfrmStartup::DisableControls() {
 
 void TfrmStartup::lbCompileClick() {
     DisableControls();
-    SourceFolder = edCompileFolder->Text();
-    CompileArchivePath = edCompileDestination->Text();
-    platform::StartThread(CompileThread, nullptr);
+    platform::StartThread(CompileJob{edCompileFolder->Text(), edCompileDestination->Text()});
 }
 
 void TfrmStartup::lbBrowseClick() {
     DisableControls();
-    BrowseArchivePath = edBrowseArchive->Text();
-    platform::StartThread(ServerThread, reinterpret_cast<void*>(uintptr_t{kServerPort}));
+    platform::StartThread(ServeJob{edBrowseArchive->Text(), kServerPort});
     platform::ShellOpen(kStartPageUrl);
 }
 

@@ -88,8 +88,7 @@ void Drain(platform::Socket socket, char* buffer) {
 
 }  // namespace
 
-void ConnectionThread(void* argument) {
-    const auto socket = static_cast<platform::Socket>(reinterpret_cast<intptr_t>(argument));
+void ConnectionThread(platform::Socket socket) {
     char buffer[kReceiveSize];
     try {
         Serve(socket, buffer);

@@ -5,6 +5,8 @@
 #include <chrono>
 #include <cstddef>
 
+#include "Platform/Socket.h"
+
 // Bytes asked for by one receive and handed to one send: the size of one
 // Ethernet frame's payload, as the server has always used.
 inline constexpr size_t kReceiveSize = 1510;
@@ -40,6 +42,6 @@ inline constexpr size_t kConnectionStackBytes = size_t{4} * 1024 * 1024;
 inline constexpr size_t kConnectionStackBytes = size_t{256} * 1024;
 #endif
 
-// Thread procedure; the argument is the accepted socket. Serves at most one
+// Runs on a thread of its own for the accepted `socket`. Serves at most one
 // request, then shuts the connection down, drains it and closes it.
-void ConnectionThread(void* argument);
+void ConnectionThread(platform::Socket socket);

@@ -7,20 +7,25 @@
 #include "Platform/File.h"
 #include "Platform/Socket.h"
 #include "Platform/Thread.h"
-#include "Shared/EntryTable.h"
+#include "Shared/ArchiveState.h"
 #include "Shared/LoadIndex.h"
+#include "Shared/Lzo.h"
 #include "WebServer/Connection.h"
 #include "WebServer/ServerState.h"
+
+ServerState& Server = *new ServerState;
+
+void ServerState::Reset() {
+    ServerActive = false;
+    CurrentServerStage = ServerStage::NotStarted;
+    ServerErrorNumber = 0;
+}
 
 namespace {
 
 void EndWith(ServerStage stage, int errorNumber) {
-    ServerErrorNumber = errorNumber;
-    CurrentServerStage = stage;
-}
-
-void* SocketArgument(platform::Socket socket) {
-    return reinterpret_cast<void*>(static_cast<intptr_t>(socket));
+    Server.ServerErrorNumber = errorNumber;
+    Server.CurrentServerStage = stage;
 }
 
 [[noreturn]] void AcceptForever(platform::Socket listener) {
@@ -31,7 +36,7 @@ void* SocketArgument(platform::Socket socket) {
             continue;
         }
         // A connection no thread can serve is closed rather than left open.
-        if (!platform::StartThread(ConnectionThread, SocketArgument(accepted),
+        if (!platform::StartThread([accepted] { ConnectionThread(accepted); },
                                    kConnectionStackBytes)) {
             platform::CloseSocket(accepted);
         }
@@ -55,24 +60,31 @@ void ListenAndAccept(uint16_t port) {
         EndWith(ServerStage::PortNotBound, error);
         return;
     }
-    CurrentServerStage = ServerStage::Listening;
+    Server.CurrentServerStage = ServerStage::Listening;
     AcceptForever(listener);
 }
 
 }  // namespace
 
-void ServerThread(void* argument) {
+void ServeJob::operator()() const {
+    ServerThread(*this);
+}
+
+void ServerThread(const ServeJob& job) {
     try {
-        ServerActive = true;
-        CurrentServerStage = ServerStage::Loading;
-        const auto port = static_cast<uint16_t>(reinterpret_cast<uintptr_t>(argument) & 0xFFFF);
-        if (!LoadIndex(BrowseArchivePath)) {
+        Server.ServerActive = true;
+        Server.CurrentServerStage = ServerStage::Loading;
+        if (!LzoReady()) {
+            EndWith(ServerStage::LzoNotReady, 0);
+            return;
+        }
+        if (!LoadIndex(job.BrowseArchivePath)) {
             EndWith(ServerStage::ArchiveNotOpened, errno);
             return;
         }
-        ListenAndAccept(port);
-        platform::CloseFile(ArchiveHandle);
-        ArchiveHandle = platform::kInvalidFile;
+        ListenAndAccept(job.Port);
+        platform::CloseFile(Archive.ArchiveHandle);
+        Archive.ArchiveHandle = platform::kInvalidFile;
     } catch (...) {
         EndWith(ServerStage::Failed, 0);
     }

@@ -4,6 +4,10 @@
 #include <sys/socket.h>
 
 #include <chrono>
+#include <cstdint>
+#include <string>
+
+#include "WebServer/ServerState.h"
 
 // Connections the system may hold for the listener before it accepts them:
 // as many as it allows. With only a handful, Linux drops the handshakes of a
@@ -16,9 +20,17 @@ inline constexpr int kListenBacklog = SOMAXCONN;
 // the processor until a connection ends.
 inline constexpr std::chrono::milliseconds kAcceptRetryPause{50};
 
-// Thread procedure; the argument is the TCP port (its low 16 bits). Loads the
-// archive named by BrowseArchivePath, then listens on all interfaces and
-// starts a ConnectionThread for every accepted connection, for as long as the
-// process runs. Ends only when the archive cannot be opened or the port cannot
-// be used; CurrentServerStage tells which.
-void ServerThread(void* argument);
+// What to serve and where. A thread started with it runs ServerThread on its
+// own copy.
+struct ServeJob {
+    std::string BrowseArchivePath;  // the archive to serve
+    uint16_t Port = kServerPort;    // TCP port, on all interfaces
+
+    void operator()() const;
+};
+
+// Loads job.BrowseArchivePath into Archive, then listens on all interfaces
+// and starts a ConnectionThread for every accepted connection, for as long as
+// the process runs. Ends only when the archive cannot be opened or the port
+// cannot be used; Server.CurrentServerStage tells which.
+void ServerThread(const ServeJob& job);

@@ -5,8 +5,7 @@
 #include <memory>
 
 #include "Platform/File.h"
-#include "Shared/EntryTable.h"
-#include "WebServer/ArchiveLock.h"
+#include "Shared/ArchiveState.h"
 #include "WebServer/ContentTypes.h"
 #include "WebServer/PageResolution.h"
 
@@ -47,32 +46,27 @@ bool IsServable(const TItem& entry, uint64_t fileSize) {
     return true;
 }
 
-void EnsureLzoReady() {
-    static const bool ready = lzo_init() == LZO_E_OK;
-    (void)ready;
-}
-
 Page TextPage(const char* text, const std::string& path) {
     Page page;
     page.Body = std::string(text) + path;
-    page.BodyLength = static_cast<int32_t>(page.Body.size());
     page.ContentType = kPlainText;
     return page;
 }
 
 // Reads the entry's stored bytes: a raw entry straight into `body`, which
 // holds UnpackedSize zero bytes, a compressed one into `stream`. Whatever a
-// short read leaves undelivered stays zero. Called with ArchiveLock held: the
-// seek and the read must not interleave with another thread's.
-void ReadStoredBytes(const TItem& entry, std::string& body,
+// short read leaves undelivered stays zero. Called with the archive's
+// ArchiveLock held: the seek and the read must not interleave with another
+// thread's.
+void ReadStoredBytes(platform::FileHandle file, const TItem& entry, std::string& body,
                      std::unique_ptr<unsigned char[]>& stream, size_t& streamLength) {
-    if (!platform::SeekFromStart(ArchiveHandle, entry.DataOffset)) return;
+    if (!platform::SeekFromStart(file, entry.DataOffset)) return;
     if (!IsCompressed(entry)) {
-        platform::ReadFile(ArchiveHandle, body.data(), body.size());
+        platform::ReadFile(file, body.data(), body.size());
         return;
     }
     stream = std::make_unique_for_overwrite<unsigned char[]>(entry.PackedSize);
-    streamLength = platform::ReadFile(ArchiveHandle, stream.get(), entry.PackedSize);
+    streamLength = platform::ReadFile(file, stream.get(), entry.PackedSize);
 }
 
 // The bounds-checked decompressor never writes past the body, whatever the
@@ -91,20 +85,19 @@ Page LoadPage(const std::string& path) {
     const EntryMatch match = FindEntry(normalized);
     if (!match.Found) return TextPage(kNotFoundText, normalized);
 
-    const TItem& entry = EntryTable[match.Index];
-    if (!IsServable(entry, platform::FileSize64(ArchiveHandle))) {
+    ArchiveState& archive = Archive;
+    const TItem& entry = archive.EntryTable[match.Index];
+    if (!IsServable(entry, platform::FileSize64(archive.ArchiveHandle))) {
         return TextPage(kDamagedEntryText, normalized);
     }
-    EnsureLzoReady();
 
     Page page;
     page.Body.assign(entry.UnpackedSize, '\0');
-    page.BodyLength = static_cast<int32_t>(entry.UnpackedSize);
     std::unique_ptr<unsigned char[]> stream;
     size_t streamLength = 0;
     {
-        platform::ScopedLock lock(ArchiveLock);
-        ReadStoredBytes(entry, page.Body, stream, streamLength);
+        platform::ScopedLock lock(archive.ArchiveLock);
+        ReadStoredBytes(archive.ArchiveHandle, entry, page.Body, stream, streamLength);
     }
     // Decompression needs no lock: it works on this call's own buffers, so
     // large pages no longer queue behind each other.

@@ -7,13 +7,12 @@
 
 struct Page {
     std::string Body;         // any bytes, NUL included
-    int32_t BodyLength = 0;   // always Body.size()
     std::string ContentType;  // never empty
 };
 
 // Resolves `path` (the request target before its first "?", not decoded)
-// against the loaded EntryTable and reads the entry from ArchiveHandle under
-// ArchiveLock. A path that names no entry gives the text "Cannot find the
+// against Archive's loaded entry table and reads the entry from its
+// ArchiveHandle under its ArchiveLock. A path that names no entry gives the text "Cannot find the
 // specified page: " and the normalised path, as text/plain; so does, with its
 // own text, an entry whose recorded sizes cannot be real for the archive.
 // Throws std::bad_alloc when memory runs out.

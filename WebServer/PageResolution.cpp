@@ -1,7 +1,7 @@
 #include "WebServer/PageResolution.h"
 
 #include "Shared/AnsiText.h"
-#include "Shared/EntryTable.h"
+#include "Shared/ArchiveState.h"
 
 namespace {
 
@@ -31,9 +31,10 @@ std::string NormalizePath(const std::string& path) {
 
 EntryMatch FindEntry(const std::string& normalizedPath) {
     const std::string key = AsciiLower(normalizedPath);
-    const uint32_t count = EntryCount;
+    const ArchiveState& archive = Archive;
+    const uint32_t count = archive.EntryCount;
     for (uint32_t index = 0; index < count; ++index) {
-        if (EqualsIgnoringAsciiCase(EntryTable[index].Name, key)) return {true, index};
+        if (EqualsIgnoringAsciiCase(archive.EntryTable[index].Name, key)) return {true, index};
     }
     return {false, count};
 }

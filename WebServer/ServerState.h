@@ -1,4 +1,8 @@
-// What the server is given and what it reports.
+// What the server reports while it runs and why it ended.
+//
+// Thread safety: the server thread writes these values and any other thread
+// may read them at any time: each is atomic, and ServerErrorNumber is written
+// before the stage that it explains.
 #pragma once
 
 #include <atomic>
@@ -7,13 +11,6 @@
 
 // The port the server listens on, on all interfaces.
 inline constexpr uint16_t kServerPort = 8078;
-
-// The archive to serve; written before the server thread starts, never freed
-// (the server thread is never joined and may outlive main()).
-extern std::string& BrowseArchivePath;
-
-// Set true as the server thread's first act; never set back.
-extern std::atomic<bool> ServerActive;
 
 // How far the server thread got, for a front end that reports why it ended.
 // ServerActive stays what the window looks at; this only adds the reason.
@@ -25,12 +22,23 @@ enum class ServerStage {
     NoSocket,          // ended: no socket could be created
     PortNotBound,      // ended: the port could not be bound or listened on
     Failed,            // ended: an unexpected error
+    LzoNotReady,       // ended: the LZO library failed to initialise
 };
-extern std::atomic<ServerStage> CurrentServerStage;
 
-// The system's error number behind an ended stage; written before the stage.
-extern std::atomic<int> ServerErrorNumber;
+struct ServerState {
+    // Set true as the server thread's first act; never set back.
+    std::atomic<bool> ServerActive{false};
 
-// Puts the server's values back as at program start (tests start several
-// servers in one process; the program starts one).
-void ResetServerState();
+    std::atomic<ServerStage> CurrentServerStage{ServerStage::NotStarted};
+
+    // The system's error number behind an ended stage; written before the stage.
+    std::atomic<int> ServerErrorNumber{0};
+
+    // Puts every value back as at program start (tests start several servers
+    // in one process; the program starts one).
+    void Reset();
+};
+
+// The instance the server thread reports to. Never destroyed: the server
+// thread is never joined and may outlive main().
+extern ServerState& Server;

@@ -18,11 +18,11 @@ TEST(Capacity, TreeOfOneFileTooManyGivesAFullTable) {
         std::ofstream(folder + "/f" + std::to_string(i)) << i;
     }
     CompileNow(dir / "site", dir / "out.pel");
-    ASSERT_FALSE(CompileFailed);
-    EXPECT_EQ(EntryCount, kMaxEntries);
-    EXPECT_EQ(FilesLeftOut.overCapacity, 1u);
-    ResetEntryTable();
+    ASSERT_FALSE(Progress.CompileFailed);
+    EXPECT_EQ(Archive.EntryCount, kMaxEntries);
+    EXPECT_EQ(Progress.FilesLeftOut.overCapacity, 1u);
+    Archive.Reset();
     ASSERT_TRUE(LoadIndex(dir / "out.pel"));
-    EXPECT_EQ(EntryCount, kMaxEntries);
-    ResetEntryTable();
+    EXPECT_EQ(Archive.EntryCount, kMaxEntries);
+    Archive.Reset();
 }

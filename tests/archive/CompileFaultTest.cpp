@@ -24,7 +24,7 @@ TEST_F(CompileFault, FullDiskAtAnyPointKeepsThePreviousArchive) {
     WriteBytes(dir / "site/b.bin", RandomBytes(20000));
     WriteBytes(dir / "site/c/d.css", CompressibleText(5000));
     CompileNow(dir / "site", dir / "out.pel");
-    ASSERT_FALSE(CompileFailed);
+    ASSERT_FALSE(Progress.CompileFailed);
     const std::string previous = ReadBytes(dir / "out.pel");
 
     WriteBytes(dir / "site/new.txt", "something new");
@@ -36,10 +36,10 @@ TEST_F(CompileFault, FullDiskAtAnyPointKeepsThePreviousArchive) {
         FaultInjection::SetWriteBudget(budget);
         CompileNow(dir / "site", dir / "out.pel");
         FaultInjection::Reset();
-        EXPECT_TRUE(CompileFinished);
-        EXPECT_TRUE(CompileFailed);
-        EXPECT_NE(CompileError.Get().find("No space left"), std::string::npos)
-            << CompileError.Get();
+        EXPECT_TRUE(Progress.CompileFinished);
+        EXPECT_TRUE(Progress.CompileFailed);
+        EXPECT_NE(Progress.CompileError.Get().find("No space left"), std::string::npos)
+            << Progress.CompileError.Get();
         EXPECT_TRUE(ReadBytes(dir / "out.pel") == previous);
         EXPECT_FALSE(std::filesystem::exists(PartialArchivePath(dir / "out.pel")));
     }
@@ -50,7 +50,7 @@ TEST_F(CompileFault, LeftoverPartialFileFromAKilledRunIsReplaced) {
     WriteBytes(dir / "site/a.txt", "a");
     WriteBytes(PartialArchivePath(dir / "out.pel"), RandomBytes(999));
     CompileNow(dir / "site", dir / "out.pel");
-    ASSERT_FALSE(CompileFailed);
+    ASSERT_FALSE(Progress.CompileFailed);
     EXPECT_FALSE(std::filesystem::exists(PartialArchivePath(dir / "out.pel")));
     EXPECT_EQ(ReadBytes(dir / "out.pel"), U32(5) + "a" + Record(1, 0, 4, "a.txt"));
 }
@@ -60,8 +60,8 @@ TEST_F(CompileFault, PartialArchiveInsideTheSourceFolderIsLeftOut) {
     WriteBytes(dir / "site/a.txt", "a");
     WriteBytes(PartialArchivePath(dir / "site/out.pel"), "leftover");
     CompileNow(dir / "site", dir / "site/out.pel");
-    ASSERT_EQ(EntryCount, 1u);
-    EXPECT_EQ(EntryTable[0].Name, "a.txt");
+    ASSERT_EQ(Archive.EntryCount, 1u);
+    EXPECT_EQ(Archive.EntryTable[0].Name, "a.txt");
 }
 
 TEST_F(CompileFault, FileThatShrinksWhileReadClaimsOnlyTheBytesStored) {
@@ -71,9 +71,9 @@ TEST_F(CompileFault, FileThatShrinksWhileReadClaimsOnlyTheBytesStored) {
     FaultInjection::SetReadLimit(4096, 1);
     CompileNow(dir / "site", dir / "out.pel");
     FaultInjection::Reset();
-    ASSERT_FALSE(CompileFailed);
-    ASSERT_EQ(EntryCount, 1u);
-    EXPECT_EQ(EntryTable[0].UnpackedSize, 4096u);
+    ASSERT_FALSE(Progress.CompileFailed);
+    ASSERT_EQ(Archive.EntryCount, 1u);
+    EXPECT_EQ(Archive.EntryTable[0].UnpackedSize, 4096u);
     const std::string archive = ReadBytes(dir / "out.pel");
     EXPECT_EQ(archive.size(), 4 + 4096 + 14 + std::string("shrinking.gif").size());
     EXPECT_EQ(GetU32(reinterpret_cast<const unsigned char*>(archive.data())), 4u + 4096u);

@@ -6,14 +6,12 @@
 #include "Compiler/CompileThread.h"
 #include "Compiler/Progress.h"
 #include "Platform/FaultInjection.h"
-#include "Shared/EntryTable.h"
+#include "Shared/ArchiveState.h"
 
 inline void CompileNow(const std::string& sourceFolder, const std::string& archivePath) {
-    ResetEntryTable();
-    ResetCompileProgress();
-    SourceFolder = sourceFolder;
-    CompileArchivePath = archivePath;
-    CompileThread(nullptr);
+    Archive.Reset();
+    Progress.Reset();
+    CompileThread(CompileJob{sourceFolder, archivePath});
 }
 
 // Bytes of a little-endian 32-bit value, for building expected archives.

@@ -20,7 +20,8 @@ const std::string kEmptyArchive("\x04\x00\x00\x00", 4);
 
 std::map<std::string, TItem> EntriesByName() {
     std::map<std::string, TItem> entries;
-    for (uint32_t i = 0; i < EntryCount; ++i) entries[EntryTable[i].Name] = EntryTable[i];
+    for (uint32_t i = 0; i < Archive.EntryCount; ++i)
+        entries[Archive.EntryTable[i].Name] = Archive.EntryTable[i];
     return entries;
 }
 
@@ -28,8 +29,8 @@ TEST(Compile, SingleStoredRawFileGivesTheDocumentedBytes) {
     TempDir dir;
     WriteBytes(dir / "site/a.gif", "GIF");
     CompileNow(dir / "site", dir / "out.pel");
-    EXPECT_TRUE(CompileFinished);
-    EXPECT_FALSE(CompileFailed);
+    EXPECT_TRUE(Progress.CompileFinished);
+    EXPECT_FALSE(Progress.CompileFailed);
     std::string expected = U32(7) + "GIF" + Record(3, 0, 4, "a.gif");
     ASSERT_EQ(expected.size(), 26u);
     EXPECT_EQ(ReadBytes(dir / "out.pel"), expected);
@@ -41,9 +42,9 @@ TEST(Compile, EmptyMissingAndUnnamedSourceFoldersGiveAnEmptyArchive) {
     for (const std::string& source : {dir / "empty", dir / "missing", std::string()}) {
         SCOPED_TRACE("source '" + source + "'");
         CompileNow(source, dir / "out.pel");
-        EXPECT_TRUE(CompileStarted);
-        EXPECT_TRUE(CompileFinished);
-        EXPECT_FALSE(CompileFailed);
+        EXPECT_TRUE(Progress.CompileStarted);
+        EXPECT_TRUE(Progress.CompileFinished);
+        EXPECT_FALSE(Progress.CompileFailed);
         EXPECT_EQ(ReadBytes(dir / "out.pel"), kEmptyArchive);
     }
 }
@@ -93,10 +94,10 @@ TEST(Compile, DataOffsetsAreContiguousAndTheIndexFollowsTheLastByte) {
     WriteBytes(dir / "site/sub/c.css", CompressibleText(100));
     WriteBytes(dir / "site/sub/empty2", "");
     CompileNow(dir / "site", dir / "out.pel");
-    ASSERT_EQ(EntryCount, 5u);
+    ASSERT_EQ(Archive.EntryCount, 5u);
     uint32_t expectedOffset = 4;
-    for (uint32_t i = 0; i < EntryCount; ++i) {
-        const TItem& item = EntryTable[i];
+    for (uint32_t i = 0; i < Archive.EntryCount; ++i) {
+        const TItem& item = Archive.EntryTable[i];
         EXPECT_EQ(item.DataOffset, expectedOffset) << item.Name;
         expectedOffset += item.PackedSize != 0 ? item.PackedSize : item.UnpackedSize;
         if (item.UnpackedSize == 0) {
@@ -133,10 +134,11 @@ TEST(Compile, SubfolderFilesEnterTheTableWhereTheSubfolderIsListed) {
     WriteBytes(dir / "site/b.txt", "b");
     WriteBytes(dir / "site/c/3.txt", "3");
     CompileNow(dir / "site", dir / "out.pel");
-    ASSERT_EQ(EntryCount, 4u);
+    ASSERT_EQ(Archive.EntryCount, 4u);
     // Whatever order the folder lists in, a folder's files stay together.
     std::string prefixes;
-    for (uint32_t i = 0; i < EntryCount; ++i) prefixes += EntryTable[i].Name.substr(0, 1);
+    for (uint32_t i = 0; i < Archive.EntryCount; ++i)
+        prefixes += Archive.EntryTable[i].Name.substr(0, 1);
     EXPECT_NE(prefixes.find("aa"), std::string::npos) << prefixes;
 }
 
@@ -144,13 +146,13 @@ TEST(Compile, ArchiveInsideItsOwnSourceFolderIsLeftOut) {
     TempDir dir;
     WriteBytes(dir / "site/index.html", "hello");
     CompileNow(dir / "site", dir / "site/site.pel");
-    ASSERT_FALSE(CompileFailed);
-    ASSERT_EQ(EntryCount, 1u);
-    EXPECT_EQ(EntryTable[0].Name, "index.html");
+    ASSERT_FALSE(Progress.CompileFailed);
+    ASSERT_EQ(Archive.EntryCount, 1u);
+    EXPECT_EQ(Archive.EntryTable[0].Name, "index.html");
     // Compiling again over the first archive leaves that one out too.
     CompileNow(dir / "site", dir / "site/site.pel");
-    ASSERT_EQ(EntryCount, 1u);
-    EXPECT_EQ(EntryTable[0].Name, "index.html");
+    ASSERT_EQ(Archive.EntryCount, 1u);
+    EXPECT_EQ(Archive.EntryTable[0].Name, "index.html");
 }
 
 TEST(Compile, UnlistableSpecialAndLoopingEntriesNeitherHangNorLeak) {
@@ -161,12 +163,12 @@ TEST(Compile, UnlistableSpecialAndLoopingEntriesNeitherHangNorLeak) {
     std::filesystem::create_symlink(dir / "nowhere", dir / "site/dangling.html");
     std::filesystem::create_symlink(dir / "site/page.html", dir / "site/alias.html");
     CompileNow(dir / "site", dir / "out.pel");
-    EXPECT_FALSE(CompileFailed);
+    EXPECT_FALSE(Progress.CompileFailed);
     auto entries = EntriesByName();
     EXPECT_EQ(entries.size(), 2u);
     EXPECT_TRUE(entries.count("page.html"));
     EXPECT_TRUE(entries.count("alias.html"));
-    EXPECT_EQ(FilesLeftOut.unreadable, 1u);  // the dangling link
+    EXPECT_EQ(Progress.FilesLeftOut.unreadable, 1u);  // the dangling link
 }
 
 TEST(Compile, ArchiveThatCannotBeCreatedFinishesWithoutAFile) {
@@ -176,9 +178,9 @@ TEST(Compile, ArchiveThatCannotBeCreatedFinishesWithoutAFile) {
          {dir / "no/such/folder/out.pel", std::string(), dir / "site"}) {
         SCOPED_TRACE("target '" + target + "'");
         CompileNow(dir / "site", target);
-        EXPECT_TRUE(CompileFinished);
-        EXPECT_TRUE(CompileFailed);
-        EXPECT_NE(CompileError.Get().find("cannot create archive"), std::string::npos);
+        EXPECT_TRUE(Progress.CompileFinished);
+        EXPECT_TRUE(Progress.CompileFailed);
+        EXPECT_NE(Progress.CompileError.Get().find("cannot create archive"), std::string::npos);
         EXPECT_FALSE(std::filesystem::exists(PartialArchivePath(target)));
     }
     EXPECT_FALSE(std::filesystem::exists(dir / "no"));
@@ -188,7 +190,7 @@ TEST(Compile, ProgressShowsTheBareNameOfTheLastFile) {
     TempDir dir;
     WriteBytes(dir / "site/sub/index.html", "x");
     CompileNow(dir / "site", dir / "out.pel");
-    EXPECT_EQ(CurrentFileName.Get(), "index.html");
+    EXPECT_EQ(Progress.CurrentFileName.Get(), "index.html");
 }
 
 }  // namespace

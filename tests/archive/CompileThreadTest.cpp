@@ -20,13 +20,12 @@ TEST(CompileThread, ProgressIsReadWholeWhileTheWorkerPacks) {
     for (int i = 0; i < 300; ++i) {
         std::string name = "page-" + std::to_string(i) + std::string(i % 40, 'x') + ".html";
         names.insert(name);
-        WriteBytes(dir / ("site/d" + std::to_string(i % 7) + "/" + name), CompressibleText(2000 + i));
+        WriteBytes(dir / ("site/d" + std::to_string(i % 7) + "/" + name),
+                   CompressibleText(2000 + i));
     }
-    ResetEntryTable();
-    ResetCompileProgress();
-    SourceFolder = dir / "site";
-    CompileArchivePath = dir / "out.pel";
-    ASSERT_TRUE(platform::StartThread(CompileThread, nullptr));
+    Archive.Reset();
+    Progress.Reset();
+    ASSERT_TRUE(platform::StartThread(CompileJob{dir / "site", dir / "out.pel"}));
 
     const std::string done = "Done (at this point you can only quit from the application).";
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
@@ -42,6 +41,6 @@ TEST(CompileThread, ProgressIsReadWholeWhileTheWorkerPacks) {
         }
     }
     ASSERT_EQ(status, done);
-    EXPECT_FALSE(CompileFailed);
-    EXPECT_EQ(EntryCount, 300u);
+    EXPECT_FALSE(Progress.CompileFailed);
+    EXPECT_EQ(Archive.EntryCount, 300u);
 }

@@ -35,15 +35,15 @@ TEST(ConsoleCompile, PacksTheExampleSiteAndReportsDone) {
                           &status, &errors);
     EXPECT_EQ(status, 0) << errors;
     EXPECT_EQ(output.substr(output.rfind('\n', output.size() - 2) + 1), kDone + "\n") << output;
-    ResetEntryTable();
+    Archive.Reset();
     ASSERT_TRUE(LoadIndex(dir / "site.pel"));
     std::set<std::string> names;
-    for (uint32_t i = 0; i < EntryCount; ++i) names.insert(EntryTable[i].Name);
+    for (uint32_t i = 0; i < Archive.EntryCount; ++i) names.insert(Archive.EntryTable[i].Name);
     for (const char* expected : {"index.html", "styles/site.css", "images/CHART.PNG",
                                  ".hidden-note", "docs/empty.txt", "downloads/survey.zip"}) {
         EXPECT_TRUE(names.count(expected)) << expected;
     }
-    ResetEntryTable();
+    Archive.Reset();
 }
 
 TEST(ConsoleCompile, ArchiveThatCannotBeCreatedExitsOneAndSaysWhy) {

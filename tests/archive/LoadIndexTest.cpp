@@ -16,7 +16,7 @@ using namespace testing_support;
 namespace {
 
 bool LoadFresh(const std::string& path) {
-    ResetEntryTable();
+    Archive.Reset();
     return LoadIndex(path);
 }
 
@@ -49,40 +49,40 @@ TEST(LoadIndex, RoundTripOfARealTreeGivesBackEveryFile) {
     };
     for (const auto& [name, bytes] : files) WriteBytes(dir / ("site/" + name), bytes);
     CompileNow(dir / "site", dir / "out.pel");
-    ASSERT_FALSE(CompileFailed);
+    ASSERT_FALSE(Progress.CompileFailed);
 
     ASSERT_TRUE(LoadFresh(dir / "out.pel"));
-    ASSERT_EQ(EntryCount, files.size());
+    ASSERT_EQ(Archive.EntryCount, files.size());
     const std::string archive = ReadBytes(dir / "out.pel");
-    for (uint32_t i = 0; i < EntryCount; ++i) {
-        const TItem& item = EntryTable[i];
+    for (uint32_t i = 0; i < Archive.EntryCount; ++i) {
+        const TItem& item = Archive.EntryTable[i];
         ASSERT_TRUE(files.count(item.Name)) << item.Name;
         EXPECT_EQ(ReadEntry(archive, item), files[item.Name]) << item.Name;
     }
-    EXPECT_EQ(lseek(ArchiveHandle, 0, SEEK_CUR), 0);
+    EXPECT_EQ(lseek(Archive.ArchiveHandle, 0, SEEK_CUR), 0);
 }
 
 TEST(LoadIndex, DocumentedSmallArchivesLoadAsDescribed) {
     TempDir dir;
     WriteBytes(dir / "one.pel", U32(7) + "GIF" + Record(3, 0, 4, "a.gif"));
     ASSERT_TRUE(LoadFresh(dir / "one.pel"));
-    ASSERT_EQ(EntryCount, 1u);
-    EXPECT_EQ(EntryTable[0].Name, "a.gif");
-    EXPECT_EQ(EntryTable[0].UnpackedSize, 3u);
-    EXPECT_EQ(EntryTable[0].PackedSize, 0u);
-    EXPECT_EQ(EntryTable[0].DataOffset, 4u);
+    ASSERT_EQ(Archive.EntryCount, 1u);
+    EXPECT_EQ(Archive.EntryTable[0].Name, "a.gif");
+    EXPECT_EQ(Archive.EntryTable[0].UnpackedSize, 3u);
+    EXPECT_EQ(Archive.EntryTable[0].PackedSize, 0u);
+    EXPECT_EQ(Archive.EntryTable[0].DataOffset, 4u);
 
     WriteBytes(dir / "zero.pel", "");
     ASSERT_TRUE(LoadFresh(dir / "zero.pel"));
-    EXPECT_EQ(EntryCount, 0u);
+    EXPECT_EQ(Archive.EntryCount, 0u);
 
     WriteBytes(dir / "noname.pel", U32(4) + Record(0, 0, 4, "") + "xyz");  // 3 stray bytes ignored
     ASSERT_TRUE(LoadFresh(dir / "noname.pel"));
-    ASSERT_EQ(EntryCount, 1u);
-    EXPECT_EQ(EntryTable[0].Name, "");
+    ASSERT_EQ(Archive.EntryCount, 1u);
+    EXPECT_EQ(Archive.EntryTable[0].Name, "");
 
     EXPECT_FALSE(LoadFresh(dir / "missing.pel"));
-    EXPECT_EQ(EntryCount, 0u);
+    EXPECT_EQ(Archive.EntryCount, 0u);
     EXPECT_FALSE(LoadFresh(dir.path().string()));  // a folder is no archive
 }
 
@@ -98,24 +98,24 @@ TEST(LoadIndex, EveryTruncationOfAnArchiveLoadsSafely) {
         SCOPED_TRACE("length " + std::to_string(length));
         WriteBytes(dir / "cut.pel", full.substr(0, length));
         ASSERT_TRUE(LoadFresh(dir / "cut.pel"));
-        ASSERT_LE(EntryCount, 3u);
+        ASSERT_LE(Archive.EntryCount, 3u);
         if (length < indexOffset + 4) {
-            EXPECT_EQ(EntryCount, 0u);
+            EXPECT_EQ(Archive.EntryCount, 0u);
         }
         // A record cut short after its first field holds zeros, never leftovers.
-        for (uint32_t i = 0; i < EntryCount; ++i) {
-            for (char c : EntryTable[i].Name)
+        for (uint32_t i = 0; i < Archive.EntryCount; ++i) {
+            for (char c : Archive.EntryTable[i].Name)
                 EXPECT_TRUE(c == 0 || std::isprint(static_cast<unsigned char>(c)));
         }
     }
     // The record cut right after its first field: nothing but that field.
     WriteBytes(dir / "short.pel", U32(4) + U32(99));
     ASSERT_TRUE(LoadFresh(dir / "short.pel"));
-    ASSERT_EQ(EntryCount, 1u);
-    EXPECT_EQ(EntryTable[0].UnpackedSize, 99u);
-    EXPECT_EQ(EntryTable[0].PackedSize, 0u);
-    EXPECT_EQ(EntryTable[0].DataOffset, 0u);
-    EXPECT_EQ(EntryTable[0].Name, "");
+    ASSERT_EQ(Archive.EntryCount, 1u);
+    EXPECT_EQ(Archive.EntryTable[0].UnpackedSize, 99u);
+    EXPECT_EQ(Archive.EntryTable[0].PackedSize, 0u);
+    EXPECT_EQ(Archive.EntryTable[0].DataOffset, 0u);
+    EXPECT_EQ(Archive.EntryTable[0].Name, "");
 }
 
 TEST(LoadIndex, HostileHeadersAndIndexesStayWithinTheTable) {
@@ -139,9 +139,9 @@ TEST(LoadIndex, HostileHeadersAndIndexesStayWithinTheTable) {
         WriteBytes(dir / "bad.pel", c.bytes);
         ASSERT_TRUE(LoadFresh(dir / "bad.pel"));
         if (c.entries != 0xFFFFFFFF) {
-            EXPECT_EQ(EntryCount, c.entries);
+            EXPECT_EQ(Archive.EntryCount, c.entries);
         }
-        EXPECT_LE(EntryCount, kMaxEntries);
+        EXPECT_LE(Archive.EntryCount, kMaxEntries);
     }
 }
 
@@ -154,8 +154,8 @@ TEST(LoadIndex, StopsAtTheTableCapacity) {
     archive += Record(5, 5, 5, "beyond");
     WriteBytes(dir / "over.pel", archive);
     ASSERT_TRUE(LoadFresh(dir / "over.pel"));
-    EXPECT_EQ(EntryCount, kMaxEntries);
-    ResetEntryTable();
+    EXPECT_EQ(Archive.EntryCount, kMaxEntries);
+    Archive.Reset();
 }
 
 }  // namespace

@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <string>
 
-#include "Shared/EntryTable.h"
+#include "Shared/ArchiveState.h"
 #include "Shared/LoadIndex.h"
 
 inline const std::string& FuzzArchivePath() {
@@ -21,7 +21,7 @@ inline const std::string& FuzzArchivePath() {
 
 // Writes `bytes` as the archive and loads its index; false if it could not.
 inline bool LoadFuzzArchive(const uint8_t* bytes, size_t size) {
-    ResetEntryTable();
+    Archive.Reset();
     FILE* file = std::fopen(FuzzArchivePath().c_str(), "wb");
     if (file == nullptr) return false;
     // An empty input may come with no buffer at all.

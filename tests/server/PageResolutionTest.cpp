@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "Platform/FaultInjection.h"
-#include "Shared/EntryTable.h"
+#include "Shared/ArchiveState.h"
 #include "Shared/LoadIndex.h"
 #include "WebServer/ContentTypes.h"
 #include "WebServer/LoadPage.h"
@@ -27,14 +27,14 @@ const std::string kDamaged = "Cannot read the specified page from the archive: "
 
 void Load(const ArchiveBuilder& builder, const TempDir& dir) {
     builder.WriteTo(dir / "test.pel");
-    ResetEntryTable();
+    Archive.Reset();
     ASSERT_TRUE(LoadIndex(dir / "test.pel"));
 }
 
 void ExpectPage(const Page& page, const std::string& body, const std::string& contentType,
                 const std::string& what) {
     EXPECT_EQ(page.Body, body) << what;
-    EXPECT_EQ(page.BodyLength, static_cast<int32_t>(body.size())) << what;
+    EXPECT_EQ(page.Body.size(), body.size()) << what;
     EXPECT_EQ(page.ContentType, contentType) << what;
 }
 
@@ -53,7 +53,7 @@ class LoadedTable : public ::testing::Test {
         builder.AddRecord("larger.txt", 3, 900, builder.AddData("abc"));
         Load(builder, dir);
     }
-    void TearDown() override { ResetEntryTable(); }
+    void TearDown() override { Archive.Reset(); }
 
     const std::string docsA = CompressibleText(5000);
     ArchiveBuilder builder;
@@ -167,8 +167,8 @@ TEST_F(LoadedTable, AnswersMissesWithTheNotFoundText) {
     for (const auto& [path, shown] : cases) {
         ExpectPage(LoadPage(path), kNotFound + shown, "text/plain", path);
     }
-    EXPECT_EQ(LoadPage("/Docs/Missing.HTM").BodyLength, 48);
-    EXPECT_EQ(FindEntry("missing").Index, EntryCount);
+    EXPECT_EQ(LoadPage("/Docs/Missing.HTM").Body.size(), 48u);
+    EXPECT_EQ(FindEntry("missing").Index, Archive.EntryCount);
     EXPECT_FALSE(FindEntry("missing").Found);
 }
 
@@ -201,7 +201,7 @@ TEST(EmptyName, IsFoundByTheEmptyPath) {
     builder.AddRaw("", "nameless");
     Load(builder, dir);
     ExpectPage(LoadPage("/"), "nameless", "*/*", "/");
-    ResetEntryTable();
+    Archive.Reset();
 }
 
 // What the body holds where the stream or the read fell short: zeros, never
@@ -226,7 +226,6 @@ TEST(DamagedEntries, KeepTheirLengthAndFillWhatWasNotDeliveredWithZeros) {
         Page page = LoadPage(name);
         const size_t expected = std::string(name) == "/overrun.htm" ? 10000 : 20000;
         ASSERT_EQ(page.Body.size(), expected) << name;
-        EXPECT_EQ(page.BodyLength, static_cast<int32_t>(expected)) << name;
         // The text holds no NUL: what was delivered is a prefix of it, zeros follow.
         const size_t delivered = std::min(page.Body.find('\0'), page.Body.size());
         EXPECT_GT(delivered, 0u) << name;
@@ -241,7 +240,7 @@ TEST(DamagedEntries, KeepTheirLengthAndFillWhatWasNotDeliveredWithZeros) {
     platform::FaultInjection::Reset();
     EXPECT_EQ(shortRead.Body.substr(0, 1000), text.substr(0, 1000));
     EXPECT_EQ(shortRead.Body.find_first_not_of('\0', 1000), std::string::npos);
-    ResetEntryTable();
+    Archive.Reset();
 }
 
 // Entries whose recorded sizes the archive cannot back are not read: no
@@ -272,7 +271,7 @@ TEST(HostileEntries, AreAnsweredWithTheDamagedTextInsteadOfBeingRead) {
         ExpectPage(LoadPage(name), kDamaged + name, "text/plain", name);
     }
     ExpectPage(LoadPage("zeros.bin"), std::string(1 << 20, '\0'), "*/*", "zeros");
-    ResetEntryTable();
+    Archive.Reset();
 }
 
 }  // namespace

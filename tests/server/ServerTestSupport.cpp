@@ -17,7 +17,7 @@
 #include "Compiler/Progress.h"
 #include "Platform/Thread.h"
 #include "Shared/ArchiveLayout.h"
-#include "Shared/EntryTable.h"
+#include "Shared/ArchiveState.h"
 #include "WebServer/Listener.h"
 #include "WebServer/ServerState.h"
 #include "tests/support/TestFiles.h"
@@ -113,29 +113,26 @@ std::string Compress(const std::string& bytes) {
 void CompileTree(const std::map<std::string, std::string>& files, const std::string& folder,
                  const std::string& archivePath) {
     for (const auto& [name, bytes] : files) testing_support::WriteBytes(folder + "/" + name, bytes);
-    ResetEntryTable();
-    ResetCompileProgress();
-    SourceFolder = folder;
-    CompileArchivePath = archivePath;
-    CompileThread(nullptr);
-    ASSERT_FALSE(CompileFailed) << CompileError.Get();
-    ASSERT_EQ(EntryCount, files.size());
-    ResetEntryTable();
+    Archive.Reset();
+    Progress.Reset();
+    CompileThread(CompileJob{folder, archivePath});
+    ASSERT_FALSE(Progress.CompileFailed) << Progress.CompileError.Get();
+    ASSERT_EQ(Archive.EntryCount, files.size());
+    Archive.Reset();
 }
 
 uint16_t StartServer(const std::string& archivePath) {
     for (int attempt = 0; attempt < kPortTries; ++attempt) {
         const uint16_t port = ProbeFreePort();
         if (port == 0) continue;
-        ResetServerState();
-        BrowseArchivePath = archivePath;
-        if (!platform::StartThread(ServerThread, reinterpret_cast<void*>(uintptr_t{port}))) break;
+        Server.Reset();
+        if (!platform::StartThread(ServeJob{archivePath, port})) break;
         const auto deadline = Clock::now() + kStartLimit;
-        ServerStage stage = CurrentServerStage.load();
+        ServerStage stage = Server.CurrentServerStage.load();
         while ((stage == ServerStage::NotStarted || stage == ServerStage::Loading) &&
                Clock::now() < deadline) {
             std::this_thread::sleep_for(std::chrono::milliseconds(2));
-            stage = CurrentServerStage.load();
+            stage = Server.CurrentServerStage.load();
         }
         if (stage == ServerStage::Listening) return port;
         if (stage != ServerStage::PortNotBound) break;

@@ -67,7 +67,7 @@ TEST_F(BrowseWindowTest, BrowseClickServesTheArchiveAndOpensTheStartPageAtOnce) 
     EXPECT_EQ(opener.WaitForCall(3), kStartPage);
     EXPECT_TRUE(PumpUntil([&] { return form.lbStatus->Caption() == kServing; }, 2.5));
     // The window kept running while the opener still lingers.
-    EXPECT_TRUE(PumpUntil([] { return CurrentServerStage == ServerStage::Listening; }, 5));
+    EXPECT_TRUE(PumpUntil([] { return Server.CurrentServerStage == ServerStage::Listening; }, 5));
     const std::string page = FetchStartPage();
     EXPECT_EQ(page.rfind("HTTP/1.1 200 OK\r\n", 0), 0u) << page;
     const std::string expected = testing_support::ReadBytes(PELORINE_EXAMPLE_SITE "/index.html");
@@ -79,7 +79,7 @@ TEST_F(BrowseWindowTest, BrowseClickServesTheArchiveAndOpensTheStartPageAtOnce) 
     Click(form, 480, 414);
     Type(form, "x");
     Pump(0.5);
-    EXPECT_FALSE(CompileStarted);
+    EXPECT_FALSE(Progress.CompileStarted);
     EXPECT_EQ(form.edBrowseArchive->Text(), archive);
     EXPECT_EQ(opener.Record(), kStartPage);
 }
@@ -112,11 +112,12 @@ TEST_P(BrowseFromCommandLine, StartsMinimizedAndShowsTheServerEvenWithoutAnArchi
     EXPECT_TRUE(AskedToStartIconic(form));
     // The archive cannot be opened; the status still names the server.
     EXPECT_TRUE(PumpUntil([&] { return form.lbStatus->Caption() == kServing; }, 2.5));
-    EXPECT_TRUE(PumpUntil([] { return CurrentServerStage == ServerStage::ArchiveNotOpened; }, 3));
+    EXPECT_TRUE(
+        PumpUntil([] { return Server.CurrentServerStage == ServerStage::ArchiveNotOpened; }, 3));
     Pump(1.2);
     EXPECT_EQ(form.lbStatus->Caption(), kServing);
     // A second action on the command line is not run.
-    EXPECT_FALSE(CompileStarted);
+    EXPECT_FALSE(Progress.CompileStarted);
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -14,7 +14,7 @@
 #include "Compiler/Progress.h"
 #include "Platform/FaultInjection.h"
 #include "Platform/File.h"
-#include "Shared/EntryTable.h"
+#include "Shared/ArchiveState.h"
 #include "Shared/LoadIndex.h"
 #include "Startup/TfrmStartup.h"
 #include "Startup/WindowFont.h"
@@ -33,8 +33,8 @@ class WindowTest : public ::testing::Test {
   protected:
     void SetUp() override {
         OpenDisplay();
-        ResetCompileProgress();
-        ResetEntryTable();
+        Progress.Reset();
+        Archive.Reset();
         platform::FaultInjection::Reset();
     }
     void TearDown() override { platform::FaultInjection::Reset(); }
@@ -226,8 +226,8 @@ TEST_F(WindowTest, WithoutArgumentsTheFieldsAreEmptyAndTheStatusStaysStandby) {
     EXPECT_EQ(form.lbStatus->Caption(), "Standby.");
     Pump(2.5);  // two ticks
     EXPECT_EQ(form.lbStatus->Caption(), "Standby.");
-    EXPECT_FALSE(CompileStarted);
-    EXPECT_FALSE(ServerActive);
+    EXPECT_FALSE(Progress.CompileStarted);
+    EXPECT_FALSE(Server.ServerActive);
 }
 
 TEST_F(WindowTest, TabMovesTheFocusAmongTheFieldsInTabOrder) {
@@ -314,7 +314,7 @@ TEST_F(WindowTest, ValueOptionsOnlyFillTheFields) {
         for (Fl_Widget* input : Inputs()) EXPECT_TRUE(input->active());
         EXPECT_FALSE(form.StartsMinimized());
     }
-    EXPECT_FALSE(CompileStarted);
+    EXPECT_FALSE(Progress.CompileStarted);
 }
 
 TEST_F(WindowTest, ClicksOnTheButtonsOutsideTheirLabelsDoNothing) {
@@ -323,8 +323,8 @@ TEST_F(WindowTest, ClicksOnTheButtonsOutsideTheirLabelsDoNothing) {
     for (const auto& corner : corners) Click(form, corner[0], corner[1]);
     Pump(0.3);
     for (Fl_Widget* input : Inputs()) EXPECT_TRUE(input->active());
-    EXPECT_FALSE(CompileStarted);
-    EXPECT_FALSE(ServerActive);
+    EXPECT_FALSE(Progress.CompileStarted);
+    EXPECT_FALSE(Server.ServerActive);
 }
 
 TEST_F(WindowTest, CompileWithEmptyFieldsDisablesTheInputsAndShowsDoneAtTheNextTick) {
@@ -338,7 +338,7 @@ TEST_F(WindowTest, CompileWithEmptyFieldsDisablesTheInputsAndShowsDoneAtTheNextT
     }
     // The archive cannot be created: the compile ends at once; the status
     // line shows it from the next tick, within a second.
-    ASSERT_TRUE(PumpUntil([] { return CompileFinished.load(); }, 3));
+    ASSERT_TRUE(PumpUntil([] { return Progress.CompileFinished.load(); }, 3));
     EXPECT_TRUE(PumpUntil([&] { return form.lbStatus->Caption() == kDone; }, 2.5));
     Screenshot(form, "done");
 
@@ -349,7 +349,7 @@ TEST_F(WindowTest, CompileWithEmptyFieldsDisablesTheInputsAndShowsDoneAtTheNextT
     Type(form, "abc");
     PressKeys(form, "alt+f");
     Pump(1.2);
-    EXPECT_FALSE(ServerActive);
+    EXPECT_FALSE(Server.ServerActive);
     EXPECT_EQ(form.edCompileFolder->Text(), "");
     EXPECT_EQ(dynamic_cast<EditControl*>(Fl::focus()), nullptr);
     EXPECT_EQ(form.lbStatus->Caption(), kDone);
@@ -425,16 +425,16 @@ TEST_F(WindowTest, CompileFromTheCommandLineFollowsTheFileBeingPackedUntilDone) 
                     (text.rfind("Compiling ", 0) == 0 && text.find('/') == std::string::npos))
             << text;
     }
-    EXPECT_FALSE(CompileFailed);
+    EXPECT_FALSE(Progress.CompileFailed);
 
     // The archive is complete: its index names every file with its size.
-    ResetEntryTable();
+    Archive.Reset();
     ASSERT_TRUE(LoadIndex(archive));
-    ASSERT_EQ(EntryCount, files.size());
-    for (uint32_t i = 0; i < EntryCount; ++i) {
-        auto file = files.find(EntryTable[i].Name);
-        ASSERT_NE(file, files.end()) << EntryTable[i].Name;
-        EXPECT_EQ(EntryTable[i].UnpackedSize, file->second.size());
+    ASSERT_EQ(Archive.EntryCount, files.size());
+    for (uint32_t i = 0; i < Archive.EntryCount; ++i) {
+        auto file = files.find(Archive.EntryTable[i].Name);
+        ASSERT_NE(file, files.end()) << Archive.EntryTable[i].Name;
+        EXPECT_EQ(Archive.EntryTable[i].UnpackedSize, file->second.size());
     }
 }
 

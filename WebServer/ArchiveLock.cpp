@@ -1,3 +1,0 @@
-#include "WebServer/ArchiveLock.h"
-
-platform::CriticalSection& ArchiveLock = *new platform::CriticalSection;
