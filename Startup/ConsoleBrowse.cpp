@@ -83,7 +83,7 @@ int RunConsoleBrowse(const std::string& archivePath) {
         if (Server.CurrentServerStage.load() == ServerStage::Listening) {
             PrintStatusIfChanged(lastStatus);
             if (!announced) {
-                std::printf("Start page: %s (Ctrl+C stops the server)\n", kStartPageUrl);
+                std::printf("Start page: %s (Ctrl+C stops the server)\n", kStartPageUrl.c_str());
                 std::fflush(stdout);
                 announced = true;
             }

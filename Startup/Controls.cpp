@@ -150,9 +150,10 @@ int LabelControl::handle(int event) {
             if (Fl::event_inside(this)) do_callback();
             return 1;
         case FL_SHORTCUT:
+            // The toolkit matches Alt with the letter after "&" in the caption.
             if (focusTarget_ == nullptr || AcceleratorKey() == 0) return 0;
-            if (!Fl::event_state(FL_ALT) || Fl::event_state(FL_CTRL | FL_META)) return 0;
-            if (Fl::event_key() != static_cast<unsigned char>(AcceleratorKey())) return 0;
+            if (Fl::event_state(FL_CTRL | FL_META)) return 0;
+            if (!test_shortcut(caption_.c_str(), true)) return 0;
             return focusTarget_->take_focus();
         default:
             return 0;

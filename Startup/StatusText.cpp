@@ -5,7 +5,7 @@
 
 std::string StatusText(bool serverActive, bool compileStarted, bool compileFinished,
                        const std::string& currentFileName) {
-    if (serverActive) return std::string("Web server activated (") + kStartPageUrl + ").";
+    if (serverActive) return "Web server activated (" + kStartPageUrl + ").";
     if (!compileStarted) return "Standby.";
     if (compileFinished) return "Done (at this point you can only quit from the application).";
     return "Compiling " + currentFileName + "...";

@@ -3,8 +3,11 @@
 
 #include <string>
 
+#include "WebServer/ServerState.h"
+
 // The start page, as the browser is asked to open it.
-inline constexpr const char* kStartPageUrl = "http://localhost:8078/index.html";
+inline const std::string kStartPageUrl =
+    "http://localhost:" + std::to_string(kServerPort) + "/index.html";
 
 // The first rule that holds: serving, standby, done, or the file being packed.
 std::string StatusText(bool serverActive, bool compileStarted, bool compileFinished,

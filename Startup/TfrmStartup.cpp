@@ -5,8 +5,8 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <map>
-#include <string_view>
+#include <span>
+#include <vector>
 
 #include "Compiler/CompileThread.h"
 #include "Compiler/Progress.h"
@@ -52,6 +52,13 @@ class WindowCommandLine final : public CommandLineTarget {
 
 namespace {
 
+// The toolkit's own white for white, as the window has always been painted.
+Fl_Color ToolkitColor(uint32_t rgb) {
+    if (rgb == 0xFFFFFF) return FL_WHITE;
+    return fl_rgb_color(static_cast<uchar>(rgb >> 16), static_cast<uchar>(rgb >> 8),
+                        static_cast<uchar>(rgb));
+}
+
 Fl_Widget* MakeControl(TfrmStartup& form, const ControlDescription& row, const WindowFont& font) {
     const bool hand = (row.style & kHandCursor) != 0;
     switch (row.kind) {
@@ -63,65 +70,108 @@ Fl_Widget* MakeControl(TfrmStartup& form, const ControlDescription& row, const W
         case ControlKind::Label:
             return new LabelControl(row.left, row.top, row.width, row.height, row.text,
                                     (row.style & kBold) != 0 ? font.bold : font.regular, font.size,
-                                    hand, row.focusControl != nullptr);
+                                    hand, row.focuses != ControlId::NoControl);
         case ControlKind::Edit:
             return new EditControl(row.left, row.top, row.width, row.height, font.regular,
                                    font.size);
         case ControlKind::Timer:
-            return new TimerControl(row.onTimer, &form);
+            // The window's one timer is its clock.
+            return new TimerControl(TfrmStartup::tmrClockTimerEvent, &form,
+                                    StartupFormProperties().clockIntervalMilliseconds / 1000.0);
     }
     return nullptr;
 }
 
-// Makes every control of the description, in its order, as a child of the
-// window; then wires accelerators, click handlers and the tab order.
-void BuildControls(TfrmStartup& form) {
-    const WindowFont& font = TheWindowFont();
-    std::map<std::string_view, Fl_Widget*> byName;
-    form.begin();
-    for (const ControlDescription& row : StartupFormControls()) {
-        Fl_Widget* control = MakeControl(form, row, font);
-        row.bind(form, control);
-        byName[row.name] = control;
-    }
-    form.end();
+}  // namespace
 
-    std::vector<std::pair<int, Fl_Widget*>> tabOrder;
-    for (const ControlDescription& row : StartupFormControls()) {
-        Fl_Widget* control = byName[row.name];
-        if (row.kind == ControlKind::Label) {
-            auto* label = static_cast<LabelControl*>(control);
-            if (row.focusControl != nullptr) label->SetFocusTarget(byName.at(row.focusControl));
-            if (row.onClick != nullptr) label->SetClickHandler(row.onClick, &form);
-        }
-        if (row.tabOrder >= 0) tabOrder.emplace_back(row.tabOrder, control);
+// Makes every control of the description as a child of the window: the painted
+// ones in their order, then the edit fields in tab order, since the toolkit
+// moves the focus in child order. Then wires accelerators and handlers.
+void TfrmStartup::BuildControls() {
+    const WindowFont& font = TheWindowFont();
+    const std::span<const ControlDescription> rows = StartupFormControls();
+    std::vector<const ControlDescription*> order;
+    for (const ControlDescription& row : rows) {
+        if (row.tabOrder == kNoTab) order.push_back(&row);
     }
-    // The toolkit moves the focus in child order: the edit fields, which lie
-    // above every painted control, are put in tab order among themselves.
-    std::sort(tabOrder.begin(), tabOrder.end());
-    int first = form.children();
-    for (const auto& [order, control] : tabOrder) first = std::min(first, form.find(control));
-    for (size_t i = 0; i < tabOrder.size(); ++i) {
-        form.insert(*tabOrder[i].second, first + static_cast<int>(i));
+    std::vector<const ControlDescription*> fields;
+    for (const ControlDescription& row : rows) {
+        if (row.tabOrder != kNoTab) fields.push_back(&row);
+    }
+    std::sort(fields.begin(), fields.end(),
+              [](auto* a, auto* b) { return a->tabOrder < b->tabOrder; });
+    order.insert(order.end(), fields.begin(), fields.end());
+
+    Fl_Widget* made[static_cast<size_t>(ControlId::NoControl)] = {};
+    begin();
+    for (const ControlDescription* row : order) {
+        Fl_Widget* control = MakeControl(*this, *row, font);
+        made[static_cast<size_t>(row->id)] = control;
+        Keep(row->id, control);
+    }
+    end();
+
+    for (const ControlDescription& row : rows) {
+        if (row.focuses == ControlId::NoControl) continue;
+        static_cast<LabelControl*>(made[static_cast<size_t>(row.id)])
+            ->SetFocusTarget(made[static_cast<size_t>(row.focuses)]);
+    }
+    lbCompile->SetClickHandler(lbCompileClickEvent, this);
+    lbBrowse->SetClickHandler(lbBrowseClickEvent, this);
+}
+
+void TfrmStartup::Keep(ControlId id, Fl_Widget* control) {
+    auto* image = static_cast<ImageControl*>(control);
+    auto* frame = static_cast<FrameControl*>(control);
+    auto* label = static_cast<LabelControl*>(control);
+    auto* edit = static_cast<EditControl*>(control);
+    switch (id) {
+        // clang-format off
+        case ControlId::imgWallpaper:         imgWallpaper = image; break;
+        case ControlId::shpCompile:           shpCompile = frame; break;
+        case ControlId::imgCompile:           imgCompile = image; break;
+        case ControlId::lbCompile:            lbCompile = label; break;
+        case ControlId::lbCompileFolder:      lbCompileFolder = label; break;
+        case ControlId::lbCompileDestination: lbCompileDestination = label; break;
+        case ControlId::shpBrowse:            shpBrowse = frame; break;
+        case ControlId::lbBrowseArchive:      lbBrowseArchive = label; break;
+        case ControlId::imgBrowse:            imgBrowse = image; break;
+        case ControlId::lbBrowse:             lbBrowse = label; break;
+        case ControlId::imgStatus:            imgStatus = image; break;
+        case ControlId::lbStatus:             lbStatus = label; break;
+        case ControlId::lbCompileInfo1:       lbCompileInfo1 = label; break;
+        case ControlId::lbCompileInfo2:       lbCompileInfo2 = label; break;
+        case ControlId::lbCompileInfo3:       lbCompileInfo3 = label; break;
+        case ControlId::lbGenericInfo1:       lbGenericInfo1 = label; break;
+        case ControlId::lbGenericInfo2:       lbGenericInfo2 = label; break;
+        case ControlId::lbGenericInfo3:       lbGenericInfo3 = label; break;
+        case ControlId::lbBrowseInfo1:        lbBrowseInfo1 = label; break;
+        case ControlId::lbBrowseInfo2:        lbBrowseInfo2 = label; break;
+        case ControlId::lbBrowseInfo3:        lbBrowseInfo3 = label; break;
+        case ControlId::lbGenericInfo4:       lbGenericInfo4 = label; break;
+        case ControlId::edCompileFolder:      edCompileFolder = edit; break;
+        case ControlId::edCompileDestination: edCompileDestination = edit; break;
+        case ControlId::edBrowseArchive:      edBrowseArchive = edit; break;
+        case ControlId::tmrClock:             tmrClock = static_cast<TimerControl*>(control); break;
+        case ControlId::NoControl:                 break;
+            // clang-format on
     }
 }
 
-}  // namespace
-
 TfrmStartup::TfrmStartup(std::vector<std::string> arguments)
     : Fl_Double_Window(StartupFormProperties().clientWidth, StartupFormProperties().clientHeight,
-                       StartupFormProperties().caption),
+                       StartupFormProperties().caption.c_str()),
       arguments_(std::move(arguments)) {
     // Labels measure their text while they are made.
     fl_open_display();
     const FormProperties& properties = StartupFormProperties();
-    color(properties.color);
+    color(ToolkitColor(properties.color));
     size_range(w(), h(), w(), h());
     xclass(properties.applicationTitle);
     iconlabel(properties.applicationTitle);
     icon(ProgramIcon());
     callback(CloseEvent);
-    BuildControls(*this);
+    BuildControls();
     FormCreate();
 }
 

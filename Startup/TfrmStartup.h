@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "Startup/Controls.h"
+#include "Startup/FormDescription.h"
 
 class TfrmStartup : public Fl_Double_Window {
   public:
@@ -49,7 +50,7 @@ class TfrmStartup : public Fl_Double_Window {
     FrameControl* shpCompile = nullptr;
     TimerControl* tmrClock = nullptr;
 
-    // Event handlers, bound by the form description.
+    // Event handlers.
     void FormCreate();
     void lbCompileClick();
     void lbBrowseClick();
@@ -69,6 +70,10 @@ class TfrmStartup : public Fl_Double_Window {
 
   private:
     friend class WindowCommandLine;
+
+    void BuildControls();
+    // Stores a made control in its field.
+    void Keep(ControlId id, Fl_Widget* control);
 
     std::vector<std::string> arguments_;
     bool startsMinimized_ = false;

@@ -9,6 +9,7 @@
 
 #include "Compiler/Progress.h"
 #include "Startup/TfrmStartup.h"
+#include "Startup/Version.h"
 #include "WebServer/ServerState.h"
 #include "tests/server/ServerTestSupport.h"
 #include "tests/support/TestFiles.h"
@@ -21,7 +22,7 @@ namespace {
 
 constexpr const char* kServing = "Web server activated (http://localhost:8078/index.html).";
 constexpr const char* kStartPage = "http://localhost:8078/index.html\n";
-constexpr const char* kCaption = "Pelorine (v. 0.9.4)";
+const std::string kCaption = std::string("Pelorine (v. ") + kProgramVersion + ")";
 
 // The example site packed by the program's console.
 std::string CompileExampleSite(const TempDir& folder) {

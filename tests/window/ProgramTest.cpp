@@ -1,6 +1,7 @@
 // The program itself: window or console, and closing the window.
 #include <gtest/gtest.h>
 
+#include "Startup/Version.h"
 #include "tests/support/TestFiles.h"
 #include "tests/window/WindowTestSupport.h"
 
@@ -8,7 +9,7 @@ namespace {
 
 using namespace window_testing;
 
-constexpr const char* kCaption = "Pelorine (v. 0.9.4)";
+const std::string kCaption = std::string("Pelorine (v. ") + kProgramVersion + ")";
 
 TEST(ProgramTest, WithoutADisplayOrWithConsoleItRunsInTheConsole) {
     const struct {

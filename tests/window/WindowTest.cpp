@@ -17,6 +17,7 @@
 #include "Shared/ArchiveState.h"
 #include "Shared/LoadIndex.h"
 #include "Startup/TfrmStartup.h"
+#include "Startup/Version.h"
 #include "Startup/WindowFont.h"
 #include "WebServer/ServerState.h"
 #include "tests/support/TestFiles.h"
@@ -111,7 +112,7 @@ const ExpectedControl kExpectedControls[] = {
 
 TEST_F(WindowTest, FormHasItsCaptionSizeAndFixedBorderAndOpensCentred) {
     TfrmStartup& form = Shown();
-    EXPECT_STREQ(form.label(), "Pelorine (v. 0.9.4)");
+    EXPECT_EQ(std::string(form.label()), std::string("Pelorine (v. ") + kProgramVersion + ")");
     EXPECT_EQ(form.w(), 522);
     EXPECT_EQ(form.h(), 533);
     EXPECT_EQ(form.color(), FL_WHITE);
