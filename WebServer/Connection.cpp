@@ -14,14 +14,15 @@ namespace {
 constexpr const char* kAnsweredMethod = "GET";
 
 const int kPeerWaitMilliseconds = static_cast<int>(kPeerWait.count());
+const int kFirstByteWaitMilliseconds = static_cast<int>(kFirstByteWait.count());
 
 // Receives until the first LF. False when the line is not complete: a silence
-// of kPeerWait, the peer's close, a receive error, or a line over the limit.
+// of kFirstByteWait before the first byte or of kPeerWait after it, the peer's
+// close, a receive error, or a line over the limit.
 bool ReceiveRequestLine(platform::Socket socket, char* buffer, std::string& line) {
-    for (;;) {
-        if (platform::WaitReadable(socket, kPeerWaitMilliseconds) != platform::WaitResult::Ready) {
-            return false;
-        }
+    for (bool first = true;; first = false) {
+        const int wait = first ? kFirstByteWaitMilliseconds : kPeerWaitMilliseconds;
+        if (platform::WaitReadable(socket, wait) != platform::WaitResult::Ready) return false;
         const long received = platform::Receive(socket, buffer, kReceiveSize);
         if (received < 1) return false;
         switch (AppendToRequestLine(line, buffer, static_cast<size_t>(received))) {

@@ -16,6 +16,12 @@ inline constexpr size_t kSendSize = 1510;
 // to take more of the response.
 inline constexpr std::chrono::milliseconds kPeerWait{3000};
 
+// Longest wait for the first byte of the request line. Browsers open
+// connections before they need them and keep them unused for up to about ten
+// seconds; they do not retry a request that meets a connection the server has
+// already closed, so a shorter wait loses style sheets and scripts.
+inline constexpr std::chrono::milliseconds kFirstByteWait{60000};
+
 // After the response, what the peer still sends (header lines, a body) is
 // read and thrown away until it closes its side, so that closing the socket
 // does not reset the connection and drop the response's tail. These bounds

@@ -7,6 +7,7 @@ import { spawn, spawnSync } from "node:child_process";
 import { cpSync, existsSync, mkdirSync, mkdtempSync, readFileSync, rmSync, writeFileSync }
   from "node:fs";
 import { tmpdir } from "node:os";
+import { connect } from "node:net";
 import { join } from "node:path";
 import { chromium } from "playwright-core";
 
@@ -28,11 +29,36 @@ const checkedTypes = new Set(["document", "stylesheet", "script", "image"]);
 // its way when the server closes the connection.
 const longPage = "long-page.html";
 const longPageParagraphs = 4000;
+// Browsers open connections before they need them and may leave them unused
+// for up to about ten seconds; a request sent on one must still be answered.
+const preconnected = 4;
+const preconnectIdleMs = 5000;
 
 const problems = [];
 const scratch = mkdtempSync(join(tmpdir(), "pelorine-browser-"));
 let server;
 let browser;
+
+// A connection opened now and used later, as a browser's preconnection:
+// send(request) gives everything the server sent before closing.
+function preconnect() {
+  const socket = connect(8078, "127.0.0.1");
+  const opened = new Promise((resolve, reject) => {
+    socket.once("connect", resolve);
+    socket.once("error", reject);
+  });
+  const chunks = [];
+  socket.on("data", (chunk) => chunks.push(chunk));
+  const ended = new Promise((resolve) => socket.once("close", () => resolve(Buffer.concat(chunks))));
+  socket.on("error", () => {});
+  return {
+    opened,
+    async send(request) {
+      socket.write(request);
+      return ended;
+    },
+  };
+}
 
 function chromiumPath() {
   for (const path of ["/usr/bin/chromium", "/usr/lib/chromium/chromium"]) {
@@ -89,6 +115,9 @@ try {
 
   server = startServer(archive);
   await server.listening;
+  const idleSockets = Array.from({ length: preconnected }, preconnect);
+  await Promise.all(idleSockets.map((socket) => socket.opened));
+  const idleSince = Date.now();
 
   browser = await chromium.launchPersistentContext(join(scratch, "profile"), {
     executablePath: chromiumPath(),
@@ -155,6 +184,23 @@ try {
     if (!types.has(type)) problems.push(`no ${type} was loaded`);
   }
   console.log(`checked ${seen.length} responses of types ${[...types].join(", ")}`);
+
+  // The connections opened before the page loaded, idle since: each still
+  // answers a request for one of the page's resources, whole.
+  await new Promise((resolve) => setTimeout(resolve, idleSince + preconnectIdleMs - Date.now()));
+  const resources = ["index.html", ...new Set(seen.map(({ response }) => response.url()))
+    .values()].map((url) => url.replace(/^http:\/\/localhost:8078\//, ""))
+    .filter((path) => existsSync(join(tree, decodeURIComponent(path))));
+  for (let i = 0; i < preconnected; ++i) {
+    const path = resources[i % resources.length];
+    const received = await idleSockets[i].send(`GET /${path} HTTP/1.1\r\nHost: localhost\r\n\r\n`);
+    const body = received.subarray(received.indexOf("\r\n\r\n") + 4);
+    if (!received.toString("latin1").startsWith("HTTP/1.1 200 OK") ||
+        !body.equals(readFileSync(join(tree, decodeURIComponent(path))))) {
+      problems.push(`${path} on a connection idle for ${preconnectIdleMs} ms: ` +
+                    `${received.length} bytes received`);
+    }
+  }
 } catch (error) {
   problems.push(String(error?.stack ?? error));
 } finally {

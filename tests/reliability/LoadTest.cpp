@@ -34,7 +34,8 @@ constexpr size_t kSlowWriters = 5;
 const std::string kTrickledTail = "HTTP/1.0\r\n";
 // Peers keep arriving for about as long as the slow writers last.
 constexpr auto kSpreadOver = 15s;
-constexpr auto kCrowdLimit = 60s;
+// Silent peers are held for the server's whole wait for a first byte.
+constexpr auto kCrowdLimit = kSpreadOver + kFirstByteWait + 20s;
 // Connection threads end within one silence wait plus the drain's bound once
 // their peers have gone; this adds a margin for a loaded machine.
 constexpr auto kSettleLimit = kPeerWait + kDrainTime + 10s;
