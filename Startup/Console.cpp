@@ -10,6 +10,7 @@
 #include "Shared/ArchiveState.h"
 #include "Startup/CommandLine.h"
 #include "Startup/ConsoleBrowse.h"
+#include "Startup/ProgramInfo.h"
 #include "Startup/StatusText.h"
 
 namespace {
@@ -19,10 +20,6 @@ constexpr auto kStatusInterval = std::chrono::seconds(1);
 // How often the end of a compile is looked for between status checks: short,
 // so that a quick compile is not kept waiting.
 constexpr auto kFinishPoll = std::chrono::milliseconds(1);
-
-constexpr const char* kUsage =
-    "usage: pelorine [--console] [--compile-source FOLDER --compile-archive FILE --compile]\n"
-    "                [--browse-archive FILE --browse]\n";
 
 enum class Action { None, Compile, Browse };
 

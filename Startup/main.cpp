@@ -4,6 +4,7 @@
 
 #include "Platform/ResourceLimits.h"
 #include "Startup/Console.h"
+#include "Startup/ProgramInfo.h"
 #ifdef PELORINE_WINDOW
 #include "Startup/WindowProgram.h"
 #endif
@@ -12,6 +13,8 @@ int main(int argc, char** argv) {
     // One descriptor per connection: serve as many as the system allows.
     platform::RaiseDescriptorLimit();
     std::vector<std::string> arguments(argv + 1, argv + argc);
+    // Before any window: --help and --version need no display.
+    if (const auto status = AnswerInfoOption(arguments)) return *status;
 #ifdef PELORINE_WINDOW
     // The window wherever a display exists, unless the console is asked for.
     const bool consoleAsked =

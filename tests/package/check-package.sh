@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Checks a built Debian package the way a user meets it: lintian finds no
 # errors, the desktop entry and the manual pages are valid, and the program
-# unpacked from the package (dpkg-deb -x) compiles the example site and serves
-# it in the console on port 8078.
+# unpacked from the package (dpkg-deb -x) answers --help and --version, with and
+# without a display, and compiles the example site and serves it in the console
+# on port 8078.
 # Usage: tests/package/check-package.sh PACKAGE.deb
 # Serves on port 8078: run it alone, never beside tests that use the port.
 set -euo pipefail
@@ -36,6 +37,19 @@ for page in "$root"/usr/share/man/man1/*.1.gz; do
 done
 for icon in scalable/apps/pelorine.svg 48x48/apps/pelorine.png 256x256/apps/pelorine.png; do
     [ -s "$root/usr/share/icons/hicolor/$icon" ] || fail "icon $icon missing"
+done
+
+echo "== --help and --version, without and with a display"
+version=$(dpkg-deb -f "$package" Version)
+# A window would keep the program running: the timeout catches it.
+for display in none virtual; do
+    run=(env -u DISPLAY timeout 10 "$program")
+    [ "$display" = virtual ] && run=(tests/window/with-display.sh timeout 10 "$program")
+    help=$("${run[@]}" --help) || fail "--help ($display display) exited with status $?"
+    grep -q -- '^usage: pelorine' <<<"$help" || fail "--help ($display display) printed no usage"
+    grep -q -- '--console' <<<"$help" || fail "--help ($display display) lists no options"
+    answer=$("${run[@]}" --version) || fail "--version ($display display) exited with status $?"
+    [ "$answer" = "Pelorine $version" ] || fail "--version ($display display) printed '$answer'"
 done
 
 echo "== the unpacked program compiles the example site"

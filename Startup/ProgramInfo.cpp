@@ -1,0 +1,53 @@
+#include "Startup/ProgramInfo.h"
+
+#include <cstdio>
+
+#include "Startup/StatusText.h"
+#include "Startup/Version.h"
+
+const char* const kUsage =
+    "usage: pelorine [--console] [--compile-source FOLDER --compile-archive FILE --compile]\n"
+    "                [--browse-archive FILE --browse]\n"
+    "       pelorine --help | --version\n";
+
+namespace {
+
+void PrintHelp() {
+    std::fputs(kUsage, stdout);
+    std::printf(
+        "\n"
+        "Packs a folder of web files into one archive (Compile) and serves an archive\n"
+        "to any web browser at %s (Browse).\n"
+        "Shows a window where a display exists; otherwise runs in the console.\n"
+        "\n"
+        "  --compile-source FOLDER  the folder to pack\n"
+        "  --compile-archive FILE   the archive to write\n"
+        "  --compile                pack the folder into the archive\n"
+        "  --browse-archive FILE    the archive to serve\n"
+        "  --browse                 serve the archive on TCP port %u\n"
+        "  --console                run without a window even where a display exists\n"
+        "  --help                   print this help and exit\n"
+        "  --version                print the program's name and version and exit\n"
+        "\n"
+        "Options are read left to right; an action takes the paths given before it,\n"
+        "and one run performs one action.\n"
+        "Exit status: 0 done, 1 failed (the reason on standard error), 2 no action.\n"
+        "See also: man pelorine\n",
+        kStartPageUrl.c_str(), unsigned{kServerPort});
+}
+
+}  // namespace
+
+std::optional<int> AnswerInfoOption(const std::vector<std::string>& arguments) {
+    for (const std::string& argument : arguments) {
+        if (argument == "--help") {
+            PrintHelp();
+            return 0;
+        }
+        if (argument == "--version") {
+            std::printf("%s %s\n", kProgramName, kProgramVersion);
+            return 0;
+        }
+    }
+    return std::nullopt;
+}

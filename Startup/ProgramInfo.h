@@ -1,0 +1,14 @@
+// What the program says about itself: its usage, --help and --version.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+// The synopsis, printed on standard error when the console has nothing to do.
+extern const char* const kUsage;
+
+// Answers --help or --version, whichever comes first, on standard output and
+// returns the exit status 0; every other argument is then left alone, so no
+// action runs and no window opens. Nothing when neither is given.
+std::optional<int> AnswerInfoOption(const std::vector<std::string>& arguments);
