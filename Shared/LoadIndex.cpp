@@ -43,13 +43,16 @@ class IndexReader {
 
 }  // namespace
 
-bool LoadIndex(const std::string& path) {
+bool LoadIndex(const std::string& path, IndexReport* report) {
     ArchiveState& archive = Archive;
     archive.ArchiveHandle = platform::OpenForReading(path);
     if (archive.ArchiveHandle == platform::kInvalidFile) return false;
+    IndexReport noticed;
+    noticed.FileSize = platform::FileSize64(archive.ArchiveHandle);
 
     unsigned char header[kHeaderSize] = {};
-    platform::ReadFile(archive.ArchiveHandle, header, sizeof header);
+    noticed.HeaderCut =
+        platform::ReadFile(archive.ArchiveHandle, header, sizeof header) < kHeaderSize;
     archive.IndexOffset = GetU32(header);
 
     archive.EntryCount = 0;
@@ -59,18 +62,30 @@ bool LoadIndex(const std::string& path) {
         IndexReader reader(archive.ArchiveHandle);
         while (archive.EntryCount < kMaxEntries) {
             unsigned char fixed[kIndexRecordFixedSize] = {};
-            if (reader.Read(fixed, 4) < 4) break;
-            reader.Read(fixed + 4, kIndexRecordFixedSize - 4);
+            const size_t first = reader.Read(fixed, 4);
+            if (first < 4) {
+                noticed.LastRecordCut |= first > 0;
+                break;
+            }
+            const size_t rest = reader.Read(fixed + 4, kIndexRecordFixedSize - 4);
             TItem& item = archive.NextEntry();
             item.UnpackedSize = GetU32(fixed);
             item.PackedSize = GetU32(fixed + 4);
             item.DataOffset = GetU32(fixed + 8);
             item.Name.assign(GetU16(fixed + 12), '\0');
-            reader.Read(item.Name.data(), item.Name.size());
+            const size_t name = reader.Read(item.Name.data(), item.Name.size());
+            noticed.LastRecordCut |= rest < kIndexRecordFixedSize - 4 || name < item.Name.size();
             ++archive.EntryCount;
         }
+        unsigned char more = 0;
+        noticed.MoreRecordsThanTable =
+            archive.EntryCount == kMaxEntries && reader.Read(&more, 1) == 1;
+    } else {
+        noticed.IndexOffsetOutside = !noticed.HeaderCut;
     }
+    noticed.IndexOffsetOutside |= !noticed.HeaderCut && archive.IndexOffset > noticed.FileSize;
 
     platform::SeekFromStart(archive.ArchiveHandle, 0);
+    if (report != nullptr) *report = noticed;
     return true;
 }

@@ -1,0 +1,31 @@
+#include "ArchiveTool/Commands.h"
+#include "ArchiveTool/EntryNames.h"
+#include "ArchiveTool/EntryProblem.h"
+#include "ArchiveTool/OpenArchive.h"
+#include "Shared/ArchiveState.h"
+#include "WebServer/PageResolution.h"
+
+int CatEntry(const std::string& archive, const std::string& name, const ToolStreams& streams) {
+    if (!OpenArchive(archive, streams)) return kExitProblem;
+    const std::string normalized = NormalizePath(name);
+    const EntryMatch match = FindEntry(normalized);
+    if (!match.Found) {
+        ReportLine(streams.err, "no entry named " + EscapedName(normalized));
+        return kExitProblem;
+    }
+    const TItem& entry = Archive.EntryTable[match.Index];
+    std::string content;
+    const EntryReadResult result = ReadEntry(
+        Archive.ArchiveHandle, platform::FileSize64(Archive.ArchiveHandle), entry, content);
+    // Damaged content is never written: a partial file would pass for the real one.
+    if (result != EntryReadResult::Read) {
+        ReportLine(streams.err, EscapedName(entry.Name) + ": " + EntryProblemText(result));
+        return kExitProblem;
+    }
+    if (std::fwrite(content.data(), 1, content.size(), streams.out) != content.size() ||
+        std::fflush(streams.out) != 0) {
+        ReportLine(streams.err, "cannot write the content: " + platform::LastErrorText());
+        return kExitProblem;
+    }
+    return kExitSound;
+}

@@ -1,0 +1,42 @@
+#include <charconv>
+
+#include "ArchiveTool/Commands.h"
+#include "ArchiveTool/EntryNames.h"
+#include "ArchiveTool/OpenArchive.h"
+#include "Shared/ArchiveState.h"
+#include "Shared/ReadEntry.h"
+
+namespace {
+
+// Lines are gathered and written in blocks of about this size: a quarter of a
+// million entries would otherwise cost as many calls into stdio.
+constexpr size_t kOutputBlock = size_t{64} * 1024;
+
+void AppendNumber(std::string& out, uint32_t value) {
+    char digits[16];
+    const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+    out.append(digits, end);
+}
+
+}  // namespace
+
+int ListArchive(const std::string& archive, const ToolStreams& streams) {
+    if (!OpenArchive(archive, streams)) return kExitProblem;
+    std::string block;
+    block.reserve(kOutputBlock * 2);
+    for (uint32_t i = 0; i < Archive.EntryCount; ++i) {
+        const TItem& entry = Archive.EntryTable[i];
+        AppendNumber(block, entry.UnpackedSize);
+        block += '\t';
+        AppendNumber(block, StoredSize(entry));
+        block += IsCompressed(entry) ? "\tlzo\t" : "\traw\t";
+        block += EscapedName(entry.Name);
+        block += '\n';
+        if (block.size() >= kOutputBlock) {
+            std::fwrite(block.data(), 1, block.size(), streams.out);
+            block.clear();
+        }
+    }
+    std::fwrite(block.data(), 1, block.size(), streams.out);
+    return std::fflush(streams.out) == 0 ? kExitSound : kExitProblem;
+}

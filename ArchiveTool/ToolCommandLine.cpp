@@ -1,0 +1,87 @@
+#include "ArchiveTool/ToolCommandLine.h"
+
+namespace {
+
+struct CommandShape {
+    const char* word;
+    ToolCommand command;
+    size_t operands;
+};
+
+constexpr CommandShape kCommands[] = {
+    {"list", ToolCommand::List, 1},
+    {"cat", ToolCommand::Cat, 2},
+    {"extract", ToolCommand::Extract, 2},
+    {"verify", ToolCommand::Verify, 1},
+};
+
+ToolInvocation Only(ToolCommand command) {
+    ToolInvocation invocation;
+    invocation.Command = command;
+    return invocation;
+}
+
+ToolInvocation Invalid(std::string error) {
+    ToolInvocation invocation;
+    invocation.Error = std::move(error);
+    return invocation;
+}
+
+}  // namespace
+
+ToolInvocation ParseToolCommandLine(const std::vector<std::string>& arguments) {
+    std::vector<std::string> operands;
+    bool overwrite = false;
+    bool optionsEnded = false;
+    for (const std::string& argument : arguments) {
+        if (optionsEnded || argument.size() < 2 || argument[0] != '-') {
+            operands.push_back(argument);
+        } else if (argument == "--") {
+            optionsEnded = true;
+        } else if (argument == "--help") {
+            return Only(ToolCommand::Help);
+        } else if (argument == "--version") {
+            return Only(ToolCommand::Version);
+        } else if (argument == "--overwrite") {
+            overwrite = true;
+        } else {
+            return Invalid("unknown option " + argument);
+        }
+    }
+    if (operands.empty()) return Invalid("no command given");
+
+    for (const CommandShape& shape : kCommands) {
+        if (operands[0] != shape.word) continue;
+        if (operands.size() - 1 != shape.operands) {
+            return Invalid(std::string(shape.word) + " takes " + std::to_string(shape.operands) +
+                           (shape.operands == 1 ? " operand" : " operands"));
+        }
+        if (overwrite && shape.command != ToolCommand::Extract) {
+            return Invalid("--overwrite is an option of extract only");
+        }
+        ToolInvocation invocation = Only(shape.command);
+        invocation.Archive = operands[1];
+        if (shape.command == ToolCommand::Cat) invocation.Name = operands[2];
+        if (shape.command == ToolCommand::Extract) invocation.Folder = operands[2];
+        invocation.Overwrite = overwrite;
+        return invocation;
+    }
+    return Invalid("unknown command " + operands[0]);
+}
+
+const char* ToolUsage() {
+    return "Usage: pelorine-archive list ARCHIVE\n"
+           "       pelorine-archive cat ARCHIVE NAME\n"
+           "       pelorine-archive extract [--overwrite] ARCHIVE FOLDER\n"
+           "       pelorine-archive verify ARCHIVE\n"
+           "       pelorine-archive --help | --version\n"
+           "\n"
+           "  list     one line per entry: unpacked size, stored size, lzo or raw, name\n"
+           "  cat      the content of the entry NAME resolves to, as the server resolves it\n"
+           "  extract  every entry written below FOLDER, never outside it; an existing\n"
+           "           file is left alone unless --overwrite is given\n"
+           "  verify   checks the whole archive and reports each problem\n"
+           "\n"
+           "Exit status: 0 success, 1 something wrong with the archive or an entry\n"
+           "(one line per problem on standard error), 2 usage error.\n";
+}

@@ -1,0 +1,107 @@
+#include <unordered_map>
+
+#include "ArchiveTool/Commands.h"
+#include "ArchiveTool/EntryNames.h"
+#include "ArchiveTool/OpenArchive.h"
+#include "Shared/AnsiText.h"
+#include "Shared/ArchiveState.h"
+#include "Shared/ReadEntry.h"
+
+namespace {
+
+class Verification {
+  public:
+    Verification(const IndexReport& index, const ToolStreams& streams)
+        : index_(index), streams_(streams) {}
+
+    void CheckIndex() {
+        const uint32_t offset = Archive.IndexOffset;
+        const std::string size = " (" + std::to_string(index_.FileSize) + " bytes)";
+        if (index_.HeaderCut) return Problem("the file is shorter than its 4-byte header" + size);
+        if (index_.IndexOffsetOutside) {
+            Problem("IndexOffset " + std::to_string(offset) + " lies outside the file" + size);
+        } else if (offset < kHeaderSize) {
+            Problem("IndexOffset " + std::to_string(offset) + " lies inside the header");
+        }
+        if (index_.LastRecordCut)
+            Problem("the last index record is cut short by the end of the file");
+        if (index_.MoreRecordsThanTable) {
+            Problem("the index holds more records than the " + std::to_string(kMaxEntries) +
+                    " an archive can have");
+        }
+    }
+
+    void CheckEntry(uint32_t index) {
+        const TItem& entry = Archive.EntryTable[index];
+        IsCompressed(entry) ? ++compressed_ : ++raw_;
+        CheckName(index, entry);
+        const uint64_t end = uint64_t{entry.DataOffset} + StoredSize(entry);
+        if (entry.DataOffset < kHeaderSize || end > Archive.IndexOffset) {
+            return EntryProblem(index, entry,
+                                "its stored bytes " + std::to_string(entry.DataOffset) + " to " +
+                                    std::to_string(end) + " lie outside the data area (4 to " +
+                                    std::to_string(Archive.IndexOffset) + ")");
+        }
+        // Raw bytes inside the data area hold nothing more to check.
+        if (!IsCompressed(entry)) return;
+        const EntryReadResult read =
+            ReadEntry(Archive.ArchiveHandle, index_.FileSize, entry, content_);
+        if (read == EntryReadResult::Read) return;
+        const std::string stream = "stream of " + std::to_string(entry.PackedSize) + " bytes";
+        const std::string content = std::to_string(entry.UnpackedSize) + " bytes";
+        EntryProblem(index, entry,
+                     read == EntryReadResult::NotBacked
+                         ? "it claims " + content + " from a " + stream + ", more than any can hold"
+                         : "its " + stream + " does not decompress to exactly " + content);
+    }
+
+    int Summarize() const {
+        std::fprintf(streams_.out, "%u entries, %u compressed, %u raw, %u problems\n",
+                     Archive.EntryCount, compressed_, raw_, problems_);
+        return problems_ == 0 ? kExitSound : kExitProblem;
+    }
+
+  private:
+    void CheckName(uint32_t index, const TItem& entry) {
+        std::string refusal;
+        if (SafeSegments(entry.Name, refusal).empty()) {
+            EntryProblem(index, entry, "extract refuses its name: " + refusal);
+        }
+        // Only the first of names equal without regard to ASCII case can be
+        // served: a note, not damage.
+        const auto [first, isNew] = byLowerName_.try_emplace(AsciiLower(entry.Name), index);
+        if (!isNew) {
+            std::fprintf(streams_.err, "shadowed: entry %u %s: entry %u %s is served instead\n",
+                         index, EscapedName(entry.Name).c_str(), first->second,
+                         EscapedName(Archive.EntryTable[first->second].Name).c_str());
+        }
+    }
+
+    void Problem(const std::string& line) {
+        ++problems_;
+        std::fprintf(streams_.err, "%s\n", line.c_str());
+    }
+
+    void EntryProblem(uint32_t index, const TItem& entry, const std::string& why) {
+        Problem("entry " + std::to_string(index) + " " + EscapedName(entry.Name) + ": " + why);
+    }
+
+    const IndexReport& index_;
+    const ToolStreams& streams_;
+    std::unordered_map<std::string, uint32_t> byLowerName_;
+    std::string content_;
+    uint32_t compressed_ = 0;
+    uint32_t raw_ = 0;
+    uint32_t problems_ = 0;
+};
+
+}  // namespace
+
+int VerifyArchive(const std::string& archive, const ToolStreams& streams) {
+    IndexReport index;
+    if (!OpenArchive(archive, streams, &index)) return kExitProblem;
+    Verification verification(index, streams);
+    verification.CheckIndex();
+    for (uint32_t i = 0; i < Archive.EntryCount; ++i) verification.CheckEntry(i);
+    return verification.Summarize();
+}

@@ -1,0 +1,46 @@
+// pelorine-archive: lists, prints, extracts and verifies an archive.
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "ArchiveTool/Commands.h"
+#include "ArchiveTool/ToolCommandLine.h"
+#include "Shared/Lzo.h"
+
+#ifndef PELORINE_VERSION
+#define PELORINE_VERSION "unknown"
+#endif
+
+int main(int argc, char** argv) {
+    const ToolInvocation invocation =
+        ParseToolCommandLine(std::vector<std::string>(argv + 1, argv + argc));
+    const ToolStreams streams;
+    switch (invocation.Command) {
+        case ToolCommand::Help:
+            std::fputs(ToolUsage(), stdout);
+            return kExitSound;
+        case ToolCommand::Version:
+            std::puts("pelorine-archive " PELORINE_VERSION);
+            return kExitSound;
+        case ToolCommand::Invalid:
+            std::fprintf(stderr, "pelorine-archive: %s\n%s", invocation.Error.c_str(), ToolUsage());
+            return kExitUsage;
+        default:
+            break;
+    }
+    if (!LzoReady()) {
+        std::fputs("pelorine-archive: the LZO library failed to initialise\n", stderr);
+        return kExitProblem;
+    }
+    switch (invocation.Command) {
+        case ToolCommand::List:
+            return ListArchive(invocation.Archive, streams);
+        case ToolCommand::Cat:
+            return CatEntry(invocation.Archive, invocation.Name, streams);
+        case ToolCommand::Extract:
+            return ExtractArchive(invocation.Archive, invocation.Folder, invocation.Overwrite,
+                                  streams);
+        default:
+            return VerifyArchive(invocation.Archive, streams);
+    }
+}

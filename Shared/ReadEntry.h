@@ -1,0 +1,71 @@
+// Reading one entry's content from an open archive, with the checks every
+// reader applies: the server for a page, the archive tool for cat, extract and
+// verify. Damaged records never make a reader allocate what the file cannot
+// back, and a damaged stream never writes past the entry's content.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "Platform/File.h"
+#include "Platform/Thread.h"
+#include "Shared/ArchiveState.h"
+
+// An LZO1X stream yields fewer than 256 bytes for each byte it holds (a
+// match's length grows by at most 255 per extra length byte), so a compressed
+// entry that claims more than this many times its stream is not real.
+inline constexpr uint64_t kLzoMostExpansion = 256;
+
+// A content length must fit a signed 32-bit number, and positions are sought
+// with a signed 32-bit distance: neither may reach 2^31.
+inline constexpr uint64_t kLargestContent = platform::kSeekLimit - 1;
+
+// Whether the entry's stored bytes are one LZO1X stream: a PackedSize of 0,
+// or one not below UnpackedSize, means raw bytes.
+inline bool IsCompressed(const TItem& entry) {
+    return entry.PackedSize != 0 && entry.PackedSize < entry.UnpackedSize;
+}
+
+// The length of what the entry keeps in the data area.
+inline uint32_t StoredSize(const TItem& entry) {
+    return IsCompressed(entry) ? entry.PackedSize : entry.UnpackedSize;
+}
+
+// Whether an archive `fileSize` bytes long can hold what the entry claims:
+// its stored bytes inside the file, its content below 2 GiB and within what
+// its stream could expand to.
+bool IsBackedByFile(const TItem& entry, uint64_t fileSize);
+
+enum class EntryReadResult {
+    Read,           // the content is exact
+    NotBacked,      // the recorded sizes cannot be real for this file (nothing read)
+    ShortRead,      // the file gave fewer stored bytes than recorded
+    StreamDamaged,  // the stream failed to decompress to exactly UnpackedSize
+                    // bytes using exactly PackedSize bytes
+};
+
+// The stored bytes of an entry, as read from the archive: a raw entry's
+// content goes straight into `body` (UnpackedSize bytes, zero where a short
+// read delivered nothing), a compressed entry's stream into `stream`.
+struct StoredBytes {
+    std::unique_ptr<unsigned char[]> stream;
+    size_t streamLength = 0;
+    bool complete = false;  // every stored byte was delivered
+};
+
+// Seeks to the entry and reads its stored bytes. `body` must hold
+// UnpackedSize zero bytes. Moves the file position: callers that share the
+// handle between threads hold their lock around it.
+StoredBytes ReadStoredBytes(platform::FileHandle file, const TItem& entry, std::string& body);
+
+// Expands a compressed entry's stream into `body` (UnpackedSize bytes) with the
+// bounds-checked decompressor. True when the stream, used whole, gave exactly
+// UnpackedSize bytes; otherwise what it did not deliver stays zero.
+bool DecompressStream(const unsigned char* stream, size_t streamLength, std::string& body);
+
+// Reads the whole content of `entry` into `body` (resized to UnpackedSize;
+// cleared when the entry is not backed). `lock`, when given, is held around
+// the seek and read.
+EntryReadResult ReadEntry(platform::FileHandle file, uint64_t fileSize, const TItem& entry,
+                          std::string& body, platform::CriticalSection* lock = nullptr);
