@@ -3,6 +3,7 @@
 #include "ArchiveTool/Commands.h"
 #include "ArchiveTool/EntryNames.h"
 #include "ArchiveTool/OpenArchive.h"
+#include "Platform/File.h"
 #include "Shared/ArchiveState.h"
 #include "Shared/ReadEntry.h"
 
@@ -22,6 +23,7 @@ void AppendNumber(std::string& out, uint32_t value) {
 
 int ListArchive(const std::string& archive, const ToolStreams& streams) {
     if (!OpenArchive(archive, streams)) return kExitProblem;
+    bool written = true;
     std::string block;
     block.reserve(kOutputBlock * 2);
     for (uint32_t i = 0; i < Archive.EntryCount; ++i) {
@@ -33,10 +35,12 @@ int ListArchive(const std::string& archive, const ToolStreams& streams) {
         block += EscapedName(entry.Name);
         block += '\n';
         if (block.size() >= kOutputBlock) {
-            std::fwrite(block.data(), 1, block.size(), streams.out);
+            written &= std::fwrite(block.data(), 1, block.size(), streams.out) == block.size();
             block.clear();
         }
     }
-    std::fwrite(block.data(), 1, block.size(), streams.out);
-    return std::fflush(streams.out) == 0 ? kExitSound : kExitProblem;
+    written &= std::fwrite(block.data(), 1, block.size(), streams.out) == block.size();
+    if (std::fflush(streams.out) == 0 && written) return kExitSound;
+    ReportLine(streams.err, "cannot write the list: " + platform::LastErrorText());
+    return kExitProblem;
 }
