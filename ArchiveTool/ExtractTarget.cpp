@@ -27,11 +27,13 @@ platform::FolderHandle ExtractTarget::FolderFor(const std::vector<std::string>& 
     }
     CloseBelow(common);
     for (size_t level = common; level < levels; ++level) {
+        bool isLink = false;
         const platform::FolderHandle child =
-            platform::OpenChildFolder(folders_.back(), segments[level]);
+            platform::OpenChildFolder(folders_.back(), segments[level], isLink);
         if (child == platform::kInvalidFolder) {
-            problem = "cannot enter folder level \"" + segments[level] +
-                      "\": " + platform::LastErrorText();
+            problem = "\"" + segments[level] + "\" " +
+                      (isLink ? std::string("is a symbolic link, never followed")
+                              : "cannot be a folder: " + platform::LastErrorText());
             return platform::kInvalidFolder;
         }
         folders_.push_back(child);

@@ -70,7 +70,7 @@ ToolInvocation ParseToolCommandLine(const std::vector<std::string>& arguments) {
 }
 
 const char* ToolUsage() {
-    return "Usage: pelorine-archive list ARCHIVE\n"
+    return "usage: pelorine-archive list ARCHIVE\n"
            "       pelorine-archive cat ARCHIVE NAME\n"
            "       pelorine-archive extract [--overwrite] ARCHIVE FOLDER\n"
            "       pelorine-archive verify ARCHIVE\n"
@@ -83,5 +83,6 @@ const char* ToolUsage() {
            "  verify   checks the whole archive and reports each problem\n"
            "\n"
            "Exit status: 0 success, 1 something wrong with the archive or an entry\n"
-           "(one line per problem on standard error), 2 usage error.\n";
+           "(one line per problem on standard error), 2 usage error.\n"
+           "See also: man pelorine-archive\n";
 }

@@ -6,10 +6,7 @@
 #include "ArchiveTool/Commands.h"
 #include "ArchiveTool/ToolCommandLine.h"
 #include "Shared/Lzo.h"
-
-#ifndef PELORINE_VERSION
-#define PELORINE_VERSION "unknown"
-#endif
+#include "Startup/Version.h"
 
 int main(int argc, char** argv) {
     const ToolInvocation invocation =
@@ -20,7 +17,7 @@ int main(int argc, char** argv) {
             std::fputs(ToolUsage(), stdout);
             return kExitSound;
         case ToolCommand::Version:
-            std::puts("pelorine-archive " PELORINE_VERSION);
+            std::printf("pelorine-archive (%s) %s\n", kProgramName, kProgramVersion);
             return kExitSound;
         case ToolCommand::Invalid:
             std::fprintf(stderr, "pelorine-archive: %s\n%s", invocation.Error.c_str(), ToolUsage());

@@ -32,14 +32,23 @@ FolderHandle OpenOrCreateFolder(const std::string& path) {
     return open(path.c_str(), kFolderFlags);
 }
 
-FolderHandle OpenChildFolder(FolderHandle parent, const std::string& name) {
+FolderHandle OpenChildFolder(FolderHandle parent, const std::string& name, bool& isLink) {
+    isLink = false;
     if (!IsPlainName(name)) {
         errno = EINVAL;
         return kInvalidFolder;
     }
     if (mkdirat(parent, name.c_str(), 0777) != 0 && errno != EEXIST) return kInvalidFolder;
-    // O_NOFOLLOW: a link named `name` fails (ELOOP) instead of being entered.
-    return openat(parent, name.c_str(), kFolderFlags | O_NOFOLLOW);
+    // O_NOFOLLOW: a link named `name` fails instead of being entered.
+    const int folder = openat(parent, name.c_str(), kFolderFlags | O_NOFOLLOW);
+    if (folder < 0) {
+        const int reason = errno;
+        struct stat info {};
+        isLink =
+            fstatat(parent, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(info.st_mode);
+        errno = reason;
+    }
+    return folder;
 }
 
 void CloseFolder(FolderHandle folder) {

@@ -18,9 +18,10 @@ inline constexpr FolderHandle kInvalidFolder = -1;
 FolderHandle OpenOrCreateFolder(const std::string& path);
 
 // Opens the folder `name` (one plain name: no separator) inside `parent`,
-// creating it when missing. Fails when `name` is a link, a file, or a name
-// the system would not take as one plain entry of the folder.
-FolderHandle OpenChildFolder(FolderHandle parent, const std::string& name);
+// creating it when missing. Fails when `name` is a link (then `isLink` is
+// set), a file, or a name the system would not take as one plain entry of
+// the folder.
+FolderHandle OpenChildFolder(FolderHandle parent, const std::string& name, bool& isLink);
 
 void CloseFolder(FolderHandle folder);
 
