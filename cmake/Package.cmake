@@ -12,7 +12,8 @@ set(CPACK_PACKAGE_DESCRIPTION
     "HTTP server built into the program, on TCP port 8078.\n"
     "\n"
     "The program has a small window and runs in the console where there is no\n"
-    "display.")
+    "display. pelorine-archive lists, extracts and verifies archives from the\n"
+    "command line.")
 string(JOIN "" CPACK_PACKAGE_DESCRIPTION ${CPACK_PACKAGE_DESCRIPTION})
 set(CPACK_PACKAGE_INSTALL_DIRECTORY pelorine)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)

@@ -56,6 +56,11 @@ echo "== the unpacked program compiles the example site"
 env -u DISPLAY "$program" --console --compile-source examples/site \
     --compile-archive "$scratch/site.pel" --compile
 
+if [ -x "$root/usr/bin/pelorine-archive" ]; then
+    echo "== the unpacked pelorine-archive verifies it"
+    "$root/usr/bin/pelorine-archive" verify "$scratch/site.pel"
+fi
+
 echo "== the unpacked program serves it on 127.0.0.1:8078"
 port_open() { (exec 3<>/dev/tcp/127.0.0.1/8078) 2>/dev/null; }
 # Connections of earlier tests may hold the port for a moment.
