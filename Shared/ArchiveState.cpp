@@ -22,6 +22,7 @@ TItem& ArchiveState::NextEntry() {
 void ArchiveState::Reset() {
     for (uint32_t i = 0; i < builtEntries_; ++i) EntryTable[i] = TItem{};
     EntryCount = 0;
+    Names.Clear();
     IndexOffset = 0;
     if (ArchiveHandle != platform::kInvalidFile) platform::CloseFile(ArchiveHandle);
     ArchiveHandle = platform::kInvalidFile;

@@ -15,6 +15,7 @@
 #include "Platform/File.h"
 #include "Platform/Thread.h"
 #include "Shared/ArchiveLayout.h"
+#include "Shared/NameIndex.h"
 
 // One entry of an archive.
 struct TItem {
@@ -38,6 +39,9 @@ class ArchiveState {
 
     // Number of valid records at the front of EntryTable.
     uint32_t EntryCount = 0;
+
+    // The loaded table's names, for lookups by the server; built by LoadIndex.
+    NameIndex Names;
 
     // The one open archive: being written while compiling, read while serving.
     platform::FileHandle ArchiveHandle = platform::kInvalidFile;

@@ -85,6 +85,7 @@ bool LoadIndex(const std::string& path, IndexReport* report) {
     }
     noticed.IndexOffsetOutside |= !noticed.HeaderCut && archive.IndexOffset > noticed.FileSize;
 
+    archive.Names.Build(archive.EntryTable, archive.EntryCount);
     platform::SeekFromStart(archive.ArchiveHandle, 0);
     if (report != nullptr) *report = noticed;
     return true;

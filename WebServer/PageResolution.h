@@ -15,5 +15,6 @@ struct EntryMatch {
 };
 
 // The first entry of EntryTable, in table order, whose Name equals
-// `normalizedPath` without regard to ASCII case.
+// `normalizedPath` without regard to ASCII case, looked up in Archive.Names
+// (built by LoadIndex) rather than by a scan of the table.
 EntryMatch FindEntry(const std::string& normalizedPath);

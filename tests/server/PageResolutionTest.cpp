@@ -6,6 +6,8 @@
 #include <vector>
 
 #include "Platform/FaultInjection.h"
+#include "Shared/AnsiText.h"
+#include "Shared/ArchiveLayout.h"
 #include "Shared/ArchiveState.h"
 #include "Shared/LoadIndex.h"
 #include "WebServer/ContentTypes.h"
@@ -271,6 +273,49 @@ TEST(HostileEntries, AreAnsweredWithTheDamagedTextInsteadOfBeingRead) {
         ExpectPage(LoadPage(name), kDamaged + name, "text/plain", name);
     }
     ExpectPage(LoadPage("zeros.bin"), std::string(1 << 20, '\0'), "*/*", "zeros");
+    Archive.Reset();
+}
+
+// The first entry in table order whose name equals the key without regard to
+// ASCII case, found the slow way: what FindEntry's index must agree with.
+uint32_t ScanForEntry(const std::string& key) {
+    for (uint32_t index = 0; index < Archive.EntryCount; ++index) {
+        if (AsciiLower(Archive.EntryTable[index].Name) == AsciiLower(key)) return index;
+    }
+    return Archive.EntryCount;
+}
+
+TEST(EntryIndex, AgreesWithAScanOfTheTable) {
+    const std::vector<std::string> special = {
+        "Index.html", "index.HTML", "index.html",  // differ only in case
+        "dup",        "dup",                       // exact duplicates
+        "\xC4x.htm",  "\xE4x.htm",  "\xE4X.htm",   // bytes above 0x7F keep their case
+        "",           "a/b/c",      "A/B/C",
+    };
+    std::vector<std::string> names = special;
+    for (size_t i = names.size(); names.size() + 2 < kMaxEntries; ++i) {
+        names.push_back("f/" + std::to_string(i));
+    }
+    names.push_back("LAST");
+    names.push_back("last");  // fills the table
+    TempDir dir;
+    ArchiveBuilder builder;
+    const uint32_t offset = builder.AddData("x");
+    for (const std::string& name : names) builder.AddRecord(name, 1, 0, offset);
+    Load(builder, dir);
+    ASSERT_EQ(Archive.EntryCount, kMaxEntries);
+
+    std::vector<std::string> keys = {
+        "INDEX.HTML", "Dup",  "\xC4X.HTM", "\xE4x.HTM", "\xC4x.htm",
+        "\xE4X.htm",  "\xC4", "",          "a/B/c",     "Last",
+        "missing",    "f/",   "F/100",     "f/100 ",    std::string("dup\0", 4)};
+    for (size_t i = 0; i < names.size(); i += 4099) keys.push_back(names[i]);
+    for (const std::string& key : keys) {
+        const EntryMatch match = FindEntry(key);
+        const uint32_t expected = ScanForEntry(key);
+        EXPECT_EQ(match.Index, expected) << key;
+        EXPECT_EQ(match.Found, expected < Archive.EntryCount) << key;
+    }
     Archive.Reset();
 }
 

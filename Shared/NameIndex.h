@@ -1,0 +1,34 @@
+// Finds an entry by name, without regard to ASCII case, in constant time.
+//
+// Thread safety: built once after the table is loaded and before any lookup;
+// afterwards lookups from any number of threads only read it.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+struct TItem;
+
+class NameIndex {
+  public:
+    // Indexes entries[0 .. count - 1]. Of names that are equal without regard
+    // to ASCII case only the first in table order is kept, so a lookup gives
+    // what a scan from index 0 would.
+    void Build(const TItem* entries, uint32_t count);
+
+    void Clear();
+
+    // The position of the first entry whose name equals `name` without regard
+    // to ASCII case; `count` (as given to Build) when there is none.
+    uint32_t Find(const TItem* entries, std::string_view name) const;
+
+  private:
+    struct Slot {
+        uint32_t hash = 0;
+        uint32_t entryPlusOne = 0;  // 0: the slot is free
+    };
+
+    std::vector<Slot> slots_;  // open addressing, a power of two, at most half full
+    uint32_t count_ = 0;
+};
