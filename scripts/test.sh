@@ -23,10 +23,11 @@ scripts/build.sh build-asan -DPELORINE_SANITIZE=address,undefined
 scripts/build.sh build-tsan -DPELORINE_SANITIZE=thread
 (cd build-tsan && TSAN_OPTIONS=halt_on_error=1 ctest --output-on-failure -j "$jobs" -L threads)
 
-# libFuzzer targets (index loading, the request, decompression), each for a
-# bounded time from its seeds, under ASan and UBSan.
+# libFuzzer targets (index loading, the request, decompression, the archive
+# tool's commands), each for a bounded time from its seeds, under ASan and UBSan.
 # Only the fuzz targets are built here: the rest was built and tested above.
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DPELORINE_FUZZ=ON -DPELORINE_SANITIZE=address,undefined >/dev/null
-cmake --build build-fuzz -j "$jobs" --target fuzz_load_index fuzz_request fuzz_decompress
+cmake --build build-fuzz -j "$jobs" --target fuzz_load_index fuzz_request fuzz_decompress \
+    fuzz_archive_tool
 (cd build-fuzz && ctest --output-on-failure -j "$jobs" -L '^fuzz$')
