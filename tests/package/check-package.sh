@@ -56,10 +56,12 @@ echo "== the unpacked program compiles the example site"
 env -u DISPLAY "$program" --console --compile-source examples/site \
     --compile-archive "$scratch/site.pel" --compile
 
-if [ -x "$root/usr/bin/pelorine-archive" ]; then
-    echo "== the unpacked pelorine-archive verifies it"
-    "$root/usr/bin/pelorine-archive" verify "$scratch/site.pel"
-fi
+echo "== the unpacked archive tool verifies it and gives the site back"
+tool=$root/usr/bin/pelorine-archive
+"$tool" --help | grep -q -- '^usage: pelorine-archive' || fail "pelorine-archive --help printed no usage"
+"$tool" verify "$scratch/site.pel" >/dev/null || fail "pelorine-archive verify failed on the example site"
+"$tool" extract "$scratch/site.pel" "$scratch/site" || fail "pelorine-archive extract failed"
+diff -r examples/site "$scratch/site" >/dev/null || fail "the extracted site differs from the example site"
 
 echo "== the unpacked program serves it on 127.0.0.1:8078"
 port_open() { (exec 3<>/dev/tcp/127.0.0.1/8078) 2>/dev/null; }
