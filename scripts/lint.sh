@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Runs clang-tidy, with the checks in .clang-tidy, over the program's sources
-# (not the tests), two files at a time; fails on any finding.
+# (not the tests): LINT_JOBS processes at once (default 2), four files each;
+# fails on any finding.
 # Usage: scripts/lint.sh [BUILD_DIR]   (default build; needs its compile_commands.json)
 set -euo pipefail
 cd "$(dirname "$0")/.."

@@ -11,17 +11,21 @@ jobs=$(nproc)
 scripts/build.sh build
 # clang-tidy over the program's sources (checks in .clang-tidy).
 scripts/lint.sh build
-(cd build && ctest --output-on-failure -j "$jobs" -LE slow)
+# Everything, the slow suites included (a developer's quick run: ctest -LE slow).
+(cd build && ctest --output-on-failure -j "$jobs")
 
 # The Debian package, checked unpacked; it serves on port 8078, so alone.
 package=$(scripts/package.sh | tail -n 1)
 tests/package/check-package.sh "$package"
 
 scripts/build.sh build-asan -DPELORINE_SANITIZE=address,undefined
-(cd build-asan && ctest --output-on-failure -j "$jobs" -LE 'slow|browser|window')
+# The capacity test's quarter of a million files runs in the plain build only.
+(cd build-asan && ctest --output-on-failure -j "$jobs" -LE 'browser|window' -E '^Capacity\.')
 
 scripts/build.sh build-tsan -DPELORINE_SANITIZE=thread
-(cd build-tsan && TSAN_OPTIONS=halt_on_error=1 ctest --output-on-failure -j "$jobs" -L threads)
+# The threaded tests and the slow load and resource suites (not the capacity test).
+(cd build-tsan && TSAN_OPTIONS=halt_on_error=1 ctest --output-on-failure -j "$jobs" -L 'threads|slow' \
+    -E '^Capacity\.')
 
 # libFuzzer targets (index loading, the request, decompression, the archive
 # tool's commands), each for a bounded time from its seeds, under ASan and UBSan.

@@ -1,18 +1,11 @@
-// Runs one compile in the test's own thread, from a clean start.
+// Compiles for the archive tests, and the bytes of the archives they expect.
 #pragma once
 
 #include <string>
 
-#include "Compiler/CompileThread.h"
-#include "Compiler/Progress.h"
 #include "Platform/FaultInjection.h"
 #include "Shared/ArchiveState.h"
-
-inline void CompileNow(const std::string& sourceFolder, const std::string& archivePath) {
-    Archive.Reset();
-    Progress.Reset();
-    CompileThread(CompileJob{sourceFolder, archivePath});
-}
+#include "tests/support/CompileNow.h"
 
 // Bytes of a little-endian 32-bit value, for building expected archives.
 inline std::string U32(uint32_t value) {

@@ -12,6 +12,7 @@
 #include <cerrno>
 
 #include "WebServer/Connection.h"
+#include "tests/support/Ipv4Address.h"
 
 namespace reliability {
 namespace {
@@ -42,10 +43,7 @@ int StartConnect(uint16_t port, const PeerPlan& plan) {
     if (plan.kind == PeerKind::SlowReader || plan.kind == PeerKind::Resetting) {
         setsockopt(client, SOL_SOCKET, SO_RCVBUF, &kSmallReceiveBuffer, sizeof kSmallReceiveBuffer);
     }
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(port);
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    sockaddr_in address = testing_support::Ipv4Address(INADDR_LOOPBACK, port);
     if (connect(client, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 &&
         errno != EINPROGRESS) {
         close(client);

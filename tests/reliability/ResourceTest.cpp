@@ -21,11 +21,14 @@
 #include "WebServer/ServerState.h"
 #include "tests/reliability/PeerCrowd.h"
 #include "tests/server/ServerTestSupport.h"
+#include "tests/support/ChildProgram.h"
+#include "tests/support/Ipv4Address.h"
 #include "tests/support/TestFiles.h"
 
 using namespace std::chrono_literals;
 using namespace server_testing;
 using reliability::CountEntries;
+using testing_support::ChildProgram;
 using testing_support::CompressibleText;
 using testing_support::ProgramPath;
 using testing_support::ReadBytes;
@@ -54,10 +57,7 @@ bool PortFree(std::chrono::milliseconds limit) {
         const int probe = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
         int on = 1;
         setsockopt(probe, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_port = htons(kServerPort);
-        address.sin_addr.s_addr = htonl(INADDR_ANY);
+        sockaddr_in address = testing_support::Ipv4Address(INADDR_ANY, kServerPort);
         const bool free = bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
                           listen(probe, 1) == 0;
         close(probe);
@@ -69,56 +69,31 @@ bool PortFree(std::chrono::milliseconds limit) {
 
 // `pelorine --console --browse-archive ARCHIVE --browse`, started with the
 // given limits, its output in files; killed when it goes out of scope.
-class BrowsingProgram {
+class BrowsingProgram : public ChildProgram {
   public:
-    BrowsingProgram(const std::string& archive, const std::vector<Limit>& limits) {
-        EXPECT_TRUE(PortFree(20s)) << "port " << kServerPort << " stays busy";
-        const std::string out = dir_ / "out", err = dir_ / "err";
-        std::vector<std::string> arguments = {ProgramPath(), "--console", "--browse-archive",
-                                              archive, "--browse"};
-        pid_ = fork();
-        if (pid_ == 0) {
-            for (const Limit& limit : limits) {
-                const rlimit value{limit.soft, limit.hard};
-                if (setrlimit(limit.resource, &value) != 0) _exit(126);
-            }
-            dup2(open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 1);
-            dup2(open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
-            // Only what the program opens itself counts against its limit.
-            close_range(3, ~0U, 0);
-            std::vector<char*> argv;
-            for (auto& argument : arguments) argv.push_back(argument.data());
-            argv.push_back(nullptr);
-            execv(argv[0], argv.data());
-            _exit(127);
-        }
-    }
-    ~BrowsingProgram() {
-        if (pid_ > 0) {
-            kill(pid_, SIGKILL);
-            waitpid(pid_, nullptr, 0);
-        }
-    }
+    BrowsingProgram(const std::string& archive, const std::vector<Limit>& limits)
+        : ChildProgram(Start(archive), [limits] {
+              for (const Limit& limit : limits) {
+                  const rlimit value{limit.soft, limit.hard};
+                  if (setrlimit(limit.resource, &value) != 0) return false;
+              }
+              return true;
+          }) {}
 
     // Whether it announced its start page within `limit` (and so listens).
     bool WaitUntilListening(std::chrono::milliseconds limit) {
         const auto deadline = Clock::now() + limit;
         while (Clock::now() < deadline) {
-            if (ReadBytes(dir_ / "out").find("Start page:") != std::string::npos) return true;
-            if (waitpid(pid_, nullptr, WNOHANG) == pid_) {
-                pid_ = -1;
-                return false;
-            }
+            if (Out().find("Start page:") != std::string::npos) return true;
+            if (Ended()) return false;
             std::this_thread::sleep_for(10ms);
         }
         return false;
     }
 
-    pid_t Pid() const { return pid_; }
     std::string Proc(const std::string& what) const {
-        return "/proc/" + std::to_string(pid_) + "/" + what;
+        return "/proc/" + std::to_string(Pid()) + "/" + what;
     }
-    std::string Err() const { return ReadBytes(dir_ / "err"); }
 
     // User plus system time so far.
     std::chrono::milliseconds CpuTime() const {
@@ -145,8 +120,12 @@ class BrowsingProgram {
     }
 
   private:
-    TempDir dir_;
-    pid_t pid_ = -1;
+    // Waits for the port first: the program's own port, which other programs
+    // (a browser test's server, a run left over) may hold for a while.
+    static std::vector<std::string> Start(const std::string& archive) {
+        EXPECT_TRUE(PortFree(20s)) << "port " << kServerPort << " stays busy";
+        return {ProgramPath(), "--console", "--browse-archive", archive, "--browse"};
+    }
 };
 
 const std::string kRequest = "GET /index.html HTTP/1.1\r\nHost: localhost\r\n\r\n";

@@ -16,6 +16,8 @@
 
 #include "WebServer/ServerState.h"
 #include "tests/server/ServerTestSupport.h"
+#include "tests/support/ChildProgram.h"
+#include "tests/support/Ipv4Address.h"
 #include "tests/support/TestFiles.h"
 
 using namespace std::chrono_literals;
@@ -26,42 +28,11 @@ namespace {
 const std::string kActive = "Web server activated (http://localhost:8078/index.html).\n";
 const std::string kStartPage = "Start page: http://localhost:8078/index.html";
 
-// The program run with its output going to files in a scratch folder.
-class Program {
+// The program in the console, with its output going to files.
+class Program : public ChildProgram {
   public:
-    explicit Program(std::vector<std::string> arguments) {
-        arguments.insert(arguments.begin(), {ProgramPath(), "--console"});
-        pid_ = fork();
-        if (pid_ == 0) {
-            dup2(open(out_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 1);
-            dup2(open(err_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
-            std::vector<char*> argv;
-            for (auto& argument : arguments) argv.push_back(argument.data());
-            argv.push_back(nullptr);
-            execv(argv[0], argv.data());
-            _exit(127);
-        }
-    }
-    ~Program() {
-        if (pid_ > 0) {
-            kill(pid_, SIGKILL);
-            waitpid(pid_, nullptr, 0);
-        }
-    }
-
-    // The exit status, or -1 when the program is still running after `limit`.
-    int Wait(std::chrono::milliseconds limit) {
-        const auto deadline = std::chrono::steady_clock::now() + limit;
-        while (std::chrono::steady_clock::now() < deadline) {
-            int status = 0;
-            if (waitpid(pid_, &status, WNOHANG) == pid_) {
-                pid_ = -1;
-                return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-            }
-            std::this_thread::sleep_for(10ms);
-        }
-        return -1;
-    }
+    explicit Program(std::vector<std::string> arguments)
+        : ChildProgram(WithConsole(std::move(arguments))) {}
 
     // Whether standard output came to hold `text` within `limit`.
     bool WaitForOutput(const std::string& text, std::chrono::milliseconds limit) {
@@ -73,15 +44,13 @@ class Program {
         return false;
     }
 
-    void Signal(int number) { kill(pid_, number); }
-    std::string Out() const { return ReadBytes(out_); }
-    std::string Err() const { return ReadBytes(err_); }
+    void Signal(int number) { kill(Pid(), number); }
 
   private:
-    TempDir dir_;
-    std::string out_ = dir_ / "out";
-    std::string err_ = dir_ / "err";
-    pid_t pid_ = -1;
+    static std::vector<std::string> WithConsole(std::vector<std::string> arguments) {
+        arguments.insert(arguments.begin(), {ProgramPath(), "--console"});
+        return arguments;
+    }
 };
 
 TEST(ConsoleBrowse, MissingArchiveExitsOneNamingTheReason) {
@@ -96,10 +65,7 @@ TEST(ConsoleBrowse, BusyPortExitsOneNamingTheReason) {
     TempDir dir;
     WriteBytes(dir / "empty.pel", std::string("\x04\0\0\0", 4));
     const int holder = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(kServerPort);
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    sockaddr_in address = testing_support::Ipv4Address(INADDR_LOOPBACK, kServerPort);
     // Past runs may have left TIME_WAIT connections on the port; should another
     // program listen there already, the port is just as busy.
     int on = 1;

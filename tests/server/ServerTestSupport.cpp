@@ -18,8 +18,11 @@
 #include "Platform/Thread.h"
 #include "Shared/ArchiveLayout.h"
 #include "Shared/ArchiveState.h"
+#include "Shared/Lzo.h"
 #include "WebServer/Listener.h"
 #include "WebServer/ServerState.h"
+#include "tests/support/CompileNow.h"
+#include "tests/support/Ipv4Address.h"
 #include "tests/support/TestFiles.h"
 
 // Under ThreadSanitizer, skip its default second of sleep at exit: every
@@ -47,10 +50,7 @@ int MillisecondsLeft(Clock::time_point deadline) {
 
 uint16_t ProbeFreePort() {
     int probe = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = 0;
-    address.sin_addr.s_addr = htonl(INADDR_ANY);
+    sockaddr_in address = testing_support::Ipv4Address(INADDR_ANY, 0);
     uint16_t port = 0;
     if (bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) {
         socklen_t length = sizeof address;
@@ -100,7 +100,7 @@ void ArchiveBuilder::WriteTo(const std::string& path) const {
 }
 
 std::string Compress(const std::string& bytes) {
-    EXPECT_EQ(lzo_init(), LZO_E_OK);
+    EXPECT_TRUE(LzoReady());
     std::string stream(bytes.size() + bytes.size() / 16 + 64 + 3, '\0');
     auto work = std::make_unique<unsigned char[]>(LZO1X_1_MEM_COMPRESS);
     lzo_uint length = 0;
@@ -113,9 +113,7 @@ std::string Compress(const std::string& bytes) {
 void CompileTree(const std::map<std::string, std::string>& files, const std::string& folder,
                  const std::string& archivePath) {
     for (const auto& [name, bytes] : files) testing_support::WriteBytes(folder + "/" + name, bytes);
-    Archive.Reset();
-    Progress.Reset();
-    CompileThread(CompileJob{folder, archivePath});
+    CompileNow(folder, archivePath);
     ASSERT_FALSE(Progress.CompileFailed) << Progress.CompileError.Get();
     ASSERT_EQ(Archive.EntryCount, files.size());
     Archive.Reset();
@@ -153,10 +151,7 @@ int ConnectTo(uint16_t port, std::chrono::milliseconds limit, int receiveBuffer)
     if (receiveBuffer > 0) {
         setsockopt(client, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
     }
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(port);
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    sockaddr_in address = testing_support::Ipv4Address(INADDR_LOOPBACK, port);
     // Connect without blocking, so that the wait stays within `limit`.
     const int flags = fcntl(client, F_GETFL);
     fcntl(client, F_SETFL, flags | O_NONBLOCK);

@@ -15,6 +15,7 @@
 #include "WebServer/Connection.h"
 #include "WebServer/RequestLine.h"
 #include "tests/server/ServerTestSupport.h"
+#include "tests/support/Ipv4Address.h"
 #include "tests/support/TestFiles.h"
 
 using namespace server_testing;
@@ -317,10 +318,7 @@ TEST(Accept, PausesWhileDescriptorsRunOut) {
     std::vector<int> fillers;
     for (int fd; (fd = dup(client)) >= 0;) fillers.push_back(fd);
 
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(port);
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    sockaddr_in address = testing_support::Ipv4Address(INADDR_LOOPBACK, port);
     ASSERT_EQ(connect(client, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
 
     rusage before{}, after{};
