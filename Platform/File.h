@@ -41,11 +41,6 @@ bool SeekFromStart(FileHandle file, uint32_t distance);
 // The file's full size in bytes (0 when it cannot be told).
 uint64_t FileSize64(FileHandle file);
 
-// The low 32 bits of the file's size.
-inline uint32_t FileSizeLow(FileHandle file) {
-    return static_cast<uint32_t>(FileSize64(file));
-}
-
 void CloseFile(FileHandle file);
 
 // Moves `from` over `to` in one step, replacing what stood there.

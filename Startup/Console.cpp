@@ -59,20 +59,6 @@ class ConsoleTarget : public CommandLineTarget {
     std::string browseArchiveAtAction_;
 };
 
-class StatusPrinter {
-  public:
-    void Update() {
-        std::string text = CurrentStatusText();
-        if (text == last_) return;
-        std::printf("%s\n", text.c_str());
-        std::fflush(stdout);
-        last_ = text;
-    }
-
-  private:
-    std::string last_;
-};
-
 int WaitForCompile(const std::string& archivePath) {
     StatusPrinter printer;
     auto nextStatus = std::chrono::steady_clock::now() + kStatusInterval;

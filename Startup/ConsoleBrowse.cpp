@@ -45,14 +45,6 @@ std::string EndReason(const std::string& archivePath) {
     return {};
 }
 
-void PrintStatusIfChanged(std::string& last) {
-    std::string text = CurrentStatusText();
-    if (text == last) return;
-    std::printf("%s\n", text.c_str());
-    std::fflush(stdout);
-    last = text;
-}
-
 }  // namespace
 
 int RunConsoleBrowse(const std::string& archivePath) {
@@ -69,7 +61,7 @@ int RunConsoleBrowse(const std::string& archivePath) {
         return 1;
     }
 
-    std::string lastStatus;
+    StatusPrinter printer;
     bool announced = false;
     const timespec poll{0, kPollNanoseconds};
     for (;;) {
@@ -81,7 +73,7 @@ int RunConsoleBrowse(const std::string& archivePath) {
         // Status lines only once the outcome is known, so that a server that
         // cannot start does not first claim to be active.
         if (Server.CurrentServerStage.load() == ServerStage::Listening) {
-            PrintStatusIfChanged(lastStatus);
+            printer.Update();
             if (!announced) {
                 std::printf("Start page: %s (Ctrl+C stops the server)\n", kStartPageUrl.c_str());
                 std::fflush(stdout);

@@ -1,5 +1,7 @@
 #include "Startup/StatusText.h"
 
+#include <cstdio>
+
 #include "Compiler/Progress.h"
 #include "WebServer/ServerState.h"
 
@@ -18,4 +20,12 @@ std::string CurrentStatusText() {
     bool started = Progress.CompileStarted.load();
     return StatusText(Server.ServerActive.load(), started, finished,
                       Progress.CurrentFileName.Get());
+}
+
+void StatusPrinter::Update() {
+    std::string text = CurrentStatusText();
+    if (text == last_) return;
+    std::printf("%s\n", text.c_str());
+    std::fflush(stdout);
+    last_ = text;
 }

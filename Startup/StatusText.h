@@ -15,3 +15,13 @@ std::string StatusText(bool serverActive, bool compileStarted, bool compileFinis
 
 // The same, read from the process-wide progress values.
 std::string CurrentStatusText();
+
+// The console's status lines: prints the current status on standard output
+// when it differs from the last one printed.
+class StatusPrinter {
+  public:
+    void Update();
+
+  private:
+    std::string last_;
+};

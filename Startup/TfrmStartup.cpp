@@ -102,14 +102,15 @@ void TfrmStartup::BuildControls() {
               [](auto* a, auto* b) { return a->tabOrder < b->tabOrder; });
     order.insert(order.end(), fields.begin(), fields.end());
 
+    // Each control is handed to the window, which owns and deletes it.
+    end();
     Fl_Widget* made[static_cast<size_t>(ControlId::NoControl)] = {};
-    begin();
     for (const ControlDescription* row : order) {
         Fl_Widget* control = MakeControl(*this, *row, font);
+        add(control);
         made[static_cast<size_t>(row->id)] = control;
         Keep(row->id, control);
     }
-    end();
 
     for (const ControlDescription& row : rows) {
         if (row.focuses == ControlId::NoControl) continue;

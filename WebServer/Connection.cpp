@@ -7,7 +7,6 @@
 #include "Platform/Socket.h"
 #include "WebServer/LoadPage.h"
 #include "WebServer/RequestLine.h"
-#include "WebServer/Response.h"
 
 namespace {
 
@@ -88,6 +87,11 @@ void Drain(platform::Socket socket, char* buffer) {
 }
 
 }  // namespace
+
+std::string ResponseHeader(const std::string& version, const Page& page) {
+    return version + " 200 OK\r\nContent-Type: " + page.ContentType +
+           "\r\nContent-Length: " + std::to_string(page.Body.size()) + "\r\n\r\n";
+}
 
 void ConnectionThread(platform::Socket socket) {
     char buffer[kReceiveSize];

@@ -4,8 +4,10 @@
 
 #include <chrono>
 #include <cstddef>
+#include <string>
 
 #include "Platform/Socket.h"
+#include "WebServer/LoadPage.h"
 
 // Bytes asked for by one receive and handed to one send: the size of one
 // Ethernet frame's payload, as the server has always used.
@@ -51,3 +53,8 @@ inline constexpr size_t kConnectionStackBytes = size_t{256} * 1024;
 // Runs on a thread of its own for the accepted `socket`. Serves at most one
 // request, then shuts the connection down, drains it and closes it.
 void ConnectionThread(platform::Socket socket);
+
+// The one response the server sends: the request's own version echoed,
+// " 200 OK", Content-Type and Content-Length (the body alone), then the empty
+// line. The page's body follows it on the wire, sent from where it lies.
+std::string ResponseHeader(const std::string& version, const Page& page);

@@ -9,7 +9,6 @@
 #include "WebServer/Connection.h"
 #include "WebServer/LoadPage.h"
 #include "WebServer/RequestLine.h"
-#include "WebServer/Response.h"
 #include "tests/fuzz/FuzzArchive.h"
 
 namespace {
