@@ -1,8 +1,10 @@
 #include "Compiler/CompileThread.h"
 
 #include <cerrno>
+#include <memory>
 
 #include "Compiler/ArchiveOutput.h"
+#include "Compiler/FilePacker.h"
 #include "Compiler/Progress.h"
 #include "Compiler/ScanFolder.h"
 #include "Shared/ArchiveState.h"
@@ -45,11 +47,15 @@ bool WriteHeaderAndIndex(CompileRun& run) {
 
 // Writes the whole archive into the open Archive.ArchiveHandle; false on a
 // write error.
-bool WriteArchive(CompileRun& run) {
+bool WriteArchive(CompileRun& run, unsigned threads) {
     const unsigned char placeholder[kHeaderSize] = {};
     if (!run.Output.Append(placeholder, sizeof placeholder)) return false;
     // An empty folder name would mean the root of the file system: pack nothing.
-    if (!run.SourceFolder.empty()) ScanFolder(run.SourceFolder, run);
+    if (!run.SourceFolder.empty()) {
+        const std::unique_ptr<FilePacker> packer = MakeFilePacker(run, threads);
+        ScanFolder(run.SourceFolder, run, *packer);
+        packer->Finish();
+    }
     if (run.Output.Failed()) return false;
     return WriteHeaderAndIndex(run);
 }
@@ -77,8 +83,8 @@ void Compile(const CompileJob& job) {
     platform::FileHandle previous = platform::HoldExclusive(target);
 
     ArchiveOutput output(archive.ArchiveHandle);
-    CompileRun run{job.SourceFolder, output, archive, Progress};
-    bool written = WriteArchive(run);
+    CompileRun run{job.SourceFolder, output, archive, Progress, job.Limits};
+    bool written = WriteArchive(run, job.Threads);
     std::string writeError = output.Failed() ? output.Error() : platform::LastErrorText();
     platform::CloseFile(archive.ArchiveHandle);
     archive.ArchiveHandle = platform::kInvalidFile;

@@ -2,11 +2,17 @@
 
 #include <string>
 
+#include "Compiler/CompileRun.h"
+
 // One compile: what to pack and where. A thread started with it runs
 // CompileThread on its own copy.
 struct CompileJob {
     std::string SourceFolder;        // the folder to pack, exactly as given
     std::string CompileArchivePath;  // the archive to write
+    // Threads that read and compress files: 1 packs each file in turn on the
+    // compile thread, 0 means one per core. Any count writes the same archive.
+    unsigned Threads = 0;
+    CompileLimits Limits{};
 
     void operator()() const;
 };

@@ -11,4 +11,6 @@ void CompileProgress::Reset() {
     FilesLeftOut.unreadable = 0;
     FilesLeftOut.tooLarge = 0;
     FilesLeftOut.overCapacity = 0;
+    FilesPacked = 0;
+    BytesPacked = 0;
 }

@@ -45,6 +45,8 @@ struct CompileProgress {
     std::atomic<bool> CompileFinished{false};
 
     // The bare name of the file being packed; empty before the first file.
+    // With several threads, the oldest file in flight: the one the archive
+    // waits for next.
     SharedText CurrentFileName;
 
     // True when the compile put no archive in place; CompileError then says why.
@@ -52,6 +54,10 @@ struct CompileProgress {
     SharedText CompileError;
 
     LeftOutCounts FilesLeftOut;
+
+    // Files appended so far, and their bytes before compression.
+    std::atomic<uint32_t> FilesPacked{0};
+    std::atomic<uint64_t> BytesPacked{0};
 
     // Puts every value back as at program start (tests run several compiles
     // in one process; the program runs one).

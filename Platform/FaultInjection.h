@@ -21,10 +21,19 @@ class FaultInjection {
         readChunk_.store(bytes);
         readsLeft_.store(reads);
     }
+    // A read that asks for exactly `requested` bytes delivers at most
+    // `delivered`, as if the file of that size had shrunk after its size was
+    // taken; unlike SetReadLimit it hits the same file whatever the order of
+    // reads on several threads. A `requested` of 0 lifts it.
+    static void SetShortRead(size_t requested, size_t delivered) {
+        shortReadDelivered_.store(delivered);
+        shortReadRequested_.store(requested);
+    }
     static void Reset() {
         SetFailCreate(false);
         SetWriteBudget(-1);
         SetReadLimit(0, -1);
+        SetShortRead(0, 0);
     }
 
     static bool FailCreate() { return failCreate_.load(std::memory_order_relaxed); }
@@ -36,6 +45,14 @@ class FaultInjection {
             wanted < static_cast<uint64_t>(budget) ? wanted : static_cast<size_t>(budget);
         writeBudget_.fetch_sub(static_cast<int64_t>(allowed));
         return allowed;
+    }
+
+    // The whole of one read call: see SetShortRead.
+    static size_t LimitReadCall(size_t requested) {
+        size_t shortened = shortReadRequested_.load(std::memory_order_acquire);
+        if (shortened == 0 || requested != shortened) return requested;
+        size_t delivered = shortReadDelivered_.load(std::memory_order_relaxed);
+        return delivered < requested ? delivered : requested;
     }
 
     static size_t LimitRead(size_t wanted) {
@@ -50,6 +67,8 @@ class FaultInjection {
     static inline std::atomic<int64_t> writeBudget_{-1};
     static inline std::atomic<size_t> readChunk_{0};
     static inline std::atomic<int64_t> readsLeft_{-1};
+    static inline std::atomic<size_t> shortReadRequested_{0};
+    static inline std::atomic<size_t> shortReadDelivered_{0};
 };
 
 }  // namespace platform

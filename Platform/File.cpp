@@ -96,6 +96,7 @@ FileHandle HoldExclusive(const std::string& path) {
 
 size_t ReadFile(FileHandle file, void* buffer, size_t count) {
     auto* out = static_cast<char*>(buffer);
+    count = FaultInjection::LimitReadCall(count);
     size_t done = 0;
     while (done < count) {
         size_t want = FaultInjection::LimitRead(count - done);

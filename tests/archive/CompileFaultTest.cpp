@@ -13,17 +13,21 @@ using platform::FaultInjection;
 
 namespace {
 
-class CompileFault : public ::testing::Test {
+// Each fault with one compile thread and with several.
+class CompileFault : public ::testing::TestWithParam<unsigned> {
   protected:
     void TearDown() override { FaultInjection::Reset(); }
+    void Compile(const std::string& source, const std::string& archive) {
+        CompileNow(source, archive, GetParam());
+    }
 };
 
-TEST_F(CompileFault, FullDiskAtAnyPointKeepsThePreviousArchive) {
+TEST_P(CompileFault, FullDiskAtAnyPointKeepsThePreviousArchive) {
     TempDir dir;
     WriteBytes(dir / "site/a.html", CompressibleText(30000));
     WriteBytes(dir / "site/b.bin", RandomBytes(20000));
     WriteBytes(dir / "site/c/d.css", CompressibleText(5000));
-    CompileNow(dir / "site", dir / "out.pel");
+    Compile(dir / "site", dir / "out.pel");
     ASSERT_FALSE(Progress.CompileFailed);
     const std::string previous = ReadBytes(dir / "out.pel");
 
@@ -34,7 +38,7 @@ TEST_F(CompileFault, FullDiskAtAnyPointKeepsThePreviousArchive) {
     for (int64_t budget : {int64_t{0}, int64_t{3}, int64_t{100}, size / 2, size - 5}) {
         SCOPED_TRACE("bytes writable: " + std::to_string(budget));
         FaultInjection::SetWriteBudget(budget);
-        CompileNow(dir / "site", dir / "out.pel");
+        Compile(dir / "site", dir / "out.pel");
         FaultInjection::Reset();
         EXPECT_TRUE(Progress.CompileFinished);
         EXPECT_TRUE(Progress.CompileFailed);
@@ -45,31 +49,31 @@ TEST_F(CompileFault, FullDiskAtAnyPointKeepsThePreviousArchive) {
     }
 }
 
-TEST_F(CompileFault, LeftoverPartialFileFromAKilledRunIsReplaced) {
+TEST_P(CompileFault, LeftoverPartialFileFromAKilledRunIsReplaced) {
     TempDir dir;
     WriteBytes(dir / "site/a.txt", "a");
     WriteBytes(PartialArchivePath(dir / "out.pel"), RandomBytes(999));
-    CompileNow(dir / "site", dir / "out.pel");
+    Compile(dir / "site", dir / "out.pel");
     ASSERT_FALSE(Progress.CompileFailed);
     EXPECT_FALSE(std::filesystem::exists(PartialArchivePath(dir / "out.pel")));
     EXPECT_EQ(ReadBytes(dir / "out.pel"), U32(5) + "a" + Record(1, 0, 4, "a.txt"));
 }
 
-TEST_F(CompileFault, PartialArchiveInsideTheSourceFolderIsLeftOut) {
+TEST_P(CompileFault, PartialArchiveInsideTheSourceFolderIsLeftOut) {
     TempDir dir;
     WriteBytes(dir / "site/a.txt", "a");
     WriteBytes(PartialArchivePath(dir / "site/out.pel"), "leftover");
-    CompileNow(dir / "site", dir / "site/out.pel");
+    Compile(dir / "site", dir / "site/out.pel");
     ASSERT_EQ(Archive.EntryCount, 1u);
     EXPECT_EQ(Archive.EntryTable[0].Name, "a.txt");
 }
 
-TEST_F(CompileFault, FileThatShrinksWhileReadClaimsOnlyTheBytesStored) {
+TEST_P(CompileFault, FileThatShrinksWhileReadClaimsOnlyTheBytesStored) {
     TempDir dir;
     WriteBytes(dir / "site/shrinking.gif", RandomBytes(10000));
     // Only the first 4,096 bytes can be read, as if the file were cut meanwhile.
     FaultInjection::SetReadLimit(4096, 1);
-    CompileNow(dir / "site", dir / "out.pel");
+    Compile(dir / "site", dir / "out.pel");
     FaultInjection::Reset();
     ASSERT_FALSE(Progress.CompileFailed);
     ASSERT_EQ(Archive.EntryCount, 1u);
@@ -78,5 +82,7 @@ TEST_F(CompileFault, FileThatShrinksWhileReadClaimsOnlyTheBytesStored) {
     EXPECT_EQ(archive.size(), 4 + 4096 + 14 + std::string("shrinking.gif").size());
     EXPECT_EQ(GetU32(reinterpret_cast<const unsigned char*>(archive.data())), 4u + 4096u);
 }
+
+INSTANTIATE_TEST_SUITE_P(Threads, CompileFault, ::testing::Values(1u, 2u, 4u));
 
 }  // namespace

@@ -7,8 +7,10 @@
 #include "Compiler/Progress.h"
 #include "Shared/ArchiveState.h"
 
-inline void CompileNow(const std::string& sourceFolder, const std::string& archivePath) {
+// `threads` as with --compile-threads (0: one per core).
+inline void CompileNow(const std::string& sourceFolder, const std::string& archivePath,
+                       unsigned threads = 0, CompileLimits limits = {}) {
     Archive.Reset();
     Progress.Reset();
-    CompileThread(CompileJob{sourceFolder, archivePath});
+    CompileThread(CompileJob{sourceFolder, archivePath, threads, limits});
 }

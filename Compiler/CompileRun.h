@@ -1,0 +1,25 @@
+// What one compile writes to and reports to, and the limits it applies.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "Compiler/ArchiveOutput.h"
+#include "Compiler/Progress.h"
+#include "Shared/ArchiveState.h"
+
+// The archive's limits. Always the format's own in the program; tests lower
+// them to reach a limit with a small tree.
+struct CompileLimits {
+    uint32_t maxEntries = kMaxEntries;
+    uint64_t maxDataEnd = kMaxArchiveOffset;  // no stored byte may reach past it
+};
+
+// Owned by the compile thread while it runs; worker threads never touch it.
+struct CompileRun {
+    const std::string& SourceFolder;  // its length cuts the entry names
+    ArchiveOutput& Output;
+    ArchiveState& Archive;
+    CompileProgress& Progress;
+    CompileLimits Limits;
+};

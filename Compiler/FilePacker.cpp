@@ -1,0 +1,29 @@
+#include "Compiler/FilePacker.h"
+
+#include <thread>
+
+#include "Compiler/ParallelPacker.h"
+
+namespace {
+
+// Kept from one file to the next, for the compile thread's own packing.
+thread_local FileBuffers buffers;
+
+}  // namespace
+
+void SequentialPacker::Pack(std::string path, std::string fileName) {
+    if (LeaveOutOverCapacity(run_)) return;
+    run_.Progress.CurrentFileName.Set(fileName);
+    AppendFile(PrepareFile(path, fileName, buffers, nullptr), path, run_);
+}
+
+std::unique_ptr<FilePacker> MakeFilePacker(CompileRun& run, unsigned threads) {
+    if (threads == 0) threads = std::thread::hardware_concurrency();
+    if (threads > 1) {
+        auto pool = std::make_unique<ParallelPacker>(run, threads);
+        // Fewer than two workers could be started: packing on the compile
+        // thread itself is as fast and simpler.
+        if (pool->Workers() > 1) return pool;
+    }
+    return std::make_unique<SequentialPacker>(run);
+}

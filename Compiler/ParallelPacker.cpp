@@ -1,0 +1,134 @@
+#include "Compiler/ParallelPacker.h"
+
+#include <algorithm>
+#include <system_error>
+
+namespace {
+
+// What all slots together keep of their buffers for their next files; a slot's
+// buffers beyond its share are counted against the budget and released once
+// their file is appended.
+constexpr uint64_t kKeptBytes = uint64_t{32} << 20;
+
+// Slots beyond one per worker let small files flow past a large one that is
+// still being compressed.
+constexpr unsigned kExtraSlots = 4;
+
+}  // namespace
+
+ParallelPacker::ParallelPacker(CompileRun& run, unsigned workers)
+    : run_(run), slots_(workers + kExtraSlots), keptSlotBytes_(kKeptBytes / slots_.size()) {
+    threads_.reserve(workers);
+    for (unsigned i = 0; i < workers; ++i) {
+        try {
+            threads_.emplace_back([this] { WorkerLoop(); });
+        } catch (const std::system_error&) {
+            break;
+        }
+    }
+}
+
+ParallelPacker::~ParallelPacker() {
+    {
+        std::lock_guard guard(lock_);
+        stopping_ = true;
+    }
+    workQueued_.notify_all();
+    memoryFreed_.notify_all();
+    for (std::thread& thread : threads_) thread.join();
+}
+
+void ParallelPacker::Pack(std::string path, std::string fileName) {
+    // The table only fills up: a file met when it is full is left out whatever
+    // the files in flight turn out to be.
+    if (LeaveOutOverCapacity(run_)) return;
+    while (dispatched_ - appended_ == slots_.size()) AppendOldest(true);
+    Slot& slot = SlotOf(dispatched_);
+    slot.path = std::move(path);
+    slot.fileName = std::move(fileName);
+    slot.error = nullptr;
+    {
+        std::lock_guard guard(lock_);
+        slot.done = false;
+        ++dispatched_;
+    }
+    workQueued_.notify_one();
+    if (dispatched_ - appended_ == 1) ShowOldest();
+    while (AppendOldest(false)) {
+    }
+}
+
+void ParallelPacker::Finish() {
+    while (!run_.Output.Failed() && AppendOldest(true)) {
+    }
+}
+
+void ParallelPacker::WorkerLoop() {
+    for (;;) {
+        uint64_t sequence = 0;
+        {
+            std::unique_lock guard(lock_);
+            workQueued_.wait(guard, [this] { return stopping_ || started_ < dispatched_; });
+            if (stopping_) return;
+            sequence = started_++;
+        }
+        Slot& slot = SlotOf(sequence);
+        try {
+            slot.prepared = PrepareFile(slot.path, slot.fileName, slot.buffers,
+                                        [&](uint64_t bytes) { Admit(sequence, slot, bytes); });
+        } catch (...) {
+            slot.error = std::current_exception();
+        }
+        {
+            std::lock_guard guard(lock_);
+            slot.done = true;
+        }
+        slotDone_.notify_one();
+    }
+}
+
+void ParallelPacker::Admit(uint64_t sequence, Slot& slot, uint64_t bytes) {
+    if (bytes <= keptSlotBytes_) return;
+    std::unique_lock guard(lock_);
+    largestNeed_ = std::max(largestNeed_, bytes);
+    const uint64_t othersAllowance = (threads_.size() - 1) * largestNeed_;
+    memoryFreed_.wait(guard, [&] {
+        if (stopping_ || sequence == appended_) return true;
+        const uint64_t othersHeld = largeHeld_ - SlotOf(appended_).charged;
+        return othersHeld + bytes <= othersAllowance;
+    });
+    largeHeld_ += bytes;
+    slot.charged = bytes;
+}
+
+bool ParallelPacker::AppendOldest(bool wait) {
+    if (appended_ == dispatched_) return false;
+    Slot& slot = SlotOf(appended_);
+    {
+        std::unique_lock guard(lock_);
+        if (!slot.done && !wait) return false;
+        slotDone_.wait(guard, [&] { return slot.done; });
+    }
+    if (slot.error) std::rethrow_exception(slot.error);
+    if (!LeaveOutOverCapacity(run_)) AppendFile(slot.prepared, slot.path, run_);
+    if (slot.charged != 0) {
+        slot.buffers.input.Release();
+        slot.buffers.output.Release();
+    }
+    {
+        std::lock_guard guard(lock_);
+        largeHeld_ -= slot.charged;
+        slot.charged = 0;
+        ++appended_;
+    }
+    memoryFreed_.notify_all();
+    if (appended_ != dispatched_) ShowOldest();
+    return true;
+}
+
+void ParallelPacker::ShowOldest() {
+    // As the single-thread compile does, a file past the entry limit is not named.
+    if (run_.Archive.EntryCount < run_.Limits.maxEntries) {
+        run_.Progress.CurrentFileName.Set(SlotOf(appended_).fileName);
+    }
+}

@@ -1,0 +1,82 @@
+// Packs files on a pool of worker threads while the compile thread walks:
+// the walk hands each file to a slot, any idle worker reads and compresses it,
+// and the compile thread appends the slots strictly in walk order, so the
+// archive is the one a single thread writes.
+//
+// Memory stays bounded however large the tree: a fixed number of slots is in
+// flight, each keeping its buffers for the next file unless they are large
+// (32 MiB in all); large buffers are released once appended, and while the
+// oldest file in flight may always take what it needs, the others together
+// hold at most (workers - 1) times the largest need met so far. The peak is
+// thus `workers` times the largest file's buffers (about 2.1 times its size),
+// plus 32 MiB.
+#pragma once
+
+#include <condition_variable>
+#include <cstdint>
+#include <exception>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "Compiler/FilePacker.h"
+
+class ParallelPacker final : public FilePacker {
+  public:
+    // Starts up to `workers` worker threads (fewer when the system refuses).
+    ParallelPacker(CompileRun& run, unsigned workers);
+    // Stops the workers once their current file is done, and waits for them.
+    ~ParallelPacker() override;
+    ParallelPacker(const ParallelPacker&) = delete;
+    ParallelPacker& operator=(const ParallelPacker&) = delete;
+
+    unsigned Workers() const { return static_cast<unsigned>(threads_.size()); }
+
+    void Pack(std::string path, std::string fileName) override;
+    void Finish() override;
+
+  private:
+    // One file in flight. The compile thread fills it while it is free; the
+    // worker that takes it owns the buffers and the result until it marks it
+    // done; then the compile thread appends it and frees it.
+    struct Slot {
+        std::string path;
+        std::string fileName;
+        FileBuffers buffers;
+        PreparedFile prepared;
+        std::exception_ptr error;
+        uint64_t charged = 0;  // large buffer bytes counted against the budget
+        bool done = false;     // guarded by lock_
+    };
+
+    void WorkerLoop();
+    // Holds a worker back until its file's large buffers fit the budget.
+    void Admit(uint64_t sequence, Slot& slot, uint64_t bytes);
+    // Appends the oldest slot in flight, waiting for it when `wait`; false
+    // when there is none, or it is not done and `wait` is false.
+    bool AppendOldest(bool wait);
+    // The compile is at the oldest file in flight: the status names it.
+    void ShowOldest();
+    Slot& SlotOf(uint64_t sequence) { return slots_[sequence % slots_.size()]; }
+
+    CompileRun& run_;
+    std::vector<Slot> slots_;
+    const uint64_t keptSlotBytes_;  // a slot's share of what is kept between files
+    std::vector<std::thread> threads_;
+
+    std::mutex lock_;
+    std::condition_variable workQueued_;   // workers: a slot was filled, or stop
+    std::condition_variable memoryFreed_;  // workers: the budget or the oldest moved
+    std::condition_variable slotDone_;     // the compile thread: a worker finished
+    // Files numbered in walk order: handed over [0, dispatched_), taken by a
+    // worker [0, started_), appended [0, appended_). Written under lock_; the
+    // compile thread, which alone moves dispatched_ and appended_, also reads
+    // them without it.
+    uint64_t dispatched_ = 0;
+    uint64_t started_ = 0;
+    uint64_t appended_ = 0;
+    uint64_t largeHeld_ = 0;    // sum of the slots' charged bytes
+    uint64_t largestNeed_ = 0;  // the largest charge asked for so far
+    bool stopping_ = false;
+};

@@ -1,0 +1,43 @@
+// A buffer kept from one file to the next and grown only for a larger file.
+// Allocating afresh for every file costs more than compressing a small one:
+// the allocator hands large released blocks back to the system, and the next
+// file faults their pages in again.
+#pragma once
+
+#include <algorithm>
+#include <cstdint>
+#include <memory>
+#include <new>
+
+class ReusedBuffer {
+  public:
+    // Allocations are rounded up to this, so that files of nearly the same
+    // size share one allocation.
+    static constexpr uint64_t kGranule = uint64_t{64} * 1024;
+
+    // What Reserve(size) allocates when the buffer is smaller.
+    static constexpr uint64_t RoundedSize(uint64_t size) {
+        return (std::max<uint64_t>(size, 1) + kGranule - 1) / kGranule * kGranule;
+    }
+
+    // Room for `size` bytes (at least one, so an empty file still gets a
+    // valid pointer), or nullptr when memory cannot be had.
+    unsigned char* Reserve(uint64_t size) {
+        if (size <= capacity_ && data_) return data_.get();
+        Release();
+        const uint64_t wanted = RoundedSize(size);
+        if (wanted > SIZE_MAX) return nullptr;
+        data_.reset(new (std::nothrow) unsigned char[wanted]);
+        if (data_) capacity_ = wanted;
+        return data_.get();
+    }
+
+    void Release() {
+        data_.reset();
+        capacity_ = 0;
+    }
+
+  private:
+    std::unique_ptr<unsigned char[]> data_;
+    uint64_t capacity_ = 0;
+};
