@@ -1,5 +1,20 @@
 #include "Startup/CommandLine.h"
 
+#include <charconv>
+
+namespace {
+
+// A count from 1 to kMaxCompileThreads written in decimal digits only; 0 otherwise.
+unsigned ThreadCountOf(const std::string& text) {
+    unsigned count = 0;
+    const char* end = text.data() + text.size();
+    const auto [stop, error] = std::from_chars(text.data(), end, count);
+    if (error != std::errc() || stop != end || count > kMaxCompileThreads) return 0;
+    return count;
+}
+
+}  // namespace
+
 void WalkCommandLine(const std::vector<std::string>& arguments, CommandLineTarget& target) {
     bool actionTaken = false;
     auto runAction = [&](const std::string& option, auto&& action) {
@@ -20,6 +35,9 @@ void WalkCommandLine(const std::vector<std::string>& arguments, CommandLineTarge
             if (hasValue) target.SetCompileFolder(arguments[i + 1]);
         } else if (argument == "--compile-archive") {
             if (hasValue) target.SetCompileDestination(arguments[i + 1]);
+        } else if (argument == "--compile-threads") {
+            const unsigned count = hasValue ? ThreadCountOf(arguments[i + 1]) : 0;
+            if (count != 0) target.SetCompileThreads(count);
         } else if (argument == "--browse") {
             runAction(argument, [&] { target.Browse(); });
         } else if (argument == "--browse-archive") {

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+inline constexpr unsigned kMaxCompileThreads = 256;
+
 // What the walk drives: the three path fields and the two actions.
 class CommandLineTarget {
   public:
@@ -13,6 +15,9 @@ class CommandLineTarget {
     virtual void SetCompileFolder(const std::string& text) = 0;
     virtual void SetCompileDestination(const std::string& text) = 0;
     virtual void SetBrowseArchive(const std::string& text) = 0;
+    // Threads for the compile, from --compile-threads; a target that always
+    // uses the default ignores it.
+    virtual void SetCompileThreads(unsigned /*count*/) {}
     // As a click on Compile.
     virtual void Compile() = 0;
     // Minimize the window, then as a click on Browse.
@@ -23,6 +28,7 @@ class CommandLineTarget {
 
 // Walks `arguments` (without the program name). A value option takes the next
 // argument when there is one; that argument is still compared with the
-// options on the next pass. Unknown arguments are ignored. Only the first
-// action met is run.
+// options on the next pass. Unknown arguments are ignored, and so is a thread
+// count that is not a whole number from 1 to kMaxCompileThreads. Only the
+// first action met is run.
 void WalkCommandLine(const std::vector<std::string>& arguments, CommandLineTarget& target);

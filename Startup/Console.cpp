@@ -32,11 +32,13 @@ class ConsoleTarget : public CommandLineTarget {
     void SetCompileFolder(const std::string& text) override { compileFolder_ = text; }
     void SetCompileDestination(const std::string& text) override { compileDestination_ = text; }
     void SetBrowseArchive(const std::string& text) override { browseArchive_ = text; }
+    void SetCompileThreads(unsigned count) override { compileThreads_ = count; }
 
     void Compile() override {
         action = Action::Compile;
         compileArchiveAtAction_ = compileDestination_;
-        threadFailed = !platform::StartThread(CompileJob{compileFolder_, compileDestination_});
+        threadFailed = !platform::StartThread(
+            CompileJob{compileFolder_, compileDestination_, compileThreads_});
     }
 
     void Browse() override {
@@ -55,6 +57,7 @@ class ConsoleTarget : public CommandLineTarget {
     std::string compileFolder_;
     std::string compileDestination_;
     std::string browseArchive_;
+    unsigned compileThreads_ = 0;
     std::string compileArchiveAtAction_;
     std::string browseArchiveAtAction_;
 };

@@ -6,8 +6,8 @@
 #include "Startup/Version.h"
 
 const char* const kUsage =
-    "usage: pelorine [--console] [--compile-source FOLDER --compile-archive FILE --compile]\n"
-    "                [--browse-archive FILE --browse]\n"
+    "usage: pelorine [--console] [--compile-source FOLDER --compile-archive FILE\n"
+    "                [--compile-threads N] --compile] [--browse-archive FILE --browse]\n"
     "       pelorine --help | --version\n";
 
 namespace {
@@ -22,6 +22,8 @@ void PrintHelp() {
         "\n"
         "  --compile-source FOLDER  the folder to pack\n"
         "  --compile-archive FILE   the archive to write\n"
+        "  --compile-threads N      threads that read and compress, 1 to 256\n"
+        "                           (default: one per processor core)\n"
         "  --compile                pack the folder into the archive\n"
         "  --browse-archive FILE    the archive to serve\n"
         "  --browse                 serve the archive on TCP port %u\n"

@@ -34,6 +34,7 @@ class WindowCommandLine final : public CommandLineTarget {
     void SetBrowseArchive(const std::string& text) override {
         SetText(form_.edBrowseArchive, text);
     }
+    void SetCompileThreads(unsigned count) override { form_.compileThreads_ = count; }
     void Compile() override { form_.lbCompileClick(); }
     void Browse() override {
         form_.startsMinimized_ = true;
@@ -208,7 +209,8 @@ void TfrmStartup::DisableControls() {
 
 void TfrmStartup::lbCompileClick() {
     DisableControls();
-    platform::StartThread(CompileJob{edCompileFolder->Text(), edCompileDestination->Text()});
+    platform::StartThread(
+        CompileJob{edCompileFolder->Text(), edCompileDestination->Text(), compileThreads_});
 }
 
 void TfrmStartup::lbBrowseClick() {

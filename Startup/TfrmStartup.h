@@ -77,4 +77,5 @@ class TfrmStartup : public Fl_Double_Window {
 
     std::vector<std::string> arguments_;
     bool startsMinimized_ = false;
+    unsigned compileThreads_ = 0;  // from --compile-threads; 0: one per core
 };

@@ -15,6 +15,9 @@ class RecordingTarget : public CommandLineTarget {
     void SetCompileFolder(const std::string& text) override { folder = text; }
     void SetCompileDestination(const std::string& text) override { destination = text; }
     void SetBrowseArchive(const std::string& text) override { archive = text; }
+    void SetCompileThreads(unsigned count) override {
+        log += "threads(" + std::to_string(count) + ");";
+    }
     void Compile() override { log += "compile(" + folder + "," + destination + ");"; }
     void Browse() override { log += "browse(" + archive + ");"; }
     void SecondActionIgnored(const std::string& option) override {
@@ -62,6 +65,16 @@ TEST(CommandLine, OnlyTheFirstActionRuns) {
     EXPECT_EQ(Walk({"--browse-archive", "x", "--browse", "--compile"}),
               "browse(x);ignored(--compile);");
     EXPECT_EQ(Walk({"--compile", "--compile"}), "compile(,);ignored(--compile);");
+}
+
+TEST(CommandLine, ThreadCountsOutsideOneTo256AreIgnored) {
+    EXPECT_EQ(
+        Walk({"--compile-threads", "2", "--compile-threads", "256", "--compile-threads", "1"}),
+        "threads(2);threads(256);threads(1);");
+    EXPECT_EQ(Walk({"--compile-threads", "0", "--compile-threads", "257", "--compile-threads", "-1",
+                    "--compile-threads", "+2", "--compile-threads", "2x", "--compile-threads", "",
+                    "--compile-threads"}),
+              "");
 }
 
 TEST(StatusText, FirstRuleThatHoldsWins) {
