@@ -6,11 +6,13 @@
 
 #include "Compiler/CompileThread.h"
 #include "Compiler/Progress.h"
+#include "Platform/Terminal.h"
 #include "Platform/Thread.h"
 #include "Shared/ArchiveState.h"
 #include "Startup/CommandLine.h"
 #include "Startup/ConsoleBrowse.h"
 #include "Startup/ProgramInfo.h"
+#include "Startup/ProgressLine.h"
 #include "Startup/StatusText.h"
 
 namespace {
@@ -64,14 +66,19 @@ class ConsoleTarget : public CommandLineTarget {
 
 int WaitForCompile(const std::string& archivePath) {
     StatusPrinter printer;
+    ProgressLine line(stderr, platform::StandardErrorIsTerminal());
     auto nextStatus = std::chrono::steady_clock::now() + kStatusInterval;
     while (!Progress.CompileFinished) {
         std::this_thread::sleep_for(kFinishPoll);
+        line.Update();
         if (std::chrono::steady_clock::now() >= nextStatus) {
+            // Both may go to one terminal: the status starts on a clean line.
+            if (printer.HasNewText()) line.Clear();
             printer.Update();
             nextStatus += kStatusInterval;
         }
     }
+    line.Clear();
     printer.Update();
     if (Progress.CompileFailed) {
         std::fprintf(stderr, "pelorine: %s\n", Progress.CompileError.Get().c_str());

@@ -21,6 +21,8 @@ std::string CurrentStatusText();
 class StatusPrinter {
   public:
     void Update();
+    // True when Update would print.
+    bool HasNewText() const { return CurrentStatusText() != last_; }
 
   private:
     std::string last_;

@@ -78,4 +78,30 @@ TEST(ConsoleCompile, NoActionPrintsUsageAndSecondActionIsNotRun) {
     EXPECT_EQ(ReadBytes(dir / "a.pel"), std::string("\x04\x00\x00\x00", 4));
 }
 
+TEST(ConsoleCompile, ProgressLineIsDrawnOnlyOnATerminal) {
+    TempDir dir;
+    const std::string arguments = "--compile-threads 2 --compile-source " PELORINE_EXAMPLE_SITE
+                                  " --compile-archive " +
+                                  (dir / "site.pel") + " --compile";
+    // script runs the program on a pseudo-terminal and passes on what it shows.
+    std::string shown;
+    ASSERT_EQ(
+        RunCommand("script -qec '" + ProgramPath() + " --console " + arguments + "' /dev/null",
+                   &shown),
+        0);
+    EXPECT_NE(shown.find(" files, "), std::string::npos) << shown;
+    EXPECT_NE(shown.find(" MB/s "), std::string::npos) << shown;
+    // The summary comes after the last progress line, on a line of its own.
+    const size_t summary = shown.find("\npelorine: ");
+    EXPECT_NE(summary, std::string::npos) << shown;
+    EXPECT_GT(summary, shown.rfind(" MB/s ")) << shown;
+
+    int status = -1;
+    std::string errors;
+    RunConsoleProgram(arguments, &status, &errors);
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(errors.find('\r'), std::string::npos) << errors;
+    EXPECT_EQ(errors.find("MB/s"), std::string::npos) << errors;
+}
+
 }  // namespace
