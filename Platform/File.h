@@ -9,7 +9,12 @@
 
 namespace platform {
 
+#ifdef _WIN32
+// A Windows HANDLE, held as a number; INVALID_HANDLE_VALUE is -1.
+using FileHandle = intptr_t;
+#else
 using FileHandle = int;
+#endif
 inline constexpr FileHandle kInvalidFile = -1;
 
 // Opens an existing regular file for reading, shared with other readers.

@@ -4,11 +4,14 @@
 // are no part of a site, and opening a FIFO would block for ever.
 #pragma once
 
-#include <dirent.h>
-
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <utility>
+
+#ifndef _WIN32
+#include <dirent.h>
+#endif
 
 namespace platform {
 
@@ -25,7 +28,7 @@ class FolderEnumeration {
     FolderEnumeration& operator=(const FolderEnumeration&) = delete;
 
     // False when the folder could not be listed.
-    bool IsOpen() const { return dir_ != nullptr; }
+    bool IsOpen() const;
 
     // The next entry; false when there are no more. A folder that is already
     // being listed further up on this thread (reached again through a link)
@@ -34,7 +37,13 @@ class FolderEnumeration {
 
   private:
     std::string folder_;
+#ifdef _WIN32
+    // The search handle and the entry it found but Next has not yet reported.
+    struct Search;
+    std::unique_ptr<Search> search_;
+#else
     DIR* dir_ = nullptr;
+#endif
     std::pair<uint64_t, uint64_t> id_{};
 };
 

@@ -7,10 +7,27 @@
 #include <cstddef>
 #include <cstdint>
 
+#ifndef _WIN32
+#include <sys/socket.h>
+#endif
+
 namespace platform {
 
+#ifdef _WIN32
+// A Winsock SOCKET; INVALID_SOCKET is all bits set.
+using Socket = uintptr_t;
+inline constexpr Socket kInvalidSocket = ~uintptr_t{0};
+#else
 using Socket = int;
 inline constexpr Socket kInvalidSocket = -1;
+#endif
+
+// The largest backlog of pending connections the system takes for a listener.
+#ifdef _WIN32
+inline constexpr int kLargestBacklog = 0x7fffffff;  // SOMAXCONN: "as many as allowed"
+#else
+inline constexpr int kLargestBacklog = SOMAXCONN;
+#endif
 
 // An IPv4 stream socket, not inherited by child processes.
 Socket CreateStreamSocket();

@@ -1,13 +1,10 @@
 #include "Startup/ConsoleBrowse.h"
 
-#include <signal.h>
-
-#include <cerrno>
 #include <cstdint>
 #include <cstdio>
-#include <cstring>
-#include <ctime>
 
+#include "Platform/ErrorText.h"
+#include "Platform/StopRequest.h"
 #include "Platform/Thread.h"
 #include "Startup/StatusText.h"
 #include "WebServer/Listener.h"
@@ -15,17 +12,13 @@
 
 namespace {
 
-// How often the server's progress is looked at while waiting for a signal.
-constexpr long kPollNanoseconds = 100L * 1000 * 1000;
+// How often the server's progress is looked at while waiting for a stop.
+constexpr int kPollMilliseconds = 100;
 
 // Why the server ended, in one line; empty while it still loads or listens.
 std::string EndReason(const std::string& archivePath) {
     const int error = Server.ServerErrorNumber.load();
-    // strerror_r (the GNU form, which returns the text): strerror may share
-    // one buffer between threads.
-    char text[256];
-    const std::string because =
-        error != 0 ? std::string(": ") + strerror_r(error, text, sizeof text) : "";
+    const std::string because = error != 0 ? ": " + platform::ErrorText(error) : "";
     switch (Server.CurrentServerStage.load()) {
         case ServerStage::ArchiveNotOpened:
             return "cannot open the archive '" + archivePath + "'" + because;
@@ -48,13 +41,9 @@ std::string EndReason(const std::string& archivePath) {
 }  // namespace
 
 int RunConsoleBrowse(const std::string& archivePath) {
-    // The stop signals are taken here, synchronously; blocked before the server
+    // Ctrl+C and the like are taken here, synchronously; from before the server
     // starts, so that no server or connection thread is ever interrupted.
-    sigset_t stopSignals;
-    sigemptyset(&stopSignals);
-    sigaddset(&stopSignals, SIGINT);
-    sigaddset(&stopSignals, SIGTERM);
-    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+    platform::TakeStopRequests();
 
     if (!platform::StartThread(ServeJob{archivePath, kServerPort})) {
         std::fprintf(stderr, "pelorine: cannot start the web server thread\n");
@@ -63,7 +52,6 @@ int RunConsoleBrowse(const std::string& archivePath) {
 
     StatusPrinter printer;
     bool announced = false;
-    const timespec poll{0, kPollNanoseconds};
     for (;;) {
         const std::string reason = EndReason(archivePath);
         if (!reason.empty()) {
@@ -80,6 +68,6 @@ int RunConsoleBrowse(const std::string& archivePath) {
                 announced = true;
             }
         }
-        if (sigtimedwait(&stopSignals, nullptr, &poll) > 0) return 0;
+        if (platform::WaitForStopRequest(kPollMilliseconds)) return 0;
     }
 }

@@ -2,6 +2,7 @@
 #include <string>
 #include <vector>
 
+#include "Platform/ProgramArguments.h"
 #include "Platform/ResourceLimits.h"
 #include "Startup/Console.h"
 #include "Startup/ProgramInfo.h"
@@ -12,7 +13,7 @@
 int main(int argc, char** argv) {
     // One descriptor per connection: serve as many as the system allows.
     platform::RaiseDescriptorLimit();
-    std::vector<std::string> arguments(argv + 1, argv + argc);
+    const std::vector<std::string> arguments = platform::ProgramArguments(argc, argv);
     // Before any window: --help and --version need no display.
     if (const auto status = AnswerInfoOption(arguments)) return *status;
 #ifdef PELORINE_WINDOW

@@ -1,19 +1,19 @@
 // The server's listening thread.
 #pragma once
 
-#include <sys/socket.h>
-
 #include <chrono>
 #include <cstdint>
 #include <string>
 
 #include "WebServer/ServerState.h"
 
+#include "Platform/Socket.h"
+
 // Connections the system may hold for the listener before it accepts them:
 // as many as it allows. With only a handful, Linux drops the handshakes of a
 // burst of connections (a page with many images, many clients at once), and
 // their synchronised retransmissions stall them for tens of seconds.
-inline constexpr int kListenBacklog = SOMAXCONN;
+inline constexpr int kListenBacklog = platform::kLargestBacklog;
 
 // Pause after a failed accept before the next try: a failure such as running
 // out of descriptors repeats at once, and retrying without a pause would spin

@@ -9,6 +9,8 @@ for group in "$@"; do
         build) packages+=(cmake g++ make liblzo2-dev libfltk1.3-dev fonts-liberation2 libgtest-dev libgmock-dev) ;;
         test) packages+=(xvfb xauth xdotool x11-utils imagemagick clang libclang-rt-14-dev clang-tidy
                          chromium) ;;
+        # Cross-building for Windows and running the result under Wine.
+        windows) packages+=(g++-mingw-w64-x86-64-posix wine zip dpkg-dev) ;;
         bench) packages+=(lzop zip hyperfine python3.11-doc wrk nginx-light kiwix-tools zim-tools python3 imagemagick
                           libbenchmark-dev time) ;;
         # The .deb (cpack's shared-library dependencies need dpkg-shlibdeps) and its

@@ -35,3 +35,6 @@ CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo 
 cmake --build build-fuzz -j "$jobs" --target fuzz_load_index fuzz_request fuzz_decompress \
     fuzz_archive_tool
 (cd build-fuzz && ctest --output-on-failure -j "$jobs" -L '^fuzz$')
+
+# The Windows build, cross-built here and run under Wine.
+scripts/test-windows.sh

@@ -42,6 +42,8 @@ void CompileTree(const std::map<std::string, std::string>& files, const std::str
 
 // Starts ServerThread on `archivePath` on a free loopback port and returns the
 // port once it listens. One server per test process: it is never stopped.
+// With PELORINE_SERVER_COMMAND set (say, "wine build-windows/pelorine.exe"),
+// that program serves instead, on its own port, until the test process ends.
 uint16_t StartServer(const std::string& archivePath);
 
 // The response the server must send for a page.

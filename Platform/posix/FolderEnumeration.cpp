@@ -32,6 +32,10 @@ FolderEnumeration::~FolderEnumeration() {
     if (it != openFolders.rend()) openFolders.erase(std::next(it).base());
 }
 
+bool FolderEnumeration::IsOpen() const {
+    return dir_ != nullptr;
+}
+
 bool FolderEnumeration::Next(FolderEntry& entry) {
     if (dir_ == nullptr) return false;
     while (dirent* found = readdir(dir_)) {

@@ -1,0 +1,235 @@
+#include "Platform/File.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <map>
+#include <mutex>
+#include <set>
+#include <utility>
+
+#include "Platform/FaultInjection.h"
+#include "Platform/windows/Windows.h"
+#include "Platform/windows/WindowsText.h"
+
+namespace platform {
+namespace {
+
+using windows::RecordError;
+using windows::RecordLastError;
+using windows::Widen;
+
+// Each call moves at most this much: ReadFile and WriteFile count in 32 bits.
+constexpr size_t kLargestTransfer = size_t{1} << 30;
+
+HANDLE ToHandle(FileHandle file) {
+    return reinterpret_cast<HANDLE>(file);
+}
+
+FileHandle FromHandle(HANDLE handle) {
+    return reinterpret_cast<FileHandle>(handle);
+}
+
+// A file's identity on the machine: its volume and its number there.
+using FileId = std::pair<uint64_t, uint64_t>;
+
+bool IdOf(HANDLE handle, FileId& id) {
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!GetFileInformationByHandle(handle, &info)) return false;
+    id = {info.dwVolumeSerialNumber, (uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow};
+    return true;
+}
+
+// Files held by HoldExclusive. A hold keeps no handle open: Windows refuses to
+// replace a file that is open, and the hold exists to keep the earlier archive
+// out of a compile that then replaces it. So holds are an in-process record,
+// and their handles are numbers no system handle takes (far below the pseudo
+// handles -1 to -6). Never freed: detached workers may still close files
+// while the process exits.
+struct HoldRecord {
+    std::mutex lock;
+    std::map<FileHandle, FileId> holds;
+    FileHandle nextHandle = -1000;
+};
+
+HoldRecord& Holds() {
+    static HoldRecord* record = new HoldRecord;
+    return *record;
+}
+
+bool IsHeld(HANDLE handle) {
+    HoldRecord& record = Holds();
+    std::lock_guard guard(record.lock);
+    if (record.holds.empty()) return false;
+    FileId id;
+    if (!IdOf(handle, id)) return false;
+    for (const auto& hold : record.holds) {
+        if (hold.second == id) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+FileHandle OpenForReading(const std::string& path) {
+    // Readers share with readers only: while the file is open here, no other
+    // program can write to it, delete it or replace it.
+    HANDLE handle = CreateFileW(Widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        RecordLastError();
+        return kInvalidFile;
+    }
+    // Only files on a disk: not pipes, consoles or devices.
+    if (GetFileType(handle) != FILE_TYPE_DISK) {
+        CloseHandle(handle);
+        RecordError(ERROR_INVALID_PARAMETER);
+        return kInvalidFile;
+    }
+    if (IsHeld(handle)) {
+        CloseHandle(handle);
+        RecordError(ERROR_SHARING_VIOLATION);
+        return kInvalidFile;
+    }
+    return FromHandle(handle);
+}
+
+FileHandle CreateExclusive(const std::string& path) {
+    if (FaultInjection::FailCreate()) {
+        RecordError(ERROR_ACCESS_DENIED);
+        return kInvalidFile;
+    }
+    // No sharing at all: no reader, in this program or another, sees the file
+    // before it is complete.
+    HANDLE handle = CreateFileW(Widen(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        RecordLastError();
+        return kInvalidFile;
+    }
+    return FromHandle(handle);
+}
+
+FileHandle HoldExclusive(const std::string& path) {
+    // Opened only to learn the file's identity: no access, every sharing.
+    HANDLE handle =
+        CreateFileW(Widen(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        RecordLastError();
+        return kInvalidFile;
+    }
+    FileId id;
+    const bool known = IdOf(handle, id);
+    if (!known) RecordLastError();
+    CloseHandle(handle);
+    if (!known) return kInvalidFile;
+    HoldRecord& record = Holds();
+    std::lock_guard guard(record.lock);
+    const FileHandle hold = record.nextHandle--;
+    record.holds.emplace(hold, id);
+    return hold;
+}
+
+size_t ReadFile(FileHandle file, void* buffer, size_t count) {
+    auto* out = static_cast<char*>(buffer);
+    size_t done = 0;
+    while (done < count) {
+        size_t want = FaultInjection::LimitRead(std::min(count - done, kLargestTransfer));
+        DWORD got = 0;
+        if (want == 0) break;
+        if (!::ReadFile(ToHandle(file), out + done, static_cast<DWORD>(want), &got, nullptr)) {
+            RecordLastError();
+            break;
+        }
+        if (got == 0) break;
+        done += got;
+    }
+    return done;
+}
+
+size_t WriteFile(FileHandle file, const void* buffer, size_t count) {
+    const auto* in = static_cast<const char*>(buffer);
+    size_t done = 0;
+    while (done < count) {
+        size_t allowed = FaultInjection::LimitWrite(std::min(count - done, kLargestTransfer));
+        if (allowed == 0) {
+            RecordError(ERROR_DISK_FULL);
+            break;
+        }
+        DWORD put = 0;
+        if (!::WriteFile(ToHandle(file), in + done, static_cast<DWORD>(allowed), &put, nullptr)) {
+            RecordLastError();
+            break;
+        }
+        if (put == 0) break;
+        done += put;
+    }
+    return done;
+}
+
+bool SeekFromStart(FileHandle file, uint32_t distance) {
+    // As a signed 32-bit distance, 2^31 and above would be negative.
+    if (distance >= kSeekLimit) {
+        RecordError(ERROR_NEGATIVE_SEEK);
+        return false;
+    }
+    LARGE_INTEGER position{};
+    position.QuadPart = distance;
+    if (!SetFilePointerEx(ToHandle(file), position, nullptr, FILE_BEGIN)) {
+        RecordLastError();
+        return false;
+    }
+    return true;
+}
+
+uint64_t FileSize64(FileHandle file) {
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(ToHandle(file), &size) || size.QuadPart < 0) return 0;
+    return static_cast<uint64_t>(size.QuadPart);
+}
+
+void CloseFile(FileHandle file) {
+    if (file == kInvalidFile) return;
+    {
+        HoldRecord& record = Holds();
+        std::lock_guard guard(record.lock);
+        if (record.holds.erase(file) != 0) return;
+    }
+    CloseHandle(ToHandle(file));
+}
+
+bool ReplaceFile(const std::string& from, const std::string& to) {
+    const std::wstring target = Widen(to);
+    if (MoveFileExW(Widen(from).c_str(), target.c_str(),
+                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        return true;
+    }
+    const DWORD error = GetLastError();
+    // Unlike Linux, Windows cannot replace a file that another program has
+    // open, such as an archive a server is serving. Say so plainly.
+    const DWORD attributes = GetFileAttributesW(target.c_str());
+    const bool inUse = (error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION) &&
+                       attributes != INVALID_FILE_ATTRIBUTES &&
+                       (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) == 0;
+    if (inUse) {
+        RecordError(error,
+                    "the file there is in use by another program (a server serving it?) "
+                    "and was kept as it was");
+    } else {
+        RecordError(error);
+    }
+    return false;
+}
+
+bool DeleteFile(const std::string& path) {
+    if (DeleteFileW(Widen(path).c_str())) return true;
+    RecordLastError();
+    return false;
+}
+
+bool IsFolder(const std::string& path) {
+    const DWORD attributes = GetFileAttributesW(Widen(path).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+}  // namespace platform

@@ -1,0 +1,10 @@
+#include "Platform/ResourceLimits.h"
+
+namespace platform {
+
+// Windows sets no per-process limit on sockets or file handles to raise.
+bool RaiseDescriptorLimit() {
+    return true;
+}
+
+}  // namespace platform

@@ -1,0 +1,100 @@
+// The Windows program under Wine: it packs a tree into the same archive as the
+// Linux program, entry by entry, and refuses to replace an archive it serves.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <thread>
+#include <tuple>
+
+#include "WebServer/ServerState.h"
+#include "tests/reliability/IndependentArchiveReader.h"
+#include "tests/server/ServerTestSupport.h"
+#include "tests/support/TestFiles.h"
+
+using namespace testing_support;
+
+namespace {
+
+// The command that runs the Windows program, such as "wine .../pelorine.exe".
+std::string WindowsProgram() {
+    const char* command = std::getenv("PELORINE_WINDOWS_PROGRAM");
+    return command != nullptr ? command : "";
+}
+
+#define SKIP_WITHOUT_WINDOWS_PROGRAM() \
+    if (WindowsProgram().empty()) GTEST_SKIP() << "PELORINE_WINDOWS_PROGRAM is not set"
+
+// A tree with what a saved site holds: pages, stored-raw and incompressible
+// files, an empty file, nested folders, a dot file and non-ASCII names.
+void WriteTree(const std::string& folder) {
+    WriteBytes(folder + "/index.html", CompressibleText(20000));
+    WriteBytes(folder + "/empty.txt", "");
+    WriteBytes(folder + "/.htaccess", "Options -Indexes\n");
+    WriteBytes(folder + "/images/photo.jpg", RandomBytes(5000, 3));
+    WriteBytes(folder + "/images/noise.bin", RandomBytes(70000, 4));
+    WriteBytes(folder + "/docs/Guide/Page.HTM", CompressibleText(900));
+    WriteBytes(folder + "/docs/\xC3\xA9t\xC3\xA9 \xE6\x97\xA5\xE6\x9C\xAC.html", "<p>UTF-8</p>");
+    WriteBytes(folder + "/archive.zip", CompressibleText(4000));
+}
+
+using Entry = std::tuple<uint32_t, uint32_t, std::string>;  // unpacked, packed, stored bytes
+
+// The archive's entries by name; the walk order may differ between systems.
+std::map<std::string, Entry> Entries(const std::string& path) {
+    const std::string bytes = ReadBytes(path);
+    const independent::ArchiveReader reader(bytes);
+    EXPECT_TRUE(reader.problems().empty()) << path << ": " << reader.problems().front();
+    std::map<std::string, Entry> entries;
+    for (const auto& record : reader.records()) {
+        entries[record.name] = {record.unpackedSize, record.packedSize,
+                                bytes.substr(record.dataOffset, record.storedSize())};
+    }
+    return entries;
+}
+
+TEST(WindowsProgram, PacksATreeIntoTheLinuxArchiveEntryByEntry) {
+    SKIP_WITHOUT_WINDOWS_PROGRAM();
+    TempDir dir;
+    WriteTree(dir / "site");
+    const std::string arguments =
+        " --console --compile-source " + (dir / "site") + " --compile-archive ";
+    ASSERT_EQ(RunCommand(ProgramPath() + arguments + (dir / "linux.pel") + " --compile"), 0);
+    ASSERT_EQ(RunCommand(WindowsProgram() + arguments + (dir / "windows.pel") + " --compile"), 0);
+    const auto linux = Entries(dir / "linux.pel");
+    EXPECT_EQ(linux.size(), 8u);
+    EXPECT_TRUE(Entries(dir / "windows.pel") == linux);
+}
+
+TEST(WindowsProgram, ACompileOverTheArchiveItServesFailsAndKeepsIt) {
+    SKIP_WITHOUT_WINDOWS_PROGRAM();
+    TempDir dir;
+    WriteTree(dir / "site");
+    const std::string archive = dir / "site.pel";
+    const std::string compile = WindowsProgram() + " --console --compile-source " + (dir / "site") +
+                                " --compile-archive " + archive + " --compile";
+    ASSERT_EQ(RunCommand(compile), 0);
+    const std::string served = ReadBytes(archive);
+
+    setenv("PELORINE_SERVER_COMMAND", WindowsProgram().c_str(), 1);
+    ASSERT_EQ(server_testing::StartServer(archive), kServerPort);
+    WriteBytes(dir / "site/new.html", "<p>new</p>");
+    std::string output;
+    EXPECT_EQ(RunCommand(compile + " 2>&1", &output), 1);
+    EXPECT_NE(output.find("pelorine: cannot write archive '" + archive +
+                          "': the file there is in use by another program"),
+              std::string::npos)
+        << output;
+    EXPECT_EQ(ReadBytes(archive), served);
+    EXPECT_FALSE(std::filesystem::exists(archive + ".partial"));
+    const auto exchange = server_testing::Talk(kServerPort, {{"GET /index.html HTTP/1.0\r\n"}});
+    EXPECT_EQ(exchange.received,
+              server_testing::ExpectedResponse("HTTP/1.0", "text/html", CompressibleText(20000)));
+}
+
+}  // namespace
