@@ -23,6 +23,9 @@ wineboot -i >/dev/null 2>&1 || true  # fills the prefix on the first run
 windows_program="wine $root/build-windows/program/pelorine.exe"
 (cd build-windows/program && ctest --output-on-failure -L windows)
 PELORINE_WINDOWS_PROGRAM=$windows_program build/tests/windows/windows_program_tests
-# The in-process server's descriptor test does not apply to another program.
-PELORINE_SERVER_COMMAND=$windows_program build/tests/server/wire_tests --gtest_filter='-Accept.*'
+# Left out: the in-process server's descriptor test, which does not apply to
+# another program, and the flood's byte bound, which Wine's receives, a few
+# times slower than Windows' own, do not reach before the time bound.
+PELORINE_SERVER_COMMAND=$windows_program build/tests/server/wire_tests \
+    --gtest_filter='-Accept.*:DrainBounds.EndAFloodingPeerByTheByteBound'
 PELORINE_SERVER_COMMAND=$windows_program build/tests/server/concurrency_tests
