@@ -52,8 +52,8 @@ Socket CreateStreamSocket() {
         windows::RecordError(WSANOTINITIALISED);
         return kInvalidSocket;
     }
-    const SOCKET created =
-        WSASocketW(AF_INET, SOCK_STREAM, IPPROTO_TCP, nullptr, 0, WSA_FLAG_NO_HANDLE_INHERIT);
+    const SOCKET created = WSASocketW(AF_INET, SOCK_STREAM, IPPROTO_TCP, nullptr, 0,
+                                      WSA_FLAG_OVERLAPPED | WSA_FLAG_NO_HANDLE_INHERIT);
     if (created == INVALID_SOCKET) {
         RecordSocketError();
         return kInvalidSocket;
