@@ -204,8 +204,16 @@ bool MakeLinuxLink(const std::wstring& link, const std::wstring& target) {
     const std::string folder = UnixName(link.substr(0, cut));
     const std::string unixTarget = UnixName(target);
     if (folder.empty() || unixTarget.empty()) return false;
-    return RunOnLinux({"/bin/ln", "-s", unixTarget,
-                       folder + "/" + platform::windows::Narrow(link.substr(cut + 1))});
+    if (!RunOnLinux({"/bin/ln", "-s", unixTarget,
+                     folder + "/" + platform::windows::Narrow(link.substr(cut + 1))})) {
+        return false;
+    }
+    // "start /wait" may return before a Linux program is done.
+    for (int wait = 0; wait < 100; ++wait) {
+        if (GetFileAttributesW(link.c_str()) != INVALID_FILE_ATTRIBUTES) return true;
+        Sleep(50);
+    }
+    return false;
 }
 
 // Removes a link made by MakeJunction, whichever way it was made.
