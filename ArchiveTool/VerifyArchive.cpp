@@ -1,9 +1,6 @@
-#include <unordered_map>
-
 #include "ArchiveTool/Commands.h"
 #include "ArchiveTool/EntryNames.h"
 #include "ArchiveTool/OpenArchive.h"
-#include "Shared/AnsiText.h"
 #include "Shared/ArchiveState.h"
 #include "Shared/ReadEntry.h"
 
@@ -69,11 +66,11 @@ class Verification {
         }
         // Only the first of names equal without regard to ASCII case can be
         // served: a note, not damage.
-        const auto [first, isNew] = byLowerName_.try_emplace(AsciiLower(entry.Name), index);
-        if (!isNew) {
+        const uint32_t served = Archive.Names.Find(Archive.EntryTable, entry.Name);
+        if (served < index) {
             std::fprintf(streams_.err, "shadowed: entry %u %s: entry %u %s is served instead\n",
-                         index, EscapedName(entry.Name).c_str(), first->second,
-                         EscapedName(Archive.EntryTable[first->second].Name).c_str());
+                         index, EscapedName(entry.Name).c_str(), served,
+                         EscapedName(Archive.EntryTable[served].Name).c_str());
         }
     }
 
@@ -88,7 +85,6 @@ class Verification {
 
     const IndexReport& index_;
     const ToolStreams& streams_;
-    std::unordered_map<std::string, uint32_t> byLowerName_;
     std::string content_;
     uint32_t compressed_ = 0;
     uint32_t raw_ = 0;
