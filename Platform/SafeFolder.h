@@ -4,13 +4,19 @@
 // or appeared while the tree is written.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "Platform/File.h"
 
 namespace platform {
 
+#ifdef _WIN32
+// The layer's own record of an open folder (its handle and path), as a number.
+using FolderHandle = intptr_t;
+#else
 using FolderHandle = int;
+#endif
 inline constexpr FolderHandle kInvalidFolder = -1;
 
 // Opens the folder at `path`, creating it and any missing folders above it.
