@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "WebServer/BrowseOptions.h"
+
 inline constexpr unsigned kMaxCompileThreads = 256;
 
 // What the walk drives: the three path fields and the two actions.
@@ -32,3 +34,8 @@ class CommandLineTarget {
 // count that is not a whole number from 1 to kMaxCompileThreads. Only the
 // first action met is run.
 void WalkCommandLine(const std::vector<std::string>& arguments, CommandLineTarget& target);
+
+// The opt-in options for the server ("--browse-standard-types",
+// "--browse-decode-paths", "--browse-folder-index"). Unlike the paths they
+// count wherever they stand, before or after "--browse".
+BrowseOptions BrowseOptionsFrom(const std::vector<std::string>& arguments);

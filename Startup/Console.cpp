@@ -114,7 +114,7 @@ int RunConsole(const std::vector<std::string>& arguments) {
             }
             return WaitForCompile(target.CompileArchiveAtAction());
         case Action::Browse:
-            return RunConsoleBrowse(target.BrowseArchiveAtAction());
+            return RunConsoleBrowse(target.BrowseArchiveAtAction(), BrowseOptionsFrom(arguments));
     }
     return 2;
 }

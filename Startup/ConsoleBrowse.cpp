@@ -40,12 +40,12 @@ std::string EndReason(const std::string& archivePath) {
 
 }  // namespace
 
-int RunConsoleBrowse(const std::string& archivePath) {
+int RunConsoleBrowse(const std::string& archivePath, const BrowseOptions& options) {
     // Ctrl+C and the like are taken here, synchronously; from before the server
     // starts, so that no server or connection thread is ever interrupted.
     platform::TakeStopRequests();
 
-    if (!platform::StartThread(ServeJob{archivePath, kServerPort})) {
+    if (!platform::StartThread(ServeJob{archivePath, kServerPort, options})) {
         std::fprintf(stderr, "pelorine: cannot start the web server thread\n");
         return 1;
     }

@@ -2,6 +2,8 @@
 
 #include <string>
 
-// Serves `archivePath` without a window until the process is told to stop;
-// returns the exit status.
-int RunConsoleBrowse(const std::string& archivePath);
+#include "WebServer/BrowseOptions.h"
+
+// Serves `archivePath` with `options` without a window until the process is
+// told to stop; returns the exit status.
+int RunConsoleBrowse(const std::string& archivePath, const BrowseOptions& options);

@@ -8,6 +8,7 @@
 const char* const kUsage =
     "usage: pelorine [--console] [--compile-source FOLDER --compile-archive FILE\n"
     "                [--compile-threads N] --compile] [--browse-archive FILE --browse]\n"
+    "                [--browse-standard-types] [--browse-decode-paths] [--browse-folder-index]\n"
     "       pelorine --help | --version\n";
 
 namespace {
@@ -27,12 +28,18 @@ void PrintHelp() {
         "  --compile                pack the folder into the archive\n"
         "  --browse-archive FILE    the archive to serve\n"
         "  --browse                 serve the archive on TCP port %u\n"
+        "  --browse-standard-types  send types the fixed table lacks as /etc/mime.types\n"
+        "                           names them (.svg as image/svg+xml)\n"
+        "  --browse-decode-paths    try a path that finds nothing again %%HH-decoded\n"
+        "  --browse-folder-index    answer a folder path (ending in /) that finds\n"
+        "                           nothing with its index.html\n"
         "  --console                run without a window even where a display exists\n"
         "  --help                   print this help and exit\n"
         "  --version                print the program's name and version and exit\n"
         "\n"
         "Options are read left to right; an action takes the paths given before it,\n"
-        "and one run performs one action.\n"
+        "and one run performs one action. The three --browse-... options above are\n"
+        "off unless given and count wherever they stand.\n"
         "Exit status: 0 done, 1 failed (the reason on standard error), 2 no action.\n"
         "See also: man pelorine\n",
         kStartPageUrl.c_str(), unsigned{kServerPort});

@@ -215,7 +215,8 @@ void TfrmStartup::lbCompileClick() {
 
 void TfrmStartup::lbBrowseClick() {
     DisableControls();
-    platform::StartThread(ServeJob{edBrowseArchive->Text(), kServerPort});
+    platform::StartThread(
+        ServeJob{edBrowseArchive->Text(), kServerPort, BrowseOptionsFrom(arguments_)});
     platform::ShellOpen(kStartPageUrl);
 }
 

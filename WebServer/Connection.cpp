@@ -7,6 +7,7 @@
 #include "Platform/Socket.h"
 #include "WebServer/LoadPage.h"
 #include "WebServer/RequestLine.h"
+#include "WebServer/ServerState.h"
 
 namespace {
 
@@ -63,7 +64,7 @@ void Serve(platform::Socket socket, char* buffer) {
     if (!ReceiveRequestLine(socket, buffer, line)) return;
     const RequestLine request = SplitRequestLine(line);
     if (request.Method != kAnsweredMethod) return;
-    Page page = LoadPage(SplitTarget(request.Target).Path);
+    Page page = LoadPage(SplitTarget(request.Target).Path, Server.Rules);
     SendResponse(socket, ResponseHeader(request.Version, page), page.Body);
 }
 

@@ -44,9 +44,16 @@ std::string PageExtension(const std::string& path) {
 }
 
 const char* ContentTypeOf(const std::string& extension) {
+    return ContentTypeOf(extension, MimeTypeTable{});
+}
+
+const char* ContentTypeOf(const std::string& extension, const MimeTypeTable& standard) {
     const std::string key = AsciiLower(extension);
     for (const ContentTypeRow& row : kContentTypes) {
         if (key == row.extension) return row.contentType;
+    }
+    if (key.size() > 1) {
+        if (const char* type = standard.Find(key.substr(1))) return type;
     }
     return kDefaultContentType;
 }

@@ -19,6 +19,7 @@ void ServerState::Reset() {
     ServerActive = false;
     CurrentServerStage = ServerStage::NotStarted;
     ServerErrorNumber = 0;
+    Rules = {};
 }
 
 namespace {
@@ -82,6 +83,7 @@ void ServerThread(const ServeJob& job) {
             EndWith(ServerStage::ArchiveNotOpened, errno);
             return;
         }
+        Server.Rules = PageRulesFor(job.Options);
         ListenAndAccept(job.Port);
         platform::CloseFile(Archive.ArchiveHandle);
         Archive.ArchiveHandle = platform::kInvalidFile;

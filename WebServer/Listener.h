@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+#include "WebServer/BrowseOptions.h"
 #include "WebServer/ServerState.h"
 
 #include "Platform/Socket.h"
@@ -25,6 +26,7 @@ inline constexpr std::chrono::milliseconds kAcceptRetryPause{50};
 struct ServeJob {
     std::string BrowseArchivePath;  // the archive to serve
     uint16_t Port = kServerPort;    // TCP port, on all interfaces
+    BrowseOptions Options;          // the opt-in options, all off by default
 
     void operator()() const;
 };

@@ -26,9 +26,17 @@ Page TextPage(const char* text, const std::string& path) {
 
 }  // namespace
 
-Page LoadPage(const std::string& path) {
-    const std::string normalized = NormalizePath(path);
-    const EntryMatch match = FindEntry(normalized);
+PageRules PageRulesFor(const BrowseOptions& options) {
+    PageRules rules;
+    rules.Options = options;
+    if (options.StandardTypes) rules.StandardTypes = MimeTypeTable::Read(kSystemMimeTypesPath);
+    return rules;
+}
+
+Page LoadPage(const std::string& path, const PageRules& rules) {
+    const Resolution resolved = ResolvePath(path, rules.Options);
+    const std::string& normalized = resolved.Path;
+    const EntryMatch match = resolved.Match;
     if (!match.Found) return TextPage(kNotFoundText, normalized);
 
     ArchiveState& archive = Archive;
@@ -40,6 +48,6 @@ Page LoadPage(const std::string& path) {
     // A short read or a damaged stream is still served: what the archive did
     // not deliver is zeros, never other memory.
     if (result == EntryReadResult::NotBacked) return TextPage(kDamagedEntryText, normalized);
-    page.ContentType = ContentTypeOf(PageExtension(normalized));
+    page.ContentType = ContentTypeOf(PageExtension(normalized), rules.StandardTypes);
     return page;
 }

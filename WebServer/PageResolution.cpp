@@ -3,6 +3,23 @@
 #include "Shared/AnsiText.h"
 #include "Shared/ArchiveState.h"
 
+namespace {
+
+int HexValue(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+// The page a browser means by a folder URL; the empty path is the site's root.
+std::string FolderIndexOf(const std::string& normalizedFolder) {
+    constexpr const char* kIndexName = "index.html";
+    return normalizedFolder.empty() ? kIndexName : normalizedFolder + "/" + kIndexName;
+}
+
+}  // namespace
+
 std::string NormalizePath(const std::string& path) {
     std::string normalized = BackslashesToSlashes(path);
     size_t first = normalized.find_first_not_of('/');
@@ -15,4 +32,49 @@ EntryMatch FindEntry(const std::string& normalizedPath) {
     const ArchiveState& archive = Archive;
     const uint32_t index = archive.Names.Find(archive.EntryTable, normalizedPath);
     return {index < archive.EntryCount, index};
+}
+
+std::optional<std::string> PercentDecode(const std::string& path) {
+    if (path.find('%') == std::string::npos) return std::nullopt;
+    std::string decoded;
+    decoded.reserve(path.size());
+    for (size_t i = 0; i < path.size(); ++i) {
+        if (path[i] != '%') {
+            decoded += path[i];
+            continue;
+        }
+        const int high = i + 2 < path.size() ? HexValue(path[i + 1]) : -1;
+        const int low = high >= 0 ? HexValue(path[i + 2]) : -1;
+        if (low < 0) return std::nullopt;
+        decoded += static_cast<char>(high * 16 + low);
+        i += 2;
+    }
+    return decoded;
+}
+
+Resolution ResolvePath(const std::string& path, const BrowseOptions& options) {
+    Resolution resolution{{}, NormalizePath(path)};
+    resolution.Match = FindEntry(resolution.Path);
+    if (resolution.Match.Found) return resolution;
+
+    std::optional<std::string> decoded;
+    if (options.DecodePaths) {
+        if (const auto text = PercentDecode(path)) decoded = NormalizePath(*text);
+    }
+    // Only the path as the browser shows it decides what is a folder: relative
+    // links in the page resolve against that.
+    const bool isFolder = path.empty() || path.back() == '/';
+    const std::optional<std::string> candidates[] = {
+        decoded,
+        options.FolderIndex && isFolder ? std::optional(FolderIndexOf(resolution.Path))
+                                        : std::nullopt,
+        options.FolderIndex && isFolder && decoded ? std::optional(FolderIndexOf(*decoded))
+                                                   : std::nullopt,
+    };
+    for (const std::optional<std::string>& candidate : candidates) {
+        if (!candidate) continue;
+        const EntryMatch match = FindEntry(*candidate);
+        if (match.Found) return {match, *candidate};
+    }
+    return resolution;
 }

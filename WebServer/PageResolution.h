@@ -2,7 +2,10 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
+
+#include "WebServer/BrowseOptions.h"
 
 // The path in the form entry names are stored in: every "\" made "/", then
 // leading and trailing "/" removed. Nothing else changes: no decoding, no
@@ -18,3 +21,22 @@ struct EntryMatch {
 // `normalizedPath` without regard to ASCII case, looked up in Archive.Names
 // (built by LoadIndex) rather than by a scan of the table.
 EntryMatch FindEntry(const std::string& normalizedPath);
+
+// `path` with every "%HH" (two hex digits, either case) turned into its byte.
+// Nothing when the path holds no "%", or a "%" that two hex digits do not
+// follow: a malformed escape leaves the whole path as it was. "+" stays "+".
+std::optional<std::string> PercentDecode(const std::string& path);
+
+struct Resolution {
+    EntryMatch Match;
+    // The normalised path that found the entry; when none did, the path as
+    // sent, normalised.
+    std::string Path;
+};
+
+// The entry `path` (the request target before its first "?") names. Always
+// tried first as sent, so every name found today is found the same way; only
+// when that finds nothing, and in this order: the decoded path (DecodePaths);
+// then, for a path that ends in "/" or is empty, the index.html of that folder
+// as sent and, failing that, of the decoded folder (FolderIndex).
+Resolution ResolvePath(const std::string& path, const BrowseOptions& options);

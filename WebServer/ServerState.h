@@ -2,12 +2,15 @@
 //
 // Thread safety: the server thread writes these values and any other thread
 // may read them at any time: each is atomic, and ServerErrorNumber is written
-// before the stage that it explains.
+// before the stage that it explains. Rules alone is plain: it is written
+// before the first connection is accepted and only read from then on.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
 #include <string>
+
+#include "WebServer/LoadPage.h"
 
 // The port the server listens on, on all interfaces.
 inline constexpr uint16_t kServerPort = 8078;
@@ -33,6 +36,10 @@ struct ServerState {
 
     // The system's error number behind an ended stage; written before the stage.
     std::atomic<int> ServerErrorNumber{0};
+
+    // How the connections find and type pages; set from the serve job's
+    // options before listening starts.
+    PageRules Rules;
 
     // Puts every value back as at program start (tests start several servers
     // in one process; the program starts one).

@@ -25,7 +25,8 @@ set(CPACK_DEBIAN_PACKAGE_SECTION web)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # Depends comes from the shared libraries the programs link (dpkg-shlibdeps).
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# The browser is opened with xdg-open; the window prefers Liberation Sans.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils, fonts-liberation2")
+# The browser is opened with xdg-open; the window prefers Liberation Sans;
+# --browse-standard-types reads /etc/mime.types from media-types.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils, fonts-liberation2, media-types")
 
 include(CPack)

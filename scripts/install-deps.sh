@@ -6,7 +6,9 @@ set -euo pipefail
 packages=()
 for group in "$@"; do
     case "$group" in
-        build) packages+=(cmake g++ make liblzo2-dev libfltk1.3-dev fonts-liberation2 libgtest-dev libgmock-dev) ;;
+        # media-types: /etc/mime.types, read at run time by --browse-standard-types.
+        build) packages+=(cmake g++ make liblzo2-dev libfltk1.3-dev fonts-liberation2 libgtest-dev libgmock-dev
+                          media-types) ;;
         test) packages+=(xvfb xauth xdotool x11-utils imagemagick clang libclang-rt-14-dev clang-tidy
                          chromium) ;;
         # Cross-building for Windows and running the result under Wine.

@@ -77,6 +77,17 @@ TEST(CommandLine, ThreadCountsOutsideOneTo256AreIgnored) {
               "");
 }
 
+TEST(CommandLine, BrowseOptionsCountWhereverTheyStandAndOnlyAsWritten) {
+    const BrowseOptions none = BrowseOptionsFrom(
+        {"--browse", "--Browse-Decode-Paths", "-browse-folder-index", "--browse-standard-type"});
+    EXPECT_FALSE(none.StandardTypes || none.DecodePaths || none.FolderIndex);
+    const BrowseOptions all =
+        BrowseOptionsFrom({"--browse-folder-index", "--browse-archive", "x", "--browse",
+                           "--browse-decode-paths", "--browse-standard-types"});
+    EXPECT_TRUE(all.StandardTypes && all.DecodePaths && all.FolderIndex);
+    EXPECT_EQ(Walk({"--browse-decode-paths", "--browse-archive", "x", "--browse"}), "browse(x);");
+}
+
 TEST(StatusText, FirstRuleThatHoldsWins) {
     const std::string serving = "Web server activated (http://localhost:8078/index.html).";
     const std::string done = "Done (at this point you can only quit from the application).";

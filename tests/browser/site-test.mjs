@@ -1,6 +1,8 @@
 // Loads the example site through the program's own server in headless
 // Chromium, with several kilobytes of cookies on every request, and fails if
-// any page, style sheet, script or image does not arrive whole.
+// any page, style sheet, script or image does not arrive whole. Then serves
+// it again with the opt-in options for today's browsers, under which an SVG
+// image must show and a link to a page whose name holds a space must open.
 //
 // Usage: node site-test.mjs PROGRAM SITE_FOLDER ARTIFACT_FOLDER
 import { spawn, spawnSync } from "node:child_process";
@@ -33,6 +35,17 @@ const longPageParagraphs = 4000;
 // for up to about ten seconds; a request sent on one must still be answered.
 const preconnected = 4;
 const preconnectIdleMs = 5000;
+// Added to the copy of the site for the opt-in options.
+const optInOptions = ["--browse-standard-types", "--browse-decode-paths"];
+const optInPage = "today/logo-page.html";
+const spacedTitle = "A page with a space";
+const optInFiles = {
+  "today/logo-page.html": `<!DOCTYPE html>\n<title>Logo</title>\n` +
+    `<img id="logo" src="logo.svg" alt="logo">\n<a id="spaced" href="a page.html">next</a>\n`,
+  "today/logo.svg": `<svg xmlns="http://www.w3.org/2000/svg" width="120" height="40">` +
+    `<rect width="120" height="40" fill="teal"/></svg>\n`,
+  "today/a page.html": `<!DOCTYPE html>\n<title>${spacedTitle}</title>\n<p>Arrived.</p>\n`,
+};
 
 const problems = [];
 const scratch = mkdtempSync(join(tmpdir(), "pelorine-browser-"));
@@ -67,8 +80,8 @@ function chromiumPath() {
   throw new Error("chromium is not installed (scripts/install-deps.sh test)");
 }
 
-function startServer(archive) {
-  const child = spawn(program, ["--console", "--browse-archive", archive, "--browse"]);
+function startServer(archive, options = []) {
+  const child = spawn(program, ["--console", "--browse-archive", archive, "--browse", ...options]);
   let output = "";
   let errors = "";
   child.stdout.on("data", (chunk) => (output += chunk));
@@ -108,6 +121,8 @@ try {
                                 (_, n) => `<p id="p${n}">Paragraph ${n} of the long page.</p>`);
   writeFileSync(join(tree, longPage),
                 `<!DOCTYPE html>\n<title>Long page</title>\n${paragraphs.join("\n")}\n`);
+  mkdirSync(join(tree, "today"));
+  for (const [name, text] of Object.entries(optInFiles)) writeFileSync(join(tree, name), text);
   const archive = join(scratch, "site.pel");
   const compile = spawnSync(program, ["--console", "--compile-source", tree,
                                       "--compile-archive", archive, "--compile"]);
@@ -201,6 +216,19 @@ try {
                     `${received.length} bytes received`);
     }
   }
+  // The same archive served with the opt-in options.
+  await stopServer();
+  server = startServer(archive, optInOptions);
+  await server.listening;
+  await page.goto(`http://localhost:8078/${optInPage}`, { waitUntil: "load", timeout: pageLoadMs });
+  const logoWidth = await page.$eval("#logo", (image) => image.complete ? image.naturalWidth : 0);
+  if (!(logoWidth > 0)) problems.push(`${optInPage}: the SVG image is not shown`);
+  await Promise.all([page.waitForNavigation({ waitUntil: "load", timeout: pageLoadMs }),
+                     page.click("#spaced")]);
+  const spacedPage = await page.title();
+  if (spacedPage !== spacedTitle) problems.push(`the link to "a page.html" led to "${spacedPage}"`);
+  console.log(`with ${optInOptions.join(" ")}: SVG image ${logoWidth} pixels wide, ` +
+              `linked page "${spacedPage}"`);
 } catch (error) {
   problems.push(String(error?.stack ?? error));
 } finally {

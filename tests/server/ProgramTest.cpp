@@ -109,4 +109,22 @@ TEST(ConsoleBrowse, ServesUntilSignalledThenExitsZeroAndRunsAgainAtOnce) {
     }
 }
 
+// The opt-in options reach the server from the command line, wherever they
+// stand on it.
+TEST(ConsoleBrowse, ServesWithTheOptInOptionsGivenOnTheCommandLine) {
+    TempDir dir;
+    server_testing::CompileTree(
+        {{"index.html", "<p>home</p>"}, {"logo.svg", "<svg/>"}, {"my page.htm", "spaced"}},
+        dir / "site", dir / "site.pel");
+    Program program({"--browse-decode-paths", "--browse-archive", dir / "site.pel", "--browse",
+                     "--browse-standard-types", "--browse-folder-index"});
+    ASSERT_TRUE(program.WaitForOutput(kStartPage, 10s)) << program.Out() << program.Err();
+    using server_testing::ExpectedResponse;
+    EXPECT_EQ(Fetch("/logo.svg"), ExpectedResponse("HTTP/1.1", "image/svg+xml", "<svg/>"));
+    EXPECT_EQ(Fetch("/my%20page.htm"), ExpectedResponse("HTTP/1.1", "text/html", "spaced"));
+    EXPECT_EQ(Fetch("/"), ExpectedResponse("HTTP/1.1", "text/html", "<p>home</p>"));
+    program.Signal(SIGTERM);
+    EXPECT_EQ(program.Wait(10s), 0) << program.Err();
+}
+
 }  // namespace

@@ -186,7 +186,7 @@ uint16_t StartServer(const std::string& archivePath) {
         const uint16_t port = ProbeFreePort();
         if (port == 0) continue;
         Server.Reset();
-        if (!platform::StartThread(ServeJob{archivePath, port})) break;
+        if (!platform::StartThread(ServeJob{archivePath, port, {}})) break;
         const auto deadline = Clock::now() + kStartLimit;
         ServerStage stage = Server.CurrentServerStage.load();
         while ((stage == ServerStage::NotStarted || stage == ServerStage::Loading) &&
