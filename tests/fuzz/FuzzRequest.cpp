@@ -1,5 +1,6 @@
 // Arbitrary bytes as what a peer sends: gathered into a request line in
-// receive-sized pieces, split, resolved against a small archive and answered.
+// receive-sized pieces, split, resolved against a small archive and answered,
+// with the opt-in options off and on; and the same bytes as a media-types list.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -31,11 +32,14 @@ bool LoadSmallArchive() {
     return LoadFuzzArchive(reinterpret_cast<const uint8_t*>(archive.data()), archive.size());
 }
 
+const PageRules kDefaultRules{};
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const bool loaded = LoadSmallArchive();
     if (!loaded) return 0;
+    MimeTypeTable::Parse(std::string_view(reinterpret_cast<const char*>(data), size));
 
     std::string line;
     LineProgress progress = LineProgress::Incomplete;
@@ -52,11 +56,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const RequestLine request = SplitRequestLine(line);
     if (request.Method != "GET") return 0;
     const RequestTarget target = SplitTarget(request.Target);
-    Page page = LoadPage(target.Path);
-    const std::string header = ResponseHeader(request.Version, page);
-    if (header.compare(0, request.Version.size(), request.Version) != 0 ||
-        !header.ends_with("\r\nContent-Length: " + std::to_string(page.Body.size()) + "\r\n\r\n")) {
-        __builtin_trap();
+    static const PageRules allOptions = [] {
+        PageRules rules;
+        rules.Options = {true, true, true};
+        rules.StandardTypes = MimeTypeTable::Parse("image/svg+xml svg\ntext/html htm html\n");
+        return rules;
+    }();
+    for (const PageRules* rules : {&kDefaultRules, &allOptions}) {
+        Page page = LoadPage(target.Path, *rules);
+        const std::string header = ResponseHeader(request.Version, page);
+        if (header.compare(0, request.Version.size(), request.Version) != 0 ||
+            !header.ends_with("\r\nContent-Length: " + std::to_string(page.Body.size()) +
+                              "\r\n\r\n")) {
+            __builtin_trap();
+        }
     }
     return 0;
 }
