@@ -7,7 +7,7 @@
 #include "Startup/Console.h"
 #include "Startup/ProgramInfo.h"
 #ifdef PELORINE_WINDOW
-#include "Startup/WindowProgram.h"
+#include "Startup/WindowModule.h"
 #endif
 
 int main(int argc, char** argv) {
@@ -20,7 +20,7 @@ int main(int argc, char** argv) {
     // The window wherever a display exists, unless the console is asked for.
     const bool consoleAsked =
         std::find(arguments.begin(), arguments.end(), "--console") != arguments.end();
-    if (!consoleAsked && OpenWindowDisplay()) RunWindow(arguments);
+    if (!consoleAsked) RunWindowWhereDisplayed(arguments);
 #endif
     return RunConsole(arguments);
 }

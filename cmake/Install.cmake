@@ -33,6 +33,12 @@ foreach(program pelorine pelorine-archive)
     endif()
 endforeach()
 
+# The window module, where the program looks for it (Startup/CMakeLists.txt).
+if(TARGET pelorine-window)
+    install(TARGETS pelorine-window LIBRARY DESTINATION ${PELORINE_WINDOW_MODULE_DIR})
+    add_dependencies(installables pelorine-window)
+endif()
+
 string(TIMESTAMP PELORINE_CHANGELOG_DATE "%a, %d %b %Y %H:%M:%S +0000" UTC)
 configure_file(${pelorine_packaging}/changelog.in ${pelorine_generated}/changelog @ONLY)
 list(APPEND pelorine_compressed changelog)

@@ -1,0 +1,19 @@
+// The window front end lives in a module of its own (pelorine-window.so),
+// loaded only when a display is to be used: a console run never loads the
+// window toolkit and the many libraries under it. The module's references to
+// the rest of the program resolve to the program itself. Built with the X11
+// window front end only.
+#pragma once
+
+#include <string>
+#include <vector>
+
+// The module's entry point, by this name: shows the window and never returns
+// when a display can be opened; returns when none can.
+inline constexpr const char* kWindowEntryName = "PelorineRunWindow";
+using WindowEntry = void (*)(const std::vector<std::string>& arguments);
+
+// Runs the window where DISPLAY names a display and the module is found;
+// returns otherwise, so that the caller runs the console. A module that is
+// found but cannot be loaded is reported on standard error.
+void RunWindowWhereDisplayed(const std::vector<std::string>& arguments);
