@@ -5,12 +5,13 @@
 
 #include "ArchiveTool/Commands.h"
 #include "ArchiveTool/ToolCommandLine.h"
+#include "Platform/ProgramArguments.h"
+#include "Platform/StandardOutput.h"
 #include "Shared/Lzo.h"
 #include "Startup/Version.h"
 
 int main(int argc, char** argv) {
-    const ToolInvocation invocation =
-        ParseToolCommandLine(std::vector<std::string>(argv + 1, argv + argc));
+    const ToolInvocation invocation = ParseToolCommandLine(platform::ProgramArguments(argc, argv));
     const ToolStreams streams;
     switch (invocation.Command) {
         case ToolCommand::Help:
@@ -33,6 +34,8 @@ int main(int argc, char** argv) {
         case ToolCommand::List:
             return ListArchive(invocation.Archive, streams);
         case ToolCommand::Cat:
+            // The entry's bytes exactly, whatever the system makes of text.
+            platform::SetStandardOutputBinary();
             return CatEntry(invocation.Archive, invocation.Name, streams);
         case ToolCommand::Extract:
             return ExtractArchive(invocation.Archive, invocation.Folder, invocation.Overwrite,

@@ -77,8 +77,7 @@ cmake -S . -B "$work/program" -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_
 cmake --build "$work/program" -j "$jobs"
 
 # The executables and the zip handed to Windows users.
-programs=("$work/program/pelorine.exe")
-[ -f "$work/program/pelorine-archive.exe" ] && programs+=("$work/program/pelorine-archive.exe")
+programs=("$work/program/pelorine.exe" "$work/program/pelorine-archive.exe")
 for program in "${programs[@]}"; do
     "$(command -v x86_64-w64-mingw32-strip)" -o "$work/$(basename "$program")" "$program"
 done

@@ -1,14 +1,16 @@
 #!/usr/bin/env bash
 # The Windows build under Wine: cross-builds it with its tests, then runs the
-# Windows platform layer's tests, and the Linux build's wire, concurrency and
-# round-trip tests against pelorine.exe. Run by scripts/test.sh; needs the
+# Windows platform layer's tests, the Linux build's wire, concurrency and
+# round-trip tests against pelorine.exe, and the archive tool's against
+# pelorine-archive.exe. Run by scripts/test.sh; needs the
 # Linux build in build/ (made here when missing).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 scripts/build-windows.sh --tests
 [ -x build/pelorine ] || scripts/build.sh build
-cmake --build build -j "$(nproc)" --target wire_tests concurrency_tests windows_program_tests
+cmake --build build -j "$(nproc)" --target wire_tests concurrency_tests windows_program_tests \
+    archive_tool_tests
 
 # A Wine prefix of the project's own, without the .NET and HTML engines it
 # would offer to fetch, and one Wine server kept running for all the tests:
@@ -22,7 +24,9 @@ wineboot -i >/dev/null 2>&1 || true  # fills the prefix on the first run
 
 windows_program="wine $root/build-windows/program/pelorine.exe"
 (cd build-windows/program && ctest --output-on-failure -L windows)
-PELORINE_WINDOWS_PROGRAM=$windows_program build/tests/windows/windows_program_tests
+windows_tool="wine $root/build-windows/program/pelorine-archive.exe"
+PELORINE_WINDOWS_PROGRAM=$windows_program PELORINE_WINDOWS_ARCHIVE_TOOL=$windows_tool \
+    build/tests/windows/windows_program_tests
 # Left out: the in-process server's descriptor test, which does not apply to
 # another program; the flood's byte bound, which Wine's receives, a few times
 # slower than Windows' own, do not reach before the time bound; and the peer
@@ -31,3 +35,8 @@ PELORINE_WINDOWS_PROGRAM=$windows_program build/tests/windows/windows_program_te
 PELORINE_SERVER_COMMAND=$windows_program build/tests/server/wire_tests \
     --gtest_filter='-Accept.*:DrainBounds.EndAFloodingPeerByTheByteBound:Silence.Abandons*'
 PELORINE_SERVER_COMMAND=$windows_program build/tests/server/concurrency_tests
+# The archive tool's round trip and cat's bytes through standard output. Left
+# out: the symbolic link planted in the folder, which Wine shows to Windows
+# programs as a plain folder rather than a reparse point.
+PELORINE_ARCHIVE_TOOL_COMMAND=$windows_tool \
+    build/tests/archive/archive_tool_tests --gtest_filter='ArchiveTool.RoundTrip*:ArchiveTool.Cat*'

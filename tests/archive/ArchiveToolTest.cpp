@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <lzo/lzo1x.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <vector>
@@ -28,11 +29,17 @@ std::string Quoted(const std::string& text) {
     return quoted + "'";
 }
 
+// The command that runs the tool: this build's program, or the one
+// PELORINE_ARCHIVE_TOOL_COMMAND names (such as "wine .../pelorine-archive.exe").
+std::string ToolCommand() {
+    const char* command = std::getenv("PELORINE_ARCHIVE_TOOL_COMMAND");
+    return command != nullptr ? command : Quoted(PELORINE_ARCHIVE_TOOL_PATH);
+}
+
 ToolRun RunTool(const TempDir& dir, const std::string& arguments) {
     ToolRun run;
     const std::string errFile = dir / "tool-stderr";
-    run.status = RunCommand(
-        Quoted(PELORINE_ARCHIVE_TOOL_PATH) + " " + arguments + " 2>" + Quoted(errFile), &run.out);
+    run.status = RunCommand(ToolCommand() + " " + arguments + " 2>" + Quoted(errFile), &run.out);
     run.err = ReadBytes(errFile);
     return run;
 }

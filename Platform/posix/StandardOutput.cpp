@@ -1,0 +1,8 @@
+#include "Platform/StandardOutput.h"
+
+namespace platform {
+
+// Bytes pass unchanged already.
+void SetStandardOutputBinary() {}
+
+}  // namespace platform
