@@ -1,8 +1,8 @@
 // The window front end lives in a module of its own (pelorine-window.so),
 // loaded only when a display is to be used: a console run never loads the
 // window toolkit and the many libraries under it. The module's references to
-// the rest of the program resolve to the program itself. Built with the X11
-// window front end only.
+// the rest of the program resolve to the program itself. On Windows the
+// window (Startup/windows) is linked into the program instead.
 #pragma once
 
 #include <string>
