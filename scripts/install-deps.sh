@@ -12,7 +12,7 @@ for group in "$@"; do
         test) packages+=(xvfb xauth xdotool x11-utils imagemagick clang libclang-rt-14-dev clang-tidy
                          chromium) ;;
         # Cross-building for Windows and running the result under Wine.
-        windows) packages+=(g++-mingw-w64-x86-64-posix wine zip dpkg-dev) ;;
+        windows) packages+=(g++-mingw-w64-x86-64-posix wine zip dpkg-dev xvfb xauth xdotool imagemagick curl) ;;
         bench) packages+=(lzop zip hyperfine python3.11-doc libstdc++-12-doc wrk nginx-light kiwix-tools zim-tools python3 imagemagick
                           libbenchmark-dev time) ;;
         # The .deb (cpack's shared-library dependencies need dpkg-shlibdeps) and its

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The Windows build under Wine: cross-builds it with its tests, then runs the
 # Windows platform layer's tests, the Linux build's wire, concurrency and
-# round-trip tests against pelorine.exe, and the archive tool's against
-# pelorine-archive.exe. Run by scripts/test.sh; needs the
+# round-trip tests against pelorine.exe, the archive tool's against
+# pelorine-archive.exe, and the window driven by xdotool. Run by
+# scripts/test.sh; needs the
 # Linux build in build/ (made here when missing).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -10,7 +11,7 @@ root=$PWD
 scripts/build-windows.sh --tests
 [ -x build/pelorine ] || scripts/build.sh build
 cmake --build build -j "$(nproc)" --target wire_tests concurrency_tests windows_program_tests \
-    archive_tool_tests
+    archive_tool_tests pelorine pelorine-archive
 
 # A Wine prefix of the project's own, without the .NET and HTML engines it
 # would offer to fetch, and one Wine server kept running for all the tests:
@@ -40,3 +41,6 @@ PELORINE_SERVER_COMMAND=$windows_program build/tests/server/concurrency_tests
 # programs as a plain folder rather than a reparse point.
 PELORINE_ARCHIVE_TOOL_COMMAND=$windows_tool \
     build/tests/archive/archive_tool_tests --gtest_filter='ArchiveTool.RoundTrip*:ArchiveTool.Cat*'
+# The window on a virtual display; its screenshots are kept as test artefacts.
+tests/window/with-display.sh tests/windows/window-under-wine.sh \
+    "$root/build-windows/program/pelorine.exe" "$root/build" "$root/build-windows/screenshots"
