@@ -19,7 +19,7 @@ cmake --build build -j "$(nproc)" --target wire_tests concurrency_tests windows_
 export WINEPREFIX=$root/build-windows/wine
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree=;mshtml="
 mkdir -p "$WINEPREFIX"
-wineserver -p || true  # already running: kept
+wineserver -p >/dev/null 2>&1 || true  # already running: kept
 trap 'wineserver -k 2>/dev/null || true' EXIT
 wineboot -i >/dev/null 2>&1 || true  # fills the prefix on the first run
 

@@ -98,22 +98,29 @@ class ServerProgram {
     pid_t pid_ = 0;
 };
 
+bool PortAnswers() {
+    const int probe = ConnectTo(kServerPort, std::chrono::seconds(1));
+    if (probe < 0) return false;
+    close(probe);
+    return true;
+}
+
 // The real program serving from the console, started by `command` (another
-// build, such as the Windows one under Wine); it listens on its own port. A
-// program that ends at once found the port still held by one that has just
-// ended, and is started again.
+// build, such as the Windows one under Wine); it listens on its own port.
+// A program of an earlier test may still be letting go of the port: it is
+// waited for, and a program that ends at once, finding the port still held,
+// is started again.
 uint16_t StartServerProgram(const std::string& command, const std::string& archivePath) {
     static std::unique_ptr<ServerProgram> program;
     const auto deadline = Clock::now() + kStartLimit;
+    while (!program && PortAnswers() && Clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
     while (Clock::now() < deadline) {
         if (!program || !program->Running()) {
             program = std::make_unique<ServerProgram>(command, archivePath);
         }
-        const int probe = ConnectTo(kServerPort, std::chrono::seconds(1));
-        if (probe >= 0) {
-            close(probe);
-            return kServerPort;
-        }
+        if (PortAnswers() && program->Running()) return kServerPort;
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
     ADD_FAILURE() << command << " did not start serving";
