@@ -1,9 +1,8 @@
-#include "Startup/WindowModule.h"
-
 #include <cstdio>
 #include <cstdlib>
 
 #include "Platform/windows/Windows.h"
+#include "Startup/WindowModule.h"
 #include "Startup/windows/TfrmStartup.h"
 
 // Windows always has a desktop, and the window is linked into the program.
