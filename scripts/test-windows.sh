@@ -42,5 +42,9 @@ PELORINE_SERVER_COMMAND=$windows_program build/tests/server/concurrency_tests
 PELORINE_ARCHIVE_TOOL_COMMAND=$windows_tool \
     build/tests/archive/archive_tool_tests --gtest_filter='ArchiveTool.RoundTrip*:ArchiveTool.Cat*'
 # The window on a virtual display; its screenshots are kept as test artefacts.
+# It gets a Wine session of its own, begun on that display: Wine's desktop
+# process stays on the display it began on.
+wineserver -k 2>/dev/null || true
+wineserver -w 2>/dev/null || true
 tests/window/with-display.sh tests/windows/window-under-wine.sh \
     "$root/build-windows/program/pelorine.exe" "$root/build" "$root/build-windows/screenshots"
