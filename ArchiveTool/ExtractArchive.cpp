@@ -6,11 +6,18 @@
 #include "ArchiveTool/EntryProblem.h"
 #include "ArchiveTool/ExtractTarget.h"
 #include "ArchiveTool/OpenArchive.h"
+#include "ArchiveTool/ReadAhead.h"
 #include "Shared/AnsiText.h"
 #include "Shared/ArchiveState.h"
-#include "Shared/ReadEntry.h"
 
 namespace {
+
+// What an extract does with one entry, decided from its name alone.
+struct Plan {
+    std::vector<std::string> segments;  // empty: refused, for `refusal`
+    std::string refusalKind;
+    std::string refusal;
+};
 
 class Extraction {
   public:
@@ -19,31 +26,62 @@ class Extraction {
 
     bool Opened() const { return target_.Opened(); }
 
-    void Extract(uint32_t index) {
-        const TItem& entry = Archive.EntryTable[index];
-        std::string refusal;
-        const std::vector<std::string> segments = SafeSegments(entry.Name, refusal);
-        if (segments.empty()) return Report("refused", entry, refusal);
+    void ExtractAll() {
+        std::vector<Plan> plans(Archive.EntryCount);
+        std::vector<uint32_t> toRead;
+        for (uint32_t i = 0; i < Archive.EntryCount; ++i) {
+            plans[i] = PlanFor(i);
+            if (!plans[i].segments.empty()) toRead.push_back(i);
+        }
+        ReadAhead contents(std::move(toRead));
+        for (uint32_t i = 0; i < Archive.EntryCount; ++i) {
+            const TItem& entry = Archive.EntryTable[i];
+            Plan& plan = plans[i];
+            if (plan.segments.empty()) {
+                Report(plan.refusalKind, entry, plan.refusal);
+            } else {
+                ReadAhead::Content content = contents.Next();
+                Write(entry, plan.segments, content);
+                contents.Recycle(std::move(content.bytes));
+            }
+            plan = Plan{};  // the names are needed no more
+        }
+    }
 
+    bool AllExtracted() const { return problems_ == 0; }
+
+  private:
+    Plan PlanFor(uint32_t index) {
+        const TItem& entry = Archive.EntryTable[index];
+        Plan plan;
+        plan.segments = SafeSegments(entry.Name, plan.refusal);
+        if (plan.segments.empty()) {
+            plan.refusalKind = "refused";
+            return plan;
+        }
         // The first of two entries that land on one path is the one the server
         // serves; the second is reported, not written over it.
         const auto [first, isNew] = claimed_.try_emplace(BackslashesToSlashes(entry.Name), index);
         if (!isNew) {
-            return Report("duplicate", entry,
-                          "entry " + std::to_string(first->second) + " has the same name");
+            plan.segments.clear();
+            plan.refusalKind = "duplicate";
+            plan.refusal = "entry " + std::to_string(first->second) + " has the same name";
         }
+        return plan;
+    }
 
+    void Write(const TItem& entry, const std::vector<std::string>& segments,
+               const ReadAhead::Content& content) {
         std::string problem;
         const platform::FolderHandle folder = target_.FolderFor(segments, problem);
         if (folder == platform::kInvalidFolder) return Report("refused", entry, problem);
         if (!overwrite_ && platform::ExistsIn(folder, segments.back())) {
             return Report("exists", entry, "left as it is");
         }
-
-        const EntryReadResult read = ReadEntry(Archive.ArchiveHandle, fileSize_, entry, content_);
-        if (read != EntryReadResult::Read) return Report("damaged", entry, EntryProblemText(read));
-
-        switch (WriteEntryFile(folder, segments.back(), content_, overwrite_, problem)) {
+        if (content.result != EntryReadResult::Read) {
+            return Report("damaged", entry, EntryProblemText(content.result));
+        }
+        switch (WriteEntryFile(folder, segments.back(), content.bytes, overwrite_, problem)) {
             case WriteResult::Written:
                 return;
             case WriteResult::Exists:
@@ -53,9 +91,6 @@ class Extraction {
         }
     }
 
-    bool AllExtracted() const { return problems_ == 0; }
-
-  private:
     void Report(std::string_view kind, const TItem& entry, const std::string& why) {
         ++problems_;
         std::fprintf(streams_.err, "%.*s: %s: %s\n", static_cast<int>(kind.size()), kind.data(),
@@ -65,11 +100,8 @@ class Extraction {
     ExtractTarget target_;
     bool overwrite_;
     const ToolStreams& streams_;
-    const uint64_t fileSize_ = platform::FileSize64(Archive.ArchiveHandle);
     // Each path written, with the entry that claimed it.
     std::unordered_map<std::string, uint32_t> claimed_;
-    // One buffer for every entry's content, grown to the largest.
-    std::string content_;
     uint32_t problems_ = 0;
 };
 
@@ -83,6 +115,6 @@ int ExtractArchive(const std::string& archive, const std::string& folder, bool o
         ReportLine(streams.err, "cannot open folder " + folder + ": " + platform::LastErrorText());
         return kExitProblem;
     }
-    for (uint32_t i = 0; i < Archive.EntryCount; ++i) extraction.Extract(i);
+    extraction.ExtractAll();
     return extraction.AllExtracted() ? kExitSound : kExitProblem;
 }
