@@ -35,6 +35,11 @@ FileHandle HoldExclusive(const std::string& path);
 // file or on an error, 0 when nothing could be read).
 size_t ReadFile(FileHandle file, void* buffer, size_t count);
 
+// Reads up to `count` bytes from `offset` without moving the file position,
+// so that several threads may read one handle at once; the result is as for
+// ReadFile.
+size_t ReadAt(FileHandle file, void* buffer, size_t count, uint64_t offset);
+
 // Writes `count` bytes; the result is the count written (short on an error such
 // as a full disk).
 size_t WriteFile(FileHandle file, const void* buffer, size_t count);

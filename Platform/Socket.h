@@ -41,6 +41,22 @@ bool Listen(Socket socket, int backlog);
 // The next connection, without its peer's address; kInvalidSocket on failure.
 Socket Accept(Socket listener);
 
+// The next connection, its socket set not to block; kInvalidSocket on
+// failure, and then WouldBlock() tells whether none was waiting.
+Socket AcceptNonBlocking(Socket listener);
+
+// Whether the last failed accept on this thread lost only that one
+// connection (its peer gave up before it was accepted); the next may succeed.
+bool ConnectionAborted();
+
+// Sets the socket not to block: calls that cannot proceed fail at once, and
+// WouldBlock() is then true.
+bool MakeNonBlocking(Socket socket);
+
+// Whether the last failed call on this thread failed only because it would
+// have had to wait.
+bool WouldBlock();
+
 // What a wait for readiness came to.
 enum class WaitResult { Ready, TimedOut, Failed };
 
@@ -59,6 +75,12 @@ long Receive(Socket socket, void* buffer, size_t count);
 // SIGPIPE. With `moreFollows` the system may hold the bytes briefly to join
 // them with the next send into fuller packets; the bytes are the same.
 long Send(Socket socket, const void* buffer, size_t count, bool moreFollows = false);
+
+// Sends up to `firstCount` bytes of `first` followed by up to `secondCount`
+// of `second` in one call: the count taken from both, -1 on an error. Never
+// raises SIGPIPE.
+long SendTwo(Socket socket, const void* first, size_t firstCount, const void* second,
+             size_t secondCount);
 
 // No more sends: the peer sees the end of the stream once what was sent
 // before has arrived.

@@ -5,8 +5,8 @@
 // Thread safety: one run performs one action, so the table has no lock of its
 // own. The thread that fills it (the compile thread, or the server thread in
 // LoadIndex) is the only one touching it until it is complete; connection
-// threads start only after that, and then only read it. Their seeks and reads
-// of the shared file position go through ArchiveLock.
+// threads start only after that, and then only read it. They read the file
+// with positional reads, which share no file position and need no lock.
 #pragma once
 
 #include <cstdint>
@@ -49,10 +49,6 @@ class ArchiveState {
     // Where the index starts: as written by the compile, or as read from the
     // header by LoadIndex.
     uint32_t IndexOffset = 0;
-
-    // Held around every seek-and-read of ArchiveHandle by connection threads,
-    // which share its one file position.
-    platform::CriticalSection ArchiveLock;
 
     // The record at EntryCount, empty, ready to be filled before EntryCount
     // grows to include it. EntryCount must be below kMaxEntries.

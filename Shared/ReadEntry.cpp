@@ -2,6 +2,8 @@
 
 #include <lzo/lzo1x.h>
 
+#include <cstring>
+
 bool IsBackedByFile(const TItem& entry, uint64_t fileSize) {
     if (entry.DataOffset >= platform::kSeekLimit || entry.UnpackedSize > kLargestContent) {
         return false;
@@ -10,43 +12,34 @@ bool IsBackedByFile(const TItem& entry, uint64_t fileSize) {
     return !IsCompressed(entry) || entry.UnpackedSize <= kLzoMostExpansion * entry.PackedSize;
 }
 
-StoredBytes ReadStoredBytes(platform::FileHandle file, const TItem& entry, std::string& body) {
-    StoredBytes stored;
-    if (!platform::SeekFromStart(file, entry.DataOffset)) return stored;
+EntryReadResult ReadEntryContent(platform::FileHandle file, const TItem& entry, char* content) {
+    const size_t size = entry.UnpackedSize;
     if (!IsCompressed(entry)) {
-        stored.complete = platform::ReadFile(file, body.data(), body.size()) == body.size();
-        return stored;
+        const size_t delivered = platform::ReadAt(file, content, size, entry.DataOffset);
+        if (delivered == size) return EntryReadResult::Read;
+        std::memset(content + delivered, 0, size - delivered);
+        return EntryReadResult::ShortRead;
     }
-    stored.stream = std::make_unique_for_overwrite<unsigned char[]>(entry.PackedSize);
-    stored.streamLength = platform::ReadFile(file, stored.stream.get(), entry.PackedSize);
-    stored.complete = stored.streamLength == entry.PackedSize;
-    return stored;
-}
-
-bool DecompressStream(const unsigned char* stream, size_t streamLength, std::string& body) {
-    lzo_uint produced = body.size();
+    const auto stream = std::make_unique_for_overwrite<unsigned char[]>(entry.PackedSize);
+    const size_t streamLength =
+        platform::ReadAt(file, stream.get(), entry.PackedSize, entry.DataOffset);
+    // The bounds-checked decompressor never writes past the content, and
+    // reports how far it got even when it fails.
+    lzo_uint produced = size;
     const int result = lzo1x_decompress_safe(
-        stream, streamLength, reinterpret_cast<unsigned char*>(body.data()), &produced, nullptr);
-    return result == LZO_E_OK && produced == body.size();
+        stream.get(), streamLength, reinterpret_cast<unsigned char*>(content), &produced, nullptr);
+    if (produced < size) std::memset(content + produced, 0, size - produced);
+    if (streamLength < entry.PackedSize) return EntryReadResult::ShortRead;
+    return result == LZO_E_OK && produced == size ? EntryReadResult::Read
+                                                  : EntryReadResult::StreamDamaged;
 }
 
 EntryReadResult ReadEntry(platform::FileHandle file, uint64_t fileSize, const TItem& entry,
-                          std::string& body, platform::CriticalSection* lock) {
+                          std::string& body) {
     if (!IsBackedByFile(entry, fileSize)) {
         body.clear();
         return EntryReadResult::NotBacked;
     }
-    body.assign(entry.UnpackedSize, '\0');
-    StoredBytes stored;
-    if (lock != nullptr) {
-        platform::ScopedLock held(*lock);
-        stored = ReadStoredBytes(file, entry, body);
-    } else {
-        stored = ReadStoredBytes(file, entry, body);
-    }
-    // Decompression needs no lock: it works on this call's own buffers.
-    bool expanded = true;
-    if (stored.stream) expanded = DecompressStream(stored.stream.get(), stored.streamLength, body);
-    if (!stored.complete) return EntryReadResult::ShortRead;
-    return expanded ? EntryReadResult::Read : EntryReadResult::StreamDamaged;
+    body.resize(entry.UnpackedSize);
+    return ReadEntryContent(file, entry, body.data());
 }

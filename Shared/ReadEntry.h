@@ -9,7 +9,6 @@
 #include <string>
 
 #include "Platform/File.h"
-#include "Platform/Thread.h"
 #include "Shared/ArchiveState.h"
 
 // An LZO1X stream yields fewer than 256 bytes for each byte it holds (a
@@ -45,27 +44,14 @@ enum class EntryReadResult {
                     // bytes using exactly PackedSize bytes
 };
 
-// The stored bytes of an entry, as read from the archive: a raw entry's
-// content goes straight into `body` (UnpackedSize bytes, zero where a short
-// read delivered nothing), a compressed entry's stream into `stream`.
-struct StoredBytes {
-    std::unique_ptr<unsigned char[]> stream;
-    size_t streamLength = 0;
-    bool complete = false;  // every stored byte was delivered
-};
-
-// Seeks to the entry and reads its stored bytes. `body` must hold
-// UnpackedSize zero bytes. Moves the file position: callers that share the
-// handle between threads hold their lock around it.
-StoredBytes ReadStoredBytes(platform::FileHandle file, const TItem& entry, std::string& body);
-
-// Expands a compressed entry's stream into `body` (UnpackedSize bytes) with the
-// bounds-checked decompressor. True when the stream, used whole, gave exactly
-// UnpackedSize bytes; otherwise what it did not deliver stays zero.
-bool DecompressStream(const unsigned char* stream, size_t streamLength, std::string& body);
+// Reads the whole content of `entry` into `content`, which holds UnpackedSize
+// bytes and need not be zeroed: only what a short read or a damaged stream
+// leaves undelivered is zeroed, never left as other memory. Reads are
+// positional, so any number of threads may read one handle at once. The entry
+// must be backed by the file (IsBackedByFile).
+EntryReadResult ReadEntryContent(platform::FileHandle file, const TItem& entry, char* content);
 
 // Reads the whole content of `entry` into `body` (resized to UnpackedSize;
-// cleared when the entry is not backed). `lock`, when given, is held around
-// the seek and read.
+// cleared when the entry is not backed).
 EntryReadResult ReadEntry(platform::FileHandle file, uint64_t fileSize, const TItem& entry,
-                          std::string& body, platform::CriticalSection* lock = nullptr);
+                          std::string& body);

@@ -1,11 +1,8 @@
 #include "WebServer/Connection.h"
 
-#include <algorithm>
-#include <cstdint>
-#include <string>
+#include <optional>
 
-#include "Platform/Socket.h"
-#include "WebServer/LoadPage.h"
+#include "WebServer/PageCache.h"
 #include "WebServer/RequestLine.h"
 #include "WebServer/ServerState.h"
 
@@ -13,95 +10,149 @@ namespace {
 
 constexpr const char* kAnsweredMethod = "GET";
 
-const int kPeerWaitMilliseconds = static_cast<int>(kPeerWait.count());
-const int kFirstByteWaitMilliseconds = static_cast<int>(kFirstByteWait.count());
+}  // namespace
 
-// Receives until the first LF. False when the line is not complete: a silence
-// of kFirstByteWait before the first byte or of kPeerWait after it, the peer's
-// close, a receive error, or a line over the limit.
-bool ReceiveRequestLine(platform::Socket socket, char* buffer, std::string& line) {
-    for (bool first = true;; first = false) {
-        const int wait = first ? kFirstByteWaitMilliseconds : kPeerWaitMilliseconds;
-        if (platform::WaitReadable(socket, wait) != platform::WaitResult::Ready) return false;
-        const long received = platform::Receive(socket, buffer, kReceiveSize);
-        if (received < 1) return false;
-        switch (AppendToRequestLine(line, buffer, static_cast<size_t>(received))) {
-            case LineProgress::Complete:
-                return true;
-            case LineProgress::TooLong:
-                return false;
+std::string ResponseHeader(const std::string& version, const std::string& contentType,
+                           size_t bodyLength) {
+    return version + " 200 OK\r\nContent-Type: " + contentType +
+           "\r\nContent-Length: " + std::to_string(bodyLength) + "\r\n\r\n";
+}
+
+Waiting Connection::WaitingFor() const {
+    switch (stage_) {
+        case ConnectionStage::ReadingLine:
+            return lineStarted_ ? Waiting::Peer : Waiting::FirstByte;
+        case ConnectionStage::Sending:
+            return Waiting::Peer;
+        case ConnectionStage::Draining:
+            return Waiting::Drain;
+        case ConnectionStage::Loading:
+        case ConnectionStage::Done:
+            break;
+    }
+    return Waiting::Nothing;
+}
+
+void Connection::Advance(char* buffer, ConnectionClock::time_point now) {
+    try {
+        Step(buffer, now);
+    } catch (...) {
+        // Nothing more is sent; the connection is closed as always.
+        if (stage_ == ConnectionStage::ReadingLine || stage_ == ConnectionStage::Sending) {
+            Close(now);
+            Drain(buffer);
+        }
+    }
+}
+
+void Connection::Step(char* buffer, ConnectionClock::time_point now) {
+    if (stage_ == ConnectionStage::ReadingLine) ReadLine(buffer, now);
+    if (stage_ == ConnectionStage::Sending) Send(now);
+    if (stage_ == ConnectionStage::Draining) Drain(buffer);
+}
+
+void Connection::Expire(char* buffer, ConnectionClock::time_point now) {
+    if (stage_ == ConnectionStage::Draining) {
+        stage_ = ConnectionStage::Done;
+        return;
+    }
+    Close(now);
+    Drain(buffer);
+}
+
+void Connection::Abandon() {
+    platform::ShutdownSending(socket_);
+    stage_ = ConnectionStage::Done;
+}
+
+void Connection::Loaded(const SharedPage* page, char* buffer, ConnectionClock::time_point now) {
+    if (page == nullptr) {
+        Close(now);
+    } else {
+        Respond(*page);
+        deadline_ = now + kPeerWait;
+    }
+    Advance(buffer, now);
+}
+
+// Receives until the first LF. The line ends incomplete on a silence (see
+// Expire), the peer's close, a receive error, or a line over the limit.
+void Connection::ReadLine(char* buffer, ConnectionClock::time_point now) {
+    for (;;) {
+        const long received = platform::Receive(socket_, buffer, kReceiveSize);
+        if (received < 0 && platform::WouldBlock()) return;
+        if (received < 1) return Close(now);
+        lineStarted_ = true;
+        deadline_ = now + kPeerWait;
+        switch (AppendToRequestLine(line_, buffer, static_cast<size_t>(received))) {
             case LineProgress::Incomplete:
+                continue;
+            case LineProgress::TooLong:
+                return Close(now);
+            case LineProgress::Complete:
                 break;
         }
+        break;
     }
+    RequestLine request = SplitRequestLine(line_);
+    line_ = {};
+    if (request.Method != kAnsweredMethod) return Close(now);
+    version_ = std::move(request.Version);
+    std::string path = SplitTarget(request.Target).Path;
+    std::optional<SharedPage> page = LoadPageIfQuick(path, Server.Rules, ServedPages);
+    if (!page) {
+        pathToLoad_ = std::move(path);
+        stage_ = ConnectionStage::Loading;
+        return;
+    }
+    Respond(*page);
 }
 
-// Hands the header and then the body to the socket in pieces of at most
-// kSendSize, each after its own wait; the body is sent from the page itself,
-// never copied behind the header. A peer that takes nothing for kPeerWait, or
-// a failed send, ends it early.
-void SendResponse(platform::Socket socket, const std::string& header, const std::string& body) {
-    const std::string* const parts[] = {&header, &body};
-    for (const std::string* part : parts) {
-        size_t position = 0;
-        while (position < part->size()) {
-            if (platform::WaitWritable(socket, kPeerWaitMilliseconds) !=
-                platform::WaitResult::Ready) {
-                return;
-            }
-            const size_t piece = std::min(part->size() - position, kSendSize);
-            const bool moreFollows =
-                position + piece < part->size() || (part == &header && !body.empty());
-            const long sent = platform::Send(socket, part->data() + position, piece, moreFollows);
-            if (sent < 1) return;
-            position += static_cast<size_t>(sent);
+void Connection::Respond(const SharedPage& page) {
+    header_ = ResponseHeader(version_, page.ContentType, page.Body.Size);
+    body_ = page.Body;
+    sent_ = 0;
+    stage_ = ConnectionStage::Sending;
+}
+
+// Hands the socket as much of the header and the body as it takes, in one
+// call while the header is part of it; waits only when a send would block.
+void Connection::Send(ConnectionClock::time_point now) {
+    const size_t total = header_.size() + body_.Size;
+    while (sent_ < total) {
+        long put;
+        if (sent_ < header_.size()) {
+            put = platform::SendTwo(socket_, header_.data() + sent_, header_.size() - sent_,
+                                    body_.Bytes.get(), body_.Size);
+        } else {
+            const size_t at = sent_ - header_.size();
+            put = platform::Send(socket_, body_.Bytes.get() + at, body_.Size - at);
         }
+        if (put < 0 && platform::WouldBlock()) return;
+        if (put < 1) break;
+        sent_ += static_cast<size_t>(put);
+        deadline_ = now + kPeerWait;
     }
+    Close(now);
 }
 
-void Serve(platform::Socket socket, char* buffer) {
-    std::string line;
-    if (!ReceiveRequestLine(socket, buffer, line)) return;
-    const RequestLine request = SplitRequestLine(line);
-    if (request.Method != kAnsweredMethod) return;
-    Page page = LoadPage(SplitTarget(request.Target).Path, Server.Rules);
-    SendResponse(socket, ResponseHeader(request.Version, page), page.Body);
+void Connection::Close(ConnectionClock::time_point now) {
+    platform::ShutdownSending(socket_);
+    header_ = {};
+    body_ = {};
+    line_ = {};
+    stage_ = ConnectionStage::Draining;
+    deadline_ = now + kDrainTime;
 }
 
 // Reads and drops what the peer still sends until it closes its side, or the
-// drain's time or byte bound is reached.
-void Drain(platform::Socket socket, char* buffer) {
-    const auto deadline = std::chrono::steady_clock::now() + kDrainTime;
-    size_t drained = 0;
-    while (drained < kDrainByteLimit) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            deadline - std::chrono::steady_clock::now());
-        if (left.count() <= 0) return;
-        if (platform::WaitReadable(socket, static_cast<int>(left.count())) !=
-            platform::WaitResult::Ready) {
-            return;
-        }
-        const long received = platform::Receive(socket, buffer, kReceiveSize);
-        if (received < 1) return;
-        drained += static_cast<size_t>(received);
+// drain's byte bound is reached (its time bound is the deadline).
+void Connection::Drain(char* buffer) {
+    while (drained_ < kDrainByteLimit) {
+        const long received = platform::Receive(socket_, buffer, kReceiveSize);
+        if (received < 0 && platform::WouldBlock()) return;
+        if (received < 1) break;
+        drained_ += static_cast<size_t>(received);
     }
-}
-
-}  // namespace
-
-std::string ResponseHeader(const std::string& version, const Page& page) {
-    return version + " 200 OK\r\nContent-Type: " + page.ContentType +
-           "\r\nContent-Length: " + std::to_string(page.Body.size()) + "\r\n\r\n";
-}
-
-void ConnectionThread(platform::Socket socket) {
-    char buffer[kReceiveSize];
-    try {
-        Serve(socket, buffer);
-    } catch (...) {
-        // Nothing more is sent; the connection is closed as always.
-    }
-    platform::ShutdownSending(socket);
-    Drain(socket, buffer);
-    platform::CloseSocket(socket);
+    stage_ = ConnectionStage::Done;
 }

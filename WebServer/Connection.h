@@ -1,5 +1,7 @@
 // One accepted connection: one request line read, at most one response sent,
-// then a graceful close.
+// then a graceful close. A connection never blocks: each step does what the
+// socket allows now and says what it waits for next, so that one thread can
+// serve many connections at once.
 #pragma once
 
 #include <chrono>
@@ -9,10 +11,9 @@
 #include "Platform/Socket.h"
 #include "WebServer/LoadPage.h"
 
-// Bytes asked for by one receive and handed to one send: the size of one
-// Ethernet frame's payload, as the server has always used.
-inline constexpr size_t kReceiveSize = 1510;
-inline constexpr size_t kSendSize = 1510;
+// Bytes asked for by one receive: a whole request with its header lines, as
+// browsers send them, in one call.
+inline constexpr size_t kReceiveSize = 16 * 1024;
 
 // Longest silence a connection is granted, per wait for the peer to send or
 // to take more of the response.
@@ -35,10 +36,8 @@ inline constexpr std::chrono::milliseconds kDrainTime{2000};
 // header lines with one request.
 inline constexpr size_t kDrainByteLimit = size_t{1024} * 1024;
 
-// Stack of a connection thread. A connection needs little (its buffers live on
-// the heap, apart from one receive buffer), and small stacks are cheap to
-// start and are kept for reuse by the system's thread library, which matters
-// when every connection starts a thread. Sanitizers need several times more.
+// Stack of a server thread. Its buffers live on the heap, apart from one
+// receive buffer; sanitizers need several times more.
 #if defined(__has_feature)
 #if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
 #define PELORINE_SANITIZED 1
@@ -50,11 +49,75 @@ inline constexpr size_t kConnectionStackBytes = size_t{4} * 1024 * 1024;
 inline constexpr size_t kConnectionStackBytes = size_t{256} * 1024;
 #endif
 
-// Runs on a thread of its own for the accepted `socket`. Serves at most one
-// request, then shuts the connection down, drains it and closes it.
-void ConnectionThread(platform::Socket socket);
-
 // The one response the server sends: the request's own version echoed,
 // " 200 OK", Content-Type and Content-Length (the body alone), then the empty
 // line. The page's body follows it on the wire, sent from where it lies.
-std::string ResponseHeader(const std::string& version, const Page& page);
+std::string ResponseHeader(const std::string& version, const std::string& contentType,
+                           size_t bodyLength);
+
+inline std::string ResponseHeader(const std::string& version, const Page& page) {
+    return ResponseHeader(version, page.ContentType, page.Body.size());
+}
+
+using ConnectionClock = std::chrono::steady_clock;
+
+enum class ConnectionStage {
+    ReadingLine,  // waiting for the request line to end
+    Loading,      // the page is being read off the connection's thread
+    Sending,      // the response is on its way
+    Draining,     // sending is shut down; what the peer still sends is dropped
+    Done,         // to be closed
+};
+
+// What a connection waits for before its next step.
+enum class Waiting { FirstByte, Peer, Drain, Nothing };
+
+class Connection {
+  public:
+    Connection(platform::Socket socket, ConnectionClock::time_point now)
+        : socket_(socket), deadline_(now + kFirstByteWait) {}
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
+
+    platform::Socket Socket() const { return socket_; }
+    ConnectionStage Stage() const { return stage_; }
+    ConnectionClock::time_point Deadline() const { return deadline_; }
+    Waiting WaitingFor() const;
+
+    // Does all the socket allows at `now`. `buffer` (kReceiveSize bytes) is
+    // scratch space, shared with other connections. A page that would take
+    // long to load leaves the connection in Loading, with the path in
+    // PathToLoad(); any failure, exceptions included, ends in the close.
+    void Advance(char* buffer, ConnectionClock::time_point now);
+
+    // Its wait ran out at `now`.
+    void Expire(char* buffer, ConnectionClock::time_point now);
+
+    // Ends it at once, without the drain: its socket cannot be waited for.
+    void Abandon();
+
+    const std::string& PathToLoad() const { return pathToLoad_; }
+
+    // The page loaded for it elsewhere (or none, when loading failed).
+    void Loaded(const SharedPage* page, char* buffer, ConnectionClock::time_point now);
+
+  private:
+    void Step(char* buffer, ConnectionClock::time_point now);
+    void ReadLine(char* buffer, ConnectionClock::time_point now);
+    void Respond(const SharedPage& page);
+    void Send(ConnectionClock::time_point now);
+    void Close(ConnectionClock::time_point now);
+    void Drain(char* buffer);
+
+    const platform::Socket socket_;
+    ConnectionStage stage_ = ConnectionStage::ReadingLine;
+    ConnectionClock::time_point deadline_;
+    bool lineStarted_ = false;
+    std::string line_;
+    std::string version_;
+    std::string pathToLoad_;
+    std::string header_;
+    SharedBody body_;
+    size_t sent_ = 0;  // of header and body together
+    size_t drained_ = 0;
+};

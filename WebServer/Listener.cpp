@@ -2,15 +2,14 @@
 
 #include <cerrno>
 #include <cstdint>
-#include <thread>
 
 #include "Platform/File.h"
 #include "Platform/Socket.h"
-#include "Platform/Thread.h"
 #include "Shared/ArchiveState.h"
 #include "Shared/LoadIndex.h"
 #include "Shared/Lzo.h"
-#include "WebServer/Connection.h"
+#include "WebServer/EventLoop.h"
+#include "WebServer/PageCache.h"
 #include "WebServer/ServerState.h"
 
 ServerState& Server = *new ServerState;
@@ -29,22 +28,8 @@ void EndWith(ServerStage stage, int errorNumber) {
     Server.CurrentServerStage = stage;
 }
 
-[[noreturn]] void AcceptForever(platform::Socket listener) {
-    for (;;) {
-        const platform::Socket accepted = platform::Accept(listener);
-        if (accepted == platform::kInvalidSocket) {
-            std::this_thread::sleep_for(kAcceptRetryPause);
-            continue;
-        }
-        // A connection no thread can serve is closed rather than left open.
-        if (!platform::StartThread([accepted] { ConnectionThread(accepted); },
-                                   kConnectionStackBytes)) {
-            platform::CloseSocket(accepted);
-        }
-    }
-}
-
-// Returns only when the port cannot be used; the listener is then closed.
+// Returns only when the port cannot be used or served; the listener is then
+// closed.
 void ListenAndAccept(uint16_t port) {
     const platform::Socket listener = platform::CreateStreamSocket();
     if (listener == platform::kInvalidSocket) {
@@ -61,8 +46,13 @@ void ListenAndAccept(uint16_t port) {
         EndWith(ServerStage::PortNotBound, error);
         return;
     }
+    ServedPages.Clear();
     Server.CurrentServerStage = ServerStage::Listening;
-    AcceptForever(listener);
+    ServeConnections(listener);
+    // No event loop could be made: nothing serves the port.
+    const int error = errno;
+    platform::CloseSocket(listener);
+    EndWith(ServerStage::Failed, error);
 }
 
 }  // namespace

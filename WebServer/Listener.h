@@ -32,7 +32,8 @@ struct ServeJob {
 };
 
 // Loads job.BrowseArchivePath into Archive, then listens on all interfaces
-// and starts a ConnectionThread for every accepted connection, for as long as
-// the process runs. Ends only when the archive cannot be opened or the port
-// cannot be used; Server.CurrentServerStage tells which.
+// and serves every connection on the connection threads' event loops (this
+// thread runs one of them) for as long as the process runs. Ends only when the
+// archive cannot be opened, the port cannot be used or no event loop can be
+// made; Server.CurrentServerStage tells which.
 void ServerThread(const ServeJob& job);

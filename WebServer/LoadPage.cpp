@@ -1,5 +1,8 @@
 #include "WebServer/LoadPage.h"
 
+#include <cstring>
+#include <memory>
+
 #include "Platform/File.h"
 #include "Shared/ArchiveState.h"
 #include "Shared/ReadEntry.h"
@@ -17,10 +20,44 @@ constexpr const char* kDamagedEntryText = "Cannot read the specified page from t
 
 constexpr const char* kPlainText = "text/plain";
 
-Page TextPage(const char* text, const std::string& path) {
-    Page page;
-    page.Body = std::string(text) + path;
+SharedPage TextPage(const char* text, const std::string& path) {
+    const size_t textLength = std::strlen(text);
+    SharedPage page;
+    page.Body.Size = textLength + path.size();
+    auto bytes = std::make_shared_for_overwrite<char[]>(page.Body.Size);
+    std::memcpy(bytes.get(), text, textLength);
+    std::memcpy(bytes.get() + textLength, path.data(), path.size());
+    page.Body.Bytes = std::move(bytes);
     page.ContentType = kPlainText;
+    return page;
+}
+
+// The page for a resolved path: the entry's content, from `cache` when given
+// and holding it, or the text that stands for it.
+SharedPage ResolvedPage(const Resolution& resolved, const PageRules& rules, PageCache* cache) {
+    if (!resolved.Match.Found) return TextPage(kNotFoundText, resolved.Path);
+    ArchiveState& archive = Archive;
+    const TItem& entry = archive.EntryTable[resolved.Match.Index];
+    SharedPage page;
+    page.ContentType = ContentTypeOf(PageExtension(resolved.Path), rules.StandardTypes);
+    if (cache != nullptr) {
+        if (auto held = cache->Find(resolved.Match.Index)) {
+            page.Body = std::move(*held);
+            return page;
+        }
+    }
+    if (!IsBackedByFile(entry, platform::FileSize64(archive.ArchiveHandle))) {
+        return TextPage(kDamagedEntryText, resolved.Path);
+    }
+    auto bytes = std::make_shared_for_overwrite<char[]>(entry.UnpackedSize);
+    // A short read or a damaged stream is still served: what the archive did
+    // not deliver is zeros, never other memory. Such a body is not kept, so
+    // that a file that has since been repaired is read again.
+    const EntryReadResult result = ReadEntryContent(archive.ArchiveHandle, entry, bytes.get());
+    page.Body = {std::move(bytes), entry.UnpackedSize};
+    if (cache != nullptr && result == EntryReadResult::Read) {
+        cache->Add(resolved.Match.Index, page.Body);
+    }
     return page;
 }
 
@@ -34,20 +71,23 @@ PageRules PageRulesFor(const BrowseOptions& options) {
 }
 
 Page LoadPage(const std::string& path, const PageRules& rules) {
-    const Resolution resolved = ResolvePath(path, rules.Options);
-    const std::string& normalized = resolved.Path;
-    const EntryMatch match = resolved.Match;
-    if (!match.Found) return TextPage(kNotFoundText, normalized);
+    const SharedPage shared = ResolvedPage(ResolvePath(path, rules.Options), rules, nullptr);
+    return {std::string(shared.Body.Bytes.get(), shared.Body.Size), shared.ContentType};
+}
 
-    ArchiveState& archive = Archive;
-    const TItem& entry = archive.EntryTable[match.Index];
-    Page page;
-    const EntryReadResult result =
-        ReadEntry(archive.ArchiveHandle, platform::FileSize64(archive.ArchiveHandle), entry,
-                  page.Body, &archive.ArchiveLock);
-    // A short read or a damaged stream is still served: what the archive did
-    // not deliver is zeros, never other memory.
-    if (result == EntryReadResult::NotBacked) return TextPage(kDamagedEntryText, normalized);
-    page.ContentType = ContentTypeOf(PageExtension(normalized), rules.StandardTypes);
-    return page;
+SharedPage LoadPage(const std::string& path, const PageRules& rules, PageCache& cache) {
+    return ResolvedPage(ResolvePath(path, rules.Options), rules, &cache);
+}
+
+std::optional<SharedPage> LoadPageIfQuick(const std::string& path, const PageRules& rules,
+                                          PageCache& cache) {
+    const Resolution resolved = ResolvePath(path, rules.Options);
+    if (resolved.Match.Found) {
+        const TItem& entry = Archive.EntryTable[resolved.Match.Index];
+        if (IsCompressed(entry) && entry.UnpackedSize > kQuickLoadBytes &&
+            !cache.Find(resolved.Match.Index)) {
+            return std::nullopt;
+        }
+    }
+    return ResolvedPage(resolved, rules, &cache);
 }

@@ -3,13 +3,21 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "WebServer/BrowseOptions.h"
 #include "WebServer/MimeTypes.h"
+#include "WebServer/PageCache.h"
 
 struct Page {
     std::string Body;         // any bytes, NUL included
+    std::string ContentType;  // never empty
+};
+
+// A page as connections send it: the body may be shared with the cache.
+struct SharedPage {
+    SharedBody Body;
     std::string ContentType;  // never empty
 };
 
@@ -26,10 +34,23 @@ struct PageRules {
 PageRules PageRulesFor(const BrowseOptions& options);
 
 // Resolves `path` (the request target before its first "?", not decoded)
-// against Archive's loaded entry table and reads the entry from its
-// ArchiveHandle under its ArchiveLock, as `rules` allow (ResolvePath). A path
-// that names no entry gives the text "Cannot find the specified page: " and
-// the path as sent, normalised, as text/plain; so does, with its own text, an
-// entry whose recorded sizes cannot be real for the archive.
-// Throws std::bad_alloc when memory runs out.
+// against Archive's loaded entry table, as `rules` allow (ResolvePath), and
+// reads the entry from its ArchiveHandle with positional reads, so that
+// readers never wait for each other. A path that names no entry gives the
+// text "Cannot find the specified page: " and the path as sent, normalised, as
+// text/plain; so does, with its own text, an entry whose recorded sizes cannot
+// be real for the archive. Throws std::bad_alloc when memory runs out.
 Page LoadPage(const std::string& path, const PageRules& rules = PageRules{});
+
+// The same page, taken from `cache` when it holds the entry, and added to it
+// once read.
+SharedPage LoadPage(const std::string& path, const PageRules& rules, PageCache& cache);
+
+// The same, unless it means decompressing more than kQuickLoadBytes that
+// `cache` does not hold: then nothing, and LoadPage(path, rules, cache) is for
+// a thread where the wait holds up no one else.
+std::optional<SharedPage> LoadPageIfQuick(const std::string& path, const PageRules& rules,
+                                          PageCache& cache);
+
+// Decompressed bytes that take well under a millisecond to produce.
+inline constexpr uint32_t kQuickLoadBytes = 256 * 1024;

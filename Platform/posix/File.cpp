@@ -108,6 +108,19 @@ size_t ReadFile(FileHandle file, void* buffer, size_t count) {
     return done;
 }
 
+size_t ReadAt(FileHandle file, void* buffer, size_t count, uint64_t offset) {
+    auto* out = static_cast<char*>(buffer);
+    size_t done = 0;
+    while (done < count) {
+        size_t want = FaultInjection::LimitRead(count - done);
+        ssize_t got = pread(file, out + done, want, static_cast<off_t>(offset + done));
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) break;
+        done += static_cast<size_t>(got);
+    }
+    return done;
+}
+
 size_t WriteFile(FileHandle file, const void* buffer, size_t count) {
     const auto* in = static_cast<const char*>(buffer);
     size_t done = 0;

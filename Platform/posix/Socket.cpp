@@ -1,9 +1,11 @@
 #include "Platform/Socket.h"
 
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -60,6 +62,26 @@ Socket Accept(Socket listener) {
     }
 }
 
+Socket AcceptNonBlocking(Socket listener) {
+    for (;;) {
+        Socket accepted = accept4(listener, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+        if (accepted >= 0 || errno != EINTR) return accepted;
+    }
+}
+
+bool ConnectionAborted() {
+    return errno == ECONNABORTED || errno == EPROTO || errno == EINTR;
+}
+
+bool MakeNonBlocking(Socket socket) {
+    const int flags = fcntl(socket, F_GETFL);
+    return flags >= 0 && fcntl(socket, F_SETFL, flags | O_NONBLOCK) == 0;
+}
+
+bool WouldBlock() {
+    return errno == EAGAIN || errno == EWOULDBLOCK;
+}
+
 WaitResult WaitReadable(Socket socket, int milliseconds) {
     return WaitFor(socket, POLLIN, milliseconds);
 }
@@ -79,6 +101,19 @@ long Send(Socket socket, const void* buffer, size_t count, bool moreFollows) {
     const int flags = MSG_NOSIGNAL | (moreFollows ? MSG_MORE : 0);
     for (;;) {
         ssize_t put = send(socket, buffer, count, flags);
+        if (put >= 0 || errno != EINTR) return put;
+    }
+}
+
+long SendTwo(Socket socket, const void* first, size_t firstCount, const void* second,
+             size_t secondCount) {
+    iovec parts[2] = {{const_cast<void*>(first), firstCount},
+                      {const_cast<void*>(second), secondCount}};
+    msghdr message{};
+    message.msg_iov = parts;
+    message.msg_iovlen = 2;
+    for (;;) {
+        ssize_t put = sendmsg(socket, &message, MSG_NOSIGNAL);
         if (put >= 0 || errno != EINTR) return put;
     }
 }

@@ -147,6 +147,28 @@ size_t ReadFile(FileHandle file, void* buffer, size_t count) {
     return done;
 }
 
+size_t ReadAt(FileHandle file, void* buffer, size_t count, uint64_t offset) {
+    auto* out = static_cast<char*>(buffer);
+    size_t done = 0;
+    while (done < count) {
+        size_t want = FaultInjection::LimitRead(std::min(count - done, kLargestTransfer));
+        if (want == 0) break;
+        // With an offset given, a read of a handle opened without overlapped
+        // I/O reads from there, whatever other threads read meanwhile.
+        OVERLAPPED at{};
+        at.Offset = static_cast<DWORD>(offset + done);
+        at.OffsetHigh = static_cast<DWORD>((offset + done) >> 32);
+        DWORD got = 0;
+        if (!::ReadFile(ToHandle(file), out + done, static_cast<DWORD>(want), &got, &at)) {
+            if (GetLastError() != ERROR_HANDLE_EOF) RecordLastError();
+            break;
+        }
+        if (got == 0) break;
+        done += got;
+    }
+    return done;
+}
+
 size_t WriteFile(FileHandle file, const void* buffer, size_t count) {
     const auto* in = static_cast<const char*>(buffer);
     size_t done = 0;

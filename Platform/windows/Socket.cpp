@@ -20,8 +20,12 @@ bool WinsockReady() {
     return ready;
 }
 
+// The last failed socket call's Winsock code on this thread, for WouldBlock.
+thread_local int lastSocketError = 0;
+
 void RecordSocketError() {
-    windows::RecordError(static_cast<DWORD>(WSAGetLastError()));
+    lastSocketError = WSAGetLastError();
+    windows::RecordError(static_cast<DWORD>(lastSocketError));
 }
 
 // A handle inherited by a child process (the browser the shell starts, say)
@@ -100,6 +104,33 @@ Socket Accept(Socket listener) {
     return accepted;
 }
 
+Socket AcceptNonBlocking(Socket listener) {
+    const Socket accepted = Accept(listener);
+    if (accepted != kInvalidSocket && !MakeNonBlocking(accepted)) {
+        closesocket(accepted);
+        return kInvalidSocket;
+    }
+    return accepted;
+}
+
+bool MakeNonBlocking(Socket socket) {
+    u_long nonBlocking = 1;
+    if (ioctlsocket(socket, FIONBIO, &nonBlocking) != 0) {
+        RecordSocketError();
+        return false;
+    }
+    return true;
+}
+
+bool WouldBlock() {
+    return lastSocketError == WSAEWOULDBLOCK;
+}
+
+bool ConnectionAborted() {
+    return lastSocketError == WSAECONNRESET || lastSocketError == WSAECONNABORTED ||
+           lastSocketError == WSAEINTR;
+}
+
 WaitResult WaitReadable(Socket socket, int milliseconds) {
     return WaitFor(socket, POLLRDNORM, milliseconds);
 }
@@ -126,6 +157,21 @@ long Send(Socket socket, const void* buffer, size_t count, bool /*moreFollows*/)
         return -1;
     }
     return put;
+}
+
+long SendTwo(Socket socket, const void* first, size_t firstCount, const void* second,
+             size_t secondCount) {
+    WSABUF parts[2];
+    parts[0].buf = const_cast<char*>(static_cast<const char*>(first));
+    parts[0].len = static_cast<ULONG>(ClampedCount(firstCount));
+    parts[1].buf = const_cast<char*>(static_cast<const char*>(second));
+    parts[1].len = static_cast<ULONG>(firstCount > INT_MAX ? 0 : ClampedCount(secondCount));
+    DWORD put = 0;
+    if (WSASend(socket, parts, 2, &put, 0, nullptr, nullptr) == SOCKET_ERROR) {
+        RecordSocketError();
+        return -1;
+    }
+    return static_cast<long>(put);
 }
 
 void ShutdownSending(Socket socket) {

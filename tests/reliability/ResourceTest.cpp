@@ -250,9 +250,10 @@ TEST_F(Resources, OutOfDescriptorsTheListenerRestsAndServesWhenTheyAreBack) {
 
 // A thread cannot start when there is no address space left for its stack.
 // The program's address space is capped just above what it uses, so every
-// new thread fails while the listener itself carries on; a connection no
-// thread can serve must be closed at once, not left hanging.
-TEST_F(Resources, AConnectionNoThreadCanServeIsClosedAndServingResumes) {
+// new thread fails. Connections are served on threads started beforehand, so
+// each is still answered whole, or, if memory for it runs out, closed at once;
+// none is left hanging, and serving resumes once the cap is lifted.
+TEST_F(Resources, WithoutRoomForAThreadConnectionsAreAnsweredOrClosedAndServingResumes) {
 #ifdef RELIABILITY_UNDER_SANITIZER
     GTEST_SKIP() << "a sanitizer's own mappings do not live within a capped address space";
 #endif
@@ -274,8 +275,9 @@ TEST_F(Resources, AConnectionNoThreadCanServeIsClosedAndServingResumes) {
         ASSERT_GE(client, 0);
         const Exchange refused = ReadToEnd(client, kPeerWait);
         close(client);
-        EXPECT_FALSE(refused.timedOut) << "left open although no thread serves it";
-        EXPECT_EQ(refused.received, "");
+        EXPECT_FALSE(refused.timedOut) << "left open";
+        EXPECT_TRUE(refused.received.empty() || refused.received == Expected())
+            << refused.received.size() << " bytes received";
         EXPECT_LT(refused.elapsed, 1s);
     }
     EXPECT_EQ(CountEntries(program.Proc("task")), tasksBefore);

@@ -179,6 +179,27 @@ TEST_P(Wire, SendsExactlyTheExpectedBytesThenCloses) {
 INSTANTIATE_TEST_SUITE_P(RequestLines, Wire, ::testing::ValuesIn(WireCases()),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// Connections share their thread's buffers and follow each other on it: what
+// one left half done (a half line, a line over the limit, a large response)
+// must never show in the next one's answer.
+TEST(ConnectionsInTurn, GetOnlyTheirOwnAnswer) {
+    const std::string overLimit = "GET /" + std::string(kMaxRequestLineLength, 'a');
+    for (int round = 0; round < 8; ++round) {
+        TalkOptions closing;
+        closing.closeSendingAfter = true;
+        EXPECT_EQ(Talk(Port(), {{"GET /index.html HTTP/1.1"}}, closing).received, "");
+        EXPECT_EQ(Talk(Port(), {{"GET /docs/empty.txt HTTP/1.0\r\n"}}).received,
+                  ExpectedResponse("HTTP/1.0", "*/*", ""));
+        EXPECT_EQ(Talk(Port(), {{overLimit}}, closing).received, "");
+        EXPECT_EQ(Talk(Port(), {{"GET /Docs/Guide/Page.HTM HTTP/1.1\r\n"}}).received,
+                  Html("HTTP/1.1", "Docs/Guide/Page.HTM"));
+        EXPECT_TRUE(Talk(Port(), {{"GET /big/random.bin HTTP/1.1\r\n"}}).received ==
+                    RawFile("HTTP/1.1", "big/random.bin")());
+        EXPECT_EQ(Talk(Port(), {{"GET /missing HTTP/1.1\r\n"}}).received,
+                  ExpectedResponse("HTTP/1.1", "text/plain", kNotFound + "missing"));
+    }
+}
+
 std::string HeaderLines(size_t bytes) {
     std::string lines;
     for (int i = 0; lines.size() < bytes; ++i) {

@@ -1,0 +1,37 @@
+#include "WebServer/PageCache.h"
+
+PageCache& ServedPages = *new PageCache(kPageCacheBytes);
+
+std::optional<SharedBody> PageCache::Find(uint32_t entry) {
+    std::lock_guard guard(lock_);
+    const auto found = byEntry_.find(entry);
+    if (found == byEntry_.end()) return std::nullopt;
+    order_.splice(order_.begin(), order_, found->second);
+    return found->second->second;
+}
+
+void PageCache::Add(uint32_t entry, const SharedBody& body) {
+    if (body.Size > limit_ / 4) return;
+    std::lock_guard guard(lock_);
+    if (byEntry_.count(entry) != 0) return;  // another connection got there first
+    while (!order_.empty() && bytes_ + body.Size > limit_) {
+        bytes_ -= order_.back().second.Size;
+        byEntry_.erase(order_.back().first);
+        order_.pop_back();
+    }
+    order_.emplace_front(entry, body);
+    byEntry_[entry] = order_.begin();
+    bytes_ += body.Size;
+}
+
+void PageCache::Clear() {
+    std::lock_guard guard(lock_);
+    order_.clear();
+    byEntry_.clear();
+    bytes_ = 0;
+}
+
+size_t PageCache::Bytes() {
+    std::lock_guard guard(lock_);
+    return bytes_;
+}
