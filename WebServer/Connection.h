@@ -13,7 +13,7 @@
 
 // Bytes asked for by one receive: a whole request with its header lines, as
 // browsers send them, in one call.
-inline constexpr size_t kReceiveSize = 16 * 1024;
+inline constexpr size_t kReceiveSize = size_t{16} * 1024;
 
 // Longest silence a connection is granted, per wait for the peer to send or
 // to take more of the response.

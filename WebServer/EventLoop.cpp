@@ -23,6 +23,8 @@ using Clock = ConnectionClock;
 // Connections accepted in one turn before the others get theirs.
 constexpr int kAcceptsPerTurn = 64;
 constexpr int kEventsPerWait = 256;
+// Bounds one wait so that its milliseconds fit an int: an hour.
+constexpr long long kLongestWaitMilliseconds = 60LL * 60 * 1000;
 
 struct Served;
 
@@ -257,7 +259,7 @@ int ConnectionThread::MillisecondsToWait(Clock::time_point now) const {
     if (next <= now) return 0;
     // Rounded up, so that a wait never ends just before its deadline.
     const auto left = std::chrono::ceil<std::chrono::milliseconds>(next - now);
-    return static_cast<int>(std::min<long long>(left.count(), 60 * 60 * 1000));
+    return static_cast<int>(std::min<long long>(left.count(), kLongestWaitMilliseconds));
 }
 
 }  // namespace
