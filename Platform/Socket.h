@@ -73,14 +73,15 @@ long Receive(Socket socket, void* buffer, size_t count);
 
 // Sends up to `count` bytes: the count taken, -1 on an error. Never raises
 // SIGPIPE. With `moreFollows` the system may hold the bytes briefly to join
-// them with the next send into fuller packets; the bytes are the same.
+// them with the next send, or with the end of the stream when ShutdownSending
+// comes next, into fuller packets; the bytes are the same.
 long Send(Socket socket, const void* buffer, size_t count, bool moreFollows = false);
 
 // Sends up to `firstCount` bytes of `first` followed by up to `secondCount`
 // of `second` in one call: the count taken from both, -1 on an error. Never
-// raises SIGPIPE.
+// raises SIGPIPE. `moreFollows` as for Send.
 long SendTwo(Socket socket, const void* first, size_t firstCount, const void* second,
-             size_t secondCount);
+             size_t secondCount, bool moreFollows = false);
 
 // No more sends: the peer sees the end of the stream once what was sent
 // before has arrived.

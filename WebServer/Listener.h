@@ -5,10 +5,9 @@
 #include <cstdint>
 #include <string>
 
+#include "Platform/Socket.h"
 #include "WebServer/BrowseOptions.h"
 #include "WebServer/ServerState.h"
-
-#include "Platform/Socket.h"
 
 // Connections the system may hold for the listener before it accepts them:
 // as many as it allows. With only a handful, Linux drops the handshakes of a

@@ -106,14 +106,14 @@ long Send(Socket socket, const void* buffer, size_t count, bool moreFollows) {
 }
 
 long SendTwo(Socket socket, const void* first, size_t firstCount, const void* second,
-             size_t secondCount) {
+             size_t secondCount, bool moreFollows) {
     iovec parts[2] = {{const_cast<void*>(first), firstCount},
                       {const_cast<void*>(second), secondCount}};
     msghdr message{};
     message.msg_iov = parts;
     message.msg_iovlen = 2;
     for (;;) {
-        ssize_t put = sendmsg(socket, &message, MSG_NOSIGNAL);
+        ssize_t put = sendmsg(socket, &message, MSG_NOSIGNAL | (moreFollows ? MSG_MORE : 0));
         if (put >= 0 || errno != EINTR) return put;
     }
 }

@@ -160,7 +160,7 @@ long Send(Socket socket, const void* buffer, size_t count, bool /*moreFollows*/)
 }
 
 long SendTwo(Socket socket, const void* first, size_t firstCount, const void* second,
-             size_t secondCount) {
+             size_t secondCount, bool /*moreFollows*/) {
     WSABUF parts[2];
     parts[0].buf = const_cast<char*>(static_cast<const char*>(first));
     parts[0].len = static_cast<ULONG>(ClampedCount(firstCount));
