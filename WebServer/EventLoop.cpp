@@ -265,8 +265,8 @@ int ConnectionThread::MillisecondsToWait(Clock::time_point now) const {
 
 // One loop for every two processors. The browser runs on the same machine
 // and needs processors of its own; one loop keeps up with it (tens of
-// thousands of small pages a second), and a loop per processor spends a
-// third more processor time on each request, in going to sleep and waking
+// thousands of small pages a second), and a loop per processor spent nearly
+// twice the processor time on each small page, going to sleep and waking
 // more often with fewer connections ready at each wake-up.
 unsigned EventLoopCount() {
     return std::max(1u, std::thread::hardware_concurrency() / 2);
