@@ -5,6 +5,7 @@
 #include <string>
 
 #include "Compiler/ArchiveOutput.h"
+#include "Compiler/CompileLevel.h"
 #include "Compiler/Progress.h"
 #include "Shared/ArchiveState.h"
 
@@ -22,4 +23,5 @@ struct CompileRun {
     ArchiveState& Archive;
     CompileProgress& Progress;
     CompileLimits Limits;
+    CompileLevel Level;
 };

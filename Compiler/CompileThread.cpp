@@ -25,6 +25,8 @@ void Fail(const std::string& reason) {
 bool WriteHeaderAndIndex(CompileRun& run) {
     const uint32_t indexOffset = run.Output.WritePosition();
     const platform::FileHandle file = run.Archive.ArchiveHandle;
+    // The data must be in the file before the cursor moves to the header.
+    if (!run.Output.Flush()) return false;
     std::string header;
     PutU32(header, indexOffset);
     if (!platform::SeekFromStart(file, 0) ||
@@ -42,7 +44,7 @@ bool WriteHeaderAndIndex(CompileRun& run) {
         }
     }
     run.Archive.IndexOffset = indexOffset;
-    return true;
+    return run.Output.Flush();
 }
 
 // Writes the whole archive into the open Archive.ArchiveHandle; false on a
@@ -83,7 +85,7 @@ void Compile(const CompileJob& job) {
     platform::FileHandle previous = platform::HoldExclusive(target);
 
     ArchiveOutput output(archive.ArchiveHandle);
-    CompileRun run{job.SourceFolder, output, archive, Progress, job.Limits};
+    CompileRun run{job.SourceFolder, output, archive, Progress, job.Limits, job.Level};
     bool written = WriteArchive(run, job.Threads);
     std::string writeError = output.Failed() ? output.Error() : platform::LastErrorText();
     platform::CloseFile(archive.ArchiveHandle);

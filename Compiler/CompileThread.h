@@ -13,6 +13,9 @@ struct CompileJob {
     // compile thread, 0 means one per core. Any count writes the same archive.
     unsigned Threads = 0;
     CompileLimits Limits{};
+    // How hard each file is compressed; Fast writes the archive every earlier
+    // version wrote.
+    CompileLevel Level = CompileLevel::Fast;
 
     void operator()() const;
 };

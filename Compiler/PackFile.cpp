@@ -1,24 +1,12 @@
 #include "Compiler/PackFile.h"
 
-#include <lzo/lzo1x.h>
-
 #include <algorithm>
 
+#include "Compiler/CompressContent.h"
 #include "Compiler/IsStoredRaw.h"
 #include "Shared/AnsiText.h"
 
 namespace {
-
-// Work memory handed to lzo1x_1_compress; at least what the library asks for.
-constexpr size_t kCompressWorkMemory = std::max<size_t>(131072, LZO1X_1_MEM_COMPRESS);
-
-// The library's documented worst case for input that does not compress.
-constexpr uint64_t CompressBound(uint64_t size) {
-    return size + size / 16 + 64 + 3;
-}
-
-// One per thread that compresses, released when the thread ends.
-thread_local ReusedBuffer workMemory;
 
 struct FileCloser {
     platform::FileHandle file;
@@ -32,8 +20,8 @@ std::string EntryNameOf(const std::string& path, const std::string& sourceFolder
 
 }  // namespace
 
-PreparedFile PrepareFile(const std::string& path, const std::string& fileName, FileBuffers& buffers,
-                         const MemoryGate& gate) {
+PreparedFile PrepareFile(const std::string& path, const std::string& fileName, CompileLevel level,
+                         FileBuffers& buffers, const MemoryGate& gate) {
     PreparedFile prepared;
     platform::FileHandle file = platform::OpenForReading(path);
     if (file == platform::kInvalidFile) return prepared;
@@ -47,8 +35,7 @@ PreparedFile PrepareFile(const std::string& path, const std::string& fileName, F
     }
     const bool compress = !IsStoredRaw(fileName);
     if (gate) {
-        gate(ReusedBuffer::RoundedSize(size) +
-             (compress ? ReusedBuffer::RoundedSize(CompressBound(size)) : 0));
+        gate(ReusedBuffer::RoundedSize(size) + (compress ? CompressionMemory(size, level) : 0));
     }
     unsigned char* const input = buffers.input.Reserve(size);
     if (input == nullptr) return prepared;
@@ -60,17 +47,12 @@ PreparedFile PrepareFile(const std::string& path, const std::string& fileName, F
     prepared.unpackedSize = readCount;
     prepared.stored = input;
     prepared.storedSize = readCount;
-    if (compress && readCount > 0) {
-        unsigned char* const output = buffers.output.Reserve(CompressBound(readCount));
-        unsigned char* const work = workMemory.Reserve(kCompressWorkMemory);
-        if (output != nullptr && work != nullptr) {
-            lzo_uint compressedLength = 0;
-            int result = lzo1x_1_compress(input, readCount, output, &compressedLength, work);
-            if (result == LZO_E_OK && compressedLength < readCount) {
-                prepared.stored = output;
-                prepared.storedSize = static_cast<uint32_t>(compressedLength);
-                prepared.packedSize = prepared.storedSize;
-            }
+    if (compress) {
+        const uint32_t packed = CompressContent(input, readCount, level, buffers.compression);
+        if (packed != 0) {
+            prepared.stored = buffers.compression.output.Data();
+            prepared.storedSize = packed;
+            prepared.packedSize = packed;
         }
     }
     return prepared;

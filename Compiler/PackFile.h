@@ -9,7 +9,9 @@
 #include <functional>
 #include <string>
 
+#include "Compiler/CompileLevel.h"
 #include "Compiler/CompileRun.h"
+#include "Compiler/CompressContent.h"
 #include "Compiler/ReusedBuffer.h"
 
 // A file read, and compressed when that made it smaller.
@@ -25,7 +27,7 @@ struct PreparedFile {
 // Where a file's bytes and its compressed stream are held until appended.
 struct FileBuffers {
     ReusedBuffer input;
-    ReusedBuffer output;
+    CompressionBuffers compression;
 };
 
 // Told how many bytes a file's buffers are about to take, once its size is
@@ -33,10 +35,11 @@ struct FileBuffers {
 // much memory may be used.
 using MemoryGate = std::function<void(uint64_t bytes)>;
 
-// Opens, reads and compresses the file at `path` (bare name `fileName`). The
-// result points into `buffers`, which must stay untouched until it is appended.
-PreparedFile PrepareFile(const std::string& path, const std::string& fileName, FileBuffers& buffers,
-                         const MemoryGate& gate);
+// Opens, reads and compresses at `level` the file at `path` (bare name
+// `fileName`). The result points into `buffers`, which must stay untouched
+// until it is appended.
+PreparedFile PrepareFile(const std::string& path, const std::string& fileName, CompileLevel level,
+                         FileBuffers& buffers, const MemoryGate& gate);
 
 // Counts the file as over capacity when the entry table is full: true then,
 // and the file must not be packed.

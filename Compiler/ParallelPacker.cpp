@@ -17,10 +17,17 @@ constexpr uint64_t kKeptBytes = uint64_t{32} << 20;
 // what slots keep between files is bounded by kKeptBytes in all.
 constexpr unsigned kExtraSlots = 60;
 
+// Slots handed to the workers at once, and slots the walk waits for at once
+// when every slot is taken: a wake-up per this many files instead of one each.
+constexpr uint64_t kBatch = 16;
+
 }  // namespace
 
 ParallelPacker::ParallelPacker(CompileRun& run, unsigned workers)
-    : run_(run), slots_(workers + kExtraSlots), keptSlotBytes_(kKeptBytes / slots_.size()) {
+    : run_(run),
+      level_(run.Level),
+      slots_(workers + kExtraSlots),
+      keptSlotBytes_(kKeptBytes / slots_.size()) {
     threads_.reserve(workers);
     for (unsigned i = 0; i < workers; ++i) {
         try {
@@ -45,25 +52,33 @@ void ParallelPacker::Pack(std::string path, std::string fileName) {
     // The table only fills up: a file met when it is full is left out whatever
     // the files in flight turn out to be.
     if (LeaveOutOverCapacity(run_)) return;
-    while (dispatched_ - appended_ == slots_.size()) AppendOldest(true);
-    Slot& slot = SlotOf(dispatched_);
+    if (filled_ - appended_ == slots_.size()) AppendOldestBatch();
+    // No worker looks at a slot before it is handed over.
+    Slot& slot = SlotOf(filled_);
     slot.path = std::move(path);
     slot.fileName = std::move(fileName);
     slot.error = nullptr;
-    {
-        std::lock_guard guard(lock_);
-        slot.done = false;
-        ++dispatched_;
-    }
-    workQueued_.notify_one();
-    if (dispatched_ - appended_ == 1) ShowOldest();
-    while (AppendOldest(false)) {
+    slot.done = false;
+    ++filled_;
+    if (filled_ - dispatched_ == kBatch) Dispatch();
+    if (filled_ - appended_ == 1) ShowOldest();
+    while (AppendOldest()) {
     }
 }
 
 void ParallelPacker::Finish() {
-    while (!run_.Output.Failed() && AppendOldest(true)) {
+    while (!run_.Output.Failed() && appended_ != filled_) AppendOldestBatch();
+}
+
+void ParallelPacker::Dispatch() {
+    if (dispatched_ == filled_) return;
+    bool wake = false;
+    {
+        std::lock_guard guard(lock_);
+        dispatched_ = filled_;
+        wake = idleWorkers_ != 0;
     }
+    if (wake) workQueued_.notify_all();
 }
 
 void ParallelPacker::WorkerLoop() {
@@ -71,23 +86,36 @@ void ParallelPacker::WorkerLoop() {
         uint64_t sequence = 0;
         {
             std::unique_lock guard(lock_);
+            ++idleWorkers_;
             workQueued_.wait(guard, [this] { return stopping_ || started_ < dispatched_; });
+            --idleWorkers_;
             if (stopping_) return;
             sequence = started_++;
         }
         Slot& slot = SlotOf(sequence);
         try {
-            slot.prepared = PrepareFile(slot.path, slot.fileName, slot.buffers,
+            slot.prepared = PrepareFile(slot.path, slot.fileName, level_, slot.buffers,
                                         [&](uint64_t bytes) { Admit(sequence, slot, bytes); });
         } catch (...) {
             slot.error = std::current_exception();
         }
+        bool wake = false;
         {
             std::lock_guard guard(lock_);
             slot.done = true;
+            wake = awaited_ != 0 && AwaitedDone();
         }
-        slotDone_.notify_one();
+        if (wake) slotDone_.notify_one();
     }
+}
+
+bool ParallelPacker::AwaitedDone() {
+    if (!SlotOf(appended_).done) return false;
+    if (heldBack_ != 0) return true;
+    for (uint64_t sequence = appended_ + 1; sequence != appended_ + awaited_; ++sequence) {
+        if (!SlotOf(sequence).done) return false;
+    }
+    return true;
 }
 
 void ParallelPacker::Admit(uint64_t sequence, Slot& slot, uint64_t bytes) {
@@ -95,28 +123,48 @@ void ParallelPacker::Admit(uint64_t sequence, Slot& slot, uint64_t bytes) {
     std::unique_lock guard(lock_);
     largestNeed_ = std::max(largestNeed_, bytes);
     const uint64_t othersAllowance = (threads_.size() - 1) * largestNeed_;
-    memoryFreed_.wait(guard, [&] {
+    const auto admitted = [&] {
         if (stopping_ || sequence == appended_) return true;
         const uint64_t othersHeld = largeHeld_ - SlotOf(appended_).charged;
         return othersHeld + bytes <= othersAllowance;
-    });
+    };
+    if (!admitted()) {
+        // The compile thread may be waiting for this very file: let it append
+        // what is done, which is what frees memory.
+        ++heldBack_;
+        if (awaited_ != 0 && AwaitedDone()) slotDone_.notify_one();
+        memoryFreed_.wait(guard, admitted);
+        --heldBack_;
+    }
     largeHeld_ += bytes;
     slot.charged = bytes;
 }
 
-bool ParallelPacker::AppendOldest(bool wait) {
+void ParallelPacker::AppendOldestBatch() {
+    Dispatch();
+    {
+        std::unique_lock guard(lock_);
+        awaited_ = std::min(kBatch, dispatched_ - appended_);
+        slotDone_.wait(guard, [&] { return AwaitedDone(); });
+        awaited_ = 0;
+    }
+    while (AppendOldest()) {
+    }
+}
+
+bool ParallelPacker::AppendOldest() {
     if (appended_ == dispatched_) return false;
     Slot& slot = SlotOf(appended_);
     {
-        std::unique_lock guard(lock_);
-        if (!slot.done && !wait) return false;
-        slotDone_.wait(guard, [&] { return slot.done; });
+        std::lock_guard guard(lock_);
+        if (!slot.done) return false;
     }
     if (slot.error) std::rethrow_exception(slot.error);
     if (!LeaveOutOverCapacity(run_)) AppendFile(slot.prepared, slot.path, run_);
     if (slot.charged != 0) {
         slot.buffers.input.Release();
-        slot.buffers.output.Release();
+        slot.buffers.compression.output.Release();
+        slot.buffers.compression.check.Release();
     }
     {
         std::lock_guard guard(lock_);
@@ -125,7 +173,7 @@ bool ParallelPacker::AppendOldest(bool wait) {
         ++appended_;
     }
     memoryFreed_.notify_all();
-    if (appended_ != dispatched_) ShowOldest();
+    if (appended_ != filled_) ShowOldest();
     return true;
 }
 

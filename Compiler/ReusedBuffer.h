@@ -32,6 +32,9 @@ class ReusedBuffer {
         return data_.get();
     }
 
+    // What the last Reserve gave.
+    unsigned char* Data() const { return data_.get(); }
+
     void Release() {
         data_.reset();
         capacity_ = 0;

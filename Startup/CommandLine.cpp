@@ -46,6 +46,18 @@ void WalkCommandLine(const std::vector<std::string>& arguments, CommandLineTarge
     }
 }
 
+std::optional<CompileLevel> CompileLevelFrom(const std::vector<std::string>& arguments) {
+    CompileLevel level = CompileLevel::Fast;
+    for (size_t i = 0; i < arguments.size(); ++i) {
+        if (arguments[i] != "--compile-level") continue;
+        if (i + 1 == arguments.size()) return std::nullopt;
+        const std::optional<CompileLevel> named = CompileLevelNamed(arguments[i + 1]);
+        if (!named) return std::nullopt;
+        level = *named;
+    }
+    return level;
+}
+
 BrowseOptions BrowseOptionsFrom(const std::vector<std::string>& arguments) {
     BrowseOptions options;
     for (const std::string& argument : arguments) {

@@ -3,9 +3,11 @@
 // moment it is met, with the fields as they are at that point.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "Compiler/CompileLevel.h"
 #include "WebServer/BrowseOptions.h"
 
 inline constexpr unsigned kMaxCompileThreads = 256;
@@ -39,3 +41,8 @@ void WalkCommandLine(const std::vector<std::string>& arguments, CommandLineTarge
 // "--browse-decode-paths", "--browse-folder-index"). Unlike the paths they
 // count wherever they stand, before or after "--browse".
 BrowseOptions BrowseOptionsFrom(const std::vector<std::string>& arguments);
+
+// The level from "--compile-level fast|best", which, like the browse options,
+// counts wherever it stands (the last one given wins); fast when none is
+// given. Nothing when a level is missing or is neither word: a usage error.
+std::optional<CompileLevel> CompileLevelFrom(const std::vector<std::string>& arguments);

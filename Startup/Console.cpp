@@ -30,6 +30,7 @@ class ConsoleTarget : public CommandLineTarget {
   public:
     Action action = Action::None;
     bool threadFailed = false;
+    CompileLevel level = CompileLevel::Fast;
 
     void SetCompileFolder(const std::string& text) override { compileFolder_ = text; }
     void SetCompileDestination(const std::string& text) override { compileDestination_ = text; }
@@ -40,7 +41,7 @@ class ConsoleTarget : public CommandLineTarget {
         action = Action::Compile;
         compileArchiveAtAction_ = compileDestination_;
         threadFailed = !platform::StartThread(
-            CompileJob{compileFolder_, compileDestination_, compileThreads_});
+            CompileJob{compileFolder_, compileDestination_, compileThreads_, {}, level});
     }
 
     void Browse() override {
@@ -102,6 +103,8 @@ int WaitForCompile(const std::string& archivePath) {
 
 int RunConsole(const std::vector<std::string>& arguments) {
     ConsoleTarget target;
+    // main() has refused an unusable level before.
+    target.level = CompileLevelFrom(arguments).value_or(CompileLevel::Fast);
     WalkCommandLine(arguments, target);
     switch (target.action) {
         case Action::None:

@@ -2,12 +2,14 @@
 
 #include <cstdio>
 
+#include "Startup/CommandLine.h"
 #include "Startup/StatusText.h"
 #include "Startup/Version.h"
 
 const char* const kUsage =
     "usage: pelorine [--console] [--compile-source FOLDER --compile-archive FILE\n"
-    "                [--compile-threads N] --compile] [--browse-archive FILE --browse]\n"
+    "                [--compile-threads N] [--compile-level fast|best] --compile]\n"
+    "                [--browse-archive FILE --browse]\n"
     "                [--browse-standard-types] [--browse-decode-paths] [--browse-folder-index]\n"
     "       pelorine --help | --version\n";
 
@@ -25,6 +27,8 @@ void PrintHelp() {
         "  --compile-archive FILE   the archive to write\n"
         "  --compile-threads N      threads that read and compress, 1 to 256\n"
         "                           (default: one per processor core)\n"
+        "  --compile-level fast|best  fast (the default) or best: smaller archives,\n"
+        "                           compiled several times slower, read as fast\n"
         "  --compile                pack the folder into the archive\n"
         "  --browse-archive FILE    the archive to serve\n"
         "  --browse                 serve the archive on TCP port %u\n"
@@ -39,13 +43,20 @@ void PrintHelp() {
         "\n"
         "Options are read left to right; an action takes the paths given before it,\n"
         "and one run performs one action. The three --browse-... options above are\n"
-        "off unless given and count wherever they stand.\n"
-        "Exit status: 0 done, 1 failed (the reason on standard error), 2 no action.\n"
+        "off unless given and count wherever they stand, as --compile-level does.\n"
+        "Exit status: 0 done, 1 failed (the reason on standard error), 2 no action\n"
+        "or a usage error.\n"
         "See also: man pelorine\n",
         kStartPageUrl.c_str(), unsigned{kServerPort});
 }
 
 }  // namespace
+
+std::optional<int> RefuseUsageError(const std::vector<std::string>& arguments) {
+    if (CompileLevelFrom(arguments)) return std::nullopt;
+    std::fprintf(stderr, "pelorine: --compile-level takes fast or best\n%s", kUsage);
+    return 2;
+}
 
 std::optional<int> AnswerInfoOption(const std::vector<std::string>& arguments) {
     for (const std::string& argument : arguments) {

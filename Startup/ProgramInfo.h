@@ -12,3 +12,8 @@ extern const char* const kUsage;
 // returns the exit status 0; every other argument is then left alone, so no
 // action runs and no window opens. Nothing when neither is given.
 std::optional<int> AnswerInfoOption(const std::vector<std::string>& arguments);
+
+// Refuses a command line that cannot be meant (a --compile-level that is not
+// fast or best) with the reason and the usage on standard error, and returns
+// the exit status 2; nothing when it is usable.
+std::optional<int> RefuseUsageError(const std::vector<std::string>& arguments);

@@ -210,7 +210,8 @@ void TfrmStartup::DisableControls() {
 void TfrmStartup::lbCompileClick() {
     DisableControls();
     platform::StartThread(
-        CompileJob{edCompileFolder->Text(), edCompileDestination->Text(), compileThreads_});
+        CompileJob{edCompileFolder->Text(), edCompileDestination->Text(), compileThreads_, {},
+                   CompileLevelFrom(arguments_).value_or(CompileLevel::Fast)});
 }
 
 void TfrmStartup::lbBrowseClick() {

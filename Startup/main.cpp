@@ -16,6 +16,7 @@ int main(int argc, char** argv) {
     const std::vector<std::string> arguments = platform::ProgramArguments(argc, argv);
     // Before any window: --help and --version need no display.
     if (const auto status = AnswerInfoOption(arguments)) return *status;
+    if (const auto status = RefuseUsageError(arguments)) return *status;
 #ifdef PELORINE_WINDOW
     // The window wherever a display exists, unless the console is asked for.
     const bool consoleAsked =
