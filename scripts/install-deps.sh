@@ -13,7 +13,7 @@ for group in "$@"; do
                          chromium) ;;
         # Cross-building for Windows and running the result under Wine.
         windows) packages+=(g++-mingw-w64-x86-64-posix wine zip dpkg-dev xvfb xauth xdotool imagemagick curl) ;;
-        bench) packages+=(lzop zip hyperfine python3.11-doc libstdc++-12-doc wrk nginx-light kiwix-tools zim-tools python3 imagemagick
+        bench) packages+=(lzop zip hyperfine python3.11-doc libstdc++-12-doc rust-web-doc wrk nginx-light kiwix-tools zim-tools python3 imagemagick
                           libbenchmark-dev time) ;;
         # The .deb (cpack's shared-library dependencies need dpkg-shlibdeps) and its
         # checks; rsvg-convert renders the icon's PNG sizes.

@@ -3,8 +3,11 @@
 // out for the same reasons. Run under ThreadSanitizer too.
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include "Platform/FaultInjection.h"
 #include "tests/archive/CompileHelpers.h"
+#include "tests/reliability/IndependentArchiveReader.h"
 #include "tests/support/TestFiles.h"
 
 using namespace testing_support;
@@ -24,24 +27,33 @@ Outcome CompileWith(const TempDir& dir, unsigned threads, const CompileLimits& l
             Progress.FilesLeftOut.tooLarge, Progress.FilesLeftOut.overCapacity};
 }
 
+// Files of many sizes over nested folders, so that workers finish out of
+// order; `largeSize` for three files large enough to take buffers beyond what
+// a slot keeps. Gives each file's entry name and content.
+std::map<std::string, std::string> WriteAwkwardTree(const TempDir& dir, size_t largeSize) {
+    std::map<std::string, std::string> files;
+    const auto put = [&](const std::string& name, const std::string& content) {
+        WriteBytes(dir / ("site/" + name), content);
+        files[name] = content;
+    };
+    for (int i = 0; i < 60; ++i) {
+        const std::string folder = "d" + std::to_string(i % 5) + "/e" + std::to_string(i % 3);
+        const size_t size = static_cast<size_t>(i * i * 37 % 40000);
+        put(folder + "/page" + std::to_string(i) + ".html", CompressibleText(size));
+        put(folder + "/noise" + std::to_string(i) + ".bin", RandomBytes(size / 3, i));  // not smaller
+    }
+    put("photo.JPG", CompressibleText(30000));  // stored raw by extension
+    put("empty.txt", "");
+    put("d1/empty.css", "");
+    for (int i = 0; i < 3; ++i) {
+        put("d2/large" + std::to_string(i) + ".js", CompressibleText(largeSize + i));
+    }
+    return files;
+}
+
 TEST(ThreadCount, OneTwoAndFourThreadsWriteTheSameArchive) {
     TempDir dir;
-    // Files of many sizes over nested folders, so that workers finish out of order.
-    for (int i = 0; i < 60; ++i) {
-        const std::string folder = "site/d" + std::to_string(i % 5) + "/e" + std::to_string(i % 3);
-        const size_t size = static_cast<size_t>(i * i * 37 % 40000);
-        WriteBytes(dir / (folder + "/page" + std::to_string(i) + ".html"), CompressibleText(size));
-        WriteBytes(dir / (folder + "/noise" + std::to_string(i) + ".bin"),  // not smaller
-                   RandomBytes(size / 3, i));
-    }
-    WriteBytes(dir / "site/photo.JPG", CompressibleText(30000));  // stored raw by extension
-    WriteBytes(dir / "site/empty.txt", "");
-    WriteBytes(dir / "site/d1/empty.css", "");
-    // Large enough to take buffers beyond what a slot keeps.
-    for (int i = 0; i < 3; ++i) {
-        WriteBytes(dir / ("site/d2/large" + std::to_string(i) + ".js"),
-                   CompressibleText(5000000 + i));
-    }
+    WriteAwkwardTree(dir, 5000000);
     WriteBytes(dir / "site/d3/shrinks.html", CompressibleText(12345));
     FaultInjection::SetShortRead(12345, 5000);
     WriteBytes(dir / "site/d4/held.html", "held open by another program");
@@ -70,6 +82,41 @@ TEST(ThreadCount, OneTwoAndFourThreadsWriteTheSameArchive) {
     }
     platform::CloseFile(held);
     FaultInjection::Reset();
+}
+
+TEST(ThreadCount, BestLevelWritesTheSameSmallerArchiveWithAnyThreadCount) {
+    TempDir dir;
+    // The large files at 2 MB: enough to pass a slot's share, quick enough
+    // for the slow compressor under the thread checker.
+    const std::map<std::string, std::string> files = WriteAwkwardTree(dir, 2000000);
+    CompileNow(dir / "site", dir / "fast.pel", 1);
+    const size_t fastSize = ReadBytes(dir / "fast.pel").size();
+
+    std::string first;
+    for (unsigned threads : {1u, 2u, 4u}) {
+        SCOPED_TRACE(std::to_string(threads) + " threads");
+        CompileNow(dir / "site", dir / "best.pel", threads, {}, CompileLevel::Best);
+        ASSERT_FALSE(Progress.CompileFailed) << Progress.CompileError.Get();
+        const std::string archive = ReadBytes(dir / "best.pel");
+        if (first.empty()) first = archive;
+        EXPECT_TRUE(archive == first);
+    }
+    EXPECT_LT(first.size(), fastSize * 9 / 10);
+
+    // Read back by a reader that shares no code with the program.
+    const independent::ArchiveReader reader(first);
+    EXPECT_EQ(reader.problems(), std::vector<std::string>{});
+    std::map<std::string, std::string> decoded;
+    for (const independent::Record& record : reader.records()) {
+        std::string content, problem;
+        EXPECT_TRUE(reader.Decode(record, content, problem)) << record.name << ": " << problem;
+        decoded[record.name] = content;
+        // Stored raw by extension, or because compressing did not make it smaller.
+        if (record.name == "photo.JPG" || record.name.find("noise") != std::string::npos) {
+            EXPECT_FALSE(record.compressed()) << record.name;
+        }
+    }
+    EXPECT_TRUE(decoded == files);
 }
 
 }  // namespace

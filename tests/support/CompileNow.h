@@ -9,8 +9,9 @@
 
 // `threads` as with --compile-threads (0: one per core).
 inline void CompileNow(const std::string& sourceFolder, const std::string& archivePath,
-                       unsigned threads = 0, CompileLimits limits = {}) {
+                       unsigned threads = 0, CompileLimits limits = {},
+                       CompileLevel level = CompileLevel::Fast) {
     Archive.Reset();
     Progress.Reset();
-    CompileThread(CompileJob{sourceFolder, archivePath, threads, limits});
+    CompileThread(CompileJob{sourceFolder, archivePath, threads, limits, level});
 }
