@@ -6,6 +6,7 @@
 #include <string>
 
 #include "ArchiveTool/ToolStreams.h"
+#include "Compiler/CompileLevel.h"
 
 // One line per entry in index order: unpacked size, stored size, "lzo" or
 // "raw", and the escaped name, separated by tabs.
@@ -23,3 +24,10 @@ int ExtractArchive(const std::string& archive, const std::string& folder, bool o
 // Checks the whole archive: one line per problem, then a summary line on
 // streams.out.
 int VerifyArchive(const std::string& archive, const ToolStreams& streams);
+
+// Writes `output` with the entries of `archive` in the same order, each
+// compressed at `level` or stored raw as a compile would store it, through a
+// temporary file renamed into place. Refuses to write onto `archive` itself;
+// an entry that cannot be read is reported, and then nothing is written.
+int RepackArchive(const std::string& archive, const std::string& output, CompileLevel level,
+                  const ToolStreams& streams);

@@ -13,6 +13,7 @@ constexpr CommandShape kCommands[] = {
     {"cat", ToolCommand::Cat, 2},
     {"extract", ToolCommand::Extract, 2},
     {"verify", ToolCommand::Verify, 1},
+    {"repack", ToolCommand::Repack, 2},
 };
 
 ToolInvocation Only(ToolCommand command) {
@@ -32,8 +33,10 @@ ToolInvocation Invalid(std::string error) {
 ToolInvocation ParseToolCommandLine(const std::vector<std::string>& arguments) {
     std::vector<std::string> operands;
     bool overwrite = false;
+    std::optional<CompileLevel> level;
     bool optionsEnded = false;
-    for (const std::string& argument : arguments) {
+    for (size_t i = 0; i < arguments.size(); ++i) {
+        const std::string& argument = arguments[i];
         if (optionsEnded || argument.size() < 2 || argument[0] != '-') {
             operands.push_back(argument);
         } else if (argument == "--") {
@@ -44,6 +47,9 @@ ToolInvocation ParseToolCommandLine(const std::vector<std::string>& arguments) {
             return Only(ToolCommand::Version);
         } else if (argument == "--overwrite") {
             overwrite = true;
+        } else if (argument == "--level") {
+            level = i + 1 < arguments.size() ? CompileLevelNamed(arguments[++i]) : std::nullopt;
+            if (!level) return Invalid("--level takes best or fast");
         } else {
             return Invalid("unknown option " + argument);
         }
@@ -59,11 +65,16 @@ ToolInvocation ParseToolCommandLine(const std::vector<std::string>& arguments) {
         if (overwrite && shape.command != ToolCommand::Extract) {
             return Invalid("--overwrite is an option of extract only");
         }
+        if (level && shape.command != ToolCommand::Repack) {
+            return Invalid("--level is an option of repack only");
+        }
         ToolInvocation invocation = Only(shape.command);
         invocation.Archive = operands[1];
         if (shape.command == ToolCommand::Cat) invocation.Name = operands[2];
         if (shape.command == ToolCommand::Extract) invocation.Folder = operands[2];
+        if (shape.command == ToolCommand::Repack) invocation.Output = operands[2];
         invocation.Overwrite = overwrite;
+        if (level) invocation.Level = *level;
         return invocation;
     }
     return Invalid("unknown command " + operands[0]);
@@ -74,6 +85,7 @@ const char* ToolUsage() {
            "       pelorine-archive cat ARCHIVE NAME\n"
            "       pelorine-archive extract [--overwrite] ARCHIVE FOLDER\n"
            "       pelorine-archive verify ARCHIVE\n"
+           "       pelorine-archive repack [--level best|fast] ARCHIVE NEW-ARCHIVE\n"
            "       pelorine-archive --help | --version\n"
            "\n"
            "  list     one line per entry: unpacked size, stored size, lzo or raw, name\n"
@@ -81,6 +93,9 @@ const char* ToolUsage() {
            "  extract  every entry written below FOLDER, never outside it; an existing\n"
            "           file is left alone unless --overwrite is given\n"
            "  verify   checks the whole archive and reports each problem\n"
+           "  repack   writes NEW-ARCHIVE with the same entries in the same order, each\n"
+           "           compressed again at the level given (default best: smaller,\n"
+           "           slower to write); ARCHIVE is left as it is\n"
            "\n"
            "Exit status: 0 success, 1 something wrong with the archive or an entry\n"
            "(one line per problem on standard error), 2 usage error.\n"

@@ -4,7 +4,9 @@
 #include <string>
 #include <vector>
 
-enum class ToolCommand { Help, Version, List, Cat, Extract, Verify, Invalid };
+#include "Compiler/CompileLevel.h"
+
+enum class ToolCommand { Help, Version, List, Cat, Extract, Verify, Repack, Invalid };
 
 struct ToolInvocation {
     ToolCommand Command = ToolCommand::Invalid;
@@ -12,6 +14,8 @@ struct ToolInvocation {
     std::string Name;    // cat
     std::string Folder;  // extract
     bool Overwrite = false;
+    std::string Output;                      // repack
+    CompileLevel Level = CompileLevel::Best;  // repack
     std::string Error;  // why the command line is Invalid
 };
 

@@ -1,4 +1,4 @@
-// pelorine-archive: lists, prints, extracts and verifies an archive.
+// pelorine-archive: lists, prints, extracts, verifies and repacks an archive.
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -40,6 +40,8 @@ int main(int argc, char** argv) {
         case ToolCommand::Extract:
             return ExtractArchive(invocation.Archive, invocation.Folder, invocation.Overwrite,
                                   streams);
+        case ToolCommand::Repack:
+            return RepackArchive(invocation.Archive, invocation.Output, invocation.Level, streams);
         default:
             return VerifyArchive(invocation.Archive, streams);
     }

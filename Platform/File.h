@@ -60,6 +60,10 @@ bool DeleteFile(const std::string& path);
 
 bool IsFolder(const std::string& path);
 
+// True when both paths exist and name one file (also through links); a path
+// that does not exist is no file.
+bool SameFile(const std::string& a, const std::string& b);
+
 // The system's reason for the last failed call on this thread, in words.
 std::string LastErrorText();
 

@@ -249,6 +249,27 @@ bool DeleteFile(const std::string& path) {
     return false;
 }
 
+namespace {
+
+// The identity of the file at `path`, opened only to ask for it.
+bool IdOfPath(const std::string& path, FileId& id) {
+    const HANDLE handle =
+        CreateFileW(Widen(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return false;
+    const bool known = IdOf(handle, id);
+    CloseHandle(handle);
+    return known;
+}
+
+}  // namespace
+
+bool SameFile(const std::string& a, const std::string& b) {
+    FileId first;
+    FileId second;
+    return IdOfPath(a, first) && IdOfPath(b, second) && first == second;
+}
+
 bool IsFolder(const std::string& path) {
     const DWORD attributes = GetFileAttributesW(Widen(path).c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;

@@ -1,0 +1,151 @@
+#include <vector>
+
+#include "ArchiveTool/Commands.h"
+#include "ArchiveTool/EntryNames.h"
+#include "ArchiveTool/EntryProblem.h"
+#include "ArchiveTool/OpenArchive.h"
+#include "Compiler/ArchiveOutput.h"
+#include "Compiler/CompileThread.h"
+#include "Compiler/CompressContent.h"
+#include "Compiler/IsStoredRaw.h"
+#include "Platform/File.h"
+#include "Shared/ArchiveState.h"
+#include "Shared/ReadEntry.h"
+
+namespace {
+
+// The part of an entry name after its last "/": the file name the compile
+// judged by its extension.
+std::string BareName(const std::string& name) {
+    const size_t slash = name.rfind('/');
+    return slash == std::string::npos ? name : name.substr(slash + 1);
+}
+
+class Repacking {
+  public:
+    Repacking(uint64_t inputSize, platform::FileHandle file, CompileLevel level,
+              const ToolStreams& streams)
+        : inputSize_(inputSize), file_(file), output_(file), level_(level), streams_(streams) {}
+
+    // Writes every entry of Archive, in order, recompressed, then the index
+    // and the header. Stops at the first write that fails; goes on past an
+    // entry that cannot be read, to report every one.
+    void RepackAll() {
+        const unsigned char placeholder[kHeaderSize] = {};
+        output_.Append(placeholder, sizeof placeholder);
+        entries_.reserve(Archive.EntryCount);
+        for (uint32_t i = 0; i < Archive.EntryCount && !output_.Failed(); ++i) Repack(i);
+        if (problems_ == 0 && !output_.Failed() && !WriteIndex() && !output_.Failed()) {
+            writeError_ = platform::LastErrorText();
+        }
+        if (output_.Failed()) writeError_ = output_.Error();
+    }
+
+    uint32_t Problems() const { return problems_; }
+    // Why the new archive could not be written; empty when it could.
+    const std::string& WriteError() const { return writeError_; }
+
+  private:
+    void Repack(uint32_t index) {
+        const TItem& entry = Archive.EntryTable[index];
+        const EntryReadResult read = ReadEntry(Archive.ArchiveHandle, inputSize_, entry, content_);
+        if (read != EntryReadResult::Read) {
+            ++problems_;
+            std::fprintf(streams_.err, "damaged: entry %u %s: %s\n", index,
+                         EscapedName(entry.Name).c_str(), EntryProblemText(read));
+            return;
+        }
+        const auto* bytes = reinterpret_cast<const unsigned char*>(content_.data());
+        const auto size = static_cast<uint32_t>(content_.size());
+        // The same choice the compile makes for a file of this name and content.
+        const uint32_t packed = IsStoredRaw(BareName(entry.Name))
+                                    ? 0
+                                    : CompressContent(bytes, size, level_, buffers_);
+        const unsigned char* stored = packed != 0 ? buffers_.output.Data() : bytes;
+        const uint32_t storedSize = packed != 0 ? packed : size;
+        TItem repacked{entry.Name, output_.WritePosition(), packed, size};
+        if (uint64_t{repacked.DataOffset} + storedSize > kMaxArchiveOffset) {
+            ++problems_;
+            std::fprintf(streams_.err, "too large: entry %u %s: the data would pass 2 GiB\n",
+                         index, EscapedName(entry.Name).c_str());
+            return;
+        }
+        if (output_.Append(stored, storedSize)) entries_.push_back(std::move(repacked));
+    }
+
+    // The index after the data, then the header that points to it.
+    bool WriteIndex() {
+        const uint32_t indexOffset = output_.WritePosition();
+        std::string record;
+        for (const TItem& entry : entries_) {
+            record.clear();
+            AppendIndexRecord(record, entry);
+            if (!output_.Append(record.data(), record.size())) return false;
+        }
+        std::string header;
+        PutU32(header, indexOffset);
+        return output_.Flush() && platform::SeekFromStart(file_, 0) &&
+               platform::WriteFile(file_, header.data(), header.size()) == header.size();
+    }
+
+    uint64_t inputSize_;
+    platform::FileHandle file_;
+    ArchiveOutput output_;
+    CompileLevel level_;
+    const ToolStreams& streams_;
+    CompressionBuffers buffers_;
+    std::string content_;
+    std::vector<TItem> entries_;
+    uint32_t problems_ = 0;
+    std::string writeError_;
+};
+
+// A damaged index is reported as verify reports it; the entries it names can
+// still be read, but the new archive would not be the old one's entries.
+bool IndexSound(const IndexReport& index, const ToolStreams& streams) {
+    const char* problem = index.HeaderCut              ? "the file is shorter than its 4-byte header"
+                          : index.IndexOffsetOutside   ? "its IndexOffset lies outside the file"
+                          : Archive.IndexOffset < kHeaderSize ? "its IndexOffset lies inside the header"
+                          : index.LastRecordCut ? "the last index record is cut short by the end of the file"
+                          : index.MoreRecordsThanTable ? "the index holds more records than an archive can have"
+                                                       : nullptr;
+    if (problem == nullptr) return true;
+    std::fprintf(streams.err, "damaged: %s\n", problem);
+    return false;
+}
+
+}  // namespace
+
+int RepackArchive(const std::string& input, const std::string& output, CompileLevel level,
+                  const ToolStreams& streams) {
+    const std::string partial = PartialArchivePath(output);
+    // Writing either would destroy the input before it is read.
+    if (platform::SameFile(input, output) || platform::SameFile(input, partial)) {
+        ReportLine(streams.err, "will not repack " + input + " onto itself");
+        return kExitProblem;
+    }
+    IndexReport index;
+    if (!OpenArchive(input, streams, &index)) return kExitProblem;
+    if (!IndexSound(index, streams)) return kExitProblem;
+
+    const platform::FileHandle file = platform::CreateExclusive(partial);
+    if (file == platform::kInvalidFile) {
+        ReportLine(streams.err, "cannot create " + partial + ": " + platform::LastErrorText());
+        return kExitProblem;
+    }
+    Repacking repacking(index.FileSize, file, level, streams);
+    repacking.RepackAll();
+    std::string writeError = repacking.WriteError();
+    platform::CloseFile(file);
+    const bool complete = repacking.Problems() == 0 && writeError.empty();
+    if (complete && !platform::ReplaceFile(partial, output)) {
+        writeError = platform::LastErrorText();
+    }
+    if (complete && writeError.empty()) return kExitSound;
+    platform::DeleteFile(partial);
+    ReportLine(streams.err, writeError.empty()
+                                ? "no archive written to " + output + ": " +
+                                      std::to_string(repacking.Problems()) + " entries damaged"
+                                : "cannot write " + output + ": " + writeError);
+    return kExitProblem;
+}
