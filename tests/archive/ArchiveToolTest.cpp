@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <map>
+#include <sstream>
 #include <vector>
 
 #include "tests/archive/CompileHelpers.h"
@@ -247,10 +248,87 @@ TEST(ArchiveTool, VerifyReportsEachKindOfDamage) {
     EXPECT_NE(shadowed.err.find("shadowed"), std::string::npos);
 }
 
+TEST(ArchiveTool, RepackKeepsTheEntriesAndNeverCostsTheInput) {
+    TempDir dir;
+    // Compressed, raw by extension, raw but compressible, raw because nothing
+    // shrinks it, empty, and names equal but for case, in that order.
+    const std::string input = BuildArchive({
+        CompressedFile("index.html", CompressibleText(40000)),
+        RawFile("img/logo.PNG", CompressibleText(3000)),
+        RawFile("notes.txt", CompressibleText(5000)),
+        RawFile("noise.bin", RandomBytes(2000)),
+        RawFile("empty.css", ""),
+        RawFile("A.txt", "a"),
+        RawFile("a.txt", "b"),
+    });
+    const std::string in = dir / "in.pel";
+    WriteBytes(in, input);
+    const std::string listed = RunTool(dir, "list " + Quoted(in)).out;
+    const std::string expectedStorage[] = {"lzo", "raw", "lzo", "raw", "raw", "raw", "raw"};
+    RunTool(dir, "extract " + Quoted(in) + " " + Quoted(dir / "from-in"));
+
+    for (const char* level : {"", "--level fast ", "--level best "}) {
+        SCOPED_TRACE(level);
+        const std::string out = dir / "out.pel";
+        const ToolRun repack = RunTool(dir, "repack " + std::string(level) + Quoted(in) + " " +
+                                                Quoted(out));
+        EXPECT_EQ(repack.status, 0) << repack.err;
+        EXPECT_EQ(ReadBytes(in), input);
+        EXPECT_FALSE(fs::exists(out + ".partial"));
+        const ToolRun verify = RunTool(dir, "verify " + Quoted(out));
+        EXPECT_EQ(verify.status, 0) << verify.err;
+        // The same names and sizes in the same order, each stored as a compile would.
+        const std::string list = RunTool(dir, "list " + Quoted(out)).out;
+        std::istringstream lines(list), before(listed);
+        std::string line, old;
+        for (const std::string& storage : expectedStorage) {
+            std::getline(lines, line);
+            std::getline(before, old);
+            EXPECT_EQ(line.substr(0, line.find('\t')), old.substr(0, old.find('\t')));
+            EXPECT_NE(line.find("\t" + storage + "\t"), std::string::npos) << line;
+            EXPECT_EQ(line.substr(line.rfind('\t')), old.substr(old.rfind('\t')));
+        }
+        EXPECT_EQ(LineCount(list), LineCount(listed));
+        fs::remove_all(dir / "from-out");
+        EXPECT_EQ(RunTool(dir, "extract " + Quoted(out) + " " + Quoted(dir / "from-out")).status, 0);
+        EXPECT_TRUE(FilesBelow(dir / "from-out") == FilesBelow(dir / "from-in"));
+    }
+
+    // Onto its input, by its name or another link to it, or where the
+    // temporary file would be the input: refused, the input untouched.
+    fs::create_hard_link(in, dir / "link.pel");
+    WriteBytes(dir / "next.pel.partial", input);
+    const std::pair<std::string, std::string> ontoItself[] = {
+        {in, in}, {in, dir / "link.pel"}, {dir / "next.pel.partial", dir / "next.pel"}};
+    for (const auto& [from, to] : ontoItself) {
+        SCOPED_TRACE(to);
+        const ToolRun refused = RunTool(dir, "repack " + Quoted(from) + " " + Quoted(to));
+        EXPECT_EQ(refused.status, 1);
+        EXPECT_NE(refused.err.find("onto itself"), std::string::npos) << refused.err;
+        EXPECT_EQ(ReadBytes(from), input);
+    }
+
+    // Damaged entries: each reported, and nothing written.
+    RawEntry garbled = CompressedFile("g.html", CompressibleText(4000));
+    garbled.stored[garbled.stored.size() / 2] ^= 0x55;
+    RawEntry cut = CompressedFile("cut.html", CompressibleText(4000));
+    cut.stored.pop_back();
+    WriteBytes(dir / "damaged.pel", BuildArchive({garbled, RawFile("fine.txt", "fine"), cut}));
+    const std::string out = dir / "repaired.pel";
+    const ToolRun damaged = RunTool(dir, "repack " + Quoted(dir / "damaged.pel") + " " + Quoted(out));
+    EXPECT_EQ(damaged.status, 1);
+    EXPECT_NE(damaged.err.find("entry 0 g.html"), std::string::npos) << damaged.err;
+    EXPECT_NE(damaged.err.find("entry 2 cut.html"), std::string::npos) << damaged.err;
+    EXPECT_FALSE(fs::exists(out));
+    EXPECT_FALSE(fs::exists(out + ".partial"));
+}
+
 TEST(ArchiveTool, UsageErrorsExitWithTwo) {
     TempDir dir;
     for (const char* arguments :
-         {"", "lists a.pel", "cat a.pel", "verify --overwrite a.pel", "list --force a.pel"}) {
+         {"", "lists a.pel", "cat a.pel", "verify --overwrite a.pel", "list --force a.pel",
+          "repack a.pel", "repack --level worst a.pel b.pel", "repack a.pel b.pel --level",
+          "list --level best a.pel"}) {
         SCOPED_TRACE(arguments);
         EXPECT_EQ(RunTool(dir, arguments).status, 2);
     }
