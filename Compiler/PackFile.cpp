@@ -23,12 +23,12 @@ std::string EntryNameOf(const std::string& path, const std::string& sourceFolder
 PreparedFile PrepareFile(const std::string& path, const std::string& fileName, CompileLevel level,
                          FileBuffers& buffers, const MemoryGate& gate) {
     PreparedFile prepared;
-    platform::FileHandle file = platform::OpenForReading(path);
+    uint64_t size = 0;
+    platform::FileHandle file = platform::OpenForReading(path, &size);
     if (file == platform::kInvalidFile) return prepared;
     FileCloser closer{file};
 
     // The format records sizes in 32 bits: a larger file cannot be described.
-    const uint64_t size = platform::FileSize64(file);
     if (size > UINT32_MAX) {
         prepared.outcome = PreparedFile::Outcome::TooLarge;
         return prepared;

@@ -21,11 +21,16 @@ constexpr unsigned kExtraSlots = 60;
 // when every slot is taken: a wake-up per this many files instead of one each.
 constexpr uint64_t kBatch = 16;
 
+// Most files a worker takes at once: few, so that the files behind a large
+// one still go to the other workers.
+constexpr uint64_t kTaken = 4;
+
 }  // namespace
 
 ParallelPacker::ParallelPacker(CompileRun& run, unsigned workers)
     : run_(run),
       level_(run.Level),
+      workersAsked_(workers),
       slots_(workers + kExtraSlots),
       keptSlotBytes_(kKeptBytes / slots_.size()) {
     threads_.reserve(workers);
@@ -58,12 +63,11 @@ void ParallelPacker::Pack(std::string path, std::string fileName) {
     slot.path = std::move(path);
     slot.fileName = std::move(fileName);
     slot.error = nullptr;
-    slot.done = false;
+    slot.done.store(false, std::memory_order_relaxed);
     ++filled_;
     if (filled_ - dispatched_ == kBatch) Dispatch();
     if (filled_ - appended_ == 1) ShowOldest();
-    while (AppendOldest()) {
-    }
+    AppendDone();
 }
 
 void ParallelPacker::Finish() {
@@ -83,37 +87,49 @@ void ParallelPacker::Dispatch() {
 
 void ParallelPacker::WorkerLoop() {
     for (;;) {
-        uint64_t sequence = 0;
+        uint64_t first = 0;
+        uint64_t taken = 0;
         {
             std::unique_lock guard(lock_);
             ++idleWorkers_;
             workQueued_.wait(guard, [this] { return stopping_ || started_ < dispatched_; });
             --idleWorkers_;
             if (stopping_) return;
-            sequence = started_++;
+            // A fair share of what is waiting, so that no worker is left without.
+            first = started_;
+            taken = std::min(kTaken, (dispatched_ - started_ + workersAsked_ - 1) / workersAsked_);
+            started_ += taken;
         }
-        Slot& slot = SlotOf(sequence);
-        try {
-            slot.prepared = PrepareFile(slot.path, slot.fileName, level_, slot.buffers,
-                                        [&](uint64_t bytes) { Admit(sequence, slot, bytes); });
-        } catch (...) {
-            slot.error = std::current_exception();
+        for (uint64_t sequence = first; sequence != first + taken; ++sequence) {
+            Prepare(sequence, SlotOf(sequence));
         }
-        bool wake = false;
-        {
-            std::lock_guard guard(lock_);
-            slot.done = true;
-            wake = awaited_ != 0 && AwaitedDone();
-        }
-        if (wake) slotDone_.notify_one();
     }
 }
 
+void ParallelPacker::Prepare(uint64_t sequence, Slot& slot) {
+    try {
+        slot.prepared = PrepareFile(slot.path, slot.fileName, level_, slot.buffers,
+                                    [&](uint64_t bytes) { Admit(sequence, slot, bytes); });
+    } catch (...) {
+        slot.error = std::current_exception();
+    }
+    // Sequentially consistent, as is the compile thread's announcement that it
+    // waits: either it sees this slot done, or this sees it waiting.
+    slot.done.store(true);
+    if (!appenderWaiting_.load()) return;
+    bool wake = false;
+    {
+        std::lock_guard guard(lock_);
+        wake = awaited_ != 0 && AwaitedDone();
+    }
+    if (wake) slotDone_.notify_one();
+}
+
 bool ParallelPacker::AwaitedDone() {
-    if (!SlotOf(appended_).done) return false;
+    if (!SlotOf(appended_).done.load()) return false;
     if (heldBack_ != 0) return true;
     for (uint64_t sequence = appended_ + 1; sequence != appended_ + awaited_; ++sequence) {
-        if (!SlotOf(sequence).done) return false;
+        if (!SlotOf(sequence).done.load()) return false;
     }
     return true;
 }
@@ -145,36 +161,40 @@ void ParallelPacker::AppendOldestBatch() {
     {
         std::unique_lock guard(lock_);
         awaited_ = std::min(kBatch, dispatched_ - appended_);
+        appenderWaiting_.store(true);
         slotDone_.wait(guard, [&] { return AwaitedDone(); });
+        appenderWaiting_.store(false);
         awaited_ = 0;
     }
-    while (AppendOldest()) {
-    }
+    AppendDone();
 }
 
-bool ParallelPacker::AppendOldest() {
-    if (appended_ == dispatched_) return false;
-    Slot& slot = SlotOf(appended_);
+void ParallelPacker::AppendDone() {
+    uint64_t next = appended_;
+    while (next != dispatched_ && SlotOf(next).done.load(std::memory_order_acquire)) {
+        Slot& slot = SlotOf(next);
+        if (slot.error) std::rethrow_exception(slot.error);
+        if (!LeaveOutOverCapacity(run_)) AppendFile(slot.prepared, slot.path, run_);
+        if (slot.charged != 0) {
+            slot.buffers.input.Release();
+            slot.buffers.compression.output.Release();
+            slot.buffers.compression.check.Release();
+        }
+        ++next;
+    }
+    if (next == appended_) return;
+    bool wake = false;
     {
         std::lock_guard guard(lock_);
-        if (!slot.done) return false;
+        for (uint64_t sequence = appended_; sequence != next; ++sequence) {
+            largeHeld_ -= SlotOf(sequence).charged;
+            SlotOf(sequence).charged = 0;
+        }
+        appended_ = next;
+        wake = heldBack_ != 0;
     }
-    if (slot.error) std::rethrow_exception(slot.error);
-    if (!LeaveOutOverCapacity(run_)) AppendFile(slot.prepared, slot.path, run_);
-    if (slot.charged != 0) {
-        slot.buffers.input.Release();
-        slot.buffers.compression.output.Release();
-        slot.buffers.compression.check.Release();
-    }
-    {
-        std::lock_guard guard(lock_);
-        largeHeld_ -= slot.charged;
-        slot.charged = 0;
-        ++appended_;
-    }
-    memoryFreed_.notify_all();
+    if (wake) memoryFreed_.notify_all();
     if (appended_ != filled_) ShowOldest();
-    return true;
 }
 
 void ParallelPacker::ShowOldest() {

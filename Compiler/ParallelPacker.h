@@ -17,6 +17,7 @@
 // plus 32 MiB (about 3.1 times at the best level, which checks each stream).
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <exception>
@@ -52,17 +53,20 @@ class ParallelPacker final : public FilePacker {
         PreparedFile prepared;
         std::exception_ptr error;
         uint64_t charged = 0;  // large buffer bytes counted against the budget
-        bool done = false;     // guarded by lock_
+        // Set by the worker once `prepared` or `error` is final.
+        std::atomic<bool> done{false};
     };
 
     void WorkerLoop();
+    // Reads and compresses the file of one slot taken by this worker.
+    void Prepare(uint64_t sequence, Slot& slot);
     // Holds a worker back until its file's large buffers fit the budget.
     void Admit(uint64_t sequence, Slot& slot, uint64_t bytes);
     // Hands the slots filled since the last call to the workers.
     void Dispatch();
-    // Appends the oldest slot in flight when it is done; false when there is
-    // none, or it is not done.
-    bool AppendOldest();
+    // Appends the slots in flight that are done, oldest first, up to the
+    // first that is not.
+    void AppendDone();
     // Waits until the oldest slots in flight, a batch of them or all when
     // fewer, are done, and appends every done slot at the front. It waits
     // only for the oldest when a worker is held back for memory, which the
@@ -75,7 +79,8 @@ class ParallelPacker final : public FilePacker {
     Slot& SlotOf(uint64_t sequence) { return slots_[sequence % slots_.size()]; }
 
     CompileRun& run_;
-    const CompileLevel level_;  // the workers' copy
+    const CompileLevel level_;     // the workers' copy
+    const uint64_t workersAsked_;  // the workers' count, known before they start
     std::vector<Slot> slots_;
     const uint64_t keptSlotBytes_;  // a slot's share of what is kept between files
     std::vector<std::thread> threads_;
@@ -98,5 +103,6 @@ class ParallelPacker final : public FilePacker {
     unsigned idleWorkers_ = 0;  // workers waiting for a slot to be handed over
     unsigned heldBack_ = 0;     // workers waiting in Admit
     uint64_t awaited_ = 0;      // the compile thread waits for this many oldest slots; 0: it does not
+    std::atomic<bool> appenderWaiting_{false};  // awaited_ != 0, readable without lock_
     bool stopping_ = false;
 };

@@ -19,8 +19,9 @@ inline constexpr FileHandle kInvalidFile = -1;
 
 // Opens an existing regular file for reading, shared with other readers.
 // Fails for folders, FIFOs and devices, and for a file that this process holds
-// exclusively (see CreateExclusive).
-FileHandle OpenForReading(const std::string& path);
+// exclusively (see CreateExclusive). `size`, when given, receives the file's
+// size as FileSize64 would give it, without a second call.
+FileHandle OpenForReading(const std::string& path, uint64_t* size = nullptr);
 
 // Creates (or truncates) a file for writing and holds it exclusively: while it
 // is open, OpenForReading refuses it. Linux has no share modes, so the

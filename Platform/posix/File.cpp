@@ -8,6 +8,7 @@
 #include <cstring>
 #include <mutex>
 #include <set>
+#include <shared_mutex>
 #include <system_error>
 #include <utility>
 
@@ -20,8 +21,10 @@ using FileId = std::pair<dev_t, ino_t>;
 
 // Files this process holds without sharing, and the handle that holds each.
 // Never freed: detached workers may still close files while the process exits.
+// Every open and close of a compile's workers reads it, and only the compile
+// itself writes it: readers share the lock.
 struct ExclusiveRecord {
-    std::mutex lock;
+    std::shared_mutex lock;
     std::set<FileId> ids;
     std::set<std::pair<FileId, int>> holders;
 };
@@ -55,7 +58,7 @@ FileHandle Register(int fd) {
 
 }  // namespace
 
-FileHandle OpenForReading(const std::string& path) {
+FileHandle OpenForReading(const std::string& path, uint64_t* size) {
     // Non-blocking so that opening a FIFO cannot stall; only regular files pass.
     int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return kInvalidFile;
@@ -67,13 +70,14 @@ FileHandle OpenForReading(const std::string& path) {
     }
     {
         ExclusiveRecord& record = Exclusive();
-        std::lock_guard guard(record.lock);
+        std::shared_lock guard(record.lock);
         if (record.ids.count({info.st_dev, info.st_ino}) != 0) {
             close(fd);
             errno = EBUSY;
             return kInvalidFile;
         }
     }
+    if (size != nullptr) *size = info.st_size < 0 ? 0 : static_cast<uint64_t>(info.st_size);
     // O_NONBLOCK stays: it has no effect on reads of a regular file.
     return fd;
 }
@@ -154,8 +158,17 @@ uint64_t FileSize64(FileHandle file) {
 
 void CloseFile(FileHandle file) {
     if (file == kInvalidFile) return;
-    {
-        ExclusiveRecord& record = Exclusive();
+    ExclusiveRecord& record = Exclusive();
+    const auto holds = [&] {
+        std::shared_lock guard(record.lock);
+        for (const auto& holder : record.holders) {
+            if (holder.second == file) return true;
+        }
+        return false;
+    };
+    // Only a handle that holds a file can leave the record, and only its
+    // owner closes it: once seen holding, it holds until erased below.
+    if (holds()) {
         std::lock_guard guard(record.lock);
         for (auto it = record.holders.begin(); it != record.holders.end(); ++it) {
             if (it->second == file) {

@@ -70,7 +70,7 @@ bool IsHeld(HANDLE handle) {
 
 }  // namespace
 
-FileHandle OpenForReading(const std::string& path) {
+FileHandle OpenForReading(const std::string& path, uint64_t* size) {
     // Readers share with readers only: while the file is open here, no other
     // program can write to it, delete it or replace it.
     HANDLE handle = CreateFileW(Widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
@@ -90,6 +90,7 @@ FileHandle OpenForReading(const std::string& path) {
         RecordError(ERROR_SHARING_VIOLATION);
         return kInvalidFile;
     }
+    if (size != nullptr) *size = FileSize64(FromHandle(handle));
     return FromHandle(handle);
 }
 
