@@ -58,9 +58,8 @@ void AnswerWholeHead(const uint8_t* data, size_t size) {
     static const PageRules allOptions = PageRulesFor(options);
     const Page page = LoadPage(SplitTarget(request.Line.Target).Path, allOptions);
     const ArchiveVersion version{0x0123456789abcdef, 1700000000};
-    const ResponsePlan plan =
-        PlanResponse(request, {page.Kind, page.ContentType, page.Body.size(), page.Entry},
-                     options, version);
+    const ResponsePlan plan = PlanResponse(
+        request, {page.Kind, page.ContentType, page.Body.size(), page.Entry}, options, version);
     if (plan.BodyFirst > page.Body.size() || plan.BodyLength > page.Body.size() - plan.BodyFirst ||
         !plan.Header.starts_with(request.Line.Version) || !plan.Header.ends_with("\r\n\r\n")) {
         __builtin_trap();
