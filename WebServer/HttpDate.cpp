@@ -43,11 +43,11 @@ std::string FormatHttpDate(int64_t seconds) {
     const year_month_day date{day};
     const unsigned weekday = std::chrono::weekday{day}.c_encoding();
     char text[40];
-    std::snprintf(text, sizeof text, "%s, %02u %s %04d %02d:%02d:%02d GMT", kWeekdays[weekday],
-                  static_cast<unsigned>(date.day()),
-                  kMonths[static_cast<unsigned>(date.month()) - 1], static_cast<int>(date.year()),
-                  static_cast<int>(inDay / 3600), static_cast<int>(inDay / 60 % 60),
-                  static_cast<int>(inDay % 60));
+    (void)std::snprintf(text, sizeof text, "%s, %02u %s %04d %02d:%02d:%02d GMT",
+                        kWeekdays[weekday], static_cast<unsigned>(date.day()),
+                        kMonths[static_cast<unsigned>(date.month()) - 1],
+                        static_cast<int>(date.year()), static_cast<int>(inDay / 3600),
+                        static_cast<int>(inDay / 60 % 60), static_cast<int>(inDay % 60));
     return text;
 }
 
@@ -75,6 +75,6 @@ std::optional<int64_t> ParseHttpDate(std::string_view text) {
         std::chrono::day{static_cast<unsigned>(dayOfMonth)}};
     if (!date.ok()) return std::nullopt;
     // A leap second names the same moment as the second before the next minute.
-    return sys_days{date}.time_since_epoch().count() * kSecondsPerDay + hour * 3600 + minute * 60 +
-           std::min(second, 59);
+    const int64_t inDay = int64_t{hour} * 3600 + int64_t{minute} * 60 + std::min(second, 59);
+    return sys_days{date}.time_since_epoch().count() * kSecondsPerDay + inDay;
 }

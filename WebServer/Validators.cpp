@@ -39,8 +39,8 @@ ArchiveVersion ArchiveVersionOf(const platform::FileStamp& stamp) {
 
 std::string EntityTagOf(const ArchiveVersion& version, uint32_t entry) {
     char tag[48];
-    std::snprintf(tag, sizeof tag, "\"%016llx-%x\"",
-                  static_cast<unsigned long long>(version.Identity), entry);
+    (void)std::snprintf(tag, sizeof tag, "\"%016llx-%x\"",
+                        static_cast<unsigned long long>(version.Identity), entry);
     return tag;
 }
 
