@@ -58,16 +58,15 @@ class Repacking {
         const auto* bytes = reinterpret_cast<const unsigned char*>(content_.data());
         const auto size = static_cast<uint32_t>(content_.size());
         // The same choice the compile makes for a file of this name and content.
-        const uint32_t packed = IsStoredRaw(BareName(entry.Name))
-                                    ? 0
-                                    : CompressContent(bytes, size, level_, buffers_);
+        const uint32_t packed =
+            IsStoredRaw(BareName(entry.Name)) ? 0 : CompressContent(bytes, size, level_, buffers_);
         const unsigned char* stored = packed != 0 ? buffers_.output.Data() : bytes;
         const uint32_t storedSize = packed != 0 ? packed : size;
         TItem repacked{entry.Name, output_.WritePosition(), packed, size};
         if (uint64_t{repacked.DataOffset} + storedSize > kMaxArchiveOffset) {
             ++problems_;
-            std::fprintf(streams_.err, "too large: entry %u %s: the data would pass 2 GiB\n",
-                         index, EscapedName(entry.Name).c_str());
+            std::fprintf(streams_.err, "too large: entry %u %s: the data would pass 2 GiB\n", index,
+                         EscapedName(entry.Name).c_str());
             return;
         }
         if (output_.Append(stored, storedSize)) entries_.push_back(std::move(repacked));
@@ -103,12 +102,13 @@ class Repacking {
 // A damaged index is reported as verify reports it; the entries it names can
 // still be read, but the new archive would not be the old one's entries.
 bool IndexSound(const IndexReport& index, const ToolStreams& streams) {
-    const char* problem = index.HeaderCut              ? "the file is shorter than its 4-byte header"
-                          : index.IndexOffsetOutside   ? "its IndexOffset lies outside the file"
-                          : Archive.IndexOffset < kHeaderSize ? "its IndexOffset lies inside the header"
-                          : index.LastRecordCut ? "the last index record is cut short by the end of the file"
-                          : index.MoreRecordsThanTable ? "the index holds more records than an archive can have"
-                                                       : nullptr;
+    const char* problem =
+        index.HeaderCut                     ? "the file is shorter than its 4-byte header"
+        : index.IndexOffsetOutside          ? "its IndexOffset lies outside the file"
+        : Archive.IndexOffset < kHeaderSize ? "its IndexOffset lies inside the header"
+        : index.LastRecordCut        ? "the last index record is cut short by the end of the file"
+        : index.MoreRecordsThanTable ? "the index holds more records than an archive can have"
+                                     : nullptr;
     if (problem == nullptr) return true;
     std::fprintf(streams.err, "damaged: %s\n", problem);
     return false;

@@ -14,9 +14,9 @@ struct ToolInvocation {
     std::string Name;    // cat
     std::string Folder;  // extract
     bool Overwrite = false;
-    std::string Output;                      // repack
+    std::string Output;                       // repack
     CompileLevel Level = CompileLevel::Best;  // repack
-    std::string Error;  // why the command line is Invalid
+    std::string Error;                        // why the command line is Invalid
 };
 
 // Reads the arguments after the program's name. "--help" or "--version"

@@ -42,7 +42,8 @@ uint32_t CompressContent(const unsigned char* content, uint32_t size, CompileLev
                          CompressionBuffers& buffers) {
     if (size == 0) return 0;
     unsigned char* const output = buffers.output.Reserve(CompressBound(size));
-    unsigned char* const work = workMemory.Reserve(level == CompileLevel::Fast ? kFastWorkMemory : kBestWorkMemory);
+    unsigned char* const work =
+        workMemory.Reserve(level == CompileLevel::Fast ? kFastWorkMemory : kBestWorkMemory);
     if (output == nullptr || work == nullptr) return 0;
     lzo_uint length = 0;
     if (level == CompileLevel::Fast) {

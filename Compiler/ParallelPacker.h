@@ -102,7 +102,7 @@ class ParallelPacker final : public FilePacker {
     uint64_t largestNeed_ = 0;  // the largest charge asked for so far
     unsigned idleWorkers_ = 0;  // workers waiting for a slot to be handed over
     unsigned heldBack_ = 0;     // workers waiting in Admit
-    uint64_t awaited_ = 0;      // the compile thread waits for this many oldest slots; 0: it does not
+    uint64_t awaited_ = 0;  // the compile thread waits for this many oldest slots; 0: it does not
     std::atomic<bool> appenderWaiting_{false};  // awaited_ != 0, readable without lock_
     bool stopping_ = false;
 };

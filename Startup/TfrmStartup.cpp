@@ -209,9 +209,11 @@ void TfrmStartup::DisableControls() {
 
 void TfrmStartup::lbCompileClick() {
     DisableControls();
-    platform::StartThread(
-        CompileJob{edCompileFolder->Text(), edCompileDestination->Text(), compileThreads_, {},
-                   CompileLevelFrom(arguments_).value_or(CompileLevel::Fast)});
+    platform::StartThread(CompileJob{edCompileFolder->Text(),
+                                     edCompileDestination->Text(),
+                                     compileThreads_,
+                                     {},
+                                     CompileLevelFrom(arguments_).value_or(CompileLevel::Fast)});
 }
 
 void TfrmStartup::lbBrowseClick() {

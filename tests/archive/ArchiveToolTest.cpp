@@ -270,8 +270,8 @@ TEST(ArchiveTool, RepackKeepsTheEntriesAndNeverCostsTheInput) {
     for (const char* level : {"", "--level fast ", "--level best "}) {
         SCOPED_TRACE(level);
         const std::string out = dir / "out.pel";
-        const ToolRun repack = RunTool(dir, "repack " + std::string(level) + Quoted(in) + " " +
-                                                Quoted(out));
+        const ToolRun repack =
+            RunTool(dir, "repack " + std::string(level) + Quoted(in) + " " + Quoted(out));
         EXPECT_EQ(repack.status, 0) << repack.err;
         EXPECT_EQ(ReadBytes(in), input);
         EXPECT_FALSE(fs::exists(out + ".partial"));
@@ -290,7 +290,8 @@ TEST(ArchiveTool, RepackKeepsTheEntriesAndNeverCostsTheInput) {
         }
         EXPECT_EQ(LineCount(list), LineCount(listed));
         fs::remove_all(dir / "from-out");
-        EXPECT_EQ(RunTool(dir, "extract " + Quoted(out) + " " + Quoted(dir / "from-out")).status, 0);
+        EXPECT_EQ(RunTool(dir, "extract " + Quoted(out) + " " + Quoted(dir / "from-out")).status,
+                  0);
         EXPECT_TRUE(FilesBelow(dir / "from-out") == FilesBelow(dir / "from-in"));
     }
 
@@ -315,7 +316,8 @@ TEST(ArchiveTool, RepackKeepsTheEntriesAndNeverCostsTheInput) {
     cut.stored.pop_back();
     WriteBytes(dir / "damaged.pel", BuildArchive({garbled, RawFile("fine.txt", "fine"), cut}));
     const std::string out = dir / "repaired.pel";
-    const ToolRun damaged = RunTool(dir, "repack " + Quoted(dir / "damaged.pel") + " " + Quoted(out));
+    const ToolRun damaged =
+        RunTool(dir, "repack " + Quoted(dir / "damaged.pel") + " " + Quoted(out));
     EXPECT_EQ(damaged.status, 1);
     EXPECT_NE(damaged.err.find("entry 0 g.html"), std::string::npos) << damaged.err;
     EXPECT_NE(damaged.err.find("entry 2 cut.html"), std::string::npos) << damaged.err;

@@ -40,7 +40,8 @@ std::map<std::string, std::string> WriteAwkwardTree(const TempDir& dir, size_t l
         const std::string folder = "d" + std::to_string(i % 5) + "/e" + std::to_string(i % 3);
         const size_t size = static_cast<size_t>(i * i * 37 % 40000);
         put(folder + "/page" + std::to_string(i) + ".html", CompressibleText(size));
-        put(folder + "/noise" + std::to_string(i) + ".bin", RandomBytes(size / 3, i));  // not smaller
+        put(folder + "/noise" + std::to_string(i) + ".bin",
+            RandomBytes(size / 3, i));  // not smaller
     }
     put("photo.JPG", CompressibleText(30000));  // stored raw by extension
     put("empty.txt", "");
