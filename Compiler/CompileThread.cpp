@@ -121,5 +121,5 @@ void CompileThread(const CompileJob& job) {
         // last file name for good.
         Fail("compile stopped unexpectedly");
     }
-    Progress.CompileFinished = true;
+    Progress.MarkFinished();
 }

@@ -2,7 +2,6 @@
 
 #include <chrono>
 #include <cstdio>
-#include <thread>
 
 #include "Compiler/CompileThread.h"
 #include "Compiler/Progress.h"
@@ -19,9 +18,10 @@ namespace {
 
 // How often the status is looked at, like the window's clock.
 constexpr auto kStatusInterval = std::chrono::seconds(1);
-// How often the end of a compile is looked for between status checks: short,
-// so that a quick compile is not kept waiting.
-constexpr auto kFinishPoll = std::chrono::milliseconds(1);
+// The longest sleep between looks at the progress line; the end of the
+// compile wakes the console at once.
+constexpr auto kProgressWait = std::chrono::milliseconds(100);
+constexpr auto kFirstLook = std::chrono::milliseconds(1);
 
 enum class Action { None, Compile, Browse };
 
@@ -69,8 +69,10 @@ int WaitForCompile(const std::string& archivePath) {
     StatusPrinter printer;
     ProgressLine line(stderr, platform::StandardErrorIsTerminal());
     auto nextStatus = std::chrono::steady_clock::now() + kStatusInterval;
-    while (!Progress.CompileFinished) {
-        std::this_thread::sleep_for(kFinishPoll);
+    // The first look soon, so that even a short compile shows its progress.
+    auto wait = kFirstLook;
+    while (!Progress.WaitFinished(wait)) {
+        wait = kProgressWait;
         line.Update();
         if (std::chrono::steady_clock::now() >= nextStatus) {
             // Both may go to one terminal: the status starts on a clean line.
