@@ -1,6 +1,7 @@
 #include "Compiler/ParallelPacker.h"
 
 #include <algorithm>
+#include <chrono>
 #include <system_error>
 
 namespace {
@@ -20,6 +21,10 @@ constexpr unsigned kExtraSlots = 60;
 // Slots handed to the workers at once, and slots the walk waits for at once
 // when every slot is taken: a wake-up per this many files instead of one each.
 constexpr uint64_t kBatch = 16;
+
+// The longest the walk waits for a batch without looking at what is done:
+// the status follows the oldest file in flight at least this often.
+constexpr auto kStatusRefresh = std::chrono::milliseconds(100);
 
 // Most files a worker takes at once: few, so that the files behind a large
 // one still go to the other workers.
@@ -65,7 +70,10 @@ void ParallelPacker::Pack(std::string path, std::string fileName) {
     slot.error = nullptr;
     slot.done.store(false, std::memory_order_relaxed);
     ++filled_;
-    if (filled_ - dispatched_ == kBatch) Dispatch();
+    // A worker without work gets each file at once; busy ones get batches.
+    if (filled_ - dispatched_ == kBatch || idleWorkers_.load(std::memory_order_relaxed) != 0) {
+        Dispatch();
+    }
     if (filled_ - appended_ == 1) ShowOldest();
     AppendDone();
 }
@@ -158,15 +166,18 @@ void ParallelPacker::Admit(uint64_t sequence, Slot& slot, uint64_t bytes) {
 
 void ParallelPacker::AppendOldestBatch() {
     Dispatch();
-    {
-        std::unique_lock guard(lock_);
-        awaited_ = std::min(kBatch, dispatched_ - appended_);
-        appenderWaiting_.store(true);
-        slotDone_.wait(guard, [&] { return AwaitedDone(); });
-        appenderWaiting_.store(false);
-        awaited_ = 0;
+    const uint64_t before = appended_;
+    while (appended_ == before) {
+        {
+            std::unique_lock guard(lock_);
+            awaited_ = std::min(kBatch, dispatched_ - appended_);
+            appenderWaiting_.store(true);
+            slotDone_.wait_for(guard, kStatusRefresh, [&] { return AwaitedDone(); });
+            appenderWaiting_.store(false);
+            awaited_ = 0;
+        }
+        AppendDone();
     }
-    AppendDone();
 }
 
 void ParallelPacker::AppendDone() {

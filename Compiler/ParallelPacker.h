@@ -70,7 +70,8 @@ class ParallelPacker final : public FilePacker {
     // Waits until the oldest slots in flight, a batch of them or all when
     // fewer, are done, and appends every done slot at the front. It waits
     // only for the oldest when a worker is held back for memory, which the
-    // oldest's appending may free.
+    // oldest's appending may free; and it appends what is done every
+    // kStatusRefresh, so that the status names the file the archive waits for.
     void AppendOldestBatch();
     // True when the compile thread's wait in AppendOldestBatch may end; under lock_.
     bool AwaitedDone();
@@ -100,9 +101,10 @@ class ParallelPacker final : public FilePacker {
     uint64_t appended_ = 0;
     uint64_t largeHeld_ = 0;    // sum of the slots' charged bytes
     uint64_t largestNeed_ = 0;  // the largest charge asked for so far
-    unsigned idleWorkers_ = 0;  // workers waiting for a slot to be handed over
-    unsigned heldBack_ = 0;     // workers waiting in Admit
-    uint64_t awaited_ = 0;  // the compile thread waits for this many oldest slots; 0: it does not
+    // Workers waiting for a slot to be handed over; written under lock_.
+    std::atomic<unsigned> idleWorkers_{0};
+    unsigned heldBack_ = 0;  // workers waiting in Admit
+    uint64_t awaited_ = 0;   // the compile thread waits for this many oldest slots; 0: it does not
     std::atomic<bool> appenderWaiting_{false};  // awaited_ != 0, readable without lock_
     bool stopping_ = false;
 };

@@ -95,6 +95,26 @@ TEST(CommandLine, BrowseOptionsCountWhereverTheyStandAndOnlyAsWritten) {
     EXPECT_EQ(Walk({"--browse-decode-paths", "--browse-archive", "x", "--browse"}), "browse(x);");
 }
 
+TEST(CommandLine, CompileLevelCountsWhereverItStandsAndRefusesAnyOtherWord) {
+    using Level = std::optional<CompileLevel>;
+    const struct {
+        std::vector<std::string> arguments;
+        Level level;
+    } cases[] = {
+        {{}, CompileLevel::Fast},
+        {{"--compile", "--compile-level", "best"}, CompileLevel::Best},
+        {{"--compile-level", "best", "--compile-level", "fast"}, CompileLevel::Fast},
+        {{"--Compile-Level", "worst"}, CompileLevel::Fast},  // not the option
+        {{"--compile-level", "Best"}, std::nullopt},
+        {{"--compile-level", ""}, std::nullopt},
+        {{"--compile-level", "--compile"}, std::nullopt},
+        {{"--compile-level"}, std::nullopt},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(CompileLevelFrom(c.arguments), c.level) << ::testing::PrintToString(c.arguments);
+    }
+}
+
 TEST(StatusText, FirstRuleThatHoldsWins) {
     const std::string serving = "Web server activated (http://localhost:8078/index.html).";
     const std::string done = "Done (at this point you can only quit from the application).";

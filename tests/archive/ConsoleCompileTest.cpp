@@ -68,6 +68,16 @@ TEST(ConsoleCompile, NoActionPrintsUsageAndSecondActionIsNotRun) {
     EXPECT_EQ(status, 2);
     EXPECT_NE(errors.find("usage"), std::string::npos);
 
+    // An unknown level is refused before anything runs.
+    TempDir refused;
+    EXPECT_EQ(RunConsoleProgram("--compile-source " PELORINE_EXAMPLE_SITE " --compile-archive " +
+                                    (refused / "a.pel") + " --compile --compile-level smallest",
+                                &status, &errors),
+              "");
+    EXPECT_EQ(status, 2);
+    EXPECT_NE(errors.find("--compile-level takes fast or best"), std::string::npos) << errors;
+    EXPECT_FALSE(std::filesystem::exists(refused / "a.pel"));
+
     TempDir dir;
     RunConsoleProgram("--compile-source " + (dir / "missing") + " --compile-archive " +
                           (dir / "a.pel") + " --compile --browse-archive " + (dir / "a.pel") +
