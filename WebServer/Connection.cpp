@@ -99,7 +99,8 @@ void Connection::ReadLine(char* buffer, ConnectionClock::time_point now) {
     if (request.Method != kAnsweredMethod) return Close(now);
     version_ = std::move(request.Version);
     std::string path = SplitTarget(request.Target).Path;
-    std::optional<SharedPage> page = LoadPageIfQuick(path, Server.Rules, ServedPages);
+    std::optional<SharedPage> page =
+        LoadPageIfQuick(*Server.Archive, path, Server.Rules, ServedPages);
     if (!page) {
         pathToLoad_ = std::move(path);
         stage_ = ConnectionStage::Loading;

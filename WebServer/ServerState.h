@@ -41,6 +41,9 @@ struct ServerState {
     // options before listening starts.
     PageRules Rules;
 
+    // The archive being served, owned by the server thread; set with Rules.
+    const LoadedArchive* Archive = nullptr;
+
     // Puts every value back as at program start (tests start several servers
     // in one process; the program starts one).
     void Reset();

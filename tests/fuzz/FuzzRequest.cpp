@@ -15,7 +15,7 @@
 namespace {
 
 // An archive of three entries: raw, empty, and one whose name has odd bytes.
-bool LoadSmallArchive() {
+std::optional<LoadedArchive> LoadSmallArchive() {
     std::string data = "<html>hello</html>";
     std::string archive;
     PutU32(archive, static_cast<uint32_t>(kHeaderSize + data.size()));
@@ -37,7 +37,7 @@ const PageRules kDefaultRules{};
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static const bool loaded = LoadSmallArchive();
+    static const std::optional<LoadedArchive> loaded = LoadSmallArchive();
     if (!loaded) return 0;
     MimeTypeTable::Parse(std::string_view(reinterpret_cast<const char*>(data), size));
 
@@ -63,7 +63,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         return rules;
     }();
     for (const PageRules* rules : {&kDefaultRules, &allOptions}) {
-        Page page = LoadPage(target.Path, *rules);
+        Page page = LoadPage(*loaded, target.Path, *rules);
         const std::string header = ResponseHeader(request.Version, page);
         if (header.compare(0, request.Version.size(), request.Version) != 0 ||
             !header.ends_with("\r\nContent-Length: " + std::to_string(page.Body.size()) +
