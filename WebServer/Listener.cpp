@@ -19,6 +19,7 @@ void ServerState::Reset() {
     ServerErrorNumber = 0;
     Rules = {};
     Archive = nullptr;
+    Version = {};
 }
 
 namespace {
@@ -76,6 +77,7 @@ void ServerThread(const ServeJob& job) {
         }
         Server.Rules = PageRulesFor(job.Options);
         Server.Archive = &*load.Archive;
+        Server.Version = ArchiveVersionOf(platform::FileStampOf(load.Archive->File()));
         ListenAndAccept(job.Port);
     } catch (...) {
         EndWith(ServerStage::Failed, 0);

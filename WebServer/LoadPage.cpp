@@ -19,7 +19,7 @@ constexpr const char* kDamagedEntryText = "Cannot read the specified page from t
 
 constexpr const char* kPlainText = "text/plain";
 
-SharedPage TextPage(const char* text, const std::string& path) {
+SharedPage TextPage(PageKind kind, const char* text, const std::string& path) {
     const size_t textLength = std::strlen(text);
     SharedPage page;
     page.Body.Size = textLength + path.size();
@@ -28,6 +28,7 @@ SharedPage TextPage(const char* text, const std::string& path) {
     std::memcpy(bytes.get() + textLength, path.data(), path.size());
     page.Body.Bytes = std::move(bytes);
     page.ContentType = kPlainText;
+    page.Kind = kind;
     return page;
 }
 
@@ -35,9 +36,10 @@ SharedPage TextPage(const char* text, const std::string& path) {
 // and holding it, or the text that stands for it.
 SharedPage ResolvedPage(const LoadedArchive& archive, const Resolution& resolved,
                         const PageRules& rules, PageCache* cache) {
-    if (!resolved.Match.Found) return TextPage(kNotFoundText, resolved.Path);
+    if (!resolved.Match.Found) return TextPage(PageKind::NotFound, kNotFoundText, resolved.Path);
     const TItem& entry = archive.Entries[resolved.Match.Index];
     SharedPage page;
+    page.Entry = resolved.Match.Index;
     page.ContentType = ContentTypeOf(PageExtension(resolved.Path), rules.StandardTypes);
     if (cache != nullptr) {
         if (auto held = cache->Find(resolved.Match.Index)) {
@@ -46,7 +48,7 @@ SharedPage ResolvedPage(const LoadedArchive& archive, const Resolution& resolved
         }
     }
     if (!IsBackedByFile(entry, platform::FileSize64(archive.File()))) {
-        return TextPage(kDamagedEntryText, resolved.Path);
+        return TextPage(PageKind::Damaged, kDamagedEntryText, resolved.Path);
     }
     auto bytes = std::make_shared_for_overwrite<char[]>(entry.UnpackedSize);
     // A short read or a damaged stream is still served: what the archive did
@@ -72,7 +74,8 @@ PageRules PageRulesFor(const BrowseOptions& options) {
 Page LoadPage(const LoadedArchive& archive, const std::string& path, const PageRules& rules) {
     const SharedPage shared =
         ResolvedPage(archive, ResolvePath(archive, path, rules.Options), rules, nullptr);
-    return {std::string(shared.Body.Bytes.get(), shared.Body.Size), shared.ContentType};
+    return {std::string(shared.Body.Bytes.get(), shared.Body.Size), shared.ContentType, shared.Kind,
+            shared.Entry};
 }
 
 SharedPage LoadPage(const LoadedArchive& archive, const std::string& path, const PageRules& rules,
