@@ -51,6 +51,10 @@ bool SeekFromStart(FileHandle file, uint32_t distance);
 // The file's full size in bytes (0 when it cannot be told).
 uint64_t FileSize64(FileHandle file);
 
+// When the file's content last changed, in nanoseconds since 1970 (0 when it
+// cannot be told).
+uint64_t ModificationTime(FileHandle file);
+
 void CloseFile(FileHandle file);
 
 // Moves `from` over `to` in one step, replacing what stood there.

@@ -152,6 +152,13 @@ uint64_t FileSize64(FileHandle file) {
     return static_cast<uint64_t>(info.st_size);
 }
 
+uint64_t ModificationTime(FileHandle file) {
+    struct stat info {};
+    if (fstat(file, &info) != 0 || info.st_mtim.tv_sec < 0) return 0;
+    return static_cast<uint64_t>(info.st_mtim.tv_sec) * 1000000000u +
+           static_cast<uint64_t>(info.st_mtim.tv_nsec);
+}
+
 void CloseFile(FileHandle file) {
     if (file == kInvalidFile) return;
     {

@@ -210,6 +210,15 @@ uint64_t FileSize64(FileHandle file) {
     return static_cast<uint64_t>(size.QuadPart);
 }
 
+uint64_t ModificationTime(FileHandle file) {
+    FILETIME written{};
+    if (!GetFileTime(ToHandle(file), nullptr, nullptr, &written)) return 0;
+    // 100-nanosecond steps since 1601; 1970 is 11,644,473,600 seconds later.
+    constexpr uint64_t kStepsTo1970 = 116444736000000000u;
+    const uint64_t steps = (uint64_t{written.dwHighDateTime} << 32) | written.dwLowDateTime;
+    return steps < kStepsTo1970 ? 0 : (steps - kStepsTo1970) * 100;
+}
+
 void CloseFile(FileHandle file) {
     if (file == kInvalidFile) return;
     {
