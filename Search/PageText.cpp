@@ -189,7 +189,7 @@ PageText ExtractHtml(std::string_view utf8, size_t textLimit) {
     // The SAX callbacks get the parser itself, where the walk hangs.
     parser->userData = parser;
     htmlCtxtUseOptions(parser, HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING | HTML_PARSE_NONET |
-                                   HTML_PARSE_IGNORE_ENC | HTML_PARSE_NOIMPLIED);
+                                   HTML_PARSE_IGNORE_ENC);
     size_t at = 0;
     do {
         const size_t piece = std::min(kParsePiece, utf8.size() - at);
