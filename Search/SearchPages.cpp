@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cstdio>
 
+#include "Search/SiteSearch.h"
 #include "Search/TextEncoding.h"
 
 namespace {
@@ -241,4 +242,15 @@ std::string SearchResultsJson(const SearchAnswer& answer) {
     }
     json += "]}\n";
     return json;
+}
+
+std::optional<SearchResponse> AnswerSearchRequest(std::string_view normalizedPath,
+                                                  std::string_view queryString,
+                                                  const SiteSearch& search) {
+    const bool html = normalizedPath == kSearchPagePath;
+    if (!html && normalizedPath != kSearchJsonPath) return std::nullopt;
+    const SearchRequest request = ParseSearchQuery(queryString);
+    const SearchAnswer answer = search.Ask(request.Query, request.Page);
+    if (html) return SearchResponse{SearchResultsHtml(answer), "text/html; charset=utf-8"};
+    return SearchResponse{SearchResultsJson(answer), "application/json"};
 }

@@ -3,6 +3,7 @@
 // the answer; every text that comes from the archive or the query is escaped.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -14,6 +15,19 @@ inline constexpr std::string_view kSearchJsonPath = ".pelorine/search.json";
 
 // Query bytes used at most, after decoding.
 inline constexpr size_t kMaxQueryBytes = 500;
+
+class SiteSearch;
+
+// The search's answer to a request for `normalizedPath` (kSearchPagePath or
+// kSearchJsonPath) with `queryString` (after the "?"): its body and content
+// type. Nothing for any other path.
+struct SearchResponse {
+    std::string Body;
+    std::string ContentType;
+};
+std::optional<SearchResponse> AnswerSearchRequest(std::string_view normalizedPath,
+                                                  std::string_view queryString,
+                                                  const SiteSearch& search);
 
 std::string SearchResultsHtml(const SearchAnswer& answer);
 std::string SearchResultsJson(const SearchAnswer& answer);
