@@ -10,10 +10,8 @@ struct CommandShape {
 };
 
 constexpr CommandShape kCommands[] = {
-    {"list", ToolCommand::List, 1},
-    {"cat", ToolCommand::Cat, 2},
-    {"extract", ToolCommand::Extract, 2},
-    {"verify", ToolCommand::Verify, 1},
+    {"list", ToolCommand::List, 1},           {"cat", ToolCommand::Cat, 2},
+    {"extract", ToolCommand::Extract, 2},     {"verify", ToolCommand::Verify, 1},
     {"search", ToolCommand::Search, 2, true},
 };
 

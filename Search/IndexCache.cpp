@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <cstdio>
 #include <vector>
 
 #include "Platform/File.h"
@@ -36,9 +35,10 @@ class Fnv64 {
 };
 
 std::string Hex(uint64_t value) {
-    char digits[17];
-    std::snprintf(digits, sizeof digits, "%016llx", static_cast<unsigned long long>(value));
-    return digits;
+    static constexpr char kDigits[] = "0123456789abcdef";
+    std::string hex(16, '0');
+    for (size_t i = hex.size(); i-- > 0; value >>= 4) hex[i] = kDigits[value & 0xF];
+    return hex;
 }
 
 }  // namespace

@@ -25,9 +25,8 @@ bool IsMarkdown(std::string_view name) {
 // stays one word. Every other element's edges separate words.
 bool IsInline(const char* tag) {
     static constexpr std::array<const char*, 24> kInline = {
-        "a",    "abbr", "b",      "bdi",   "bdo", "cite", "code", "data",
-        "dfn",  "em",   "font",   "i",     "kbd", "mark", "q",    "s",
-        "samp", "small", "span",  "strong", "sub", "sup", "u",   "var"};
+        "a",   "abbr", "b", "bdi", "bdo",  "cite",  "code", "data",   "dfn", "em",  "font", "i",
+        "kbd", "mark", "q", "s",   "samp", "small", "span", "strong", "sub", "sup", "u",    "var"};
     for (const char* name : kInline) {
         if (std::strcmp(tag, name) == 0) return true;
     }

@@ -1,14 +1,15 @@
 #include "Search/SearchIndex.h"
 
 #include <algorithm>
-#include <cstdint>
 #include <cmath>
+#include <cstdint>
 #include <string>
 #include <vector>
 
 namespace {
 
-constexpr const char* kRankSql = "SELECT rowid, pelorine_rank(words) FROM words WHERE words MATCH ?";
+constexpr const char* kRankSql =
+    "SELECT rowid, pelorine_rank(words) FROM words WHERE words MATCH ?";
 
 // A word in a page's title weighs this many times one in its text: a page
 // named after what is asked for is the one a reader looks for.

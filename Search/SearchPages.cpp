@@ -1,7 +1,6 @@
 #include "Search/SearchPages.h"
 
 #include <charconv>
-#include <cstdio>
 
 #include "Search/SiteSearch.h"
 #include "Search/TextEncoding.h"
@@ -63,12 +62,23 @@ std::string EscapeHtml(std::string_view text) {
     out.reserve(text.size() + text.size() / 8);
     ForEachCharacter(text, [&](std::string_view character) {
         switch (character[0]) {
-            case '&': out += "&amp;"; break;
-            case '<': out += "&lt;"; break;
-            case '>': out += "&gt;"; break;
-            case '"': out += "&quot;"; break;
-            case '\'': out += "&#39;"; break;
-            default: out += character;
+            case '&':
+                out += "&amp;";
+                break;
+            case '<':
+                out += "&lt;";
+                break;
+            case '>':
+                out += "&gt;";
+                break;
+            case '"':
+                out += "&quot;";
+                break;
+            case '\'':
+                out += "&#39;";
+                break;
+            default:
+                out += character;
         }
     });
     return out;
@@ -83,9 +93,10 @@ std::string EscapeJson(std::string_view text) {
             out += '\\';
             out += static_cast<char>(c);
         } else if (c < 0x20) {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
-            out += escaped;
+            static constexpr char kDigits[] = "0123456789abcdef";
+            out += "\\u00";
+            out += kDigits[c >> 4];
+            out += kDigits[c & 0xF];
         } else {
             out += character;
         }
@@ -151,7 +162,8 @@ SearchRequest ParseSearchQuery(std::string_view queryString) {
             queryTaken = true;
         } else if (name == "page" && !pageTaken) {
             uint32_t page = 0;
-            const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), page);
+            const auto [end, error] =
+                std::from_chars(value.data(), value.data() + value.size(), page);
             if (error == std::errc() && end == value.data() + value.size() && page >= 1 &&
                 page <= kMaxResultPage) {
                 request.Page = page;
@@ -175,7 +187,8 @@ std::string SearchResultsHtml(const SearchAnswer& answer) {
             "</title>\n<style>" + std::string(kStyle) + "</style>\n</head>\n<body>\n";
     html += "<form action=\"/" + std::string(kSearchPagePath) +
             "\" method=\"get\" role=\"search\">\n<input type=\"search\" name=\"q\" value=\"" +
-            query + "\" aria-label=\"Words to find\" autofocus>\n"
+            query +
+            "\" aria-label=\"Words to find\" autofocus>\n"
             "<button type=\"submit\">Search</button>\n</form>\n";
     switch (answer.State) {
         case IndexState::Building:
@@ -188,10 +201,10 @@ std::string SearchResultsHtml(const SearchAnswer& answer) {
         case IndexState::Ready:
             if (!answer.Query.empty()) {
                 html += "<p id=\"status\">" +
-                        (answer.Total == 0 ? std::string("No page matches.")
-                                           : Thousands(answer.Total) +
-                                                 (answer.Total == 1 ? " page matches."
-                                                                    : " pages match.")) +
+                        (answer.Total == 0
+                             ? std::string("No page matches.")
+                             : Thousands(answer.Total) +
+                                   (answer.Total == 1 ? " page matches." : " pages match.")) +
                         "</p>\n";
             }
             break;
@@ -230,8 +243,9 @@ std::string SearchResultsHtml(const SearchAnswer& answer) {
 
 std::string SearchResultsJson(const SearchAnswer& answer) {
     std::string json = "{\"query\": \"" + EscapeJson(answer.Query) +
-                       "\", \"total\": " + std::to_string(answer.Total) + ", \"ready\": " +
-                       (answer.State == IndexState::Ready ? "true" : "false") + ", \"results\": [";
+                       "\", \"total\": " + std::to_string(answer.Total) +
+                       ", \"ready\": " + (answer.State == IndexState::Ready ? "true" : "false") +
+                       ", \"results\": [";
     bool first = true;
     for (const SearchHit& hit : answer.Hits) {
         if (!first) json += ", ";

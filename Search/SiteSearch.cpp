@@ -1,7 +1,8 @@
 #include "Search/SiteSearch.h"
 
 #include <algorithm>
-#include <cstdio>
+#include <charconv>
+#include <cstdint>
 #include <random>
 
 #include "Platform/File.h"
@@ -22,9 +23,10 @@ constexpr char kSeparator = '/';
 // A name no other build, of this process or another, is using.
 std::string BuildingSuffix() {
     std::random_device random;
-    char digits[32];
-    std::snprintf(digits, sizeof digits, ".building-%08x%08x", random(), random());
-    return digits;
+    const uint64_t number = (uint64_t{random()} << 32) ^ random();
+    char digits[20];
+    const auto end = std::to_chars(digits, digits + sizeof digits, number, 16).ptr;
+    return ".building-" + std::string(digits, end);
 }
 
 }  // namespace
@@ -74,8 +76,8 @@ void SiteSearch::Start() {
         }
     }
     if (!building_) {
-        building_ = OpenDatabase(":memory:", SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE |
-                                                 SQLITE_OPEN_MEMORY);
+        building_ = OpenDatabase(":memory:",
+                                 SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_MEMORY);
     }
     if (!building_) {
         state_ = IndexState::Failed;

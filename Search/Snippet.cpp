@@ -32,7 +32,8 @@ Snippet MakeSnippet(const WordSplitter& splitter, std::string_view text,
 
     size_t first = 0;
     if (firstHit != SIZE_MAX) {
-        const size_t lead = words[firstHit].Start - std::min(words[firstHit].Start, kSnippetLeadBytes);
+        const size_t lead =
+            words[firstHit].Start - std::min(words[firstHit].Start, kSnippetLeadBytes);
         first = firstHit;
         while (first > 0 && words[first - 1].Start >= lead) --first;
     }
@@ -55,7 +56,8 @@ Snippet MakeSnippet(const WordSplitter& splitter, std::string_view text,
     for (size_t i = first; i <= last; ++i) {
         if (!words[i].Hit) continue;
         plain(text.substr(at, words[i].Start - at));
-        snippet.push_back({std::string(text.substr(words[i].Start, words[i].End - words[i].Start)), true});
+        snippet.push_back(
+            {std::string(text.substr(words[i].Start, words[i].End - words[i].Start)), true});
         at = words[i].End;
     }
     plain(text.substr(at, end - at));

@@ -25,8 +25,7 @@ Statement Prepare(sqlite3* database, std::string_view sql) {
 }
 
 void BindText(sqlite3_stmt* statement, int position, std::string_view text) {
-    sqlite3_bind_text64(statement, position, text.data(), text.size(), SQLITE_STATIC,
-                        SQLITE_UTF8);
+    sqlite3_bind_text64(statement, position, text.data(), text.size(), SQLITE_STATIC, SQLITE_UTF8);
 }
 
 std::string_view ColumnText(sqlite3_stmt* statement, int column) {

@@ -8,8 +8,8 @@ size_t Utf8SequenceLength(std::string_view text) {
     const uint8_t lead = byte(0);
     if (lead < 0x80) return 1;
     size_t length;
-    uint8_t low = 0x80;  // the second byte's range, narrowed against overlong
-    uint8_t high = 0xBF; // forms, surrogates and code points past U+10FFFF
+    uint8_t low = 0x80;   // the second byte's range, narrowed against overlong
+    uint8_t high = 0xBF;  // forms, surrogates and code points past U+10FFFF
     if (lead >= 0xC2 && lead <= 0xDF) {
         length = 2;
     } else if (lead >= 0xE0 && lead <= 0xEF) {

@@ -43,7 +43,8 @@ WordSplitter::WordSplitter(sqlite3* database) {
     }
     Fts5Tokenizer* tokenizer = nullptr;
     if (methods_.xCreate(userData, kTokenizerArguments,
-                         static_cast<int>(std::size(kTokenizerArguments)), &tokenizer) == SQLITE_OK) {
+                         static_cast<int>(std::size(kTokenizerArguments)),
+                         &tokenizer) == SQLITE_OK) {
         tokenizer_ = tokenizer;
     }
 }
@@ -56,9 +57,8 @@ void WordSplitter::Split(std::string_view text, const WordFunction& word) const 
     if (tokenizer_ == nullptr) return;
     if (text.size() > static_cast<size_t>(INT_MAX)) text = text.substr(0, INT_MAX);
     SplitCall call{&word};
-    methods_.xTokenize(tokenizer_, &call,
-                            FTS5_TOKENIZE_DOCUMENT, text.data(), static_cast<int>(text.size()),
-                            OnToken);
+    methods_.xTokenize(tokenizer_, &call, FTS5_TOKENIZE_DOCUMENT, text.data(),
+                       static_cast<int>(text.size()), OnToken);
 }
 
 std::vector<std::string> WordSplitter::QueryTerms(std::string_view query) const {

@@ -2,12 +2,12 @@
 // tokenizer: queries become index words, and hits are found in page text.
 #pragma once
 
+#include <sqlite3.h>
+
 #include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
-
-#include <sqlite3.h>
 
 // Words of a query used at most: more only slow the search down.
 inline constexpr size_t kMaxQueryTerms = 16;

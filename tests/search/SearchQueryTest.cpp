@@ -63,7 +63,8 @@ TEST(SearchQuery, EveryQueryGivesAPageAndOperatorsAreWords) {
     const std::string longQuery = "q=" + std::string(100 * 1024, 'a');
     const std::string manySpaces = "q=tides" + std::string(100 * 1024, '+') + "lighthouse";
     const Case cases[] = {
-        {"a word: the page named after it first", "q=lighthouse",
+        {"a word: the page named after it first",
+         "q=lighthouse",
          {"guide/lighthouses.html", "notes.txt"}},
         {"every word must be there", "q=tides+lighthouse", {"notes.txt"}},
         {"percent-decoded, any case", "q=%54IDES", {"guide/tides.htm", "notes.txt", "index.html"}},
@@ -81,12 +82,18 @@ TEST(SearchQuery, EveryQueryGivesAPageAndOperatorsAreWords) {
         {"unbalanced parentheses", "q=((tides", {"guide/tides.htm", "notes.txt", "index.html"}},
         {"column filter syntax", "q=title:tides+-text:x", {}},
         {"caret and plus", "q=^tides+%2Bwater", {"guide/tides.htm"}},
-        {"bytes that are not UTF-8", "q=%FF%FEtides%C3", {"guide/tides.htm", "notes.txt", "index.html"}},
+        {"bytes that are not UTF-8",
+         "q=%FF%FEtides%C3",
+         {"guide/tides.htm", "notes.txt", "index.html"}},
         {"a NUL byte", "q=tides%00water", {"guide/tides.htm"}},
         {"a bad escape", "q=%zz%4", {}},
         {"a page past the results", "q=tides&page=7", {}},
-        {"a page that is no number", "q=tides&page=-1x", {"guide/tides.htm", "notes.txt", "index.html"}},
-        {"a huge page number", "q=tides&page=99999999999999999999", {"guide/tides.htm", "notes.txt", "index.html"}},
+        {"a page that is no number",
+         "q=tides&page=-1x",
+         {"guide/tides.htm", "notes.txt", "index.html"}},
+        {"a huge page number",
+         "q=tides&page=99999999999999999999",
+         {"guide/tides.htm", "notes.txt", "index.html"}},
     };
     for (const Case& c : cases) {
         const auto started = std::chrono::steady_clock::now();
@@ -105,8 +112,9 @@ TEST(SearchQuery, EveryQueryGivesAPageAndOperatorsAreWords) {
 TEST(SearchQuery, ArchiveTextIsEscapedAndWordsAreMarked) {
     SearchSource source;
     source.Names = {"a&b/<x>.html"};
-    const std::string page = "<title>&lt;script&gt;alert(1)&lt;/script&gt; \"q\"</title>"
-                             "<p>before the tides &amp; after</p>";
+    const std::string page =
+        "<title>&lt;script&gt;alert(1)&lt;/script&gt; \"q\"</title>"
+        "<p>before the tides &amp; after</p>";
     source.Sizes = {static_cast<uint32_t>(page.size())};
     source.ReadContent = [page](uint32_t, std::string& content) {
         content = page;
@@ -171,8 +179,8 @@ TEST(SearchQuery, TheIndexIsKeptForTheSameArchiveOnly) {
     inMemory.WaitUntilSettled();
     EXPECT_EQ(inMemory.AskAll("beacon").Total, 1u);
     ASSERT_EQ(notes.size(), 1u);
-    EXPECT_TRUE(notes[0].starts_with("The search index is kept in memory: cannot write " +
-                                     blocked + "/pelorine"))
+    EXPECT_TRUE(notes[0].starts_with("The search index is kept in memory: cannot write " + blocked +
+                                     "/pelorine"))
         << notes[0];
 }
 
