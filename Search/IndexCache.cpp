@@ -56,8 +56,8 @@ std::string SearchCacheFolder() {
 std::string ArchiveIdentity(const std::string& archivePath) {
     const platform::FileHandle file = platform::OpenForReading(archivePath);
     if (file == platform::kInvalidFile) return {};
+    const platform::FileStamp stamp = platform::FileStampOf(file);
     const uint64_t size = platform::FileSize64(file);
-    const uint64_t changed = platform::ModificationTime(file);
     Fnv64 hash;
     unsigned char header[kHeaderSize] = {};
     const size_t headerRead = platform::ReadAt(file, header, sizeof header, 0);
@@ -75,7 +75,8 @@ std::string ArchiveIdentity(const std::string& archivePath) {
         at += got;
     }
     platform::CloseFile(file);
-    return std::to_string(size) + "-" + std::to_string(changed) + "-" + Hex(hash.Value());
+    return std::to_string(size) + "-" + std::to_string(stamp.ModifiedSeconds) + "." +
+           std::to_string(stamp.ModifiedNanoseconds) + "-" + Hex(hash.Value());
 }
 
 std::string IndexFileName(std::string_view identity) {

@@ -49,9 +49,14 @@ void WalkCommandLine(const std::vector<std::string>& arguments, CommandLineTarge
 BrowseOptions BrowseOptionsFrom(const std::vector<std::string>& arguments) {
     BrowseOptions options;
     for (const std::string& argument : arguments) {
+        if (argument == "--browse-modern") options = BrowseOptions::Modern();
         if (argument == "--browse-standard-types") options.StandardTypes = true;
         if (argument == "--browse-decode-paths") options.DecodePaths = true;
         if (argument == "--browse-folder-index") options.FolderIndex = true;
+        if (argument == "--browse-ranges") options.Ranges = true;
+        if (argument == "--browse-validators") options.Validators = true;
+        if (argument == "--browse-head") options.Head = true;
+        if (argument == "--browse-status-codes") options.StatusCodes = true;
     }
     return options;
 }

@@ -9,14 +9,10 @@
 namespace {
 
 constexpr const char* kAnsweredMethod = "GET";
+// Answered as GET is, without the body, with --browse-head.
+constexpr const char* kHeadMethod = "HEAD";
 
 }  // namespace
-
-std::string ResponseHeader(const std::string& version, const std::string& contentType,
-                           size_t bodyLength) {
-    return version + " 200 OK\r\nContent-Type: " + contentType +
-           "\r\nContent-Length: " + std::to_string(bodyLength) + "\r\n\r\n";
-}
 
 Waiting Connection::WaitingFor() const {
     switch (stage_) {
@@ -56,6 +52,15 @@ void Connection::Expire(char* buffer, ConnectionClock::time_point now) {
         stage_ = ConnectionStage::Done;
         return;
     }
+    if (HeadEndsHere()) {
+        deadline_ = now + kPeerWait;
+        try {
+            Answer(now);
+        } catch (...) {
+            Close(now);
+        }
+        return Advance(buffer, now);
+    }
     Close(now);
     Drain(buffer);
 }
@@ -75,30 +80,51 @@ void Connection::Loaded(const SharedPage* page, char* buffer, ConnectionClock::t
     Advance(buffer, now);
 }
 
-// Receives until the first LF. The line ends incomplete on a silence (see
-// Expire), the peer's close, a receive error, or a line over the limit.
+// Receives until the first LF, or with the options that read header lines,
+// the empty line after them. The request ends incomplete on a silence (see
+// Expire), the peer's close, a receive error, or a head over the limit.
 void Connection::ReadLine(char* buffer, ConnectionClock::time_point now) {
+    const bool headerLines = Server.Rules.Options.ReadsHeaderLines();
     for (;;) {
         const long received = platform::Receive(socket_, buffer, kReceiveSize);
         if (received < 0 && platform::WouldBlock()) return;
-        if (received < 1) return Close(now);
+        if (received < 1) {
+            if (received == 0 && HeadEndsHere()) break;
+            return Close(now);
+        }
         lineStarted_ = true;
         deadline_ = now + kPeerWait;
-        switch (AppendToRequestLine(line_, buffer, static_cast<size_t>(received))) {
-            case LineProgress::Incomplete:
-                continue;
-            case LineProgress::TooLong:
-                return Close(now);
-            case LineProgress::Complete:
-                break;
+        const auto count = static_cast<size_t>(received);
+        if (headerLines) {
+            const HeadProgress progress = AppendToRequestHead(line_, buffer, count);
+            if (progress == HeadProgress::Incomplete) continue;
+            if (progress == HeadProgress::TooLong) return Close(now);
+            break;
         }
+        const LineProgress progress = AppendToRequestLine(line_, buffer, count);
+        if (progress == LineProgress::Incomplete) continue;
+        if (progress == LineProgress::TooLong) return Close(now);
         break;
     }
-    RequestLine request = SplitRequestLine(line_);
+    Answer(now);
+}
+
+// A peer that has sent its request line and then goes silent or closes its
+// side, before the empty line, is answered with what it sent: clients that
+// send only the request line are still served.
+bool Connection::HeadEndsHere() const {
+    return stage_ == ConnectionStage::ReadingLine && Server.Rules.Options.ReadsHeaderLines() &&
+           HasRequestLine(line_);
+}
+
+void Connection::Answer(ConnectionClock::time_point now) {
+    const BrowseOptions& options = Server.Rules.Options;
+    request_ = options.ReadsHeaderLines() ? ParseRequestHead(line_)
+                                          : RequestHead{SplitRequestLine(line_), {}, {}, {}, {}};
     line_ = {};
-    if (request.Method != kAnsweredMethod) return Close(now);
-    version_ = std::move(request.Version);
-    std::string path = SplitTarget(request.Target).Path;
+    const std::string& method = request_.Line.Method;
+    if (method != kAnsweredMethod && !(options.Head && method == kHeadMethod)) return Close(now);
+    std::string path = SplitTarget(request_.Line.Target).Path;
     std::optional<SharedPage> page = LoadPageIfQuick(path, Server.Rules, ServedPages);
     if (!page) {
         pathToLoad_ = std::move(path);
@@ -109,8 +135,13 @@ void Connection::ReadLine(char* buffer, ConnectionClock::time_point now) {
 }
 
 void Connection::Respond(const SharedPage& page) {
-    header_ = ResponseHeader(version_, page.ContentType, page.Body.Size);
+    const ResponsePlan plan =
+        PlanResponse(request_, {page.Kind, page.ContentType, page.Body.Size, page.Entry},
+                     Server.Rules.Options, Server.Version);
+    header_ = plan.Header;
     body_ = page.Body;
+    bodyFirst_ = static_cast<size_t>(plan.BodyFirst);
+    bodyLength_ = static_cast<size_t>(plan.BodyLength);
     sent_ = 0;
     stage_ = ConnectionStage::Sending;
 }
@@ -122,15 +153,16 @@ void Connection::Respond(const SharedPage& page) {
 // with the end: one packet fewer for a small page.
 void Connection::Send(ConnectionClock::time_point now) {
     constexpr bool kEndFollows = true;
-    const size_t total = header_.size() + body_.Size;
+    const size_t total = header_.size() + bodyLength_;
+    const char* part = body_.Bytes.get() + bodyFirst_;
     while (sent_ < total) {
         long put;
         if (sent_ < header_.size()) {
-            put = platform::SendTwo(socket_, header_.data() + sent_, header_.size() - sent_,
-                                    body_.Bytes.get(), body_.Size, kEndFollows);
+            put = platform::SendTwo(socket_, header_.data() + sent_, header_.size() - sent_, part,
+                                    bodyLength_, kEndFollows);
         } else {
             const size_t at = sent_ - header_.size();
-            put = platform::Send(socket_, body_.Bytes.get() + at, body_.Size - at, kEndFollows);
+            put = platform::Send(socket_, part + at, bodyLength_ - at, kEndFollows);
         }
         if (put < 0 && platform::WouldBlock()) return;
         if (put < 1) break;

@@ -19,6 +19,7 @@ void ServerState::Reset() {
     CurrentServerStage = ServerStage::NotStarted;
     ServerErrorNumber = 0;
     Rules = {};
+    Version = {};
 }
 
 namespace {
@@ -74,6 +75,7 @@ void ServerThread(const ServeJob& job) {
             return;
         }
         Server.Rules = PageRulesFor(job.Options);
+        Server.Version = ArchiveVersionOf(platform::FileStampOf(Archive.ArchiveHandle));
         ListenAndAccept(job.Port);
         platform::CloseFile(Archive.ArchiveHandle);
         Archive.ArchiveHandle = platform::kInvalidFile;

@@ -20,7 +20,7 @@ constexpr const char* kDamagedEntryText = "Cannot read the specified page from t
 
 constexpr const char* kPlainText = "text/plain";
 
-SharedPage TextPage(const char* text, const std::string& path) {
+SharedPage TextPage(PageKind kind, const char* text, const std::string& path) {
     const size_t textLength = std::strlen(text);
     SharedPage page;
     page.Body.Size = textLength + path.size();
@@ -29,16 +29,18 @@ SharedPage TextPage(const char* text, const std::string& path) {
     std::memcpy(bytes.get() + textLength, path.data(), path.size());
     page.Body.Bytes = std::move(bytes);
     page.ContentType = kPlainText;
+    page.Kind = kind;
     return page;
 }
 
 // The page for a resolved path: the entry's content, from `cache` when given
 // and holding it, or the text that stands for it.
 SharedPage ResolvedPage(const Resolution& resolved, const PageRules& rules, PageCache* cache) {
-    if (!resolved.Match.Found) return TextPage(kNotFoundText, resolved.Path);
+    if (!resolved.Match.Found) return TextPage(PageKind::NotFound, kNotFoundText, resolved.Path);
     ArchiveState& archive = Archive;
     const TItem& entry = archive.EntryTable[resolved.Match.Index];
     SharedPage page;
+    page.Entry = resolved.Match.Index;
     page.ContentType = ContentTypeOf(PageExtension(resolved.Path), rules.StandardTypes);
     if (cache != nullptr) {
         if (auto held = cache->Find(resolved.Match.Index)) {
@@ -47,7 +49,7 @@ SharedPage ResolvedPage(const Resolution& resolved, const PageRules& rules, Page
         }
     }
     if (!IsBackedByFile(entry, platform::FileSize64(archive.ArchiveHandle))) {
-        return TextPage(kDamagedEntryText, resolved.Path);
+        return TextPage(PageKind::Damaged, kDamagedEntryText, resolved.Path);
     }
     auto bytes = std::make_shared_for_overwrite<char[]>(entry.UnpackedSize);
     // A short read or a damaged stream is still served: what the archive did
@@ -72,7 +74,8 @@ PageRules PageRulesFor(const BrowseOptions& options) {
 
 Page LoadPage(const std::string& path, const PageRules& rules) {
     const SharedPage shared = ResolvedPage(ResolvePath(path, rules.Options), rules, nullptr);
-    return {std::string(shared.Body.Bytes.get(), shared.Body.Size), shared.ContentType};
+    return {std::string(shared.Body.Bytes.get(), shared.Body.Size), shared.ContentType, shared.Kind,
+            shared.Entry};
 }
 
 SharedPage LoadPage(const std::string& path, const PageRules& rules, PageCache& cache) {

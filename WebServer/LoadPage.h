@@ -9,16 +9,21 @@
 #include "WebServer/BrowseOptions.h"
 #include "WebServer/MimeTypes.h"
 #include "WebServer/PageCache.h"
+#include "WebServer/PageKind.h"
 
 struct Page {
     std::string Body;         // any bytes, NUL included
     std::string ContentType;  // never empty
+    PageKind Kind = PageKind::Entry;
+    uint32_t Entry = 0;  // the entry's index, for Kind Entry
 };
 
 // A page as connections send it: the body may be shared with the cache.
 struct SharedPage {
     SharedBody Body;
     std::string ContentType;  // never empty
+    PageKind Kind = PageKind::Entry;
+    uint32_t Entry = 0;  // the entry's index, for Kind Entry
 };
 
 // How pages are found and typed while a server runs. Default: exact names and

@@ -2,7 +2,7 @@
 //
 // Thread safety: the server thread writes these values and any other thread
 // may read them at any time: each is atomic, and ServerErrorNumber is written
-// before the stage that it explains. Rules alone is plain: it is written
+// before the stage that it explains. Rules and Version alone are plain: they are written
 // before the first connection is accepted and only read from then on.
 #pragma once
 
@@ -11,6 +11,7 @@
 #include <string>
 
 #include "WebServer/LoadPage.h"
+#include "WebServer/Validators.h"
 
 // The port the server listens on, on all interfaces.
 inline constexpr uint16_t kServerPort = 8078;
@@ -40,6 +41,9 @@ struct ServerState {
     // How the connections find and type pages; set from the serve job's
     // options before listening starts.
     PageRules Rules;
+
+    // The served archive's version, for the validators; set with Rules.
+    ArchiveVersion Version;
 
     // Puts every value back as at program start (tests start several servers
     // in one process; the program starts one).

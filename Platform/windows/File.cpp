@@ -211,13 +211,22 @@ uint64_t FileSize64(FileHandle file) {
     return static_cast<uint64_t>(size.QuadPart);
 }
 
-uint64_t ModificationTime(FileHandle file) {
-    FILETIME written{};
-    if (!GetFileTime(ToHandle(file), nullptr, nullptr, &written)) return 0;
-    // 100-nanosecond steps since 1601; 1970 is 11,644,473,600 seconds later.
-    constexpr uint64_t kStepsTo1970 = 116444736000000000u;
-    const uint64_t steps = (uint64_t{written.dwHighDateTime} << 32) | written.dwLowDateTime;
-    return steps < kStepsTo1970 ? 0 : (steps - kStepsTo1970) * 100;
+FileStamp FileStampOf(FileHandle file) {
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!GetFileInformationByHandle(ToHandle(file), &info)) return {};
+    // File times count 100 ns steps from 1601-01-01 UTC.
+    constexpr uint64_t kStepsPerSecond = 10000000;
+    constexpr uint64_t kSecondsFrom1601To1970 = 11644473600;
+    const uint64_t steps =
+        (uint64_t{info.ftLastWriteTime.dwHighDateTime} << 32) | info.ftLastWriteTime.dwLowDateTime;
+    FileStamp stamp;
+    stamp.Id = (uint64_t{info.dwVolumeSerialNumber} << 32) ^
+               ((uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow);
+    stamp.Size = (uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow;
+    stamp.ModifiedSeconds = static_cast<int64_t>(steps / kStepsPerSecond) -
+                            static_cast<int64_t>(kSecondsFrom1601To1970);
+    stamp.ModifiedNanoseconds = static_cast<uint32_t>(steps % kStepsPerSecond * 100);
+    return stamp;
 }
 
 void CloseFile(FileHandle file) {
