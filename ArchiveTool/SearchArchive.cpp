@@ -1,3 +1,5 @@
+#include <algorithm>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -9,12 +11,13 @@
 
 int SearchArchive(const std::string& archive, const std::string& words,
                   const ToolStreams& streams) {
-    if (!OpenArchive(archive, streams)) return kExitProblem;
+    const std::optional<LoadedArchive> loaded = OpenArchive(archive, streams);
+    if (!loaded) return kExitProblem;
     SearchSettings settings;
     settings.Identity = ArchiveIdentity(archive);
     settings.CacheFolder = SearchCacheFolder();
     settings.Threads = std::max(1u, std::thread::hardware_concurrency());
-    SiteSearch search(SourceOfArchive(Archive), settings,
+    SiteSearch search(SourceOfArchive(*loaded), settings,
                       [&](const std::string& line) { ReportLine(streams.err, line); });
     search.Start();
     search.WaitUntilSettled();

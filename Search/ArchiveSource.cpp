@@ -1,21 +1,18 @@
 #include "Search/ArchiveSource.h"
 
-#include "Platform/File.h"
 #include "Shared/ReadEntry.h"
 
-SearchSource SourceOfArchive(const ArchiveState& archive) {
+SearchSource SourceOfArchive(const LoadedArchive& archive) {
     SearchSource source;
-    source.Names.reserve(archive.EntryCount);
-    source.Sizes.reserve(archive.EntryCount);
-    for (uint32_t i = 0; i < archive.EntryCount; ++i) {
-        source.Names.push_back(archive.EntryTable[i].Name);
-        source.Sizes.push_back(archive.EntryTable[i].UnpackedSize);
+    source.Names.reserve(archive.Entries.size());
+    source.Sizes.reserve(archive.Entries.size());
+    for (const TItem& entry : archive.Entries) {
+        source.Names.push_back(entry.Name);
+        source.Sizes.push_back(entry.UnpackedSize);
     }
-    const platform::FileHandle file = archive.ArchiveHandle;
-    const uint64_t fileSize = platform::FileSize64(file);
-    const TItem* entries = archive.EntryTable;
-    source.ReadContent = [file, fileSize, entries](uint32_t entry, std::string& content) {
-        return ReadEntry(file, fileSize, entries[entry], content) == EntryReadResult::Read;
+    source.ReadContent = [&archive](uint32_t entry, std::string& content) {
+        return ReadEntry(archive.File(), archive.FileSize, archive.Entries[entry], content) ==
+               EntryReadResult::Read;
     };
     return source;
 }

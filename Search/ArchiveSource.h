@@ -2,9 +2,9 @@
 #pragma once
 
 #include "Search/SearchSource.h"
-#include "Shared/ArchiveState.h"
+#include "Shared/LoadedArchive.h"
 
 // The entries of `archive` and a reader of their content through its open
-// handle (positional reads: any number of threads at once). The archive must
-// stay loaded while the source is used.
-SearchSource SourceOfArchive(const ArchiveState& archive);
+// file (positional reads: any number of threads at once). The archive must
+// outlive the source's use.
+SearchSource SourceOfArchive(const LoadedArchive& archive);
