@@ -9,7 +9,6 @@
 #include "Compiler/CompressContent.h"
 #include "Compiler/IsStoredRaw.h"
 #include "Platform/File.h"
-#include "Shared/ArchiveState.h"
 #include "Shared/ReadEntry.h"
 
 namespace {
@@ -23,18 +22,19 @@ std::string BareName(const std::string& name) {
 
 class Repacking {
   public:
-    Repacking(uint64_t inputSize, platform::FileHandle file, CompileLevel level,
+    Repacking(const LoadedArchive& input, platform::FileHandle file, CompileLevel level,
               const ToolStreams& streams)
-        : inputSize_(inputSize), file_(file), output_(file), level_(level), streams_(streams) {}
+        : input_(input), file_(file), output_(file), level_(level), streams_(streams) {}
 
-    // Writes every entry of Archive, in order, recompressed, then the index
+    // Writes every entry of the input, in order, recompressed, then the index
     // and the header. Stops at the first write that fails; goes on past an
     // entry that cannot be read, to report every one.
     void RepackAll() {
         const unsigned char placeholder[kHeaderSize] = {};
         output_.Append(placeholder, sizeof placeholder);
-        entries_.reserve(Archive.EntryCount);
-        for (uint32_t i = 0; i < Archive.EntryCount && !output_.Failed(); ++i) Repack(i);
+        const auto count = static_cast<uint32_t>(input_.Entries.size());
+        entries_.reserve(count);
+        for (uint32_t i = 0; i < count && !output_.Failed(); ++i) Repack(i);
         if (problems_ == 0 && !output_.Failed() && !WriteIndex() && !output_.Failed()) {
             writeError_ = platform::LastErrorText();
         }
@@ -47,8 +47,8 @@ class Repacking {
 
   private:
     void Repack(uint32_t index) {
-        const TItem& entry = Archive.EntryTable[index];
-        const EntryReadResult read = ReadEntry(Archive.ArchiveHandle, inputSize_, entry, content_);
+        const TItem& entry = input_.Entries[index];
+        const EntryReadResult read = ReadEntry(input_.File(), input_.FileSize, entry, content_);
         if (read != EntryReadResult::Read) {
             ++problems_;
             std::fprintf(streams_.err, "damaged: entry %u %s: %s\n", index,
@@ -81,13 +81,12 @@ class Repacking {
             AppendIndexRecord(record, entry);
             if (!output_.Append(record.data(), record.size())) return false;
         }
-        std::string header;
-        PutU32(header, indexOffset);
+        const std::string header = HeaderBytes(indexOffset);
         return output_.Flush() && platform::SeekFromStart(file_, 0) &&
                platform::WriteFile(file_, header.data(), header.size()) == header.size();
     }
 
-    uint64_t inputSize_;
+    const LoadedArchive& input_;
     platform::FileHandle file_;
     ArchiveOutput output_;
     CompileLevel level_;
@@ -101,11 +100,12 @@ class Repacking {
 
 // A damaged index is reported as verify reports it; the entries it names can
 // still be read, but the new archive would not be the old one's entries.
-bool IndexSound(const IndexReport& index, const ToolStreams& streams) {
+bool IndexSound(const LoadedArchive& archive, const ToolStreams& streams) {
+    const IndexReport& index = archive.Noticed;
     const char* problem =
         index.HeaderCut                     ? "the file is shorter than its 4-byte header"
         : index.IndexOffsetOutside          ? "its IndexOffset lies outside the file"
-        : Archive.IndexOffset < kHeaderSize ? "its IndexOffset lies inside the header"
+        : archive.IndexOffset < kHeaderSize ? "its IndexOffset lies inside the header"
         : index.LastRecordCut        ? "the last index record is cut short by the end of the file"
         : index.MoreRecordsThanTable ? "the index holds more records than an archive can have"
                                      : nullptr;
@@ -124,16 +124,15 @@ int RepackArchive(const std::string& input, const std::string& output, CompileLe
         ReportLine(streams.err, "will not repack " + input + " onto itself");
         return kExitProblem;
     }
-    IndexReport index;
-    if (!OpenArchive(input, streams, &index)) return kExitProblem;
-    if (!IndexSound(index, streams)) return kExitProblem;
+    const std::optional<LoadedArchive> loaded = OpenArchive(input, streams);
+    if (!loaded || !IndexSound(*loaded, streams)) return kExitProblem;
 
     const platform::FileHandle file = platform::CreateExclusive(partial);
     if (file == platform::kInvalidFile) {
         ReportLine(streams.err, "cannot create " + partial + ": " + platform::LastErrorText());
         return kExitProblem;
     }
-    Repacking repacking(index.FileSize, file, level, streams);
+    Repacking repacking(*loaded, file, level, streams);
     repacking.RepackAll();
     std::string writeError = repacking.WriteError();
     platform::CloseFile(file);

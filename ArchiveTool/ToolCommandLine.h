@@ -6,13 +6,14 @@
 
 #include "Compiler/CompileLevel.h"
 
-enum class ToolCommand { Help, Version, List, Cat, Extract, Verify, Repack, Invalid };
+enum class ToolCommand { Help, Version, List, Cat, Extract, Verify, Search, Repack, Invalid };
 
 struct ToolInvocation {
     ToolCommand Command = ToolCommand::Invalid;
     std::string Archive;
     std::string Name;    // cat
     std::string Folder;  // extract
+    std::string Words;   // search: its operands after the archive, joined by spaces
     bool Overwrite = false;
     std::string Output;                       // repack
     CompileLevel Level = CompileLevel::Best;  // repack

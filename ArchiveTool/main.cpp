@@ -42,6 +42,8 @@ int main(int argc, char** argv) {
                                   streams);
         case ToolCommand::Repack:
             return RepackArchive(invocation.Archive, invocation.Output, invocation.Level, streams);
+        case ToolCommand::Search:
+            return SearchArchive(invocation.Archive, invocation.Words, streams);
         default:
             return VerifyArchive(invocation.Archive, streams);
     }

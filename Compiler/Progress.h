@@ -68,6 +68,8 @@ struct CompileProgress {
     // CompileFinished: a caller that waits for the end sleeps until it comes,
     // rather than looking again and again.
     bool WaitFinished(std::chrono::milliseconds timeout);
+    // Where the index starts in the archive written; set before CompileFinished.
+    std::atomic<uint32_t> IndexOffset{0};
 
     // Puts every value back as at program start (tests run several compiles
     // in one process; the program runs one).

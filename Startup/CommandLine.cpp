@@ -61,7 +61,7 @@ std::optional<CompileLevel> CompileLevelFrom(const std::vector<std::string>& arg
 BrowseOptions BrowseOptionsFrom(const std::vector<std::string>& arguments) {
     BrowseOptions options;
     for (const std::string& argument : arguments) {
-        if (argument == "--browse-modern") options = BrowseOptions::Modern();
+        if (argument == "--browse-modern") options.TurnOnEveryOptIn();
         if (argument == "--browse-standard-types") options.StandardTypes = true;
         if (argument == "--browse-decode-paths") options.DecodePaths = true;
         if (argument == "--browse-folder-index") options.FolderIndex = true;

@@ -125,7 +125,8 @@ void Connection::Answer(ConnectionClock::time_point now) {
     const std::string& method = request_.Line.Method;
     if (method != kAnsweredMethod && !(options.Head && method == kHeadMethod)) return Close(now);
     std::string path = SplitTarget(request_.Line.Target).Path;
-    std::optional<SharedPage> page = LoadPageIfQuick(path, Server.Rules, ServedPages);
+    std::optional<SharedPage> page =
+        LoadPageIfQuick(*Server.Archive, path, Server.Rules, ServedPages);
     if (!page) {
         pathToLoad_ = std::move(path);
         stage_ = ConnectionStage::Loading;

@@ -215,7 +215,8 @@ void ConnectionThread::Load(Served* served, Clock::time_point now) {
         [this, served, path] {
             std::unique_ptr<SharedPage> page;
             try {
-                page = std::make_unique<SharedPage>(LoadPage(path, Server.Rules, ServedPages));
+                page = std::make_unique<SharedPage>(
+                    LoadPage(*Server.Archive, path, Server.Rules, ServedPages));
             } catch (...) {
                 page.reset();
             }
@@ -225,7 +226,8 @@ void ConnectionThread::Load(Served* served, Clock::time_point now) {
     if (started) return;
     std::unique_ptr<SharedPage> page;
     try {
-        page = std::make_unique<SharedPage>(LoadPage(path, Server.Rules, ServedPages));
+        page = std::make_unique<SharedPage>(
+            LoadPage(*Server.Archive, path, Server.Rules, ServedPages));
     } catch (...) {
     }
     served->connection.Loaded(page.get(), buffer_, now);

@@ -5,8 +5,7 @@
 
 #include "Platform/File.h"
 #include "Platform/Socket.h"
-#include "Shared/ArchiveState.h"
-#include "Shared/LoadIndex.h"
+#include "Shared/LoadedArchive.h"
 #include "Shared/Lzo.h"
 #include "WebServer/EventLoop.h"
 #include "WebServer/PageCache.h"
@@ -19,6 +18,7 @@ void ServerState::Reset() {
     CurrentServerStage = ServerStage::NotStarted;
     ServerErrorNumber = 0;
     Rules = {};
+    Archive = nullptr;
     Version = {};
 }
 
@@ -70,15 +70,15 @@ void ServerThread(const ServeJob& job) {
             EndWith(ServerStage::LzoNotReady, 0);
             return;
         }
-        if (!LoadIndex(job.BrowseArchivePath)) {
-            EndWith(ServerStage::ArchiveNotOpened, errno);
+        ArchiveLoad load = LoadArchive(job.BrowseArchivePath);
+        if (!load.Archive) {
+            EndWith(ServerStage::ArchiveNotOpened, load.ErrorNumber);
             return;
         }
         Server.Rules = PageRulesFor(job.Options);
-        Server.Version = ArchiveVersionOf(platform::FileStampOf(Archive.ArchiveHandle));
+        Server.Archive = &*load.Archive;
+        Server.Version = ArchiveVersionOf(platform::FileStampOf(load.Archive->File()));
         ListenAndAccept(job.Port);
-        platform::CloseFile(Archive.ArchiveHandle);
-        Archive.ArchiveHandle = platform::kInvalidFile;
     } catch (...) {
         EndWith(ServerStage::Failed, 0);
     }

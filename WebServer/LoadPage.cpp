@@ -4,7 +4,6 @@
 #include <memory>
 
 #include "Platform/File.h"
-#include "Shared/ArchiveState.h"
 #include "Shared/ReadEntry.h"
 #include "WebServer/ContentTypes.h"
 #include "WebServer/PageResolution.h"
@@ -35,10 +34,10 @@ SharedPage TextPage(PageKind kind, const char* text, const std::string& path) {
 
 // The page for a resolved path: the entry's content, from `cache` when given
 // and holding it, or the text that stands for it.
-SharedPage ResolvedPage(const Resolution& resolved, const PageRules& rules, PageCache* cache) {
+SharedPage ResolvedPage(const LoadedArchive& archive, const Resolution& resolved,
+                        const PageRules& rules, PageCache* cache) {
     if (!resolved.Match.Found) return TextPage(PageKind::NotFound, kNotFoundText, resolved.Path);
-    ArchiveState& archive = Archive;
-    const TItem& entry = archive.EntryTable[resolved.Match.Index];
+    const TItem& entry = archive.Entries[resolved.Match.Index];
     SharedPage page;
     page.Entry = resolved.Match.Index;
     page.ContentType = ContentTypeOf(PageExtension(resolved.Path), rules.StandardTypes);
@@ -48,14 +47,14 @@ SharedPage ResolvedPage(const Resolution& resolved, const PageRules& rules, Page
             return page;
         }
     }
-    if (!IsBackedByFile(entry, platform::FileSize64(archive.ArchiveHandle))) {
+    if (!IsBackedByFile(entry, platform::FileSize64(archive.File()))) {
         return TextPage(PageKind::Damaged, kDamagedEntryText, resolved.Path);
     }
     auto bytes = std::make_shared_for_overwrite<char[]>(entry.UnpackedSize);
     // A short read or a damaged stream is still served: what the archive did
     // not deliver is zeros, never other memory. Such a body is not kept, so
     // that a file that has since been repaired is read again.
-    const EntryReadResult result = ReadEntryContent(archive.ArchiveHandle, entry, bytes.get());
+    const EntryReadResult result = ReadEntryContent(archive.File(), entry, bytes.get());
     page.Body = {std::move(bytes), entry.UnpackedSize};
     if (cache != nullptr && result == EntryReadResult::Read) {
         cache->Add(resolved.Match.Index, page.Body);
@@ -72,25 +71,27 @@ PageRules PageRulesFor(const BrowseOptions& options) {
     return rules;
 }
 
-Page LoadPage(const std::string& path, const PageRules& rules) {
-    const SharedPage shared = ResolvedPage(ResolvePath(path, rules.Options), rules, nullptr);
+Page LoadPage(const LoadedArchive& archive, const std::string& path, const PageRules& rules) {
+    const SharedPage shared =
+        ResolvedPage(archive, ResolvePath(archive, path, rules.Options), rules, nullptr);
     return {std::string(shared.Body.Bytes.get(), shared.Body.Size), shared.ContentType, shared.Kind,
             shared.Entry};
 }
 
-SharedPage LoadPage(const std::string& path, const PageRules& rules, PageCache& cache) {
-    return ResolvedPage(ResolvePath(path, rules.Options), rules, &cache);
+SharedPage LoadPage(const LoadedArchive& archive, const std::string& path, const PageRules& rules,
+                    PageCache& cache) {
+    return ResolvedPage(archive, ResolvePath(archive, path, rules.Options), rules, &cache);
 }
 
-std::optional<SharedPage> LoadPageIfQuick(const std::string& path, const PageRules& rules,
-                                          PageCache& cache) {
-    const Resolution resolved = ResolvePath(path, rules.Options);
+std::optional<SharedPage> LoadPageIfQuick(const LoadedArchive& archive, const std::string& path,
+                                          const PageRules& rules, PageCache& cache) {
+    const Resolution resolved = ResolvePath(archive, path, rules.Options);
     if (resolved.Match.Found) {
-        const TItem& entry = Archive.EntryTable[resolved.Match.Index];
+        const TItem& entry = archive.Entries[resolved.Match.Index];
         if (IsCompressed(entry) && entry.UnpackedSize > kQuickLoadBytes &&
             !cache.Find(resolved.Match.Index)) {
             return std::nullopt;
         }
     }
-    return ResolvedPage(resolved, rules, &cache);
+    return ResolvedPage(archive, resolved, rules, &cache);
 }

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "Shared/LoadedArchive.h"
 #include "WebServer/BrowseOptions.h"
 #include "WebServer/MimeTypes.h"
 #include "WebServer/PageCache.h"
@@ -39,23 +40,25 @@ struct PageRules {
 PageRules PageRulesFor(const BrowseOptions& options);
 
 // Resolves `path` (the request target before its first "?", not decoded)
-// against Archive's loaded entry table, as `rules` allow (ResolvePath), and
-// reads the entry from its ArchiveHandle with positional reads, so that
+// against `archive`'s entries, as `rules` allow (ResolvePath), and reads the
+// entry from its file with positional reads, so that
 // readers never wait for each other. A path that names no entry gives the
 // text "Cannot find the specified page: " and the path as sent, normalised, as
 // text/plain; so does, with its own text, an entry whose recorded sizes cannot
 // be real for the archive. Throws std::bad_alloc when memory runs out.
-Page LoadPage(const std::string& path, const PageRules& rules = PageRules{});
+Page LoadPage(const LoadedArchive& archive, const std::string& path,
+              const PageRules& rules = PageRules{});
 
 // The same page, taken from `cache` when it holds the entry, and added to it
 // once read.
-SharedPage LoadPage(const std::string& path, const PageRules& rules, PageCache& cache);
+SharedPage LoadPage(const LoadedArchive& archive, const std::string& path, const PageRules& rules,
+                    PageCache& cache);
 
 // The same, unless it means decompressing more than kQuickLoadBytes that
-// `cache` does not hold: then nothing, and LoadPage(path, rules, cache) is for
+// `cache` does not hold: then nothing, and LoadPage(archive, path, rules, cache) is for
 // a thread where the wait holds up no one else.
-std::optional<SharedPage> LoadPageIfQuick(const std::string& path, const PageRules& rules,
-                                          PageCache& cache);
+std::optional<SharedPage> LoadPageIfQuick(const LoadedArchive& archive, const std::string& path,
+                                          const PageRules& rules, PageCache& cache);
 
 // Decompressed bytes that take well under a millisecond to produce.
 inline constexpr uint32_t kQuickLoadBytes = 256 * 1024;

@@ -42,6 +42,9 @@ struct ServerState {
     // options before listening starts.
     PageRules Rules;
 
+    // The archive being served, owned by the server thread; set with Rules.
+    const LoadedArchive* Archive = nullptr;
+
     // The served archive's version, for the validators; set with Rules.
     ArchiveVersion Version;
 

@@ -2,15 +2,19 @@
 // receive-sized pieces, split, resolved against a small archive and answered,
 // with the opt-in options off and on; gathered again as a whole head with its
 // header lines and answered with every option on (ranges, validators, HEAD,
-// status codes); and the same bytes as a media-types list.
+// status codes); the search's answer for its paths; and the same bytes as a
+// media-types list.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <string>
 
+#include "Search/SearchPages.h"
+#include "Search/SiteSearch.h"
 #include "Shared/ArchiveLayout.h"
 #include "WebServer/Connection.h"
 #include "WebServer/LoadPage.h"
+#include "WebServer/PageResolution.h"
 #include "WebServer/RequestHead.h"
 #include "WebServer/RequestLine.h"
 #include "WebServer/ResponseHead.h"
@@ -19,7 +23,7 @@
 namespace {
 
 // An archive of three entries: raw, empty, and one whose name has odd bytes.
-bool LoadSmallArchive() {
+std::optional<LoadedArchive> LoadSmallArchive() {
     std::string data = "<html>hello</html>";
     std::string archive;
     PutU32(archive, static_cast<uint32_t>(kHeaderSize + data.size()));
@@ -38,10 +42,31 @@ bool LoadSmallArchive() {
 
 const PageRules kDefaultRules{};
 
+// A search over three small pages, its index built before the first input.
+const SiteSearch& SmallSearch() {
+    static SiteSearch* search = [] {
+        SearchSource source;
+        source.Names = {"index.html", "notes.txt", "a b.htm"};
+        source.Sizes = {40, 30, 20};
+        source.ReadContent = [](uint32_t entry, std::string& content) {
+            static const char* const kPages[] = {"<title>Home</title><p>tides &amp; light</p>",
+                                                 "tides near the lighthouse",
+                                                 "<h1>A B</h1>\xE9t\xE9"};
+            content = kPages[entry];
+            return true;
+        };
+        auto* built = new SiteSearch(std::move(source), {}, [](const std::string&) {});
+        built->Start();
+        built->WaitUntilSettled();
+        return built;
+    }();
+    return *search;
+}
+
 // The head read as the options that need header lines read it, and every
 // response planned for it with all options on: the part sent lies inside the
 // body, and the header says how long it is.
-void AnswerWholeHead(const uint8_t* data, size_t size) {
+void AnswerWholeHead(const LoadedArchive& archive, const uint8_t* data, size_t size) {
     std::string head;
     HeadProgress progress = HeadProgress::Incomplete;
     for (size_t offset = 0; offset < size && progress == HeadProgress::Incomplete;
@@ -56,7 +81,7 @@ void AnswerWholeHead(const uint8_t* data, size_t size) {
     const RequestHead request = ParseRequestHead(head);
     const BrowseOptions options = BrowseOptions::Modern();
     static const PageRules allOptions = PageRulesFor(options);
-    const Page page = LoadPage(SplitTarget(request.Line.Target).Path, allOptions);
+    const Page page = LoadPage(archive, SplitTarget(request.Line.Target).Path, allOptions);
     const ArchiveVersion version{0x0123456789abcdef, 1700000000};
     const ResponsePlan plan = PlanResponse(
         request, {page.Kind, page.ContentType, page.Body.size(), page.Entry}, options, version);
@@ -75,7 +100,7 @@ void AnswerWholeHead(const uint8_t* data, size_t size) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static const bool loaded = LoadSmallArchive();
+    static const std::optional<LoadedArchive> loaded = LoadSmallArchive();
     if (!loaded) return 0;
     MimeTypeTable::Parse(std::string_view(reinterpret_cast<const char*>(data), size));
 
@@ -89,7 +114,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (line.size() > kMaxRequestLineLength) __builtin_trap();
     if (line.find('\n') != std::string::npos || line.find('\r') != std::string::npos)
         __builtin_trap();
-    AnswerWholeHead(data, size);
+    AnswerWholeHead(*loaded, data, size);
     if (progress != LineProgress::Complete) return 0;
 
     const RequestLine request = SplitRequestLine(line);
@@ -101,8 +126,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         rules.StandardTypes = MimeTypeTable::Parse("image/svg+xml svg\ntext/html htm html\n");
         return rules;
     }();
+    const std::string normalized = NormalizePath(target.Path);
+    const std::optional<SearchResponse> searched =
+        AnswerSearchRequest(normalized, target.Query, SmallSearch());
+    if (searched.has_value() != (normalized == kSearchPagePath || normalized == kSearchJsonPath))
+        __builtin_trap();
+    if (searched && !(searched->Body.starts_with("<!DOCTYPE html>\n") ||
+                      searched->Body.starts_with("{\"query\": \""))) {
+        __builtin_trap();
+    }
     for (const PageRules* rules : {&kDefaultRules, &allOptions}) {
-        Page page = LoadPage(target.Path, *rules);
+        Page page = LoadPage(*loaded, target.Path, *rules);
         const std::string header = ResponseHeader(request.Version, page);
         if (header.compare(0, request.Version.size(), request.Version) != 0 ||
             !header.ends_with("\r\nContent-Length: " + std::to_string(page.Body.size()) +
