@@ -118,5 +118,5 @@ void CompileThread(const CompileJob& job) {
         // last file name for good.
         Fail("compile stopped unexpectedly");
     }
-    Progress.MarkFinished();
+    Progress.CompileFinished = true;
 }

@@ -100,6 +100,9 @@ void ParallelPacker::WorkerLoop() {
         {
             std::unique_lock guard(lock_);
             ++idleWorkers_;
+            // The compile thread may be waiting for a batch while this worker
+            // has nothing to do: let it append what is done and hand out more.
+            if (awaited_ != 0 && AwaitedDone()) slotDone_.notify_one();
             workQueued_.wait(guard, [this] { return stopping_ || started_ < dispatched_; });
             --idleWorkers_;
             if (stopping_) return;
@@ -135,7 +138,7 @@ void ParallelPacker::Prepare(uint64_t sequence, Slot& slot) {
 
 bool ParallelPacker::AwaitedDone() {
     if (!SlotOf(appended_).done.load()) return false;
-    if (heldBack_ != 0) return true;
+    if (heldBack_ != 0 || idleWorkers_ != 0) return true;
     for (uint64_t sequence = appended_ + 1; sequence != appended_ + awaited_; ++sequence) {
         if (!SlotOf(sequence).done.load()) return false;
     }

@@ -69,8 +69,9 @@ class ParallelPacker final : public FilePacker {
     void AppendDone();
     // Waits until the oldest slots in flight, a batch of them or all when
     // fewer, are done, and appends every done slot at the front. It waits
-    // only for the oldest when a worker is held back for memory, which the
-    // oldest's appending may free; and it appends what is done every
+    // only for the oldest when a worker is idle or held back for memory: the
+    // slots the oldest's appending frees give it work, or free memory; and
+    // it appends what is done every
     // kStatusRefresh, so that the status names the file the archive waits for.
     void AppendOldestBatch();
     // True when the compile thread's wait in AppendOldestBatch may end; under lock_.

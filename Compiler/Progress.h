@@ -9,8 +9,6 @@
 #pragma once
 
 #include <atomic>
-#include <chrono>
-#include <condition_variable>
 #include <cstdint>
 #include <mutex>
 #include <string>
@@ -61,23 +59,12 @@ struct CompileProgress {
     std::atomic<uint32_t> FilesPacked{0};
     std::atomic<uint64_t> BytesPacked{0};
 
-    // Sets CompileFinished and wakes whoever waits for it.
-    void MarkFinished();
-
-    // Waits until CompileFinished is set or `timeout` has passed, and gives
-    // CompileFinished: a caller that waits for the end sleeps until it comes,
-    // rather than looking again and again.
-    bool WaitFinished(std::chrono::milliseconds timeout);
     // Where the index starts in the archive written; set before CompileFinished.
     std::atomic<uint32_t> IndexOffset{0};
 
     // Puts every value back as at program start (tests run several compiles
     // in one process; the program runs one).
     void Reset();
-
-  private:
-    std::mutex finishLock_;
-    std::condition_variable finished_;
 };
 
 // The instance the compile thread reports to. Never destroyed: the compile

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <thread>
 
 #include "Compiler/CompileThread.h"
 #include "Compiler/Progress.h"
@@ -18,10 +19,9 @@ namespace {
 
 // How often the status is looked at, like the window's clock.
 constexpr auto kStatusInterval = std::chrono::seconds(1);
-// The longest sleep between looks at the progress line; the end of the
-// compile wakes the console at once.
-constexpr auto kProgressWait = std::chrono::milliseconds(100);
-constexpr auto kFirstLook = std::chrono::milliseconds(1);
+// How often the end of a compile is looked for between status checks: short,
+// so that a quick compile is not kept waiting.
+constexpr auto kFinishPoll = std::chrono::milliseconds(1);
 
 enum class Action { None, Compile, Browse };
 
@@ -30,7 +30,6 @@ class ConsoleTarget : public CommandLineTarget {
   public:
     Action action = Action::None;
     bool threadFailed = false;
-    CompileLevel level = CompileLevel::Fast;
 
     void SetCompileFolder(const std::string& text) override { compileFolder_ = text; }
     void SetCompileDestination(const std::string& text) override { compileDestination_ = text; }
@@ -41,7 +40,7 @@ class ConsoleTarget : public CommandLineTarget {
         action = Action::Compile;
         compileArchiveAtAction_ = compileDestination_;
         threadFailed = !platform::StartThread(
-            CompileJob{compileFolder_, compileDestination_, compileThreads_, {}, level});
+            CompileJob{compileFolder_, compileDestination_, compileThreads_});
     }
 
     void Browse() override {
@@ -69,10 +68,8 @@ int WaitForCompile(const std::string& archivePath) {
     StatusPrinter printer;
     ProgressLine line(stderr, platform::StandardErrorIsTerminal());
     auto nextStatus = std::chrono::steady_clock::now() + kStatusInterval;
-    // The first look soon, so that even a short compile shows its progress.
-    auto wait = kFirstLook;
-    while (!Progress.WaitFinished(wait)) {
-        wait = kProgressWait;
+    while (!Progress.CompileFinished) {
+        std::this_thread::sleep_for(kFinishPoll);
         line.Update();
         if (std::chrono::steady_clock::now() >= nextStatus) {
             // Both may go to one terminal: the status starts on a clean line.
@@ -105,8 +102,6 @@ int WaitForCompile(const std::string& archivePath) {
 
 int RunConsole(const std::vector<std::string>& arguments) {
     ConsoleTarget target;
-    // main() has refused an unusable level before.
-    target.level = CompileLevelFrom(arguments).value_or(CompileLevel::Fast);
     WalkCommandLine(arguments, target);
     switch (target.action) {
         case Action::None:
