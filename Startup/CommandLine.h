@@ -3,12 +3,17 @@
 // moment it is met, with the fields as they are at that point.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
 #include "WebServer/BrowseOptions.h"
 
 inline constexpr unsigned kMaxCompileThreads = 256;
+
+// The largest --browse-memory-limit taken, in MiB (1 TiB): beyond any
+// machine's memory, and its bytes still fit 64 bits many times over.
+inline constexpr uint32_t kMaxBrowseMemoryLimitMiB = uint32_t{1} << 20;
 
 // What the walk drives: the three path fields and the two actions.
 class CommandLineTarget {
@@ -36,6 +41,8 @@ class CommandLineTarget {
 void WalkCommandLine(const std::vector<std::string>& arguments, CommandLineTarget& target);
 
 // The opt-in options for the server ("--browse-standard-types",
-// "--browse-decode-paths", "--browse-folder-index"). Unlike the paths they
-// count wherever they stand, before or after "--browse".
+// "--browse-decode-paths", "--browse-folder-index", and
+// "--browse-memory-limit MIB", a whole number from 1 to
+// kMaxBrowseMemoryLimitMiB, ignored otherwise). Unlike the paths they count
+// wherever they stand, before or after "--browse".
 BrowseOptions BrowseOptionsFrom(const std::vector<std::string>& arguments);

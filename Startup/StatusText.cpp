@@ -5,6 +5,8 @@
 #include "Compiler/Progress.h"
 #include "WebServer/ServerState.h"
 
+ServerState& Server = *new ServerState;
+
 std::string StatusText(bool serverActive, bool compileStarted, bool compileFinished,
                        const std::string& currentFileName) {
     if (serverActive) return "Web server activated (" + kStartPageUrl + ").";

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "WebServer/Listener.h"
 #include "Startup/Controls.h"
 #include "Startup/FormDescription.h"
 
@@ -78,4 +79,5 @@ class TfrmStartup : public Fl_Double_Window {
     std::vector<std::string> arguments_;
     bool startsMinimized_ = false;
     unsigned compileThreads_ = 0;  // from --compile-threads; 0: one per core
+    BrowseServer server_{Server};  // ends and joins the server with the window
 };

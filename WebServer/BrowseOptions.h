@@ -3,6 +3,13 @@
 // has.
 #pragma once
 
+#include <cstdint>
+
+// Memory for the bodies of large compressed pages, being decompressed or
+// held for sending, unless --browse-memory-limit says otherwise: room for a
+// few large pages at once on a small machine, well within a desktop's memory.
+inline constexpr uint32_t kDefaultBrowseMemoryLimitMiB = 256;
+
 struct BrowseOptions {
     // --browse-standard-types: an extension the fixed table lacks takes its
     // content type from the system's media-types list.
@@ -13,4 +20,8 @@ struct BrowseOptions {
     // --browse-folder-index: a path ending in "/" (or empty) that names no
     // entry is answered with the folder's index.html.
     bool FolderIndex = false;
+    // --browse-memory-limit MIB: the memory budget for large bodies, in MiB.
+    // Only how much the server holds at once depends on it, never the bytes
+    // it sends.
+    uint32_t MemoryLimitMiB = kDefaultBrowseMemoryLimitMiB;
 };

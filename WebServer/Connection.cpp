@@ -1,10 +1,11 @@
 #include "WebServer/Connection.h"
 
 #include <optional>
+#include <string_view>
+#include <utility>
 
-#include "WebServer/PageCache.h"
 #include "WebServer/RequestLine.h"
-#include "WebServer/ServerState.h"
+#include "WebServer/Site.h"
 
 namespace {
 
@@ -56,6 +57,11 @@ void Connection::Expire(char* buffer, ConnectionClock::time_point now) {
         stage_ = ConnectionStage::Done;
         return;
     }
+    const ConnectionStage stage = stage_;
+    const ConnectionClock::time_point deadline = deadline_;
+    Advance(buffer, now);
+    // Moved on, or data moved and the wait began again.
+    if (stage_ != stage || deadline_ != deadline) return;
     Close(now);
     Drain(buffer);
 }
@@ -65,11 +71,12 @@ void Connection::Abandon() {
     stage_ = ConnectionStage::Done;
 }
 
-void Connection::Loaded(const SharedPage* page, char* buffer, ConnectionClock::time_point now) {
-    if (page == nullptr) {
+void Connection::Loaded(std::optional<SharedBody> body, char* buffer,
+                        ConnectionClock::time_point now) {
+    if (!body) {
         Close(now);
     } else {
-        Respond(*page);
+        Respond(SharedPage{ResponseBody::InMemory(std::move(*body)), std::move(contentType_)});
         deadline_ = now + kPeerWait;
     }
     Advance(buffer, now);
@@ -98,14 +105,14 @@ void Connection::ReadLine(char* buffer, ConnectionClock::time_point now) {
     line_ = {};
     if (request.Method != kAnsweredMethod) return Close(now);
     version_ = std::move(request.Version);
-    std::string path = SplitTarget(request.Target).Path;
-    std::optional<SharedPage> page = LoadPageIfQuick(path, Server.Rules, ServedPages);
-    if (!page) {
-        pathToLoad_ = std::move(path);
+    PageStart start = StartPage(site_, SplitTarget(request.Target).Path);
+    if (!start.Ready) {
+        entryToLoad_ = start.LargeEntry;
+        contentType_ = std::move(start.ContentType);
         stage_ = ConnectionStage::Loading;
         return;
     }
-    Respond(*page);
+    Respond(*start.Ready);
 }
 
 void Connection::Respond(const SharedPage& page) {
@@ -117,21 +124,13 @@ void Connection::Respond(const SharedPage& page) {
 
 // Hands the socket as much of the header and the body as it takes, in one
 // call while the header is part of it; waits only when a send would block.
-// Every call carries the rest of the response and the end of the stream
-// follows it at once, so the system may hold the last bytes to send them
-// with the end: one packet fewer for a small page.
 void Connection::Send(ConnectionClock::time_point now) {
-    constexpr bool kEndFollows = true;
     const size_t total = header_.size() + body_.Size;
     while (sent_ < total) {
-        long put;
-        if (sent_ < header_.size()) {
-            put = platform::SendTwo(socket_, header_.data() + sent_, header_.size() - sent_,
-                                    body_.Bytes.get(), body_.Size, kEndFollows);
-        } else {
-            const size_t at = sent_ - header_.size();
-            put = platform::Send(socket_, body_.Bytes.get() + at, body_.Size - at, kEndFollows);
-        }
+        const std::string_view headerRest =
+            sent_ < header_.size() ? std::string_view(header_).substr(sent_) : std::string_view();
+        const uint64_t at = sent_ < header_.size() ? 0 : sent_ - header_.size();
+        const long put = sender_.Send(socket_, headerRest, body_, at);
         if (put < 0 && platform::WouldBlock()) return;
         if (put < 1) break;
         sent_ += static_cast<size_t>(put);
@@ -144,6 +143,7 @@ void Connection::Close(ConnectionClock::time_point now) {
     platform::ShutdownSending(socket_);
     header_ = {};
     body_ = {};
+    sender_.Reset();
     line_ = {};
     stage_ = ConnectionStage::Draining;
     deadline_ = now + kDrainTime;

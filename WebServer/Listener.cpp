@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstdint>
+#include <system_error>
 
 #include "Platform/File.h"
 #include "Platform/Socket.h"
@@ -9,31 +10,29 @@
 #include "Shared/LoadIndex.h"
 #include "Shared/Lzo.h"
 #include "WebServer/EventLoop.h"
-#include "WebServer/PageCache.h"
-#include "WebServer/ServerState.h"
-
-ServerState& Server = *new ServerState;
-
-void ServerState::Reset() {
-    ServerActive = false;
-    CurrentServerStage = ServerStage::NotStarted;
-    ServerErrorNumber = 0;
-    Rules = {};
-}
+#include "WebServer/LoaderPool.h"
+#include "WebServer/Site.h"
 
 namespace {
 
-void EndWith(ServerStage stage, int errorNumber) {
-    Server.ServerErrorNumber = errorNumber;
-    Server.CurrentServerStage = stage;
+void EndWith(ServerState& status, ServerStage stage, int errorNumber) {
+    status.ServerErrorNumber = errorNumber;
+    status.CurrentServerStage = stage;
 }
 
-// Returns only when the port cannot be used or served; the listener is then
-// closed.
-void ListenAndAccept(uint16_t port) {
+// The budget for large bodies, in bytes.
+size_t BudgetBytes(const BrowseOptions& options) {
+    constexpr size_t kMiB = size_t{1} << 20;
+    return size_t{options.MemoryLimitMiB} * kMiB;
+}
+
+// Serves the site until `stop` is requested, or returns when the port
+// cannot be used or served; the listener is then closed.
+void ListenAndAccept(const ServeJob& job, ServerState& status, StopSignal& stop) {
+    const uint16_t port = job.Port;
     const platform::Socket listener = platform::CreateStreamSocket();
     if (listener == platform::kInvalidSocket) {
-        EndWith(ServerStage::NoSocket, errno);
+        EndWith(status, ServerStage::NoSocket, errno);
         return;
     }
     // Binding tells whether the port is free. On Linux the address-reuse option
@@ -43,41 +42,55 @@ void ListenAndAccept(uint16_t port) {
         const int error = errno;
         platform::ShutdownSending(listener);
         platform::CloseSocket(listener);
-        EndWith(ServerStage::PortNotBound, error);
+        EndWith(status, ServerStage::PortNotBound, error);
         return;
     }
-    ServedPages.Clear();
-    Server.CurrentServerStage = ServerStage::Listening;
-    ServeConnections(listener);
-    // No event loop could be made: nothing serves the port.
+    LoaderPool loaders(LoaderCount());
+    Site site(Archive, PageRulesFor(job.Options), loaders, BudgetBytes(job.Options));
+    if (loaders.Ready()) {
+        status.CurrentServerStage = ServerStage::Listening;
+        ServeConnections(listener, site, loaders, stop);
+    }
+    loaders.Stop();
     const int error = errno;
     platform::CloseSocket(listener);
-    EndWith(ServerStage::Failed, error);
+    // No event loop or loader could be made: nothing served the port.
+    if (!stop.Requested()) EndWith(status, ServerStage::Failed, error);
 }
 
 }  // namespace
 
-void ServeJob::operator()() const {
-    ServerThread(*this);
-}
-
-void ServerThread(const ServeJob& job) {
+void ServerThread(const ServeJob& job, ServerState& status, StopSignal& stop) {
     try {
-        Server.ServerActive = true;
-        Server.CurrentServerStage = ServerStage::Loading;
+        status.ServerActive = true;
+        status.CurrentServerStage = ServerStage::Loading;
         if (!LzoReady()) {
-            EndWith(ServerStage::LzoNotReady, 0);
+            EndWith(status, ServerStage::LzoNotReady, 0);
             return;
         }
         if (!LoadIndex(job.BrowseArchivePath)) {
-            EndWith(ServerStage::ArchiveNotOpened, errno);
+            EndWith(status, ServerStage::ArchiveNotOpened, errno);
             return;
         }
-        Server.Rules = PageRulesFor(job.Options);
-        ListenAndAccept(job.Port);
+        ListenAndAccept(job, status, stop);
         platform::CloseFile(Archive.ArchiveHandle);
         Archive.ArchiveHandle = platform::kInvalidFile;
     } catch (...) {
-        EndWith(ServerStage::Failed, 0);
+        EndWith(status, ServerStage::Failed, 0);
     }
+}
+
+bool BrowseServer::Start(const ServeJob& job) {
+    if (thread_.joinable()) return false;
+    try {
+        thread_ = std::thread([this, job] { ServerThread(job, status_, stop_); });
+    } catch (const std::system_error&) {
+        return false;
+    }
+    return true;
+}
+
+void BrowseServer::Stop() {
+    stop_.Request();
+    if (thread_.joinable()) thread_.join();
 }

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "WebServer/Listener.h"
 #include "Platform/windows/Windows.h"
 #include "Startup/FormDescription.h"
 
@@ -64,4 +65,5 @@ class TfrmStartup {
     std::vector<std::string> arguments_;
     bool startsMinimized_ = false;
     unsigned compileThreads_ = 0;  // from --compile-threads; 0: one per core
+    BrowseServer server_{Server};  // ends and joins the server with the window
 };

@@ -1,0 +1,29 @@
+// What one running server serves: the loaded archive, how paths resolve and
+// pages are typed, and the bodies kept or shared between requests. The server
+// thread makes it when it starts and passes it to every event loop,
+// connection and page load; nothing of it is process-wide.
+#pragma once
+
+#include <cstddef>
+#include <utility>
+
+#include "Shared/ArchiveState.h"
+#include "WebServer/LargeBodies.h"
+#include "WebServer/LoadPage.h"
+#include "WebServer/LoaderPool.h"
+#include "WebServer/PageCache.h"
+
+struct Site {
+    Site(const ArchiveState& archive, PageRules rules, LoaderPool& loaders, size_t budgetBytes)
+        : Archive(archive),
+          Rules(std::move(rules)),
+          Bodies(archive, Cache, loaders, budgetBytes) {}
+    Site(const Site&) = delete;
+    Site& operator=(const Site&) = delete;
+
+    const ArchiveState& Archive;
+    const PageRules Rules;
+    PageCache Cache{kPageCacheBytes};
+    // After the cache, which it adds to: it ends first.
+    LargeBodies Bodies;
+};
