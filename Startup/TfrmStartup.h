@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "WebServer/Listener.h"
 #include "Startup/Controls.h"
 #include "Startup/FormDescription.h"
+#include "WebServer/Listener.h"
 
 class TfrmStartup : public Fl_Double_Window {
   public:

@@ -42,8 +42,10 @@ long BodySender::Send(platform::Socket socket, std::string_view headerRest,
 long BodySender::SendFromBuffer(platform::Socket socket, const ResponseBody& body, uint64_t at) {
     if (at < bufferedFrom_ || at >= bufferedFrom_ + buffered_) {
         if (!buffer_) buffer_.reset(new char[kStreamBufferBytes]);
-        const size_t count = static_cast<size_t>(std::min<uint64_t>(body.Size - at, kStreamBufferBytes));
-        const size_t delivered = platform::ReadAt(body.File, buffer_.get(), count, body.Offset + at);
+        const size_t count =
+            static_cast<size_t>(std::min<uint64_t>(body.Size - at, kStreamBufferBytes));
+        const size_t delivered =
+            platform::ReadAt(body.File, buffer_.get(), count, body.Offset + at);
         std::memset(buffer_.get() + delivered, 0, count - delivered);
         bufferedFrom_ = at;
         buffered_ = count;

@@ -57,11 +57,19 @@ void Connection::Expire(char* buffer, ConnectionClock::time_point now) {
         stage_ = ConnectionStage::Done;
         return;
     }
-    const ConnectionStage stage = stage_;
-    const ConnectionClock::time_point deadline = deadline_;
-    Advance(buffer, now);
-    // Moved on, or data moved and the wait began again.
-    if (stage_ != stage || deadline_ != deadline) return;
+    // Asked of the socket itself, as the poller would answer: a peer that has
+    // taken data or sent some meanwhile has its readiness reported; a send
+    // that a full socket takes a few bytes of does not count.
+    const bool ready = stage_ == ConnectionStage::Sending
+                           ? platform::WaitWritable(socket_, 0) == platform::WaitResult::Ready
+                           : platform::WaitReadable(socket_, 0) == platform::WaitResult::Ready;
+    if (ready) {
+        const ConnectionStage stage = stage_;
+        const ConnectionClock::time_point deadline = deadline_;
+        Advance(buffer, now);
+        // Moved on, or data moved and the wait began again.
+        if (stage_ != stage || deadline_ != deadline) return;
+    }
     Close(now);
     Drain(buffer);
 }

@@ -97,9 +97,9 @@ class Connection {
     void Advance(char* buffer, ConnectionClock::time_point now);
 
     // Its wait ran out at `now`, as the loop saw it. The loop may itself have
-    // been busy past the deadline: a peer that sends or takes data now is
-    // not at fault and keeps its connection; only one that still does not is
-    // closed.
+    // been busy past the deadline: a peer whose socket is ready now (it took
+    // data, or sent some) is not at fault and keeps its connection; only one
+    // that still is not ready is closed.
     void Expire(char* buffer, ConnectionClock::time_point now);
 
     // Ends it at once, without the drain: its socket cannot be waited for.

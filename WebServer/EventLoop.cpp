@@ -242,10 +242,9 @@ void ConnectionThread::Load(Served* served) {
         poller_.Unwatch(served->connection.Socket());
         served->watched = false;
     }
-    site_.Bodies.Request(served->connection.EntryToLoad(),
-                         [this, served](std::optional<SharedBody> body) {
-                             Deliver(served, std::move(body));
-                         });
+    site_.Bodies.Request(
+        served->connection.EntryToLoad(),
+        [this, served](std::optional<SharedBody> body) { Deliver(served, std::move(body)); });
 }
 
 void ConnectionThread::Deliver(Served* served, std::optional<SharedBody> body) {

@@ -16,5 +16,4 @@ class LoaderPool;
 // and returns once the other threads have ended. `loaders` is stopped before
 // the loops it posts to go away. Returns at once, serving nothing, when this
 // thread's event loop could not be made.
-void ServeConnections(platform::Socket listener, Site& site, LoaderPool& loaders,
-                      StopSignal& stop);
+void ServeConnections(platform::Socket listener, Site& site, LoaderPool& loaders, StopSignal& stop);

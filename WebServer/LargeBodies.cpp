@@ -115,7 +115,12 @@ void LargeBodies::Request(uint32_t index, Delivery deliver) {
             }
         }
     }
-    if (live) return deliver(SharedBody{std::move(live), entry.UnpackedSize});
+    if (live) {
+        // Moved from only when no body was live.
+        // NOLINTNEXTLINE(bugprone-use-after-move)
+        deliver(SharedBody{std::move(live), entry.UnpackedSize});
+        return;
+    }
     if (start) Start(index);
     // Bodies the cache keeps for later count against the budget too: a
     // request that waits for room comes before them.
@@ -142,23 +147,18 @@ void LargeBodies::Decompress(uint32_t index) {
     const TItem& entry = archive_.EntryTable[index];
     std::optional<SharedBody> body;
     EntryReadResult result = EntryReadResult::NotBacked;
-    size_t unreturned = DecompressionCost(entry);
+    // Once the body holds its bytes, they go back with it.
+    bool returnedWithBody = false;
     try {
-        std::shared_ptr<const char[]> bytes;
         char* content = new char[entry.UnpackedSize];
-        try {
-            bytes = std::shared_ptr<const char[]>(
-                content, ReturnToBudget{state_, entry.UnpackedSize});
-        } catch (...) {
-            delete[] content;
-            throw;
-        }
-        // From here the body's bytes go back with the body.
-        unreturned = entry.PackedSize;
+        // Should making the holder fail, it frees the bytes and gives them back.
+        returnedWithBody = true;
+        std::shared_ptr<const char[]> bytes(content, ReturnToBudget{state_, entry.UnpackedSize});
         result = ReadEntryContent(archive_.ArchiveHandle, entry, content);
         body = SharedBody{std::move(bytes), entry.UnpackedSize};
     } catch (const std::bad_alloc&) {
     }
+    const size_t unreturned = returnedWithBody ? entry.PackedSize : DecompressionCost(entry);
     std::vector<Delivery> waiting;
     std::vector<uint32_t> ready;
     {

@@ -15,9 +15,7 @@
 
 struct Site {
     Site(const ArchiveState& archive, PageRules rules, LoaderPool& loaders, size_t budgetBytes)
-        : Archive(archive),
-          Rules(std::move(rules)),
-          Bodies(archive, Cache, loaders, budgetBytes) {}
+        : Archive(archive), Rules(std::move(rules)), Bodies(archive, Cache, loaders, budgetBytes) {}
     Site(const Site&) = delete;
     Site& operator=(const Site&) = delete;
 

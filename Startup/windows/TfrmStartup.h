@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "WebServer/Listener.h"
 #include "Platform/windows/Windows.h"
 #include "Startup/FormDescription.h"
+#include "WebServer/Listener.h"
 
 class TfrmStartup {
   public:

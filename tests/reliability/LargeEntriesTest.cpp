@@ -221,7 +221,8 @@ std::vector<std::string> FetchAll(const std::vector<Fetch>& fetches) {
     std::vector<std::string> problems;
     for (Peer& peer : peers) {
         if (peer.socket >= 0) close(peer.socket);
-        if (!peer.problem.empty()) problems.push_back(peer.fetch->entry->name + ": " + peer.problem);
+        if (!peer.problem.empty())
+            problems.push_back(peer.fetch->entry->name + ": " + peer.problem);
     }
     return problems;
 }
@@ -371,14 +372,16 @@ TEST_F(LargeEntries, ManyPeersGetEveryByteInBoundedMemoryAndASmallPageStaysQuick
                                  {"8 peers, eight 32 MiB compressed pages", {}}};
     for (int i = 0; i < 16; ++i) phases[0].fetches.push_back({&entries[1], "*/*"});
     for (int i = 0; i < 16; ++i) phases[1].fetches.push_back({&entries[2], "text/html"});
-    for (size_t i = 3; i < entries.size(); ++i) phases[2].fetches.push_back({&entries[i], "text/html"});
+    for (size_t i = 3; i < entries.size(); ++i)
+        phases[2].fetches.push_back({&entries[i], "text/html"});
 
     for (const Phase& phase : phases) {
         const auto start = Clock::now();
         SmallPageProbe probe(smallResponse);
         const std::vector<std::string> problems = FetchAll(phase.fetches);
         probe.Finish();
-        const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start);
+        const auto took =
+            std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start);
         const uint64_t peak = program.TakePeakResident();
         for (const std::string& problem : problems) ADD_FAILURE() << phase.name << ": " << problem;
         EXPECT_LT(peak, kMostResident) << phase.name;
