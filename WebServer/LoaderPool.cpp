@@ -53,7 +53,11 @@ void LoaderPool::RunLoader() {
             job = std::move(jobs_.front());
             jobs_.pop_front();
         }
-        job();
+        try {
+            job();
+        } catch (...) {
+            // A job reports its own failures; one that throws ends alone.
+        }
     }
 }
 
