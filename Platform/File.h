@@ -51,6 +51,17 @@ bool SeekFromStart(FileHandle file, uint32_t distance);
 // The file's full size in bytes (0 when it cannot be told).
 uint64_t FileSize64(FileHandle file);
 
+// What tells one version of a file from another.
+struct FileStamp {
+    uint64_t Id = 0;  // the volume and the file's number on it, folded together
+    uint64_t Size = 0;
+    int64_t ModifiedSeconds = 0;  // last written, in seconds since 1970-01-01 UTC
+    uint32_t ModifiedNanoseconds = 0;
+};
+
+// The stamp of an open file; all zero when it cannot be told.
+FileStamp FileStampOf(FileHandle file);
+
 void CloseFile(FileHandle file);
 
 // Moves `from` over `to` in one step, replacing what stood there.

@@ -60,9 +60,18 @@ BrowseOptions BrowseOptionsFrom(const std::vector<std::string>& arguments) {
     BrowseOptions options;
     for (size_t i = 0; i < arguments.size(); ++i) {
         const std::string& argument = arguments[i];
+        if (argument == "--browse-modern") {
+            const uint32_t limit = options.MemoryLimitMiB;  // not an opt-in
+            options = BrowseOptions::Modern();
+            options.MemoryLimitMiB = limit;
+        }
         if (argument == "--browse-standard-types") options.StandardTypes = true;
         if (argument == "--browse-decode-paths") options.DecodePaths = true;
         if (argument == "--browse-folder-index") options.FolderIndex = true;
+        if (argument == "--browse-ranges") options.Ranges = true;
+        if (argument == "--browse-validators") options.Validators = true;
+        if (argument == "--browse-head") options.Head = true;
+        if (argument == "--browse-status-codes") options.StatusCodes = true;
         if (argument == "--browse-memory-limit" && i + 1 < arguments.size()) {
             const uint32_t mib = MebibytesOf(arguments[i + 1]);
             if (mib != 0) options.MemoryLimitMiB = mib;

@@ -40,9 +40,10 @@ class CommandLineTarget {
 // first action met is run.
 void WalkCommandLine(const std::vector<std::string>& arguments, CommandLineTarget& target);
 
-// The opt-in options for the server ("--browse-standard-types",
-// "--browse-decode-paths", "--browse-folder-index", and
-// "--browse-memory-limit MIB", a whole number from 1 to
-// kMaxBrowseMemoryLimitMiB, ignored otherwise). Unlike the paths they count
-// wherever they stand, before or after "--browse".
+// The opt-in options for the server ("--browse-modern" for all of them,
+// "--browse-standard-types", "--browse-decode-paths", "--browse-folder-index",
+// "--browse-ranges", "--browse-validators", "--browse-head",
+// "--browse-status-codes"), and "--browse-memory-limit MIB", a whole number
+// from 1 to kMaxBrowseMemoryLimitMiB (ignored otherwise). Unlike the paths
+// they count wherever they stand, before or after "--browse".
 BrowseOptions BrowseOptionsFrom(const std::vector<std::string>& arguments);

@@ -8,7 +8,9 @@
 const char* const kUsage =
     "usage: pelorine [--console] [--compile-source FOLDER --compile-archive FILE\n"
     "                [--compile-threads N] --compile] [--browse-archive FILE --browse]\n"
-    "                [--browse-standard-types] [--browse-decode-paths] [--browse-folder-index]\n"
+    "                [--browse-modern] [--browse-standard-types] [--browse-decode-paths]\n"
+    "                [--browse-folder-index] [--browse-ranges] [--browse-validators]\n"
+    "                [--browse-head] [--browse-status-codes]\n"
     "       pelorine --help | --version\n";
 
 namespace {
@@ -28,18 +30,26 @@ void PrintHelp() {
         "  --compile                pack the folder into the archive\n"
         "  --browse-archive FILE    the archive to serve\n"
         "  --browse                 serve the archive on TCP port %u\n"
+        "  --browse-modern          all of the --browse-... options below at once\n"
         "  --browse-standard-types  send types the fixed table lacks as /etc/mime.types\n"
         "                           names them (.svg as image/svg+xml)\n"
         "  --browse-decode-paths    try a path that finds nothing again %%HH-decoded\n"
         "  --browse-folder-index    answer a folder path (ending in /) that finds\n"
         "                           nothing with its index.html\n"
+        "  --browse-ranges          answer a single byte range (Range) with 206 and\n"
+        "                           that part, so browsers can seek in audio and video\n"
+        "  --browse-validators      send ETag and Last-Modified, and 304 when the\n"
+        "                           browser's copy is still current\n"
+        "  --browse-head            answer HEAD with GET's header and no body\n"
+        "  --browse-status-codes    send the not-found text with 404 and a damaged\n"
+        "                           entry's text with 500\n"
         "  --console                run without a window even where a display exists\n"
         "  --help                   print this help and exit\n"
         "  --version                print the program's name and version and exit\n"
         "\n"
         "Options are read left to right; an action takes the paths given before it,\n"
-        "and one run performs one action. The three --browse-... options above are\n"
-        "off unless given and count wherever they stand.\n"
+        "and one run performs one action. The --browse-... options from\n"
+        "--browse-modern on are off unless given and count wherever they stand.\n"
         "Exit status: 0 done, 1 failed (the reason on standard error), 2 no action.\n"
         "See also: man pelorine\n",
         kStartPageUrl.c_str(), unsigned{kServerPort});

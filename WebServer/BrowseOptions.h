@@ -20,8 +20,32 @@ struct BrowseOptions {
     // --browse-folder-index: a path ending in "/" (or empty) that names no
     // entry is answered with the folder's index.html.
     bool FolderIndex = false;
+    // --browse-ranges: a single byte range asked for with Range gets 206 with
+    // that part alone; every 200 says Accept-Ranges.
+    bool Ranges = false;
+    // --browse-validators: a found entry's response carries ETag and
+    // Last-Modified, and a request that holds a matching one gets 304.
+    bool Validators = false;
+    // --browse-head: HEAD is answered with GET's header and no body.
+    bool Head = false;
+    // --browse-status-codes: the not-found text comes with 404, a damaged
+    // entry's text with 500.
+    bool StatusCodes = false;
+
     // --browse-memory-limit MIB: the memory budget for large bodies, in MiB.
     // Only how much the server holds at once depends on it, never the bytes
-    // it sends.
+    // it sends; --browse-modern leaves it as it is.
     uint32_t MemoryLimitMiB = kDefaultBrowseMemoryLimitMiB;
+
+    // Whether the request's header lines are read, not only its first line.
+    bool ReadsHeaderLines() const { return Ranges || Validators; }
+
+    // Whether the response may differ from the plain 200 with two header
+    // fields; each such response then says Connection: close.
+    bool ShapesResponses() const { return Ranges || Validators || Head || StatusCodes; }
+
+    // --browse-modern: every option above at once.
+    static BrowseOptions Modern() { return {true, true, true, true, true, true, true}; }
+
+    bool operator==(const BrowseOptions&) const = default;
 };

@@ -10,14 +10,10 @@
 namespace {
 
 constexpr const char* kAnsweredMethod = "GET";
+// Answered as GET is, without the body, with --browse-head.
+constexpr const char* kHeadMethod = "HEAD";
 
 }  // namespace
-
-std::string ResponseHeader(const std::string& version, const std::string& contentType,
-                           size_t bodyLength) {
-    return version + " 200 OK\r\nContent-Type: " + contentType +
-           "\r\nContent-Length: " + std::to_string(bodyLength) + "\r\n\r\n";
-}
 
 Waiting Connection::WaitingFor() const {
     switch (stage_) {
@@ -70,6 +66,15 @@ void Connection::Expire(char* buffer, ConnectionClock::time_point now) {
         // Moved on, or data moved and the wait began again.
         if (stage_ != stage || deadline_ != deadline) return;
     }
+    if (HeadEndsHere()) {
+        deadline_ = now + kPeerWait;
+        try {
+            Answer(now);
+        } catch (...) {
+            Close(now);
+        }
+        return Advance(buffer, now);
+    }
     Close(now);
     Drain(buffer);
 }
@@ -84,38 +89,60 @@ void Connection::Loaded(std::optional<SharedBody> body, char* buffer,
     if (!body) {
         Close(now);
     } else {
-        Respond(SharedPage{ResponseBody::InMemory(std::move(*body)), std::move(contentType_)});
+        Respond(SharedPage{ResponseBody::InMemory(std::move(*body)), std::move(contentType_),
+                           PageKind::Entry, entryToLoad_});
         deadline_ = now + kPeerWait;
     }
     Advance(buffer, now);
 }
 
-// Receives until the first LF. The line ends incomplete on a silence (see
-// Expire), the peer's close, a receive error, or a line over the limit.
+// Receives until the first LF, or with the options that read header lines,
+// the empty line after them. The request ends incomplete on a silence (see
+// Expire), the peer's close, a receive error, or a head over the limit.
 void Connection::ReadLine(char* buffer, ConnectionClock::time_point now) {
+    const bool headerLines = site_.Rules.Options.ReadsHeaderLines();
     for (;;) {
         const long received = platform::Receive(socket_, buffer, kReceiveSize);
         if (received < 0 && platform::WouldBlock()) return;
-        if (received < 1) return Close(now);
+        if (received < 1) {
+            if (received == 0 && HeadEndsHere()) break;
+            return Close(now);
+        }
         lineStarted_ = true;
         deadline_ = now + kPeerWait;
-        switch (AppendToRequestLine(line_, buffer, static_cast<size_t>(received))) {
-            case LineProgress::Incomplete:
-                continue;
-            case LineProgress::TooLong:
-                return Close(now);
-            case LineProgress::Complete:
-                break;
+        const auto count = static_cast<size_t>(received);
+        if (headerLines) {
+            const HeadProgress progress = AppendToRequestHead(line_, buffer, count);
+            if (progress == HeadProgress::Incomplete) continue;
+            if (progress == HeadProgress::TooLong) return Close(now);
+            break;
         }
+        const LineProgress progress = AppendToRequestLine(line_, buffer, count);
+        if (progress == LineProgress::Incomplete) continue;
+        if (progress == LineProgress::TooLong) return Close(now);
         break;
     }
-    RequestLine request = SplitRequestLine(line_);
+    Answer(now);
+}
+
+// A peer that has sent its request line and then goes silent or closes its
+// side, before the empty line, is answered with what it sent: clients that
+// send only the request line are still served.
+bool Connection::HeadEndsHere() const {
+    return stage_ == ConnectionStage::ReadingLine && site_.Rules.Options.ReadsHeaderLines() &&
+           HasRequestLine(line_);
+}
+
+void Connection::Answer(ConnectionClock::time_point now) {
+    const BrowseOptions& options = site_.Rules.Options;
+    request_ = options.ReadsHeaderLines() ? ParseRequestHead(line_)
+                                          : RequestHead{SplitRequestLine(line_), {}, {}, {}, {}};
     line_ = {};
-    if (request.Method != kAnsweredMethod) return Close(now);
-    version_ = std::move(request.Version);
-    PageStart start = StartPage(site_, SplitTarget(request.Target).Path);
+    const std::string& method = request_.Line.Method;
+    if (method != kAnsweredMethod && !(options.Head && method == kHeadMethod)) return Close(now);
+    PageStart start = StartPage(site_, SplitTarget(request_.Line.Target).Path);
     if (!start.Ready) {
-        entryToLoad_ = start.LargeEntry;
+        entryToLoad_ = start.Entry;
         contentType_ = std::move(start.ContentType);
         stage_ = ConnectionStage::Loading;
         return;
@@ -124,8 +151,11 @@ void Connection::ReadLine(char* buffer, ConnectionClock::time_point now) {
 }
 
 void Connection::Respond(const SharedPage& page) {
-    header_ = ResponseHeader(version_, page.ContentType, page.Body.Size);
-    body_ = page.Body;
+    const ResponsePlan plan =
+        PlanResponse(request_, {page.Kind, page.ContentType, page.Body.Size, page.Entry},
+                     site_.Rules.Options, site_.Version);
+    header_ = plan.Header;
+    body_ = page.Body.Part(plan.BodyFirst, plan.BodyLength);
     sent_ = 0;
     stage_ = ConnectionStage::Sending;
 }
@@ -133,7 +163,7 @@ void Connection::Respond(const SharedPage& page) {
 // Hands the socket as much of the header and the body as it takes, in one
 // call while the header is part of it; waits only when a send would block.
 void Connection::Send(ConnectionClock::time_point now) {
-    const size_t total = header_.size() + body_.Size;
+    const uint64_t total = header_.size() + body_.Size;
     while (sent_ < total) {
         const std::string_view headerRest =
             sent_ < header_.size() ? std::string_view(header_).substr(sent_) : std::string_view();
@@ -141,7 +171,7 @@ void Connection::Send(ConnectionClock::time_point now) {
         const long put = sender_.Send(socket_, headerRest, body_, at);
         if (put < 0 && platform::WouldBlock()) return;
         if (put < 1) break;
-        sent_ += static_cast<size_t>(put);
+        sent_ += static_cast<uint64_t>(put);
         deadline_ = now + kPeerWait;
     }
     Close(now);

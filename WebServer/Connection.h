@@ -14,6 +14,8 @@
 #include "WebServer/BodySender.h"
 #include "WebServer/LoadPage.h"
 #include "WebServer/PageCache.h"
+#include "WebServer/RequestHead.h"
+#include "WebServer/ResponseHead.h"
 
 struct Site;
 
@@ -55,12 +57,8 @@ inline constexpr size_t kConnectionStackBytes = size_t{4} * 1024 * 1024;
 inline constexpr size_t kConnectionStackBytes = size_t{256} * 1024;
 #endif
 
-// The one response the server sends: the request's own version echoed,
-// " 200 OK", Content-Type and Content-Length (the body alone), then the empty
-// line. The page's body follows it on the wire, sent from where it lies.
-std::string ResponseHeader(const std::string& version, const std::string& contentType,
-                           size_t bodyLength);
-
+// The default response's header for `page` (see ResponseHeader). The page's
+// body follows it on the wire, sent from where it lies.
 inline std::string ResponseHeader(const std::string& version, const Page& page) {
     return ResponseHeader(version, page.ContentType, page.Body.size());
 }
@@ -68,7 +66,8 @@ inline std::string ResponseHeader(const std::string& version, const Page& page) 
 using ConnectionClock = std::chrono::steady_clock;
 
 enum class ConnectionStage {
-    ReadingLine,  // waiting for the request line to end
+    ReadingLine,  // waiting for the request line (with the options that need
+                  // them, the header lines too) to end
     Loading,      // the page's body is being made on the loader pool
     Sending,      // the response is on its way
     Draining,     // sending is shut down; what the peer still sends is dropped
@@ -115,6 +114,8 @@ class Connection {
   private:
     void Step(char* buffer, ConnectionClock::time_point now);
     void ReadLine(char* buffer, ConnectionClock::time_point now);
+    bool HeadEndsHere() const;
+    void Answer(ConnectionClock::time_point now);
     void Respond(const SharedPage& page);
     void Send(ConnectionClock::time_point now);
     void Close(ConnectionClock::time_point now);
@@ -125,13 +126,13 @@ class Connection {
     ConnectionStage stage_ = ConnectionStage::ReadingLine;
     ConnectionClock::time_point deadline_;
     bool lineStarted_ = false;
-    std::string line_;
-    std::string version_;
+    std::string line_;  // with the header lines, when they are read
+    RequestHead request_;
     uint32_t entryToLoad_ = 0;
     std::string contentType_;  // of the page being loaded
     std::string header_;
-    ResponseBody body_;
+    ResponseBody body_;  // the part of the page's body that is sent
     BodySender sender_;
-    size_t sent_ = 0;  // of header and body together
+    uint64_t sent_ = 0;  // of header and that part together
     size_t drained_ = 0;
 };

@@ -46,7 +46,9 @@ void ListenAndAccept(const ServeJob& job, ServerState& status, StopSignal& stop)
         return;
     }
     LoaderPool loaders(LoaderCount());
-    Site site(Archive, PageRulesFor(job.Options), loaders, BudgetBytes(job.Options));
+    Site site(Archive, PageRulesFor(job.Options),
+              ArchiveVersionOf(platform::FileStampOf(Archive.ArchiveHandle)), loaders,
+              BudgetBytes(job.Options));
     if (loaders.Ready()) {
         status.CurrentServerStage = ServerStage::Listening;
         ServeConnections(listener, site, loaders, stop);

@@ -21,7 +21,7 @@ constexpr const char* kDamagedEntryText = "Cannot read the specified page from t
 
 constexpr const char* kPlainText = "text/plain";
 
-SharedPage TextPage(const char* text, const std::string& path) {
+SharedPage TextPage(PageKind kind, const char* text, const std::string& path) {
     const size_t textLength = std::strlen(text);
     SharedBody body;
     body.Size = textLength + path.size();
@@ -29,7 +29,9 @@ SharedPage TextPage(const char* text, const std::string& path) {
     std::memcpy(bytes.get(), text, textLength);
     std::memcpy(bytes.get() + textLength, path.data(), path.size());
     body.Bytes = std::move(bytes);
-    return {ResponseBody::InMemory(std::move(body)), kPlainText};
+    SharedPage page{ResponseBody::InMemory(std::move(body)), kPlainText};
+    page.Kind = kind;
+    return page;
 }
 
 // The whole content of a backed entry. A short read or a damaged stream is
@@ -54,51 +56,52 @@ Page LoadPage(const std::string& path, const PageRules& rules) {
     const Resolution resolved = ResolvePath(path, rules.Options);
     SharedPage shared;
     if (!resolved.Match.Found) {
-        shared = TextPage(kNotFoundText, resolved.Path);
+        shared = TextPage(PageKind::NotFound, kNotFoundText, resolved.Path);
     } else {
         const ArchiveState& archive = Archive;
         const TItem& entry = archive.EntryTable[resolved.Match.Index];
         if (!IsBackedByFile(entry, platform::FileSize64(archive.ArchiveHandle))) {
-            shared = TextPage(kDamagedEntryText, resolved.Path);
+            shared = TextPage(PageKind::Damaged, kDamagedEntryText, resolved.Path);
         } else {
             EntryReadResult result;
             shared.Body = ResponseBody::InMemory(ReadWhole(archive.ArchiveHandle, entry, result));
             shared.ContentType = ContentTypeOf(PageExtension(resolved.Path), rules.StandardTypes);
+            shared.Entry = resolved.Match.Index;
         }
     }
     const SharedBody& body = shared.Body.Memory;
-    return {std::string(body.Bytes.get(), body.Size), shared.ContentType};
+    return {std::string(body.Bytes.get(), body.Size), shared.ContentType, shared.Kind,
+            shared.Entry};
 }
 
 PageStart StartPage(Site& site, const std::string& path) {
     const Resolution resolved = ResolvePath(path, site.Rules.Options);
     PageStart start;
-    if (!resolved.Match.Found) {
-        start.Ready = TextPage(kNotFoundText, resolved.Path);
+    auto text = [&](PageKind kind, const char* what) {
+        start.Ready = TextPage(kind, what, resolved.Path);
         start.ContentType = kPlainText;
         return start;
-    }
+    };
+    if (!resolved.Match.Found) return text(PageKind::NotFound, kNotFoundText);
     const uint32_t index = resolved.Match.Index;
     const TItem& entry = site.Archive.EntryTable[index];
     const platform::FileHandle file = site.Archive.ArchiveHandle;
+    start.Entry = index;
     start.ContentType = ContentTypeOf(PageExtension(resolved.Path), site.Rules.StandardTypes);
     auto ready = [&](ResponseBody body) {
-        start.Ready = SharedPage{std::move(body), start.ContentType};
+        start.Ready = SharedPage{std::move(body), start.ContentType, PageKind::Entry, index};
         return start;
     };
     if (auto cached = site.Cache.Find(index)) return ready(ResponseBody::InMemory(*cached));
     if (!IsBackedByFile(entry, platform::FileSize64(file))) {
-        start.Ready = TextPage(kDamagedEntryText, resolved.Path);
-        start.ContentType = kPlainText;
-        return start;
+        return text(PageKind::Damaged, kDamagedEntryText);
     }
     if (entry.UnpackedSize > kQuickLoadBytes) {
         if (!IsCompressed(entry)) {
             return ready(ResponseBody::FromFile(file, entry.DataOffset, entry.UnpackedSize));
         }
         if (auto held = site.Bodies.Held(index)) return ready(ResponseBody::InMemory(*held));
-        start.LargeEntry = index;
-        return start;
+        return start;  // for the loader pool
     }
     EntryReadResult result;
     SharedBody body = ReadWhole(file, entry, result);

@@ -8,6 +8,7 @@
 
 #include "WebServer/BrowseOptions.h"
 #include "WebServer/MimeTypes.h"
+#include "WebServer/PageKind.h"
 #include "WebServer/ResponseBody.h"
 
 struct Site;
@@ -15,6 +16,8 @@ struct Site;
 struct Page {
     std::string Body;         // any bytes, NUL included
     std::string ContentType;  // never empty
+    PageKind Kind = PageKind::Entry;
+    uint32_t Entry = 0;  // the entry's index, for Kind Entry
 };
 
 // A page as connections send it: the body may be shared with the cache, or
@@ -22,6 +25,8 @@ struct Page {
 struct SharedPage {
     ResponseBody Body;
     std::string ContentType;  // never empty
+    PageKind Kind = PageKind::Entry;
+    uint32_t Entry = 0;  // the entry's index, for Kind Entry
 };
 
 // How pages are found and typed while a server runs. Default: exact names and
@@ -49,7 +54,7 @@ Page LoadPage(const std::string& path, const PageRules& rules = PageRules{});
 // compressed entry whose body the loader pool must make first.
 struct PageStart {
     std::optional<SharedPage> Ready;
-    uint32_t LargeEntry = 0;  // when not Ready
+    uint32_t Entry = 0;       // the entry found; when not Ready, the one to make
     std::string ContentType;  // of the page, ready or not
 };
 

@@ -12,15 +12,22 @@
 #include "WebServer/LoadPage.h"
 #include "WebServer/LoaderPool.h"
 #include "WebServer/PageCache.h"
+#include "WebServer/Validators.h"
 
 struct Site {
-    Site(const ArchiveState& archive, PageRules rules, LoaderPool& loaders, size_t budgetBytes)
-        : Archive(archive), Rules(std::move(rules)), Bodies(archive, Cache, loaders, budgetBytes) {}
+    Site(const ArchiveState& archive, PageRules rules, ArchiveVersion version, LoaderPool& loaders,
+         size_t budgetBytes)
+        : Archive(archive),
+          Rules(std::move(rules)),
+          Version(version),
+          Bodies(archive, Cache, loaders, budgetBytes) {}
     Site(const Site&) = delete;
     Site& operator=(const Site&) = delete;
 
     const ArchiveState& Archive;
     const PageRules Rules;
+    // The archive's version, for the validators.
+    const ArchiveVersion Version;
     PageCache Cache{kPageCacheBytes};
     // After the cache, which it adds to: it ends first.
     LargeBodies Bodies;

@@ -108,6 +108,17 @@ size_t ReadFile(FileHandle file, void* buffer, size_t count) {
     return done;
 }
 
+FileStamp FileStampOf(FileHandle file) {
+    struct stat info {};
+    if (fstat(file, &info) != 0) return {};
+    FileStamp stamp;
+    stamp.Id = (static_cast<uint64_t>(info.st_dev) << 32) ^ static_cast<uint64_t>(info.st_ino);
+    stamp.Size = static_cast<uint64_t>(info.st_size);
+    stamp.ModifiedSeconds = info.st_mtim.tv_sec;
+    stamp.ModifiedNanoseconds = static_cast<uint32_t>(info.st_mtim.tv_nsec);
+    return stamp;
+}
+
 size_t ReadAt(FileHandle file, void* buffer, size_t count, uint64_t offset) {
     auto* out = static_cast<char*>(buffer);
     size_t done = 0;

@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "Platform/FaultInjection.h"
+#include "Platform/windows/SystemPath.h"
 #include "Platform/windows/Windows.h"
 #include "Platform/windows/WindowsText.h"
 
@@ -16,7 +17,7 @@ namespace {
 
 using windows::RecordError;
 using windows::RecordLastError;
-using windows::Widen;
+using windows::SystemPath;
 
 // Each call moves at most this much: ReadFile and WriteFile count in 32 bits.
 constexpr size_t kLargestTransfer = size_t{1} << 30;
@@ -73,7 +74,7 @@ bool IsHeld(HANDLE handle) {
 FileHandle OpenForReading(const std::string& path) {
     // Readers share with readers only: while the file is open here, no other
     // program can write to it, delete it or replace it.
-    HANDLE handle = CreateFileW(Widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+    HANDLE handle = CreateFileW(SystemPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         RecordLastError();
@@ -100,7 +101,7 @@ FileHandle CreateExclusive(const std::string& path) {
     }
     // No sharing at all: no reader, in this program or another, sees the file
     // before it is complete.
-    HANDLE handle = CreateFileW(Widen(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+    HANDLE handle = CreateFileW(SystemPath(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                 FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         RecordLastError();
@@ -111,9 +112,9 @@ FileHandle CreateExclusive(const std::string& path) {
 
 FileHandle HoldExclusive(const std::string& path) {
     // Opened only to learn the file's identity: no access, every sharing.
-    HANDLE handle =
-        CreateFileW(Widen(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    HANDLE handle = CreateFileW(SystemPath(path).c_str(), 0,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         RecordLastError();
         return kInvalidFile;
@@ -210,6 +211,24 @@ uint64_t FileSize64(FileHandle file) {
     return static_cast<uint64_t>(size.QuadPart);
 }
 
+FileStamp FileStampOf(FileHandle file) {
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!GetFileInformationByHandle(ToHandle(file), &info)) return {};
+    // File times count 100 ns steps from 1601-01-01 UTC.
+    constexpr uint64_t kStepsPerSecond = 10000000;
+    constexpr uint64_t kSecondsFrom1601To1970 = 11644473600;
+    const uint64_t steps =
+        (uint64_t{info.ftLastWriteTime.dwHighDateTime} << 32) | info.ftLastWriteTime.dwLowDateTime;
+    FileStamp stamp;
+    stamp.Id = (uint64_t{info.dwVolumeSerialNumber} << 32) ^
+               ((uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow);
+    stamp.Size = (uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow;
+    stamp.ModifiedSeconds = static_cast<int64_t>(steps / kStepsPerSecond) -
+                            static_cast<int64_t>(kSecondsFrom1601To1970);
+    stamp.ModifiedNanoseconds = static_cast<uint32_t>(steps % kStepsPerSecond * 100);
+    return stamp;
+}
+
 void CloseFile(FileHandle file) {
     if (file == kInvalidFile) return;
     {
@@ -221,8 +240,8 @@ void CloseFile(FileHandle file) {
 }
 
 bool ReplaceFile(const std::string& from, const std::string& to) {
-    const std::wstring target = Widen(to);
-    if (MoveFileExW(Widen(from).c_str(), target.c_str(),
+    const std::wstring target = SystemPath(to);
+    if (MoveFileExW(SystemPath(from).c_str(), target.c_str(),
                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         return true;
     }
@@ -244,13 +263,13 @@ bool ReplaceFile(const std::string& from, const std::string& to) {
 }
 
 bool DeleteFile(const std::string& path) {
-    if (DeleteFileW(Widen(path).c_str())) return true;
+    if (DeleteFileW(SystemPath(path).c_str())) return true;
     RecordLastError();
     return false;
 }
 
 bool IsFolder(const std::string& path) {
-    const DWORD attributes = GetFileAttributesW(Widen(path).c_str());
+    const DWORD attributes = GetFileAttributesW(SystemPath(path).c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 

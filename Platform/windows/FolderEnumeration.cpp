@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "Platform/windows/SystemPath.h"
 #include "Platform/windows/Windows.h"
 #include "Platform/windows/WindowsText.h"
 
@@ -37,14 +38,14 @@ struct FolderEnumeration::Search {
 };
 
 FolderEnumeration::FolderEnumeration(const std::string& folder) : folder_(folder) {
-    const std::wstring wideFolder = windows::Widen(folder);
+    const std::wstring wideFolder = windows::SystemPath(folder);
     FolderId id;
     if (folder.empty() || !FolderIdOf(wideFolder, id)) return;
     auto search = std::make_unique<Search>();
     // Every entry, hidden and system ones included; short names are not wanted.
     search->handle =
-        FindFirstFileExW((wideFolder + L"\\*").c_str(), FindExInfoBasic, &search->found,
-                         FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH);
+        FindFirstFileExW(windows::ChildPath(wideFolder, L"*").c_str(), FindExInfoBasic,
+                         &search->found, FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH);
     if (search->handle == INVALID_HANDLE_VALUE) return;
     search->pending = true;
     search_ = std::move(search);
@@ -84,7 +85,7 @@ bool FolderEnumeration::Next(FolderEntry& entry) {
         // Only a junction or a link can lead back into a folder being walked.
         if ((found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
             FolderId id;
-            const std::wstring path = windows::Widen(folder_) + L"\\" + name;
+            const std::wstring path = windows::ChildPath(windows::SystemPath(folder_), name);
             if (!FolderIdOf(path, id)) continue;  // dangling: nothing to walk
             if (std::find(openFolders.begin(), openFolders.end(), id) != openFolders.end())
                 continue;

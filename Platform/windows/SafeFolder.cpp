@@ -1,7 +1,9 @@
 #include "Platform/SafeFolder.h"
 
 #include <cerrno>
+#include <vector>
 
+#include "Platform/windows/SystemPath.h"
 #include "Platform/windows/Windows.h"
 #include "Platform/windows/WindowsText.h"
 
@@ -26,7 +28,7 @@ OpenFolder* ToFolder(FolderHandle folder) {
 }
 
 std::wstring Inside(FolderHandle folder, const std::string& name) {
-    return ToFolder(folder)->path + L"\\" + Widen(name);
+    return windows::ChildPath(ToFolder(folder)->path, Widen(name));
 }
 
 bool IsReservedDeviceName(const std::string& name) {
@@ -78,18 +80,29 @@ FolderHandle OpenChecked(const std::wstring& path, bool& isLink) {
     return reinterpret_cast<FolderHandle>(new OpenFolder{handle, path});
 }
 
+// Creates the folder `path` and the missing ones above it: up from `path` to
+// the deepest level that exists (or cannot be made), then down again, so that
+// a folder that exists costs one call.
+void CreateFolders(const std::wstring& path) {
+    std::vector<size_t> missing;  // ends of the levels still to make, deepest first
+    size_t end = path.size();
+    while (!CreateDirectoryW(path.substr(0, end).c_str(), nullptr) &&
+           GetLastError() == ERROR_PATH_NOT_FOUND) {
+        const size_t cut = path.find_last_of(L'\\', end - 1);
+        if (cut == std::wstring::npos || cut == 0) return;
+        missing.push_back(end);
+        end = cut;
+    }
+    for (auto level = missing.rbegin(); level != missing.rend(); ++level) {
+        CreateDirectoryW(path.substr(0, *level).c_str(), nullptr);
+    }
+}
+
 }  // namespace
 
 FolderHandle OpenOrCreateFolder(const std::string& path) {
-    std::wstring wide = Widen(path);
-    for (wchar_t& c : wide) {
-        if (c == L'/') c = L'\\';
-    }
-    for (size_t slash = wide.find(L'\\', 1); slash != std::wstring::npos;
-         slash = wide.find(L'\\', slash + 1)) {
-        CreateDirectoryW(wide.substr(0, slash).c_str(), nullptr);
-    }
-    CreateDirectoryW(wide.c_str(), nullptr);
+    std::wstring wide = windows::SystemPath(path);
+    CreateFolders(wide);
     // The top folder is the caller's choice: a link there is followed.
     HANDLE handle =
         CreateFileW(wide.c_str(), FILE_LIST_DIRECTORY, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,

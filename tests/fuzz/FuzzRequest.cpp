@@ -1,6 +1,8 @@
 // Arbitrary bytes as what a peer sends: gathered into a request line in
 // receive-sized pieces, split, resolved against a small archive and answered,
-// with the opt-in options off and on; and the same bytes as a media-types list.
+// with the opt-in options off and on; gathered again as a whole head with its
+// header lines and answered with every option on (ranges, validators, HEAD,
+// status codes); and the same bytes as a media-types list.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -9,7 +11,9 @@
 #include "Shared/ArchiveLayout.h"
 #include "WebServer/Connection.h"
 #include "WebServer/LoadPage.h"
+#include "WebServer/RequestHead.h"
 #include "WebServer/RequestLine.h"
+#include "WebServer/ResponseHead.h"
 #include "tests/fuzz/FuzzArchive.h"
 
 namespace {
@@ -34,6 +38,40 @@ bool LoadSmallArchive() {
 
 const PageRules kDefaultRules{};
 
+// The head read as the options that need header lines read it, and every
+// response planned for it with all options on: the part sent lies inside the
+// body, and the header says how long it is.
+void AnswerWholeHead(const uint8_t* data, size_t size) {
+    std::string head;
+    HeadProgress progress = HeadProgress::Incomplete;
+    for (size_t offset = 0; offset < size && progress == HeadProgress::Incomplete;
+         offset += kReceiveSize) {
+        const size_t piece = std::min(kReceiveSize, size - offset);
+        progress = AppendToRequestHead(head, reinterpret_cast<const char*>(data) + offset, piece);
+    }
+    if (head.size() > kMaxRequestLineLength || head.find('\r') != std::string::npos) {
+        __builtin_trap();
+    }
+    if (!HasRequestLine(head)) return;
+    const RequestHead request = ParseRequestHead(head);
+    const BrowseOptions options = BrowseOptions::Modern();
+    static const PageRules allOptions = PageRulesFor(options);
+    const Page page = LoadPage(SplitTarget(request.Line.Target).Path, allOptions);
+    const ArchiveVersion version{0x0123456789abcdef, 1700000000};
+    const ResponsePlan plan = PlanResponse(
+        request, {page.Kind, page.ContentType, page.Body.size(), page.Entry}, options, version);
+    if (plan.BodyFirst > page.Body.size() || plan.BodyLength > page.Body.size() - plan.BodyFirst ||
+        !plan.Header.starts_with(request.Line.Version) || !plan.Header.ends_with("\r\n\r\n")) {
+        __builtin_trap();
+    }
+    const bool headOnly = request.Line.Method == "HEAD";
+    if (!headOnly && plan.Header.find(" 304 ") == std::string::npos &&
+        plan.Header.find("\r\nContent-Length: " + std::to_string(plan.BodyLength) + "\r\n") ==
+            std::string::npos) {
+        __builtin_trap();
+    }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -51,6 +89,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (line.size() > kMaxRequestLineLength) __builtin_trap();
     if (line.find('\n') != std::string::npos || line.find('\r') != std::string::npos)
         __builtin_trap();
+    AnswerWholeHead(data, size);
     if (progress != LineProgress::Complete) return 0;
 
     const RequestLine request = SplitRequestLine(line);

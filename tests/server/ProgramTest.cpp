@@ -127,4 +127,78 @@ TEST(ConsoleBrowse, ServesWithTheOptInOptionsGivenOnTheCommandLine) {
     EXPECT_EQ(program.Wait(10s), 0) << program.Err();
 }
 
+// --browse-modern end to end, as curl asks: byte ranges of a stored and of a
+// compressed entry with 206 and the part's own length, 416 past the end, HEAD
+// with GET's header, 304 for the tag given back, 404 for a missing script.
+TEST(ConsoleBrowse, ModernAnswersRangesValidatorsHeadAndStatusCodes) {
+    TempDir dir;
+    const std::string video = RandomBytes(300000, 9);  // does not shrink: stored
+    const std::string page = CompressibleText(200000);
+    server_testing::CompileTree({{"media/clip.webm", video}, {"index.html", page}}, dir / "site",
+                                dir / "site.pel");
+    Program program({"--browse-archive", dir / "site.pel", "--browse", "--browse-modern"});
+    ASSERT_TRUE(program.WaitForOutput(kStartPage, 10s)) << program.Out() << program.Err();
+    const std::string url = "http://127.0.0.1:8078/";
+
+    struct Case {
+        std::string range;
+        std::string path;
+        int status;
+        std::string contentRange;  // empty: none
+        std::string body;
+    };
+    const Case cases[] = {
+        {"0-99", "media/clip.webm", 206, "bytes 0-99/300000", video.substr(0, 100)},
+        {"100-", "media/clip.webm", 206, "bytes 100-299999/300000", video.substr(100)},
+        {"-100", "media/clip.webm", 206, "bytes 299900-299999/300000", video.substr(299900)},
+        {"299999-400000", "media/clip.webm", 206, "bytes 299999-299999/300000",
+         video.substr(299999)},
+        {"300000-", "media/clip.webm", 416, "bytes */300000", ""},
+        {"0-9,20-29", "media/clip.webm", 200, "", video},
+        {"150000-150099", "index.html", 206, "bytes 150000-150099/200000",
+         page.substr(150000, 100)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.range + " of " + c.path);
+        std::string status;
+        ASSERT_EQ(RunCommand("curl -s -r " + c.range + " -D " + (dir / "header") + " -o " +
+                                 (dir / "body") + " -w '%{http_code}' " + url + c.path,
+                             &status),
+                  0);
+        EXPECT_EQ(status, std::to_string(c.status));
+        EXPECT_EQ(ReadBytes(dir / "body"), c.body);
+        const std::string header = ReadBytes(dir / "header");
+        EXPECT_NE(header.find("\r\nContent-Length: " + std::to_string(c.body.size()) + "\r\n"),
+                  std::string::npos)
+            << header;
+        EXPECT_EQ(header.find("\r\nContent-Range: " + c.contentRange + "\r\n") != std::string::npos,
+                  !c.contentRange.empty())
+            << header;
+    }
+
+    // HEAD: the header GET gets, and no body.
+    const std::string get = Fetch("/media/clip.webm");
+    const std::string getHeader = get.substr(0, get.find("\r\n\r\n") + 4);
+    EXPECT_EQ(get.substr(getHeader.size()), video);
+    EXPECT_EQ(
+        server_testing::Talk(kServerPort, {{"HEAD /media/clip.webm HTTP/1.1\r\n\r\n"}}).received,
+        getHeader);
+
+    // The tag given back: 304, no body.
+    const size_t tagAt = getHeader.find("ETag: ") + 6;
+    const std::string tag = getHeader.substr(tagAt, getHeader.find("\r\n", tagAt) - tagAt);
+    EXPECT_EQ(
+        server_testing::Talk(
+            kServerPort, {{"GET /media/clip.webm HTTP/1.1\r\nIf-None-Match: " + tag + "\r\n\r\n"}})
+            .received,
+        "HTTP/1.1 304 Not Modified\r\nETag: " + tag +
+            getHeader.substr(getHeader.find("\r\nLast-Modified: ")));
+
+    EXPECT_EQ(Fetch("/scripts/missing.js"),
+              "HTTP/1.1 404 Not Found\r\nContent-Type: text/plain\r\nContent-Length: 50\r\n"
+              "Connection: close\r\n\r\nCannot find the specified page: scripts/missing.js");
+    program.Signal(SIGTERM);
+    EXPECT_EQ(program.Wait(10s), 0) << program.Err();
+}
+
 }  // namespace

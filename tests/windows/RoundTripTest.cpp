@@ -1,5 +1,6 @@
 // The Windows program under Wine: it packs a tree into the same archive as the
-// Linux program, entry by entry, and refuses to replace an archive it serves.
+// Linux program, entry by entry, at any path length (and the archive tool
+// writes that tree back), and refuses to replace an archive it serves.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -29,6 +30,12 @@ std::string WindowsProgram() {
 
 #define SKIP_WITHOUT_WINDOWS_PROGRAM() \
     if (WindowsProgram().empty()) GTEST_SKIP() << "PELORINE_WINDOWS_PROGRAM is not set"
+
+// The command that runs the Windows archive tool.
+std::string WindowsTool() {
+    const char* command = std::getenv("PELORINE_WINDOWS_ARCHIVE_TOOL");
+    return command != nullptr ? command : "";
+}
 
 // A tree with what a saved site holds: pages, stored-raw and incompressible
 // files, an empty file, nested folders, a dot file and non-ASCII names.
@@ -69,6 +76,55 @@ TEST(WindowsProgram, PacksATreeIntoTheLinuxArchiveEntryByEntry) {
     const auto linux = Entries(dir / "linux.pel");
     EXPECT_EQ(linux.size(), 8u);
     EXPECT_TRUE(Entries(dir / "windows.pel") == linux);
+}
+
+// Every file below `folder` with its bytes, by path relative to it.
+std::map<std::string, std::string> Tree(const std::string& folder) {
+    std::map<std::string, std::string> files;
+    for (const auto& item : std::filesystem::recursive_directory_iterator(folder)) {
+        if (item.is_regular_file()) {
+            files[std::filesystem::relative(item.path(), folder).string()] =
+                ReadBytes(item.path().string());
+        }
+    }
+    return files;
+}
+
+TEST(WindowsProgram, PacksAndExtractsPathsLongerThanWindowsPlainLimit) {
+    SKIP_WITHOUT_WINDOWS_PROGRAM();
+    if (WindowsTool().empty()) GTEST_SKIP() << "PELORINE_WINDOWS_ARCHIVE_TOOL is not set";
+    TempDir dir;
+    // A mirrored site's depth: a folder per host and path segment, long slugs.
+    std::string deep = dir / "site";
+    for (int level = 0; level < 5; ++level) {
+        deep += "/segment-" + std::to_string(level) + "-" + std::string(50, 'a' + level);
+    }
+    const std::string deepest = deep + "/" + std::string(60, 's') + ".html";
+    ASSERT_GT(deepest.size(), 330u);
+    WriteBytes(dir / "site/index.html", CompressibleText(3000));
+    WriteBytes(deep + "/photo.jpg", RandomBytes(4000, 5));
+    WriteBytes(deepest, CompressibleText(9000));
+
+    const std::string arguments =
+        " --console --compile-source " + (dir / "site") + " --compile-archive ";
+    ASSERT_EQ(RunCommand(ProgramPath() + arguments + (dir / "linux.pel") + " --compile"), 0);
+    std::string output;
+    ASSERT_EQ(RunCommand(WindowsProgram() + arguments + (dir / "windows.pel") + " --compile 2>&1",
+                         &output),
+              0)
+        << output;
+    EXPECT_EQ(output.find("\\\\?\\"), std::string::npos) << output;
+    const auto linux = Entries(dir / "linux.pel");
+    EXPECT_EQ(linux.size(), 3u);
+    EXPECT_TRUE(Entries(dir / "windows.pel") == linux);
+
+    ASSERT_EQ(RunCommand(WindowsTool() + " extract " + (dir / "windows.pel") + " " + (dir / "out") +
+                             " 2>&1",
+                         &output),
+              0)
+        << output;
+    EXPECT_EQ(output.find("\\\\?\\"), std::string::npos) << output;
+    EXPECT_TRUE(Tree(dir / "out") == Tree(dir / "site"));
 }
 
 TEST(WindowsProgram, ACompileOverTheArchiveItServesFailsAndKeepsIt) {

@@ -1,8 +1,10 @@
 // What the Windows layer promises beyond the plain calls: share modes, the
 // signed 32-bit seek, full folder listings with UTF-8 names, walks that do not
-// loop through junctions, exclusive ports and handles kept from children.
+// loop through junctions, exclusive ports, handles kept from children, and
+// paths of any length.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -14,6 +16,7 @@
 #include "Platform/File.h"
 #include "Platform/FolderEnumeration.h"
 #include "Platform/Socket.h"
+#include "Platform/windows/SystemPath.h"
 #include "Platform/windows/Windows.h"
 #include "Platform/windows/WindowsText.h"
 // After <windows.h>, which they need.
@@ -257,6 +260,59 @@ TEST_F(Folders, AJunctionBackToAnAncestorIsPassedOver) {
     // Removed before the scratch folder, so that its removal does not follow them.
     for (const wchar_t* link : {L"\\inner\\loop", L"\\away"}) {
         EXPECT_TRUE(RemoveLink(site + link));
+    }
+}
+
+// A path of exactly `length` characters: `start`, then levels of "d" joined by
+// `separator`, the last one cut to fit.
+std::string PathOfLength(const std::string& start, char separator, size_t length) {
+    std::string path = start;
+    while (path.size() < length) {
+        if (path.back() != '/' && path.back() != '\\') path += separator;
+        path += std::string(std::min<size_t>(40, length - path.size()), 'd');
+    }
+    return path;
+}
+
+std::string Backslashed(std::string path) {
+    std::replace(path.begin(), path.end(), '/', '\\');
+    return path;
+}
+
+TEST(Paths, TakeTheExtendedFormAtAnyLength) {
+    wchar_t current[4096] = {};
+    ASSERT_GT(GetCurrentDirectoryW(4096, current), 0u);
+    std::string here = platform::windows::Narrow(current);
+    if (here.back() != '\\') here += '\\';
+
+    struct Case {
+        std::string path;
+        std::string expected;
+    };
+    std::vector<Case> cases;
+    // Either side of the 260 characters where the plain form ends.
+    for (const size_t length : {259u, 260u, 261u}) {
+        const std::string path = PathOfLength("C:\\", '\\', length);
+        cases.push_back({path, "\\\\?\\" + path});
+    }
+    const std::string slashed = PathOfLength("D:/", '/', 261);
+    cases.push_back({slashed, "\\\\?\\" + Backslashed(slashed)});
+    const std::string share = PathOfLength("\\\\server\\share\\", '\\', 300);
+    cases.push_back({share, "\\\\?\\UNC\\" + share.substr(2)});
+    cases.push_back(
+        {"//server/share/site/index.html", "\\\\?\\UNC\\server\\share\\site\\index.html"});
+    cases.push_back({"C:\\site\\.\\old\\..\\index.html", "\\\\?\\C:\\site\\index.html"});
+    cases.push_back({"site/index.html", "\\\\?\\" + here + "site\\index.html"});
+    cases.push_back({"\\site", "\\\\?\\" + here.substr(0, 2) + "\\site"});
+    // Already extended: only the program's own joins are made right.
+    cases.push_back({"\\\\?\\C:\\site\\/sub/page.html", "\\\\?\\C:\\site\\sub\\page.html"});
+    cases.push_back({"\\\\?\\UNC\\server\\share\\a", "\\\\?\\UNC\\server\\share\\a"});
+    cases.push_back({"\\\\.\\COM1", "\\\\.\\COM1"});
+    cases.push_back({"", ""});
+
+    for (const Case& c : cases) {
+        EXPECT_EQ(platform::windows::Narrow(platform::windows::SystemPath(c.path)), c.expected)
+            << c.path.size() << " characters: " << c.path;
     }
 }
 
