@@ -2,21 +2,21 @@
 #include "ArchiveTool/EntryNames.h"
 #include "ArchiveTool/EntryProblem.h"
 #include "ArchiveTool/OpenArchive.h"
-#include "Shared/ArchiveState.h"
-#include "WebServer/PageResolution.h"
+#include "Shared/EntryLookup.h"
+#include "Shared/ReadEntry.h"
 
 int CatEntry(const std::string& archive, const std::string& name, const ToolStreams& streams) {
-    if (!OpenArchive(archive, streams)) return kExitProblem;
+    const std::optional<LoadedArchive> loaded = OpenArchive(archive, streams);
+    if (!loaded) return kExitProblem;
     const std::string normalized = NormalizePath(name);
-    const EntryMatch match = FindEntry(normalized);
+    const EntryMatch match = FindEntry(*loaded, normalized);
     if (!match.Found) {
         ReportLine(streams.err, "no entry named " + EscapedName(normalized));
         return kExitProblem;
     }
-    const TItem& entry = Archive.EntryTable[match.Index];
+    const TItem& entry = loaded->Entries[match.Index];
     std::string content;
-    const EntryReadResult result = ReadEntry(
-        Archive.ArchiveHandle, platform::FileSize64(Archive.ArchiveHandle), entry, content);
+    const EntryReadResult result = ReadEntry(loaded->File(), loaded->FileSize, entry, content);
     // Damaged content is never written: a partial file would pass for the real one.
     if (result != EntryReadResult::Read) {
         ReportLine(streams.err, EscapedName(entry.Name) + ": " + EntryProblemText(result));

@@ -8,7 +8,6 @@
 #include "ArchiveTool/OpenArchive.h"
 #include "ArchiveTool/ReadAhead.h"
 #include "Shared/AnsiText.h"
-#include "Shared/ArchiveState.h"
 
 namespace {
 
@@ -21,21 +20,23 @@ struct Plan {
 
 class Extraction {
   public:
-    Extraction(const std::string& folder, bool overwrite, const ToolStreams& streams)
-        : target_(folder), overwrite_(overwrite), streams_(streams) {}
+    Extraction(const LoadedArchive& archive, const std::string& folder, bool overwrite,
+               const ToolStreams& streams)
+        : archive_(archive), target_(folder), overwrite_(overwrite), streams_(streams) {}
 
     bool Opened() const { return target_.Opened(); }
 
     void ExtractAll() {
-        std::vector<Plan> plans(Archive.EntryCount);
+        const auto count = static_cast<uint32_t>(archive_.Entries.size());
+        std::vector<Plan> plans(count);
         std::vector<uint32_t> toRead;
-        for (uint32_t i = 0; i < Archive.EntryCount; ++i) {
+        for (uint32_t i = 0; i < count; ++i) {
             plans[i] = PlanFor(i);
             if (!plans[i].segments.empty()) toRead.push_back(i);
         }
-        ReadAhead contents(std::move(toRead));
-        for (uint32_t i = 0; i < Archive.EntryCount; ++i) {
-            const TItem& entry = Archive.EntryTable[i];
+        ReadAhead contents(archive_, std::move(toRead));
+        for (uint32_t i = 0; i < count; ++i) {
+            const TItem& entry = archive_.Entries[i];
             Plan& plan = plans[i];
             if (plan.segments.empty()) {
                 Report(plan.refusalKind, entry, plan.refusal);
@@ -52,7 +53,7 @@ class Extraction {
 
   private:
     Plan PlanFor(uint32_t index) {
-        const TItem& entry = Archive.EntryTable[index];
+        const TItem& entry = archive_.Entries[index];
         Plan plan;
         plan.segments = SafeSegments(entry.Name, plan.refusal);
         if (plan.segments.empty()) {
@@ -97,6 +98,7 @@ class Extraction {
                      EscapedName(entry.Name).c_str(), why.c_str());
     }
 
+    const LoadedArchive& archive_;
     ExtractTarget target_;
     bool overwrite_;
     const ToolStreams& streams_;
@@ -109,8 +111,9 @@ class Extraction {
 
 int ExtractArchive(const std::string& archive, const std::string& folder, bool overwrite,
                    const ToolStreams& streams) {
-    if (!OpenArchive(archive, streams)) return kExitProblem;
-    Extraction extraction(folder, overwrite, streams);
+    const std::optional<LoadedArchive> loaded = OpenArchive(archive, streams);
+    if (!loaded) return kExitProblem;
+    Extraction extraction(*loaded, folder, overwrite, streams);
     if (!extraction.Opened()) {
         ReportLine(streams.err, "cannot open folder " + folder + ": " + platform::LastErrorText());
         return kExitProblem;

@@ -4,7 +4,6 @@
 #include "ArchiveTool/EntryNames.h"
 #include "ArchiveTool/OpenArchive.h"
 #include "Platform/File.h"
-#include "Shared/ArchiveState.h"
 #include "Shared/ReadEntry.h"
 
 namespace {
@@ -22,12 +21,12 @@ void AppendNumber(std::string& out, uint32_t value) {
 }  // namespace
 
 int ListArchive(const std::string& archive, const ToolStreams& streams) {
-    if (!OpenArchive(archive, streams)) return kExitProblem;
+    const std::optional<LoadedArchive> loaded = OpenArchive(archive, streams);
+    if (!loaded) return kExitProblem;
     bool written = true;
     std::string block;
     block.reserve(kOutputBlock * 2);
-    for (uint32_t i = 0; i < Archive.EntryCount; ++i) {
-        const TItem& entry = Archive.EntryTable[i];
+    for (const TItem& entry : loaded->Entries) {
         AppendNumber(block, entry.UnpackedSize);
         block += '\t';
         AppendNumber(block, StoredSize(entry));

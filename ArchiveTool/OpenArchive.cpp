@@ -1,15 +1,11 @@
 #include "ArchiveTool/OpenArchive.h"
 
-#include "Platform/File.h"
-#include "Shared/ArchiveState.h"
-
 void ReportLine(std::FILE* stream, const std::string& line) {
     std::fprintf(stream, "pelorine-archive: %s\n", line.c_str());
 }
 
-bool OpenArchive(const std::string& path, const ToolStreams& streams, IndexReport* report) {
-    Archive.Reset();
-    if (LoadIndex(path, report)) return true;
-    ReportLine(streams.err, "cannot open " + path + ": " + platform::LastErrorText());
-    return false;
+std::optional<LoadedArchive> OpenArchive(const std::string& path, const ToolStreams& streams) {
+    ArchiveLoad load = LoadArchive(path);
+    if (!load.Archive) ReportLine(streams.err, "cannot open " + path + ": " + load.Error);
+    return std::move(load.Archive);
 }

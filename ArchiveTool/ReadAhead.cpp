@@ -3,8 +3,8 @@
 #include <system_error>
 #include <utility>
 
-ReadAhead::ReadAhead(std::vector<uint32_t> indices)
-    : indices_(std::move(indices)), fileSize_(platform::FileSize64(Archive.ArchiveHandle)) {
+ReadAhead::ReadAhead(const LoadedArchive& archive, std::vector<uint32_t> indices)
+    : archive_(archive), indices_(std::move(indices)) {
     try {
         reader_ = std::thread([this] { ReadAll(); });
     } catch (const std::system_error&) {
@@ -25,7 +25,7 @@ ReadAhead::Content ReadAhead::Read(uint32_t index, std::string buffer) const {
     Content content;
     content.bytes = std::move(buffer);
     content.result =
-        ReadEntry(Archive.ArchiveHandle, fileSize_, Archive.EntryTable[index], content.bytes);
+        ReadEntry(archive_.File(), archive_.FileSize, archive_.Entries[index], content.bytes);
     return content;
 }
 

@@ -12,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "Shared/LoadedArchive.h"
 #include "Shared/ReadEntry.h"
 
 class ReadAhead {
@@ -21,9 +22,9 @@ class ReadAhead {
         std::string bytes;
     };
 
-    // Starts reading the entries `indices` of the open archive, in that
-    // order. Without a thread to spare, Next() reads each one itself.
-    explicit ReadAhead(std::vector<uint32_t> indices);
+    // Starts reading the entries `indices` of `archive`, in that order.
+    // Without a thread to spare, Next() reads each one itself.
+    ReadAhead(const LoadedArchive& archive, std::vector<uint32_t> indices);
     // Stops the reader, wherever it is, and waits for it.
     ~ReadAhead();
     ReadAhead(const ReadAhead&) = delete;
@@ -47,8 +48,8 @@ class ReadAhead {
     // Buffers beyond this size are freed, not kept for reuse.
     static constexpr size_t kLargestSpare = 8u << 20;
 
+    const LoadedArchive& archive_;
     const std::vector<uint32_t> indices_;
-    const uint64_t fileSize_;
     size_t taken_ = 0;  // entries Next() has handed out
 
     std::mutex mutex_;

@@ -1,19 +1,18 @@
 #include "ArchiveTool/Commands.h"
 #include "ArchiveTool/EntryNames.h"
 #include "ArchiveTool/OpenArchive.h"
-#include "Shared/ArchiveState.h"
 #include "Shared/ReadEntry.h"
 
 namespace {
 
 class Verification {
   public:
-    Verification(const IndexReport& index, const ToolStreams& streams)
-        : index_(index), streams_(streams) {}
+    Verification(const LoadedArchive& archive, const ToolStreams& streams)
+        : archive_(archive), index_(archive.Noticed), streams_(streams) {}
 
     void CheckIndex() {
-        const uint32_t offset = Archive.IndexOffset;
-        const std::string size = " (" + std::to_string(index_.FileSize) + " bytes)";
+        const uint32_t offset = archive_.IndexOffset;
+        const std::string size = " (" + std::to_string(archive_.FileSize) + " bytes)";
         if (index_.HeaderCut) return Problem("the file is shorter than its 4-byte header" + size);
         if (index_.IndexOffsetOutside) {
             Problem("IndexOffset " + std::to_string(offset) + " lies outside the file" + size);
@@ -29,20 +28,19 @@ class Verification {
     }
 
     void CheckEntry(uint32_t index) {
-        const TItem& entry = Archive.EntryTable[index];
+        const TItem& entry = archive_.Entries[index];
         IsCompressed(entry) ? ++compressed_ : ++raw_;
         CheckName(index, entry);
         const uint64_t end = uint64_t{entry.DataOffset} + StoredSize(entry);
-        if (entry.DataOffset < kHeaderSize || end > Archive.IndexOffset) {
+        if (entry.DataOffset < kHeaderSize || end > archive_.IndexOffset) {
             return EntryProblem(index, entry,
                                 "its stored bytes " + std::to_string(entry.DataOffset) + " to " +
                                     std::to_string(end) + " lie outside the data area (4 to " +
-                                    std::to_string(Archive.IndexOffset) + ")");
+                                    std::to_string(archive_.IndexOffset) + ")");
         }
         // Raw bytes inside the data area hold nothing more to check.
         if (!IsCompressed(entry)) return;
-        const EntryReadResult read =
-            ReadEntry(Archive.ArchiveHandle, index_.FileSize, entry, content_);
+        const EntryReadResult read = ReadEntry(archive_.File(), archive_.FileSize, entry, content_);
         if (read == EntryReadResult::Read) return;
         const std::string stream = "stream of " + std::to_string(entry.PackedSize) + " bytes";
         const std::string content = std::to_string(entry.UnpackedSize) + " bytes";
@@ -54,7 +52,7 @@ class Verification {
 
     int Summarize() const {
         std::fprintf(streams_.out, "%u entries, %u compressed, %u raw, %u problems\n",
-                     Archive.EntryCount, compressed_, raw_, problems_);
+                     static_cast<uint32_t>(archive_.Entries.size()), compressed_, raw_, problems_);
         return problems_ == 0 ? kExitSound : kExitProblem;
     }
 
@@ -66,11 +64,11 @@ class Verification {
         }
         // Only the first of names equal without regard to ASCII case can be
         // served: a note, not damage.
-        const uint32_t served = Archive.Names.Find(Archive.EntryTable, entry.Name);
+        const uint32_t served = archive_.Names.Find(archive_.Entries, entry.Name);
         if (served < index) {
             std::fprintf(streams_.err, "shadowed: entry %u %s: entry %u %s is served instead\n",
                          index, EscapedName(entry.Name).c_str(), served,
-                         EscapedName(Archive.EntryTable[served].Name).c_str());
+                         EscapedName(archive_.Entries[served].Name).c_str());
         }
     }
 
@@ -83,6 +81,7 @@ class Verification {
         Problem("entry " + std::to_string(index) + " " + EscapedName(entry.Name) + ": " + why);
     }
 
+    const LoadedArchive& archive_;
     const IndexReport& index_;
     const ToolStreams& streams_;
     std::string content_;
@@ -94,10 +93,11 @@ class Verification {
 }  // namespace
 
 int VerifyArchive(const std::string& archive, const ToolStreams& streams) {
-    IndexReport index;
-    if (!OpenArchive(archive, streams, &index)) return kExitProblem;
-    Verification verification(index, streams);
+    const std::optional<LoadedArchive> loaded = OpenArchive(archive, streams);
+    if (!loaded) return kExitProblem;
+    Verification verification(*loaded, streams);
     verification.CheckIndex();
-    for (uint32_t i = 0; i < Archive.EntryCount; ++i) verification.CheckEntry(i);
+    const auto count = static_cast<uint32_t>(loaded->Entries.size());
+    for (uint32_t i = 0; i < count; ++i) verification.CheckEntry(i);
     return verification.Summarize();
 }

@@ -3,10 +3,11 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "Compiler/ArchiveOutput.h"
 #include "Compiler/Progress.h"
-#include "Shared/ArchiveState.h"
+#include "Shared/ArchiveLayout.h"
 
 // The archive's limits. Always the format's own in the program; tests lower
 // them to reach a limit with a small tree.
@@ -19,7 +20,7 @@ struct CompileLimits {
 struct CompileRun {
     const std::string& SourceFolder;  // its length cuts the entry names
     ArchiveOutput& Output;
-    ArchiveState& Archive;
+    std::vector<TItem>& Entries;  // the index, in the order the data was written
     CompileProgress& Progress;
     CompileLimits Limits;
 };

@@ -2,12 +2,13 @@
 
 #include <cerrno>
 #include <memory>
+#include <vector>
 
 #include "Compiler/ArchiveOutput.h"
 #include "Compiler/FilePacker.h"
 #include "Compiler/Progress.h"
 #include "Compiler/ScanFolder.h"
-#include "Shared/ArchiveState.h"
+#include "Shared/ArchiveLayout.h"
 #include "Shared/Lzo.h"
 
 namespace {
@@ -20,34 +21,30 @@ void Fail(const std::string& reason) {
     Progress.CompileFailed = true;
 }
 
-// Fills in the header and appends the index after the data; the index's start
-// becomes Archive.IndexOffset.
-bool WriteHeaderAndIndex(CompileRun& run) {
+// Fills in the header of `file` and appends the index after the data.
+bool WriteHeaderAndIndex(CompileRun& run, platform::FileHandle file) {
     const uint32_t indexOffset = run.Output.WritePosition();
-    const platform::FileHandle file = run.Archive.ArchiveHandle;
-    std::string header;
-    PutU32(header, indexOffset);
+    const std::string header = HeaderBytes(indexOffset);
     if (!platform::SeekFromStart(file, 0) ||
         platform::WriteFile(file, header.data(), header.size()) != header.size() ||
         !platform::SeekFromStart(file, indexOffset)) {
         return false;
     }
     std::string records;
-    const uint32_t count = run.Archive.EntryCount;
-    for (uint32_t i = 0; i < count; ++i) {
-        AppendIndexRecord(records, run.Archive.EntryTable[i]);
+    const size_t count = run.Entries.size();
+    for (size_t i = 0; i < count; ++i) {
+        AppendIndexRecord(records, run.Entries[i]);
         if (records.size() >= kIndexFlushSize || i + 1 == count) {
             if (!run.Output.Append(records.data(), records.size())) return false;
             records.clear();
         }
     }
-    run.Archive.IndexOffset = indexOffset;
+    run.Progress.IndexOffset = indexOffset;
     return true;
 }
 
-// Writes the whole archive into the open Archive.ArchiveHandle; false on a
-// write error.
-bool WriteArchive(CompileRun& run, unsigned threads) {
+// Writes the whole archive into `file`, open and empty; false on a write error.
+bool WriteArchive(CompileRun& run, platform::FileHandle file, unsigned threads) {
     const unsigned char placeholder[kHeaderSize] = {};
     if (!run.Output.Append(placeholder, sizeof placeholder)) return false;
     // An empty folder name would mean the root of the file system: pack nothing.
@@ -57,7 +54,7 @@ bool WriteArchive(CompileRun& run, unsigned threads) {
         packer->Finish();
     }
     if (run.Output.Failed()) return false;
-    return WriteHeaderAndIndex(run);
+    return WriteHeaderAndIndex(run, file);
 }
 
 void Compile(const CompileJob& job) {
@@ -72,9 +69,8 @@ void Compile(const CompileJob& job) {
         Fail("cannot create archive '" + target + "': " + platform::LastErrorText());
         return;
     }
-    ArchiveState& archive = Archive;
-    archive.ArchiveHandle = platform::CreateExclusive(partial);
-    if (archive.ArchiveHandle == platform::kInvalidFile) {
+    const platform::FileHandle file = platform::CreateExclusive(partial);
+    if (file == platform::kInvalidFile) {
         Fail("cannot create archive '" + target + "': " + platform::LastErrorText());
         return;
     }
@@ -82,12 +78,12 @@ void Compile(const CompileJob& job) {
     // being written does, when it lies inside the source folder.
     platform::FileHandle previous = platform::HoldExclusive(target);
 
-    ArchiveOutput output(archive.ArchiveHandle);
-    CompileRun run{job.SourceFolder, output, archive, Progress, job.Limits};
-    bool written = WriteArchive(run, job.Threads);
+    ArchiveOutput output(file);
+    std::vector<TItem> entries;
+    CompileRun run{job.SourceFolder, output, entries, Progress, job.Limits};
+    bool written = WriteArchive(run, file, job.Threads);
     std::string writeError = output.Failed() ? output.Error() : platform::LastErrorText();
-    platform::CloseFile(archive.ArchiveHandle);
-    archive.ArchiveHandle = platform::kInvalidFile;
+    platform::CloseFile(file);
 
     if (written && !platform::ReplaceFile(partial, target)) {
         written = false;

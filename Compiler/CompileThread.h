@@ -17,9 +17,9 @@ struct CompileJob {
     void operator()() const;
 };
 
-// Packs job.SourceFolder into the archive at job.CompileArchivePath, filling
-// Archive's entry table. Runs on a worker thread of its own (or the caller's,
-// in tests) and reports through Progress only.
+// Packs job.SourceFolder into the archive at job.CompileArchivePath. Runs on
+// a worker thread of its own (or the caller's, in tests) and reports through
+// Progress only.
 void CompileThread(const CompileJob& job);
 
 // Where the archive is written until it is complete: beside the archive, so

@@ -77,7 +77,7 @@ PreparedFile PrepareFile(const std::string& path, const std::string& fileName, F
 }
 
 bool LeaveOutOverCapacity(CompileRun& run) {
-    if (run.Archive.EntryCount < run.Limits.maxEntries) return false;
+    if (run.Entries.size() < run.Limits.maxEntries) return false;
     ++run.Progress.FilesLeftOut.overCapacity;
     return true;
 }
@@ -102,16 +102,9 @@ void AppendFile(const PreparedFile& file, const std::string& path, CompileRun& r
         return;
     }
 
-    TItem& entry = run.Archive.NextEntry();
-    entry.Name = EntryNameOf(path, run.SourceFolder);
-    entry.DataOffset = dataOffset;
-    entry.UnpackedSize = file.unpackedSize;
-    entry.PackedSize = file.packedSize;
-    if (!run.Output.Append(file.stored, file.storedSize)) {
-        entry = TItem{};
-        return;
-    }
-    ++run.Archive.EntryCount;
+    if (!run.Output.Append(file.stored, file.storedSize)) return;
+    run.Entries.push_back(
+        TItem{EntryNameOf(path, run.SourceFolder), dataOffset, file.packedSize, file.unpackedSize});
     ++run.Progress.FilesPacked;
     run.Progress.BytesPacked += file.unpackedSize;
 }

@@ -13,4 +13,5 @@ void CompileProgress::Reset() {
     FilesLeftOut.overCapacity = 0;
     FilesPacked = 0;
     BytesPacked = 0;
+    IndexOffset = 0;
 }

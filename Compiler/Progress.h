@@ -59,6 +59,9 @@ struct CompileProgress {
     std::atomic<uint32_t> FilesPacked{0};
     std::atomic<uint64_t> BytesPacked{0};
 
+    // Where the index starts in the archive written; set before CompileFinished.
+    std::atomic<uint32_t> IndexOffset{0};
+
     // Puts every value back as at program start (tests run several compiles
     // in one process; the program runs one).
     void Reset();

@@ -1,4 +1,4 @@
-// The archive's byte layout, in one place for the writer and the reader:
+// The archive's byte layout, written and read in one place:
 //
 //   0                 4-byte IndexOffset
 //   4                 data area: each entry's stored bytes, back to back
@@ -7,14 +7,17 @@
 //                       name length u16, name bytes
 //
 // Every integer is unsigned little-endian. There is no magic number or count:
-// the end of the file ends the index.
+// the end of the file ends the index. Everything here works on bytes in
+// memory; opening and reading files is LoadedArchive's and the compiler's.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
+#include <vector>
 
-// Most entries an archive can hold: the capacity of the entry table.
+// Most entries an archive can hold.
 inline constexpr uint32_t kMaxEntries = 262144;
 
 // Size of the header that holds IndexOffset.
@@ -29,6 +32,14 @@ inline constexpr size_t kMaxNameLength = 0xFFFF;
 // Positions are sought to with a signed 32-bit distance, so the data area and
 // every offset must stay below 2 GiB.
 inline constexpr uint64_t kMaxArchiveOffset = (uint64_t{1} << 31) - 1;
+
+// One entry of an archive.
+struct TItem {
+    std::string Name;           // path below the compiled folder, "/" between levels
+    uint32_t DataOffset = 0;    // where its stored bytes start in the archive
+    uint32_t PackedSize = 0;    // length of its LZO1X stream; 0 when stored raw
+    uint32_t UnpackedSize = 0;  // length of its content
+};
 
 inline void PutU32(std::string& out, uint32_t value) {
     for (int shift = 0; shift < 32; shift += 8)
@@ -49,7 +60,50 @@ inline uint16_t GetU16(const unsigned char* bytes) {
     return static_cast<uint16_t>(bytes[0] | bytes[1] << 8);
 }
 
-struct TItem;
+// --- The header ---
 
-// Appends the index record of `item` to `out`, in disk order.
+// The header's bytes for an index starting at `indexOffset`.
+std::string HeaderBytes(uint32_t indexOffset);
+
+// The IndexOffset a header holds. A header cut short reads as if the missing
+// bytes were zeros.
+uint32_t ParseHeader(std::string_view bytes);
+
+// --- The index ---
+
+// Appends the index record of `item` to `out`, in disk order. A name longer
+// than kMaxNameLength is cut to it.
 void AppendIndexRecord(std::string& out, const TItem& item);
+
+// An index as read, with what reading it noticed that the compiler never writes.
+struct ParsedIndex {
+    std::vector<TItem> Entries;         // never more than kMaxEntries
+    bool LastRecordCut = false;         // the end of the bytes cuts the last record short
+    bool MoreRecordsThanTable = false;  // bytes remain after kMaxEntries records
+};
+
+// Reads an index from bytes that arrive in pieces, so that a file need not be
+// held in memory whole. A record cut short by the end is kept all the same
+// once its first field is there: the fields and name bytes that are missing
+// read as zeros.
+class IndexParser {
+  public:
+    // Takes the whole records at the front of `bytes` and returns how many
+    // bytes they held; the caller passes the rest again with more behind it.
+    // With `atEnd`, `bytes` reaches the end of the index, and everything is
+    // taken.
+    size_t Parse(std::string_view bytes, bool atEnd);
+
+    // True once the table holds kMaxEntries records: further bytes only tell
+    // MoreRecordsThanTable.
+    bool Full() const { return index_.Entries.size() == kMaxEntries; }
+
+    // The index, once the end has been parsed.
+    ParsedIndex Take() { return std::move(index_); }
+
+  private:
+    ParsedIndex index_;
+};
+
+// The index held by `bytes`, everything from IndexOffset to the end of the file.
+ParsedIndex ParseIndex(std::string_view bytes);

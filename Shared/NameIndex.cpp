@@ -1,7 +1,6 @@
 #include "Shared/NameIndex.h"
 
 #include "Shared/AnsiText.h"
-#include "Shared/ArchiveState.h"
 
 namespace {
 
@@ -24,7 +23,8 @@ size_t SlotCountFor(uint32_t count) {
 
 }  // namespace
 
-void NameIndex::Build(const TItem* entries, uint32_t count) {
+void NameIndex::Build(const std::vector<TItem>& entries) {
+    const auto count = static_cast<uint32_t>(entries.size());
     slots_.assign(SlotCountFor(count), Slot{});
     count_ = count;
     const size_t mask = slots_.size() - 1;
@@ -46,12 +46,7 @@ void NameIndex::Build(const TItem* entries, uint32_t count) {
     }
 }
 
-void NameIndex::Clear() {
-    slots_ = {};
-    count_ = 0;
-}
-
-uint32_t NameIndex::Find(const TItem* entries, std::string_view name) const {
+uint32_t NameIndex::Find(const std::vector<TItem>& entries, std::string_view name) const {
     if (slots_.empty()) return count_;
     const size_t mask = slots_.size() - 1;
     const uint32_t hash = HashIgnoringAsciiCase(name);

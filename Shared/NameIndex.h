@@ -8,20 +8,19 @@
 #include <string_view>
 #include <vector>
 
-struct TItem;
+#include "Shared/ArchiveLayout.h"
 
 class NameIndex {
   public:
-    // Indexes entries[0 .. count - 1]. Of names that are equal without regard
+    // Indexes `entries`. Of names that are equal without regard
     // to ASCII case only the first in table order is kept, so a lookup gives
     // what a scan from index 0 would.
-    void Build(const TItem* entries, uint32_t count);
+    void Build(const std::vector<TItem>& entries);
 
-    void Clear();
-
-    // The position of the first entry whose name equals `name` without regard
-    // to ASCII case; `count` (as given to Build) when there is none.
-    uint32_t Find(const TItem* entries, std::string_view name) const;
+    // The position in `entries` (as given to Build) of the first entry whose
+    // name equals `name` without regard to ASCII case; their count when there
+    // is none.
+    uint32_t Find(const std::vector<TItem>& entries, std::string_view name) const;
 
   private:
     struct Slot {

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "Platform/File.h"
-#include "Shared/ArchiveState.h"
+#include "Shared/ArchiveLayout.h"
 
 // An LZO1X stream yields fewer than 256 bytes for each byte it holds (a
 // match's length grows by at most 255 per extra length byte), so a compressed

@@ -8,7 +8,7 @@
 #include "Compiler/Progress.h"
 #include "Platform/Terminal.h"
 #include "Platform/Thread.h"
-#include "Shared/ArchiveState.h"
+#include "Shared/ArchiveLayout.h"
 #include "Startup/CommandLine.h"
 #include "Startup/ConsoleBrowse.h"
 #include "Startup/ProgramInfo.h"
@@ -85,7 +85,7 @@ int WaitForCompile(const std::string& archivePath) {
         return 1;
     }
     std::fprintf(stderr, "pelorine: %u files packed into '%s' (index at byte %u)\n",
-                 Archive.EntryCount, archivePath.c_str(), Archive.IndexOffset);
+                 Progress.FilesPacked.load(), archivePath.c_str(), Progress.IndexOffset.load());
     const uint32_t unreadable = Progress.FilesLeftOut.unreadable;
     const uint32_t tooLarge = Progress.FilesLeftOut.tooLarge;
     const uint32_t overCapacity = Progress.FilesLeftOut.overCapacity;

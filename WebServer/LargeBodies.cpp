@@ -61,7 +61,7 @@ size_t DecompressionCost(const TItem& entry) {
     return size_t{entry.UnpackedSize} + entry.PackedSize;
 }
 
-LargeBodies::LargeBodies(const ArchiveState& archive, PageCache& cache, LoaderPool& pool,
+LargeBodies::LargeBodies(const LoadedArchive& archive, PageCache& cache, LoaderPool& pool,
                          size_t budgetBytes)
     : archive_(archive), cache_(cache), pool_(pool), state_(std::make_shared<State>(budgetBytes)) {
     state_->start = [this](uint32_t index) { Start(index); };
@@ -83,7 +83,7 @@ std::optional<SharedBody> LargeBodies::Held(uint32_t index) {
         if (!bytes) state_->live.erase(found);
     }
     if (!bytes) return std::nullopt;
-    return SharedBody{std::move(bytes), archive_.EntryTable[index].UnpackedSize};
+    return SharedBody{std::move(bytes), archive_.Entries[index].UnpackedSize};
 }
 
 void LargeBodies::Request(uint32_t index, Delivery deliver) {
@@ -91,7 +91,7 @@ void LargeBodies::Request(uint32_t index, Delivery deliver) {
         deliver(std::move(held));
         return;
     }
-    const TItem& entry = archive_.EntryTable[index];
+    const TItem& entry = archive_.Entries[index];
     std::shared_ptr<const char[]> live;
     bool start = false;
     bool wait = false;
@@ -137,14 +137,14 @@ void LargeBodies::Start(uint32_t index) {
         std::lock_guard guard(state_->lock);
         waiting = std::move(state_->making[index]);
         state_->making.erase(index);
-        ready = state_->Release(DecompressionCost(archive_.EntryTable[index]));
+        ready = state_->Release(DecompressionCost(archive_.Entries[index]));
     }
     for (const Delivery& deliver : waiting) deliver(std::nullopt);
     for (uint32_t next : ready) Start(next);
 }
 
 void LargeBodies::Decompress(uint32_t index) {
-    const TItem& entry = archive_.EntryTable[index];
+    const TItem& entry = archive_.Entries[index];
     std::optional<SharedBody> body;
     EntryReadResult result = EntryReadResult::NotBacked;
     // Once the body holds its bytes, they go back with it.
@@ -154,7 +154,7 @@ void LargeBodies::Decompress(uint32_t index) {
         // Should making the holder fail, it frees the bytes and gives them back.
         returnedWithBody = true;
         std::shared_ptr<const char[]> bytes(content, ReturnToBudget{state_, entry.UnpackedSize});
-        result = ReadEntryContent(archive_.ArchiveHandle, entry, content);
+        result = ReadEntryContent(archive_.File(), entry, content);
         body = SharedBody{std::move(bytes), entry.UnpackedSize};
     } catch (const std::bad_alloc&) {
     }

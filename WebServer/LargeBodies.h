@@ -17,7 +17,7 @@
 #include <memory>
 #include <optional>
 
-#include "Shared/ArchiveState.h"
+#include "Shared/LoadedArchive.h"
 #include "WebServer/LoaderPool.h"
 #include "WebServer/PageCache.h"
 
@@ -27,7 +27,7 @@ class LargeBodies {
     // server is stopping).
     using Delivery = std::function<void(std::optional<SharedBody>)>;
 
-    LargeBodies(const ArchiveState& archive, PageCache& cache, LoaderPool& pool,
+    LargeBodies(const LoadedArchive& archive, PageCache& cache, LoaderPool& pool,
                 size_t budgetBytes);
     ~LargeBodies();
     LargeBodies(const LargeBodies&) = delete;
@@ -53,7 +53,7 @@ class LargeBodies {
     void Decompress(uint32_t index);
     void Start(uint32_t index);
 
-    const ArchiveState& archive_;
+    const LoadedArchive& archive_;
     PageCache& cache_;
     LoaderPool& pool_;
     // Shared with the bodies made, which give their bytes back to the budget

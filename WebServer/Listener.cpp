@@ -6,8 +6,7 @@
 
 #include "Platform/File.h"
 #include "Platform/Socket.h"
-#include "Shared/ArchiveState.h"
-#include "Shared/LoadIndex.h"
+#include "Shared/LoadedArchive.h"
 #include "Shared/Lzo.h"
 #include "WebServer/EventLoop.h"
 #include "WebServer/LoaderPool.h"
@@ -28,7 +27,8 @@ size_t BudgetBytes(const BrowseOptions& options) {
 
 // Serves the site until `stop` is requested, or returns when the port
 // cannot be used or served; the listener is then closed.
-void ListenAndAccept(const ServeJob& job, ServerState& status, StopSignal& stop) {
+void ListenAndAccept(const LoadedArchive& archive, const ServeJob& job, ServerState& status,
+                     StopSignal& stop) {
     const uint16_t port = job.Port;
     const platform::Socket listener = platform::CreateStreamSocket();
     if (listener == platform::kInvalidSocket) {
@@ -46,8 +46,8 @@ void ListenAndAccept(const ServeJob& job, ServerState& status, StopSignal& stop)
         return;
     }
     LoaderPool loaders(LoaderCount());
-    Site site(Archive, PageRulesFor(job.Options),
-              ArchiveVersionOf(platform::FileStampOf(Archive.ArchiveHandle)), loaders,
+    Site site(archive, PageRulesFor(job.Options),
+              ArchiveVersionOf(platform::FileStampOf(archive.File())), loaders,
               BudgetBytes(job.Options));
     if (loaders.Ready()) {
         status.CurrentServerStage = ServerStage::Listening;
@@ -70,13 +70,12 @@ void ServerThread(const ServeJob& job, ServerState& status, StopSignal& stop) {
             EndWith(status, ServerStage::LzoNotReady, 0);
             return;
         }
-        if (!LoadIndex(job.BrowseArchivePath)) {
-            EndWith(status, ServerStage::ArchiveNotOpened, errno);
+        ArchiveLoad load = LoadArchive(job.BrowseArchivePath);
+        if (!load.Archive) {
+            EndWith(status, ServerStage::ArchiveNotOpened, load.ErrorNumber);
             return;
         }
-        ListenAndAccept(job, status, stop);
-        platform::CloseFile(Archive.ArchiveHandle);
-        Archive.ArchiveHandle = platform::kInvalidFile;
+        ListenAndAccept(*load.Archive, job, status, stop);
     } catch (...) {
         EndWith(status, ServerStage::Failed, 0);
     }

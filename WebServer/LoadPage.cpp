@@ -4,7 +4,6 @@
 #include <memory>
 
 #include "Platform/File.h"
-#include "Shared/ArchiveState.h"
 #include "Shared/ReadEntry.h"
 #include "WebServer/ContentTypes.h"
 #include "WebServer/PageResolution.h"
@@ -52,19 +51,18 @@ PageRules PageRulesFor(const BrowseOptions& options) {
     return rules;
 }
 
-Page LoadPage(const std::string& path, const PageRules& rules) {
-    const Resolution resolved = ResolvePath(path, rules.Options);
+Page LoadPage(const LoadedArchive& archive, const std::string& path, const PageRules& rules) {
+    const Resolution resolved = ResolvePath(archive, path, rules.Options);
     SharedPage shared;
     if (!resolved.Match.Found) {
         shared = TextPage(PageKind::NotFound, kNotFoundText, resolved.Path);
     } else {
-        const ArchiveState& archive = Archive;
-        const TItem& entry = archive.EntryTable[resolved.Match.Index];
-        if (!IsBackedByFile(entry, platform::FileSize64(archive.ArchiveHandle))) {
+        const TItem& entry = archive.Entries[resolved.Match.Index];
+        if (!IsBackedByFile(entry, platform::FileSize64(archive.File()))) {
             shared = TextPage(PageKind::Damaged, kDamagedEntryText, resolved.Path);
         } else {
             EntryReadResult result;
-            shared.Body = ResponseBody::InMemory(ReadWhole(archive.ArchiveHandle, entry, result));
+            shared.Body = ResponseBody::InMemory(ReadWhole(archive.File(), entry, result));
             shared.ContentType = ContentTypeOf(PageExtension(resolved.Path), rules.StandardTypes);
             shared.Entry = resolved.Match.Index;
         }
@@ -75,7 +73,7 @@ Page LoadPage(const std::string& path, const PageRules& rules) {
 }
 
 PageStart StartPage(Site& site, const std::string& path) {
-    const Resolution resolved = ResolvePath(path, site.Rules.Options);
+    const Resolution resolved = ResolvePath(site.Archive, path, site.Rules.Options);
     PageStart start;
     auto text = [&](PageKind kind, const char* what) {
         start.Ready = TextPage(kind, what, resolved.Path);
@@ -84,8 +82,8 @@ PageStart StartPage(Site& site, const std::string& path) {
     };
     if (!resolved.Match.Found) return text(PageKind::NotFound, kNotFoundText);
     const uint32_t index = resolved.Match.Index;
-    const TItem& entry = site.Archive.EntryTable[index];
-    const platform::FileHandle file = site.Archive.ArchiveHandle;
+    const TItem& entry = site.Archive.Entries[index];
+    const platform::FileHandle file = site.Archive.File();
     start.Entry = index;
     start.ContentType = ContentTypeOf(PageExtension(resolved.Path), site.Rules.StandardTypes);
     auto ready = [&](ResponseBody body) {

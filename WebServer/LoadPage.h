@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "Shared/LoadedArchive.h"
 #include "WebServer/BrowseOptions.h"
 #include "WebServer/MimeTypes.h"
 #include "WebServer/PageKind.h"
@@ -42,13 +43,13 @@ struct PageRules {
 PageRules PageRulesFor(const BrowseOptions& options);
 
 // Resolves `path` (the request target before its first "?", not decoded)
-// against Archive's loaded entry table, as `rules` allow (ResolvePath), and
-// reads the whole entry with positional reads. A path that names no entry
-// gives the text "Cannot find the specified page: " and the path as sent,
-// normalised, as text/plain; so does, with its own text, an entry whose
-// recorded sizes cannot be real for the archive. Throws std::bad_alloc when
-// memory runs out.
-Page LoadPage(const std::string& path, const PageRules& rules = PageRules{});
+// against `archive`'s entries, as `rules` allow (ResolvePath), and reads the
+// whole entry with positional reads. A path that names no entry gives the
+// text "Cannot find the specified page: " and the path as sent, normalised,
+// as text/plain; so does, with its own text, an entry whose recorded sizes
+// cannot be real for the archive. Throws std::bad_alloc when memory runs out.
+Page LoadPage(const LoadedArchive& archive, const std::string& path,
+              const PageRules& rules = PageRules{});
 
 // What a request comes to on an event loop: the page ready to send, or the
 // compressed entry whose body the loader pool must make first.

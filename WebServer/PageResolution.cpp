@@ -1,7 +1,6 @@
 #include "WebServer/PageResolution.h"
 
 #include "Shared/AnsiText.h"
-#include "Shared/ArchiveState.h"
 
 namespace {
 
@@ -19,20 +18,6 @@ std::string FolderIndexOf(const std::string& normalizedFolder) {
 }
 
 }  // namespace
-
-std::string NormalizePath(const std::string& path) {
-    std::string normalized = BackslashesToSlashes(path);
-    size_t first = normalized.find_first_not_of('/');
-    if (first == std::string::npos) return {};
-    size_t last = normalized.find_last_not_of('/');
-    return normalized.substr(first, last - first + 1);
-}
-
-EntryMatch FindEntry(const std::string& normalizedPath) {
-    const ArchiveState& archive = Archive;
-    const uint32_t index = archive.Names.Find(archive.EntryTable, normalizedPath);
-    return {index < archive.EntryCount, index};
-}
 
 std::optional<std::string> PercentDecode(const std::string& path) {
     if (path.find('%') == std::string::npos) return std::nullopt;
@@ -52,9 +37,10 @@ std::optional<std::string> PercentDecode(const std::string& path) {
     return decoded;
 }
 
-Resolution ResolvePath(const std::string& path, const BrowseOptions& options) {
+Resolution ResolvePath(const LoadedArchive& archive, const std::string& path,
+                       const BrowseOptions& options) {
     Resolution resolution{{}, NormalizePath(path)};
-    resolution.Match = FindEntry(resolution.Path);
+    resolution.Match = FindEntry(archive, resolution.Path);
     if (resolution.Match.Found) return resolution;
 
     std::optional<std::string> decoded;
@@ -73,7 +59,7 @@ Resolution ResolvePath(const std::string& path, const BrowseOptions& options) {
     };
     for (const std::optional<std::string>& candidate : candidates) {
         if (!candidate) continue;
-        const EntryMatch match = FindEntry(*candidate);
+        const EntryMatch match = FindEntry(archive, *candidate);
         if (match.Found) return {match, *candidate};
     }
     return resolution;

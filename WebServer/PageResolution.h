@@ -5,22 +5,8 @@
 #include <optional>
 #include <string>
 
+#include "Shared/EntryLookup.h"
 #include "WebServer/BrowseOptions.h"
-
-// The path in the form entry names are stored in: every "\" made "/", then
-// leading and trailing "/" removed. Nothing else changes: no decoding, no
-// "." or ".." handling, no merging of "//", no change of case.
-std::string NormalizePath(const std::string& path);
-
-struct EntryMatch {
-    bool Found = false;
-    uint32_t Index = 0;  // EntryCount when nothing matched
-};
-
-// The first entry of EntryTable, in table order, whose Name equals
-// `normalizedPath` without regard to ASCII case, looked up in Archive.Names
-// (built by LoadIndex) rather than by a scan of the table.
-EntryMatch FindEntry(const std::string& normalizedPath);
 
 // `path` with every "%HH" (two hex digits, either case) turned into its byte.
 // Nothing when the path holds no "%", or a "%" that two hex digits do not
@@ -34,9 +20,11 @@ struct Resolution {
     std::string Path;
 };
 
-// The entry `path` (the request target before its first "?") names. Always
+// The entry of `archive` that `path` (the request target before its first
+// "?") names. Always
 // tried first as sent, so every name found today is found the same way; only
 // when that finds nothing, and in this order: the decoded path (DecodePaths);
 // then, for a path that ends in "/" or is empty, the index.html of that folder
 // as sent and, failing that, of the decoded folder (FolderIndex).
-Resolution ResolvePath(const std::string& path, const BrowseOptions& options);
+Resolution ResolvePath(const LoadedArchive& archive, const std::string& path,
+                       const BrowseOptions& options);

@@ -7,7 +7,7 @@
 #include <cstddef>
 #include <utility>
 
-#include "Shared/ArchiveState.h"
+#include "Shared/LoadedArchive.h"
 #include "WebServer/LargeBodies.h"
 #include "WebServer/LoadPage.h"
 #include "WebServer/LoaderPool.h"
@@ -15,7 +15,7 @@
 #include "WebServer/Validators.h"
 
 struct Site {
-    Site(const ArchiveState& archive, PageRules rules, ArchiveVersion version, LoaderPool& loaders,
+    Site(const LoadedArchive& archive, PageRules rules, ArchiveVersion version, LoaderPool& loaders,
          size_t budgetBytes)
         : Archive(archive),
           Rules(std::move(rules)),
@@ -24,7 +24,7 @@ struct Site {
     Site(const Site&) = delete;
     Site& operator=(const Site&) = delete;
 
-    const ArchiveState& Archive;
+    const LoadedArchive& Archive;
     const PageRules Rules;
     // The archive's version, for the validators.
     const ArchiveVersion Version;

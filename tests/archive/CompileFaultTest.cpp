@@ -4,7 +4,6 @@
 
 #include <filesystem>
 
-#include "Shared/LoadIndex.h"
 #include "tests/archive/CompileHelpers.h"
 #include "tests/support/TestFiles.h"
 
@@ -64,8 +63,9 @@ TEST_P(CompileFault, PartialArchiveInsideTheSourceFolderIsLeftOut) {
     WriteBytes(dir / "site/a.txt", "a");
     WriteBytes(PartialArchivePath(dir / "site/out.pel"), "leftover");
     Compile(dir / "site", dir / "site/out.pel");
-    ASSERT_EQ(Archive.EntryCount, 1u);
-    EXPECT_EQ(Archive.EntryTable[0].Name, "a.txt");
+    const LoadedArchive loaded = Loaded(dir / "site/out.pel");
+    ASSERT_EQ(loaded.Entries.size(), 1u);
+    EXPECT_EQ(loaded.Entries[0].Name, "a.txt");
 }
 
 TEST_P(CompileFault, FileThatShrinksWhileReadClaimsOnlyTheBytesStored) {
@@ -76,8 +76,9 @@ TEST_P(CompileFault, FileThatShrinksWhileReadClaimsOnlyTheBytesStored) {
     Compile(dir / "site", dir / "out.pel");
     FaultInjection::Reset();
     ASSERT_FALSE(Progress.CompileFailed);
-    ASSERT_EQ(Archive.EntryCount, 1u);
-    EXPECT_EQ(Archive.EntryTable[0].UnpackedSize, 4096u);
+    const LoadedArchive loaded = Loaded(dir / "out.pel");
+    ASSERT_EQ(loaded.Entries.size(), 1u);
+    EXPECT_EQ(loaded.Entries[0].UnpackedSize, 4096u);
     const std::string archive = ReadBytes(dir / "out.pel");
     EXPECT_EQ(archive.size(), 4 + 4096 + 14 + std::string("shrinking.gif").size());
     EXPECT_EQ(GetU32(reinterpret_cast<const unsigned char*>(archive.data())), 4u + 4096u);

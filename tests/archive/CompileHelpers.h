@@ -4,7 +4,7 @@
 #include <string>
 
 #include "Platform/FaultInjection.h"
-#include "Shared/ArchiveState.h"
+#include "Shared/ArchiveLayout.h"
 #include "tests/support/CompileNow.h"
 
 // Bytes of a little-endian 32-bit value, for building expected archives.

@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <set>
 
-#include "Shared/LoadIndex.h"
+#include "Shared/LoadedArchive.h"
 #include "tests/archive/CompileHelpers.h"
 #include "tests/support/TestFiles.h"
 
@@ -35,15 +35,14 @@ TEST(ConsoleCompile, PacksTheExampleSiteAndReportsDone) {
                           &status, &errors);
     EXPECT_EQ(status, 0) << errors;
     EXPECT_EQ(output.substr(output.rfind('\n', output.size() - 2) + 1), kDone + "\n") << output;
-    Archive.Reset();
-    ASSERT_TRUE(LoadIndex(dir / "site.pel"));
+    const std::optional<LoadedArchive> loaded = LoadArchive(dir / "site.pel").Archive;
+    ASSERT_TRUE(loaded);
     std::set<std::string> names;
-    for (uint32_t i = 0; i < Archive.EntryCount; ++i) names.insert(Archive.EntryTable[i].Name);
+    for (const TItem& entry : loaded->Entries) names.insert(entry.Name);
     for (const char* expected : {"index.html", "styles/site.css", "images/CHART.PNG",
                                  ".hidden-note", "docs/empty.txt", "downloads/survey.zip"}) {
         EXPECT_TRUE(names.count(expected)) << expected;
     }
-    Archive.Reset();
 }
 
 TEST(ConsoleCompile, ArchiveThatCannotBeCreatedExitsOneAndSaysWhy) {

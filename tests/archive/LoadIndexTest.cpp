@@ -6,8 +6,9 @@
 #include <cctype>
 #include <filesystem>
 #include <map>
+#include <optional>
 
-#include "Shared/LoadIndex.h"
+#include "Shared/LoadedArchive.h"
 #include "tests/archive/CompileHelpers.h"
 #include "tests/support/TestFiles.h"
 
@@ -15,9 +16,8 @@ using namespace testing_support;
 
 namespace {
 
-bool LoadFresh(const std::string& path) {
-    Archive.Reset();
-    return LoadIndex(path);
+std::optional<LoadedArchive> Load(const std::string& path) {
+    return std::move(LoadArchive(path).Archive);
 }
 
 // The entry's content as a reader of the layout gets it: raw, or inflated.
@@ -36,7 +36,7 @@ std::string ReadEntry(const std::string& archive, const TItem& item) {
     return body;
 }
 
-TEST(LoadIndex, RoundTripOfARealTreeGivesBackEveryFile) {
+TEST(LoadArchive, RoundTripOfARealTreeGivesBackEveryFile) {
     TempDir dir;
     std::map<std::string, std::string> files = {
         {"index.html", CompressibleText(20000)},
@@ -51,42 +51,44 @@ TEST(LoadIndex, RoundTripOfARealTreeGivesBackEveryFile) {
     CompileNow(dir / "site", dir / "out.pel");
     ASSERT_FALSE(Progress.CompileFailed);
 
-    ASSERT_TRUE(LoadFresh(dir / "out.pel"));
-    ASSERT_EQ(Archive.EntryCount, files.size());
+    std::optional<LoadedArchive> loaded = Load(dir / "out.pel");
+    ASSERT_TRUE(loaded);
+    ASSERT_EQ(loaded->Entries.size(), files.size());
     const std::string archive = ReadBytes(dir / "out.pel");
-    for (uint32_t i = 0; i < Archive.EntryCount; ++i) {
-        const TItem& item = Archive.EntryTable[i];
+    for (const TItem& item : loaded->Entries) {
         ASSERT_TRUE(files.count(item.Name)) << item.Name;
         EXPECT_EQ(ReadEntry(archive, item), files[item.Name]) << item.Name;
     }
-    EXPECT_EQ(lseek(Archive.ArchiveHandle, 0, SEEK_CUR), 0);
+    EXPECT_EQ(lseek(loaded->File(), 0, SEEK_CUR), 0);
 }
 
-TEST(LoadIndex, DocumentedSmallArchivesLoadAsDescribed) {
+TEST(LoadArchive, DocumentedSmallArchivesLoadAsDescribed) {
     TempDir dir;
     WriteBytes(dir / "one.pel", U32(7) + "GIF" + Record(3, 0, 4, "a.gif"));
-    ASSERT_TRUE(LoadFresh(dir / "one.pel"));
-    ASSERT_EQ(Archive.EntryCount, 1u);
-    EXPECT_EQ(Archive.EntryTable[0].Name, "a.gif");
-    EXPECT_EQ(Archive.EntryTable[0].UnpackedSize, 3u);
-    EXPECT_EQ(Archive.EntryTable[0].PackedSize, 0u);
-    EXPECT_EQ(Archive.EntryTable[0].DataOffset, 4u);
+    std::optional<LoadedArchive> loaded = Load(dir / "one.pel");
+    ASSERT_TRUE(loaded);
+    ASSERT_EQ(loaded->Entries.size(), 1u);
+    EXPECT_EQ(loaded->Entries[0].Name, "a.gif");
+    EXPECT_EQ(loaded->Entries[0].UnpackedSize, 3u);
+    EXPECT_EQ(loaded->Entries[0].PackedSize, 0u);
+    EXPECT_EQ(loaded->Entries[0].DataOffset, 4u);
 
     WriteBytes(dir / "zero.pel", "");
-    ASSERT_TRUE(LoadFresh(dir / "zero.pel"));
-    EXPECT_EQ(Archive.EntryCount, 0u);
+    loaded = Load(dir / "zero.pel");
+    ASSERT_TRUE(loaded);
+    EXPECT_EQ(loaded->Entries.size(), 0u);
 
     WriteBytes(dir / "noname.pel", U32(4) + Record(0, 0, 4, "") + "xyz");  // 3 stray bytes ignored
-    ASSERT_TRUE(LoadFresh(dir / "noname.pel"));
-    ASSERT_EQ(Archive.EntryCount, 1u);
-    EXPECT_EQ(Archive.EntryTable[0].Name, "");
+    loaded = Load(dir / "noname.pel");
+    ASSERT_TRUE(loaded);
+    ASSERT_EQ(loaded->Entries.size(), 1u);
+    EXPECT_EQ(loaded->Entries[0].Name, "");
 
-    EXPECT_FALSE(LoadFresh(dir / "missing.pel"));
-    EXPECT_EQ(Archive.EntryCount, 0u);
-    EXPECT_FALSE(LoadFresh(dir.path().string()));  // a folder is no archive
+    EXPECT_FALSE(Load(dir / "missing.pel"));
+    EXPECT_FALSE(Load(dir.path().string()));  // a folder is no archive
 }
 
-TEST(LoadIndex, EveryTruncationOfAnArchiveLoadsSafely) {
+TEST(LoadArchive, EveryTruncationOfAnArchiveLoadsSafely) {
     TempDir dir;
     WriteBytes(dir / "site/a.html", CompressibleText(400));
     WriteBytes(dir / "site/b.gif", "GIF89a");
@@ -97,28 +99,30 @@ TEST(LoadIndex, EveryTruncationOfAnArchiveLoadsSafely) {
     for (size_t length = 0; length <= full.size(); ++length) {
         SCOPED_TRACE("length " + std::to_string(length));
         WriteBytes(dir / "cut.pel", full.substr(0, length));
-        ASSERT_TRUE(LoadFresh(dir / "cut.pel"));
-        ASSERT_LE(Archive.EntryCount, 3u);
+        const std::optional<LoadedArchive> loaded = Load(dir / "cut.pel");
+        ASSERT_TRUE(loaded);
+        ASSERT_LE(loaded->Entries.size(), 3u);
         if (length < indexOffset + 4) {
-            EXPECT_EQ(Archive.EntryCount, 0u);
+            EXPECT_EQ(loaded->Entries.size(), 0u);
         }
         // A record cut short after its first field holds zeros, never leftovers.
-        for (uint32_t i = 0; i < Archive.EntryCount; ++i) {
-            for (char c : Archive.EntryTable[i].Name)
+        for (const TItem& entry : loaded->Entries) {
+            for (char c : entry.Name)
                 EXPECT_TRUE(c == 0 || std::isprint(static_cast<unsigned char>(c)));
         }
     }
     // The record cut right after its first field: nothing but that field.
     WriteBytes(dir / "short.pel", U32(4) + U32(99));
-    ASSERT_TRUE(LoadFresh(dir / "short.pel"));
-    ASSERT_EQ(Archive.EntryCount, 1u);
-    EXPECT_EQ(Archive.EntryTable[0].UnpackedSize, 99u);
-    EXPECT_EQ(Archive.EntryTable[0].PackedSize, 0u);
-    EXPECT_EQ(Archive.EntryTable[0].DataOffset, 0u);
-    EXPECT_EQ(Archive.EntryTable[0].Name, "");
+    const std::optional<LoadedArchive> loaded = Load(dir / "short.pel");
+    ASSERT_TRUE(loaded);
+    ASSERT_EQ(loaded->Entries.size(), 1u);
+    EXPECT_EQ(loaded->Entries[0].UnpackedSize, 99u);
+    EXPECT_EQ(loaded->Entries[0].PackedSize, 0u);
+    EXPECT_EQ(loaded->Entries[0].DataOffset, 0u);
+    EXPECT_EQ(loaded->Entries[0].Name, "");
 }
 
-TEST(LoadIndex, HostileHeadersAndIndexesStayWithinTheTable) {
+TEST(LoadArchive, HostileHeadersAndIndexesStayWithinTheTable) {
     TempDir dir;
     struct Case {
         const char* what;
@@ -137,15 +141,16 @@ TEST(LoadIndex, HostileHeadersAndIndexesStayWithinTheTable) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         WriteBytes(dir / "bad.pel", c.bytes);
-        ASSERT_TRUE(LoadFresh(dir / "bad.pel"));
+        const std::optional<LoadedArchive> loaded = Load(dir / "bad.pel");
+        ASSERT_TRUE(loaded);
         if (c.entries != 0xFFFFFFFF) {
-            EXPECT_EQ(Archive.EntryCount, c.entries);
+            EXPECT_EQ(loaded->Entries.size(), c.entries);
         }
-        EXPECT_LE(Archive.EntryCount, kMaxEntries);
+        EXPECT_LE(loaded->Entries.size(), kMaxEntries);
     }
 }
 
-TEST(LoadIndex, StopsAtTheTableCapacity) {
+TEST(LoadArchive, StopsAtTheTableCapacity) {
     TempDir dir;
     std::string archive = U32(4);
     const std::string record = Record(0, 0, 4, "");
@@ -153,9 +158,38 @@ TEST(LoadIndex, StopsAtTheTableCapacity) {
     for (uint32_t i = 0; i < kMaxEntries + 10; ++i) archive += record;
     archive += Record(5, 5, 5, "beyond");
     WriteBytes(dir / "over.pel", archive);
-    ASSERT_TRUE(LoadFresh(dir / "over.pel"));
-    EXPECT_EQ(Archive.EntryCount, kMaxEntries);
-    Archive.Reset();
+    std::optional<LoadedArchive> loaded = Load(dir / "over.pel");
+    ASSERT_TRUE(loaded);
+    EXPECT_EQ(loaded->Entries.size(), kMaxEntries);
+    EXPECT_TRUE(loaded->Noticed.MoreRecordsThanTable);
+}
+
+TEST(ParseIndex, AnIndexReadInAnyTwoPiecesParsesAsAWhole) {
+    const std::string index = Record(3, 0, 4, "a.gif") + Record(400, 90, 7, "b/c.html") +
+                              Record(0, 0, 97, "") + Record(1, 0, 97, "d");
+    // Whole, and cut short inside a record after its first field.
+    for (const std::string& bytes : {index, index.substr(0, index.size() - 3)}) {
+        const ParsedIndex whole = ParseIndex(bytes);
+        for (size_t split = 0; split <= bytes.size(); ++split) {
+            SCOPED_TRACE("split at " + std::to_string(split) + " of " +
+                         std::to_string(bytes.size()));
+            IndexParser parser;
+            const size_t taken = parser.Parse(std::string_view(bytes).substr(0, split), false);
+            ASSERT_LE(taken, split);
+            parser.Parse(std::string_view(bytes).substr(taken), true);
+            const ParsedIndex pieces = parser.Take();
+            ASSERT_EQ(pieces.Entries.size(), whole.Entries.size());
+            for (size_t i = 0; i < whole.Entries.size(); ++i) {
+                EXPECT_EQ(pieces.Entries[i].Name, whole.Entries[i].Name);
+                EXPECT_EQ(pieces.Entries[i].UnpackedSize, whole.Entries[i].UnpackedSize);
+                EXPECT_EQ(pieces.Entries[i].PackedSize, whole.Entries[i].PackedSize);
+                EXPECT_EQ(pieces.Entries[i].DataOffset, whole.Entries[i].DataOffset);
+            }
+            EXPECT_EQ(pieces.LastRecordCut, whole.LastRecordCut);
+        }
+        EXPECT_EQ(whole.Entries.size(), 4u);
+        EXPECT_EQ(whole.LastRecordCut, bytes.size() < index.size());
+    }
 }
 
 }  // namespace

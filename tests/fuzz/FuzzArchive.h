@@ -6,10 +6,10 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <optional>
 #include <string>
 
-#include "Shared/ArchiveState.h"
-#include "Shared/LoadIndex.h"
+#include "Shared/LoadedArchive.h"
 
 inline const std::string& FuzzArchivePath() {
     static const std::string path = [] {
@@ -19,13 +19,13 @@ inline const std::string& FuzzArchivePath() {
     return path;
 }
 
-// Writes `bytes` as the archive and loads its index; false if it could not.
-inline bool LoadFuzzArchive(const uint8_t* bytes, size_t size) {
-    Archive.Reset();
+// Writes `bytes` as the archive and loads it; nothing if it could not.
+inline std::optional<LoadedArchive> LoadFuzzArchive(const uint8_t* bytes, size_t size) {
     FILE* file = std::fopen(FuzzArchivePath().c_str(), "wb");
-    if (file == nullptr) return false;
+    if (file == nullptr) return std::nullopt;
     // An empty input may come with no buffer at all.
     const bool written = size == 0 || std::fwrite(bytes, 1, size, file) == size;
     std::fclose(file);
-    return written && LoadIndex(FuzzArchivePath());
+    if (!written) return std::nullopt;
+    return std::move(LoadArchive(FuzzArchivePath()).Archive);
 }

@@ -7,7 +7,6 @@
 #include <filesystem>
 
 #include "ArchiveTool/Commands.h"
-#include "Shared/ArchiveState.h"
 #include "tests/fuzz/FuzzArchive.h"
 
 namespace {
@@ -32,10 +31,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     ListArchive(archive, Sink());
     VerifyArchive(archive, Sink());
-    if (Archive.EntryCount > kMaxEntries) __builtin_trap();
     std::vector<std::string> names;
-    for (uint32_t i = 0; i < Archive.EntryCount && i < kEntriesPrinted; ++i) {
-        names.push_back(Archive.EntryTable[i].Name);
+    if (const std::optional<LoadedArchive> loaded = LoadArchive(archive).Archive) {
+        if (loaded->Entries.size() > kMaxEntries) __builtin_trap();
+        for (size_t i = 0; i < loaded->Entries.size() && i < kEntriesPrinted; ++i) {
+            names.push_back(loaded->Entries[i].Name);
+        }
     }
     for (const std::string& name : names) CatEntry(archive, name, Sink());
 

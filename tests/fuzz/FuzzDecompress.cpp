@@ -23,10 +23,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     PutU32(archive, kHeaderSize);
     PutU16(archive, 6);
     archive += "a.html";
-    if (!LoadFuzzArchive(reinterpret_cast<const uint8_t*>(archive.data()), archive.size()))
-        return 0;
+    const std::optional<LoadedArchive> loaded =
+        LoadFuzzArchive(reinterpret_cast<const uint8_t*>(archive.data()), archive.size());
+    if (!loaded) return 0;
 
-    Page page = LoadPage("/a.html");
+    Page page = LoadPage(*loaded, "/a.html");
     // A body is either the whole declared content or the short refusal text.
     if (page.Body.size() != unpacked && page.ContentType != "text/plain") __builtin_trap();
     return 0;

@@ -1,8 +1,12 @@
-// Arbitrary bytes as an archive: its index loaded, then every loaded entry
-// served as a browser would ask for it.
+// Arbitrary bytes as an archive: its index parsed from memory and loaded from
+// a file, which must agree, then every loaded entry served as a browser would
+// ask for it.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <string_view>
 
+#include "Shared/ArchiveLayout.h"
 #include "WebServer/LoadPage.h"
 #include "tests/fuzz/FuzzArchive.h"
 
@@ -11,13 +15,31 @@ namespace {
 // Serving is the costly part; a handful of entries covers every path of it.
 constexpr uint32_t kEntriesServed = 64;
 
+bool SameEntries(const std::vector<TItem>& a, const std::vector<TItem>& b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](const TItem& x, const TItem& y) {
+        return x.Name == y.Name && x.DataOffset == y.DataOffset && x.PackedSize == y.PackedSize &&
+               x.UnpackedSize == y.UnpackedSize;
+    });
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    if (!LoadFuzzArchive(data, size)) return 0;
-    if (Archive.EntryCount > kMaxEntries) __builtin_trap();
-    for (uint32_t i = 0; i < Archive.EntryCount && i < kEntriesServed; ++i) {
-        Page page = LoadPage("/" + Archive.EntryTable[i].Name);
+    const std::string_view bytes(reinterpret_cast<const char*>(data), size);
+    const uint32_t indexOffset = ParseHeader(bytes);
+    const ParsedIndex parsed = ParseIndex(bytes.substr(std::min<size_t>(indexOffset, size)));
+    if (parsed.Entries.size() > kMaxEntries) __builtin_trap();
+
+    const std::optional<LoadedArchive> archive = LoadFuzzArchive(data, size);
+    if (!archive) return 0;
+    // A header that is whole and points inside the file is read from the file
+    // exactly as from memory.
+    if (size >= kHeaderSize && indexOffset <= size &&
+        !SameEntries(parsed.Entries, archive->Entries))
+        __builtin_trap();
+    const size_t served = std::min<size_t>(archive->Entries.size(), kEntriesServed);
+    for (size_t i = 0; i < served; ++i) {
+        Page page = LoadPage(*archive, "/" + archive->Entries[i].Name);
         if (page.ContentType.empty()) __builtin_trap();
     }
     return 0;

@@ -19,7 +19,7 @@
 namespace {
 
 // An archive of three entries: raw, empty, and one whose name has odd bytes.
-bool LoadSmallArchive() {
+std::optional<LoadedArchive> LoadSmallArchive() {
     std::string data = "<html>hello</html>";
     std::string archive;
     PutU32(archive, static_cast<uint32_t>(kHeaderSize + data.size()));
@@ -41,7 +41,7 @@ const PageRules kDefaultRules{};
 // The head read as the options that need header lines read it, and every
 // response planned for it with all options on: the part sent lies inside the
 // body, and the header says how long it is.
-void AnswerWholeHead(const uint8_t* data, size_t size) {
+void AnswerWholeHead(const LoadedArchive& archive, const uint8_t* data, size_t size) {
     std::string head;
     HeadProgress progress = HeadProgress::Incomplete;
     for (size_t offset = 0; offset < size && progress == HeadProgress::Incomplete;
@@ -56,7 +56,7 @@ void AnswerWholeHead(const uint8_t* data, size_t size) {
     const RequestHead request = ParseRequestHead(head);
     const BrowseOptions options = BrowseOptions::Modern();
     static const PageRules allOptions = PageRulesFor(options);
-    const Page page = LoadPage(SplitTarget(request.Line.Target).Path, allOptions);
+    const Page page = LoadPage(archive, SplitTarget(request.Line.Target).Path, allOptions);
     const ArchiveVersion version{0x0123456789abcdef, 1700000000};
     const ResponsePlan plan = PlanResponse(
         request, {page.Kind, page.ContentType, page.Body.size(), page.Entry}, options, version);
@@ -75,7 +75,7 @@ void AnswerWholeHead(const uint8_t* data, size_t size) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static const bool loaded = LoadSmallArchive();
+    static const std::optional<LoadedArchive> loaded = LoadSmallArchive();
     if (!loaded) return 0;
     MimeTypeTable::Parse(std::string_view(reinterpret_cast<const char*>(data), size));
 
@@ -89,7 +89,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (line.size() > kMaxRequestLineLength) __builtin_trap();
     if (line.find('\n') != std::string::npos || line.find('\r') != std::string::npos)
         __builtin_trap();
-    AnswerWholeHead(data, size);
+    AnswerWholeHead(*loaded, data, size);
     if (progress != LineProgress::Complete) return 0;
 
     const RequestLine request = SplitRequestLine(line);
@@ -102,7 +102,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         return rules;
     }();
     for (const PageRules* rules : {&kDefaultRules, &allOptions}) {
-        Page page = LoadPage(target.Path, *rules);
+        Page page = LoadPage(*loaded, target.Path, *rules);
         const std::string header = ResponseHeader(request.Version, page);
         if (header.compare(0, request.Version.size(), request.Version) != 0 ||
             !header.ends_with("\r\nContent-Length: " + std::to_string(page.Body.size()) +

@@ -7,6 +7,7 @@
 #include <future>
 #include <map>
 
+#include "Shared/ArchiveLayout.h"
 #include "WebServer/ContentTypes.h"
 #include "tests/reliability/IndependentArchiveReader.h"
 #include "tests/reliability/PeerCrowd.h"
@@ -66,6 +67,29 @@ struct Decoded {
     size_t raw = 0;
 };
 
+// The program's own parser of the index, given the bytes from the header's
+// offset, reads every whole record as the independent reader does, and no
+// more records than it when the layout is sound.
+void ExpectParseIndexAgrees(const std::string& archive, const independent::ArchiveReader& reader,
+                            const std::string& what) {
+    if (archive.size() < kHeaderSize) return;
+    const uint32_t offset = ParseHeader(archive);
+    if (offset > archive.size()) return;
+    const ParsedIndex parsed = ParseIndex(std::string_view(archive).substr(offset));
+    const auto& records = reader.records();
+    ASSERT_GE(parsed.Entries.size(), records.size()) << what;
+    if (reader.problems().empty()) {
+        EXPECT_EQ(parsed.Entries.size(), records.size()) << what;
+    }
+    for (size_t i = 0; i < records.size(); ++i) {
+        const TItem& entry = parsed.Entries[i];
+        EXPECT_EQ(entry.Name, records[i].name) << what << ", record " << i;
+        EXPECT_EQ(entry.UnpackedSize, records[i].unpackedSize) << what << ", record " << i;
+        EXPECT_EQ(entry.PackedSize, records[i].packedSize) << what << ", record " << i;
+        EXPECT_EQ(entry.DataOffset, records[i].dataOffset) << what << ", record " << i;
+    }
+}
+
 Decoded DecodeIndependently(const std::string& archive) {
     const auto reader = independent::ArchiveReader::FromFile(archive);
     Decoded decoded;
@@ -116,6 +140,7 @@ TEST(IndependentReader, TellsTheLayoutFromDamage) {
     };
     for (const auto& c : cases) {
         const independent::ArchiveReader reader(c.archive);
+        ExpectParseIndexAgrees(c.archive, reader, c.what);
         const std::string first = reader.problems().empty() ? "" : reader.problems().front();
         if (*c.problem == '\0') {
             EXPECT_EQ(first, "") << c.what;
@@ -167,6 +192,8 @@ TEST(Entries, AThousandServedConcurrentlyEqualTheirSourceAndAnIndependentDecodin
     CrowdFigures figures;
     const auto outcomes = RunCrowd(port, plans, {kAtOnce, 0ms, 60s}, figures);
     const Decoded decoded = decoding.get();
+    const std::string bytes = testing_support::ReadBytes(archive);
+    ExpectParseIndexAgrees(bytes, independent::ArchiveReader(bytes), "the compiled archive");
 
     for (const auto& problem : decoded.problems) ADD_FAILURE() << problem;
     EXPECT_EQ(decoded.contents.size(), files.size());

@@ -2,11 +2,10 @@
 // the same without them, and each one changes only what it is meant to.
 #include <gtest/gtest.h>
 
-#include "Shared/ArchiveState.h"
-#include "Shared/LoadIndex.h"
 #include "WebServer/LoadPage.h"
 #include "WebServer/MimeTypes.h"
 #include "tests/server/ServerTestSupport.h"
+#include "tests/support/Loaded.h"
 #include "tests/support/TestFiles.h"
 
 using server_testing::ArchiveBuilder;
@@ -33,8 +32,7 @@ TEST(BrowseOptions, ChangeOnlyWhatEachIsMeantToAndNothingWithoutThem) {
         builder.AddRaw(name, std::string("content of ") + name);
     }
     builder.WriteTo(dir / "test.pel");
-    Archive.Reset();
-    ASSERT_TRUE(LoadIndex(dir / "test.pel"));
+    const LoadedArchive archive = Loaded(dir / "test.pel");
     ASSERT_GT(MimeTypeTable::Read(kSystemMimeTypesPath).Size(), 0u)
         << kSystemMimeTypesPath << " is missing (scripts/install-deps.sh build)";
 
@@ -93,7 +91,7 @@ TEST(BrowseOptions, ChangeOnlyWhatEachIsMeantToAndNothingWithoutThem) {
         {kAll, "/", "index.html", "text/html"},
     };
     for (const Case& c : cases) {
-        const Page page = LoadPage(c.path, RulesFor(c.options));
+        const Page page = LoadPage(archive, c.path, RulesFor(c.options));
         const std::string what = c.path + " with options " + std::to_string(c.options);
         if (c.found.empty()) {
             EXPECT_EQ(page.Body, kNotFound + c.typeOrShown) << what;
@@ -103,12 +101,11 @@ TEST(BrowseOptions, ChangeOnlyWhatEachIsMeantToAndNothingWithoutThem) {
             EXPECT_EQ(page.ContentType, c.typeOrShown) << what;
         }
         if (c.options == kNone) {
-            const Page today = LoadPage(c.path);
+            const Page today = LoadPage(archive, c.path);
             EXPECT_EQ(today.Body, page.Body) << what;
             EXPECT_EQ(today.ContentType, page.ContentType) << what;
         }
     }
-    Archive.Reset();
 }
 
 // Odd lines of a media-types list are passed over, never trusted.

@@ -8,12 +8,12 @@
 #include <memory>
 #include <thread>
 
-#include "Shared/ArchiveState.h"
-#include "Shared/LoadIndex.h"
+#include "Shared/LoadedArchive.h"
 #include "WebServer/LargeBodies.h"
 #include "WebServer/LoaderPool.h"
 #include "WebServer/PageCache.h"
 #include "tests/server/ServerTestSupport.h"
+#include "tests/support/Loaded.h"
 #include "tests/support/TestFiles.h"
 
 using namespace std::chrono_literals;
@@ -51,12 +51,10 @@ class LargeBodiesTest : public ::testing::Test {
         server_testing::ArchiveBuilder builder;
         for (const auto& [name, content] : contents_) builder.AddCompressed(name, content);
         builder.WriteTo(dir_ / "site.pel");
-        Archive.Reset();
-        ASSERT_TRUE(LoadIndex(dir_ / "site.pel"));
+        archive_ = Loaded(dir_ / "site.pel");
     }
-    void TearDown() override { Archive.Reset(); }
 
-    size_t Cost(uint32_t index) const { return DecompressionCost(Archive.EntryTable[index]); }
+    size_t Cost(uint32_t index) const { return DecompressionCost(archive_.Entries[index]); }
 
     TempDir dir_;
     const std::vector<std::pair<std::string, std::string>> contents_ = {
@@ -64,12 +62,13 @@ class LargeBodiesTest : public ::testing::Test {
         {"b.html", CompressibleText(500 * kKiB)},
         {"huge.html", CompressibleText(3000 * kKiB)},
     };
+    LoadedArchive archive_;
     LoaderPool pool_{2};
     PageCache noCache_{0};  // keeps nothing, so that only holders count
 };
 
 TEST_F(LargeBodiesTest, TwoRequestsForOneEntryShareOneDecompressionAndOneBody) {
-    LargeBodies bodies(Archive, noCache_, pool_, 64 * 1024 * kKiB);
+    LargeBodies bodies(archive_, noCache_, pool_, 64 * 1024 * kKiB);
     Requested first(bodies, 0), second(bodies, 0);
     ASSERT_TRUE(first.Arrives(10s));
     ASSERT_TRUE(second.Arrives(10s));
@@ -88,7 +87,7 @@ TEST_F(LargeBodiesTest, RequestsBeyondTheBudgetWaitForRoomAndEveryByteComesBack)
     // Room for either of a and b, not both; huge is larger than the whole budget.
     const size_t budget = std::max(Cost(0), Cost(1)) + std::min(Cost(0), Cost(1)) / 2;
     ASSERT_GT(Cost(2), budget);
-    LargeBodies bodies(Archive, noCache_, pool_, budget);
+    LargeBodies bodies(archive_, noCache_, pool_, budget);
     {
         Requested a(bodies, 0);
         ASSERT_TRUE(a.Arrives(10s));

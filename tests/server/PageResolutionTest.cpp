@@ -8,13 +8,12 @@
 #include "Platform/FaultInjection.h"
 #include "Shared/AnsiText.h"
 #include "Shared/ArchiveLayout.h"
-#include "Shared/ArchiveState.h"
-#include "Shared/LoadIndex.h"
 #include "WebServer/ContentTypes.h"
 #include "WebServer/LoadPage.h"
 #include "WebServer/PageResolution.h"
 #include "WebServer/RequestLine.h"
 #include "tests/server/ServerTestSupport.h"
+#include "tests/support/Loaded.h"
 #include "tests/support/TestFiles.h"
 
 using namespace server_testing;
@@ -27,10 +26,9 @@ namespace {
 const std::string kNotFound = "Cannot find the specified page: ";
 const std::string kDamaged = "Cannot read the specified page from the archive: ";
 
-void Load(const ArchiveBuilder& builder, const TempDir& dir) {
+LoadedArchive Load(const ArchiveBuilder& builder, const TempDir& dir) {
     builder.WriteTo(dir / "test.pel");
-    Archive.Reset();
-    ASSERT_TRUE(LoadIndex(dir / "test.pel"));
+    return Loaded(dir / "test.pel");
 }
 
 void ExpectPage(const Page& page, const std::string& body, const std::string& contentType,
@@ -53,13 +51,13 @@ class LoadedTable : public ::testing::Test {
         // PackedSize equal to and larger than UnpackedSize: read as stored.
         builder.AddRecord("equal.txt", 5, 5, builder.AddData("fives"));
         builder.AddRecord("larger.txt", 3, 900, builder.AddData("abc"));
-        Load(builder, dir);
+        archive = Load(builder, dir);
     }
-    void TearDown() override { Archive.Reset(); }
 
     const std::string docsA = CompressibleText(5000);
     ArchiveBuilder builder;
     TempDir dir;
+    LoadedArchive archive;
 };
 
 TEST(NormalizePath, RemovesOuterSlashesAndTurnsBackslashesOnly) {
@@ -146,12 +144,13 @@ TEST(RequestLine, SplitsAtTheFirstTwoSpacesAndTheFirstQuestionMark) {
 TEST_F(LoadedTable, FindsTheFirstEntryWhateverTheAsciiCaseAndSlashes) {
     for (const std::string path :
          {"/docs/a.htm", "docs/a.htm", "\\docs\\a.htm", "//docs/a.htm//", "/DOCS/A.HTM"}) {
-        ExpectPage(LoadPage(path), docsA, "text/html", path);
+        ExpectPage(LoadPage(archive, path), docsA, "text/html", path);
     }
-    EXPECT_EQ(FindEntry("docs/a.htm").Index, 1u);
-    ExpectPage(LoadPage("/Index.HTM"), "<p>home</p>", "text/html", "Index.HTM");
-    ExpectPage(LoadPage("/page.htm#2"), "hash in the name", "text/html", "page.htm#2");
-    ExpectPage(LoadPage("/\xC4X.HTM"), "capital A umlaut in Latin-1", "text/html", "latin-1");
+    EXPECT_EQ(FindEntry(archive, "docs/a.htm").Index, 1u);
+    ExpectPage(LoadPage(archive, "/Index.HTM"), "<p>home</p>", "text/html", "Index.HTM");
+    ExpectPage(LoadPage(archive, "/page.htm#2"), "hash in the name", "text/html", "page.htm#2");
+    ExpectPage(LoadPage(archive, "/\xC4X.HTM"), "capital A umlaut in Latin-1", "text/html",
+               "latin-1");
 }
 
 TEST_F(LoadedTable, AnswersMissesWithTheNotFoundText) {
@@ -167,17 +166,17 @@ TEST_F(LoadedTable, AnswersMissesWithTheNotFoundText) {
         {"/index.htm/x", "index.htm/x"},
     };
     for (const auto& [path, shown] : cases) {
-        ExpectPage(LoadPage(path), kNotFound + shown, "text/plain", path);
+        ExpectPage(LoadPage(archive, path), kNotFound + shown, "text/plain", path);
     }
-    EXPECT_EQ(LoadPage("/Docs/Missing.HTM").Body.size(), 48u);
-    EXPECT_EQ(FindEntry("missing").Index, Archive.EntryCount);
-    EXPECT_FALSE(FindEntry("missing").Found);
+    EXPECT_EQ(LoadPage(archive, "/Docs/Missing.HTM").Body.size(), 48u);
+    EXPECT_EQ(FindEntry(archive, "missing").Index, archive.Entries.size());
+    EXPECT_FALSE(FindEntry(archive, "missing").Found);
 }
 
 TEST_F(LoadedTable, ReadsEmptyAndOversizedPackedEntriesAsStored) {
-    ExpectPage(LoadPage("/empty.css"), "", "text/css", "empty");
-    ExpectPage(LoadPage("/equal.txt"), "fives", "*/*", "equal");
-    ExpectPage(LoadPage("/larger.txt"), "abc", "*/*", "larger");
+    ExpectPage(LoadPage(archive, "/empty.css"), "", "text/css", "empty");
+    ExpectPage(LoadPage(archive, "/equal.txt"), "fives", "*/*", "equal");
+    ExpectPage(LoadPage(archive, "/larger.txt"), "abc", "*/*", "larger");
 }
 
 TEST_F(LoadedTable, ServesConcurrentReadersTheirOwnEntries) {
@@ -186,7 +185,7 @@ TEST_F(LoadedTable, ServesConcurrentReadersTheirOwnEntries) {
     for (int t = 0; t < 8; ++t) {
         readers.emplace_back([&, t] {
             for (int i = 0; i < 100; ++i) {
-                if (LoadPage((i + t) % 2 ? "/docs/a.htm" : "/index.htm").Body !=
+                if (LoadPage(archive, (i + t) % 2 ? "/docs/a.htm" : "/index.htm").Body !=
                     ((i + t) % 2 ? docsA : "<p>home</p>")) {
                     ++wrong[t];
                 }
@@ -201,9 +200,8 @@ TEST(EmptyName, IsFoundByTheEmptyPath) {
     TempDir dir;
     ArchiveBuilder builder;
     builder.AddRaw("", "nameless");
-    Load(builder, dir);
-    ExpectPage(LoadPage("/"), "nameless", "*/*", "/");
-    Archive.Reset();
+    const LoadedArchive archive = Load(builder, dir);
+    ExpectPage(LoadPage(archive, "/"), "nameless", "*/*", "/");
 }
 
 // What the body holds where the stream or the read fell short: zeros, never
@@ -222,10 +220,10 @@ TEST(DamagedEntries, KeepTheirLengthAndFillWhatWasNotDeliveredWithZeros) {
     // Bytes that are no stream at all.
     builder.AddRecord("noise.htm", 5000, 1000, builder.AddData(RandomBytes(1000, 7)));
     builder.AddRaw("raw.htm", text);
-    Load(builder, dir);
+    const LoadedArchive archive = Load(builder, dir);
 
     for (const char* name : {"/cut.htm", "/overrun.htm", "/raw.htm"}) {
-        Page page = LoadPage(name);
+        Page page = LoadPage(archive, name);
         const size_t expected = std::string(name) == "/overrun.htm" ? 10000 : 20000;
         ASSERT_EQ(page.Body.size(), expected) << name;
         // The text holds no NUL: what was delivered is a prefix of it, zeros follow.
@@ -234,15 +232,14 @@ TEST(DamagedEntries, KeepTheirLengthAndFillWhatWasNotDeliveredWithZeros) {
         EXPECT_EQ(page.Body.substr(0, delivered), text.substr(0, delivered)) << name;
         EXPECT_EQ(page.Body.find_first_not_of('\0', delivered), std::string::npos) << name;
     }
-    EXPECT_EQ(LoadPage("/noise.htm").Body.size(), 5000u);
+    EXPECT_EQ(LoadPage(archive, "/noise.htm").Body.size(), 5000u);
 
     // A read that stops early, as from a file that shrank.
     platform::FaultInjection::SetReadLimit(1000, 1);
-    const Page shortRead = LoadPage("/raw.htm");
+    const Page shortRead = LoadPage(archive, "/raw.htm");
     platform::FaultInjection::Reset();
     EXPECT_EQ(shortRead.Body.substr(0, 1000), text.substr(0, 1000));
     EXPECT_EQ(shortRead.Body.find_first_not_of('\0', 1000), std::string::npos);
-    Archive.Reset();
 }
 
 // Entries whose recorded sizes the archive cannot back are not read: no
@@ -265,24 +262,24 @@ TEST(HostileEntries, AreAnsweredWithTheDamagedTextInsteadOfBeingRead) {
     builder.AddRecord("ratio.htm", 300 * 100, 100, small);
     // A real stream of a megabyte of zeros, near the largest ratio: served.
     builder.AddRecord("zeros.bin", 1 << 20, static_cast<uint32_t>(stream.size()), zeros);
-    Load(builder, dir);
+    const LoadedArchive archive = Load(builder, dir);
 
     for (const char* name :
          {"offset-2g.htm", "offset-max.htm", "size-2g.htm", "size-max.htm", "packed-size-max.htm",
           "past-end.htm", "starts-past-end.htm", "stream-past-end.htm", "ratio.htm"}) {
-        ExpectPage(LoadPage(name), kDamaged + name, "text/plain", name);
+        ExpectPage(LoadPage(archive, name), kDamaged + name, "text/plain", name);
     }
-    ExpectPage(LoadPage("zeros.bin"), std::string(1 << 20, '\0'), "*/*", "zeros");
-    Archive.Reset();
+    ExpectPage(LoadPage(archive, "zeros.bin"), std::string(1 << 20, '\0'), "*/*", "zeros");
 }
 
 // The first entry in table order whose name equals the key without regard to
 // ASCII case, found the slow way: what FindEntry's index must agree with.
-uint32_t ScanForEntry(const std::string& key) {
-    for (uint32_t index = 0; index < Archive.EntryCount; ++index) {
-        if (AsciiLower(Archive.EntryTable[index].Name) == AsciiLower(key)) return index;
+uint32_t ScanForEntry(const LoadedArchive& archive, const std::string& key) {
+    const auto count = static_cast<uint32_t>(archive.Entries.size());
+    for (uint32_t index = 0; index < count; ++index) {
+        if (AsciiLower(archive.Entries[index].Name) == AsciiLower(key)) return index;
     }
-    return Archive.EntryCount;
+    return count;
 }
 
 TEST(EntryIndex, AgreesWithAScanOfTheTable) {
@@ -302,8 +299,8 @@ TEST(EntryIndex, AgreesWithAScanOfTheTable) {
     ArchiveBuilder builder;
     const uint32_t offset = builder.AddData("x");
     for (const std::string& name : names) builder.AddRecord(name, 1, 0, offset);
-    Load(builder, dir);
-    ASSERT_EQ(Archive.EntryCount, kMaxEntries);
+    const LoadedArchive archive = Load(builder, dir);
+    ASSERT_EQ(archive.Entries.size(), kMaxEntries);
 
     std::vector<std::string> keys = {
         "INDEX.HTML", "Dup",  "\xC4X.HTM", "\xE4x.HTM", "\xC4x.htm",
@@ -311,12 +308,11 @@ TEST(EntryIndex, AgreesWithAScanOfTheTable) {
         "missing",    "f/",   "F/100",     "f/100 ",    std::string("dup\0", 4)};
     for (size_t i = 0; i < names.size(); i += 4099) keys.push_back(names[i]);
     for (const std::string& key : keys) {
-        const EntryMatch match = FindEntry(key);
-        const uint32_t expected = ScanForEntry(key);
+        const EntryMatch match = FindEntry(archive, key);
+        const uint32_t expected = ScanForEntry(archive, key);
         EXPECT_EQ(match.Index, expected) << key;
-        EXPECT_EQ(match.Found, expected < Archive.EntryCount) << key;
+        EXPECT_EQ(match.Found, expected < archive.Entries.size()) << key;
     }
-    Archive.Reset();
 }
 
 }  // namespace

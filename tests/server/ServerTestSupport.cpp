@@ -19,7 +19,7 @@
 #include "Compiler/CompileThread.h"
 #include "Compiler/Progress.h"
 #include "Shared/ArchiveLayout.h"
-#include "Shared/ArchiveState.h"
+#include "Shared/LoadedArchive.h"
 #include "Shared/Lzo.h"
 #include "WebServer/Listener.h"
 #include "WebServer/ServerState.h"
@@ -180,8 +180,7 @@ void CompileTree(const std::map<std::string, std::string>& files, const std::str
     for (const auto& [name, bytes] : files) testing_support::WriteBytes(folder + "/" + name, bytes);
     CompileNow(folder, archivePath);
     ASSERT_FALSE(Progress.CompileFailed) << Progress.CompileError.Get();
-    ASSERT_EQ(Archive.EntryCount, files.size());
-    Archive.Reset();
+    ASSERT_EQ(Progress.FilesPacked, files.size());
 }
 
 uint16_t StartServer(const std::string& archivePath) {

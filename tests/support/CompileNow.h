@@ -5,12 +5,11 @@
 
 #include "Compiler/CompileThread.h"
 #include "Compiler/Progress.h"
-#include "Shared/ArchiveState.h"
+#include "tests/support/Loaded.h"
 
 // `threads` as with --compile-threads (0: one per core).
 inline void CompileNow(const std::string& sourceFolder, const std::string& archivePath,
                        unsigned threads = 0, CompileLimits limits = {}) {
-    Archive.Reset();
     Progress.Reset();
     CompileThread(CompileJob{sourceFolder, archivePath, threads, limits});
 }

@@ -14,8 +14,7 @@
 #include "Compiler/Progress.h"
 #include "Platform/FaultInjection.h"
 #include "Platform/File.h"
-#include "Shared/ArchiveState.h"
-#include "Shared/LoadIndex.h"
+#include "Shared/LoadedArchive.h"
 #include "Startup/TfrmStartup.h"
 #include "Startup/Version.h"
 #include "Startup/WindowFont.h"
@@ -35,7 +34,6 @@ class WindowTest : public ::testing::Test {
     void SetUp() override {
         OpenDisplay();
         Progress.Reset();
-        Archive.Reset();
         platform::FaultInjection::Reset();
     }
     void TearDown() override { platform::FaultInjection::Reset(); }
@@ -429,13 +427,13 @@ TEST_F(WindowTest, CompileFromTheCommandLineFollowsTheFileBeingPackedUntilDone) 
     EXPECT_FALSE(Progress.CompileFailed);
 
     // The archive is complete: its index names every file with its size.
-    Archive.Reset();
-    ASSERT_TRUE(LoadIndex(archive));
-    ASSERT_EQ(Archive.EntryCount, files.size());
-    for (uint32_t i = 0; i < Archive.EntryCount; ++i) {
-        auto file = files.find(Archive.EntryTable[i].Name);
-        ASSERT_NE(file, files.end()) << Archive.EntryTable[i].Name;
-        EXPECT_EQ(Archive.EntryTable[i].UnpackedSize, file->second.size());
+    const std::optional<LoadedArchive> loaded = LoadArchive(archive).Archive;
+    ASSERT_TRUE(loaded);
+    ASSERT_EQ(loaded->Entries.size(), files.size());
+    for (const TItem& entry : loaded->Entries) {
+        auto file = files.find(entry.Name);
+        ASSERT_NE(file, files.end()) << entry.Name;
+        EXPECT_EQ(entry.UnpackedSize, file->second.size());
     }
 }
 

@@ -1,0 +1,67 @@
+// An archive opened for reading: its file, its entries and the index that
+// finds them by name. Whoever loads one owns it and passes it to what reads
+// it; nothing reaches it from anywhere else.
+//
+// Thread safety: complete once LoadArchive returns and never changed
+// afterwards, so any number of threads may read it at once; the file is read
+// with positional reads, which share no file position and need no lock.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "Platform/File.h"
+#include "Shared/ArchiveLayout.h"
+#include "Shared/NameIndex.h"
+
+// What loading noticed about an archive that the compiler never writes. The
+// archive is loaded all the same; the archive tool's verify reports these.
+struct IndexReport {
+    bool HeaderCut = false;             // the file is shorter than its 4-byte header
+    bool IndexOffsetOutside = false;    // IndexOffset lies past the end of the file,
+                                        // or cannot be sought to (2 GiB or more)
+    bool LastRecordCut = false;         // the end of the file cuts the last record short
+    bool MoreRecordsThanTable = false;  // index bytes remain after kMaxEntries records
+};
+
+class LoadedArchive {
+  public:
+    LoadedArchive() = default;
+    // Takes `file` over: it is closed with the archive.
+    explicit LoadedArchive(platform::FileHandle file) : file_(file) {}
+    ~LoadedArchive();
+    LoadedArchive(LoadedArchive&& other) noexcept;
+    LoadedArchive& operator=(LoadedArchive&& other) noexcept;
+    LoadedArchive(const LoadedArchive&) = delete;
+    LoadedArchive& operator=(const LoadedArchive&) = delete;
+
+    // The open file, positioned at its start; kInvalidFile for an archive
+    // made in memory.
+    platform::FileHandle File() const { return file_; }
+
+    uint64_t FileSize = 0;
+    // Where the index starts, as the header says.
+    uint32_t IndexOffset = 0;
+    // The index's records in file order, at most kMaxEntries.
+    std::vector<TItem> Entries;
+    // Entries by name, for FindEntry.
+    NameIndex Names;
+    IndexReport Noticed;
+
+  private:
+    platform::FileHandle file_ = platform::kInvalidFile;
+};
+
+// What LoadArchive gives: the archive, or why it could not be opened.
+struct ArchiveLoad {
+    std::optional<LoadedArchive> Archive;  // empty when the file could not be opened
+    int ErrorNumber = 0;                   // the system's error number then
+    std::string Error;                     // the same, in words
+};
+
+// Opens the archive at `path`, keeps it open for reading and loads its index.
+// A damaged index loads what it can, never more than kMaxEntries records, and
+// Noticed says what was damaged.
+ArchiveLoad LoadArchive(const std::string& path);
