@@ -60,11 +60,7 @@ BrowseOptions BrowseOptionsFrom(const std::vector<std::string>& arguments) {
     BrowseOptions options;
     for (size_t i = 0; i < arguments.size(); ++i) {
         const std::string& argument = arguments[i];
-        if (argument == "--browse-modern") {
-            const uint32_t limit = options.MemoryLimitMiB;  // not an opt-in
-            options = BrowseOptions::Modern();
-            options.MemoryLimitMiB = limit;
-        }
+        if (argument == "--browse-modern") options.TurnOnEveryOptIn();
         if (argument == "--browse-standard-types") options.StandardTypes = true;
         if (argument == "--browse-decode-paths") options.DecodePaths = true;
         if (argument == "--browse-folder-index") options.FolderIndex = true;
