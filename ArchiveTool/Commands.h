@@ -1,4 +1,4 @@
-// The four commands of the archive tool. Each returns the program's exit
+// The commands of the archive tool. Each returns the program's exit
 // status: kExitSound, or kExitProblem after one line per problem on
 // streams.err.
 #pragma once
@@ -23,3 +23,9 @@ int ExtractArchive(const std::string& archive, const std::string& folder, bool o
 // Checks the whole archive: one line per problem, then a summary line on
 // streams.out.
 int VerifyArchive(const std::string& archive, const ToolStreams& streams);
+
+// The pages that hold every one of `words`, best first: one line each, the
+// entry's name and the page's title separated by a tab. The index is built
+// first, or taken from the user's cache folder, as the server's search does.
+int SearchArchive(const std::string& archive, const std::string& words,
+                  const ToolStreams& streams);

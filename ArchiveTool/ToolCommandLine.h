@@ -4,13 +4,14 @@
 #include <string>
 #include <vector>
 
-enum class ToolCommand { Help, Version, List, Cat, Extract, Verify, Invalid };
+enum class ToolCommand { Help, Version, List, Cat, Extract, Verify, Search, Invalid };
 
 struct ToolInvocation {
     ToolCommand Command = ToolCommand::Invalid;
     std::string Archive;
     std::string Name;    // cat
     std::string Folder;  // extract
+    std::string Words;   // search: its operands after the archive, joined by spaces
     bool Overwrite = false;
     std::string Error;  // why the command line is Invalid
 };

@@ -40,6 +40,8 @@ int main(int argc, char** argv) {
         case ToolCommand::Extract:
             return ExtractArchive(invocation.Archive, invocation.Folder, invocation.Overwrite,
                                   streams);
+        case ToolCommand::Search:
+            return SearchArchive(invocation.Archive, invocation.Words, streams);
         default:
             return VerifyArchive(invocation.Archive, streams);
     }

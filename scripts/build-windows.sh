@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Cross-builds Pelorine for 64-bit Windows on Debian: installs what is missing
-# (the MinGW-w64 compilers, Wine, the LZO sources), builds LZO as a static
-# library, then the program as single executables needing no DLLs, and packs
-# them with the README and the license into build-windows/pelorine-windows.zip.
+# (the MinGW-w64 compilers, Wine, the LZO, SQLite and libxml2 sources), builds
+# LZO, SQLite and libxml2 as static libraries, then the program as single
+# executables needing no DLLs, and packs them with the README and the license
+# into build-windows/pelorine-windows.zip.
 # Usage: scripts/build-windows.sh [--tests]   (--tests also builds the tests)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -39,14 +40,20 @@ if ! have_sources; then
 fi
 
 mkdir -p "$work/src"
-lzo_source=$(find "$work/src" -maxdepth 1 -type d -name 'lzo2-*' | head -n 1)
-if [ -z "$lzo_source" ]; then
-    (cd "$work/src" && apt-get source -q lzo2 >/dev/null 2>&1) || {
-        echo "cannot fetch the LZO sources (apt-get source lzo2)" >&2
-        exit 1
-    }
-    lzo_source=$(find "$work/src" -maxdepth 1 -type d -name 'lzo2-*' | head -n 1)
-fi
+# The unpacked source folder of Debian's source package $1 (fetched once).
+debian_source() {
+    local package=$1 folder
+    folder=$(find "$work/src" -maxdepth 1 -type d -name "$package-[0-9]*" | head -n 1)
+    if [ -z "$folder" ]; then
+        (cd "$work/src" && apt-get source -q "$package" >/dev/null 2>&1) || {
+            echo "cannot fetch the $package sources (apt-get source $package)" >&2
+            exit 1
+        }
+        folder=$(find "$work/src" -maxdepth 1 -type d -name "$package-[0-9]*" | head -n 1)
+    fi
+    echo "$folder"
+}
+lzo_source=$(debian_source lzo2)
 
 if [ ! -f "$prefix/lib/liblzo2.a" ]; then
     echo "== Cross-building LZO from $lzo_source"
@@ -60,6 +67,39 @@ if [ ! -f "$prefix/lib/liblzo2.a" ]; then
     mkdir -p "$prefix/lib" "$prefix/include/lzo"
     cp "$work/lzo/liblzo2.a" "$prefix/lib/"
     cp "$lzo_source"/include/lzo/*.h "$prefix/include/lzo/"
+fi
+
+# SQLite: its build makes the single-file source with host tools, which is
+# then compiled for Windows with FTS5, the search's index.
+if [ ! -f "$prefix/lib/libsqlite3.a" ]; then
+    sqlite_source=$(debian_source sqlite3)
+    echo "== Cross-building SQLite from $sqlite_source"
+    mkdir -p "$work/sqlite"
+    (cd "$work/sqlite" && "$sqlite_source/configure" --disable-tcl >/dev/null &&
+        make sqlite3.c >/dev/null)
+    "$(command -v x86_64-w64-mingw32-gcc-posix)" -O2 -DSQLITE_ENABLE_FTS5 -DSQLITE_THREADSAFE=1 \
+        -DSQLITE_OMIT_LOAD_EXTENSION -DSQLITE_DQS=0 -c "$work/sqlite/sqlite3.c" -o "$work/sqlite/sqlite3.o"
+    mkdir -p "$prefix/lib" "$prefix/include"
+    rm -f "$prefix/lib/libsqlite3.a"
+    x86_64-w64-mingw32-ar rcs "$prefix/lib/libsqlite3.a" "$work/sqlite/sqlite3.o"
+    cp "$work/sqlite/sqlite3.h" "$work/sqlite/sqlite3ext.h" "$prefix/include/"
+fi
+
+# libxml2, for its HTML parser only: everything that needs other libraries
+# or the network is left out.
+if [ ! -f "$prefix/lib/libxml2.a" ]; then
+    xml_source=$(debian_source libxml2)
+    echo "== Cross-building libxml2 from $xml_source"
+    without=()
+    for part in ICONV LZMA ZLIB PYTHON PROGRAMS TESTS HTTP FTP MODULES CATALOG SCHEMAS SCHEMATRON \
+                XINCLUDE XPTR XPATH C14N DEBUG DOCB LEGACY READER WRITER PATTERN REGEXPS; do
+        without+=("-DLIBXML2_WITH_$part=OFF")
+    done
+    cmake -S "$xml_source" -B "$work/libxml2" -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
+        -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" -DBUILD_SHARED_LIBS=OFF \
+        "${without[@]}" >/dev/null
+    cmake --build "$work/libxml2" -j "$jobs" >/dev/null
+    cmake --install "$work/libxml2" >/dev/null
 fi
 
 if [ "$with_tests" = ON ] && [ ! -f "$prefix/lib/libgtest.a" ]; then

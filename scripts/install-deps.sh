@@ -7,16 +7,19 @@ packages=()
 for group in "$@"; do
     case "$group" in
         # media-types: /etc/mime.types, read at run time by --browse-standard-types.
+        # libsqlite3-dev and libxml2-dev: the search's index and its HTML text.
         build) packages+=(cmake g++ make liblzo2-dev libfltk1.3-dev fonts-liberation2 libgtest-dev libgmock-dev
-                          media-types) ;;
+                          media-types libsqlite3-dev libxml2-dev) ;;
         # ffmpeg makes the large video that the browser's seek test plays; curl asks
         # the real program for byte ranges.
         test) packages+=(xvfb xauth xdotool x11-utils imagemagick clang libclang-rt-14-dev clang-tidy
                          chromium ffmpeg curl) ;;
-        # Cross-building for Windows and running the result under Wine.
-        windows) packages+=(g++-mingw-w64-x86-64-posix wine zip dpkg-dev xvfb xauth xdotool imagemagick curl) ;;
+        # Cross-building for Windows and running the result under Wine; tcl makes
+        # SQLite's single-file source from Debian's source package.
+        windows) packages+=(g++-mingw-w64-x86-64-posix wine zip dpkg-dev xvfb xauth xdotool imagemagick curl
+                            tcl) ;;
         bench) packages+=(lzop zip hyperfine python3.11-doc libstdc++-12-doc wrk nginx-light kiwix-tools zim-tools python3 imagemagick
-                          libbenchmark-dev time ffmpeg) ;;
+                          libbenchmark-dev time ffmpeg rust-web-doc) ;;
         # The .deb (cpack's shared-library dependencies need dpkg-shlibdeps) and its
         # checks; rsvg-convert renders the icon's PNG sizes.
         package) packages+=(dpkg-dev lintian desktop-file-utils man-db groff-base librsvg2-bin) ;;

@@ -1,5 +1,7 @@
 #include "Platform/windows/SystemPath.h"
 
+#include <string_view>
+
 #include "Platform/windows/Windows.h"
 #include "Platform/windows/WindowsText.h"
 
@@ -20,8 +22,10 @@ bool IsDriveLetter(wchar_t c) {
     return (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z');
 }
 
-}  // namespace
-
+// `absolute` (a full path with "\" between levels, as GetFullPathNameW gives
+// it) in the extended-length form: "C:\a" as "\\?\C:\a" and the network share
+// "\\server\share\a" as "\\?\UNC\server\share\a". Paths already in that form,
+// device paths ("\\.\COM1") and anything not absolute come back unchanged.
 std::wstring ExtendedLengthPath(const std::wstring& absolute) {
     const std::wstring_view path = absolute;
     if (IsExtended(path) || path.starts_with(kDevicePrefix)) return absolute;
@@ -31,6 +35,8 @@ std::wstring ExtendedLengthPath(const std::wstring& absolute) {
     }
     return absolute;
 }
+
+}  // namespace
 
 std::wstring SystemPath(const std::string& path) {
     std::wstring wide = Widen(path);

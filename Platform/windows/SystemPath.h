@@ -8,16 +8,10 @@
 
 namespace platform::windows {
 
-// `absolute` (a full path with "\" between levels, as GetFullPathNameW gives
-// it) in the extended-length form: "C:\a" as "\\?\C:\a" and the network share
-// "\\server\share\a" as "\\?\UNC\server\share\a". Paths already in that form,
-// device paths ("\\.\COM1") and anything not absolute come back unchanged.
-std::wstring ExtendedLengthPath(const std::wstring& absolute);
-
 // `path` (UTF-8, relative or absolute, with "/" or "\" between levels) made
 // absolute against the current folder as the plain calls would, in the
 // extended-length form. A path already in that form only has its "/" turned
-// into "\". Empty for an empty path.
+// into "\" and its runs of separators made one. Empty for an empty path.
 std::wstring SystemPath(const std::string& path);
 
 // `name` inside the folder `folder` (a path from SystemPath), with one "\"

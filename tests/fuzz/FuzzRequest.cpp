@@ -2,15 +2,19 @@
 // receive-sized pieces, split, resolved against a small archive and answered,
 // with the opt-in options off and on; gathered again as a whole head with its
 // header lines and answered with every option on (ranges, validators, HEAD,
-// status codes); and the same bytes as a media-types list.
+// status codes); the search's answer for its paths; and the same bytes as a
+// media-types list.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <string>
 
+#include "Search/SearchPages.h"
+#include "Search/SiteSearch.h"
 #include "Shared/ArchiveLayout.h"
 #include "WebServer/Connection.h"
 #include "WebServer/LoadPage.h"
+#include "WebServer/PageResolution.h"
 #include "WebServer/RequestHead.h"
 #include "WebServer/RequestLine.h"
 #include "WebServer/ResponseHead.h"
@@ -37,6 +41,27 @@ std::optional<LoadedArchive> LoadSmallArchive() {
 }
 
 const PageRules kDefaultRules{};
+
+// A search over three small pages, its index built before the first input.
+const SiteSearch& SmallSearch() {
+    static SiteSearch* search = [] {
+        SearchSource source;
+        source.Names = {"index.html", "notes.txt", "a b.htm"};
+        source.Sizes = {40, 30, 20};
+        source.ReadContent = [](uint32_t entry, std::string& content) {
+            static const char* const kPages[] = {"<title>Home</title><p>tides &amp; light</p>",
+                                                 "tides near the lighthouse",
+                                                 "<h1>A B</h1>\xE9t\xE9"};
+            content = kPages[entry];
+            return true;
+        };
+        auto* built = new SiteSearch(std::move(source), {}, [](const std::string&) {});
+        built->Start();
+        built->WaitUntilSettled();
+        return built;
+    }();
+    return *search;
+}
 
 // The head read as the options that need header lines read it, and every
 // response planned for it with all options on: the part sent lies inside the
@@ -101,6 +126,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         rules.StandardTypes = MimeTypeTable::Parse("image/svg+xml svg\ntext/html htm html\n");
         return rules;
     }();
+    const std::string normalized = NormalizePath(target.Path);
+    const std::optional<SearchResponse> searched =
+        AnswerSearchRequest(normalized, target.Query, SmallSearch());
+    if (searched.has_value() != (normalized == kSearchPagePath || normalized == kSearchJsonPath))
+        __builtin_trap();
+    if (searched && !(searched->Body.starts_with("<!DOCTYPE html>\n") ||
+                      searched->Body.starts_with("{\"query\": \""))) {
+        __builtin_trap();
+    }
     for (const PageRules* rules : {&kDefaultRules, &allOptions}) {
         Page page = LoadPage(*loaded, target.Path, *rules);
         const std::string header = ResponseHeader(request.Version, page);

@@ -316,6 +316,32 @@ TEST(Paths, TakeTheExtendedFormAtAnyLength) {
     }
 }
 
+// The manifest the loader reads from `program`, empty when there is none.
+std::string ManifestOf(const std::string& program) {
+    HMODULE module = LoadLibraryExW(platform::windows::SystemPath(program).c_str(), nullptr,
+                                    LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+    if (module == nullptr) return {};
+    std::string text;
+    if (HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24))) {
+        if (HGLOBAL loaded = LoadResource(module, found)) {
+            text.assign(static_cast<const char*>(LockResource(loaded)),
+                        SizeofResource(module, found));
+        }
+    }
+    FreeLibrary(module);
+    return text;
+}
+
+TEST(Paths, BothProgramsDeclareLongPathAwareness) {
+    for (const char* program : {PELORINE_PROGRAM_PATH, PELORINE_ARCHIVE_TOOL_PATH}) {
+        const std::string manifest = ManifestOf(program);
+        EXPECT_NE(manifest.find("<longPathAware xmlns=\"http://schemas.microsoft.com/SMI/2016/"
+                                "WindowsSettings\">true</longPathAware>"),
+                  std::string::npos)
+            << program << ": " << manifest;
+    }
+}
+
 TEST(Sockets, AnExclusiveListenerKeepsOtherProgramsOffItsPort) {
     const platform::Socket listener = platform::CreateStreamSocket();
     ASSERT_NE(listener, platform::kInvalidSocket);

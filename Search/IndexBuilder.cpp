@@ -1,0 +1,112 @@
+#include "Search/IndexBuilder.h"
+
+#include <algorithm>
+
+#include "Search/SearchIndex.h"
+
+IndexBuilder::IndexBuilder(const SearchSource& source, sqlite3* database, std::string identity,
+                           unsigned threads, FinishedFunction finished)
+    : source_(source),
+      database_(database),
+      identity_(std::move(identity)),
+      finished_(std::move(finished)) {
+    for (uint32_t entry = 0; entry < source_.Names.size(); ++entry) {
+        if (IsSearchablePage(source_.Names[entry])) pages_.push_back(entry);
+    }
+    PreparePageTextExtraction();
+    threads = std::max(1u, threads);
+    extractorsRunning_ = threads;
+    for (unsigned i = 0; i < threads; ++i) extractors_.emplace_back([this] { Extract(); });
+    writer_ = std::thread([this] { Write(); });
+}
+
+IndexBuilder::~IndexBuilder() {
+    StopAll();
+    for (std::thread& thread : extractors_) thread.join();
+    writer_.join();
+}
+
+void IndexBuilder::StopAll() {
+    std::lock_guard guard(queueLock_);
+    stopping_ = true;
+    queueChanged_.notify_all();
+}
+
+void IndexBuilder::Extract() {
+    std::string content;
+    for (;;) {
+        const size_t next = nextPage_.fetch_add(1);
+        if (next >= pages_.size() || stopping_) break;
+        Extracted extracted;
+        extracted.Entry = pages_[next];
+        if (source_.Sizes[extracted.Entry] <= kMaxIndexedEntryBytes &&
+            source_.ReadContent(extracted.Entry, content)) {
+            extracted.Readable = true;
+            extracted.Page = ExtractPageText(source_.Names[extracted.Entry], content);
+        }
+        // A large page's buffer is not kept for the pages after it.
+        if (content.capacity() > kMaxPageTextBytes) content = {};
+        Push(std::move(extracted));
+    }
+    std::lock_guard guard(queueLock_);
+    --extractorsRunning_;
+    queueChanged_.notify_all();
+}
+
+void IndexBuilder::Push(Extracted extracted) {
+    const size_t bytes = extracted.Page.Text.size() + extracted.Page.Title.size();
+    std::unique_lock guard(queueLock_);
+    queueChanged_.wait(guard, [&] {
+        return stopping_ || queue_.empty() || queuedBytes_ + bytes <= kExtractedQueueBytes;
+    });
+    if (stopping_) return;
+    queuedBytes_ += bytes;
+    queue_.push_back(std::move(extracted));
+    queueChanged_.notify_all();
+}
+
+bool IndexBuilder::Pop(Extracted& extracted) {
+    std::unique_lock guard(queueLock_);
+    queueChanged_.wait(guard,
+                       [&] { return stopping_ || !queue_.empty() || extractorsRunning_ == 0; });
+    if (stopping_ || queue_.empty()) return false;
+    extracted = std::move(queue_.front());
+    queue_.pop_front();
+    queuedBytes_ -= extracted.Page.Text.size() + extracted.Page.Title.size();
+    queueChanged_.notify_all();
+    return true;
+}
+
+void IndexBuilder::Write() {
+    bool complete = false;
+    try {
+        complete = WriteAll();
+    } catch (...) {
+        // Out of memory: the index stays incomplete, and is never used.
+    }
+    // The extractors must not wait for a writer that is gone.
+    if (!complete) StopAll();
+    finished_(complete);
+}
+
+bool IndexBuilder::WriteAll() {
+    if (!CreateIndex(database_)) return false;
+    PageInserter inserter(database_);
+    if (!inserter.Ready() || !Execute(database_, "BEGIN")) return false;
+    uint32_t inTransaction = 0;
+    uint32_t written = 0;
+    Extracted extracted;
+    while (Pop(extracted)) {
+        if (extracted.Readable) {
+            if (!inserter.Add(extracted.Entry, extracted.Page)) return false;
+            ++written;
+        }
+        indexed_.fetch_add(1, std::memory_order_relaxed);
+        if (++inTransaction == kPagesPerTransaction) {
+            if (!Execute(database_, "COMMIT; BEGIN")) return false;
+            inTransaction = 0;
+        }
+    }
+    if (stopping_ || Indexed() != Total()) return false;
+    return Execute(database_, "COMMIT") && CompleteIndex(database_, identity_, written);
+}

@@ -1,0 +1,83 @@
+// Builds an index of a source's pages on threads of its own: several read and
+// extract pages, one writes them to the database.
+//
+// Thread safety: Indexed() and Total() may be read from any thread; the
+// database belongs to the builder until `finished` has been called (on the
+// writer thread, as its last act).
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "Search/PageText.h"
+#include "Search/SearchSource.h"
+#include "Search/Sqlite.h"
+
+// Larger entries are not indexed: a page that size is no page a reader reads,
+// and each extraction thread holds one entry whole.
+inline constexpr uint32_t kMaxIndexedEntryBytes = uint32_t{64} * 1024 * 1024;
+
+// Extracted text waiting for the writer, at most (one page more when the
+// queue is empty): bounds the build's memory whatever the writer's pace.
+inline constexpr size_t kExtractedQueueBytes = size_t{16} * 1024 * 1024;
+
+// Pages written per transaction.
+inline constexpr uint32_t kPagesPerTransaction = 2000;
+
+class IndexBuilder {
+  public:
+    // Called once, on the writer thread: whether the index is complete.
+    using FinishedFunction = std::function<void(bool complete)>;
+
+    // Starts building the searchable pages of `source` into `database`, an
+    // empty database, for `identity`, with `threads` extraction threads.
+    // `source` and `database` must outlive the builder.
+    IndexBuilder(const SearchSource& source, sqlite3* database, std::string identity,
+                 unsigned threads, FinishedFunction finished);
+    // Stops the build if it still runs and waits for its threads.
+    ~IndexBuilder();
+    IndexBuilder(const IndexBuilder&) = delete;
+    IndexBuilder& operator=(const IndexBuilder&) = delete;
+
+    uint32_t Indexed() const { return indexed_.load(std::memory_order_relaxed); }
+    uint32_t Total() const { return static_cast<uint32_t>(pages_.size()); }
+
+  private:
+    struct Extracted {
+        uint32_t Entry = 0;
+        bool Readable = false;
+        PageText Page;
+    };
+
+    void StopAll();
+    void Extract();
+    void Write();
+    bool WriteAll();
+    void Push(Extracted extracted);
+    bool Pop(Extracted& extracted);
+
+    const SearchSource& source_;
+    sqlite3* const database_;
+    const std::string identity_;
+    const FinishedFunction finished_;
+    std::vector<uint32_t> pages_;  // the entries to index
+
+    std::atomic<size_t> nextPage_{0};
+    std::atomic<uint32_t> indexed_{0};
+    std::atomic<bool> stopping_{false};
+
+    std::mutex queueLock_;
+    std::condition_variable queueChanged_;
+    std::deque<Extracted> queue_;
+    size_t queuedBytes_ = 0;
+    unsigned extractorsRunning_ = 0;
+
+    std::vector<std::thread> extractors_;
+    std::thread writer_;
+};

@@ -1,0 +1,86 @@
+#include "Search/IndexCache.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <vector>
+
+#include "Platform/File.h"
+#include "Platform/UserFolders.h"
+#include "Search/SearchIndex.h"
+#include "Shared/ArchiveLayout.h"
+
+namespace {
+
+// The index records hashed at most: as many as the largest table can have.
+constexpr uint64_t kMostIndexBytesHashed =
+    uint64_t{kMaxEntries} * (kIndexRecordFixedSize + kMaxNameLength);
+constexpr size_t kHashPiece = size_t{1} << 20;
+
+// FNV-1a, 64 bits: tells archives apart, is no defence against a forger
+// (who could only make their own index stale).
+class Fnv64 {
+  public:
+    void Add(const void* bytes, size_t count) {
+        const auto* at = static_cast<const unsigned char*>(bytes);
+        for (size_t i = 0; i < count; ++i) {
+            hash_ ^= at[i];
+            hash_ *= 0x100000001B3u;
+        }
+    }
+    void Add(std::string_view text) { Add(text.data(), text.size()); }
+    uint64_t Value() const { return hash_; }
+
+  private:
+    uint64_t hash_ = 0xCBF29CE484222325u;
+};
+
+std::string Hex(uint64_t value) {
+    static constexpr char kDigits[] = "0123456789abcdef";
+    std::string hex(16, '0');
+    for (size_t i = hex.size(); i-- > 0; value >>= 4) hex[i] = kDigits[value & 0xF];
+    return hex;
+}
+
+}  // namespace
+
+std::string SearchCacheFolder() {
+    const std::string base = platform::UserCacheFolder();
+    if (base.empty()) return {};
+#ifdef _WIN32
+    return base + "\\pelorine";
+#else
+    return base + "/pelorine";
+#endif
+}
+
+std::string ArchiveIdentity(const std::string& archivePath) {
+    const platform::FileHandle file = platform::OpenForReading(archivePath);
+    if (file == platform::kInvalidFile) return {};
+    const platform::FileStamp stamp = platform::FileStampOf(file);
+    const uint64_t size = platform::FileSize64(file);
+    Fnv64 hash;
+    unsigned char header[kHeaderSize] = {};
+    const size_t headerRead = platform::ReadAt(file, header, sizeof header, 0);
+    hash.Add(header, headerRead);
+    uint64_t indexStart = 0;
+    for (size_t i = 0; i < headerRead; ++i) indexStart |= uint64_t{header[i]} << (8 * i);
+    indexStart = std::clamp<uint64_t>(indexStart, kHeaderSize, size);
+    const uint64_t indexEnd = std::min(size, indexStart + kMostIndexBytesHashed);
+    std::vector<char> piece(kHashPiece);
+    for (uint64_t at = indexStart; at < indexEnd;) {
+        const size_t want = static_cast<size_t>(std::min<uint64_t>(kHashPiece, indexEnd - at));
+        const size_t got = platform::ReadAt(file, piece.data(), want, at);
+        if (got == 0) break;
+        hash.Add(piece.data(), got);
+        at += got;
+    }
+    platform::CloseFile(file);
+    return std::to_string(size) + "-" + std::to_string(stamp.ModifiedSeconds) + "." +
+           std::to_string(stamp.ModifiedNanoseconds) + "-" + Hex(hash.Value());
+}
+
+std::string IndexFileName(std::string_view identity) {
+    Fnv64 hash;
+    hash.Add(identity);
+    return "search-" + std::to_string(kIndexFormat) + "-" + Hex(hash.Value()) + ".sqlite";
+}

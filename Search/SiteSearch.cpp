@@ -1,0 +1,180 @@
+#include "Search/SiteSearch.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cstdint>
+#include <random>
+
+#include "Platform/File.h"
+#include "Platform/SafeFolder.h"
+#include "Search/IndexCache.h"
+#include "Search/PageText.h"
+#include "Search/SearchIndex.h"
+#include "Search/TextEncoding.h"
+
+namespace {
+
+#ifdef _WIN32
+constexpr char kSeparator = '\\';
+#else
+constexpr char kSeparator = '/';
+#endif
+
+// A name no other build, of this process or another, is using.
+std::string BuildingSuffix() {
+    std::random_device random;
+    const uint64_t number = (uint64_t{random()} << 32) ^ random();
+    char digits[20];
+    const auto end = std::to_chars(digits, digits + sizeof digits, number, 16).ptr;
+    return ".building-" + std::string(digits, end);
+}
+
+}  // namespace
+
+SiteSearch::SiteSearch(SearchSource source, SearchSettings settings, NoteFunction note)
+    : source_(std::move(source)), settings_(std::move(settings)), note_(std::move(note)) {
+    nameLengths_.reserve(source_.Names.size());
+    for (const std::string& name : source_.Names) {
+        nameLengths_.push_back(static_cast<uint32_t>(name.size()));
+    }
+}
+
+SiteSearch::~SiteSearch() {
+    builder_.reset();
+    // A build that did not finish leaves nothing behind.
+    if (!buildingPath_.empty()) platform::DeleteFile(buildingPath_);
+}
+
+void SiteSearch::Start() {
+    const std::string& folder = settings_.CacheFolder;
+    const bool cacheable = !folder.empty() && !settings_.Identity.empty();
+    if (cacheable) {
+        finalPath_ = folder + kSeparator + IndexFileName(settings_.Identity);
+        Database cached = OpenDatabase(finalPath_, SQLITE_OPEN_READONLY);
+        if (cached && IsCompleteIndexOf(cached.get(), settings_.Identity)) {
+            UseForQueries(std::move(cached));
+            return;
+        }
+        const platform::FolderHandle opened = platform::OpenOrCreateFolder(folder);
+        std::string reason = platform::LastErrorText();
+        if (opened != platform::kInvalidFolder) {
+            platform::CloseFolder(opened);
+            buildingPath_ = finalPath_ + BuildingSuffix();
+            building_ = OpenDatabase(buildingPath_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
+            // Creating the file tells whether the folder can be written.
+            if (building_ && !Execute(building_.get(), "CREATE TABLE probe(x); DROP TABLE probe")) {
+                reason = sqlite3_errmsg(building_.get());
+                building_.reset();
+            }
+            if (!building_) {
+                platform::DeleteFile(buildingPath_);
+                buildingPath_.clear();
+            }
+        }
+        if (!building_) {
+            note_("The search index is kept in memory: cannot write " + folder + ": " + reason);
+        }
+    }
+    if (!building_) {
+        building_ = OpenDatabase(":memory:",
+                                 SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_MEMORY);
+    }
+    if (!building_) {
+        state_ = IndexState::Failed;
+        return;
+    }
+    builder_ = std::make_unique<IndexBuilder>(source_, building_.get(), settings_.Identity,
+                                              settings_.Threads,
+                                              [this](bool complete) { Finished(complete); });
+}
+
+// On the builder's writer thread, its last act.
+void SiteSearch::Finished(bool complete) {
+    if (!complete) {
+        building_.reset();
+        if (!buildingPath_.empty()) platform::DeleteFile(buildingPath_);
+        buildingPath_.clear();
+        std::lock_guard guard(lock_);
+        state_ = IndexState::Failed;
+        settled_.notify_all();
+        return;
+    }
+    if (buildingPath_.empty()) {
+        UseForQueries(std::move(building_));
+        return;
+    }
+    building_.reset();
+    std::string path = buildingPath_;
+    if (platform::ReplaceFile(buildingPath_, finalPath_)) {
+        path = finalPath_;
+        buildingPath_.clear();
+    }
+    // Not renamed: the building file serves this run and goes with it.
+    UseForQueries(OpenDatabase(path, SQLITE_OPEN_READONLY));
+}
+
+void SiteSearch::UseForQueries(Database database) {
+    std::lock_guard guard(lock_);
+    if (database) splitter_ = std::make_unique<WordSplitter>(database.get());
+    if (!database || !splitter_->Ready() || !AddRanking(database.get())) {
+        state_ = IndexState::Failed;
+    } else {
+        query_ = std::move(database);
+        state_ = IndexState::Ready;
+    }
+    settled_.notify_all();
+}
+
+void SiteSearch::WaitUntilSettled() const {
+    std::unique_lock guard(lock_);
+    settled_.wait(guard, [&] { return state_ != IndexState::Building; });
+}
+
+SearchAnswer SiteSearch::Ask(std::string_view query, uint32_t page) const {
+    return Find(query, std::clamp(page, 1u, kMaxResultPage), kResultsPerPage, true);
+}
+
+SearchAnswer SiteSearch::AskAll(std::string_view query) const {
+    return Find(query, 1, UINT32_MAX, false);
+}
+
+SearchAnswer SiteSearch::Find(std::string_view query, uint32_t page, uint32_t count,
+                              bool snippets) const {
+    SearchAnswer answer;
+    answer.Query = DropInvalidUtf8(query);
+    answer.Page = page;
+    answer.State = state_;
+    if (builder_) {
+        answer.Indexed = builder_->Indexed();
+        answer.ToIndex = builder_->Total();
+    }
+    if (answer.State != IndexState::Ready) return answer;
+
+    std::lock_guard guard(lock_);
+    const std::vector<std::string> terms = splitter_->QueryTerms(query);
+    const IndexHits hits =
+        FindPages(query_.get(), terms, nameLengths_, uint64_t{page - 1} * count, count);
+    if (hits.Failed) {
+        answer.State = IndexState::Failed;
+        return answer;
+    }
+    answer.Total = hits.Total;
+    for (const RankedPage& found : hits.Pages) {
+        if (found.Entry >= source_.Names.size()) continue;
+        SearchHit hit;
+        hit.Path = source_.Names[found.Entry];
+        hit.Title = found.Title.empty() ? hit.Path : found.Title;
+        if (snippets) hit.Words = SnippetOf(found.Entry, terms);
+        answer.Hits.push_back(std::move(hit));
+    }
+    return answer;
+}
+
+Snippet SiteSearch::SnippetOf(uint32_t entry, const std::vector<std::string>& terms) const {
+    std::string content;
+    if (source_.Sizes[entry] > kMaxIndexedEntryBytes || !source_.ReadContent(entry, content)) {
+        return {};
+    }
+    const PageText text = ExtractPageText(source_.Names[entry], content, kSnippetTextLimit);
+    return MakeSnippet(*splitter_, text.Text, terms);
+}

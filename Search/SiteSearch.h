@@ -1,0 +1,77 @@
+// Full-text search over one archive: the index is opened from the cache
+// folder when one of this archive exists, else built in the background on the
+// builder's threads, and asked while the site is served.
+//
+// Thread safety: Ask and State may be called from any thread at any time; the
+// owner destroys it after the last call, which stops a build and joins its
+// threads.
+#pragma once
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+
+#include "Search/IndexBuilder.h"
+#include "Search/SearchAnswer.h"
+#include "Search/SearchSource.h"
+#include "Search/Sqlite.h"
+#include "Search/WordSplitter.h"
+
+// Text of a result page read for its snippet: a hit further in shows the
+// page's start instead.
+inline constexpr size_t kSnippetTextLimit = size_t{64} * 1024;
+
+struct SearchSettings {
+    std::string Identity;     // ArchiveIdentity of the archive; empty: no cache
+    std::string CacheFolder;  // SearchCacheFolder(); empty: an index in memory
+    unsigned Threads = 2;     // extraction threads of a build
+};
+
+class SiteSearch {
+  public:
+    // A line for the console: why the index is not kept.
+    using NoteFunction = std::function<void(const std::string& line)>;
+
+    SiteSearch(SearchSource source, SearchSettings settings, NoteFunction note);
+    ~SiteSearch();
+    SiteSearch(const SiteSearch&) = delete;
+    SiteSearch& operator=(const SiteSearch&) = delete;
+
+    // Opens the cached index or starts building one; returns at once.
+    void Start();
+
+    // Results `page` (from 1) for `query`, with snippets; while the index is
+    // built, only how far it is. Call Start first.
+    SearchAnswer Ask(std::string_view query, uint32_t page) const;
+
+    // Every result for `query`, in rank order, without snippets.
+    SearchAnswer AskAll(std::string_view query) const;
+
+    // Waits until the index is ready or has failed (the archive tool's wait).
+    void WaitUntilSettled() const;
+
+  private:
+    SearchAnswer Find(std::string_view query, uint32_t page, uint32_t count, bool snippets) const;
+    void Finished(bool complete);
+    void UseForQueries(Database database);
+    Snippet SnippetOf(uint32_t entry, const std::vector<std::string>& terms) const;
+
+    const SearchSource source_;
+    const SearchSettings settings_;
+    const NoteFunction note_;
+    std::vector<uint32_t> nameLengths_;  // by entry: ties in rank go to the shorter
+
+    mutable std::mutex lock_;  // guards the query database and the splitter
+    mutable std::condition_variable settled_;
+    std::atomic<IndexState> state_{IndexState::Building};
+    Database query_;
+    std::unique_ptr<WordSplitter> splitter_;
+
+    Database building_;         // the builder's, until it finishes
+    std::string buildingPath_;  // its file; empty in memory
+    std::string finalPath_;
+    std::unique_ptr<IndexBuilder> builder_;
+};

@@ -1,0 +1,84 @@
+// What the index reads of a page: its title and the text a reader sees.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "Search/PageText.h"
+#include "Search/TextEncoding.h"
+
+namespace {
+
+struct Case {
+    const char* what;
+    std::string name;
+    std::string content;
+    std::string title;
+    std::string text;
+};
+
+TEST(PageText, TitleAndVisibleTextOfEachKindOfPage) {
+    const Case cases[] = {
+        {"tags go, inline tags join words", "a.html", "<p>Hello <b>bold</b>ly<br>world</p>", "",
+         "Hello boldly world"},
+        {"block elements separate words", "a.htm", "<div>one</div><p>two</p><li>three", "",
+         "one two three"},
+        {"scripts, styles and templates are not text", "a.html",
+         "<script>var hidden = '<p>no</p>';</script><style>p{color:red}</style>"
+         "<template>tpl</template><p>seen</p>",
+         "", "seen"},
+        {"comments are not text", "a.html", "<!-- hidden --><p>shown<!-- <b>gone</b> --></p>", "",
+         "shown"},
+        {"character references decoded", "a.html",
+         "<p>a &amp; b &lt;c&gt; &eacute;&#233;&#x41; &nbsp;x</p>", "",
+         "a & b <c> \xC3\xA9\xC3\xA9"
+         "A \xC2\xA0x"},
+        {"the title element names the page", "a.html",
+         "<html><head><title> The  Title </title></head><body><h1>Heading</h1>text</body></html>",
+         "The Title", "Heading text"},
+        {"without a title, the first heading", "a.xhtml",
+         "<body><p>intro</p><h2>First <em>heading</em></h2><h1>Second</h1></body>", "First heading",
+         "intro First heading Second"},
+        {"white space collapsed", "a.html", "  <p>\n\t a \r\n  b  </p>  ", "", "a b"},
+        {"Latin-1 when not UTF-8", "a.html", "<title>Caf\xE9</title><p>na\xEFve</p>", "Caf\xC3\xA9",
+         "na\xC3\xAFve"},
+        {"UTF-8 kept, whatever the page declares", "a.html",
+         "<meta charset=\"iso-8859-1\"><p>caf\xC3\xA9</p>", "", "caf\xC3\xA9"},
+        {"broken markup still gives its text", "a.html",
+         "<p>unclosed <b>bold <i>x</p></div></span>< y <<>> <p attr='a>b'>z", "",
+         "unclosed bold x < y <<>> z"},
+        {"a tag cut by the end of the page", "a.html", "<p>kept</p><a href=\"x", "", "kept"},
+        {"NUL bytes do not end the text", "a.html", std::string("<p>one\0two</p>", 14), "",
+         "one two"},
+        {"plain text", "notes.TXT", "plain\n\n  text <b>not a tag</b>", "",
+         "plain text <b>not a tag</b>"},
+        {"markdown: the first heading", "README.md", "intro\n## Getting  started\nbody\n",
+         "Getting started", "intro ## Getting started body"},
+        {"an empty page", "a.html", "", "", ""},
+    };
+    for (const Case& c : cases) {
+        const PageText page = ExtractPageText(c.name, c.content);
+        EXPECT_EQ(page.Title, c.title) << c.what;
+        EXPECT_EQ(page.Text, c.text) << c.what;
+    }
+}
+
+TEST(PageText, TextStopsAtItsLimitOnACharacterBoundary) {
+    std::string html = "<p>";
+    for (int i = 0; i < 1000; ++i) html += "\xC3\xA9t\xC3\xA9 ";
+    const PageText page = ExtractPageText("a.html", html, 101);
+    EXPECT_LE(page.Text.size(), 101u);
+    EXPECT_GE(page.Text.size(), 95u);
+    EXPECT_EQ(page.Text.substr(0, 12), "\xC3\xA9t\xC3\xA9 \xC3\xA9t\xC3\xA9 ");
+    EXPECT_TRUE(IsValidUtf8(page.Text));
+}
+
+TEST(PageText, OnlyPagesAndTextFilesAreSearchable) {
+    for (const char* name : {"a.htm", "b/C.HTML", "x.xhtml", "r.txt", "R.Md"}) {
+        EXPECT_TRUE(IsSearchablePage(name)) << name;
+    }
+    for (const char* name : {"a.css", "b.js", "html", "a.html.gz", "a.mdx", "a.txt/"}) {
+        EXPECT_FALSE(IsSearchablePage(name)) << name;
+    }
+}
+
+}  // namespace

@@ -1,0 +1,187 @@
+// Queries from a browser's search box, hostile ones included, against a small
+// site: always a page (possibly without results), never an error, crash or
+// hang. And the index kept in the cache folder for the next run.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "Search/IndexCache.h"
+#include "Search/SearchPages.h"
+#include "Search/SiteSearch.h"
+#include "tests/support/TestFiles.h"
+
+using testing_support::TempDir;
+
+namespace {
+
+SearchSource SmallSite() {
+    SearchSource source;
+    const std::vector<std::pair<std::string, std::string>> pages = {
+        {"index.html", "<title>Harbour guide</title><p>Lighthouses and tides of the coast.</p>"},
+        {"guide/lighthouses.html",
+         "<title>The lighthouse</title><p>Every lighthouse has its own light AND near it the "
+         "beacon.</p>"},
+        {"guide/tides.htm", "<h1>Tides</h1><p>High and low water, twice a day.</p>"},
+        {"notes.txt", "Tides near the lighthouse: see the table."},
+        {"style.css", "lighthouse { color: red }"},
+    };
+    for (const auto& [name, content] : pages) {
+        source.Names.push_back(name);
+        source.Sizes.push_back(static_cast<uint32_t>(content.size()));
+    }
+    source.ReadContent = [pages](uint32_t entry, std::string& content) {
+        content = pages[entry].second;
+        return true;
+    };
+    return source;
+}
+
+std::vector<std::string> PathsOf(const SearchAnswer& answer) {
+    std::vector<std::string> paths;
+    for (const SearchHit& hit : answer.Hits) paths.push_back(hit.Path);
+    return paths;
+}
+
+SearchAnswer AskRaw(const SiteSearch& search, const std::string& queryString) {
+    const SearchRequest request = ParseSearchQuery(queryString);
+    return search.Ask(request.Query, request.Page);
+}
+
+TEST(SearchQuery, EveryQueryGivesAPageAndOperatorsAreWords) {
+    SiteSearch search(SmallSite(), {}, [](const std::string&) {});
+    search.Start();
+    search.WaitUntilSettled();
+
+    struct Case {
+        const char* what;
+        std::string queryString;
+        std::vector<std::string> paths;  // in rank order
+    };
+    const std::string longQuery = "q=" + std::string(100 * 1024, 'a');
+    const std::string manySpaces = "q=tides" + std::string(100 * 1024, '+') + "lighthouse";
+    const Case cases[] = {
+        {"a word: the page named after it first",
+         "q=lighthouse",
+         {"guide/lighthouses.html", "notes.txt"}},
+        {"every word must be there", "q=tides+lighthouse", {"notes.txt"}},
+        {"percent-decoded, any case", "q=%54IDES", {"guide/tides.htm", "notes.txt", "index.html"}},
+        {"empty", "q=", {}},
+        {"no q at all", "", {}},
+        {"100 KB", longQuery, {}},
+        {"cut at its limit", manySpaces, {"guide/tides.htm", "notes.txt", "index.html"}},
+        {"a lone quote", "q=%22", {}},
+        {"unbalanced quotes", "q=%22lighthouse", {"guide/lighthouses.html", "notes.txt"}},
+        {"a star", "q=light*", {"guide/lighthouses.html"}},
+        {"a lone star", "q=*", {}},
+        {"NEAR as a word", "q=NEAR(lighthouse+tides)", {"notes.txt"}},
+        {"AND as a word", "q=light+AND+beacon", {"guide/lighthouses.html"}},
+        {"OR and NOT as words", "q=tides+OR+NOT+water", {}},
+        {"unbalanced parentheses", "q=((tides", {"guide/tides.htm", "notes.txt", "index.html"}},
+        {"column filter syntax", "q=title:tides+-text:x", {}},
+        {"caret and plus", "q=^tides+%2Bwater", {"guide/tides.htm"}},
+        {"bytes that are not UTF-8",
+         "q=%FF%FEtides%C3",
+         {"guide/tides.htm", "notes.txt", "index.html"}},
+        {"a NUL byte", "q=tides%00water", {"guide/tides.htm"}},
+        {"a bad escape", "q=%zz%4", {}},
+        {"a page past the results", "q=tides&page=7", {}},
+        {"a page that is no number",
+         "q=tides&page=-1x",
+         {"guide/tides.htm", "notes.txt", "index.html"}},
+        {"a huge page number",
+         "q=tides&page=99999999999999999999",
+         {"guide/tides.htm", "notes.txt", "index.html"}},
+    };
+    for (const Case& c : cases) {
+        const auto started = std::chrono::steady_clock::now();
+        const SearchAnswer answer = AskRaw(search, c.queryString);
+        EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(5)) << c.what;
+        EXPECT_EQ(answer.State, IndexState::Ready) << c.what;
+        EXPECT_EQ(PathsOf(answer), c.paths) << c.what;
+        EXPECT_LE(answer.Query.size(), kMaxQueryBytes) << c.what;
+        const std::string html = SearchResultsHtml(answer);
+        EXPECT_NE(html.find("<input type=\"search\" name=\"q\""), std::string::npos) << c.what;
+        EXPECT_EQ(html.find("fts5"), std::string::npos) << c.what;
+        EXPECT_TRUE(SearchResultsJson(answer).starts_with("{\"query\": \"")) << c.what;
+    }
+}
+
+TEST(SearchQuery, ArchiveTextIsEscapedAndWordsAreMarked) {
+    SearchSource source;
+    source.Names = {"a&b/<x>.html"};
+    const std::string page =
+        "<title>&lt;script&gt;alert(1)&lt;/script&gt; \"q\"</title>"
+        "<p>before the tides &amp; after</p>";
+    source.Sizes = {static_cast<uint32_t>(page.size())};
+    source.ReadContent = [page](uint32_t, std::string& content) {
+        content = page;
+        return true;
+    };
+    SiteSearch search(std::move(source), {}, [](const std::string&) {});
+    search.Start();
+    search.WaitUntilSettled();
+    const SearchAnswer answer = search.Ask("tides \"<&", 1);
+    ASSERT_EQ(answer.Hits.size(), 1u);
+    const std::string html = SearchResultsHtml(answer);
+    EXPECT_NE(html.find("<a href=\"/a%26b/%3Cx%3E.html\">&lt;script&gt;alert(1)&lt;/script&gt; "
+                        "&quot;q&quot;</a>"),
+              std::string::npos)
+        << html;
+    EXPECT_NE(html.find("value=\"tides &quot;&lt;&amp;\""), std::string::npos) << html;
+    EXPECT_NE(html.find("before the <mark>tides</mark> &amp; after"), std::string::npos) << html;
+    EXPECT_EQ(SearchResultsJson(answer),
+              "{\"query\": \"tides \\\"<&\", \"total\": 1, \"ready\": true, \"results\": "
+              "[{\"path\": \"a&b/<x>.html\", \"title\": \"<script>alert(1)</script> \\\"q\\\"\", "
+              "\"snippet\": \"before the tides & after\"}]}\n");
+}
+
+TEST(SearchQuery, TheIndexIsKeptForTheSameArchiveOnly) {
+    TempDir cache;
+    const std::string folder = (cache.path() / "pelorine").string();
+    std::vector<std::string> notes;
+    const auto note = [&](const std::string& line) { notes.push_back(line); };
+    {
+        SiteSearch first(SmallSite(), {"archive-1", folder, 2}, note);
+        first.Start();
+        first.WaitUntilSettled();
+        EXPECT_EQ(PathsOf(first.Ask("beacon", 1)),
+                  std::vector<std::string>{"guide/lighthouses.html"});
+    }
+    std::vector<std::string> files;
+    for (const auto& file : std::filesystem::directory_iterator(folder)) {
+        files.push_back(file.path().filename().string());
+    }
+    EXPECT_EQ(files, std::vector<std::string>{IndexFileName("archive-1")});
+
+    // The same archive: ready at once, without reading a page.
+    SearchSource unreadable = SmallSite();
+    unreadable.ReadContent = [](uint32_t, std::string&) { return false; };
+    SiteSearch again(unreadable, {"archive-1", folder, 2}, note);
+    again.Start();
+    EXPECT_EQ(again.Ask("beacon", 1).State, IndexState::Ready);
+    EXPECT_EQ(again.AskAll("beacon").Total, 1u);
+
+    // A changed archive never sees the old index.
+    SiteSearch changed(unreadable, {"archive-2", folder, 2}, note);
+    changed.Start();
+    changed.WaitUntilSettled();
+    EXPECT_EQ(changed.AskAll("beacon").Total, 0u);
+    EXPECT_TRUE(notes.empty());
+
+    // A folder that cannot be written: an index in memory, and a line saying so.
+    const std::string blocked = (cache.path() / "file").string();
+    testing_support::WriteBytes(blocked, "not a folder");
+    SiteSearch inMemory(SmallSite(), {"archive-1", blocked + "/pelorine", 2}, note);
+    inMemory.Start();
+    inMemory.WaitUntilSettled();
+    EXPECT_EQ(inMemory.AskAll("beacon").Total, 1u);
+    ASSERT_EQ(notes.size(), 1u);
+    EXPECT_TRUE(notes[0].starts_with("The search index is kept in memory: cannot write " + blocked +
+                                     "/pelorine"))
+        << notes[0];
+}
+
+}  // namespace
