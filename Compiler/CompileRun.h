@@ -1,6 +1,7 @@
 // What one compile writes to and reports to, and the limits it applies.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -25,4 +26,7 @@ struct CompileRun {
     CompileProgress& Progress;
     CompileLimits Limits;
     CompileLevel Level;
+    const std::atomic<bool>* Stop = nullptr;  // set by the owner to end the compile early
+
+    bool StopRequested() const { return Stop != nullptr && Stop->load(); }
 };

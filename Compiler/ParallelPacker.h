@@ -1,12 +1,7 @@
 // Packs files on a pool of worker threads while the compile thread walks:
-// the walk puts each file in a slot, any idle worker reads and compresses it,
+// the walk hands each file to a slot, any idle worker reads and compresses it,
 // and the compile thread appends the slots strictly in walk order, so the
 // archive is the one a single thread writes.
-//
-// Files pass between the threads in batches: the walk hands slots to the
-// workers a batch at a time, and when every slot is taken it waits for a
-// batch of the oldest to be done, not for each one. A tree of many small
-// files would otherwise cost a wake-up per file.
 //
 // Memory stays bounded however large the tree: a fixed number of slots is in
 // flight, each keeping its buffers for the next file unless they are large
@@ -17,7 +12,6 @@
 // plus 32 MiB (about 3.1 times at the best level, which checks each stream).
 #pragma once
 
-#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <exception>
@@ -53,36 +47,21 @@ class ParallelPacker final : public FilePacker {
         PreparedFile prepared;
         std::exception_ptr error;
         uint64_t charged = 0;  // large buffer bytes counted against the budget
-        // Set by the worker once `prepared` or `error` is final.
-        std::atomic<bool> done{false};
+        bool done = false;     // guarded by lock_
     };
 
     void WorkerLoop();
-    // Reads and compresses the file of one slot taken by this worker.
-    void Prepare(uint64_t sequence, Slot& slot);
     // Holds a worker back until its file's large buffers fit the budget.
     void Admit(uint64_t sequence, Slot& slot, uint64_t bytes);
-    // Hands the slots filled since the last call to the workers.
-    void Dispatch();
-    // Appends the slots in flight that are done, oldest first, up to the
-    // first that is not.
-    void AppendDone();
-    // Waits until the oldest slots in flight, a batch of them or all when
-    // fewer, are done, and appends every done slot at the front. It waits
-    // only for the oldest when a worker is idle or held back for memory: the
-    // slots the oldest's appending frees give it work, or free memory; and
-    // it appends what is done every
-    // kStatusRefresh, so that the status names the file the archive waits for.
-    void AppendOldestBatch();
-    // True when the compile thread's wait in AppendOldestBatch may end; under lock_.
-    bool AwaitedDone();
+    // Appends the oldest slot in flight, waiting for it when `wait`; false
+    // when there is none, or it is not done and `wait` is false.
+    bool AppendOldest(bool wait);
     // The compile is at the oldest file in flight: the status names it.
     void ShowOldest();
     Slot& SlotOf(uint64_t sequence) { return slots_[sequence % slots_.size()]; }
 
     CompileRun& run_;
-    const CompileLevel level_;     // the workers' copy
-    const uint64_t workersAsked_;  // the workers' count, known before they start
+    const CompileLevel level_;  // the workers' copy
     std::vector<Slot> slots_;
     const uint64_t keptSlotBytes_;  // a slot's share of what is kept between files
     std::vector<std::thread> threads_;
@@ -91,21 +70,14 @@ class ParallelPacker final : public FilePacker {
     std::condition_variable workQueued_;   // workers: a slot was filled, or stop
     std::condition_variable memoryFreed_;  // workers: the budget or the oldest moved
     std::condition_variable slotDone_;     // the compile thread: a worker finished
-    // Files numbered in walk order: put in a slot [0, filled_), handed over
-    // [0, dispatched_), taken by a worker [0, started_), appended
-    // [0, appended_). filled_ is the compile thread's own; the others are
-    // written under lock_, and the compile thread, which alone moves
-    // dispatched_ and appended_, also reads them without it.
-    uint64_t filled_ = 0;
+    // Files numbered in walk order: handed over [0, dispatched_), taken by a
+    // worker [0, started_), appended [0, appended_). Written under lock_; the
+    // compile thread, which alone moves dispatched_ and appended_, also reads
+    // them without it.
     uint64_t dispatched_ = 0;
     uint64_t started_ = 0;
     uint64_t appended_ = 0;
     uint64_t largeHeld_ = 0;    // sum of the slots' charged bytes
     uint64_t largestNeed_ = 0;  // the largest charge asked for so far
-    // Workers waiting for a slot to be handed over; written under lock_.
-    std::atomic<unsigned> idleWorkers_{0};
-    unsigned heldBack_ = 0;  // workers waiting in Admit
-    uint64_t awaited_ = 0;   // the compile thread waits for this many oldest slots; 0: it does not
-    std::atomic<bool> appenderWaiting_{false};  // awaited_ != 0, readable without lock_
     bool stopping_ = false;
 };

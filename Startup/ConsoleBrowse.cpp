@@ -5,7 +5,6 @@
 
 #include "Platform/ErrorText.h"
 #include "Platform/StopRequest.h"
-#include "Platform/Thread.h"
 #include "Startup/StatusText.h"
 #include "WebServer/Listener.h"
 #include "WebServer/ServerState.h"
@@ -45,12 +44,15 @@ int RunConsoleBrowse(const std::string& archivePath, const BrowseOptions& option
     // starts, so that no server or connection thread is ever interrupted.
     platform::TakeStopRequests();
 
-    if (!platform::StartThread(ServeJob{archivePath, kServerPort, options})) {
+    BrowseServer server(Server);
+    if (!server.Start(ServeJob{archivePath, kServerPort, options})) {
         std::fprintf(stderr, "pelorine: cannot start the web server thread\n");
         return 1;
     }
 
-    StatusPrinter printer;
+    // No compile runs in this run: its progress stays as at the start.
+    const CompileProgress noCompile;
+    StatusPrinter printer(noCompile);
     bool announced = false;
     for (;;) {
         const std::string reason = EndReason(archivePath);

@@ -8,8 +8,6 @@
 #include <span>
 #include <vector>
 
-#include "Compiler/CompileThread.h"
-#include "Compiler/Progress.h"
 #include "Platform/ShellOpen.h"
 #include "Platform/Thread.h"
 #include "Startup/Artwork.h"
@@ -209,22 +207,22 @@ void TfrmStartup::DisableControls() {
 
 void TfrmStartup::lbCompileClick() {
     DisableControls();
-    platform::StartThread(CompileJob{edCompileFolder->Text(),
-                                     edCompileDestination->Text(),
-                                     compileThreads_,
-                                     {},
-                                     CompileLevelFrom(arguments_).value_or(CompileLevel::Fast)});
+    compile_.Start(CompileJob{edCompileFolder->Text(),
+                              edCompileDestination->Text(),
+                              compileThreads_,
+                              {},
+                              CompileLevelFrom(arguments_).value_or(CompileLevel::Fast)},
+                   compileProgress_);
 }
 
 void TfrmStartup::lbBrowseClick() {
     DisableControls();
-    platform::StartThread(
-        ServeJob{edBrowseArchive->Text(), kServerPort, BrowseOptionsFrom(arguments_)});
+    server_.Start(ServeJob{edBrowseArchive->Text(), kServerPort, BrowseOptionsFrom(arguments_)});
     platform::ShellOpen(kStartPageUrl);
 }
 
 void TfrmStartup::tmrClockTimer() {
     tmrClock->Disable();
-    lbStatus->SetCaption(CurrentStatusText());
+    lbStatus->SetCaption(CurrentStatusText(compileProgress_));
     tmrClock->Enable();
 }

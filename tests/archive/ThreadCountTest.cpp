@@ -21,10 +21,10 @@ struct Outcome {
 };
 
 Outcome CompileWith(const TempDir& dir, unsigned threads, const CompileLimits& limits) {
-    CompileNow(dir / "site", dir / "out.pel", threads, limits);
-    EXPECT_FALSE(Progress.CompileFailed) << Progress.CompileError.Get();
-    return {ReadBytes(dir / "out.pel"), Progress.FilesLeftOut.unreadable,
-            Progress.FilesLeftOut.tooLarge, Progress.FilesLeftOut.overCapacity};
+    const auto progress = CompileNow(dir / "site", dir / "out.pel", threads, limits);
+    EXPECT_FALSE(progress->CompileFailed) << progress->CompileError.Get();
+    return {ReadBytes(dir / "out.pel"), progress->FilesLeftOut.unreadable,
+            progress->FilesLeftOut.tooLarge, progress->FilesLeftOut.overCapacity};
 }
 
 // Files of many sizes over nested folders, so that workers finish out of
@@ -96,8 +96,9 @@ TEST(ThreadCount, BestLevelWritesTheSameSmallerArchiveWithAnyThreadCount) {
     std::string first;
     for (unsigned threads : {1u, 2u, 4u}) {
         SCOPED_TRACE(std::to_string(threads) + " threads");
-        CompileNow(dir / "site", dir / "best.pel", threads, {}, CompileLevel::Best);
-        ASSERT_FALSE(Progress.CompileFailed) << Progress.CompileError.Get();
+        const auto progress =
+            CompileNow(dir / "site", dir / "best.pel", threads, {}, CompileLevel::Best);
+        ASSERT_FALSE(progress->CompileFailed) << progress->CompileError.Get();
         const std::string archive = ReadBytes(dir / "best.pel");
         if (first.empty()) first = archive;
         EXPECT_TRUE(archive == first);
