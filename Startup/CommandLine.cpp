@@ -49,7 +49,7 @@ void WalkCommandLine(const std::vector<std::string>& arguments, CommandLineTarge
 BrowseOptions BrowseOptionsFrom(const std::vector<std::string>& arguments) {
     BrowseOptions options;
     for (const std::string& argument : arguments) {
-        if (argument == "--browse-modern") options = BrowseOptions::Modern();
+        if (argument == "--browse-modern") options.TurnOnEveryOptIn();
         if (argument == "--browse-standard-types") options.StandardTypes = true;
         if (argument == "--browse-decode-paths") options.DecodePaths = true;
         if (argument == "--browse-folder-index") options.FolderIndex = true;

@@ -32,8 +32,17 @@ struct BrowseOptions {
     // fields; each such response then says Connection: close.
     bool ShapesResponses() const { return Ranges || Validators || Head || StatusCodes; }
 
-    // --browse-modern: every option above at once.
-    static BrowseOptions Modern() { return {true, true, true, true, true, true, true}; }
+    // --browse-modern: every opt-in option above at once; nothing else changes.
+    void TurnOnEveryOptIn() {
+        StandardTypes = DecodePaths = FolderIndex = true;
+        Ranges = Validators = Head = StatusCodes = true;
+    }
+
+    static BrowseOptions Modern() {
+        BrowseOptions options;
+        options.TurnOnEveryOptIn();
+        return options;
+    }
 
     bool operator==(const BrowseOptions&) const = default;
 };
