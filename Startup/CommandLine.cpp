@@ -57,6 +57,7 @@ BrowseOptions BrowseOptionsFrom(const std::vector<std::string>& arguments) {
         if (argument == "--browse-validators") options.Validators = true;
         if (argument == "--browse-head") options.Head = true;
         if (argument == "--browse-status-codes") options.StatusCodes = true;
+        if (argument == "--browse-search") options.Search = true;
     }
     return options;
 }

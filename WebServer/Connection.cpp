@@ -4,6 +4,7 @@
 
 #include "WebServer/PageCache.h"
 #include "WebServer/RequestLine.h"
+#include "WebServer/SearchRoute.h"
 #include "WebServer/ServerState.h"
 
 namespace {
@@ -124,7 +125,15 @@ void Connection::Answer(ConnectionClock::time_point now) {
     line_ = {};
     const std::string& method = request_.Line.Method;
     if (method != kAnsweredMethod && !(options.Head && method == kHeadMethod)) return Close(now);
-    std::string path = SplitTarget(request_.Line.Target).Path;
+    RequestTarget target = SplitTarget(request_.Line.Target);
+    std::string path = std::move(target.Path);
+    if (AsksForSearch(Server.Search, *Server.Archive, path, options)) {
+        pathToLoad_ = std::move(path);
+        searchQuery_ = std::move(target.Query);
+        loadingSearch_ = true;
+        stage_ = ConnectionStage::Loading;
+        return;
+    }
     std::optional<SharedPage> page =
         LoadPageIfQuick(*Server.Archive, path, Server.Rules, ServedPages);
     if (!page) {

@@ -97,6 +97,11 @@ class Connection {
 
     const std::string& PathToLoad() const { return pathToLoad_; }
 
+    // Whether what is loading is the site's search rather than an entry, and
+    // the query after the path's "?".
+    bool LoadingSearch() const { return loadingSearch_; }
+    const std::string& SearchQuery() const { return searchQuery_; }
+
     // The page loaded for it elsewhere (or none, when loading failed).
     void Loaded(const SharedPage* page, char* buffer, ConnectionClock::time_point now);
 
@@ -117,6 +122,8 @@ class Connection {
     std::string line_;  // with the header lines, when they are read
     RequestHead request_;
     std::string pathToLoad_;
+    bool loadingSearch_ = false;
+    std::string searchQuery_;
     std::string header_;
     SharedBody body_;
     size_t bodyFirst_ = 0;  // the part of body_ that is sent

@@ -15,6 +15,7 @@
 #include "WebServer/Connection.h"
 #include "WebServer/Listener.h"
 #include "WebServer/PageCache.h"
+#include "WebServer/SearchRoute.h"
 #include "WebServer/ServerState.h"
 
 namespace {
@@ -211,12 +212,18 @@ void ConnectionThread::Load(Served* served, Clock::time_point now) {
         served->watched = false;
     }
     std::string path = served->connection.PathToLoad();
+    // The site's search, or the entry's page.
+    const bool search = served->connection.LoadingSearch();
+    std::string query = served->connection.SearchQuery();
+    const auto load = [search, path, query] {
+        return search ? SearchPage(*Server.Search, path, query)
+                      : LoadPage(*Server.Archive, path, Server.Rules, ServedPages);
+    };
     const bool started = platform::StartThread(
-        [this, served, path] {
+        [this, served, load] {
             std::unique_ptr<SharedPage> page;
             try {
-                page = std::make_unique<SharedPage>(
-                    LoadPage(*Server.Archive, path, Server.Rules, ServedPages));
+                page = std::make_unique<SharedPage>(load());
             } catch (...) {
                 page.reset();
             }
@@ -226,8 +233,7 @@ void ConnectionThread::Load(Served* served, Clock::time_point now) {
     if (started) return;
     std::unique_ptr<SharedPage> page;
     try {
-        page = std::make_unique<SharedPage>(
-            LoadPage(*Server.Archive, path, Server.Rules, ServedPages));
+        page = std::make_unique<SharedPage>(load());
     } catch (...) {
     }
     served->connection.Loaded(page.get(), buffer_, now);

@@ -1,10 +1,18 @@
 #include "WebServer/Listener.h"
 
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+#include <thread>
+
 #include <cerrno>
 #include <cstdint>
 
 #include "Platform/File.h"
 #include "Platform/Socket.h"
+#include "Search/ArchiveSource.h"
+#include "Search/IndexCache.h"
+#include "Search/SiteSearch.h"
 #include "Shared/LoadedArchive.h"
 #include "Shared/Lzo.h"
 #include "WebServer/EventLoop.h"
@@ -20,6 +28,7 @@ void ServerState::Reset() {
     Rules = {};
     Archive = nullptr;
     Version = {};
+    Search = nullptr;
 }
 
 namespace {
@@ -31,7 +40,24 @@ void EndWith(ServerStage stage, int errorNumber) {
 
 // Returns only when the port cannot be used or served; the listener is then
 // closed.
-void ListenAndAccept(uint16_t port) {
+// The search of the served archive: its index opened from the user's cache
+// folder or built there in the background (in memory, said on standard error,
+// when that folder cannot be written).
+std::unique_ptr<SiteSearch> StartSearch(const std::string& archivePath,
+                                        const LoadedArchive& archive) {
+    SearchSettings settings;
+    settings.Identity = ArchiveIdentity(archivePath);
+    settings.CacheFolder = SearchCacheFolder();
+    settings.Threads = std::max(1u, std::thread::hardware_concurrency());
+    auto search = std::make_unique<SiteSearch>(
+        SourceOfArchive(archive), std::move(settings),
+        [](const std::string& line) { std::fprintf(stderr, "pelorine: %s\n", line.c_str()); });
+    search->Start();
+    return search;
+}
+
+void ListenAndAccept(const ServeJob& job, const LoadedArchive& archive) {
+    const uint16_t port = job.Port;
     const platform::Socket listener = platform::CreateStreamSocket();
     if (listener == platform::kInvalidSocket) {
         EndWith(ServerStage::NoSocket, errno);
@@ -48,6 +74,11 @@ void ListenAndAccept(uint16_t port) {
         return;
     }
     ServedPages.Clear();
+    // Started once the port is taken, so that listening waits for nothing;
+    // it lives as long as the connections that ask it.
+    std::unique_ptr<SiteSearch> search;
+    if (job.Options.Search) search = StartSearch(job.BrowseArchivePath, archive);
+    Server.Search = search.get();
     Server.CurrentServerStage = ServerStage::Listening;
     ServeConnections(listener);
     // No event loop could be made: nothing serves the port.
@@ -78,7 +109,7 @@ void ServerThread(const ServeJob& job) {
         Server.Rules = PageRulesFor(job.Options);
         Server.Archive = &*load.Archive;
         Server.Version = ArchiveVersionOf(platform::FileStampOf(load.Archive->File()));
-        ListenAndAccept(job.Port);
+        ListenAndAccept(job, *load.Archive);
     } catch (...) {
         EndWith(ServerStage::Failed, 0);
     }

@@ -11,6 +11,8 @@
 #include <string>
 
 #include "WebServer/LoadPage.h"
+
+class SiteSearch;
 #include "WebServer/Validators.h"
 
 // The port the server listens on, on all interfaces.
@@ -47,6 +49,10 @@ struct ServerState {
 
     // The served archive's version, for the validators; set with Rules.
     ArchiveVersion Version;
+
+    // The site's search, with --browse-search only; owned by the server
+    // thread and set before the first connection is accepted.
+    const SiteSearch* Search = nullptr;
 
     // Puts every value back as at program start (tests start several servers
     // in one process; the program starts one).
