@@ -1,12 +1,11 @@
 #include "WebServer/Listener.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <memory>
 #include <thread>
-
-#include <cerrno>
-#include <cstdint>
 
 #include "Platform/File.h"
 #include "Platform/Socket.h"

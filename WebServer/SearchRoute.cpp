@@ -7,16 +7,15 @@
 #include "Shared/EntryLookup.h"
 #include "WebServer/PageResolution.h"
 
-bool AsksForSearch(const SiteSearch* search, const LoadedArchive& archive,
-                   const std::string& path, const BrowseOptions& options) {
+bool AsksForSearch(const SiteSearch* search, const LoadedArchive& archive, const std::string& path,
+                   const BrowseOptions& options) {
     if (search == nullptr) return false;
     const std::string normalized = NormalizePath(path);
     if (normalized != kSearchPagePath && normalized != kSearchJsonPath) return false;
     return !ResolvePath(archive, path, options).Match.Found;
 }
 
-SharedPage SearchPage(const SiteSearch& search, const std::string& path,
-                      const std::string& query) {
+SharedPage SearchPage(const SiteSearch& search, const std::string& path, const std::string& query) {
     SearchResponse response = AnswerSearchRequest(NormalizePath(path), query, search)
                                   .value_or(SearchResponse{"", std::string(kSearchPageType)});
     SharedPage page;

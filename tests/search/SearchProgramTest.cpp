@@ -24,8 +24,9 @@ const std::string kStartPage = "Start page: http://localhost:8078/index.html";
 class Browse : public ChildProgram {
   public:
     Browse(const std::string& cacheHome, std::vector<std::string> options)
-        : ChildProgram(Arguments(std::move(options)),
-                       [cacheHome] { return setenv("XDG_CACHE_HOME", cacheHome.c_str(), 1) == 0; }) {}
+        : ChildProgram(Arguments(std::move(options)), [cacheHome] {
+              return setenv("XDG_CACHE_HOME", cacheHome.c_str(), 1) == 0;
+          }) {}
 
     bool WaitForOutput(const std::string& text, std::chrono::milliseconds limit) {
         const auto deadline = std::chrono::steady_clock::now() + limit;
