@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "Compiler/CompileTask.h"
 #include "Startup/Controls.h"
 #include "Startup/FormDescription.h"
 
@@ -58,6 +59,9 @@ class TfrmStartup : public Fl_Double_Window {
 
     void DisableControls();
 
+    // What the compile started here reports.
+    const CompileProgress& CompileStatus() const { return compileProgress_; }
+
     // The toolkit's callbacks, each passing straight on to its handler.
     static void lbCompileClickEvent(Fl_Widget*, void* form) {
         static_cast<TfrmStartup*>(form)->lbCompileClick();
@@ -78,4 +82,6 @@ class TfrmStartup : public Fl_Double_Window {
     std::vector<std::string> arguments_;
     bool startsMinimized_ = false;
     unsigned compileThreads_ = 0;  // from --compile-threads; 0: one per core
+    CompileProgress compileProgress_;
+    CompileTask compile_;  // after the progress it reports to: joined before it goes
 };
