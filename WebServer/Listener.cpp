@@ -1,11 +1,10 @@
 #include "WebServer/Listener.h"
 
-#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <memory>
-#include <thread>
+#include <system_error>
 
 #include "Platform/File.h"
 #include "Platform/Socket.h"
@@ -15,30 +14,22 @@
 #include "Shared/LoadedArchive.h"
 #include "Shared/Lzo.h"
 #include "WebServer/EventLoop.h"
-#include "WebServer/PageCache.h"
-#include "WebServer/ServerState.h"
-
-ServerState& Server = *new ServerState;
-
-void ServerState::Reset() {
-    ServerActive = false;
-    CurrentServerStage = ServerStage::NotStarted;
-    ServerErrorNumber = 0;
-    Rules = {};
-    Archive = nullptr;
-    Version = {};
-    Search = nullptr;
-}
+#include "WebServer/LoaderPool.h"
+#include "WebServer/Site.h"
 
 namespace {
 
-void EndWith(ServerStage stage, int errorNumber) {
-    Server.ServerErrorNumber = errorNumber;
-    Server.CurrentServerStage = stage;
+void EndWith(ServerState& status, ServerStage stage, int errorNumber) {
+    status.ServerErrorNumber = errorNumber;
+    status.CurrentServerStage = stage;
 }
 
-// Returns only when the port cannot be used or served; the listener is then
-// closed.
+// The budget for large bodies, in bytes.
+size_t BudgetBytes(const BrowseOptions& options) {
+    constexpr size_t kMiB = size_t{1} << 20;
+    return size_t{options.MemoryLimitMiB} * kMiB;
+}
+
 // The search of the served archive: its index opened from the user's cache
 // folder or built there in the background (in memory, said on standard error,
 // when that folder cannot be written).
@@ -47,7 +38,7 @@ std::unique_ptr<SiteSearch> StartSearch(const std::string& archivePath,
     SearchSettings settings;
     settings.Identity = ArchiveIdentity(archivePath);
     settings.CacheFolder = SearchCacheFolder();
-    settings.Threads = std::max(1u, std::thread::hardware_concurrency());
+    settings.Threads = LoaderCount();
     auto search = std::make_unique<SiteSearch>(
         SourceOfArchive(archive), std::move(settings),
         [](const std::string& line) { std::fprintf(stderr, "pelorine: %s\n", line.c_str()); });
@@ -55,11 +46,14 @@ std::unique_ptr<SiteSearch> StartSearch(const std::string& archivePath,
     return search;
 }
 
-void ListenAndAccept(const ServeJob& job, const LoadedArchive& archive) {
+// Serves the site until `stop` is requested, or returns when the port
+// cannot be used or served; the listener is then closed.
+void ListenAndAccept(const LoadedArchive& archive, const ServeJob& job, ServerState& status,
+                     StopSignal& stop) {
     const uint16_t port = job.Port;
     const platform::Socket listener = platform::CreateStreamSocket();
     if (listener == platform::kInvalidSocket) {
-        EndWith(ServerStage::NoSocket, errno);
+        EndWith(status, ServerStage::NoSocket, errno);
         return;
     }
     // Binding tells whether the port is free. On Linux the address-reuse option
@@ -69,47 +63,62 @@ void ListenAndAccept(const ServeJob& job, const LoadedArchive& archive) {
         const int error = errno;
         platform::ShutdownSending(listener);
         platform::CloseSocket(listener);
-        EndWith(ServerStage::PortNotBound, error);
+        EndWith(status, ServerStage::PortNotBound, error);
         return;
     }
-    ServedPages.Clear();
-    // Started once the port is taken, so that listening waits for nothing;
-    // it lives as long as the connections that ask it.
+    // Started once the port is taken, so that listening waits for nothing.
+    // It outlives the loaders, which may be answering it, and joins its
+    // threads when it ends.
     std::unique_ptr<SiteSearch> search;
     if (job.Options.Search) search = StartSearch(job.BrowseArchivePath, archive);
-    Server.Search = search.get();
-    Server.CurrentServerStage = ServerStage::Listening;
-    ServeConnections(listener);
-    // No event loop could be made: nothing serves the port.
+    LoaderPool loaders(LoaderCount());
+    Site site(archive, PageRulesFor(job.Options),
+              ArchiveVersionOf(platform::FileStampOf(archive.File())), loaders,
+              BudgetBytes(job.Options));
+    site.Search = search.get();
+    if (loaders.Ready()) {
+        status.CurrentServerStage = ServerStage::Listening;
+        ServeConnections(listener, site, loaders, stop);
+    }
+    loaders.Stop();
     const int error = errno;
     platform::CloseSocket(listener);
-    EndWith(ServerStage::Failed, error);
+    // No event loop or loader could be made: nothing served the port.
+    if (!stop.Requested()) EndWith(status, ServerStage::Failed, error);
 }
 
 }  // namespace
 
-void ServeJob::operator()() const {
-    ServerThread(*this);
-}
-
-void ServerThread(const ServeJob& job) {
+void ServerThread(const ServeJob& job, ServerState& status, StopSignal& stop) {
     try {
-        Server.ServerActive = true;
-        Server.CurrentServerStage = ServerStage::Loading;
+        status.ServerActive = true;
+        status.CurrentServerStage = ServerStage::Loading;
         if (!LzoReady()) {
-            EndWith(ServerStage::LzoNotReady, 0);
+            EndWith(status, ServerStage::LzoNotReady, 0);
             return;
         }
         ArchiveLoad load = LoadArchive(job.BrowseArchivePath);
         if (!load.Archive) {
-            EndWith(ServerStage::ArchiveNotOpened, load.ErrorNumber);
+            EndWith(status, ServerStage::ArchiveNotOpened, load.ErrorNumber);
             return;
         }
-        Server.Rules = PageRulesFor(job.Options);
-        Server.Archive = &*load.Archive;
-        Server.Version = ArchiveVersionOf(platform::FileStampOf(load.Archive->File()));
-        ListenAndAccept(job, *load.Archive);
+        ListenAndAccept(*load.Archive, job, status, stop);
     } catch (...) {
-        EndWith(ServerStage::Failed, 0);
+        EndWith(status, ServerStage::Failed, 0);
     }
+}
+
+bool BrowseServer::Start(const ServeJob& job) {
+    if (thread_.joinable()) return false;
+    try {
+        thread_ = std::thread([this, job] { ServerThread(job, status_, stop_); });
+    } catch (const std::system_error&) {
+        return false;
+    }
+    return true;
+}
+
+void BrowseServer::Stop() {
+    stop_.Request();
+    if (thread_.joinable()) thread_.join();
 }
