@@ -96,6 +96,27 @@ TEST(CommandLine, BrowseOptionsCountWhereverTheyStandAndOnlyAsWritten) {
     EXPECT_EQ(Walk({"--browse-decode-paths", "--browse-archive", "x", "--browse"}), "browse(x);");
 }
 
+TEST(CommandLine, TheMemoryLimitIsAWholeNumberOfMebibytesOrTheDefault) {
+    const struct {
+        std::vector<std::string> arguments;
+        uint32_t mebibytes;
+    } cases[] = {
+        {{"--browse"}, kDefaultBrowseMemoryLimitMiB},
+        {{"--browse-memory-limit", "300", "--browse"}, 300},
+        {{"--browse", "--browse-memory-limit", "1"}, 1},
+        {{"--browse-memory-limit", "64", "--browse-modern"}, 64},
+        {{"--browse-memory-limit", "0"}, kDefaultBrowseMemoryLimitMiB},
+        {{"--browse-memory-limit", "12x"}, kDefaultBrowseMemoryLimitMiB},
+        {{"--browse-memory-limit", "-5"}, kDefaultBrowseMemoryLimitMiB},
+        {{"--browse-memory-limit", "4294967297"}, kDefaultBrowseMemoryLimitMiB},
+        {{"--browse-memory-limit"}, kDefaultBrowseMemoryLimitMiB},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(BrowseOptionsFrom(c.arguments).MemoryLimitMiB, c.mebibytes)
+            << ::testing::PrintToString(c.arguments);
+    }
+}
+
 TEST(StatusText, FirstRuleThatHoldsWins) {
     const std::string serving = "Web server activated (http://localhost:8078/index.html).";
     const std::string done = "Done (at this point you can only quit from the application).";
