@@ -1,6 +1,7 @@
 // What one compile writes to and reports to, and the limits it applies.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -23,4 +24,7 @@ struct CompileRun {
     std::vector<TItem>& Entries;  // the index, in the order the data was written
     CompileProgress& Progress;
     CompileLimits Limits;
+    const std::atomic<bool>* Stop = nullptr;  // set by the owner to end the compile early
+
+    bool StopRequested() const { return Stop != nullptr && Stop->load(); }
 };

@@ -16,9 +16,9 @@ namespace {
 // The index is written in pieces of about this size rather than a call per record.
 constexpr size_t kIndexFlushSize = 1 << 20;
 
-void Fail(const std::string& reason) {
-    Progress.CompileError.Set(reason);
-    Progress.CompileFailed = true;
+void Fail(CompileProgress& progress, const std::string& reason) {
+    progress.CompileError.Set(reason);
+    progress.CompileFailed = true;
 }
 
 // Fills in the header of `file` and appends the index after the data.
@@ -53,25 +53,26 @@ bool WriteArchive(CompileRun& run, platform::FileHandle file, unsigned threads) 
         ScanFolder(run.SourceFolder, run, *packer);
         packer->Finish();
     }
-    if (run.Output.Failed()) return false;
+    if (run.Output.Failed() || run.StopRequested()) return false;
     return WriteHeaderAndIndex(run, file);
 }
 
-void Compile(const CompileJob& job) {
+void WriteArchiveFile(const CompileJob& job, CompileProgress& progress,
+                      const std::atomic<bool>* stop) {
     const std::string& target = job.CompileArchivePath;
     const std::string partial = PartialArchivePath(target);
     if (!LzoReady()) {
-        Fail("cannot compress: the LZO library failed to initialise");
+        Fail(progress, "cannot compress: the LZO library failed to initialise");
         return;
     }
     if (target.empty() || platform::IsFolder(target)) {
         errno = target.empty() ? ENOENT : EISDIR;
-        Fail("cannot create archive '" + target + "': " + platform::LastErrorText());
+        Fail(progress, "cannot create archive '" + target + "': " + platform::LastErrorText());
         return;
     }
     const platform::FileHandle file = platform::CreateExclusive(partial);
     if (file == platform::kInvalidFile) {
-        Fail("cannot create archive '" + target + "': " + platform::LastErrorText());
+        Fail(progress, "cannot create archive '" + target + "': " + platform::LastErrorText());
         return;
     }
     // An earlier archive at the target stays out of the scan, as the archive
@@ -80,7 +81,7 @@ void Compile(const CompileJob& job) {
 
     ArchiveOutput output(file);
     std::vector<TItem> entries;
-    CompileRun run{job.SourceFolder, output, entries, Progress, job.Limits};
+    CompileRun run{job.SourceFolder, output, entries, progress, job.Limits, stop};
     bool written = WriteArchive(run, file, job.Threads);
     std::string writeError = output.Failed() ? output.Error() : platform::LastErrorText();
     platform::CloseFile(file);
@@ -92,7 +93,9 @@ void Compile(const CompileJob& job) {
     platform::CloseFile(previous);
     if (!written) {
         platform::DeleteFile(partial);
-        Fail("cannot write archive '" + target + "': " + writeError);
+        Fail(progress, run.StopRequested()
+                           ? "compile stopped before its end"
+                           : "cannot write archive '" + target + "': " + writeError);
     }
 }
 
@@ -102,18 +105,14 @@ std::string PartialArchivePath(const std::string& archivePath) {
     return archivePath + ".partial";
 }
 
-void CompileJob::operator()() const {
-    CompileThread(*this);
-}
-
-void CompileThread(const CompileJob& job) {
-    Progress.CompileStarted = true;
+void Compile(const CompileJob& job, CompileProgress& progress, const std::atomic<bool>* stop) {
+    progress.CompileStarted = true;
     try {
-        Compile(job);
+        WriteArchiveFile(job, progress, stop);
     } catch (...) {
         // Nothing is put in place; say so rather than leave the status on the
         // last file name for good.
-        Fail("compile stopped unexpectedly");
+        Fail(progress, "compile stopped unexpectedly");
     }
-    Progress.CompileFinished = true;
+    progress.CompileFinished = true;
 }

@@ -1,11 +1,11 @@
 #pragma once
 
+#include <atomic>
 #include <string>
 
 #include "Compiler/CompileRun.h"
 
-// One compile: what to pack and where. A thread started with it runs
-// CompileThread on its own copy.
+// One compile: what to pack and where.
 struct CompileJob {
     std::string SourceFolder;        // the folder to pack, exactly as given
     std::string CompileArchivePath;  // the archive to write
@@ -13,14 +13,13 @@ struct CompileJob {
     // compile thread, 0 means one per core. Any count writes the same archive.
     unsigned Threads = 0;
     CompileLimits Limits{};
-
-    void operator()() const;
 };
 
-// Packs job.SourceFolder into the archive at job.CompileArchivePath. Runs on
-// a worker thread of its own (or the caller's, in tests) and reports through
-// Progress only.
-void CompileThread(const CompileJob& job);
+// Packs job.SourceFolder into the archive at job.CompileArchivePath, on the
+// caller's thread, reporting to `progress` only. When `stop` is given and
+// becomes true, the walk ends at the next file and no archive is put in place.
+void Compile(const CompileJob& job, CompileProgress& progress,
+             const std::atomic<bool>* stop = nullptr);
 
 // Where the archive is written until it is complete: beside the archive, so
 // that putting it in place is one rename. A leftover from a killed run is

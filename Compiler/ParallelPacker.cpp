@@ -62,7 +62,7 @@ void ParallelPacker::Pack(std::string path, std::string fileName) {
 }
 
 void ParallelPacker::Finish() {
-    while (!run_.Output.Failed() && AppendOldest(true)) {
+    while (!run_.Output.Failed() && !run_.StopRequested() && AppendOldest(true)) {
     }
 }
 

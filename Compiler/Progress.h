@@ -61,12 +61,4 @@ struct CompileProgress {
 
     // Where the index starts in the archive written; set before CompileFinished.
     std::atomic<uint32_t> IndexOffset{0};
-
-    // Puts every value back as at program start (tests run several compiles
-    // in one process; the program runs one).
-    void Reset();
 };
-
-// The instance the compile thread reports to. Never destroyed: the compile
-// thread is never joined and may outlive main().
-extern CompileProgress& Progress;

@@ -5,7 +5,7 @@
 void ScanFolder(const std::string& folder, CompileRun& run, FilePacker& packer) {
     platform::FolderEnumeration listing(folder);
     platform::FolderEntry entry;
-    while (!run.Output.Failed() && listing.Next(entry)) {
+    while (!run.Output.Failed() && !run.StopRequested() && listing.Next(entry)) {
         if (entry.isFolder) {
             if (entry.name != "." && entry.name != "..") {
                 ScanFolder(folder + "/" + entry.name, run, packer);

@@ -1,13 +1,12 @@
 #include "Startup/Console.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <thread>
 
-#include "Compiler/CompileThread.h"
+#include "Compiler/CompileTask.h"
 #include "Compiler/Progress.h"
 #include "Platform/Terminal.h"
-#include "Platform/Thread.h"
 #include "Shared/ArchiveLayout.h"
 #include "Startup/CommandLine.h"
 #include "Startup/ConsoleBrowse.h"
@@ -19,9 +18,6 @@ namespace {
 
 // How often the status is looked at, like the window's clock.
 constexpr auto kStatusInterval = std::chrono::seconds(1);
-// How often the end of a compile is looked for between status checks: short,
-// so that a quick compile is not kept waiting.
-constexpr auto kFinishPoll = std::chrono::milliseconds(1);
 
 enum class Action { None, Compile, Browse };
 
@@ -30,6 +26,8 @@ class ConsoleTarget : public CommandLineTarget {
   public:
     Action action = Action::None;
     bool threadFailed = false;
+    CompileProgress progress;
+    CompileTask compile;  // after the progress it reports to: joined before it goes
 
     void SetCompileFolder(const std::string& text) override { compileFolder_ = text; }
     void SetCompileDestination(const std::string& text) override { compileDestination_ = text; }
@@ -39,8 +37,8 @@ class ConsoleTarget : public CommandLineTarget {
     void Compile() override {
         action = Action::Compile;
         compileArchiveAtAction_ = compileDestination_;
-        threadFailed = !platform::StartThread(
-            CompileJob{compileFolder_, compileDestination_, compileThreads_});
+        threadFailed = !compile.Start(
+            CompileJob{compileFolder_, compileDestination_, compileThreads_}, progress);
     }
 
     void Browse() override {
@@ -64,12 +62,17 @@ class ConsoleTarget : public CommandLineTarget {
     std::string browseArchiveAtAction_;
 };
 
-int WaitForCompile(const std::string& archivePath) {
-    StatusPrinter printer;
-    ProgressLine line(stderr, platform::StandardErrorIsTerminal());
+int WaitForCompile(CompileTask& compile, const CompileProgress& progress,
+                   const std::string& archivePath) {
+    StatusPrinter printer(progress);
+    ProgressLine line(stderr, platform::StandardErrorIsTerminal(), progress);
     auto nextStatus = std::chrono::steady_clock::now() + kStatusInterval;
-    while (!Progress.CompileFinished) {
-        std::this_thread::sleep_for(kFinishPoll);
+    for (;;) {
+        // Asleep until the compile ends, or the progress line or the status is due.
+        const auto wake = std::min(nextStatus, line.NextDraw());
+        const auto wait =
+            std::chrono::ceil<std::chrono::milliseconds>(wake - std::chrono::steady_clock::now());
+        if (compile.WaitFor(std::max(wait, std::chrono::milliseconds(0)))) break;
         line.Update();
         if (std::chrono::steady_clock::now() >= nextStatus) {
             // Both may go to one terminal: the status starts on a clean line.
@@ -80,15 +83,15 @@ int WaitForCompile(const std::string& archivePath) {
     }
     line.Clear();
     printer.Update();
-    if (Progress.CompileFailed) {
-        std::fprintf(stderr, "pelorine: %s\n", Progress.CompileError.Get().c_str());
+    if (progress.CompileFailed) {
+        std::fprintf(stderr, "pelorine: %s\n", progress.CompileError.Get().c_str());
         return 1;
     }
     std::fprintf(stderr, "pelorine: %u files packed into '%s' (index at byte %u)\n",
-                 Progress.FilesPacked.load(), archivePath.c_str(), Progress.IndexOffset.load());
-    const uint32_t unreadable = Progress.FilesLeftOut.unreadable;
-    const uint32_t tooLarge = Progress.FilesLeftOut.tooLarge;
-    const uint32_t overCapacity = Progress.FilesLeftOut.overCapacity;
+                 progress.FilesPacked.load(), archivePath.c_str(), progress.IndexOffset.load());
+    const uint32_t unreadable = progress.FilesLeftOut.unreadable;
+    const uint32_t tooLarge = progress.FilesLeftOut.tooLarge;
+    const uint32_t overCapacity = progress.FilesLeftOut.overCapacity;
     if (unreadable + tooLarge + overCapacity > 0) {
         std::fprintf(stderr,
                      "pelorine: files left out: %u unreadable, %u too large for the archive, "
@@ -112,7 +115,7 @@ int RunConsole(const std::vector<std::string>& arguments) {
                 std::fprintf(stderr, "pelorine: cannot start the compile thread\n");
                 return 1;
             }
-            return WaitForCompile(target.CompileArchiveAtAction());
+            return WaitForCompile(target.compile, target.progress, target.CompileArchiveAtAction());
         case Action::Browse:
             return RunConsoleBrowse(target.BrowseArchiveAtAction(), BrowseOptionsFrom(arguments));
     }

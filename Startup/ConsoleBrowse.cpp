@@ -50,7 +50,9 @@ int RunConsoleBrowse(const std::string& archivePath, const BrowseOptions& option
         return 1;
     }
 
-    StatusPrinter printer;
+    // No compile runs in this run: its progress stays as at the start.
+    const CompileProgress noCompile;
+    StatusPrinter printer(noCompile);
     bool announced = false;
     for (;;) {
         const std::string reason = EndReason(archivePath);

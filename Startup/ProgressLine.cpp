@@ -1,7 +1,5 @@
 #include "Startup/ProgressLine.h"
 
-#include "Compiler/Progress.h"
-
 namespace {
 
 constexpr auto kRedrawInterval = std::chrono::milliseconds(100);
@@ -32,8 +30,12 @@ std::string ProgressLineText(uint32_t files, uint64_t bytes, double seconds,
     return head + CutTo(fileName, width - head.size());
 }
 
-ProgressLine::ProgressLine(std::FILE* out, bool enabled)
-    : out_(out), enabled_(enabled), start_(std::chrono::steady_clock::now()), nextDraw_(start_) {}
+ProgressLine::ProgressLine(std::FILE* out, bool enabled, const CompileProgress& progress)
+    : out_(out),
+      enabled_(enabled),
+      progress_(progress),
+      start_(std::chrono::steady_clock::now()),
+      nextDraw_(start_) {}
 
 void ProgressLine::Update() {
     if (!enabled_) return;
@@ -42,8 +44,8 @@ void ProgressLine::Update() {
     nextDraw_ = now + kRedrawInterval;
     const std::chrono::duration<double> elapsed = now - start_;
     const std::string text =
-        ProgressLineText(Progress.FilesPacked, Progress.BytesPacked, elapsed.count(),
-                         Progress.CurrentFileName.Get(), kLineWidth);
+        ProgressLineText(progress_.FilesPacked, progress_.BytesPacked, elapsed.count(),
+                         progress_.CurrentFileName.Get(), kLineWidth);
     // Spaces over what is left of a longer line drawn before: no terminal
     // control sequences needed.
     const size_t padding = drawnLength_ > text.size() ? drawnLength_ - text.size() : 0;

@@ -2,7 +2,6 @@
 
 #include <cstdio>
 
-#include "Compiler/Progress.h"
 #include "WebServer/ServerState.h"
 
 ServerState& Server = *new ServerState;
@@ -15,17 +14,16 @@ std::string StatusText(bool serverActive, bool compileStarted, bool compileFinis
     return "Compiling " + currentFileName + "...";
 }
 
-std::string CurrentStatusText() {
+std::string CurrentStatusText(const CompileProgress& compile) {
     // Finished is read before Started so that a compile ending between the two
     // reads still shows as done, never as standby.
-    bool finished = Progress.CompileFinished.load();
-    bool started = Progress.CompileStarted.load();
-    return StatusText(Server.ServerActive.load(), started, finished,
-                      Progress.CurrentFileName.Get());
+    bool finished = compile.CompileFinished.load();
+    bool started = compile.CompileStarted.load();
+    return StatusText(Server.ServerActive.load(), started, finished, compile.CurrentFileName.Get());
 }
 
 void StatusPrinter::Update() {
-    std::string text = CurrentStatusText();
+    std::string text = CurrentStatusText(compile_);
     if (text == last_) return;
     std::printf("%s\n", text.c_str());
     std::fflush(stdout);

@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "Compiler/Progress.h"
 #include "WebServer/ServerState.h"
 
 // The start page, as the browser is asked to open it.
@@ -13,17 +14,19 @@ inline const std::string kStartPageUrl =
 std::string StatusText(bool serverActive, bool compileStarted, bool compileFinished,
                        const std::string& currentFileName);
 
-// The same, read from the process-wide progress values.
-std::string CurrentStatusText();
+// The same, read from the compile's progress and the server's state.
+std::string CurrentStatusText(const CompileProgress& compile);
 
 // The console's status lines: prints the current status on standard output
 // when it differs from the last one printed.
 class StatusPrinter {
   public:
+    explicit StatusPrinter(const CompileProgress& compile) : compile_(compile) {}
     void Update();
     // True when Update would print.
-    bool HasNewText() const { return CurrentStatusText() != last_; }
+    bool HasNewText() const { return CurrentStatusText(compile_) != last_; }
 
   private:
+    const CompileProgress& compile_;
     std::string last_;
 };

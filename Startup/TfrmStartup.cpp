@@ -8,8 +8,6 @@
 #include <span>
 #include <vector>
 
-#include "Compiler/CompileThread.h"
-#include "Compiler/Progress.h"
 #include "Platform/ShellOpen.h"
 #include "Platform/Thread.h"
 #include "Startup/Artwork.h"
@@ -209,8 +207,9 @@ void TfrmStartup::DisableControls() {
 
 void TfrmStartup::lbCompileClick() {
     DisableControls();
-    platform::StartThread(
-        CompileJob{edCompileFolder->Text(), edCompileDestination->Text(), compileThreads_});
+    compile_.Start(
+        CompileJob{edCompileFolder->Text(), edCompileDestination->Text(), compileThreads_},
+        compileProgress_);
 }
 
 void TfrmStartup::lbBrowseClick() {
@@ -221,6 +220,6 @@ void TfrmStartup::lbBrowseClick() {
 
 void TfrmStartup::tmrClockTimer() {
     tmrClock->Disable();
-    lbStatus->SetCaption(CurrentStatusText());
+    lbStatus->SetCaption(CurrentStatusText(compileProgress_));
     tmrClock->Enable();
 }

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "Compiler/CompileTask.h"
 #include "Startup/Controls.h"
 #include "Startup/FormDescription.h"
 #include "WebServer/Listener.h"
@@ -59,6 +60,9 @@ class TfrmStartup : public Fl_Double_Window {
 
     void DisableControls();
 
+    // What the compile started here reports.
+    const CompileProgress& CompileStatus() const { return compileProgress_; }
+
     // The toolkit's callbacks, each passing straight on to its handler.
     static void lbCompileClickEvent(Fl_Widget*, void* form) {
         static_cast<TfrmStartup*>(form)->lbCompileClick();
@@ -79,5 +83,7 @@ class TfrmStartup : public Fl_Double_Window {
     std::vector<std::string> arguments_;
     bool startsMinimized_ = false;
     unsigned compileThreads_ = 0;  // from --compile-threads; 0: one per core
+    CompileProgress compileProgress_;
+    CompileTask compile_;          // after the progress it reports to: joined before it goes
     BrowseServer server_{Server};  // ends and joins the server with the window
 };

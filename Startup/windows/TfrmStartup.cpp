@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cwctype>
 
-#include "Compiler/CompileThread.h"
 #include "Platform/ShellOpen.h"
 #include "Platform/Thread.h"
 #include "Platform/windows/WindowsText.h"
@@ -225,8 +224,9 @@ void TfrmStartup::DisableControls() {
 
 void TfrmStartup::lbCompileClick() {
     DisableControls();
-    platform::StartThread(CompileJob{FieldText(ControlId::edCompileFolder),
-                                     FieldText(ControlId::edCompileDestination), compileThreads_});
+    compile_.Start(CompileJob{FieldText(ControlId::edCompileFolder),
+                              FieldText(ControlId::edCompileDestination), compileThreads_},
+                   compileProgress_);
 }
 
 void TfrmStartup::lbBrowseClick() {
@@ -238,7 +238,7 @@ void TfrmStartup::lbBrowseClick() {
 
 void TfrmStartup::tmrClockTimer() {
     Control& status = Find(ControlId::lbStatus);
-    const std::wstring text = Widen(CurrentStatusText());
+    const std::wstring text = Widen(CurrentStatusText(compileProgress_));
     if (text == status.text) return;
     RECT before = status.rect;
     status.text = text;

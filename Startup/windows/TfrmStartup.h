@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "Compiler/CompileTask.h"
 #include "Platform/windows/Windows.h"
 #include "Startup/FormDescription.h"
 #include "WebServer/Listener.h"
@@ -34,6 +35,9 @@ class TfrmStartup {
     void lbBrowseClick();
     void tmrClockTimer();
     void DisableControls();
+
+    // What the compile started here reports.
+    const CompileProgress& CompileStatus() const { return compileProgress_; }
 
   private:
     // One control of the description, as placed in the window.
@@ -65,5 +69,7 @@ class TfrmStartup {
     std::vector<std::string> arguments_;
     bool startsMinimized_ = false;
     unsigned compileThreads_ = 0;  // from --compile-threads; 0: one per core
+    CompileProgress compileProgress_;
+    CompileTask compile_;          // after the progress it reports to: joined before it goes
     BrowseServer server_{Server};  // ends and joins the server with the window
 };

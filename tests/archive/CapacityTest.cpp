@@ -16,9 +16,9 @@ TEST(Capacity, TreeOfOneFileTooManyGivesAFullTable) {
         if (i % 1000 == 0) std::filesystem::create_directories(folder);
         std::ofstream(folder + "/f" + std::to_string(i)) << i;
     }
-    CompileNow(dir / "site", dir / "out.pel");
-    ASSERT_FALSE(Progress.CompileFailed);
-    EXPECT_EQ(Progress.FilesPacked, kMaxEntries);
-    EXPECT_EQ(Progress.FilesLeftOut.overCapacity, 1u);
+    const auto progress = CompileNow(dir / "site", dir / "out.pel");
+    ASSERT_FALSE(progress->CompileFailed);
+    EXPECT_EQ(progress->FilesPacked, kMaxEntries);
+    EXPECT_EQ(progress->FilesLeftOut.overCapacity, 1u);
     EXPECT_EQ(Loaded(dir / "out.pel").Entries.size(), kMaxEntries);
 }

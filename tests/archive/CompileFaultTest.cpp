@@ -16,8 +16,9 @@ namespace {
 class CompileFault : public ::testing::TestWithParam<unsigned> {
   protected:
     void TearDown() override { FaultInjection::Reset(); }
-    void Compile(const std::string& source, const std::string& archive) {
-        CompileNow(source, archive, GetParam());
+    std::unique_ptr<CompileProgress> Compile(const std::string& source,
+                                             const std::string& archive) {
+        return CompileNow(source, archive, GetParam());
     }
 };
 
@@ -26,8 +27,8 @@ TEST_P(CompileFault, FullDiskAtAnyPointKeepsThePreviousArchive) {
     WriteBytes(dir / "site/a.html", CompressibleText(30000));
     WriteBytes(dir / "site/b.bin", RandomBytes(20000));
     WriteBytes(dir / "site/c/d.css", CompressibleText(5000));
-    Compile(dir / "site", dir / "out.pel");
-    ASSERT_FALSE(Progress.CompileFailed);
+    const auto progress = Compile(dir / "site", dir / "out.pel");
+    ASSERT_FALSE(progress->CompileFailed);
     const std::string previous = ReadBytes(dir / "out.pel");
 
     WriteBytes(dir / "site/new.txt", "something new");
@@ -37,12 +38,12 @@ TEST_P(CompileFault, FullDiskAtAnyPointKeepsThePreviousArchive) {
     for (int64_t budget : {int64_t{0}, int64_t{3}, int64_t{100}, size / 2, size - 5}) {
         SCOPED_TRACE("bytes writable: " + std::to_string(budget));
         FaultInjection::SetWriteBudget(budget);
-        Compile(dir / "site", dir / "out.pel");
+        const auto progress = Compile(dir / "site", dir / "out.pel");
         FaultInjection::Reset();
-        EXPECT_TRUE(Progress.CompileFinished);
-        EXPECT_TRUE(Progress.CompileFailed);
-        EXPECT_NE(Progress.CompileError.Get().find("No space left"), std::string::npos)
-            << Progress.CompileError.Get();
+        EXPECT_TRUE(progress->CompileFinished);
+        EXPECT_TRUE(progress->CompileFailed);
+        EXPECT_NE(progress->CompileError.Get().find("No space left"), std::string::npos)
+            << progress->CompileError.Get();
         EXPECT_TRUE(ReadBytes(dir / "out.pel") == previous);
         EXPECT_FALSE(std::filesystem::exists(PartialArchivePath(dir / "out.pel")));
     }
@@ -52,8 +53,8 @@ TEST_P(CompileFault, LeftoverPartialFileFromAKilledRunIsReplaced) {
     TempDir dir;
     WriteBytes(dir / "site/a.txt", "a");
     WriteBytes(PartialArchivePath(dir / "out.pel"), RandomBytes(999));
-    Compile(dir / "site", dir / "out.pel");
-    ASSERT_FALSE(Progress.CompileFailed);
+    const auto progress = Compile(dir / "site", dir / "out.pel");
+    ASSERT_FALSE(progress->CompileFailed);
     EXPECT_FALSE(std::filesystem::exists(PartialArchivePath(dir / "out.pel")));
     EXPECT_EQ(ReadBytes(dir / "out.pel"), U32(5) + "a" + Record(1, 0, 4, "a.txt"));
 }
@@ -73,9 +74,9 @@ TEST_P(CompileFault, FileThatShrinksWhileReadClaimsOnlyTheBytesStored) {
     WriteBytes(dir / "site/shrinking.gif", RandomBytes(10000));
     // Only the first 4,096 bytes can be read, as if the file were cut meanwhile.
     FaultInjection::SetReadLimit(4096, 1);
-    Compile(dir / "site", dir / "out.pel");
+    const auto progress = Compile(dir / "site", dir / "out.pel");
     FaultInjection::Reset();
-    ASSERT_FALSE(Progress.CompileFailed);
+    ASSERT_FALSE(progress->CompileFailed);
     const LoadedArchive loaded = Loaded(dir / "out.pel");
     ASSERT_EQ(loaded.Entries.size(), 1u);
     EXPECT_EQ(loaded.Entries[0].UnpackedSize, 4096u);

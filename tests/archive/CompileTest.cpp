@@ -26,9 +26,9 @@ std::map<std::string, TItem> EntriesByName(const std::string& archive) {
 TEST(Compile, SingleStoredRawFileGivesTheDocumentedBytes) {
     TempDir dir;
     WriteBytes(dir / "site/a.gif", "GIF");
-    CompileNow(dir / "site", dir / "out.pel");
-    EXPECT_TRUE(Progress.CompileFinished);
-    EXPECT_FALSE(Progress.CompileFailed);
+    const auto progress = CompileNow(dir / "site", dir / "out.pel");
+    EXPECT_TRUE(progress->CompileFinished);
+    EXPECT_FALSE(progress->CompileFailed);
     std::string expected = U32(7) + "GIF" + Record(3, 0, 4, "a.gif");
     ASSERT_EQ(expected.size(), 26u);
     EXPECT_EQ(ReadBytes(dir / "out.pel"), expected);
@@ -39,10 +39,10 @@ TEST(Compile, EmptyMissingAndUnnamedSourceFoldersGiveAnEmptyArchive) {
     std::filesystem::create_directories(dir / "empty/sub/deeper");
     for (const std::string& source : {dir / "empty", dir / "missing", std::string()}) {
         SCOPED_TRACE("source '" + source + "'");
-        CompileNow(source, dir / "out.pel");
-        EXPECT_TRUE(Progress.CompileStarted);
-        EXPECT_TRUE(Progress.CompileFinished);
-        EXPECT_FALSE(Progress.CompileFailed);
+        const auto progress = CompileNow(source, dir / "out.pel");
+        EXPECT_TRUE(progress->CompileStarted);
+        EXPECT_TRUE(progress->CompileFinished);
+        EXPECT_FALSE(progress->CompileFailed);
         EXPECT_EQ(ReadBytes(dir / "out.pel"), kEmptyArchive);
     }
 }
@@ -146,8 +146,8 @@ TEST(Compile, ArchiveInsideItsOwnSourceFolderIsLeftOut) {
     // Compiling again over the first archive leaves that one out too.
     for (int round = 1; round <= 2; ++round) {
         SCOPED_TRACE("round " + std::to_string(round));
-        CompileNow(dir / "site", dir / "site/site.pel");
-        ASSERT_FALSE(Progress.CompileFailed);
+        const auto progress = CompileNow(dir / "site", dir / "site/site.pel");
+        ASSERT_FALSE(progress->CompileFailed);
         const LoadedArchive loaded = Loaded(dir / "site/site.pel");
         ASSERT_EQ(loaded.Entries.size(), 1u);
         EXPECT_EQ(loaded.Entries[0].Name, "index.html");
@@ -161,13 +161,13 @@ TEST(Compile, UnlistableSpecialAndLoopingEntriesNeitherHangNorLeak) {
     std::filesystem::create_directory_symlink(dir / "site", dir / "site/loop");
     std::filesystem::create_symlink(dir / "nowhere", dir / "site/dangling.html");
     std::filesystem::create_symlink(dir / "site/page.html", dir / "site/alias.html");
-    CompileNow(dir / "site", dir / "out.pel");
-    EXPECT_FALSE(Progress.CompileFailed);
+    const auto progress = CompileNow(dir / "site", dir / "out.pel");
+    EXPECT_FALSE(progress->CompileFailed);
     auto entries = EntriesByName(dir / "out.pel");
     EXPECT_EQ(entries.size(), 2u);
     EXPECT_TRUE(entries.count("page.html"));
     EXPECT_TRUE(entries.count("alias.html"));
-    EXPECT_EQ(Progress.FilesLeftOut.unreadable, 1u);  // the dangling link
+    EXPECT_EQ(progress->FilesLeftOut.unreadable, 1u);  // the dangling link
 }
 
 TEST(Compile, ArchiveThatCannotBeCreatedFinishesWithoutAFile) {
@@ -176,10 +176,10 @@ TEST(Compile, ArchiveThatCannotBeCreatedFinishesWithoutAFile) {
     for (const std::string& target :
          {dir / "no/such/folder/out.pel", std::string(), dir / "site"}) {
         SCOPED_TRACE("target '" + target + "'");
-        CompileNow(dir / "site", target);
-        EXPECT_TRUE(Progress.CompileFinished);
-        EXPECT_TRUE(Progress.CompileFailed);
-        EXPECT_NE(Progress.CompileError.Get().find("cannot create archive"), std::string::npos);
+        const auto progress = CompileNow(dir / "site", target);
+        EXPECT_TRUE(progress->CompileFinished);
+        EXPECT_TRUE(progress->CompileFailed);
+        EXPECT_NE(progress->CompileError.Get().find("cannot create archive"), std::string::npos);
         EXPECT_FALSE(std::filesystem::exists(PartialArchivePath(target)));
     }
     EXPECT_FALSE(std::filesystem::exists(dir / "no"));
@@ -188,8 +188,8 @@ TEST(Compile, ArchiveThatCannotBeCreatedFinishesWithoutAFile) {
 TEST(Compile, ProgressShowsTheBareNameOfTheLastFile) {
     TempDir dir;
     WriteBytes(dir / "site/sub/index.html", "x");
-    CompileNow(dir / "site", dir / "out.pel");
-    EXPECT_EQ(Progress.CurrentFileName.Get(), "index.html");
+    const auto progress = CompileNow(dir / "site", dir / "out.pel");
+    EXPECT_EQ(progress->CurrentFileName.Get(), "index.html");
 }
 
 }  // namespace

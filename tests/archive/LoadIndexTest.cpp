@@ -48,8 +48,8 @@ TEST(LoadArchive, RoundTripOfARealTreeGivesBackEveryFile) {
         {".hidden.js", "var x = 1;"},
     };
     for (const auto& [name, bytes] : files) WriteBytes(dir / ("site/" + name), bytes);
-    CompileNow(dir / "site", dir / "out.pel");
-    ASSERT_FALSE(Progress.CompileFailed);
+    const auto progress = CompileNow(dir / "site", dir / "out.pel");
+    ASSERT_FALSE(progress->CompileFailed);
 
     std::optional<LoadedArchive> loaded = Load(dir / "out.pel");
     ASSERT_TRUE(loaded);

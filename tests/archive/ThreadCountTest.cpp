@@ -18,10 +18,10 @@ struct Outcome {
 };
 
 Outcome CompileWith(const TempDir& dir, unsigned threads, const CompileLimits& limits) {
-    CompileNow(dir / "site", dir / "out.pel", threads, limits);
-    EXPECT_FALSE(Progress.CompileFailed) << Progress.CompileError.Get();
-    return {ReadBytes(dir / "out.pel"), Progress.FilesLeftOut.unreadable,
-            Progress.FilesLeftOut.tooLarge, Progress.FilesLeftOut.overCapacity};
+    const auto progress = CompileNow(dir / "site", dir / "out.pel", threads, limits);
+    EXPECT_FALSE(progress->CompileFailed) << progress->CompileError.Get();
+    return {ReadBytes(dir / "out.pel"), progress->FilesLeftOut.unreadable,
+            progress->FilesLeftOut.tooLarge, progress->FilesLeftOut.overCapacity};
 }
 
 TEST(ThreadCount, OneTwoAndFourThreadsWriteTheSameArchive) {

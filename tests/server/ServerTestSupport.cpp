@@ -178,9 +178,9 @@ std::string Compress(const std::string& bytes) {
 void CompileTree(const std::map<std::string, std::string>& files, const std::string& folder,
                  const std::string& archivePath) {
     for (const auto& [name, bytes] : files) testing_support::WriteBytes(folder + "/" + name, bytes);
-    CompileNow(folder, archivePath);
-    ASSERT_FALSE(Progress.CompileFailed) << Progress.CompileError.Get();
-    ASSERT_EQ(Progress.FilesPacked, files.size());
+    const auto progress = CompileNow(folder, archivePath);
+    ASSERT_FALSE(progress->CompileFailed) << progress->CompileError.Get();
+    ASSERT_EQ(progress->FilesPacked, files.size());
 }
 
 uint16_t StartServer(const std::string& archivePath) {

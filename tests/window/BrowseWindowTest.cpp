@@ -80,7 +80,7 @@ TEST_F(BrowseWindowTest, BrowseClickServesTheArchiveAndOpensTheStartPageAtOnce) 
     Click(form, 480, 414);
     Type(form, "x");
     Pump(0.5);
-    EXPECT_FALSE(Progress.CompileStarted);
+    EXPECT_FALSE(form.CompileStatus().CompileStarted);
     EXPECT_EQ(form.edBrowseArchive->Text(), archive);
     EXPECT_EQ(opener.Record(), kStartPage);
 }
@@ -118,7 +118,7 @@ TEST_P(BrowseFromCommandLine, StartsMinimizedAndShowsTheServerEvenWithoutAnArchi
     Pump(1.2);
     EXPECT_EQ(form.lbStatus->Caption(), kServing);
     // A second action on the command line is not run.
-    EXPECT_FALSE(Progress.CompileStarted);
+    EXPECT_FALSE(form.CompileStatus().CompileStarted);
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -33,7 +33,6 @@ class WindowTest : public ::testing::Test {
   protected:
     void SetUp() override {
         OpenDisplay();
-        Progress.Reset();
         platform::FaultInjection::Reset();
     }
     void TearDown() override { platform::FaultInjection::Reset(); }
@@ -225,7 +224,7 @@ TEST_F(WindowTest, WithoutArgumentsTheFieldsAreEmptyAndTheStatusStaysStandby) {
     EXPECT_EQ(form.lbStatus->Caption(), "Standby.");
     Pump(2.5);  // two ticks
     EXPECT_EQ(form.lbStatus->Caption(), "Standby.");
-    EXPECT_FALSE(Progress.CompileStarted);
+    EXPECT_FALSE(form.CompileStatus().CompileStarted);
     EXPECT_FALSE(Server.ServerActive);
 }
 
@@ -312,8 +311,8 @@ TEST_F(WindowTest, ValueOptionsOnlyFillTheFields) {
         EXPECT_EQ(form.edBrowseArchive->Text(), test.archive);
         for (Fl_Widget* input : Inputs()) EXPECT_TRUE(input->active());
         EXPECT_FALSE(form.StartsMinimized());
+        EXPECT_FALSE(form.CompileStatus().CompileStarted);
     }
-    EXPECT_FALSE(Progress.CompileStarted);
 }
 
 TEST_F(WindowTest, ClicksOnTheButtonsOutsideTheirLabelsDoNothing) {
@@ -322,7 +321,7 @@ TEST_F(WindowTest, ClicksOnTheButtonsOutsideTheirLabelsDoNothing) {
     for (const auto& corner : corners) Click(form, corner[0], corner[1]);
     Pump(0.3);
     for (Fl_Widget* input : Inputs()) EXPECT_TRUE(input->active());
-    EXPECT_FALSE(Progress.CompileStarted);
+    EXPECT_FALSE(form.CompileStatus().CompileStarted);
     EXPECT_FALSE(Server.ServerActive);
 }
 
@@ -337,7 +336,7 @@ TEST_F(WindowTest, CompileWithEmptyFieldsDisablesTheInputsAndShowsDoneAtTheNextT
     }
     // The archive cannot be created: the compile ends at once; the status
     // line shows it from the next tick, within a second.
-    ASSERT_TRUE(PumpUntil([] { return Progress.CompileFinished.load(); }, 3));
+    ASSERT_TRUE(PumpUntil([&] { return form.CompileStatus().CompileFinished.load(); }, 3));
     EXPECT_TRUE(PumpUntil([&] { return form.lbStatus->Caption() == kDone; }, 2.5));
     Screenshot(form, "done");
 
@@ -424,7 +423,7 @@ TEST_F(WindowTest, CompileFromTheCommandLineFollowsTheFileBeingPackedUntilDone) 
                     (text.rfind("Compiling ", 0) == 0 && text.find('/') == std::string::npos))
             << text;
     }
-    EXPECT_FALSE(Progress.CompileFailed);
+    EXPECT_FALSE(form.CompileStatus().CompileFailed);
 
     // The archive is complete: its index names every file with its size.
     const std::optional<LoadedArchive> loaded = LoadArchive(archive).Archive;
