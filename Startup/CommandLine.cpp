@@ -13,6 +13,16 @@ unsigned ThreadCountOf(const std::string& text) {
     return count;
 }
 
+// A count of MiB from 1 to kMaxBrowseMemoryLimitMiB in decimal digits only;
+// 0 otherwise.
+uint32_t MebibytesOf(const std::string& text) {
+    uint32_t mib = 0;
+    const char* end = text.data() + text.size();
+    const auto [stop, error] = std::from_chars(text.data(), end, mib);
+    if (error != std::errc() || stop != end || mib > kMaxBrowseMemoryLimitMiB) return 0;
+    return mib;
+}
+
 }  // namespace
 
 void WalkCommandLine(const std::vector<std::string>& arguments, CommandLineTarget& target) {
@@ -48,7 +58,8 @@ void WalkCommandLine(const std::vector<std::string>& arguments, CommandLineTarge
 
 BrowseOptions BrowseOptionsFrom(const std::vector<std::string>& arguments) {
     BrowseOptions options;
-    for (const std::string& argument : arguments) {
+    for (size_t i = 0; i < arguments.size(); ++i) {
+        const std::string& argument = arguments[i];
         if (argument == "--browse-modern") options.TurnOnEveryOptIn();
         if (argument == "--browse-standard-types") options.StandardTypes = true;
         if (argument == "--browse-decode-paths") options.DecodePaths = true;
@@ -57,6 +68,10 @@ BrowseOptions BrowseOptionsFrom(const std::vector<std::string>& arguments) {
         if (argument == "--browse-validators") options.Validators = true;
         if (argument == "--browse-head") options.Head = true;
         if (argument == "--browse-status-codes") options.StatusCodes = true;
+        if (argument == "--browse-memory-limit" && i + 1 < arguments.size()) {
+            const uint32_t mib = MebibytesOf(arguments[i + 1]);
+            if (mib != 0) options.MemoryLimitMiB = mib;
+        }
     }
     return options;
 }

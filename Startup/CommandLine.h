@@ -3,12 +3,17 @@
 // moment it is met, with the fields as they are at that point.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
 #include "WebServer/BrowseOptions.h"
 
 inline constexpr unsigned kMaxCompileThreads = 256;
+
+// The largest --browse-memory-limit taken, in MiB (1 TiB): beyond any
+// machine's memory, and its bytes still fit 64 bits many times over.
+inline constexpr uint32_t kMaxBrowseMemoryLimitMiB = uint32_t{1} << 20;
 
 // What the walk drives: the three path fields and the two actions.
 class CommandLineTarget {
@@ -38,6 +43,7 @@ void WalkCommandLine(const std::vector<std::string>& arguments, CommandLineTarge
 // The opt-in options for the server ("--browse-modern" for all of them,
 // "--browse-standard-types", "--browse-decode-paths", "--browse-folder-index",
 // "--browse-ranges", "--browse-validators", "--browse-head",
-// "--browse-status-codes"). Unlike the paths they count wherever they stand,
-// before or after "--browse".
+// "--browse-status-codes"), and "--browse-memory-limit MIB", a whole number
+// from 1 to kMaxBrowseMemoryLimitMiB (ignored otherwise). Unlike the paths
+// they count wherever they stand, before or after "--browse".
 BrowseOptions BrowseOptionsFrom(const std::vector<std::string>& arguments);

@@ -5,7 +5,6 @@
 
 #include "Platform/ErrorText.h"
 #include "Platform/StopRequest.h"
-#include "Platform/Thread.h"
 #include "Startup/StatusText.h"
 #include "WebServer/Listener.h"
 #include "WebServer/ServerState.h"
@@ -45,7 +44,8 @@ int RunConsoleBrowse(const std::string& archivePath, const BrowseOptions& option
     // starts, so that no server or connection thread is ever interrupted.
     platform::TakeStopRequests();
 
-    if (!platform::StartThread(ServeJob{archivePath, kServerPort, options})) {
+    BrowseServer server(Server);
+    if (!server.Start(ServeJob{archivePath, kServerPort, options})) {
         std::fprintf(stderr, "pelorine: cannot start the web server thread\n");
         return 1;
     }

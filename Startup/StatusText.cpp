@@ -4,6 +4,8 @@
 
 #include "WebServer/ServerState.h"
 
+ServerState& Server = *new ServerState;
+
 std::string StatusText(bool serverActive, bool compileStarted, bool compileFinished,
                        const std::string& currentFileName) {
     if (serverActive) return "Web server activated (" + kStartPageUrl + ").";

@@ -214,8 +214,7 @@ void TfrmStartup::lbCompileClick() {
 
 void TfrmStartup::lbBrowseClick() {
     DisableControls();
-    platform::StartThread(
-        ServeJob{edBrowseArchive->Text(), kServerPort, BrowseOptionsFrom(arguments_)});
+    server_.Start(ServeJob{edBrowseArchive->Text(), kServerPort, BrowseOptionsFrom(arguments_)});
     platform::ShellOpen(kStartPageUrl);
 }
 

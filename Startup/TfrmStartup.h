@@ -10,6 +10,7 @@
 #include "Compiler/CompileTask.h"
 #include "Startup/Controls.h"
 #include "Startup/FormDescription.h"
+#include "WebServer/Listener.h"
 
 class TfrmStartup : public Fl_Double_Window {
   public:
@@ -83,5 +84,6 @@ class TfrmStartup : public Fl_Double_Window {
     bool startsMinimized_ = false;
     unsigned compileThreads_ = 0;  // from --compile-threads; 0: one per core
     CompileProgress compileProgress_;
-    CompileTask compile_;  // after the progress it reports to: joined before it goes
+    CompileTask compile_;          // after the progress it reports to: joined before it goes
+    BrowseServer server_{Server};  // ends and joins the server with the window
 };

@@ -3,6 +3,13 @@
 // has.
 #pragma once
 
+#include <cstdint>
+
+// Memory for the bodies of large compressed pages, being decompressed or
+// held for sending, unless --browse-memory-limit says otherwise: room for a
+// few large pages at once on a small machine, well within a desktop's memory.
+inline constexpr uint32_t kDefaultBrowseMemoryLimitMiB = 256;
+
 struct BrowseOptions {
     // --browse-standard-types: an extension the fixed table lacks takes its
     // content type from the system's media-types list.
@@ -24,6 +31,11 @@ struct BrowseOptions {
     // --browse-status-codes: the not-found text comes with 404, a damaged
     // entry's text with 500.
     bool StatusCodes = false;
+
+    // --browse-memory-limit MIB: the memory budget for large bodies, in MiB.
+    // Only how much the server holds at once depends on it, never the bytes
+    // it sends; --browse-modern leaves it as it is.
+    uint32_t MemoryLimitMiB = kDefaultBrowseMemoryLimitMiB;
 
     // Whether the request's header lines are read, not only its first line.
     bool ReadsHeaderLines() const { return Ranges || Validators; }

@@ -1,10 +1,11 @@
 #include "WebServer/Connection.h"
 
 #include <optional>
+#include <string_view>
+#include <utility>
 
-#include "WebServer/PageCache.h"
 #include "WebServer/RequestLine.h"
-#include "WebServer/ServerState.h"
+#include "WebServer/Site.h"
 
 namespace {
 
@@ -52,6 +53,19 @@ void Connection::Expire(char* buffer, ConnectionClock::time_point now) {
         stage_ = ConnectionStage::Done;
         return;
     }
+    // Asked of the socket itself, as the poller would answer: a peer that has
+    // taken data or sent some meanwhile has its readiness reported; a send
+    // that a full socket takes a few bytes of does not count.
+    const bool ready = stage_ == ConnectionStage::Sending
+                           ? platform::WaitWritable(socket_, 0) == platform::WaitResult::Ready
+                           : platform::WaitReadable(socket_, 0) == platform::WaitResult::Ready;
+    if (ready) {
+        const ConnectionStage stage = stage_;
+        const ConnectionClock::time_point deadline = deadline_;
+        Advance(buffer, now);
+        // Moved on, or data moved and the wait began again.
+        if (stage_ != stage || deadline_ != deadline) return;
+    }
     if (HeadEndsHere()) {
         deadline_ = now + kPeerWait;
         try {
@@ -70,11 +84,13 @@ void Connection::Abandon() {
     stage_ = ConnectionStage::Done;
 }
 
-void Connection::Loaded(const SharedPage* page, char* buffer, ConnectionClock::time_point now) {
-    if (page == nullptr) {
+void Connection::Loaded(std::optional<SharedBody> body, char* buffer,
+                        ConnectionClock::time_point now) {
+    if (!body) {
         Close(now);
     } else {
-        Respond(*page);
+        Respond(SharedPage{ResponseBody::InMemory(std::move(*body)), std::move(contentType_),
+                           PageKind::Entry, entryToLoad_});
         deadline_ = now + kPeerWait;
     }
     Advance(buffer, now);
@@ -84,7 +100,7 @@ void Connection::Loaded(const SharedPage* page, char* buffer, ConnectionClock::t
 // the empty line after them. The request ends incomplete on a silence (see
 // Expire), the peer's close, a receive error, or a head over the limit.
 void Connection::ReadLine(char* buffer, ConnectionClock::time_point now) {
-    const bool headerLines = Server.Rules.Options.ReadsHeaderLines();
+    const bool headerLines = site_.Rules.Options.ReadsHeaderLines();
     for (;;) {
         const long received = platform::Receive(socket_, buffer, kReceiveSize);
         if (received < 0 && platform::WouldBlock()) return;
@@ -113,61 +129,49 @@ void Connection::ReadLine(char* buffer, ConnectionClock::time_point now) {
 // side, before the empty line, is answered with what it sent: clients that
 // send only the request line are still served.
 bool Connection::HeadEndsHere() const {
-    return stage_ == ConnectionStage::ReadingLine && Server.Rules.Options.ReadsHeaderLines() &&
+    return stage_ == ConnectionStage::ReadingLine && site_.Rules.Options.ReadsHeaderLines() &&
            HasRequestLine(line_);
 }
 
 void Connection::Answer(ConnectionClock::time_point now) {
-    const BrowseOptions& options = Server.Rules.Options;
+    const BrowseOptions& options = site_.Rules.Options;
     request_ = options.ReadsHeaderLines() ? ParseRequestHead(line_)
                                           : RequestHead{SplitRequestLine(line_), {}, {}, {}, {}};
     line_ = {};
     const std::string& method = request_.Line.Method;
     if (method != kAnsweredMethod && !(options.Head && method == kHeadMethod)) return Close(now);
-    std::string path = SplitTarget(request_.Line.Target).Path;
-    std::optional<SharedPage> page =
-        LoadPageIfQuick(*Server.Archive, path, Server.Rules, ServedPages);
-    if (!page) {
-        pathToLoad_ = std::move(path);
+    PageStart start = StartPage(site_, SplitTarget(request_.Line.Target).Path);
+    if (!start.Ready) {
+        entryToLoad_ = start.Entry;
+        contentType_ = std::move(start.ContentType);
         stage_ = ConnectionStage::Loading;
         return;
     }
-    Respond(*page);
+    Respond(*start.Ready);
 }
 
 void Connection::Respond(const SharedPage& page) {
     const ResponsePlan plan =
         PlanResponse(request_, {page.Kind, page.ContentType, page.Body.Size, page.Entry},
-                     Server.Rules.Options, Server.Version);
+                     site_.Rules.Options, site_.Version);
     header_ = plan.Header;
-    body_ = page.Body;
-    bodyFirst_ = static_cast<size_t>(plan.BodyFirst);
-    bodyLength_ = static_cast<size_t>(plan.BodyLength);
+    body_ = page.Body.Part(plan.BodyFirst, plan.BodyLength);
     sent_ = 0;
     stage_ = ConnectionStage::Sending;
 }
 
 // Hands the socket as much of the header and the body as it takes, in one
 // call while the header is part of it; waits only when a send would block.
-// Every call carries the rest of the response and the end of the stream
-// follows it at once, so the system may hold the last bytes to send them
-// with the end: one packet fewer for a small page.
 void Connection::Send(ConnectionClock::time_point now) {
-    constexpr bool kEndFollows = true;
-    const size_t total = header_.size() + bodyLength_;
-    const char* part = body_.Bytes.get() + bodyFirst_;
+    const uint64_t total = header_.size() + body_.Size;
     while (sent_ < total) {
-        long put;
-        if (sent_ < header_.size()) {
-            put = platform::SendTwo(socket_, header_.data() + sent_, header_.size() - sent_, part,
-                                    bodyLength_, kEndFollows);
-        } else {
-            const size_t at = sent_ - header_.size();
-            put = platform::Send(socket_, part + at, bodyLength_ - at, kEndFollows);
-        }
+        const std::string_view headerRest =
+            sent_ < header_.size() ? std::string_view(header_).substr(sent_) : std::string_view();
+        const uint64_t at = sent_ < header_.size() ? 0 : sent_ - header_.size();
+        const long put = sender_.Send(socket_, headerRest, body_, at);
         if (put < 0 && platform::WouldBlock()) return;
         if (put < 1) break;
-        sent_ += static_cast<size_t>(put);
+        sent_ += static_cast<uint64_t>(put);
         deadline_ = now + kPeerWait;
     }
     Close(now);
@@ -177,6 +181,7 @@ void Connection::Close(ConnectionClock::time_point now) {
     platform::ShutdownSending(socket_);
     header_ = {};
     body_ = {};
+    sender_.Reset();
     line_ = {};
     stage_ = ConnectionStage::Draining;
     deadline_ = now + kDrainTime;

@@ -6,12 +6,18 @@
 
 #include <chrono>
 #include <cstddef>
+#include <cstdint>
+#include <optional>
 #include <string>
 
 #include "Platform/Socket.h"
+#include "WebServer/BodySender.h"
 #include "WebServer/LoadPage.h"
+#include "WebServer/PageCache.h"
 #include "WebServer/RequestHead.h"
 #include "WebServer/ResponseHead.h"
+
+struct Site;
 
 // Bytes asked for by one receive: a whole request with its header lines, as
 // browsers send them, in one call.
@@ -62,7 +68,7 @@ using ConnectionClock = std::chrono::steady_clock;
 enum class ConnectionStage {
     ReadingLine,  // waiting for the request line (with the options that need
                   // them, the header lines too) to end
-    Loading,      // the page is being read off the connection's thread
+    Loading,      // the page's body is being made on the loader pool
     Sending,      // the response is on its way
     Draining,     // sending is shut down; what the peer still sends is dropped
     Done,         // to be closed
@@ -73,8 +79,8 @@ enum class Waiting { FirstByte, Peer, Drain, Nothing };
 
 class Connection {
   public:
-    Connection(platform::Socket socket, ConnectionClock::time_point now)
-        : socket_(socket), deadline_(now + kFirstByteWait) {}
+    Connection(Site& site, platform::Socket socket, ConnectionClock::time_point now)
+        : site_(site), socket_(socket), deadline_(now + kFirstByteWait) {}
     Connection(const Connection&) = delete;
     Connection& operator=(const Connection&) = delete;
 
@@ -84,21 +90,26 @@ class Connection {
     Waiting WaitingFor() const;
 
     // Does all the socket allows at `now`. `buffer` (kReceiveSize bytes) is
-    // scratch space, shared with other connections. A page that would take
-    // long to load leaves the connection in Loading, with the path in
-    // PathToLoad(); any failure, exceptions included, ends in the close.
+    // scratch space, shared with other connections. A page whose body must be
+    // made on the loader pool leaves the connection in Loading, with the entry
+    // in EntryToLoad(); any failure, exceptions included, ends in the close.
     void Advance(char* buffer, ConnectionClock::time_point now);
 
-    // Its wait ran out at `now`.
+    // Its wait ran out at `now`, as the loop saw it. The loop may itself have
+    // been busy past the deadline: a peer whose socket is ready now (it took
+    // data, or sent some) is not at fault and keeps its connection; only one
+    // that still is not ready is closed.
     void Expire(char* buffer, ConnectionClock::time_point now);
 
     // Ends it at once, without the drain: its socket cannot be waited for.
     void Abandon();
 
-    const std::string& PathToLoad() const { return pathToLoad_; }
+    uint32_t EntryToLoad() const { return entryToLoad_; }
 
-    // The page loaded for it elsewhere (or none, when loading failed).
-    void Loaded(const SharedPage* page, char* buffer, ConnectionClock::time_point now);
+    // The body made for it on the loader pool (or none, when that failed).
+    // The wait for the peer starts only now: until its first byte was ready
+    // the peer had nothing to take.
+    void Loaded(std::optional<SharedBody> body, char* buffer, ConnectionClock::time_point now);
 
   private:
     void Step(char* buffer, ConnectionClock::time_point now);
@@ -110,17 +121,18 @@ class Connection {
     void Close(ConnectionClock::time_point now);
     void Drain(char* buffer);
 
+    Site& site_;
     const platform::Socket socket_;
     ConnectionStage stage_ = ConnectionStage::ReadingLine;
     ConnectionClock::time_point deadline_;
     bool lineStarted_ = false;
     std::string line_;  // with the header lines, when they are read
     RequestHead request_;
-    std::string pathToLoad_;
+    uint32_t entryToLoad_ = 0;
+    std::string contentType_;  // of the page being loaded
     std::string header_;
-    SharedBody body_;
-    size_t bodyFirst_ = 0;  // the part of body_ that is sent
-    size_t bodyLength_ = 0;
-    size_t sent_ = 0;  // of header and that part together
+    ResponseBody body_;  // the part of the page's body that is sent
+    BodySender sender_;
+    uint64_t sent_ = 0;  // of header and that part together
     size_t drained_ = 0;
 };

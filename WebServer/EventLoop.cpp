@@ -6,16 +6,17 @@
 #include <memory>
 #include <mutex>
 #include <new>
+#include <optional>
 #include <thread>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
 #include "Platform/Poller.h"
-#include "Platform/Thread.h"
 #include "WebServer/Connection.h"
 #include "WebServer/Listener.h"
-#include "WebServer/PageCache.h"
-#include "WebServer/ServerState.h"
+#include "WebServer/LoaderPool.h"
+#include "WebServer/Site.h"
 
 namespace {
 
@@ -35,7 +36,8 @@ using WaitList = std::list<Served*>;
 
 // A connection with what its thread keeps about it.
 struct Served {
-    Served(platform::Socket socket, Clock::time_point now) : connection(socket, now) {}
+    Served(Site& site, platform::Socket socket, Clock::time_point now)
+        : connection(site, socket, now) {}
 
     Connection connection;
     bool watched = false;  // by the poller
@@ -47,43 +49,64 @@ struct Served {
 
 class ConnectionThread {
   public:
-    explicit ConnectionThread(platform::Socket listener) : listener_(listener) {}
+    ConnectionThread(platform::Socket listener, Site& site, StopSignal& stop)
+        : listener_(listener), site_(site), stop_(stop) {
+        stop_.Notify(poller_);
+    }
+    ~ConnectionThread();
+    ConnectionThread(const ConnectionThread&) = delete;
+    ConnectionThread& operator=(const ConnectionThread&) = delete;
 
     bool Ready() const { return poller_.Valid(); }
 
-    [[noreturn]] void Run();
+    // Serves until a stop is requested.
+    void Run();
 
-    // From a loading thread: the page for `served`, or none when it failed.
-    void Deliver(Served* served, std::unique_ptr<SharedPage> page);
+    // From any thread: the body made for `served`, or none when that failed.
+    void Deliver(Served* served, std::optional<SharedBody> body);
 
   private:
+    using Delivery = std::pair<Served*, std::optional<SharedBody>>;
+
     int WaitForReady(void** ready, int milliseconds);
     void Accept(Clock::time_point now);
     void Settle(Served* served, Clock::time_point now);
     void Unlist(Served* served);
-    void Load(Served* served, Clock::time_point now);
+    void Load(Served* served);
     void ExpireWaits(Clock::time_point now);
     void TakeDeliveries(Clock::time_point now);
     int MillisecondsToWait(Clock::time_point now) const;
     WaitList* ListFor(Waiting waiting);
 
     const platform::Socket listener_;
+    Site& site_;
+    StopSignal& stop_;
     platform::Poller poller_;
     bool accepting_ = false;
     Clock::time_point resumeAccepting_;
     char buffer_[kReceiveSize];
     WaitList firstByte_, peer_, drain_;
+    // Every connection this loop holds, to close them all when it ends.
+    std::unordered_set<Served*> served_;
 
     std::mutex deliveriesLock_;
-    std::vector<std::pair<Served*, std::unique_ptr<SharedPage>>> deliveries_;
+    std::vector<Delivery> deliveries_;
 };
+
+ConnectionThread::~ConnectionThread() {
+    stop_.Forget(poller_);
+    for (Served* served : served_) {
+        platform::CloseSocket(served->connection.Socket());
+        delete served;
+    }
+}
 
 // The listener's tag: no connection has this address.
 char listenerTag;
 
 void ConnectionThread::Run() {
     void* ready[kEventsPerWait];
-    for (;;) {
+    while (!stop_.Requested()) {
         auto now = Clock::now();
         if (!accepting_ && now >= resumeAccepting_) {
             accepting_ = poller_.WatchShared(listener_, &listenerTag);
@@ -103,6 +126,7 @@ void ConnectionThread::Run() {
         TakeDeliveries(now);
         ExpireWaits(now);
     }
+    if (accepting_) poller_.Unwatch(listener_);
 }
 
 // Before going to sleep, the loop lets another thread that waits for this
@@ -130,9 +154,16 @@ void ConnectionThread::Accept(Clock::time_point now) {
             resumeAccepting_ = now + kAcceptRetryPause;
             return;
         }
-        auto* served = new (std::nothrow) Served(accepted, now);
+        auto* served = new (std::nothrow) Served(site_, accepted, now);
         if (served == nullptr) {
             platform::CloseSocket(accepted);
+            continue;
+        }
+        try {
+            served_.insert(served);
+        } catch (...) {
+            platform::CloseSocket(accepted);
+            delete served;
             continue;
         }
         // The request is often there already: reading at once saves a wait.
@@ -170,10 +201,11 @@ void ConnectionThread::Settle(Served* served, Clock::time_point now) {
             Unlist(served);
             if (served->watched) poller_.Forget(connection.Socket());
             platform::CloseSocket(connection.Socket());
+            served_.erase(served);
             delete served;
             return;
         case ConnectionStage::Loading:
-            return Load(served, now);
+            return Load(served);
         default:
             break;
     }
@@ -201,56 +233,37 @@ void ConnectionThread::Settle(Served* served, Clock::time_point now) {
     }
 }
 
-// A large page is decompressed on a thread of its own, so that the
-// connections on this thread do not wait for it; the result comes back
-// through Deliver. When no thread can be started, it is loaded here.
-void ConnectionThread::Load(Served* served, Clock::time_point now) {
+// A large body is made on the loader pool, so that the connections on this
+// thread do not wait for it; it comes back through Deliver. The connection has
+// no wait meanwhile: the peer has nothing to take yet.
+void ConnectionThread::Load(Served* served) {
     Unlist(served);
     if (served->watched) {
         poller_.Unwatch(served->connection.Socket());
         served->watched = false;
     }
-    std::string path = served->connection.PathToLoad();
-    const bool started = platform::StartThread(
-        [this, served, path] {
-            std::unique_ptr<SharedPage> page;
-            try {
-                page = std::make_unique<SharedPage>(
-                    LoadPage(*Server.Archive, path, Server.Rules, ServedPages));
-            } catch (...) {
-                page.reset();
-            }
-            Deliver(served, std::move(page));
-        },
-        kConnectionStackBytes);
-    if (started) return;
-    std::unique_ptr<SharedPage> page;
-    try {
-        page = std::make_unique<SharedPage>(
-            LoadPage(*Server.Archive, path, Server.Rules, ServedPages));
-    } catch (...) {
-    }
-    served->connection.Loaded(page.get(), buffer_, now);
-    Settle(served, now);
+    site_.Bodies.Request(
+        served->connection.EntryToLoad(),
+        [this, served](std::optional<SharedBody> body) { Deliver(served, std::move(body)); });
 }
 
-void ConnectionThread::Deliver(Served* served, std::unique_ptr<SharedPage> page) {
+void ConnectionThread::Deliver(Served* served, std::optional<SharedBody> body) {
     {
         std::lock_guard guard(deliveriesLock_);
-        deliveries_.emplace_back(served, std::move(page));
+        deliveries_.emplace_back(served, std::move(body));
     }
     poller_.Wake();
 }
 
 void ConnectionThread::TakeDeliveries(Clock::time_point now) {
-    std::vector<std::pair<Served*, std::unique_ptr<SharedPage>>> taken;
+    std::vector<Delivery> taken;
     {
         std::lock_guard guard(deliveriesLock_);
         if (deliveries_.empty()) return;
         taken.swap(deliveries_);
     }
-    for (auto& [served, page] : taken) {
-        served->connection.Loaded(page.get(), buffer_, now);
+    for (auto& [served, body] : taken) {
+        served->connection.Loaded(std::move(body), buffer_, now);
         Settle(served, now);
     }
 }
@@ -288,19 +301,31 @@ unsigned EventLoopCount() {
 
 }  // namespace
 
-void ServeConnections(platform::Socket listener) {
+void ServeConnections(platform::Socket listener, Site& site, LoaderPool& loaders,
+                      StopSignal& stop) {
     if (!platform::MakeNonBlocking(listener)) return;
-    // Never freed: the threads run until the process ends, and loading
-    // threads may still deliver to them.
-    auto* own = new (std::nothrow) ConnectionThread(listener);
-    if (own == nullptr || !own->Ready()) return;
-    for (unsigned i = 1; i < EventLoopCount(); ++i) {
-        auto* other = new (std::nothrow) ConnectionThread(listener);
-        if (other == nullptr || !other->Ready() ||
-            !platform::StartThread([other] { other->Run(); }, kConnectionStackBytes)) {
-            delete other;
-            break;  // the threads already running serve every connection
+    std::vector<std::unique_ptr<ConnectionThread>> loops;
+    std::vector<std::thread> threads;
+    auto makeLoop = [&]() -> ConnectionThread* {
+        auto loop = std::make_unique<ConnectionThread>(listener, site, stop);
+        if (!loop->Ready()) return nullptr;
+        loops.push_back(std::move(loop));
+        return loops.back().get();
+    };
+    try {
+        if (makeLoop() == nullptr) return;
+        for (unsigned i = 1; i < EventLoopCount(); ++i) {
+            ConnectionThread* other = makeLoop();
+            if (other == nullptr) break;
+            threads.emplace_back([other] { other->Run(); });
         }
+    } catch (...) {
+        // The loops already made serve every connection.
     }
-    own->Run();
+    if (loops.empty()) return;
+    if (threads.size() + 1 < loops.size()) loops.pop_back();  // made, but no thread runs it
+    loops.front()->Run();
+    for (std::thread& thread : threads) thread.join();
+    // Loaders may still post to the loops: they end first.
+    loaders.Stop();
 }

@@ -2,39 +2,37 @@
 
 #include <cerrno>
 #include <cstdint>
+#include <system_error>
 
 #include "Platform/File.h"
 #include "Platform/Socket.h"
 #include "Shared/LoadedArchive.h"
 #include "Shared/Lzo.h"
 #include "WebServer/EventLoop.h"
-#include "WebServer/PageCache.h"
-#include "WebServer/ServerState.h"
-
-ServerState& Server = *new ServerState;
-
-void ServerState::Reset() {
-    ServerActive = false;
-    CurrentServerStage = ServerStage::NotStarted;
-    ServerErrorNumber = 0;
-    Rules = {};
-    Archive = nullptr;
-    Version = {};
-}
+#include "WebServer/LoaderPool.h"
+#include "WebServer/Site.h"
 
 namespace {
 
-void EndWith(ServerStage stage, int errorNumber) {
-    Server.ServerErrorNumber = errorNumber;
-    Server.CurrentServerStage = stage;
+void EndWith(ServerState& status, ServerStage stage, int errorNumber) {
+    status.ServerErrorNumber = errorNumber;
+    status.CurrentServerStage = stage;
 }
 
-// Returns only when the port cannot be used or served; the listener is then
-// closed.
-void ListenAndAccept(uint16_t port) {
+// The budget for large bodies, in bytes.
+size_t BudgetBytes(const BrowseOptions& options) {
+    constexpr size_t kMiB = size_t{1} << 20;
+    return size_t{options.MemoryLimitMiB} * kMiB;
+}
+
+// Serves the site until `stop` is requested, or returns when the port
+// cannot be used or served; the listener is then closed.
+void ListenAndAccept(const LoadedArchive& archive, const ServeJob& job, ServerState& status,
+                     StopSignal& stop) {
+    const uint16_t port = job.Port;
     const platform::Socket listener = platform::CreateStreamSocket();
     if (listener == platform::kInvalidSocket) {
-        EndWith(ServerStage::NoSocket, errno);
+        EndWith(status, ServerStage::NoSocket, errno);
         return;
     }
     // Binding tells whether the port is free. On Linux the address-reuse option
@@ -44,42 +42,56 @@ void ListenAndAccept(uint16_t port) {
         const int error = errno;
         platform::ShutdownSending(listener);
         platform::CloseSocket(listener);
-        EndWith(ServerStage::PortNotBound, error);
+        EndWith(status, ServerStage::PortNotBound, error);
         return;
     }
-    ServedPages.Clear();
-    Server.CurrentServerStage = ServerStage::Listening;
-    ServeConnections(listener);
-    // No event loop could be made: nothing serves the port.
+    LoaderPool loaders(LoaderCount());
+    Site site(archive, PageRulesFor(job.Options),
+              ArchiveVersionOf(platform::FileStampOf(archive.File())), loaders,
+              BudgetBytes(job.Options));
+    if (loaders.Ready()) {
+        status.CurrentServerStage = ServerStage::Listening;
+        ServeConnections(listener, site, loaders, stop);
+    }
+    loaders.Stop();
     const int error = errno;
     platform::CloseSocket(listener);
-    EndWith(ServerStage::Failed, error);
+    // No event loop or loader could be made: nothing served the port.
+    if (!stop.Requested()) EndWith(status, ServerStage::Failed, error);
 }
 
 }  // namespace
 
-void ServeJob::operator()() const {
-    ServerThread(*this);
-}
-
-void ServerThread(const ServeJob& job) {
+void ServerThread(const ServeJob& job, ServerState& status, StopSignal& stop) {
     try {
-        Server.ServerActive = true;
-        Server.CurrentServerStage = ServerStage::Loading;
+        status.ServerActive = true;
+        status.CurrentServerStage = ServerStage::Loading;
         if (!LzoReady()) {
-            EndWith(ServerStage::LzoNotReady, 0);
+            EndWith(status, ServerStage::LzoNotReady, 0);
             return;
         }
         ArchiveLoad load = LoadArchive(job.BrowseArchivePath);
         if (!load.Archive) {
-            EndWith(ServerStage::ArchiveNotOpened, load.ErrorNumber);
+            EndWith(status, ServerStage::ArchiveNotOpened, load.ErrorNumber);
             return;
         }
-        Server.Rules = PageRulesFor(job.Options);
-        Server.Archive = &*load.Archive;
-        Server.Version = ArchiveVersionOf(platform::FileStampOf(load.Archive->File()));
-        ListenAndAccept(job.Port);
+        ListenAndAccept(*load.Archive, job, status, stop);
     } catch (...) {
-        EndWith(ServerStage::Failed, 0);
+        EndWith(status, ServerStage::Failed, 0);
     }
+}
+
+bool BrowseServer::Start(const ServeJob& job) {
+    if (thread_.joinable()) return false;
+    try {
+        thread_ = std::thread([this, job] { ServerThread(job, status_, stop_); });
+    } catch (const std::system_error&) {
+        return false;
+    }
+    return true;
+}
+
+void BrowseServer::Stop() {
+    stop_.Request();
+    if (thread_.joinable()) thread_.join();
 }

@@ -1,13 +1,15 @@
-// The server's listening thread.
+// The server's listening thread, and the handle its owner keeps.
 #pragma once
 
 #include <chrono>
 #include <cstdint>
 #include <string>
+#include <thread>
 
 #include "Platform/Socket.h"
 #include "WebServer/BrowseOptions.h"
 #include "WebServer/ServerState.h"
+#include "WebServer/StopSignal.h"
 
 // Connections the system may hold for the listener before it accepts them:
 // as many as it allows. With only a handful, Linux drops the handshakes of a
@@ -20,19 +22,39 @@ inline constexpr int kListenBacklog = platform::kLargestBacklog;
 // the processor until a connection ends.
 inline constexpr std::chrono::milliseconds kAcceptRetryPause{50};
 
-// What to serve and where. A thread started with it runs ServerThread on its
-// own copy.
+// What to serve and where.
 struct ServeJob {
     std::string BrowseArchivePath;  // the archive to serve
     uint16_t Port = kServerPort;    // TCP port, on all interfaces
     BrowseOptions Options;          // the opt-in options, all off by default
-
-    void operator()() const;
 };
 
-// Loads job.BrowseArchivePath into Archive, then listens on all interfaces
-// and serves every connection on the connection threads' event loops (this
-// thread runs one of them) for as long as the process runs. Ends only when the
-// archive cannot be opened, the port cannot be used or no event loop can be
-// made; Server.CurrentServerStage tells which.
-void ServerThread(const ServeJob& job);
+// Loads job.BrowseArchivePath, then listens on all interfaces and serves every
+// connection on the event loops (this thread runs one of them), reporting to
+// `status`, until `stop` is requested; then ends every thread it started
+// and returns. Ends early when the archive cannot be opened, the port cannot
+// be used or no event loop can be made; status.CurrentServerStage tells which.
+void ServerThread(const ServeJob& job, ServerState& status, StopSignal& stop);
+
+// A server running on a thread of its own, owned by the front end that
+// started it: Stop, or the end of the handle, ends the server and joins every
+// thread it started.
+class BrowseServer {
+  public:
+    explicit BrowseServer(ServerState& status) : status_(status) {}
+    ~BrowseServer() { Stop(); }
+    BrowseServer(const BrowseServer&) = delete;
+    BrowseServer& operator=(const BrowseServer&) = delete;
+
+    // Starts serving `job`; false when no thread could be started (nothing
+    // runs then). One server per handle.
+    bool Start(const ServeJob& job);
+
+    // Ends the server, if it runs, and waits for it.
+    void Stop();
+
+  private:
+    ServerState& status_;
+    StopSignal stop_;
+    std::thread thread_;
+};

@@ -7,6 +7,7 @@
 #include "Shared/ReadEntry.h"
 #include "WebServer/ContentTypes.h"
 #include "WebServer/PageResolution.h"
+#include "WebServer/Site.h"
 
 namespace {
 
@@ -21,45 +22,24 @@ constexpr const char* kPlainText = "text/plain";
 
 SharedPage TextPage(PageKind kind, const char* text, const std::string& path) {
     const size_t textLength = std::strlen(text);
-    SharedPage page;
-    page.Body.Size = textLength + path.size();
-    auto bytes = std::make_shared_for_overwrite<char[]>(page.Body.Size);
+    SharedBody body;
+    body.Size = textLength + path.size();
+    auto bytes = std::make_shared_for_overwrite<char[]>(body.Size);
     std::memcpy(bytes.get(), text, textLength);
     std::memcpy(bytes.get() + textLength, path.data(), path.size());
-    page.Body.Bytes = std::move(bytes);
-    page.ContentType = kPlainText;
+    body.Bytes = std::move(bytes);
+    SharedPage page{ResponseBody::InMemory(std::move(body)), kPlainText};
     page.Kind = kind;
     return page;
 }
 
-// The page for a resolved path: the entry's content, from `cache` when given
-// and holding it, or the text that stands for it.
-SharedPage ResolvedPage(const LoadedArchive& archive, const Resolution& resolved,
-                        const PageRules& rules, PageCache* cache) {
-    if (!resolved.Match.Found) return TextPage(PageKind::NotFound, kNotFoundText, resolved.Path);
-    const TItem& entry = archive.Entries[resolved.Match.Index];
-    SharedPage page;
-    page.Entry = resolved.Match.Index;
-    page.ContentType = ContentTypeOf(PageExtension(resolved.Path), rules.StandardTypes);
-    if (cache != nullptr) {
-        if (auto held = cache->Find(resolved.Match.Index)) {
-            page.Body = std::move(*held);
-            return page;
-        }
-    }
-    if (!IsBackedByFile(entry, platform::FileSize64(archive.File()))) {
-        return TextPage(PageKind::Damaged, kDamagedEntryText, resolved.Path);
-    }
+// The whole content of a backed entry. A short read or a damaged stream is
+// still served: what the archive did not deliver is zeros, never other
+// memory.
+SharedBody ReadWhole(platform::FileHandle file, const TItem& entry, EntryReadResult& result) {
     auto bytes = std::make_shared_for_overwrite<char[]>(entry.UnpackedSize);
-    // A short read or a damaged stream is still served: what the archive did
-    // not deliver is zeros, never other memory. Such a body is not kept, so
-    // that a file that has since been repaired is read again.
-    const EntryReadResult result = ReadEntryContent(archive.File(), entry, bytes.get());
-    page.Body = {std::move(bytes), entry.UnpackedSize};
-    if (cache != nullptr && result == EntryReadResult::Read) {
-        cache->Add(resolved.Match.Index, page.Body);
-    }
-    return page;
+    result = ReadEntryContent(file, entry, bytes.get());
+    return {std::move(bytes), entry.UnpackedSize};
 }
 
 }  // namespace
@@ -72,26 +52,58 @@ PageRules PageRulesFor(const BrowseOptions& options) {
 }
 
 Page LoadPage(const LoadedArchive& archive, const std::string& path, const PageRules& rules) {
-    const SharedPage shared =
-        ResolvedPage(archive, ResolvePath(archive, path, rules.Options), rules, nullptr);
-    return {std::string(shared.Body.Bytes.get(), shared.Body.Size), shared.ContentType, shared.Kind,
+    const Resolution resolved = ResolvePath(archive, path, rules.Options);
+    SharedPage shared;
+    if (!resolved.Match.Found) {
+        shared = TextPage(PageKind::NotFound, kNotFoundText, resolved.Path);
+    } else {
+        const TItem& entry = archive.Entries[resolved.Match.Index];
+        if (!IsBackedByFile(entry, platform::FileSize64(archive.File()))) {
+            shared = TextPage(PageKind::Damaged, kDamagedEntryText, resolved.Path);
+        } else {
+            EntryReadResult result;
+            shared.Body = ResponseBody::InMemory(ReadWhole(archive.File(), entry, result));
+            shared.ContentType = ContentTypeOf(PageExtension(resolved.Path), rules.StandardTypes);
+            shared.Entry = resolved.Match.Index;
+        }
+    }
+    const SharedBody& body = shared.Body.Memory;
+    return {std::string(body.Bytes.get(), body.Size), shared.ContentType, shared.Kind,
             shared.Entry};
 }
 
-SharedPage LoadPage(const LoadedArchive& archive, const std::string& path, const PageRules& rules,
-                    PageCache& cache) {
-    return ResolvedPage(archive, ResolvePath(archive, path, rules.Options), rules, &cache);
-}
-
-std::optional<SharedPage> LoadPageIfQuick(const LoadedArchive& archive, const std::string& path,
-                                          const PageRules& rules, PageCache& cache) {
-    const Resolution resolved = ResolvePath(archive, path, rules.Options);
-    if (resolved.Match.Found) {
-        const TItem& entry = archive.Entries[resolved.Match.Index];
-        if (IsCompressed(entry) && entry.UnpackedSize > kQuickLoadBytes &&
-            !cache.Find(resolved.Match.Index)) {
-            return std::nullopt;
-        }
+PageStart StartPage(Site& site, const std::string& path) {
+    const Resolution resolved = ResolvePath(site.Archive, path, site.Rules.Options);
+    PageStart start;
+    auto text = [&](PageKind kind, const char* what) {
+        start.Ready = TextPage(kind, what, resolved.Path);
+        start.ContentType = kPlainText;
+        return start;
+    };
+    if (!resolved.Match.Found) return text(PageKind::NotFound, kNotFoundText);
+    const uint32_t index = resolved.Match.Index;
+    const TItem& entry = site.Archive.Entries[index];
+    const platform::FileHandle file = site.Archive.File();
+    start.Entry = index;
+    start.ContentType = ContentTypeOf(PageExtension(resolved.Path), site.Rules.StandardTypes);
+    auto ready = [&](ResponseBody body) {
+        start.Ready = SharedPage{std::move(body), start.ContentType, PageKind::Entry, index};
+        return start;
+    };
+    if (auto cached = site.Cache.Find(index)) return ready(ResponseBody::InMemory(*cached));
+    if (!IsBackedByFile(entry, platform::FileSize64(file))) {
+        return text(PageKind::Damaged, kDamagedEntryText);
     }
-    return ResolvedPage(archive, resolved, rules, &cache);
+    if (entry.UnpackedSize > kQuickLoadBytes) {
+        if (!IsCompressed(entry)) {
+            return ready(ResponseBody::FromFile(file, entry.DataOffset, entry.UnpackedSize));
+        }
+        if (auto held = site.Bodies.Held(index)) return ready(ResponseBody::InMemory(*held));
+        return start;  // for the loader pool
+    }
+    EntryReadResult result;
+    SharedBody body = ReadWhole(file, entry, result);
+    // Not kept when short or damaged, so that a file since repaired is read again.
+    if (result == EntryReadResult::Read) site.Cache.Add(index, body);
+    return ready(ResponseBody::InMemory(std::move(body)));
 }

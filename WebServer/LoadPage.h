@@ -9,8 +9,10 @@
 #include "Shared/LoadedArchive.h"
 #include "WebServer/BrowseOptions.h"
 #include "WebServer/MimeTypes.h"
-#include "WebServer/PageCache.h"
 #include "WebServer/PageKind.h"
+#include "WebServer/ResponseBody.h"
+
+struct Site;
 
 struct Page {
     std::string Body;         // any bytes, NUL included
@@ -19,9 +21,10 @@ struct Page {
     uint32_t Entry = 0;  // the entry's index, for Kind Entry
 };
 
-// A page as connections send it: the body may be shared with the cache.
+// A page as connections send it: the body may be shared with the cache, or
+// be a stretch of the archive file.
 struct SharedPage {
-    SharedBody Body;
+    ResponseBody Body;
     std::string ContentType;  // never empty
     PageKind Kind = PageKind::Entry;
     uint32_t Entry = 0;  // the entry's index, for Kind Entry
@@ -41,24 +44,28 @@ PageRules PageRulesFor(const BrowseOptions& options);
 
 // Resolves `path` (the request target before its first "?", not decoded)
 // against `archive`'s entries, as `rules` allow (ResolvePath), and reads the
-// entry from its file with positional reads, so that
-// readers never wait for each other. A path that names no entry gives the
-// text "Cannot find the specified page: " and the path as sent, normalised, as
-// text/plain; so does, with its own text, an entry whose recorded sizes cannot
-// be real for the archive. Throws std::bad_alloc when memory runs out.
+// whole entry with positional reads. A path that names no entry gives the
+// text "Cannot find the specified page: " and the path as sent, normalised,
+// as text/plain; so does, with its own text, an entry whose recorded sizes
+// cannot be real for the archive. Throws std::bad_alloc when memory runs out.
 Page LoadPage(const LoadedArchive& archive, const std::string& path,
               const PageRules& rules = PageRules{});
 
-// The same page, taken from `cache` when it holds the entry, and added to it
-// once read.
-SharedPage LoadPage(const LoadedArchive& archive, const std::string& path, const PageRules& rules,
-                    PageCache& cache);
+// What a request comes to on an event loop: the page ready to send, or the
+// compressed entry whose body the loader pool must make first.
+struct PageStart {
+    std::optional<SharedPage> Ready;
+    uint32_t Entry = 0;       // the entry found; when not Ready, the one to make
+    std::string ContentType;  // of the page, ready or not
+};
 
-// The same, unless it means decompressing more than kQuickLoadBytes that
-// `cache` does not hold: then nothing, and LoadPage(archive, path, rules, cache) is for
-// a thread where the wait holds up no one else.
-std::optional<SharedPage> LoadPageIfQuick(const LoadedArchive& archive, const std::string& path,
-                                          const PageRules& rules, PageCache& cache);
+// The same page as LoadPage, resolved once and without any slow work: a
+// body the cache or a connection holds is shared; a stored entry larger than
+// kQuickLoadBytes is sent from the archive file as it goes; one as large
+// that is compressed is left to the loader pool (Site::Bodies); anything
+// smaller is read here and kept in the cache.
+PageStart StartPage(Site& site, const std::string& path);
 
-// Decompressed bytes that take well under a millisecond to produce.
+// Bytes read or decompressed in well under a millisecond: what an event loop
+// may read at once without holding up its other connections.
 inline constexpr uint32_t kQuickLoadBytes = 256 * 1024;

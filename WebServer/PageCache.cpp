@@ -1,7 +1,5 @@
 #include "WebServer/PageCache.h"
 
-PageCache& ServedPages = *new PageCache(kPageCacheBytes);
-
 std::optional<SharedBody> PageCache::Find(uint32_t entry) {
     std::lock_guard guard(lock_);
     const auto found = byEntry_.find(entry);

@@ -48,8 +48,7 @@ class PageCache {
     size_t bytes_ = 0;
 };
 
-// Memory the server's cache of bodies may hold.
+// Memory the server's cache of bodies may hold: the pages of a typical site
+// (text, style sheets, images) many times over, and a quarter of the budget
+// for large bodies, which bodies it keeps are also counted in.
 inline constexpr size_t kPageCacheBytes = size_t{64} * 1024 * 1024;
-
-// The server's cache. Never destroyed: connection threads are never joined.
-extern PageCache& ServedPages;

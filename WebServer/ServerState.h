@@ -1,17 +1,13 @@
-// What the server reports while it runs and why it ended.
+// What the server reports while it runs and why it ended, to the front end
+// that started it and owns this record.
 //
 // Thread safety: the server thread writes these values and any other thread
 // may read them at any time: each is atomic, and ServerErrorNumber is written
-// before the stage that it explains. Rules and Version alone are plain: they are written
-// before the first connection is accepted and only read from then on.
+// before the stage that it explains.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
-#include <string>
-
-#include "WebServer/LoadPage.h"
-#include "WebServer/Validators.h"
 
 // The port the server listens on, on all interfaces.
 inline constexpr uint16_t kServerPort = 8078;
@@ -21,7 +17,7 @@ inline constexpr uint16_t kServerPort = 8078;
 enum class ServerStage {
     NotStarted,
     Loading,           // opening the archive and loading its index
-    Listening,         // accepting connections; stays so until the process ends
+    Listening,         // accepting connections; stays so until the server is stopped
     ArchiveNotOpened,  // ended: the archive could not be opened
     NoSocket,          // ended: no socket could be created
     PortNotBound,      // ended: the port could not be bound or listened on
@@ -38,21 +34,15 @@ struct ServerState {
     // The system's error number behind an ended stage; written before the stage.
     std::atomic<int> ServerErrorNumber{0};
 
-    // How the connections find and type pages; set from the serve job's
-    // options before listening starts.
-    PageRules Rules;
-
-    // The archive being served, owned by the server thread; set with Rules.
-    const LoadedArchive* Archive = nullptr;
-
-    // The served archive's version, for the validators; set with Rules.
-    ArchiveVersion Version;
-
     // Puts every value back as at program start (tests start several servers
     // in one process; the program starts one).
-    void Reset();
+    void Reset() {
+        ServerActive = false;
+        CurrentServerStage = ServerStage::NotStarted;
+        ServerErrorNumber = 0;
+    }
 };
 
-// The instance the server thread reports to. Never destroyed: the server
-// thread is never joined and may outlive main().
+// The record the program's front ends (Startup) show and hand to the server
+// they start; the server itself only writes to the record it is given.
 extern ServerState& Server;

@@ -68,8 +68,13 @@ void Poller::Unwatch(Socket socket) {
     epoll_ctl(state_->poller, EPOLL_CTL_DEL, socket, &unused);
 }
 
-void Poller::Forget(Socket) {
-    // Closing the socket's only descriptor removes it from every epoll set.
+// Closing a descriptor removes it from epoll sets only once no other
+// descriptor shares its open file, and a child process that another thread
+// forks holds a copy of every descriptor until it execs: in that moment
+// epoll would still report the closed socket, under the tag of a connection
+// already gone. So it is taken out explicitly.
+void Poller::Forget(Socket socket) {
+    Unwatch(socket);
 }
 
 int Poller::Wait(void** tags, int capacity, int milliseconds) {

@@ -231,8 +231,8 @@ void TfrmStartup::lbCompileClick() {
 
 void TfrmStartup::lbBrowseClick() {
     DisableControls();
-    platform::StartThread(ServeJob{FieldText(ControlId::edBrowseArchive), kServerPort,
-                                   BrowseOptionsFrom(arguments_)});
+    server_.Start(ServeJob{FieldText(ControlId::edBrowseArchive), kServerPort,
+                           BrowseOptionsFrom(arguments_)});
     platform::ShellOpen(kStartPageUrl);
 }
 

@@ -18,7 +18,6 @@
 
 #include "Compiler/CompileThread.h"
 #include "Compiler/Progress.h"
-#include "Platform/Thread.h"
 #include "Shared/ArchiveLayout.h"
 #include "Shared/LoadedArchive.h"
 #include "Shared/Lzo.h"
@@ -188,19 +187,27 @@ uint16_t StartServer(const std::string& archivePath) {
     if (const char* command = std::getenv("PELORINE_SERVER_COMMAND")) {
         return StartServerProgram(command, archivePath);
     }
+    // What the server reports to; it serves until the test process ends.
+    static ServerState& status = *new ServerState;
     for (int attempt = 0; attempt < kPortTries; ++attempt) {
         const uint16_t port = ProbeFreePort();
         if (port == 0) continue;
-        Server.Reset();
-        if (!platform::StartThread(ServeJob{archivePath, port, {}})) break;
+        status.Reset();
+        auto server = std::make_unique<BrowseServer>(status);
+        if (!server->Start(ServeJob{archivePath, port, {}})) break;
         const auto deadline = Clock::now() + kStartLimit;
-        ServerStage stage = Server.CurrentServerStage.load();
+        ServerStage stage = status.CurrentServerStage.load();
         while ((stage == ServerStage::NotStarted || stage == ServerStage::Loading) &&
                Clock::now() < deadline) {
             std::this_thread::sleep_for(std::chrono::milliseconds(2));
-            stage = Server.CurrentServerStage.load();
+            stage = status.CurrentServerStage.load();
         }
-        if (stage == ServerStage::Listening) return port;
+        if (stage == ServerStage::Listening) {
+            // Never stopped: the tests end with the process.
+            static auto& running = *new std::vector<std::unique_ptr<BrowseServer>>;
+            running.push_back(std::move(server));
+            return port;
+        }
         if (stage != ServerStage::PortNotBound) break;
     }
     ADD_FAILURE() << "the server did not start";

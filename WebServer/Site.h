@@ -1,0 +1,34 @@
+// What one running server serves: the loaded archive, how paths resolve and
+// pages are typed, and the bodies kept or shared between requests. The server
+// thread makes it when it starts and passes it to every event loop,
+// connection and page load; nothing of it is process-wide.
+#pragma once
+
+#include <cstddef>
+#include <utility>
+
+#include "Shared/LoadedArchive.h"
+#include "WebServer/LargeBodies.h"
+#include "WebServer/LoadPage.h"
+#include "WebServer/LoaderPool.h"
+#include "WebServer/PageCache.h"
+#include "WebServer/Validators.h"
+
+struct Site {
+    Site(const LoadedArchive& archive, PageRules rules, ArchiveVersion version, LoaderPool& loaders,
+         size_t budgetBytes)
+        : Archive(archive),
+          Rules(std::move(rules)),
+          Version(version),
+          Bodies(archive, Cache, loaders, budgetBytes) {}
+    Site(const Site&) = delete;
+    Site& operator=(const Site&) = delete;
+
+    const LoadedArchive& Archive;
+    const PageRules Rules;
+    // The archive's version, for the validators.
+    const ArchiveVersion Version;
+    PageCache Cache{kPageCacheBytes};
+    // After the cache, which it adds to: it ends first.
+    LargeBodies Bodies;
+};

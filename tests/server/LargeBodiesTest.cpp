@@ -1,0 +1,115 @@
+// Large compressed bodies: two requests for the same entry share one
+// decompression and one body; bodies stay within the budget, a request that
+// would exceed it waits until a holder lets go, one larger than the whole
+// budget is made alone, and every byte goes back when the last holder ends.
+#include <gtest/gtest.h>
+
+#include <future>
+#include <memory>
+#include <thread>
+
+#include "Shared/LoadedArchive.h"
+#include "WebServer/LargeBodies.h"
+#include "WebServer/LoaderPool.h"
+#include "WebServer/PageCache.h"
+#include "tests/server/ServerTestSupport.h"
+#include "tests/support/Loaded.h"
+#include "tests/support/TestFiles.h"
+
+using namespace std::chrono_literals;
+using testing_support::CompressibleText;
+using testing_support::TempDir;
+
+namespace {
+
+constexpr size_t kKiB = 1024;
+
+class Requested {
+  public:
+    explicit Requested(LargeBodies& bodies, uint32_t index) {
+        bodies.Request(index, [this](std::optional<SharedBody> body) { given_.set_value(body); });
+    }
+
+    bool Arrives(std::chrono::milliseconds within) {
+        return future_.wait_for(within) == std::future_status::ready;
+    }
+
+    std::optional<SharedBody> Body() { return future_.get(); }
+
+  private:
+    std::promise<std::optional<SharedBody>> given_;
+    std::future<std::optional<SharedBody>> future_ = given_.get_future();
+};
+
+std::string TextOf(const SharedBody& body) {
+    return std::string(body.Bytes.get(), body.Size);
+}
+
+class LargeBodiesTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        server_testing::ArchiveBuilder builder;
+        for (const auto& [name, content] : contents_) builder.AddCompressed(name, content);
+        builder.WriteTo(dir_ / "site.pel");
+        archive_ = Loaded(dir_ / "site.pel");
+    }
+
+    size_t Cost(uint32_t index) const { return DecompressionCost(archive_.Entries[index]); }
+
+    TempDir dir_;
+    const std::vector<std::pair<std::string, std::string>> contents_ = {
+        {"a.html", CompressibleText(600 * kKiB)},
+        {"b.html", CompressibleText(500 * kKiB)},
+        {"huge.html", CompressibleText(3000 * kKiB)},
+    };
+    LoadedArchive archive_;
+    LoaderPool pool_{2};
+    PageCache noCache_{0};  // keeps nothing, so that only holders count
+};
+
+TEST_F(LargeBodiesTest, TwoRequestsForOneEntryShareOneDecompressionAndOneBody) {
+    LargeBodies bodies(archive_, noCache_, pool_, 64 * 1024 * kKiB);
+    Requested first(bodies, 0), second(bodies, 0);
+    ASSERT_TRUE(first.Arrives(10s));
+    ASSERT_TRUE(second.Arrives(10s));
+    const std::optional<SharedBody> one = first.Body(), two = second.Body();
+    ASSERT_TRUE(one && two);
+    EXPECT_EQ(one->Bytes.get(), two->Bytes.get());
+    EXPECT_EQ(TextOf(*one), contents_[0].second);
+    // Asked again while held: the same body, no new decompression.
+    Requested later(bodies, 0);
+    ASSERT_TRUE(later.Arrives(10s));
+    EXPECT_EQ(later.Body()->Bytes.get(), one->Bytes.get());
+    EXPECT_EQ(bodies.Decompressions(), 1u);
+}
+
+TEST_F(LargeBodiesTest, RequestsBeyondTheBudgetWaitForRoomAndEveryByteComesBack) {
+    // Room for either of a and b, not both; huge is larger than the whole budget.
+    const size_t budget = std::max(Cost(0), Cost(1)) + std::min(Cost(0), Cost(1)) / 2;
+    ASSERT_GT(Cost(2), budget);
+    LargeBodies bodies(archive_, noCache_, pool_, budget);
+    {
+        Requested a(bodies, 0);
+        ASSERT_TRUE(a.Arrives(10s));
+        std::optional<SharedBody> held = a.Body();
+        Requested b(bodies, 1);
+        EXPECT_FALSE(b.Arrives(300ms)) << "made beyond the budget";
+        held.reset();
+        ASSERT_TRUE(b.Arrives(10s)) << "still waiting once a was let go";
+        EXPECT_EQ(TextOf(*b.Body()), contents_[1].second);
+    }
+    {
+        Requested huge(bodies, 2);
+        ASSERT_TRUE(huge.Arrives(10s));
+        EXPECT_EQ(TextOf(*huge.Body()), contents_[2].second);
+    }
+    // The loader drops its own hold just after the delivery.
+    const auto deadline = std::chrono::steady_clock::now() + 5s;
+    while (bodies.BytesInUse() != 0 && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(1ms);
+    }
+    EXPECT_EQ(bodies.BytesInUse(), 0u);
+    EXPECT_EQ(bodies.Decompressions(), 3u);
+}
+
+}  // namespace
