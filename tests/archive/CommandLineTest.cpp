@@ -85,14 +85,36 @@ TEST(CommandLine, BrowseOptionsCountWhereverTheyStandAndOnlyAsWritten) {
         BrowseOptionsFrom({"--browse-folder-index", "--browse-archive", "x", "--browse",
                            "--browse-decode-paths", "--browse-standard-types"});
     EXPECT_TRUE(all.StandardTypes && all.DecodePaths && all.FolderIndex);
-    EXPECT_EQ(BrowseOptionsFrom({"--browse-ranges", "--browse-validators", "--browse-head",
-                                 "--browse-status-codes", "--browse-standard-types",
-                                 "--browse-decode-paths", "--browse-folder-index"}),
-              BrowseOptions::Modern());
+    EXPECT_EQ(
+        BrowseOptionsFrom({"--browse-ranges", "--browse-validators", "--browse-head",
+                           "--browse-status-codes", "--browse-standard-types",
+                           "--browse-decode-paths", "--browse-folder-index", "--browse-search"}),
+        BrowseOptions::Modern());
     EXPECT_EQ(BrowseOptionsFrom({"--browse-head", "--browse-modern"}), BrowseOptions::Modern());
     EXPECT_EQ(BrowseOptionsFrom({"--browse-modern", "--browse-head"}), BrowseOptions::Modern());
     EXPECT_EQ(BrowseOptionsFrom({"--browse-Modern", "--browse-range"}), BrowseOptions{});
     EXPECT_EQ(Walk({"--browse-decode-paths", "--browse-archive", "x", "--browse"}), "browse(x);");
+}
+
+TEST(CommandLine, TheMemoryLimitIsAWholeNumberOfMebibytesOrTheDefault) {
+    const struct {
+        std::vector<std::string> arguments;
+        uint32_t mebibytes;
+    } cases[] = {
+        {{"--browse"}, kDefaultBrowseMemoryLimitMiB},
+        {{"--browse-memory-limit", "300", "--browse"}, 300},
+        {{"--browse", "--browse-memory-limit", "1"}, 1},
+        {{"--browse-memory-limit", "64", "--browse-modern"}, 64},
+        {{"--browse-memory-limit", "0"}, kDefaultBrowseMemoryLimitMiB},
+        {{"--browse-memory-limit", "12x"}, kDefaultBrowseMemoryLimitMiB},
+        {{"--browse-memory-limit", "-5"}, kDefaultBrowseMemoryLimitMiB},
+        {{"--browse-memory-limit", "4294967297"}, kDefaultBrowseMemoryLimitMiB},
+        {{"--browse-memory-limit"}, kDefaultBrowseMemoryLimitMiB},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(BrowseOptionsFrom(c.arguments).MemoryLimitMiB, c.mebibytes)
+            << ::testing::PrintToString(c.arguments);
+    }
 }
 
 TEST(StatusText, FirstRuleThatHoldsWins) {
