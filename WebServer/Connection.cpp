@@ -152,13 +152,23 @@ void Connection::Answer(ConnectionClock::time_point now) {
         return;
     }
     PageStart start = StartPage(site_, target.Path);
-    if (!start.Ready) {
-        entryToLoad_ = start.Entry;
-        contentType_ = std::move(start.ContentType);
-        stage_ = ConnectionStage::Loading;
+    if (start.Ready) return Respond(*start.Ready);
+    // An answer without a body (HEAD, 304, 416) needs only the entry's
+    // length, which the index holds: the body is not made for it.
+    const uint32_t length = site_.Archive.Entries[start.Entry].UnpackedSize;
+    const ResponsePlan plan =
+        PlanResponse(request_, {PageKind::Entry, start.ContentType, length, start.Entry}, options,
+                     site_.Version);
+    if (plan.BodyLength == 0) {
+        header_ = plan.Header;
+        body_ = {};
+        sent_ = 0;
+        stage_ = ConnectionStage::Sending;
         return;
     }
-    Respond(*start.Ready);
+    entryToLoad_ = start.Entry;
+    contentType_ = std::move(start.ContentType);
+    stage_ = ConnectionStage::Loading;
 }
 
 void Connection::Respond(const SharedPage& page) {
