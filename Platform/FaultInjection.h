@@ -1,5 +1,7 @@
 // Faults the tests can switch on in the file layer, to prove that a full disk
-// or a failing file never costs data. All off unless a test arms them.
+// or a failing file never costs data. All off unless a test arms them, and
+// only in builds with tests (PELORINE_FAULT_INJECTION): a shipped program has
+// no faults to arm and pays nothing for the checks.
 #pragma once
 
 #include <atomic>
@@ -7,6 +9,8 @@
 #include <cstdint>
 
 namespace platform {
+
+#ifdef PELORINE_FAULT_INJECTION
 
 class FaultInjection {
   public:
@@ -70,5 +74,17 @@ class FaultInjection {
     static inline std::atomic<size_t> shortReadRequested_{0};
     static inline std::atomic<size_t> shortReadDelivered_{0};
 };
+
+#else
+
+class FaultInjection {
+  public:
+    static constexpr bool FailCreate() { return false; }
+    static constexpr size_t LimitWrite(size_t wanted) { return wanted; }
+    static constexpr size_t LimitReadCall(size_t requested) { return requested; }
+    static constexpr size_t LimitRead(size_t wanted) { return wanted; }
+};
+
+#endif
 
 }  // namespace platform

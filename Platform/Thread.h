@@ -1,9 +1,8 @@
-// Worker threads and the one kind of lock the program uses.
+// Worker threads.
 #pragma once
 
 #include <cstddef>
 #include <functional>
-#include <mutex>
 
 namespace platform {
 
@@ -14,27 +13,5 @@ using ThreadProcedure = std::function<void()>;
 // nothing can wait for it. False when the thread could not be made. A
 // `stackBytes` of 0 gives the system's default stack.
 bool StartThread(ThreadProcedure procedure, size_t stackBytes = 0);
-
-// A critical section: held through ScopedLock, so that every path out of a
-// guarded block releases it, exceptions included.
-class CriticalSection {
-  public:
-    void Enter() { mutex_.lock(); }
-    void Leave() { mutex_.unlock(); }
-
-  private:
-    std::mutex mutex_;
-};
-
-class ScopedLock {
-  public:
-    explicit ScopedLock(CriticalSection& section) : section_(section) { section_.Enter(); }
-    ~ScopedLock() { section_.Leave(); }
-    ScopedLock(const ScopedLock&) = delete;
-    ScopedLock& operator=(const ScopedLock&) = delete;
-
-  private:
-    CriticalSection& section_;
-};
 
 }  // namespace platform

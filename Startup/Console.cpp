@@ -82,6 +82,8 @@ int WaitForCompile(CompileTask& compile, const CompileProgress& progress,
             nextStatus += kStatusInterval;
         }
     }
+    // Even a compile over before the first look shows its figures once.
+    line.Update(/*immediately=*/true);
     line.Clear();
     printer.Update();
     if (progress.CompileFailed) {

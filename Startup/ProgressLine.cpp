@@ -37,10 +37,10 @@ ProgressLine::ProgressLine(std::FILE* out, bool enabled, const CompileProgress& 
       start_(std::chrono::steady_clock::now()),
       nextDraw_(start_) {}
 
-void ProgressLine::Update() {
+void ProgressLine::Update(bool immediately) {
     if (!enabled_) return;
     const auto now = std::chrono::steady_clock::now();
-    if (now < nextDraw_) return;
+    if (!immediately && now < nextDraw_) return;
     nextDraw_ = now + kRedrawInterval;
     const std::chrono::duration<double> elapsed = now - start_;
     const std::string text =

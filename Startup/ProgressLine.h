@@ -19,8 +19,9 @@ class ProgressLine {
     // does nothing.
     ProgressLine(std::FILE* out, bool enabled, const CompileProgress& progress);
 
-    // Redraws the line from the compile's progress, at most ten times a second.
-    void Update();
+    // Redraws the line from the compile's progress, at most ten times a second
+    // unless asked for `immediately` (the final figures of a short compile).
+    void Update(bool immediately = false);
     // When Update will next draw; never, when it does not draw at all.
     std::chrono::steady_clock::time_point NextDraw() const {
         return enabled_ ? nextDraw_ : std::chrono::steady_clock::time_point::max();
