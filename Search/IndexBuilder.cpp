@@ -1,6 +1,7 @@
 #include "Search/IndexBuilder.h"
 
 #include <algorithm>
+#include <cstdint>
 
 #include "Search/SearchIndex.h"
 
@@ -40,7 +41,7 @@ void IndexBuilder::Extract() {
         Extracted extracted;
         extracted.Entry = pages_[next];
         if (source_.Sizes[extracted.Entry] <= kMaxIndexedEntryBytes &&
-            source_.ReadContent(extracted.Entry, content)) {
+            source_.ReadContent(extracted.Entry, SIZE_MAX, content)) {
             extracted.Readable = true;
             extracted.Page = ExtractPageText(source_.Names[extracted.Entry], content);
         }

@@ -76,6 +76,7 @@ class CollapsedText {
 
     void Separate() { spacePending_ = true; }
     bool Full() const { return full_; }
+    std::string_view View() const { return text_; }
     std::string Take() { return std::move(text_); }
     bool Empty() const { return text_.empty(); }
 
@@ -174,11 +175,11 @@ htmlSAXHandler MakeHandler() {
     return handler;
 }
 
-// Input is fed in pieces of this size, so that a full text stops the parse
-// without reading the rest of a large page.
-constexpr size_t kParsePiece = size_t{64} * 1024;
+// Input is fed in pieces of this size, so that a full text, or enough of it,
+// stops the parse without reading the rest of a large page.
+constexpr size_t kParsePiece = size_t{16} * 1024;
 
-PageText ExtractHtml(std::string_view utf8, size_t textLimit) {
+PageText ExtractHtml(std::string_view utf8, size_t textLimit, const EnoughText& enough) {
     static htmlSAXHandler handler = MakeHandler();
     HtmlWalk walk(textLimit);
     htmlParserCtxtPtr parser =
@@ -195,7 +196,7 @@ PageText ExtractHtml(std::string_view utf8, size_t textLimit) {
         const bool last = at + piece == utf8.size();
         htmlParseChunk(parser, utf8.data() + at, static_cast<int>(piece), last ? 1 : 0);
         at += piece;
-    } while (at < utf8.size() && !walk.text.Full());
+    } while (at < utf8.size() && !walk.text.Full() && !(enough && enough(walk.text.View())));
     htmlFreeParserCtxt(parser);
     PageText page;
     page.Title = walk.titleSeen || !walk.title.Empty() ? walk.title.Take() : std::string();
@@ -244,10 +245,11 @@ void PreparePageTextExtraction() {
     std::call_once(prepared, [] { xmlInitParser(); });
 }
 
-PageText ExtractPageText(std::string_view name, std::string_view content, size_t textLimit) {
+PageText ExtractPageText(std::string_view name, std::string_view content, size_t textLimit,
+                         const EnoughText& enough) {
     // The parser counts in int.
     if (content.size() > static_cast<size_t>(INT_MAX)) content = content.substr(0, INT_MAX);
     const std::string utf8 = AsUtf8(content);
-    if (IsHtmlPage(name)) return ExtractHtml(utf8, textLimit);
+    if (IsHtmlPage(name)) return ExtractHtml(utf8, textLimit, enough);
     return ExtractPlain(utf8, IsMarkdown(name), textLimit);
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -28,8 +29,11 @@ bool IsHtmlPage(std::string_view name);
 // text a reader sees, without tags, comments, scripts or styles, character
 // references decoded. Markdown: the first "#" heading as title. Content that
 // is not valid UTF-8 is read as Latin-1. At most `textLimit` bytes of text.
+// `enough`, when given, is asked after each part of the page with the text
+// so far, and a true answer ends the extraction there.
+using EnoughText = std::function<bool(std::string_view text)>;
 PageText ExtractPageText(std::string_view name, std::string_view content,
-                         size_t textLimit = kMaxPageTextBytes);
+                         size_t textLimit = kMaxPageTextBytes, const EnoughText& enough = {});
 
 // Prepares the HTML parser for use on any thread; call once, before the
 // first extraction.

@@ -265,6 +265,6 @@ std::optional<SearchResponse> AnswerSearchRequest(std::string_view normalizedPat
     if (!html && normalizedPath != kSearchJsonPath) return std::nullopt;
     const SearchRequest request = ParseSearchQuery(queryString);
     const SearchAnswer answer = search.Ask(request.Query, request.Page);
-    if (html) return SearchResponse{SearchResultsHtml(answer), "text/html; charset=utf-8"};
-    return SearchResponse{SearchResultsJson(answer), "application/json"};
+    if (html) return SearchResponse{SearchResultsHtml(answer), std::string(kSearchPageType)};
+    return SearchResponse{SearchResultsJson(answer), std::string(kSearchJsonType)};
 }

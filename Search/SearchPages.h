@@ -13,6 +13,9 @@
 inline constexpr std::string_view kSearchPagePath = ".pelorine/search";
 inline constexpr std::string_view kSearchJsonPath = ".pelorine/search.json";
 
+inline constexpr std::string_view kSearchPageType = "text/html; charset=utf-8";
+inline constexpr std::string_view kSearchJsonType = "application/json";
+
 // Query bytes used at most, after decoding.
 inline constexpr size_t kMaxQueryBytes = 500;
 

@@ -11,6 +11,7 @@
 #include "Search/PageText.h"
 #include "Search/SearchIndex.h"
 #include "Search/TextEncoding.h"
+#include "Shared/AnsiText.h"
 
 namespace {
 
@@ -27,6 +28,26 @@ std::string BuildingSuffix() {
     char digits[20];
     const auto end = std::to_chars(digits, digits + sizeof digits, number, 16).ptr;
     return ".building-" + std::string(digits, end);
+}
+
+// Where the first of `terms` that is plain ASCII stands in `text`, without
+// regard to ASCII case (index words are folded); npos when none does. A quick
+// look only: the snippet itself finds words as the index does.
+size_t FirstAsciiHit(std::string_view text, const std::vector<std::string>& terms) {
+    size_t first = std::string_view::npos;
+    for (const std::string& term : terms) {
+        if (term.empty() || !std::all_of(term.begin(), term.end(), [](char c) {
+                return static_cast<unsigned char>(c) < 0x80;
+            })) {
+            continue;
+        }
+        const auto found = std::search(text.begin(), text.end(), term.begin(), term.end(),
+                                       [](char a, char b) { return LowerAsciiChar(a) == b; });
+        if (found != text.end()) {
+            first = std::min(first, static_cast<size_t>(found - text.begin()));
+        }
+    }
+    return first;
 }
 
 }  // namespace
@@ -114,6 +135,9 @@ void SiteSearch::Finished(bool complete) {
 }
 
 void SiteSearch::UseForQueries(Database database) {
+    // Nothing changes the index once it is complete: the connection keeps its
+    // read lock rather than taking it, and checking the file, per statement.
+    if (database) Execute(database.get(), "PRAGMA locking_mode=EXCLUSIVE");
     std::lock_guard guard(lock_);
     if (database) splitter_ = std::make_unique<WordSplitter>(database.get());
     if (!database || !splitter_->Ready() || !AddRanking(database.get())) {
@@ -172,9 +196,23 @@ SearchAnswer SiteSearch::Find(std::string_view query, uint32_t page, uint32_t co
 
 Snippet SiteSearch::SnippetOf(uint32_t entry, const std::vector<std::string>& terms) const {
     std::string content;
-    if (source_.Sizes[entry] > kMaxIndexedEntryBytes || !source_.ReadContent(entry, content)) {
-        return {};
+    if (!source_.ReadContent(entry, kSnippetContentLimit, content)) return {};
+    // A cut through a character would make the page look like Latin-1: the
+    // cut is moved before the last character.
+    if (content.size() == kSnippetContentLimit) {
+        while (!content.empty() && (static_cast<unsigned char>(content.back()) & 0xC0) == 0x80) {
+            content.pop_back();
+        }
+        if (!content.empty() && static_cast<unsigned char>(content.back()) >= 0xC0) {
+            content.pop_back();
+        }
     }
-    const PageText text = ExtractPageText(source_.Names[entry], content, kSnippetTextLimit);
+    // Most pages hold a hit near their start: the parse stops once the text
+    // has one with a snippet's length after it.
+    const auto enough = [&](std::string_view text) {
+        const size_t hit = FirstAsciiHit(text, terms);
+        return hit != std::string_view::npos && text.size() >= hit + kSnippetBytes;
+    };
+    const PageText text = ExtractPageText(source_.Names[entry], content, kSnippetTextLimit, enough);
     return MakeSnippet(*splitter_, text.Text, terms);
 }

@@ -20,9 +20,11 @@
 #include "Search/Sqlite.h"
 #include "Search/WordSplitter.h"
 
-// Text of a result page read for its snippet: a hit further in shows the
-// page's start instead.
-inline constexpr size_t kSnippetTextLimit = size_t{64} * 1024;
+// Of a result page, at most this much content is read for its snippet, and
+// this much text kept: a hit further in shows the page's start instead. They
+// bound the work of one page of results, whatever its pages.
+inline constexpr size_t kSnippetContentLimit = size_t{256} * 1024;
+inline constexpr size_t kSnippetTextLimit = size_t{32} * 1024;
 
 struct SearchSettings {
     std::string Identity;     // ArchiveIdentity of the archive; empty: no cache

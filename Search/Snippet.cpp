@@ -21,12 +21,14 @@ Snippet MakeSnippet(const WordSplitter& splitter, std::string_view text,
     // hit is.
     std::vector<Word> words;
     size_t firstHit = SIZE_MAX;  // index into words
+    bool cut = false;            // words after the last one collected
     splitter.Split(text, [&](std::string_view word, size_t start, size_t end) {
         const bool hit = std::find(terms.begin(), terms.end(), word) != terms.end();
         if (hit && firstHit == SIZE_MAX) firstHit = words.size();
         words.push_back({start, end, hit});
         // The window ends at most kSnippetBytes after the first hit starts.
-        return firstHit == SIZE_MAX || end < words[firstHit].Start + kSnippetBytes;
+        cut = firstHit != SIZE_MAX && end >= words[firstHit].Start + kSnippetBytes;
+        return !cut;
     });
     if (words.empty()) return {};
 
@@ -37,10 +39,11 @@ Snippet MakeSnippet(const WordSplitter& splitter, std::string_view text,
         first = firstHit;
         while (first > 0 && words[first - 1].Start >= lead) --first;
     }
-    const size_t start = words[first].Start;
+    // The text before the first word and after the last stays with them.
+    const size_t start = first == 0 ? 0 : words[first].Start;
     size_t last = first;
     while (last + 1 < words.size() && words[last + 1].End <= start + kSnippetBytes) ++last;
-    const size_t end = words[last].End;
+    const size_t end = !cut && last + 1 == words.size() ? text.size() : words[last].End;
 
     Snippet snippet;
     const auto plain = [&](std::string_view piece) {

@@ -68,6 +68,7 @@ BrowseOptions BrowseOptionsFrom(const std::vector<std::string>& arguments) {
         if (argument == "--browse-validators") options.Validators = true;
         if (argument == "--browse-head") options.Head = true;
         if (argument == "--browse-status-codes") options.StatusCodes = true;
+        if (argument == "--browse-search") options.Search = true;
         if (argument == "--browse-memory-limit" && i + 1 < arguments.size()) {
             const uint32_t mib = MebibytesOf(arguments[i + 1]);
             if (mib != 0) options.MemoryLimitMiB = mib;

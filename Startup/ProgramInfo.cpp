@@ -10,7 +10,7 @@ const char* const kUsage =
     "                [--compile-threads N] --compile] [--browse-archive FILE --browse]\n"
     "                [--browse-modern] [--browse-standard-types] [--browse-decode-paths]\n"
     "                [--browse-folder-index] [--browse-ranges] [--browse-validators]\n"
-    "                [--browse-head] [--browse-status-codes]\n"
+    "                [--browse-head] [--browse-status-codes] [--browse-search]\n"
     "       pelorine --help | --version\n";
 
 namespace {
@@ -43,6 +43,8 @@ void PrintHelp() {
         "  --browse-head            answer HEAD with GET's header and no body\n"
         "  --browse-status-codes    send the not-found text with 404 and a damaged\n"
         "                           entry's text with 500\n"
+        "  --browse-search          find pages by their words at /.pelorine/search\n"
+        "                           (index kept in the user's cache folder)\n"
         "  --console                run without a window even where a display exists\n"
         "  --help                   print this help and exit\n"
         "  --version                print the program's name and version and exit\n"

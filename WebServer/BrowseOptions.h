@@ -31,6 +31,10 @@ struct BrowseOptions {
     // --browse-status-codes: the not-found text comes with 404, a damaged
     // entry's text with 500.
     bool StatusCodes = false;
+    // --browse-search: the site's pages can be searched by their words at
+    // /.pelorine/search (and .json), with an index built in the background
+    // and kept in the user's cache folder.
+    bool Search = false;
 
     // --browse-memory-limit MIB: the memory budget for large bodies, in MiB.
     // Only how much the server holds at once depends on it, never the bytes
@@ -47,7 +51,7 @@ struct BrowseOptions {
     // --browse-modern: every opt-in option above at once; nothing else changes.
     void TurnOnEveryOptIn() {
         StandardTypes = DecodePaths = FolderIndex = true;
-        Ranges = Validators = Head = StatusCodes = true;
+        Ranges = Validators = Head = StatusCodes = Search = true;
     }
 
     static BrowseOptions Modern() {

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "WebServer/RequestLine.h"
+#include "WebServer/SearchRoute.h"
 #include "WebServer/Site.h"
 
 namespace {
@@ -90,7 +91,7 @@ void Connection::Loaded(std::optional<SharedBody> body, char* buffer,
         Close(now);
     } else {
         Respond(SharedPage{ResponseBody::InMemory(std::move(*body)), std::move(contentType_),
-                           PageKind::Entry, entryToLoad_});
+                           loadingSearch_ ? PageKind::Made : PageKind::Entry, entryToLoad_});
         deadline_ = now + kPeerWait;
     }
     Advance(buffer, now);
@@ -140,7 +141,17 @@ void Connection::Answer(ConnectionClock::time_point now) {
     line_ = {};
     const std::string& method = request_.Line.Method;
     if (method != kAnsweredMethod && !(options.Head && method == kHeadMethod)) return Close(now);
-    PageStart start = StartPage(site_, SplitTarget(request_.Line.Target).Path);
+    RequestTarget target = SplitTarget(request_.Line.Target);
+    if (std::optional<std::string> type =
+            SearchAsked(site_.Search, site_.Archive, target.Path, options)) {
+        contentType_ = std::move(*type);
+        searchPath_ = std::move(target.Path);
+        searchQuery_ = std::move(target.Query);
+        loadingSearch_ = true;
+        stage_ = ConnectionStage::Loading;
+        return;
+    }
+    PageStart start = StartPage(site_, target.Path);
     if (!start.Ready) {
         entryToLoad_ = start.Entry;
         contentType_ = std::move(start.ContentType);

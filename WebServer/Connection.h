@@ -106,6 +106,12 @@ class Connection {
 
     uint32_t EntryToLoad() const { return entryToLoad_; }
 
+    // When it is loading the site's search rather than an entry: the request
+    // path and the query after its "?".
+    bool LoadingSearch() const { return loadingSearch_; }
+    const std::string& SearchPath() const { return searchPath_; }
+    const std::string& SearchQuery() const { return searchQuery_; }
+
     // The body made for it on the loader pool (or none, when that failed).
     // The wait for the peer starts only now: until its first byte was ready
     // the peer had nothing to take.
@@ -129,6 +135,9 @@ class Connection {
     std::string line_;  // with the header lines, when they are read
     RequestHead request_;
     uint32_t entryToLoad_ = 0;
+    bool loadingSearch_ = false;
+    std::string searchPath_;
+    std::string searchQuery_;
     std::string contentType_;  // of the page being loaded
     std::string header_;
     ResponseBody body_;  // the part of the page's body that is sent

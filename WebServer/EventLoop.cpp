@@ -16,6 +16,7 @@
 #include "WebServer/Connection.h"
 #include "WebServer/Listener.h"
 #include "WebServer/LoaderPool.h"
+#include "WebServer/SearchRoute.h"
 #include "WebServer/Site.h"
 
 namespace {
@@ -73,6 +74,7 @@ class ConnectionThread {
     void Settle(Served* served, Clock::time_point now);
     void Unlist(Served* served);
     void Load(Served* served);
+    void LoadSearch(Served* served);
     void ExpireWaits(Clock::time_point now);
     void TakeDeliveries(Clock::time_point now);
     int MillisecondsToWait(Clock::time_point now) const;
@@ -242,9 +244,28 @@ void ConnectionThread::Load(Served* served) {
         poller_.Unwatch(served->connection.Socket());
         served->watched = false;
     }
-    site_.Bodies.Request(
-        served->connection.EntryToLoad(),
-        [this, served](std::optional<SharedBody> body) { Deliver(served, std::move(body)); });
+    const Connection& connection = served->connection;
+    if (connection.LoadingSearch()) return LoadSearch(served);
+    site_.Bodies.Request(connection.EntryToLoad(), [this, served](std::optional<SharedBody> body) {
+        Deliver(served, std::move(body));
+    });
+}
+
+// The site's search is answered on the loader pool too: a query with its
+// snippets takes milliseconds.
+void ConnectionThread::LoadSearch(Served* served) {
+    const Connection& connection = served->connection;
+    const bool queued = site_.Loaders.Submit(
+        [this, served, path = connection.SearchPath(), query = connection.SearchQuery()] {
+            std::optional<SharedBody> body;
+            try {
+                body = SearchBody(*site_.Search, path, query);
+            } catch (...) {
+                body.reset();  // out of memory: the connection is closed
+            }
+            Deliver(served, std::move(body));
+        });
+    if (!queued) Deliver(served, std::nullopt);
 }
 
 void ConnectionThread::Deliver(Served* served, std::optional<SharedBody> body) {

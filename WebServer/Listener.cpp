@@ -2,10 +2,15 @@
 
 #include <cerrno>
 #include <cstdint>
+#include <cstdio>
+#include <memory>
 #include <system_error>
 
 #include "Platform/File.h"
 #include "Platform/Socket.h"
+#include "Search/ArchiveSource.h"
+#include "Search/IndexCache.h"
+#include "Search/SiteSearch.h"
 #include "Shared/LoadedArchive.h"
 #include "Shared/Lzo.h"
 #include "WebServer/EventLoop.h"
@@ -23,6 +28,22 @@ void EndWith(ServerState& status, ServerStage stage, int errorNumber) {
 size_t BudgetBytes(const BrowseOptions& options) {
     constexpr size_t kMiB = size_t{1} << 20;
     return size_t{options.MemoryLimitMiB} * kMiB;
+}
+
+// The search of the served archive: its index opened from the user's cache
+// folder or built there in the background (in memory, said on standard error,
+// when that folder cannot be written).
+std::unique_ptr<SiteSearch> StartSearch(const std::string& archivePath,
+                                        const LoadedArchive& archive) {
+    SearchSettings settings;
+    settings.Identity = ArchiveIdentity(archivePath);
+    settings.CacheFolder = SearchCacheFolder();
+    settings.Threads = LoaderCount();
+    auto search = std::make_unique<SiteSearch>(
+        SourceOfArchive(archive), std::move(settings),
+        [](const std::string& line) { std::fprintf(stderr, "pelorine: %s\n", line.c_str()); });
+    search->Start();
+    return search;
 }
 
 // Serves the site until `stop` is requested, or returns when the port
@@ -45,10 +66,16 @@ void ListenAndAccept(const LoadedArchive& archive, const ServeJob& job, ServerSt
         EndWith(status, ServerStage::PortNotBound, error);
         return;
     }
+    // Started once the port is taken, so that listening waits for nothing.
+    // It outlives the loaders, which may be answering it, and joins its
+    // threads when it ends.
+    std::unique_ptr<SiteSearch> search;
+    if (job.Options.Search) search = StartSearch(job.BrowseArchivePath, archive);
     LoaderPool loaders(LoaderCount());
     Site site(archive, PageRulesFor(job.Options),
               ArchiveVersionOf(platform::FileStampOf(archive.File())), loaders,
               BudgetBytes(job.Options));
+    site.Search = search.get();
     if (loaders.Ready()) {
         status.CurrentServerStage = ServerStage::Listening;
         ServeConnections(listener, site, loaders, stop);

@@ -5,4 +5,5 @@ enum class PageKind {
     Entry,     // the content of a found entry
     NotFound,  // the not-found text: no entry bears the path
     Damaged,   // the text for an entry whose recorded sizes the archive cannot back
+    Made,      // made by the server for this request (the search): never validated
 };

@@ -14,12 +14,15 @@
 #include "WebServer/PageCache.h"
 #include "WebServer/Validators.h"
 
+class SiteSearch;
+
 struct Site {
     Site(const LoadedArchive& archive, PageRules rules, ArchiveVersion version, LoaderPool& loaders,
          size_t budgetBytes)
         : Archive(archive),
           Rules(std::move(rules)),
           Version(version),
+          Loaders(loaders),
           Bodies(archive, Cache, loaders, budgetBytes) {}
     Site(const Site&) = delete;
     Site& operator=(const Site&) = delete;
@@ -28,7 +31,12 @@ struct Site {
     const PageRules Rules;
     // The archive's version, for the validators.
     const ArchiveVersion Version;
+    // The fixed threads for work too slow for an event loop.
+    LoaderPool& Loaders;
     PageCache Cache{kPageCacheBytes};
     // After the cache, which it adds to: it ends first.
     LargeBodies Bodies;
+    // The site's search, with --browse-search only: owned by the server
+    // thread, set before the first connection is served.
+    const SiteSearch* Search = nullptr;
 };

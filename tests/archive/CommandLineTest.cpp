@@ -85,10 +85,11 @@ TEST(CommandLine, BrowseOptionsCountWhereverTheyStandAndOnlyAsWritten) {
         BrowseOptionsFrom({"--browse-folder-index", "--browse-archive", "x", "--browse",
                            "--browse-decode-paths", "--browse-standard-types"});
     EXPECT_TRUE(all.StandardTypes && all.DecodePaths && all.FolderIndex);
-    EXPECT_EQ(BrowseOptionsFrom({"--browse-ranges", "--browse-validators", "--browse-head",
-                                 "--browse-status-codes", "--browse-standard-types",
-                                 "--browse-decode-paths", "--browse-folder-index"}),
-              BrowseOptions::Modern());
+    EXPECT_EQ(
+        BrowseOptionsFrom({"--browse-ranges", "--browse-validators", "--browse-head",
+                           "--browse-status-codes", "--browse-standard-types",
+                           "--browse-decode-paths", "--browse-folder-index", "--browse-search"}),
+        BrowseOptions::Modern());
     EXPECT_EQ(BrowseOptionsFrom({"--browse-head", "--browse-modern"}), BrowseOptions::Modern());
     EXPECT_EQ(BrowseOptionsFrom({"--browse-modern", "--browse-head"}), BrowseOptions::Modern());
     EXPECT_EQ(BrowseOptionsFrom({"--browse-Modern", "--browse-range"}), BrowseOptions{});

@@ -48,7 +48,7 @@ const SiteSearch& SmallSearch() {
         SearchSource source;
         source.Names = {"index.html", "notes.txt", "a b.htm"};
         source.Sizes = {40, 30, 20};
-        source.ReadContent = [](uint32_t entry, std::string& content) {
+        source.ReadContent = [](uint32_t entry, size_t, std::string& content) {
             static const char* const kPages[] = {"<title>Home</title><p>tides &amp; light</p>",
                                                  "tides near the lighthouse",
                                                  "<h1>A B</h1>\xE9t\xE9"};

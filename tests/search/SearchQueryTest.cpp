@@ -32,8 +32,8 @@ SearchSource SmallSite() {
         source.Names.push_back(name);
         source.Sizes.push_back(static_cast<uint32_t>(content.size()));
     }
-    source.ReadContent = [pages](uint32_t entry, std::string& content) {
-        content = pages[entry].second;
+    source.ReadContent = [pages](uint32_t entry, size_t limit, std::string& content) {
+        content = pages[entry].second.substr(0, limit);
         return true;
     };
     return source;
@@ -116,7 +116,7 @@ TEST(SearchQuery, ArchiveTextIsEscapedAndWordsAreMarked) {
         "<title>&lt;script&gt;alert(1)&lt;/script&gt; \"q\"</title>"
         "<p>before the tides &amp; after</p>";
     source.Sizes = {static_cast<uint32_t>(page.size())};
-    source.ReadContent = [page](uint32_t, std::string& content) {
+    source.ReadContent = [page](uint32_t, size_t, std::string& content) {
         content = page;
         return true;
     };
@@ -158,7 +158,7 @@ TEST(SearchQuery, TheIndexIsKeptForTheSameArchiveOnly) {
 
     // The same archive: ready at once, without reading a page.
     SearchSource unreadable = SmallSite();
-    unreadable.ReadContent = [](uint32_t, std::string&) { return false; };
+    unreadable.ReadContent = [](uint32_t, size_t, std::string&) { return false; };
     SiteSearch again(unreadable, {"archive-1", folder, 2}, note);
     again.Start();
     EXPECT_EQ(again.Ask("beacon", 1).State, IndexState::Ready);
