@@ -347,6 +347,8 @@ void ServeConnections(platform::Socket listener, Site& site, LoaderPool& loaders
     if (threads.size() + 1 < loops.size()) loops.pop_back();  // made, but no thread runs it
     loops.front()->Run();
     for (std::thread& thread : threads) thread.join();
-    // Loaders may still post to the loops: they end first.
+    // Loaders may still post to the loops: they end first, and nothing
+    // waiting for a body may be answered once the loops go.
     loaders.Stop();
+    site.Bodies.Stop();
 }

@@ -68,8 +68,19 @@ LargeBodies::LargeBodies(const LoadedArchive& archive, PageCache& cache, LoaderP
 }
 
 LargeBodies::~LargeBodies() {
-    std::lock_guard guard(state_->lock);
-    state_->start = nullptr;
+    Stop();
+}
+
+void LargeBodies::Stop() {
+    // Taken out under the lock, dropped outside it: what they hold may be
+    // the last hold on a body, whose release takes the lock.
+    std::unordered_map<uint32_t, std::vector<Delivery>> making;
+    {
+        std::lock_guard guard(state_->lock);
+        state_->start = nullptr;
+        making.swap(state_->making);
+        state_->waitingForRoom.clear();
+    }
 }
 
 std::optional<SharedBody> LargeBodies::Held(uint32_t index) {

@@ -40,6 +40,11 @@ class LargeBodies {
     // joins the decompression under way; `deliver` is called exactly once.
     void Request(uint32_t index, Delivery deliver);
 
+    // No decompression starts from now on, and nobody waiting is answered:
+    // the loops that asked are ending. For the server's stop, once the loader
+    // pool has ended.
+    void Stop();
+
     // Bytes of bodies and streams counted against the budget now.
     size_t BytesInUse() const;
 
