@@ -48,8 +48,11 @@ struct LargeBodies::State {
 namespace {
 
 // Gives a body's bytes back to the budget when its last holder lets go.
+// It holds the budget weakly: a body's control block outlives its bytes while
+// the budget's own record of live bodies still refers to it, and a strong
+// hold there would keep the budget and that record alive for ever.
 struct ReturnToBudget {
-    std::shared_ptr<LargeBodies::State> state;
+    std::weak_ptr<LargeBodies::State> state;
     size_t bytes;
 
     void operator()(const char* bytesHeld) const;
@@ -195,12 +198,14 @@ namespace {
 
 void ReturnToBudget::operator()(const char* bytesHeld) const {
     delete[] bytesHeld;
+    const std::shared_ptr<LargeBodies::State> budget = state.lock();
+    if (!budget) return;  // the server is gone: nothing waits for room
     std::vector<uint32_t> ready;
     std::function<void(uint32_t)> start;
     {
-        std::lock_guard guard(state->lock);
-        ready = state->Release(bytes);
-        start = state->start;
+        std::lock_guard guard(budget->lock);
+        ready = budget->Release(bytes);
+        start = budget->start;
     }
     if (!start) return;
     for (uint32_t next : ready) start(next);
