@@ -1,7 +1,8 @@
-// Faults the tests can switch on in the file layer, to prove that a full disk
-// or a failing file never costs data, and a thread start that fails. All off unless a test arms them, and
-// only in builds with tests (PELORINE_FAULT_INJECTION): a shipped program has
-// no faults to arm and pays nothing for the checks.
+// Faults the tests can switch on: in the file layer, to prove that a full
+// disk or a failing file never costs data, and in starting a worker thread.
+// All off unless a test arms them, and only in builds with tests
+// (PELORINE_FAULT_INJECTION): a shipped program has no faults to arm and pays
+// nothing for the checks.
 #pragma once
 
 #include <atomic>

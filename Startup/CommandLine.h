@@ -29,9 +29,9 @@ enum class StartupAction { NoAction, Compile, Browse };
 
 // What the walk met.
 struct CommandLineWalk {
-    StartupFields Fields;  // as they stand after the last argument
+    StartupFields Fields;                            // as they stand after the last argument
     StartupAction Action = StartupAction::NoAction;  // the first action met
-    StartupFields FieldsAtAction;  // as they stood when that action was met
+    StartupFields FieldsAtAction;                    // as they stood when that action was met
     // Actions met after the first: one run performs one action, so these are
     // not run.
     std::vector<std::string> IgnoredActions;

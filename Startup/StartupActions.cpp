@@ -10,8 +10,8 @@ StartupActions::StartupActions(const std::vector<std::string>& arguments)
 
 std::string StartupActions::Compile(const StartupFields& fields) {
     const bool started = compile_.Start(
-        CompileJob{fields.CompileFolder, fields.CompileDestination, fields.CompileThreads, {},
-                   level_},
+        CompileJob{
+            fields.CompileFolder, fields.CompileDestination, fields.CompileThreads, {}, level_},
         compileProgress_);
     startError_ = started ? "" : kCompileNotStarted;
     return startError_;
