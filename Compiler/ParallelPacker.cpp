@@ -103,7 +103,8 @@ bool ParallelPacker::AppenderShouldWake() const {
     // have the other half queued; and at once when no file is queued or a
     // worker waits for memory that appending frees.
     if (!slots_[appended_ % slots_.size()].done) return false;
-    return doneNotAppended_ >= slots_.size() / 2 || started_ == dispatched_ || workersWaitingForMemory_ > 0;
+    return doneNotAppended_ >= slots_.size() / 2 || started_ == dispatched_ ||
+           workersWaitingForMemory_ > 0;
 }
 
 void ParallelPacker::Admit(uint64_t sequence, Slot& slot, uint64_t bytes) {
