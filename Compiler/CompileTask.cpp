@@ -2,8 +2,10 @@
 
 #include <system_error>
 
+#include "Platform/FaultInjection.h"
+
 bool CompileTask::Start(const CompileJob& job, CompileProgress& progress) {
-    if (thread_.joinable()) return false;
+    if (thread_.joinable() || platform::FaultInjection::FailThreadStart()) return false;
     {
         std::lock_guard guard(lock_);
         running_ = true;

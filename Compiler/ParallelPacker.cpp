@@ -85,12 +85,26 @@ void ParallelPacker::WorkerLoop() {
         } catch (...) {
             slot.error = std::current_exception();
         }
+        bool wakeAppender = false;
         {
             std::lock_guard guard(lock_);
             slot.done = true;
+            ++doneNotAppended_;
+            wakeAppender = AppenderShouldWake();
         }
-        slotDone_.notify_one();
+        if (wakeAppender) slotDone_.notify_one();
     }
+}
+
+bool ParallelPacker::AppenderShouldWake() const {
+    // The compile thread waits only for the oldest file. Waking it for each
+    // small file costs a sleep and a wake-up per file on both sides, so it is
+    // woken once half the slots are ready to append, while the workers still
+    // have the other half queued; and at once when no file is queued or a
+    // worker waits for memory that appending frees.
+    if (!slots_[appended_ % slots_.size()].done) return false;
+    return doneNotAppended_ >= slots_.size() / 2 || started_ == dispatched_ ||
+           workersWaitingForMemory_ > 0;
 }
 
 void ParallelPacker::Admit(uint64_t sequence, Slot& slot, uint64_t bytes) {
@@ -98,11 +112,18 @@ void ParallelPacker::Admit(uint64_t sequence, Slot& slot, uint64_t bytes) {
     std::unique_lock guard(lock_);
     largestNeed_ = std::max(largestNeed_, bytes);
     const uint64_t othersAllowance = (threads_.size() - 1) * largestNeed_;
-    memoryFreed_.wait(guard, [&] {
+    const auto fits = [&] {
         if (stopping_ || sequence == appended_) return true;
         const uint64_t othersHeld = largeHeld_ - SlotOf(appended_).charged;
         return othersHeld + bytes <= othersAllowance;
-    });
+    };
+    if (!fits()) {
+        ++workersWaitingForMemory_;
+        // Files ready to append hold memory until the compile thread appends them.
+        if (AppenderShouldWake()) slotDone_.notify_one();
+        memoryFreed_.wait(guard, fits);
+        --workersWaitingForMemory_;
+    }
     largeHeld_ += bytes;
     slot.charged = bytes;
 }
@@ -126,6 +147,7 @@ bool ParallelPacker::AppendOldest(bool wait) {
         std::lock_guard guard(lock_);
         largeHeld_ -= slot.charged;
         slot.charged = 0;
+        --doneNotAppended_;
         ++appended_;
     }
     memoryFreed_.notify_all();

@@ -51,6 +51,8 @@ class ParallelPacker final : public FilePacker {
     };
 
     void WorkerLoop();
+    // Whether a finished file should wake the compile thread (under lock_).
+    bool AppenderShouldWake() const;
     // Holds a worker back until its file's large buffers fit the budget.
     void Admit(uint64_t sequence, Slot& slot, uint64_t bytes);
     // Appends the oldest slot in flight, waiting for it when `wait`; false
@@ -79,5 +81,7 @@ class ParallelPacker final : public FilePacker {
     uint64_t appended_ = 0;
     uint64_t largeHeld_ = 0;    // sum of the slots' charged bytes
     uint64_t largestNeed_ = 0;  // the largest charge asked for so far
+    uint64_t doneNotAppended_ = 0;
+    unsigned workersWaitingForMemory_ = 0;
     bool stopping_ = false;
 };

@@ -1,7 +1,8 @@
-// Faults the tests can switch on in the file layer, to prove that a full disk
-// or a failing file never costs data. All off unless a test arms them, and
-// only in builds with tests (PELORINE_FAULT_INJECTION): a shipped program has
-// no faults to arm and pays nothing for the checks.
+// Faults the tests can switch on: in the file layer, to prove that a full
+// disk or a failing file never costs data, and in starting a worker thread.
+// All off unless a test arms them, and only in builds with tests
+// (PELORINE_FAULT_INJECTION): a shipped program has no faults to arm and pays
+// nothing for the checks.
 #pragma once
 
 #include <atomic>
@@ -33,14 +34,19 @@ class FaultInjection {
         shortReadDelivered_.store(delivered);
         shortReadRequested_.store(requested);
     }
+    // Every later start of a compile or server thread fails, as when the
+    // system has no threads left to give.
+    static void SetFailThreadStart(bool fail) { failThreadStart_.store(fail); }
     static void Reset() {
         SetFailCreate(false);
+        SetFailThreadStart(false);
         SetWriteBudget(-1);
         SetReadLimit(0, -1);
         SetShortRead(0, 0);
     }
 
     static bool FailCreate() { return failCreate_.load(std::memory_order_relaxed); }
+    static bool FailThreadStart() { return failThreadStart_.load(std::memory_order_relaxed); }
 
     static size_t LimitWrite(size_t wanted) {
         int64_t budget = writeBudget_.load(std::memory_order_relaxed);
@@ -68,6 +74,7 @@ class FaultInjection {
 
   private:
     static inline std::atomic<bool> failCreate_{false};
+    static inline std::atomic<bool> failThreadStart_{false};
     static inline std::atomic<int64_t> writeBudget_{-1};
     static inline std::atomic<size_t> readChunk_{0};
     static inline std::atomic<int64_t> readsLeft_{-1};
@@ -80,6 +87,7 @@ class FaultInjection {
 class FaultInjection {
   public:
     static constexpr bool FailCreate() { return false; }
+    static constexpr bool FailThreadStart() { return false; }
     static constexpr size_t LimitWrite(size_t wanted) { return wanted; }
     static constexpr size_t LimitReadCall(size_t requested) { return requested; }
     static constexpr size_t LimitRead(size_t wanted) { return wanted; }

@@ -25,35 +25,37 @@ uint32_t MebibytesOf(const std::string& text) {
 
 }  // namespace
 
-void WalkCommandLine(const std::vector<std::string>& arguments, CommandLineTarget& target) {
-    bool actionTaken = false;
-    auto runAction = [&](const std::string& option, auto&& action) {
-        if (actionTaken) {
-            target.SecondActionIgnored(option);
+CommandLineWalk WalkCommandLine(const std::vector<std::string>& arguments) {
+    CommandLineWalk walk;
+    StartupFields& fields = walk.Fields;
+    auto meet = [&](const std::string& option, StartupAction action) {
+        if (walk.Action != StartupAction::NoAction) {
+            walk.IgnoredActions.push_back(option);
             return;
         }
-        actionTaken = true;
-        action();
+        walk.Action = action;
+        walk.FieldsAtAction = fields;
     };
     const size_t count = arguments.size();
     for (size_t i = 0; i < count; ++i) {
         const std::string& argument = arguments[i];
         const bool hasValue = i + 1 < count;
         if (argument == "--compile") {
-            runAction(argument, [&] { target.Compile(); });
+            meet(argument, StartupAction::Compile);
         } else if (argument == "--compile-source") {
-            if (hasValue) target.SetCompileFolder(arguments[i + 1]);
+            if (hasValue) fields.CompileFolder = arguments[i + 1];
         } else if (argument == "--compile-archive") {
-            if (hasValue) target.SetCompileDestination(arguments[i + 1]);
+            if (hasValue) fields.CompileDestination = arguments[i + 1];
         } else if (argument == "--compile-threads") {
-            const unsigned count = hasValue ? ThreadCountOf(arguments[i + 1]) : 0;
-            if (count != 0) target.SetCompileThreads(count);
+            const unsigned threads = hasValue ? ThreadCountOf(arguments[i + 1]) : 0;
+            if (threads != 0) fields.CompileThreads = threads;
         } else if (argument == "--browse") {
-            runAction(argument, [&] { target.Browse(); });
+            meet(argument, StartupAction::Browse);
         } else if (argument == "--browse-archive") {
-            if (hasValue) target.SetBrowseArchive(arguments[i + 1]);
+            if (hasValue) fields.BrowseArchive = arguments[i + 1];
         }
     }
+    return walk;
 }
 
 std::optional<CompileLevel> CompileLevelFrom(const std::vector<std::string>& arguments) {

@@ -17,30 +17,31 @@ inline constexpr unsigned kMaxCompileThreads = 256;
 // machine's memory, and its bytes still fit 64 bits many times over.
 inline constexpr uint32_t kMaxBrowseMemoryLimitMiB = uint32_t{1} << 20;
 
-// What the walk drives: the three path fields and the two actions.
-class CommandLineTarget {
-  public:
-    virtual ~CommandLineTarget() = default;
-    virtual void SetCompileFolder(const std::string& text) = 0;
-    virtual void SetCompileDestination(const std::string& text) = 0;
-    virtual void SetBrowseArchive(const std::string& text) = 0;
-    // Threads for the compile, from --compile-threads; a target that always
-    // uses the default ignores it.
-    virtual void SetCompileThreads(unsigned /*count*/) {}
-    // As a click on Compile.
-    virtual void Compile() = 0;
-    // Minimize the window, then as a click on Browse.
-    virtual void Browse() = 0;
-    // A second action was met: one run performs one action, so it is not run.
-    virtual void SecondActionIgnored(const std::string& option) = 0;
+// The three path fields and the thread count, as the window shows them.
+struct StartupFields {
+    std::string CompileFolder;
+    std::string CompileDestination;
+    std::string BrowseArchive;
+    unsigned CompileThreads = 0;  // from --compile-threads; 0: one per core
+};
+
+enum class StartupAction { NoAction, Compile, Browse };
+
+// What the walk met.
+struct CommandLineWalk {
+    StartupFields Fields;                            // as they stand after the last argument
+    StartupAction Action = StartupAction::NoAction;  // the first action met
+    StartupFields FieldsAtAction;                    // as they stood when that action was met
+    // Actions met after the first: one run performs one action, so these are
+    // not run.
+    std::vector<std::string> IgnoredActions;
 };
 
 // Walks `arguments` (without the program name). A value option takes the next
 // argument when there is one; that argument is still compared with the
 // options on the next pass. Unknown arguments are ignored, and so is a thread
-// count that is not a whole number from 1 to kMaxCompileThreads. Only the
-// first action met is run.
-void WalkCommandLine(const std::vector<std::string>& arguments, CommandLineTarget& target);
+// count that is not a whole number from 1 to kMaxCompileThreads.
+CommandLineWalk WalkCommandLine(const std::vector<std::string>& arguments);
 
 // The opt-in options for the server ("--browse-modern" for all of them,
 // "--browse-standard-types", "--browse-decode-paths", "--browse-folder-index",

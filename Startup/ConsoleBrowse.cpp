@@ -39,20 +39,19 @@ std::string EndReason(const std::string& archivePath) {
 
 }  // namespace
 
-int RunConsoleBrowse(const std::string& archivePath, const BrowseOptions& options) {
+int RunConsoleBrowse(StartupActions& actions, const StartupFields& fields) {
+    const std::string& archivePath = fields.BrowseArchive;
     // Ctrl+C and the like are taken here, synchronously; from before the server
     // starts, so that no server or connection thread is ever interrupted.
     platform::TakeStopRequests();
 
-    BrowseServer server(Server);
-    if (!server.Start(ServeJob{archivePath, kServerPort, options})) {
-        std::fprintf(stderr, "pelorine: cannot start the web server thread\n");
+    if (const std::string error = actions.Browse(fields); !error.empty()) {
+        std::fprintf(stderr, "pelorine: %s\n", error.c_str());
         return 1;
     }
 
     // No compile runs in this run: its progress stays as at the start.
-    const CompileProgress noCompile;
-    StatusPrinter printer(noCompile);
+    StatusPrinter printer(actions.CompileStatus());
     bool announced = false;
     for (;;) {
         const std::string reason = EndReason(archivePath);

@@ -1,9 +1,8 @@
 #pragma once
 
-#include <string>
+#include "Startup/CommandLine.h"
+#include "Startup/StartupActions.h"
 
-#include "WebServer/BrowseOptions.h"
-
-// Serves `archivePath` with `options` without a window until the process is
-// told to stop; returns the exit status.
-int RunConsoleBrowse(const std::string& archivePath, const BrowseOptions& options);
+// Serves fields.BrowseArchive through `actions` without a window until the
+// process is told to stop; returns the exit status.
+int RunConsoleBrowse(StartupActions& actions, const StartupFields& fields);

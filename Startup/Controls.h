@@ -88,6 +88,7 @@ class EditControl : public Fl_Input {
     EditControl(int x, int y, int w, int h, Fl_Font font, Fl_Fontsize size);
     // The whole text, including any NUL bytes it may hold.
     std::string Text() const { return std::string(value(), static_cast<size_t>(size())); }
+    void SetText(const std::string& text) { value(text.data(), static_cast<int>(text.size())); }
 };
 
 // A repeating timer delivered through the event loop. It is a hidden control

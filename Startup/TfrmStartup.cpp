@@ -9,45 +9,11 @@
 #include <vector>
 
 #include "Platform/ShellOpen.h"
-#include "Platform/Thread.h"
 #include "Startup/Artwork.h"
 #include "Startup/CommandLine.h"
 #include "Startup/FormDescription.h"
 #include "Startup/StatusText.h"
 #include "Startup/WindowFont.h"
-#include "WebServer/Listener.h"
-#include "WebServer/ServerState.h"
-
-// The command line drives the window's own fields and actions.
-class WindowCommandLine final : public CommandLineTarget {
-  public:
-    explicit WindowCommandLine(TfrmStartup& form) : form_(form) {}
-
-    void SetCompileFolder(const std::string& text) override {
-        SetText(form_.edCompileFolder, text);
-    }
-    void SetCompileDestination(const std::string& text) override {
-        SetText(form_.edCompileDestination, text);
-    }
-    void SetBrowseArchive(const std::string& text) override {
-        SetText(form_.edBrowseArchive, text);
-    }
-    void SetCompileThreads(unsigned count) override { form_.compileThreads_ = count; }
-    void Compile() override { form_.lbCompileClick(); }
-    void Browse() override {
-        form_.startsMinimized_ = true;
-        form_.lbBrowseClick();
-    }
-    // The window shows no messages: a second action is simply not run.
-    void SecondActionIgnored(const std::string&) override {}
-
-  private:
-    static void SetText(EditControl* field, const std::string& text) {
-        field->value(text.data(), static_cast<int>(text.size()));
-    }
-
-    TfrmStartup& form_;
-};
 
 namespace {
 
@@ -161,7 +127,8 @@ void TfrmStartup::Keep(ControlId id, Fl_Widget* control) {
 TfrmStartup::TfrmStartup(std::vector<std::string> arguments)
     : Fl_Double_Window(StartupFormProperties().clientWidth, StartupFormProperties().clientHeight,
                        StartupFormProperties().caption.c_str()),
-      arguments_(std::move(arguments)) {
+      arguments_(std::move(arguments)),
+      actions_(arguments_) {
     // Labels measure their text while they are made.
     fl_open_display();
     const FormProperties& properties = StartupFormProperties();
@@ -193,36 +160,71 @@ void TfrmStartup::CloseEvent(Fl_Widget* form, void*) {
 }
 
 void TfrmStartup::FormCreate() {
-    WindowCommandLine target(*this);
-    WalkCommandLine(arguments_, target);
+    const CommandLineWalk walk = WalkCommandLine(arguments_);
+    // The action takes the fields as they stood when it was met; the values
+    // after it only fill the fields.
+    if (walk.Action == StartupAction::Compile) RunCompile(walk.FieldsAtAction);
+    if (walk.Action == StartupAction::Browse) {
+        startsMinimized_ = true;
+        RunBrowse(walk.FieldsAtAction);
+    }
+    edCompileFolder->SetText(walk.Fields.CompileFolder);
+    edCompileDestination->SetText(walk.Fields.CompileDestination);
+    edBrowseArchive->SetText(walk.Fields.BrowseArchive);
+    compileThreads_ = walk.Fields.CompileThreads;
+}
+
+StartupFields TfrmStartup::Fields() const {
+    return StartupFields{edCompileFolder->Text(), edCompileDestination->Text(),
+                         edBrowseArchive->Text(), compileThreads_};
+}
+
+void TfrmStartup::SetControlsEnabled(bool enabled) {
+    for (Fl_Widget* control : std::initializer_list<Fl_Widget*>{
+             lbBrowse, lbCompile, edCompileFolder, edCompileDestination, edBrowseArchive}) {
+        if (enabled) {
+            control->activate();
+        } else {
+            control->deactivate();
+        }
+    }
 }
 
 void TfrmStartup::DisableControls() {
-    lbBrowse->deactivate();
-    lbCompile->deactivate();
-    edCompileFolder->deactivate();
-    edCompileDestination->deactivate();
-    edBrowseArchive->deactivate();
+    SetControlsEnabled(false);
+}
+
+void TfrmStartup::RunCompile(const StartupFields& fields) {
+    DisableControls();
+    ShowStartFailure(actions_.Compile(fields));
+}
+
+void TfrmStartup::RunBrowse(const StartupFields& fields) {
+    DisableControls();
+    const std::string error = actions_.Browse(fields);
+    // No browser for a server that never ran.
+    if (error.empty()) platform::ShellOpen(kStartPageUrl);
+    ShowStartFailure(error);
+}
+
+// An action whose thread could not start leaves the inputs to try again, and
+// says so at once.
+void TfrmStartup::ShowStartFailure(const std::string& error) {
+    if (error.empty()) return;
+    SetControlsEnabled(true);
+    lbStatus->SetCaption(error);
 }
 
 void TfrmStartup::lbCompileClick() {
-    DisableControls();
-    compile_.Start(CompileJob{edCompileFolder->Text(),
-                              edCompileDestination->Text(),
-                              compileThreads_,
-                              {},
-                              CompileLevelFrom(arguments_).value_or(CompileLevel::Fast)},
-                   compileProgress_);
+    RunCompile(Fields());
 }
 
 void TfrmStartup::lbBrowseClick() {
-    DisableControls();
-    server_.Start(ServeJob{edBrowseArchive->Text(), kServerPort, BrowseOptionsFrom(arguments_)});
-    platform::ShellOpen(kStartPageUrl);
+    RunBrowse(Fields());
 }
 
 void TfrmStartup::tmrClockTimer() {
     tmrClock->Disable();
-    lbStatus->SetCaption(CurrentStatusText(compileProgress_));
+    lbStatus->SetCaption(actions_.StatusLine());
     tmrClock->Enable();
 }

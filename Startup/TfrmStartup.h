@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "Compiler/CompileTask.h"
+#include "Startup/CommandLine.h"
 #include "Startup/Controls.h"
 #include "Startup/FormDescription.h"
-#include "WebServer/Listener.h"
+#include "Startup/StartupActions.h"
 
 class TfrmStartup : public Fl_Double_Window {
   public:
@@ -61,7 +61,7 @@ class TfrmStartup : public Fl_Double_Window {
     void DisableControls();
 
     // What the compile started here reports.
-    const CompileProgress& CompileStatus() const { return compileProgress_; }
+    const CompileProgress& CompileStatus() const { return actions_.CompileStatus(); }
 
     // The toolkit's callbacks, each passing straight on to its handler.
     static void lbCompileClickEvent(Fl_Widget*, void* form) {
@@ -74,16 +74,19 @@ class TfrmStartup : public Fl_Double_Window {
     static void CloseEvent(Fl_Widget* form, void*);
 
   private:
-    friend class WindowCommandLine;
-
     void BuildControls();
     // Stores a made control in its field.
     void Keep(ControlId id, Fl_Widget* control);
 
+    // The fields as the window shows them.
+    StartupFields Fields() const;
+    void SetControlsEnabled(bool enabled);
+    void RunCompile(const StartupFields& fields);
+    void RunBrowse(const StartupFields& fields);
+    void ShowStartFailure(const std::string& error);
+
     std::vector<std::string> arguments_;
     bool startsMinimized_ = false;
     unsigned compileThreads_ = 0;  // from --compile-threads; 0: one per core
-    CompileProgress compileProgress_;
-    CompileTask compile_;          // after the progress it reports to: joined before it goes
-    BrowseServer server_{Server};  // ends and joins the server with the window
+    StartupActions actions_;       // ends and joins the compile and the server with the window
 };

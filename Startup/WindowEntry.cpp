@@ -2,7 +2,9 @@
 #include "Startup/WindowModule.h"
 #include "Startup/WindowProgram.h"
 
-extern "C" __attribute__((visibility("default"))) void PelorineRunWindow(
+extern "C" __attribute__((visibility("default"))) bool PelorineRunWindow(
     const std::vector<std::string>& arguments) {
-    if (OpenWindowDisplay()) RunWindow(arguments);
+    if (!OpenWindowDisplay()) return false;
+    RunWindow(arguments);
+    return true;
 }

@@ -26,9 +26,9 @@ bool IsFile(const std::string& path) {
 
 }  // namespace
 
-void RunWindowWhereDisplayed(const std::vector<std::string>& arguments) {
+bool RunWindowWhereDisplayed(const std::vector<std::string>& arguments) {
     const char* display = std::getenv("DISPLAY");
-    if (display == nullptr || *display == '\0') return;
+    if (display == nullptr || *display == '\0') return false;
     const std::string folder = ProgramFolder();
     // Beside the program in the build tree; under the library folder once installed.
     for (const char* relative : {PELORINE_WINDOW_MODULE_BUILT, PELORINE_WINDOW_MODULE_INSTALLED}) {
@@ -40,9 +40,9 @@ void RunWindowWhereDisplayed(const std::vector<std::string>& arguments) {
         void* entry = module == nullptr ? nullptr : dlsym(module, kWindowEntryName);
         if (entry == nullptr) {
             std::fprintf(stderr, "pelorine: cannot load the window: %s\n", dlerror());
-            return;
+            return false;
         }
-        reinterpret_cast<WindowEntry>(entry)(arguments);
-        return;
+        return reinterpret_cast<WindowEntry>(entry)(arguments);
     }
+    return false;
 }

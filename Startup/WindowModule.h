@@ -8,12 +8,14 @@
 #include <string>
 #include <vector>
 
-// The module's entry point, by this name: shows the window and never returns
-// when a display can be opened; returns when none can.
+// The module's entry point, by this name: shows the window until it is closed
+// and returns true when a display can be opened; returns false at once when
+// none can.
 inline constexpr const char* kWindowEntryName = "PelorineRunWindow";
-using WindowEntry = void (*)(const std::vector<std::string>& arguments);
+using WindowEntry = bool (*)(const std::vector<std::string>& arguments);
 
-// Runs the window where DISPLAY names a display and the module is found;
-// returns otherwise, so that the caller runs the console. A module that is
-// found but cannot be loaded is reported on standard error.
-void RunWindowWhereDisplayed(const std::vector<std::string>& arguments);
+// Runs the window until it is closed where DISPLAY names a display and the
+// module is found, and returns true; returns false otherwise, so that the
+// caller runs the console. A module that is found but cannot be loaded is
+// reported on standard error.
+bool RunWindowWhereDisplayed(const std::vector<std::string>& arguments);

@@ -3,7 +3,6 @@
 #include <FL/Fl.H>
 #include <FL/x.H>
 
-#include <cstdio>
 #include <cstdlib>
 
 #include "Startup/TfrmStartup.h"
@@ -20,12 +19,8 @@ bool OpenWindowDisplay() {
 }
 
 void RunWindow(const std::vector<std::string>& arguments) {
-    // Lives as long as the process.
-    auto* frmStartup = new TfrmStartup(arguments);
-    frmStartup->ShowFirst();
+    TfrmStartup frmStartup(arguments);
+    frmStartup.ShowFirst();
     Fl::run();
-    // A quick exit: nothing that runs at a normal exit may touch what a
-    // compile or a connection still uses.
-    std::fflush(nullptr);
-    std::_Exit(0);
+    // The window ends the compile and the server it started as it goes.
 }

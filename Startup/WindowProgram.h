@@ -8,6 +8,6 @@
 // nothing changed, when there is no display to open.
 bool OpenWindowDisplay();
 
-// Creates the window, runs it until it is closed, and ends the process with
-// exit status 0 at once: running workers are neither told nor waited for.
-[[noreturn]] void RunWindow(const std::vector<std::string>& arguments);
+// Creates the window and runs it until it is closed; then ends what it
+// started and waits for it.
+void RunWindow(const std::vector<std::string>& arguments);

@@ -21,7 +21,7 @@ int main(int argc, char** argv) {
     // The window wherever a display exists, unless the console is asked for.
     const bool consoleAsked =
         std::find(arguments.begin(), arguments.end(), "--console") != arguments.end();
-    if (!consoleAsked) RunWindowWhereDisplayed(arguments);
+    if (!consoleAsked && RunWindowWhereDisplayed(arguments)) return 0;
 #endif
     return RunConsole(arguments);
 }

@@ -6,6 +6,7 @@
 #include <memory>
 #include <system_error>
 
+#include "Platform/FaultInjection.h"
 #include "Platform/File.h"
 #include "Platform/Socket.h"
 #include "Search/ArchiveSource.h"
@@ -109,7 +110,7 @@ void ServerThread(const ServeJob& job, ServerState& status, StopSignal& stop) {
 }
 
 bool BrowseServer::Start(const ServeJob& job) {
-    if (thread_.joinable()) return false;
+    if (thread_.joinable() || platform::FaultInjection::FailThreadStart()) return false;
     try {
         thread_ = std::thread([this, job] { ServerThread(job, status_, stop_); });
     } catch (const std::system_error&) {

@@ -9,13 +9,30 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 work=$root/build-windows
-prefix=$work/prefix
 toolchain=$root/cmake/windows-x86_64.cmake
 jobs=$(nproc)
 with_tests=OFF
 [ "${1:-}" = "--tests" ] && with_tests=ON
 
 scripts/install-deps.sh windows
+
+# The static libraries are built once per machine and kept outside the
+# source tree, so that a fresh clone reuses them: their folder is named after
+# this script, the toolchain, the cross compiler and the library versions, and
+# a change to any of them builds them anew.
+library_key=$(
+    {
+        cat "$0" "$toolchain"
+        x86_64-w64-mingw32-g++-posix --version
+        dpkg-query -W liblzo2-dev libsqlite3-dev libxml2-dev libgtest-dev 2>/dev/null || true
+    } | sha256sum | cut -c1-16
+)
+libraries=${XDG_CACHE_HOME:-$HOME/.cache}/pelorine-build/windows-$library_key
+mkdir -p "$libraries" "$work"
+# The toolchain file looks for them in build-windows/prefix.
+prefix=$work/prefix
+[ -L "$prefix" ] || rm -rf "$prefix"
+ln -sfn "$libraries" "$prefix"
 if [ "$(id -u)" -ne 0 ]; then SUDO=sudo; else SUDO=; fi
 
 # The LZO sources come from the package registry's source entries; add them,
@@ -53,9 +70,9 @@ debian_source() {
     fi
     echo "$folder"
 }
-lzo_source=$(debian_source lzo2)
 
 if [ ! -f "$prefix/lib/liblzo2.a" ]; then
+    lzo_source=$(debian_source lzo2)
     echo "== Cross-building LZO from $lzo_source"
     cmake -S "$lzo_source" -B "$work/lzo" -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
         -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" \

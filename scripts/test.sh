@@ -7,27 +7,37 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh build test package
 jobs=$(nproc)
+# Each stage's start, in seconds from the start of the run.
+stage() { echo "== [${SECONDS} s] $*"; }
+SECONDS=0
 
+stage "plain build"
 scripts/build.sh build
+stage "clang-tidy"
 # clang-tidy over the program's sources (checks in .clang-tidy).
 scripts/lint.sh build
+stage "tests"
 # Everything, the slow suites included (a developer's quick run: ctest -LE slow).
 (cd build && ctest --output-on-failure -j "$jobs")
 
+stage "package"
 # The Debian package, checked unpacked; it serves on port 8078, so alone.
 package=$(scripts/package.sh | tail -n 1)
 tests/package/check-package.sh "$package"
 
+stage "AddressSanitizer and UndefinedBehaviorSanitizer"
 scripts/build.sh build-asan -DPELORINE_SANITIZE=address,undefined
 # The capacity test's quarter of a million files runs in the plain build only.
 (cd build-asan && ctest --output-on-failure -j "$jobs" -LE 'browser|window' -E '^Capacity\.')
 
+stage "ThreadSanitizer"
 scripts/build.sh build-tsan -DPELORINE_SANITIZE=thread
 # The threaded tests and the slow load and resource suites (not the capacity
 # test, nor the browser's: Chromium's timing is measured in the plain build).
 (cd build-tsan && TSAN_OPTIONS=halt_on_error=1 ctest --output-on-failure -j "$jobs" -L 'threads|slow' \
     -LE browser -E '^Capacity\.')
 
+stage "fuzz targets"
 # libFuzzer targets (index loading, the request, decompression, the archive
 # tool's commands), each for a bounded time from its seeds, under ASan and UBSan.
 # Only the fuzz targets are built here: the rest was built and tested above.
@@ -37,5 +47,7 @@ cmake --build build-fuzz -j "$jobs" --target fuzz_load_index fuzz_request fuzz_d
     fuzz_archive_tool
 (cd build-fuzz && ctest --output-on-failure -j "$jobs" -L '^fuzz$')
 
+stage "Windows"
 # The Windows build, cross-built here and run under Wine.
 scripts/test-windows.sh
+stage "done"

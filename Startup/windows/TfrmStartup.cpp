@@ -4,43 +4,13 @@
 #include <cwctype>
 
 #include "Platform/ShellOpen.h"
-#include "Platform/Thread.h"
 #include "Platform/windows/WindowsText.h"
 #include "Startup/CommandLine.h"
 #include "Startup/StatusText.h"
 #include "Startup/windows/XpmBitmap.h"
-#include "WebServer/Listener.h"
-#include "WebServer/ServerState.h"
 
 using platform::windows::Narrow;
 using platform::windows::Widen;
-
-// The command line drives the window's own fields and actions.
-class WindowCommandLine final : public CommandLineTarget {
-  public:
-    explicit WindowCommandLine(TfrmStartup& form) : form_(form) {}
-
-    void SetCompileFolder(const std::string& text) override {
-        form_.SetFieldText(ControlId::edCompileFolder, text);
-    }
-    void SetCompileDestination(const std::string& text) override {
-        form_.SetFieldText(ControlId::edCompileDestination, text);
-    }
-    void SetBrowseArchive(const std::string& text) override {
-        form_.SetFieldText(ControlId::edBrowseArchive, text);
-    }
-    void SetCompileThreads(unsigned count) override { form_.compileThreads_ = count; }
-    void Compile() override { form_.lbCompileClick(); }
-    void Browse() override {
-        form_.startsMinimized_ = true;
-        form_.lbBrowseClick();
-    }
-    // The window shows no messages: a second action is simply not run.
-    void SecondActionIgnored(const std::string&) override {}
-
-  private:
-    TfrmStartup& form_;
-};
 
 namespace {
 
@@ -79,7 +49,8 @@ UINT LabelFormat(const ControlDescription& row) {
 
 }  // namespace
 
-TfrmStartup::TfrmStartup(std::vector<std::string> arguments) : arguments_(std::move(arguments)) {
+TfrmStartup::TfrmStartup(std::vector<std::string> arguments)
+    : arguments_(std::move(arguments)), actions_(arguments_) {
     const FormProperties& properties = StartupFormProperties();
     const HINSTANCE instance = GetModuleHandleW(nullptr);
     WNDCLASSEXW windowClass{};
@@ -208,37 +179,76 @@ bool TfrmStartup::TakeAccelerator(const MSG& message) {
 }
 
 void TfrmStartup::FormCreate() {
-    WindowCommandLine target(*this);
-    WalkCommandLine(arguments_, target);
+    const CommandLineWalk walk = WalkCommandLine(arguments_);
+    // The action takes the fields as they stood when it was met; the values
+    // after it only fill the fields.
+    if (walk.Action == StartupAction::Compile) RunCompile(walk.FieldsAtAction);
+    if (walk.Action == StartupAction::Browse) {
+        startsMinimized_ = true;
+        RunBrowse(walk.FieldsAtAction);
+    }
+    SetFieldText(ControlId::edCompileFolder, walk.Fields.CompileFolder);
+    SetFieldText(ControlId::edCompileDestination, walk.Fields.CompileDestination);
+    SetFieldText(ControlId::edBrowseArchive, walk.Fields.BrowseArchive);
+    compileThreads_ = walk.Fields.CompileThreads;
 }
 
-void TfrmStartup::DisableControls() {
+StartupFields TfrmStartup::Fields() {
+    return StartupFields{FieldText(ControlId::edCompileFolder),
+                         FieldText(ControlId::edCompileDestination),
+                         FieldText(ControlId::edBrowseArchive), compileThreads_};
+}
+
+void TfrmStartup::SetControlsEnabled(bool enabled) {
     for (ControlId id : {ControlId::lbBrowse, ControlId::lbCompile, ControlId::edCompileFolder,
                          ControlId::edCompileDestination, ControlId::edBrowseArchive}) {
         Control& control = Find(id);
-        control.enabled = false;
-        if (control.edit != nullptr) EnableWindow(control.edit, FALSE);
+        control.enabled = enabled;
+        if (control.edit != nullptr) EnableWindow(control.edit, enabled ? TRUE : FALSE);
         InvalidateRect(window_, &control.rect, FALSE);
     }
 }
 
-void TfrmStartup::lbCompileClick() {
+void TfrmStartup::DisableControls() {
+    SetControlsEnabled(false);
+}
+
+void TfrmStartup::RunCompile(const StartupFields& fields) {
     DisableControls();
-    compile_.Start(CompileJob{FieldText(ControlId::edCompileFolder),
-                              FieldText(ControlId::edCompileDestination), compileThreads_},
-                   compileProgress_);
+    ShowStartFailure(actions_.Compile(fields));
+}
+
+void TfrmStartup::RunBrowse(const StartupFields& fields) {
+    DisableControls();
+    const std::string error = actions_.Browse(fields);
+    // No browser for a server that never ran.
+    if (error.empty()) platform::ShellOpen(kStartPageUrl);
+    ShowStartFailure(error);
+}
+
+// An action whose thread could not start leaves the inputs to try again, and
+// says so at once.
+void TfrmStartup::ShowStartFailure(const std::string& error) {
+    if (error.empty()) return;
+    SetControlsEnabled(true);
+    ShowStatus(error);
+}
+
+void TfrmStartup::lbCompileClick() {
+    RunCompile(Fields());
 }
 
 void TfrmStartup::lbBrowseClick() {
-    DisableControls();
-    server_.Start(ServeJob{FieldText(ControlId::edBrowseArchive), kServerPort,
-                           BrowseOptionsFrom(arguments_)});
-    platform::ShellOpen(kStartPageUrl);
+    RunBrowse(Fields());
 }
 
 void TfrmStartup::tmrClockTimer() {
+    ShowStatus(actions_.StatusLine());
+}
+
+void TfrmStartup::ShowStatus(const std::string& narrow) {
     Control& status = Find(ControlId::lbStatus);
-    const std::wstring text = Widen(CurrentStatusText(compileProgress_));
+    const std::wstring text = Widen(narrow);
     if (text == status.text) return;
     RECT before = status.rect;
     status.text = text;

@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "Compiler/CompileTask.h"
 #include "Platform/windows/Windows.h"
+#include "Startup/CommandLine.h"
 #include "Startup/FormDescription.h"
-#include "WebServer/Listener.h"
+#include "Startup/StartupActions.h"
 
 class TfrmStartup {
   public:
@@ -37,7 +37,7 @@ class TfrmStartup {
     void DisableControls();
 
     // What the compile started here reports.
-    const CompileProgress& CompileStatus() const { return compileProgress_; }
+    const CompileProgress& CompileStatus() const { return actions_.CompileStatus(); }
 
   private:
     // One control of the description, as placed in the window.
@@ -59,8 +59,13 @@ class TfrmStartup {
     const Control* HandControlAt(POINT point) const;
     std::string FieldText(ControlId id);
     void SetFieldText(ControlId id, const std::string& text);
-
-    friend class WindowCommandLine;
+    // The fields as the window shows them.
+    StartupFields Fields();
+    void SetControlsEnabled(bool enabled);
+    void RunCompile(const StartupFields& fields);
+    void RunBrowse(const StartupFields& fields);
+    void ShowStartFailure(const std::string& error);
+    void ShowStatus(const std::string& text);
 
     HWND window_ = nullptr;
     HFONT font_ = nullptr;
@@ -69,7 +74,5 @@ class TfrmStartup {
     std::vector<std::string> arguments_;
     bool startsMinimized_ = false;
     unsigned compileThreads_ = 0;  // from --compile-threads; 0: one per core
-    CompileProgress compileProgress_;
-    CompileTask compile_;          // after the progress it reports to: joined before it goes
-    BrowseServer server_{Server};  // ends and joins the server with the window
+    StartupActions actions_;       // ends and joins the compile and the server with the window
 };

@@ -6,48 +6,37 @@
 
 namespace {
 
-// Records what the walk did, in order, as one line per event.
-class RecordingTarget : public CommandLineTarget {
-  public:
+// The walk in one line: the action with the fields it took, then any
+// ignored actions.
+std::string Walk(const std::vector<std::string>& arguments, StartupFields* fields = nullptr) {
+    const CommandLineWalk walk = WalkCommandLine(arguments);
+    if (fields != nullptr) *fields = walk.Fields;
+    const StartupFields& taken = walk.FieldsAtAction;
     std::string log;
-    std::string folder, destination, archive;
-
-    void SetCompileFolder(const std::string& text) override { folder = text; }
-    void SetCompileDestination(const std::string& text) override { destination = text; }
-    void SetBrowseArchive(const std::string& text) override { archive = text; }
-    void SetCompileThreads(unsigned count) override {
-        log += "threads(" + std::to_string(count) + ");";
+    if (walk.Action == StartupAction::Compile) {
+        log += "compile(" + taken.CompileFolder + "," + taken.CompileDestination + ");";
     }
-    void Compile() override { log += "compile(" + folder + "," + destination + ");"; }
-    void Browse() override { log += "browse(" + archive + ");"; }
-    void SecondActionIgnored(const std::string& option) override {
-        log += "ignored(" + option + ");";
-    }
-};
-
-std::string Walk(const std::vector<std::string>& arguments, RecordingTarget* out = nullptr) {
-    RecordingTarget target;
-    WalkCommandLine(arguments, target);
-    if (out != nullptr) *out = target;
-    return target.log;
+    if (walk.Action == StartupAction::Browse) log += "browse(" + taken.BrowseArchive + ");";
+    for (const std::string& option : walk.IgnoredActions) log += "ignored(" + option + ");";
+    return log;
 }
 
 TEST(CommandLine, ActionsTakeTheFieldsAsTheyAreWhenMet) {
     EXPECT_EQ(Walk({"--compile-source", "src", "--compile-archive", "a.pel", "--compile"}),
               "compile(src,a.pel);");
-    RecordingTarget after;
+    StartupFields after;
     EXPECT_EQ(Walk({"--compile", "--compile-source", "src", "--compile-archive", "a.pel"}, &after),
               "compile(,);");
-    EXPECT_EQ(after.folder, "src");  // the fields still fill, too late for the action
+    EXPECT_EQ(after.CompileFolder, "src");  // the fields still fill, too late for the action
     EXPECT_EQ(Walk({"--browse-archive", "site.pel", "--browse"}), "browse(site.pel);");
 }
 
 TEST(CommandLine, ValuesRepeatedMissingOrMistypedBehaveAsDocumented) {
-    RecordingTarget target;
-    EXPECT_EQ(Walk({"--compile-source", "one", "--compile-source", "two"}, &target), "");
-    EXPECT_EQ(target.folder, "two");
-    EXPECT_EQ(Walk({"--compile-source"}, &target), "");
-    EXPECT_EQ(target.folder, "");
+    StartupFields fields;
+    EXPECT_EQ(Walk({"--compile-source", "one", "--compile-source", "two"}, &fields), "");
+    EXPECT_EQ(fields.CompileFolder, "two");
+    EXPECT_EQ(Walk({"--compile-source"}, &fields), "");
+    EXPECT_EQ(fields.CompileFolder, "");
     EXPECT_EQ(Walk({"--Compile", "-compile", "--COMPILE", "compile", "--browse-Archive", "x",
                     "--Browse"}),
               "");
@@ -55,10 +44,9 @@ TEST(CommandLine, ValuesRepeatedMissingOrMistypedBehaveAsDocumented) {
 }
 
 TEST(CommandLine, AValueIsComparedAgainOnTheNextPass) {
-    RecordingTarget target;
     // "--browse" is taken as the archive path, then acts as the option itself.
-    EXPECT_EQ(Walk({"--browse-archive", "--browse"}, &target), "browse(--browse);");
-    EXPECT_EQ(Walk({"--compile-source", "--compile"}, &target), "compile(--compile,);");
+    EXPECT_EQ(Walk({"--browse-archive", "--browse"}), "browse(--browse);");
+    EXPECT_EQ(Walk({"--compile-source", "--compile"}), "compile(--compile,);");
 }
 
 TEST(CommandLine, OnlyTheFirstActionRuns) {
@@ -68,13 +56,30 @@ TEST(CommandLine, OnlyTheFirstActionRuns) {
 }
 
 TEST(CommandLine, ThreadCountsOutsideOneTo256AreIgnored) {
-    EXPECT_EQ(
-        Walk({"--compile-threads", "2", "--compile-threads", "256", "--compile-threads", "1"}),
-        "threads(2);threads(256);threads(1);");
-    EXPECT_EQ(Walk({"--compile-threads", "0", "--compile-threads", "257", "--compile-threads", "-1",
-                    "--compile-threads", "+2", "--compile-threads", "2x", "--compile-threads", "",
-                    "--compile-threads"}),
-              "");
+    const struct {
+        std::vector<std::string> arguments;
+        unsigned threads;
+    } cases[] = {
+        {{"--compile-threads", "2"}, 2},
+        {{"--compile-threads", "256"}, 256},
+        {{"--compile-threads", "2", "--compile-threads", "1"}, 1},
+        {{"--compile-threads", "3", "--compile-threads", "0"}, 3},
+        {{"--compile-threads", "257"}, 0},
+        {{"--compile-threads", "-1"}, 0},
+        {{"--compile-threads", "+2"}, 0},
+        {{"--compile-threads", "2x"}, 0},
+        {{"--compile-threads", ""}, 0},
+        {{"--compile-threads"}, 0},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(WalkCommandLine(c.arguments).Fields.CompileThreads, c.threads)
+            << ::testing::PrintToString(c.arguments);
+    }
+    // The count the action takes is the one given before it.
+    const CommandLineWalk walk =
+        WalkCommandLine({"--compile-threads", "2", "--compile", "--compile-threads", "4"});
+    EXPECT_EQ(walk.FieldsAtAction.CompileThreads, 2u);
+    EXPECT_EQ(walk.Fields.CompileThreads, 4u);
 }
 
 TEST(CommandLine, BrowseOptionsCountWhereverTheyStandAndOnlyAsWritten) {

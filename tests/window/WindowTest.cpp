@@ -353,6 +353,32 @@ TEST_F(WindowTest, CompileWithEmptyFieldsDisablesTheInputsAndShowsDoneAtTheNextT
     EXPECT_EQ(form.lbStatus->Caption(), kDone);
 }
 
+TEST_F(WindowTest, AnActionWhoseThreadCannotStartSaysSoAndLeavesTheInputsEnabled) {
+    const struct {
+        const char* option;
+        const char* status;
+    } cases[] = {
+        {"--compile", "cannot start the compile thread"},
+        {"--browse", "cannot start the web server thread"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.option);
+        platform::FaultInjection::SetFailThreadStart(true);
+        TfrmStartup& form = Make({c.option});
+        for (Fl_Widget* input : Inputs()) EXPECT_TRUE(input->active());
+        EXPECT_EQ(form.lbStatus->Caption(), c.status);
+        Pump(1.2);  // the clock keeps it
+        EXPECT_EQ(form.lbStatus->Caption(), c.status);
+        EXPECT_FALSE(Server.ServerActive);
+        EXPECT_FALSE(form.CompileStatus().CompileStarted);
+    }
+    // Once a thread can start, the next click runs.
+    platform::FaultInjection::Reset();
+    form_->lbCompileClick();
+    EXPECT_FALSE(form_->lbCompile->active());
+    EXPECT_TRUE(PumpUntil([&] { return form_->lbStatus->Caption() == kDone; }, 3.5));
+}
+
 // The bytes per second that reads deliver when each read call is held to
 // one byte: the best of a few tries, so that a busy moment does not make the
 // compile below too short.

@@ -1,0 +1,57 @@
+// The two actions, Compile and Browse, as every front end starts them: the
+// console and the windows only map their fields to these, and show what they
+// report.
+#pragma once
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "Compiler/CompileLevel.h"
+#include "Compiler/CompileTask.h"
+#include "Compiler/Progress.h"
+#include "Startup/CommandLine.h"
+#include "WebServer/BrowseOptions.h"
+#include "WebServer/Listener.h"
+
+// What a front end shows when an action's thread cannot be started.
+inline constexpr const char* kCompileNotStarted = "cannot start the compile thread";
+inline constexpr const char* kServerNotStarted = "cannot start the web server thread";
+
+// Owns the compile and the server it starts: both end, and their threads are
+// joined, by Stop or with the object.
+class StartupActions {
+  public:
+    // The compile level and the browse options, which count wherever they
+    // stand on the command line (`arguments`, without the program name).
+    explicit StartupActions(const std::vector<std::string>& arguments);
+
+    // Starts compiling fields.CompileFolder into fields.CompileDestination
+    // with fields.CompileThreads. Empty when it runs; otherwise why not.
+    std::string Compile(const StartupFields& fields);
+
+    // Starts serving fields.BrowseArchive on the program's port. Empty when it
+    // runs; otherwise why not.
+    std::string Browse(const StartupFields& fields);
+
+    // The status line: the last action's start failure while there is one,
+    // otherwise what the workers report.
+    std::string StatusLine() const;
+
+    const CompileProgress& CompileStatus() const { return compileProgress_; }
+
+    // Waits until the compile has ended or `timeout` has passed; true once it
+    // has ended, or when none was started.
+    bool WaitForCompile(std::chrono::milliseconds timeout) { return compile_.WaitFor(timeout); }
+
+    // Ends whatever runs and waits for it.
+    void Stop();
+
+  private:
+    CompileLevel level_;
+    BrowseOptions browseOptions_;
+    std::string startError_;
+    CompileProgress compileProgress_;
+    CompileTask compile_;          // after the progress it reports to: joined before it goes
+    BrowseServer server_{Server};  // ends and joins the server with the object
+};
