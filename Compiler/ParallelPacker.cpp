@@ -81,9 +81,8 @@ void ParallelPacker::WorkerLoop() {
         }
         Slot& slot = SlotOf(sequence);
         try {
-            slot.prepared =
-                PrepareFile(slot.path, slot.fileName, level_, ownFiles_, slot.buffers,
-                            [&](uint64_t bytes) { Admit(sequence, slot, bytes); });
+            slot.prepared = PrepareFile(slot.path, slot.fileName, level_, ownFiles_, slot.buffers,
+                                        [&](uint64_t bytes) { Admit(sequence, slot, bytes); });
         } catch (...) {
             slot.error = std::current_exception();
         }
