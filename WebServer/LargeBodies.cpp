@@ -1,6 +1,7 @@
 #include "WebServer/LargeBodies.h"
 
 #include <deque>
+#include <list>
 #include <mutex>
 #include <new>
 #include <unordered_map>
@@ -24,24 +25,65 @@ struct LargeBodies::State {
     std::unordered_map<uint32_t, size_t> cost;
     // Bodies made, while anyone holds them.
     std::unordered_map<uint32_t, std::weak_ptr<const char[]>> live;
+    // Bodies kept after their last reader while the budget has room, most
+    // recently asked for first, so that a page asked for over and over is
+    // made once. They are let go, oldest first, when a request needs room.
+    struct Kept {
+        uint32_t index;
+        std::shared_ptr<const char[]> bytes;
+        size_t size;
+    };
+    std::list<Kept> kept;
     // Starts a decompression that got its room; cleared when LargeBodies ends.
     std::function<void(uint32_t)> start;
 
     bool Fits(size_t bytes) const { return inUse == 0 || inUse + bytes <= budgetBytes; }
 
-    // Gives `bytes` back; the waiting entries that now fit are charged and
-    // returned, to be started once the lock is let go.
-    std::vector<uint32_t> Release(size_t bytes) {
-        inUse -= bytes;
+    // Takes kept bodies out, oldest first, until `bytes` more would fit once
+    // their readers let go (or none is left): to be dropped once the lock is
+    // let go, since the last hold's release takes it.
+    std::vector<std::shared_ptr<const char[]>> MakeRoom(size_t bytes) {
+        std::vector<std::shared_ptr<const char[]>> dropped;
+        size_t freed = 0;
+        while (!kept.empty() && inUse - freed + bytes > budgetBytes) {
+            freed += kept.back().size;
+            dropped.push_back(std::move(kept.back().bytes));
+            kept.pop_back();
+        }
+        return dropped;
+    }
+
+    // Makes entry `index` the most recently asked for of the kept bodies.
+    void Touch(uint32_t index) {
+        for (auto at = kept.begin(); at != kept.end(); ++at) {
+            if (at->index != index) continue;
+            kept.splice(kept.begin(), kept, at);
+            return;
+        }
+    }
+
+    // What a change of the budget leads to, for once the lock is let go:
+    // decompressions to start, and kept bodies to drop (the last hold's
+    // release takes the lock).
+    struct Outcome {
         std::vector<uint32_t> ready;
+        std::vector<std::shared_ptr<const char[]>> dropped;
+    };
+
+    // Gives `bytes` back: the waiting entries that now fit are charged, and
+    // kept bodies make room for the first that does not.
+    Outcome Release(size_t bytes) {
+        inUse -= bytes;
+        Outcome outcome;
         while (!waitingForRoom.empty() && Fits(cost[waitingForRoom.front()])) {
             const uint32_t index = waitingForRoom.front();
             waitingForRoom.pop_front();
             inUse += cost[index];
             cost.erase(index);
-            ready.push_back(index);
+            outcome.ready.push_back(index);
         }
-        return ready;
+        if (!waitingForRoom.empty()) outcome.dropped = MakeRoom(cost[waitingForRoom.front()]);
+        return outcome;
     }
 };
 
@@ -78,11 +120,13 @@ void LargeBodies::Stop() {
     // Taken out under the lock, dropped outside it: what they hold may be
     // the last hold on a body, whose release takes the lock.
     std::unordered_map<uint32_t, std::vector<Delivery>> making;
+    std::list<State::Kept> kept;
     {
         std::lock_guard guard(state_->lock);
         state_->start = nullptr;
         making.swap(state_->making);
         state_->waitingForRoom.clear();
+        kept.swap(state_->kept);
     }
 }
 
@@ -95,6 +139,7 @@ std::optional<SharedBody> LargeBodies::Held(uint32_t index) {
         if (found == state_->live.end()) return std::nullopt;
         bytes = found->second.lock();
         if (!bytes) state_->live.erase(found);
+        if (bytes) state_->Touch(index);
     }
     if (!bytes) return std::nullopt;
     return SharedBody{std::move(bytes), archive_.Entries[index].UnpackedSize};
@@ -107,6 +152,8 @@ void LargeBodies::Request(uint32_t index, Delivery deliver) {
     }
     const TItem& entry = archive_.Entries[index];
     std::shared_ptr<const char[]> live;
+    // Kept bodies let go for this request's room.
+    std::vector<std::shared_ptr<const char[]>> dropped;
     bool start = false;
     bool wait = false;
     {
@@ -125,6 +172,7 @@ void LargeBodies::Request(uint32_t index, Delivery deliver) {
             } else if (first) {
                 state_->waitingForRoom.push_back(index);
                 state_->cost[index] = cost;
+                if (state_->waitingForRoom.size() == 1) dropped = state_->MakeRoom(cost);
                 wait = true;
             }
         }
@@ -136,6 +184,9 @@ void LargeBodies::Request(uint32_t index, Delivery deliver) {
         return;
     }
     if (start) Start(index);
+    // Kept bodies nobody else holds give their room back here, which may
+    // start this request's decompression.
+    dropped.clear();
     // Bodies the cache keeps for later count against the budget too: a
     // request that waits for room comes before them.
     if (wait) cache_.Clear();
@@ -146,15 +197,15 @@ void LargeBodies::Start(uint32_t index) {
     if (pool_.Submit([this, index] { Decompress(index); })) return;
     // Stopping: nobody gets the body.
     std::vector<Delivery> waiting;
-    std::vector<uint32_t> ready;
+    State::Outcome outcome;
     {
         std::lock_guard guard(state_->lock);
         waiting = std::move(state_->making[index]);
         state_->making.erase(index);
-        ready = state_->Release(DecompressionCost(archive_.Entries[index]));
+        outcome = state_->Release(DecompressionCost(archive_.Entries[index]));
     }
     for (const Delivery& deliver : waiting) deliver(std::nullopt);
-    for (uint32_t next : ready) Start(next);
+    for (uint32_t next : outcome.ready) Start(next);
 }
 
 void LargeBodies::Decompress(uint32_t index) {
@@ -174,15 +225,22 @@ void LargeBodies::Decompress(uint32_t index) {
     }
     const size_t unreturned = returnedWithBody ? entry.PackedSize : DecompressionCost(entry);
     std::vector<Delivery> waiting;
-    std::vector<uint32_t> ready;
+    State::Outcome outcome;
     {
         std::lock_guard guard(state_->lock);
         waiting = std::move(state_->making[index]);
         state_->making.erase(index);
         if (body) state_->live[index] = body->Bytes;
-        ready = state_->Release(unreturned);
+        // Kept while the budget has room for it and nobody waits for room;
+        // never one made alone beyond the budget, nor one read short or
+        // damaged.
+        if (body && result == EntryReadResult::Read && state_->waitingForRoom.empty() &&
+            state_->inUse - entry.PackedSize <= state_->budgetBytes) {
+            state_->kept.push_front({index, body->Bytes, entry.UnpackedSize});
+        }
+        outcome = state_->Release(unreturned);
     }
-    for (uint32_t next : ready) Start(next);
+    for (uint32_t next : outcome.ready) Start(next);
     // A short read or a damaged stream is sent as read, but not kept, so that
     // a file since repaired is read again.
     if (body && result == EntryReadResult::Read) cache_.Add(index, *body);
@@ -200,15 +258,15 @@ void ReturnToBudget::operator()(const char* bytesHeld) const {
     delete[] bytesHeld;
     const std::shared_ptr<LargeBodies::State> budget = state.lock();
     if (!budget) return;  // the server is gone: nothing waits for room
-    std::vector<uint32_t> ready;
+    LargeBodies::State::Outcome outcome;
     std::function<void(uint32_t)> start;
     {
         std::lock_guard guard(budget->lock);
-        ready = budget->Release(bytes);
+        outcome = budget->Release(bytes);
         start = budget->start;
     }
     if (!start) return;
-    for (uint32_t next : ready) start(next);
+    for (uint32_t next : outcome.ready) start(next);
 }
 
 }  // namespace

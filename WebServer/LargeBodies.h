@@ -1,10 +1,12 @@
 // Bodies of compressed entries too large to decompress on an event loop.
 // Each is decompressed once, on the loader pool, for every request that asks
 // for it meanwhile, and shared with every later request for as long as any
-// connection (or the cache) still holds it. All such bodies, with the streams
-// being decompressed into them, stay within a memory budget: a request that
-// would exceed it waits for room, first in, first served; a single entry
-// larger than the whole budget is decompressed alone.
+// connection (or the cache) still holds it, or while the budget has room to
+// keep it after its last reader. All such bodies, with the streams being
+// decompressed into them, stay within a memory budget: a request that would
+// exceed it first lets go of the bodies kept for no reader (the least recently
+// asked for first), then waits for room, first in, first served; a single
+// entry larger than the whole budget is decompressed alone.
 //
 // Thread safety: every call may come from any thread. Deliveries are made on
 // a loader thread, or on the asking thread when the body is held already.
@@ -33,16 +35,17 @@ class LargeBodies {
     LargeBodies(const LargeBodies&) = delete;
     LargeBodies& operator=(const LargeBodies&) = delete;
 
-    // The body of entry `index` when a connection or the cache holds it now.
+    // The body of entry `index` when a connection or the cache holds it now,
+    // or it is kept.
     std::optional<SharedBody> Held(uint32_t index);
 
     // Has entry `index` (compressed, backed by the file) decompressed, or
     // joins the decompression under way; `deliver` is called exactly once.
     void Request(uint32_t index, Delivery deliver);
 
-    // No decompression starts from now on, and nobody waiting is answered:
-    // the loops that asked are ending. For the server's stop, once the loader
-    // pool has ended.
+    // No decompression starts from now on, nobody waiting is answered, and
+    // the kept bodies are let go: the loops that asked are ending. For the
+    // server's stop, once the loader pool has ended.
     void Stop();
 
     // Bytes of bodies and streams counted against the budget now.

@@ -1,7 +1,8 @@
 // Large compressed bodies: two requests for the same entry share one
-// decompression and one body; bodies stay within the budget, a request that
-// would exceed it waits until a holder lets go, one larger than the whole
-// budget is made alone, and every byte goes back when the last holder ends.
+// decompression and one body, kept for later requests while the budget has
+// room; bodies stay within the budget, a request that would exceed it waits
+// until a holder lets go, one larger than the whole budget is made alone, and
+// every byte goes back when the last holder ends.
 #include <gtest/gtest.h>
 
 #include <future>
@@ -72,7 +73,7 @@ TEST_F(LargeBodiesTest, TwoRequestsForOneEntryShareOneDecompressionAndOneBody) {
     Requested first(bodies, 0), second(bodies, 0);
     ASSERT_TRUE(first.Arrives(10s));
     ASSERT_TRUE(second.Arrives(10s));
-    const std::optional<SharedBody> one = first.Body(), two = second.Body();
+    std::optional<SharedBody> one = first.Body(), two = second.Body();
     ASSERT_TRUE(one && two);
     EXPECT_EQ(one->Bytes.get(), two->Bytes.get());
     EXPECT_EQ(TextOf(*one), contents_[0].second);
@@ -80,6 +81,13 @@ TEST_F(LargeBodiesTest, TwoRequestsForOneEntryShareOneDecompressionAndOneBody) {
     Requested later(bodies, 0);
     ASSERT_TRUE(later.Arrives(10s));
     EXPECT_EQ(later.Body()->Bytes.get(), one->Bytes.get());
+    // Asked again after every reader let go: kept while the budget has room.
+    const std::string text = TextOf(*one);
+    one.reset();
+    two.reset();
+    Requested again(bodies, 0);
+    ASSERT_TRUE(again.Arrives(10s));
+    EXPECT_EQ(TextOf(*again.Body()), text);
     EXPECT_EQ(bodies.Decompressions(), 1u);
 }
 
