@@ -9,6 +9,7 @@
 #include "Compiler/ArchiveOutput.h"
 #include "Compiler/CompileLevel.h"
 #include "Compiler/Progress.h"
+#include "Platform/File.h"
 #include "Shared/ArchiveLayout.h"
 
 // The archive's limits. Always the format's own in the program; tests lower
@@ -27,6 +28,10 @@ struct CompileRun {
     CompileLimits Limits;
     CompileLevel Level;
     const std::atomic<bool>* Stop = nullptr;  // set by the owner to end the compile early
+    // The archive being written and the one it replaces: when they lie in the
+    // source folder they are left out as unreadable, as a compressor leaves
+    // out its own output.
+    std::vector<platform::FileIdentity> OwnFiles;
 
     bool StopRequested() const { return Stop != nullptr && Stop->load(); }
 };

@@ -78,13 +78,14 @@ void WriteArchiveFile(const CompileJob& job, CompileProgress& progress,
         Fail(progress, "cannot create archive '" + target + "': " + platform::LastErrorText());
         return;
     }
-    // An earlier archive at the target stays out of the scan, as the archive
-    // being written does, when it lies inside the source folder.
-    platform::FileHandle previous = platform::HoldExclusive(target);
-
     ArchiveOutput output(file);
     std::vector<TItem> entries;
-    CompileRun run{job.SourceFolder, output, entries, progress, job.Limits, job.Level, stop};
+    CompileRun run{job.SourceFolder, output, entries, progress, job.Limits, job.Level, stop, {}};
+    // The archive being written, and an earlier one at the target, stay out
+    // of the scan when they lie inside the source folder.
+    platform::FileIdentity identity;
+    if (platform::IdentityOf(file, identity)) run.OwnFiles.push_back(identity);
+    if (platform::IdentityAt(target, identity)) run.OwnFiles.push_back(identity);
     bool written = WriteArchive(run, file, job.Threads);
     std::string writeError = output.Failed() ? output.Error() : platform::LastErrorText();
     platform::CloseFile(file);
@@ -93,7 +94,6 @@ void WriteArchiveFile(const CompileJob& job, CompileProgress& progress,
         written = false;
         writeError = platform::LastErrorText();
     }
-    platform::CloseFile(previous);
     if (!written) {
         platform::DeleteFile(partial);
         Fail(progress, run.StopRequested()

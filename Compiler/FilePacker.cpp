@@ -14,7 +14,8 @@ thread_local FileBuffers buffers;
 void SequentialPacker::Pack(std::string path, std::string fileName) {
     if (LeaveOutOverCapacity(run_)) return;
     run_.Progress.CurrentFileName.Set(fileName);
-    AppendFile(PrepareFile(path, fileName, run_.Level, buffers, nullptr), path, run_);
+    AppendFile(PrepareFile(path, fileName, run_.Level, run_.OwnFiles, buffers, nullptr), path,
+               run_);
 }
 
 std::unique_ptr<FilePacker> MakeFilePacker(CompileRun& run, unsigned threads) {

@@ -21,12 +21,16 @@ std::string EntryNameOf(const std::string& path, const std::string& sourceFolder
 }  // namespace
 
 PreparedFile PrepareFile(const std::string& path, const std::string& fileName, CompileLevel level,
-                         FileBuffers& buffers, const MemoryGate& gate) {
+                         const std::vector<platform::FileIdentity>& ownFiles, FileBuffers& buffers,
+                         const MemoryGate& gate) {
     PreparedFile prepared;
     uint64_t size = 0;
-    platform::FileHandle file = platform::OpenForReading(path, &size);
+    platform::FileIdentity identity;
+    platform::FileHandle file =
+        platform::OpenForReading(path, &size, ownFiles.empty() ? nullptr : &identity);
     if (file == platform::kInvalidFile) return prepared;
     FileCloser closer{file};
+    if (std::find(ownFiles.begin(), ownFiles.end(), identity) != ownFiles.end()) return prepared;
 
     // The format records sizes in 32 bits: a larger file cannot be described.
     if (size > UINT32_MAX) {

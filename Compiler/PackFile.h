@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "Compiler/CompileLevel.h"
 #include "Compiler/CompileRun.h"
@@ -36,10 +37,11 @@ struct FileBuffers {
 using MemoryGate = std::function<void(uint64_t bytes)>;
 
 // Opens, reads and compresses at `level` the file at `path` (bare name
-// `fileName`). The result points into `buffers`, which must stay untouched
-// until it is appended.
+// `fileName`); one of `ownFiles` is unreadable. The result points into
+// `buffers`, which must stay untouched until it is appended.
 PreparedFile PrepareFile(const std::string& path, const std::string& fileName, CompileLevel level,
-                         FileBuffers& buffers, const MemoryGate& gate);
+                         const std::vector<platform::FileIdentity>& ownFiles, FileBuffers& buffers,
+                         const MemoryGate& gate);
 
 // Counts the file as over capacity when the entry table is full: true then,
 // and the file must not be packed.

@@ -22,6 +22,7 @@ constexpr unsigned kExtraSlots = 60;
 ParallelPacker::ParallelPacker(CompileRun& run, unsigned workers)
     : run_(run),
       level_(run.Level),
+      ownFiles_(run.OwnFiles),
       slots_(workers + kExtraSlots),
       keptSlotBytes_(kKeptBytes / slots_.size()) {
     threads_.reserve(workers);
@@ -80,7 +81,7 @@ void ParallelPacker::WorkerLoop() {
         }
         Slot& slot = SlotOf(sequence);
         try {
-            slot.prepared = PrepareFile(slot.path, slot.fileName, level_, slot.buffers,
+            slot.prepared = PrepareFile(slot.path, slot.fileName, level_, ownFiles_, slot.buffers,
                                         [&](uint64_t bytes) { Admit(sequence, slot, bytes); });
         } catch (...) {
             slot.error = std::current_exception();

@@ -63,7 +63,8 @@ class ParallelPacker final : public FilePacker {
     Slot& SlotOf(uint64_t sequence) { return slots_[sequence % slots_.size()]; }
 
     CompileRun& run_;
-    const CompileLevel level_;  // the workers' copy
+    const CompileLevel level_;                            // the workers' copy
+    const std::vector<platform::FileIdentity> ownFiles_;  // the workers' copy
     std::vector<Slot> slots_;
     const uint64_t keptSlotBytes_;  // a slot's share of what is kept between files
     std::vector<std::thread> threads_;

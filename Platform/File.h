@@ -17,20 +17,31 @@ using FileHandle = int;
 #endif
 inline constexpr FileHandle kInvalidFile = -1;
 
-// Opens an existing regular file for reading, shared with other readers.
-// Fails for folders, FIFOs and devices, and for a file that this process holds
-// exclusively (see CreateExclusive). `size`, when given, receives the file's
-// size as FileSize64 would give it, without a second call.
-FileHandle OpenForReading(const std::string& path, uint64_t* size = nullptr);
+// What names one file or folder on the machine, whatever path leads to it:
+// its volume (device) and its number there.
+struct FileIdentity {
+    uint64_t Volume = 0;
+    uint64_t Number = 0;
+    friend bool operator==(const FileIdentity&, const FileIdentity&) = default;
+};
 
-// Creates (or truncates) a file for writing and holds it exclusively: while it
-// is open, OpenForReading refuses it. Linux has no share modes, so the
-// exclusive holds are an in-process record keyed by device and inode.
+// Opens an existing regular file for reading, shared with other readers.
+// Fails for folders, FIFOs and devices. `size` and `identity`, when given,
+// receive the file's size as FileSize64 would give it and its identity,
+// without further calls.
+FileHandle OpenForReading(const std::string& path, uint64_t* size = nullptr,
+                          FileIdentity* identity = nullptr);
+
+// Creates (or truncates) a file for writing. On Windows no other opener
+// shares it while it is open; Linux has no share modes.
 FileHandle CreateExclusive(const std::string& path);
 
-// Marks an already existing file as held exclusively until the handle is
-// closed, without changing it. Fails when the path does not exist.
-FileHandle HoldExclusive(const std::string& path);
+// The identity of an open file; false when it cannot be told.
+bool IdentityOf(FileHandle file, FileIdentity& identity);
+
+// The identity of the file or folder `path` leads to, through links; false
+// when there is none.
+bool IdentityAt(const std::string& path, FileIdentity& identity);
 
 // Reads up to `count` bytes; the result is the count delivered (short at end of
 // file or on an error, 0 when nothing could be read).

@@ -4,10 +4,11 @@
 // are no part of a site, and opening a FIFO would block for ever.
 #pragma once
 
-#include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
-#include <utility>
+
+#include "Platform/File.h"
 
 #ifndef _WIN32
 #include <dirent.h>
@@ -18,6 +19,10 @@ namespace platform {
 struct FolderEntry {
     std::string name;
     bool isFolder = false;
+    // For a folder, what it is, wherever the system tells that without
+    // opening it: on Linux always, on Windows for links and junctions, the
+    // only folders there that can lead back into one above them.
+    std::optional<FileIdentity> identity;
 };
 
 class FolderEnumeration {
@@ -30,9 +35,10 @@ class FolderEnumeration {
     // False when the folder could not be listed.
     bool IsOpen() const;
 
-    // The next entry; false when there are no more. A folder that is already
-    // being listed further up on this thread (reached again through a link)
-    // is passed over, so no walk can loop for ever.
+    // The folder being listed, once open.
+    const FileIdentity& Identity() const { return identity_; }
+
+    // The next entry; false when there are no more.
     bool Next(FolderEntry& entry);
 
   private:
@@ -44,7 +50,7 @@ class FolderEnumeration {
 #else
     DIR* dir_ = nullptr;
 #endif
-    std::pair<uint64_t, uint64_t> id_{};
+    FileIdentity identity_;
 };
 
 }  // namespace platform

@@ -6,59 +6,20 @@
 
 #include <cerrno>
 #include <cstring>
-#include <mutex>
-#include <set>
-#include <shared_mutex>
 #include <system_error>
-#include <utility>
 
 #include "Platform/FaultInjection.h"
 
 namespace platform {
 namespace {
 
-using FileId = std::pair<dev_t, ino_t>;
-
-// Files this process holds without sharing, and the handle that holds each.
-// Never freed: detached workers may still close files while the process exits.
-// Every open and close of a compile's workers reads it, and only the compile
-// itself writes it: readers share the lock.
-struct ExclusiveRecord {
-    std::shared_mutex lock;
-    std::set<FileId> ids;
-    std::set<std::pair<FileId, int>> holders;
-};
-
-ExclusiveRecord& Exclusive() {
-    static ExclusiveRecord* record = new ExclusiveRecord;
-    return *record;
-}
-
-bool IdOf(int fd, FileId& id) {
-    struct stat info {};
-    if (fstat(fd, &info) != 0) return false;
-    id = {info.st_dev, info.st_ino};
-    return true;
-}
-
-FileHandle Register(int fd) {
-    FileId id;
-    if (!IdOf(fd, id)) {
-        int saved = errno;
-        close(fd);
-        errno = saved;
-        return kInvalidFile;
-    }
-    ExclusiveRecord& record = Exclusive();
-    std::lock_guard guard(record.lock);
-    record.ids.insert(id);
-    record.holders.insert({id, fd});
-    return fd;
+FileIdentity IdentityFrom(const struct stat& info) {
+    return FileIdentity{static_cast<uint64_t>(info.st_dev), static_cast<uint64_t>(info.st_ino)};
 }
 
 }  // namespace
 
-FileHandle OpenForReading(const std::string& path, uint64_t* size) {
+FileHandle OpenForReading(const std::string& path, uint64_t* size, FileIdentity* identity) {
     // Non-blocking so that opening a FIFO cannot stall; only regular files pass.
     int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return kInvalidFile;
@@ -68,15 +29,7 @@ FileHandle OpenForReading(const std::string& path, uint64_t* size) {
         errno = S_ISDIR(info.st_mode) ? EISDIR : EINVAL;
         return kInvalidFile;
     }
-    {
-        ExclusiveRecord& record = Exclusive();
-        std::shared_lock guard(record.lock);
-        if (record.ids.count({info.st_dev, info.st_ino}) != 0) {
-            close(fd);
-            errno = EBUSY;
-            return kInvalidFile;
-        }
-    }
+    if (identity != nullptr) *identity = IdentityFrom(info);
     if (size != nullptr) *size = info.st_size < 0 ? 0 : static_cast<uint64_t>(info.st_size);
     // O_NONBLOCK stays: it has no effect on reads of a regular file.
     return fd;
@@ -87,15 +40,21 @@ FileHandle CreateExclusive(const std::string& path) {
         errno = EACCES;
         return kInvalidFile;
     }
-    int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) return kInvalidFile;
-    return Register(fd);
+    return open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
 }
 
-FileHandle HoldExclusive(const std::string& path) {
-    int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return kInvalidFile;
-    return Register(fd);
+bool IdentityOf(FileHandle file, FileIdentity& identity) {
+    struct stat info {};
+    if (fstat(file, &info) != 0) return false;
+    identity = IdentityFrom(info);
+    return true;
+}
+
+bool IdentityAt(const std::string& path, FileIdentity& identity) {
+    struct stat info {};
+    if (stat(path.c_str(), &info) != 0) return false;
+    identity = IdentityFrom(info);
+    return true;
 }
 
 size_t ReadFile(FileHandle file, void* buffer, size_t count) {
@@ -169,29 +128,6 @@ uint64_t FileSize64(FileHandle file) {
 
 void CloseFile(FileHandle file) {
     if (file == kInvalidFile) return;
-    ExclusiveRecord& record = Exclusive();
-    const auto holds = [&] {
-        std::shared_lock guard(record.lock);
-        for (const auto& holder : record.holders) {
-            if (holder.second == file) return true;
-        }
-        return false;
-    };
-    // Only a handle that holds a file can leave the record, and only its
-    // owner closes it: once seen holding, it holds until erased below.
-    if (holds()) {
-        std::lock_guard guard(record.lock);
-        for (auto it = record.holders.begin(); it != record.holders.end(); ++it) {
-            if (it->second == file) {
-                FileId id = it->first;
-                record.holders.erase(it);
-                bool stillHeld = false;
-                for (const auto& holder : record.holders) stillHeld |= holder.first == id;
-                if (!stillHeld) record.ids.erase(id);
-                break;
-            }
-        }
-    }
     close(file);
 }
 
@@ -209,10 +145,9 @@ bool IsFolder(const std::string& path) {
 }
 
 bool SameFile(const std::string& a, const std::string& b) {
-    struct stat first {};
-    struct stat second {};
-    return stat(a.c_str(), &first) == 0 && stat(b.c_str(), &second) == 0 &&
-           first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+    FileIdentity first;
+    FileIdentity second;
+    return IdentityAt(a, first) && IdentityAt(b, second) && first == second;
 }
 
 std::string LastErrorText() {

@@ -2,34 +2,20 @@
 
 #include <sys/stat.h>
 
-#include <algorithm>
 #include <cstring>
-#include <vector>
 
 namespace platform {
-namespace {
-
-using FolderId = std::pair<uint64_t, uint64_t>;
-
-// The folders open for listing on this thread: a walk's ancestors.
-thread_local std::vector<FolderId> openFolders;
-
-}  // namespace
 
 FolderEnumeration::FolderEnumeration(const std::string& folder) : folder_(folder) {
     struct stat info {};
     if (stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) return;
     dir_ = opendir(folder.c_str());
     if (dir_ == nullptr) return;
-    id_ = {info.st_dev, info.st_ino};
-    openFolders.push_back(id_);
+    identity_ = {static_cast<uint64_t>(info.st_dev), static_cast<uint64_t>(info.st_ino)};
 }
 
 FolderEnumeration::~FolderEnumeration() {
-    if (dir_ == nullptr) return;
-    closedir(dir_);
-    auto it = std::find(openFolders.rbegin(), openFolders.rend(), id_);
-    if (it != openFolders.rend()) openFolders.erase(std::next(it).base());
+    if (dir_ != nullptr) closedir(dir_);
 }
 
 bool FolderEnumeration::IsOpen() const {
@@ -41,13 +27,12 @@ bool FolderEnumeration::Next(FolderEntry& entry) {
     while (dirent* found = readdir(dir_)) {
         const char* name = found->d_name;
         if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0) {
-            entry = {name, true};
+            entry = {name, true, std::nullopt};
             return true;
         }
-        // A plain file needs no further look; folders do, to be recognised when
-        // a link leads back into one being walked.
+        // A plain file needs no further look; folders do, to tell what they are.
         if (found->d_type == DT_REG) {
-            entry = {name, false};
+            entry = {name, false, std::nullopt};
             return true;
         }
         std::string path = folder_ + "/" + name;
@@ -56,19 +41,18 @@ bool FolderEnumeration::Next(FolderEntry& entry) {
             // A dangling link or an entry gone since listing: report it as a
             // file, whose open will fail and leave it out like any unreadable file.
             if (lstat(path.c_str(), &info) != 0 || S_ISLNK(info.st_mode)) {
-                entry = {name, false};
+                entry = {name, false, std::nullopt};
                 return true;
             }
         }
         if (S_ISDIR(info.st_mode)) {
-            FolderId id{info.st_dev, info.st_ino};
-            if (std::find(openFolders.begin(), openFolders.end(), id) != openFolders.end())
-                continue;
-            entry = {name, true};
+            entry = {name, true,
+                     FileIdentity{static_cast<uint64_t>(info.st_dev),
+                                  static_cast<uint64_t>(info.st_ino)}};
             return true;
         }
         if (S_ISREG(info.st_mode)) {
-            entry = {name, false};
+            entry = {name, false, std::nullopt};
             return true;
         }
     }

@@ -2,10 +2,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <map>
-#include <mutex>
-#include <set>
-#include <utility>
 
 #include "Platform/FaultInjection.h"
 #include "Platform/windows/SystemPath.h"
@@ -30,48 +26,14 @@ FileHandle FromHandle(HANDLE handle) {
     return reinterpret_cast<FileHandle>(handle);
 }
 
-// A file's identity on the machine: its volume and its number there.
-using FileId = std::pair<uint64_t, uint64_t>;
-
-bool IdOf(HANDLE handle, FileId& id) {
-    BY_HANDLE_FILE_INFORMATION info{};
-    if (!GetFileInformationByHandle(handle, &info)) return false;
-    id = {info.dwVolumeSerialNumber, (uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow};
-    return true;
-}
-
-// Files held by HoldExclusive. A hold keeps no handle open: Windows refuses to
-// replace a file that is open, and the hold exists to keep the earlier archive
-// out of a compile that then replaces it. So holds are an in-process record,
-// and their handles are numbers no system handle takes (far below the pseudo
-// handles -1 to -6). Never freed: detached workers may still close files
-// while the process exits.
-struct HoldRecord {
-    std::mutex lock;
-    std::map<FileHandle, FileId> holds;
-    FileHandle nextHandle = -1000;
-};
-
-HoldRecord& Holds() {
-    static HoldRecord* record = new HoldRecord;
-    return *record;
-}
-
-bool IsHeld(HANDLE handle) {
-    HoldRecord& record = Holds();
-    std::lock_guard guard(record.lock);
-    if (record.holds.empty()) return false;
-    FileId id;
-    if (!IdOf(handle, id)) return false;
-    for (const auto& hold : record.holds) {
-        if (hold.second == id) return true;
-    }
-    return false;
+FileIdentity IdentityFrom(const BY_HANDLE_FILE_INFORMATION& info) {
+    return FileIdentity{info.dwVolumeSerialNumber,
+                        (uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow};
 }
 
 }  // namespace
 
-FileHandle OpenForReading(const std::string& path, uint64_t* size) {
+FileHandle OpenForReading(const std::string& path, uint64_t* size, FileIdentity* identity) {
     // Readers share with readers only: while the file is open here, no other
     // program can write to it, delete it or replace it.
     HANDLE handle = CreateFileW(SystemPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
@@ -86,12 +48,19 @@ FileHandle OpenForReading(const std::string& path, uint64_t* size) {
         RecordError(ERROR_INVALID_PARAMETER);
         return kInvalidFile;
     }
-    if (IsHeld(handle)) {
-        CloseHandle(handle);
-        RecordError(ERROR_SHARING_VIOLATION);
-        return kInvalidFile;
+    if (identity != nullptr) {
+        // One call tells both.
+        BY_HANDLE_FILE_INFORMATION info{};
+        if (!GetFileInformationByHandle(handle, &info)) {
+            RecordLastError();
+            CloseHandle(handle);
+            return kInvalidFile;
+        }
+        *identity = IdentityFrom(info);
+        if (size != nullptr) *size = (uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow;
+    } else if (size != nullptr) {
+        *size = FileSize64(FromHandle(handle));
     }
-    if (size != nullptr) *size = FileSize64(FromHandle(handle));
     return FromHandle(handle);
 }
 
@@ -111,25 +80,22 @@ FileHandle CreateExclusive(const std::string& path) {
     return FromHandle(handle);
 }
 
-FileHandle HoldExclusive(const std::string& path) {
-    // Opened only to learn the file's identity: no access, every sharing.
-    HANDLE handle = CreateFileW(SystemPath(path).c_str(), 0,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) {
-        RecordLastError();
-        return kInvalidFile;
-    }
-    FileId id;
-    const bool known = IdOf(handle, id);
-    if (!known) RecordLastError();
+bool IdentityOf(FileHandle file, FileIdentity& identity) {
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!GetFileInformationByHandle(ToHandle(file), &info)) return false;
+    identity = IdentityFrom(info);
+    return true;
+}
+
+bool IdentityAt(const std::string& path, FileIdentity& identity) {
+    // Opened only to ask: no access, every sharing; folders too.
+    const HANDLE handle = CreateFileW(SystemPath(path).c_str(), 0,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return false;
+    const bool known = IdentityOf(FromHandle(handle), identity);
     CloseHandle(handle);
-    if (!known) return kInvalidFile;
-    HoldRecord& record = Holds();
-    std::lock_guard guard(record.lock);
-    const FileHandle hold = record.nextHandle--;
-    record.holds.emplace(hold, id);
-    return hold;
+    return known;
 }
 
 size_t ReadFile(FileHandle file, void* buffer, size_t count) {
@@ -232,11 +198,6 @@ FileStamp FileStampOf(FileHandle file) {
 
 void CloseFile(FileHandle file) {
     if (file == kInvalidFile) return;
-    {
-        HoldRecord& record = Holds();
-        std::lock_guard guard(record.lock);
-        if (record.holds.erase(file) != 0) return;
-    }
     CloseHandle(ToHandle(file));
 }
 
@@ -269,25 +230,10 @@ bool DeleteFile(const std::string& path) {
     return false;
 }
 
-namespace {
-
-// The identity of the file at `path`, opened only to ask for it.
-bool IdOfPath(const std::string& path, FileId& id) {
-    const HANDLE handle = CreateFileW(SystemPath(path).c_str(), 0,
-                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) return false;
-    const bool known = IdOf(handle, id);
-    CloseHandle(handle);
-    return known;
-}
-
-}  // namespace
-
 bool SameFile(const std::string& a, const std::string& b) {
-    FileId first;
-    FileId second;
-    return IdOfPath(a, first) && IdOfPath(b, second) && first == second;
+    FileIdentity first;
+    FileIdentity second;
+    return IdentityAt(a, first) && IdentityAt(b, second) && first == second;
 }
 
 bool IsFolder(const std::string& path) {

@@ -1,8 +1,5 @@
 #include "Platform/FolderEnumeration.h"
 
-#include <algorithm>
-#include <vector>
-
 #include "Platform/windows/SystemPath.h"
 #include "Platform/windows/Windows.h"
 #include "Platform/windows/WindowsText.h"
@@ -10,13 +7,8 @@
 namespace platform {
 namespace {
 
-using FolderId = std::pair<uint64_t, uint64_t>;
-
-// The folders open for listing on this thread: a walk's ancestors.
-thread_local std::vector<FolderId> openFolders;
-
 // The identity of the folder a path leads to, through junctions and links.
-bool FolderIdOf(const std::wstring& path, FolderId& id) {
+bool FolderIdOf(const std::wstring& path, FileIdentity& identity) {
     HANDLE handle =
         CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                     nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
@@ -25,7 +17,8 @@ bool FolderIdOf(const std::wstring& path, FolderId& id) {
     const bool known = GetFileInformationByHandle(handle, &info) != 0;
     CloseHandle(handle);
     if (!known || (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) return false;
-    id = {info.dwVolumeSerialNumber, (uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow};
+    identity = {info.dwVolumeSerialNumber,
+                (uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow};
     return true;
 }
 
@@ -39,8 +32,8 @@ struct FolderEnumeration::Search {
 
 FolderEnumeration::FolderEnumeration(const std::string& folder) : folder_(folder) {
     const std::wstring wideFolder = windows::SystemPath(folder);
-    FolderId id;
-    if (folder.empty() || !FolderIdOf(wideFolder, id)) return;
+    FileIdentity identity;
+    if (folder.empty() || !FolderIdOf(wideFolder, identity)) return;
     auto search = std::make_unique<Search>();
     // Every entry, hidden and system ones included; short names are not wanted.
     search->handle =
@@ -49,15 +42,11 @@ FolderEnumeration::FolderEnumeration(const std::string& folder) : folder_(folder
     if (search->handle == INVALID_HANDLE_VALUE) return;
     search->pending = true;
     search_ = std::move(search);
-    id_ = id;
-    openFolders.push_back(id_);
+    identity_ = identity;
 }
 
 FolderEnumeration::~FolderEnumeration() {
-    if (!search_) return;
-    FindClose(search_->handle);
-    auto it = std::find(openFolders.rbegin(), openFolders.rend(), id_);
-    if (it != openFolders.rend()) openFolders.erase(std::next(it).base());
+    if (search_) FindClose(search_->handle);
 }
 
 bool FolderEnumeration::IsOpen() const {
@@ -73,24 +62,24 @@ bool FolderEnumeration::Next(FolderEntry& entry) {
         const std::wstring name = found.cFileName;
         const bool isFolder = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
         if (name == L"." || name == L"..") {
-            entry = {windows::Narrow(name), true};
+            entry = {windows::Narrow(name), true, std::nullopt};
             return true;
         }
         if (!isFolder) {
             // Files, and links to files; a dangling link fails to open later and
             // is left out like any unreadable file.
-            entry = {windows::Narrow(name), false};
+            entry = {windows::Narrow(name), false, std::nullopt};
             return true;
         }
-        // Only a junction or a link can lead back into a folder being walked.
+        // Only a junction or a link can lead back into a folder above it.
         if ((found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
-            FolderId id;
             const std::wstring path = windows::ChildPath(windows::SystemPath(folder_), name);
-            if (!FolderIdOf(path, id)) continue;  // dangling: nothing to walk
-            if (std::find(openFolders.begin(), openFolders.end(), id) != openFolders.end())
-                continue;
+            FileIdentity identity;
+            if (!FolderIdOf(path, identity)) continue;  // dangling: nothing to walk
+            entry = {windows::Narrow(name), true, identity};
+            return true;
         }
-        entry = {windows::Narrow(name), true};
+        entry = {windows::Narrow(name), true, std::nullopt};
         return true;
     }
 }
