@@ -21,7 +21,7 @@ constexpr auto kStatusInterval = std::chrono::seconds(1);
 
 int WaitForCompile(StartupActions& actions, const std::string& archivePath) {
     const CompileProgress& progress = actions.CompileStatus();
-    StatusPrinter printer(progress);
+    StatusPrinter printer(progress, actions.ServerStatus());
     ProgressLine line(stderr, platform::StandardErrorIsTerminal(), progress);
     auto nextStatus = std::chrono::steady_clock::now() + kStatusInterval;
     for (;;) {

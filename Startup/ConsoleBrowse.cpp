@@ -15,10 +15,10 @@ namespace {
 constexpr int kPollMilliseconds = 100;
 
 // Why the server ended, in one line; empty while it still loads or listens.
-std::string EndReason(const std::string& archivePath) {
-    const int error = Server.ServerErrorNumber.load();
+std::string EndReason(const ServerState& server, const std::string& archivePath) {
+    const int error = server.ServerErrorNumber.load();
     const std::string because = error != 0 ? ": " + platform::ErrorText(error) : "";
-    switch (Server.CurrentServerStage.load()) {
+    switch (server.CurrentServerStage.load()) {
         case ServerStage::ArchiveNotOpened:
             return "cannot open the archive '" + archivePath + "'" + because;
         case ServerStage::NoSocket:
@@ -51,17 +51,18 @@ int RunConsoleBrowse(StartupActions& actions, const StartupFields& fields) {
     }
 
     // No compile runs in this run: its progress stays as at the start.
-    StatusPrinter printer(actions.CompileStatus());
+    const ServerState& server = actions.ServerStatus();
+    StatusPrinter printer(actions.CompileStatus(), server);
     bool announced = false;
     for (;;) {
-        const std::string reason = EndReason(archivePath);
+        const std::string reason = EndReason(server, archivePath);
         if (!reason.empty()) {
             std::fprintf(stderr, "pelorine: %s\n", reason.c_str());
             return 1;
         }
         // Status lines only once the outcome is known, so that a server that
         // cannot start does not first claim to be active.
-        if (Server.CurrentServerStage.load() == ServerStage::Listening) {
+        if (server.CurrentServerStage.load() == ServerStage::Listening) {
             printer.Update();
             if (!announced) {
                 std::printf("Start page: %s (Ctrl+C stops the server)\n", kStartPageUrl.c_str());

@@ -25,7 +25,7 @@ std::string StartupActions::Browse(const StartupFields& fields) {
 
 std::string StartupActions::StatusLine() const {
     if (!startError_.empty()) return startError_;
-    return CurrentStatusText(compileProgress_);
+    return CurrentStatusText(compileProgress_, serverStatus_);
 }
 
 void StartupActions::Stop() {

@@ -39,6 +39,7 @@ class StartupActions {
     std::string StatusLine() const;
 
     const CompileProgress& CompileStatus() const { return compileProgress_; }
+    const ServerState& ServerStatus() const { return serverStatus_; }
 
     // Waits until the compile has ended or `timeout` has passed; true once it
     // has ended, or when none was started.
@@ -52,6 +53,8 @@ class StartupActions {
     BrowseOptions browseOptions_;
     std::string startError_;
     CompileProgress compileProgress_;
-    CompileTask compile_;          // after the progress it reports to: joined before it goes
-    BrowseServer server_{Server};  // ends and joins the server with the object
+    CompileTask compile_;  // after the progress it reports to: joined before it goes
+    ServerState serverStatus_;
+    BrowseServer server_{
+        serverStatus_};  // after the state it reports to; ends and joins the server
 };

@@ -4,8 +4,6 @@
 
 #include "WebServer/ServerState.h"
 
-ServerState& Server = *new ServerState;
-
 std::string StatusText(bool serverActive, bool compileStarted, bool compileFinished,
                        const std::string& currentFileName) {
     if (serverActive) return "Web server activated (" + kStartPageUrl + ").";
@@ -14,16 +12,16 @@ std::string StatusText(bool serverActive, bool compileStarted, bool compileFinis
     return "Compiling " + currentFileName + "...";
 }
 
-std::string CurrentStatusText(const CompileProgress& compile) {
+std::string CurrentStatusText(const CompileProgress& compile, const ServerState& server) {
     // Finished is read before Started so that a compile ending between the two
     // reads still shows as done, never as standby.
     bool finished = compile.CompileFinished.load();
     bool started = compile.CompileStarted.load();
-    return StatusText(Server.ServerActive.load(), started, finished, compile.CurrentFileName.Get());
+    return StatusText(server.ServerActive.load(), started, finished, compile.CurrentFileName.Get());
 }
 
 void StatusPrinter::Update() {
-    std::string text = CurrentStatusText(compile_);
+    std::string text = CurrentStatusText(compile_, server_);
     if (text == last_) return;
     std::printf("%s\n", text.c_str());
     std::fflush(stdout);

@@ -15,18 +15,20 @@ std::string StatusText(bool serverActive, bool compileStarted, bool compileFinis
                        const std::string& currentFileName);
 
 // The same, read from the compile's progress and the server's state.
-std::string CurrentStatusText(const CompileProgress& compile);
+std::string CurrentStatusText(const CompileProgress& compile, const ServerState& server);
 
 // The console's status lines: prints the current status on standard output
 // when it differs from the last one printed.
 class StatusPrinter {
   public:
-    explicit StatusPrinter(const CompileProgress& compile) : compile_(compile) {}
+    StatusPrinter(const CompileProgress& compile, const ServerState& server)
+        : compile_(compile), server_(server) {}
     void Update();
     // True when Update would print.
-    bool HasNewText() const { return CurrentStatusText(compile_) != last_; }
+    bool HasNewText() const { return CurrentStatusText(compile_, server_) != last_; }
 
   private:
     const CompileProgress& compile_;
+    const ServerState& server_;
     std::string last_;
 };

@@ -62,6 +62,7 @@ class TfrmStartup : public Fl_Double_Window {
 
     // What the compile started here reports.
     const CompileProgress& CompileStatus() const { return actions_.CompileStatus(); }
+    const ServerState& ServerStatus() const { return actions_.ServerStatus(); }
 
     // The toolkit's callbacks, each passing straight on to its handler.
     static void lbCompileClickEvent(Fl_Widget*, void* form) {

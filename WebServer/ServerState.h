@@ -42,7 +42,3 @@ struct ServerState {
         ServerErrorNumber = 0;
     }
 };
-
-// The record the program's front ends (Startup) show and hand to the server
-// they start; the server itself only writes to the record it is given.
-extern ServerState& Server;

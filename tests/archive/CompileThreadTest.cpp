@@ -29,9 +29,10 @@ TEST(CompileThread, ProgressIsReadWholeWhileTheWorkerPacks) {
 
     const std::string done = "Done (at this point you can only quit from the application).";
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    const ServerState noServer;
     std::string status;
     while (std::chrono::steady_clock::now() < deadline) {
-        status = CurrentStatusText(progress);
+        status = CurrentStatusText(progress, noServer);
         if (status == done) break;
         // Every text seen names a whole file, never a torn or mixed one.
         if (status != "Standby." && status != "Compiling ...") {

@@ -68,7 +68,8 @@ TEST_F(BrowseWindowTest, BrowseClickServesTheArchiveAndOpensTheStartPageAtOnce) 
     EXPECT_EQ(opener.WaitForCall(3), kStartPage);
     EXPECT_TRUE(PumpUntil([&] { return form.lbStatus->Caption() == kServing; }, 2.5));
     // The window kept running while the opener still lingers.
-    EXPECT_TRUE(PumpUntil([] { return Server.CurrentServerStage == ServerStage::Listening; }, 5));
+    EXPECT_TRUE(PumpUntil(
+        [&] { return form.ServerStatus().CurrentServerStage == ServerStage::Listening; }, 5));
     const std::string page = FetchStartPage();
     EXPECT_EQ(page.rfind("HTTP/1.1 200 OK\r\n", 0), 0u) << page;
     const std::string expected = testing_support::ReadBytes(PELORINE_EXAMPLE_SITE "/index.html");
@@ -113,8 +114,9 @@ TEST_P(BrowseFromCommandLine, StartsMinimizedAndShowsTheServerEvenWithoutAnArchi
     EXPECT_TRUE(AskedToStartIconic(form));
     // The archive cannot be opened; the status still names the server.
     EXPECT_TRUE(PumpUntil([&] { return form.lbStatus->Caption() == kServing; }, 2.5));
-    EXPECT_TRUE(
-        PumpUntil([] { return Server.CurrentServerStage == ServerStage::ArchiveNotOpened; }, 3));
+    EXPECT_TRUE(PumpUntil(
+        [&] { return form.ServerStatus().CurrentServerStage == ServerStage::ArchiveNotOpened; },
+        3));
     Pump(1.2);
     EXPECT_EQ(form.lbStatus->Caption(), kServing);
     // A second action on the command line is not run.

@@ -225,7 +225,7 @@ TEST_F(WindowTest, WithoutArgumentsTheFieldsAreEmptyAndTheStatusStaysStandby) {
     Pump(2.5);  // two ticks
     EXPECT_EQ(form.lbStatus->Caption(), "Standby.");
     EXPECT_FALSE(form.CompileStatus().CompileStarted);
-    EXPECT_FALSE(Server.ServerActive);
+    EXPECT_FALSE(form.ServerStatus().ServerActive);
 }
 
 TEST_F(WindowTest, TabMovesTheFocusAmongTheFieldsInTabOrder) {
@@ -322,7 +322,7 @@ TEST_F(WindowTest, ClicksOnTheButtonsOutsideTheirLabelsDoNothing) {
     Pump(0.3);
     for (Fl_Widget* input : Inputs()) EXPECT_TRUE(input->active());
     EXPECT_FALSE(form.CompileStatus().CompileStarted);
-    EXPECT_FALSE(Server.ServerActive);
+    EXPECT_FALSE(form.ServerStatus().ServerActive);
 }
 
 TEST_F(WindowTest, CompileWithEmptyFieldsDisablesTheInputsAndShowsDoneAtTheNextTick) {
@@ -347,7 +347,7 @@ TEST_F(WindowTest, CompileWithEmptyFieldsDisablesTheInputsAndShowsDoneAtTheNextT
     Type(form, "abc");
     PressKeys(form, "alt+f");
     Pump(1.2);
-    EXPECT_FALSE(Server.ServerActive);
+    EXPECT_FALSE(form.ServerStatus().ServerActive);
     EXPECT_EQ(form.edCompileFolder->Text(), "");
     EXPECT_EQ(dynamic_cast<EditControl*>(Fl::focus()), nullptr);
     EXPECT_EQ(form.lbStatus->Caption(), kDone);
@@ -369,7 +369,7 @@ TEST_F(WindowTest, AnActionWhoseThreadCannotStartSaysSoAndLeavesTheInputsEnabled
         EXPECT_EQ(form.lbStatus->Caption(), c.status);
         Pump(1.2);  // the clock keeps it
         EXPECT_EQ(form.lbStatus->Caption(), c.status);
-        EXPECT_FALSE(Server.ServerActive);
+        EXPECT_FALSE(form.ServerStatus().ServerActive);
         EXPECT_FALSE(form.CompileStatus().CompileStarted);
     }
     // Once a thread can start, the next click runs.
