@@ -1,6 +1,7 @@
 #include "Compiler/ParallelPacker.h"
 
 #include <algorithm>
+#include <cstring>
 #include <system_error>
 
 namespace {
@@ -16,6 +17,10 @@ constexpr uint64_t kKeptBytes = uint64_t{32} << 20;
 // of a compile of a documentation tree; small files cost a slot little, as
 // what slots keep between files is bounded by kKeptBytes in all.
 constexpr unsigned kExtraSlots = 60;
+
+// A worker's own input buffer is kept for its next file up to this size: most
+// pages of a documentation tree fit, and there is one such buffer per worker.
+constexpr uint64_t kWorkerKeptInputBytes = uint64_t{4} << 20;
 
 }  // namespace
 
@@ -71,6 +76,12 @@ void ParallelPacker::Finish() {
 }
 
 void ParallelPacker::WorkerLoop() {
+    // The worker reads every file into its own input buffer and compresses
+    // it into the slot's output buffer; only a file stored as read takes the
+    // input buffer along to its slot. Input buffers in every slot would be
+    // as many fresh allocations whose pages the first read of each faults in,
+    // which cost more than compressing the small files of a documentation tree.
+    FileBuffers own;
     for (;;) {
         uint64_t sequence = 0;
         {
@@ -80,11 +91,22 @@ void ParallelPacker::WorkerLoop() {
             sequence = started_++;
         }
         Slot& slot = SlotOf(sequence);
+        std::swap(own.compression.output, slot.buffers.compression.output);
         try {
-            slot.prepared = PrepareFile(slot.path, slot.fileName, level_, ownFiles_, slot.buffers,
+            slot.prepared = PrepareFile(slot.path, slot.fileName, level_, ownFiles_, own,
                                         [&](uint64_t bytes) { Admit(sequence, slot, bytes); });
         } catch (...) {
             slot.error = std::current_exception();
+        }
+        std::swap(own.compression.output, slot.buffers.compression.output);
+        if (slot.prepared.stored != nullptr && slot.prepared.stored == own.input.Data()) {
+            KeepStoredBytes(own, slot);
+        }
+        if (slot.charged != 0) {
+            // A large file's buffers are charged to its slot until it is
+            // appended; the worker keeps no more than a modest input buffer.
+            if (own.input.Capacity() > kWorkerKeptInputBytes) own.input.Release();
+            own.compression.check.Release();
         }
         bool wakeAppender = false;
         {
@@ -95,6 +117,21 @@ void ParallelPacker::WorkerLoop() {
         }
         if (wakeAppender) slotDone_.notify_one();
     }
+}
+
+void ParallelPacker::KeepStoredBytes(FileBuffers& own, Slot& slot) {
+    // A small file stored as read is copied to its slot, so that the worker
+    // keeps its input buffer; a large one takes the buffer along, as its
+    // charge covers one copy only.
+    if (slot.charged == 0) {
+        unsigned char* copy = slot.buffers.compression.output.Reserve(slot.prepared.storedSize);
+        if (copy != nullptr) {
+            std::memcpy(copy, slot.prepared.stored, slot.prepared.storedSize);
+            slot.prepared.stored = copy;
+            return;
+        }
+    }
+    std::swap(own.input, slot.buffers.input);
 }
 
 bool ParallelPacker::AppenderShouldWake() const {

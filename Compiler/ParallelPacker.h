@@ -5,11 +5,13 @@
 //
 // Memory stays bounded however large the tree: a fixed number of slots is in
 // flight, each keeping its buffers for the next file unless they are large
-// (32 MiB in all); large buffers are released once appended, and while the
-// oldest file in flight may always take what it needs, the others together
-// hold at most (workers - 1) times the largest need met so far. The peak is
-// thus `workers` times the largest file's buffers (about 2.1 times its size),
-// plus 32 MiB (about 3.1 times at the best level, which checks each stream).
+// (32 MiB in all), and each worker keeps one input buffer of up to 4 MiB;
+// large buffers are released once appended, and while the oldest file in
+// flight may always take what it needs, the others together hold at most
+// (workers - 1) times the largest need met so far. The peak is thus `workers`
+// times the largest file's buffers (about 2.1 times its size), plus 32 MiB
+// and 4 MiB a worker (about 3.1 times at the best level, which checks each
+// stream).
 #pragma once
 
 #include <condition_variable>
@@ -51,6 +53,8 @@ class ParallelPacker final : public FilePacker {
     };
 
     void WorkerLoop();
+    // Moves a file stored as read out of the worker's buffers into its slot.
+    static void KeepStoredBytes(FileBuffers& own, Slot& slot);
     // Whether a finished file should wake the compile thread (under lock_).
     bool AppenderShouldWake() const;
     // Holds a worker back until its file's large buffers fit the budget.

@@ -34,6 +34,7 @@ class ReusedBuffer {
 
     // What the last Reserve gave.
     unsigned char* Data() const { return data_.get(); }
+    uint64_t Capacity() const { return capacity_; }
 
     void Release() {
         data_.reset();
