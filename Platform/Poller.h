@@ -38,7 +38,8 @@ class Poller {
     // Stops watching `socket`, which stays open.
     void Unwatch(Socket socket);
 
-    // Stops watching `socket` because it is about to be closed.
+    // Stops watching `socket` because it is about to be closed. Events that
+    // were already under way may still carry its tag in a later Wait.
     void Forget(Socket socket);
 
     // Waits at most `milliseconds` (-1: no bound) and puts the tags of ready

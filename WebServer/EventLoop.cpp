@@ -122,6 +122,10 @@ void ConnectionThread::Run() {
                 continue;
             }
             auto* served = static_cast<Served*>(ready[i]);
+            // A closed connection's socket can still be reported (see
+            // Poller::Forget); its tag is then unknown, or, if reused, that of a
+            // live connection, for which a wake-up without data is harmless.
+            if (!served_.contains(served) || !served->watched) continue;
             served->connection.Advance(buffer_, now);
             Settle(served, now);
         }
