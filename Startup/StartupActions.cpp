@@ -1,5 +1,6 @@
 #include "Startup/StartupActions.h"
 
+#include "Platform/ShellOpen.h"
 #include "Startup/StatusText.h"
 #include "WebServer/ServerState.h"
 
@@ -21,6 +22,12 @@ std::string StartupActions::Browse(const StartupFields& fields) {
     const bool started = server_.Start(ServeJob{fields.BrowseArchive, kServerPort, browseOptions_});
     startError_ = started ? "" : kServerNotStarted;
     return startError_;
+}
+
+std::string StartupActions::BrowseAndOpenStartPage(const StartupFields& fields) {
+    const std::string error = Browse(fields);
+    if (error.empty()) platform::ShellOpen(kStartPageUrl);
+    return error;
 }
 
 std::string StartupActions::StatusLine() const {

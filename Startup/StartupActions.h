@@ -34,6 +34,10 @@ class StartupActions {
     // runs; otherwise why not.
     std::string Browse(const StartupFields& fields);
 
+    // As Browse, and then, for a window, asks the system to open the start
+    // page in the browser; no browser for a server that never ran.
+    std::string BrowseAndOpenStartPage(const StartupFields& fields);
+
     // The status line: the last action's start failure while there is one,
     // otherwise what the workers report.
     std::string StatusLine() const;

@@ -8,11 +8,9 @@
 #include <span>
 #include <vector>
 
-#include "Platform/ShellOpen.h"
 #include "Startup/Artwork.h"
 #include "Startup/CommandLine.h"
 #include "Startup/FormDescription.h"
-#include "Startup/StatusText.h"
 #include "Startup/WindowFont.h"
 
 namespace {
@@ -201,10 +199,7 @@ void TfrmStartup::RunCompile(const StartupFields& fields) {
 
 void TfrmStartup::RunBrowse(const StartupFields& fields) {
     DisableControls();
-    const std::string error = actions_.Browse(fields);
-    // No browser for a server that never ran.
-    if (error.empty()) platform::ShellOpen(kStartPageUrl);
-    ShowStartFailure(error);
+    ShowStartFailure(actions_.BrowseAndOpenStartPage(fields));
 }
 
 // An action whose thread could not start leaves the inputs to try again, and

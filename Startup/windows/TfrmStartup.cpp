@@ -3,10 +3,8 @@
 #include <algorithm>
 #include <cwctype>
 
-#include "Platform/ShellOpen.h"
 #include "Platform/windows/WindowsText.h"
 #include "Startup/CommandLine.h"
-#include "Startup/StatusText.h"
 #include "Startup/windows/XpmBitmap.h"
 
 using platform::windows::Narrow;
@@ -220,10 +218,7 @@ void TfrmStartup::RunCompile(const StartupFields& fields) {
 
 void TfrmStartup::RunBrowse(const StartupFields& fields) {
     DisableControls();
-    const std::string error = actions_.Browse(fields);
-    // No browser for a server that never ran.
-    if (error.empty()) platform::ShellOpen(kStartPageUrl);
-    ShowStartFailure(error);
+    ShowStartFailure(actions_.BrowseAndOpenStartPage(fields));
 }
 
 // An action whose thread could not start leaves the inputs to try again, and
