@@ -16,9 +16,6 @@ constexpr uint64_t CompressBound(uint64_t size) {
     return size + size / 16 + 64 + 3;
 }
 
-// One per thread that compresses, released when the thread ends.
-thread_local ReusedBuffer workMemory;
-
 // The slow compressor is not the one every archive so far was made with: a
 // stream it makes is put in the archive only once it has been seen to give
 // back the content exactly.
@@ -43,7 +40,7 @@ uint32_t CompressContent(const unsigned char* content, uint32_t size, CompileLev
     if (size == 0) return 0;
     unsigned char* const output = buffers.output.Reserve(CompressBound(size));
     unsigned char* const work =
-        workMemory.Reserve(level == CompileLevel::Fast ? kFastWorkMemory : kBestWorkMemory);
+        buffers.work.Reserve(level == CompileLevel::Fast ? kFastWorkMemory : kBestWorkMemory);
     if (output == nullptr || work == nullptr) return 0;
     lzo_uint length = 0;
     if (level == CompileLevel::Fast) {

@@ -7,11 +7,12 @@
 #include "Compiler/CompileLevel.h"
 #include "Compiler/ReusedBuffer.h"
 
-// Where the stream is written, and where the best level decompresses it again
-// to check it; kept from one file to the next.
+// Where the stream is written, where the best level decompresses it again to
+// check it, and the compressor's work memory; kept from one file to the next.
 struct CompressionBuffers {
     ReusedBuffer output;
     ReusedBuffer check;
+    ReusedBuffer work;
 };
 
 // The bytes `buffers` take to compress content of `size` bytes at `level`.

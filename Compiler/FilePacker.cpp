@@ -4,17 +4,10 @@
 
 #include "Compiler/ParallelPacker.h"
 
-namespace {
-
-// Kept from one file to the next, for the compile thread's own packing.
-thread_local FileBuffers buffers;
-
-}  // namespace
-
 void SequentialPacker::Pack(std::string path, std::string fileName) {
     if (LeaveOutOverCapacity(run_)) return;
     run_.Progress.CurrentFileName.Set(fileName);
-    AppendFile(PrepareFile(path, fileName, run_.Level, run_.OwnFiles, buffers, nullptr), path,
+    AppendFile(PrepareFile(path, fileName, run_.Level, run_.OwnFiles, buffers_, nullptr), path,
                run_);
 }
 

@@ -25,6 +25,7 @@ class SequentialPacker final : public FilePacker {
 
   private:
     CompileRun& run_;
+    FileBuffers buffers_;  // kept from one file to the next
 };
 
 // The packer for `threads` threads (0: one per core): the sequential one for

@@ -1,7 +1,9 @@
 #include "Platform/windows/WindowsText.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <cstring>
 #include <system_error>
 
 #include "Platform/ErrorText.h"
@@ -10,10 +12,13 @@
 namespace platform::windows {
 namespace {
 
+// Plain bytes only: a thread-local object with a destructor is destroyed at
+// thread and process exit after the MinGW runtime may have freed its
+// storage, which faulted as the window's program ended.
 struct LastError {
     DWORD code = 0;
     int mappedErrno = 0;
-    std::string text;
+    char text[256] = {};  // a caller's own words, cut short; empty for the system's
 };
 thread_local LastError lastError;
 
@@ -85,7 +90,9 @@ void RecordError(DWORD code) {
 void RecordError(DWORD code, const std::string& text) {
     lastError.code = code;
     lastError.mappedErrno = ErrnoFor(code);
-    lastError.text = text;
+    const size_t length = std::min(text.size(), sizeof lastError.text - 1);
+    std::memcpy(lastError.text, text.data(), length);
+    lastError.text[length] = '\0';
     errno = lastError.mappedErrno;
 }
 
@@ -117,7 +124,7 @@ std::string LastErrorText() {
     const auto& last = windows::lastError;
     // A caller may have set errno itself since the last Windows error.
     if (last.code != 0 && errno == last.mappedErrno) {
-        return last.text.empty() ? windows::SystemErrorText(last.code) : last.text;
+        return last.text[0] == '\0' ? windows::SystemErrorText(last.code) : last.text;
     }
     return std::error_code(errno, std::generic_category()).message();
 }

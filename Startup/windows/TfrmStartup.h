@@ -38,8 +38,6 @@ class TfrmStartup {
 
     // What the compile started here reports.
     const CompileProgress& CompileStatus() const { return actions_.CompileStatus(); }
-    // Ends the compile and the server started from the window, and waits for them.
-    void StopActions() { actions_.Stop(); }
 
   private:
     // One control of the description, as placed in the window.

@@ -1,5 +1,3 @@
-#include <cstdlib>
-
 #include "Platform/windows/Windows.h"
 #include "Startup/WindowModule.h"
 #include "Startup/windows/TfrmStartup.h"
@@ -20,9 +18,6 @@ bool RunWindowWhereDisplayed(const std::vector<std::string>& arguments) {
         TranslateMessage(&message);
         DispatchMessageW(&message);
     }
-    // The compile and the server the window started are stopped and joined
-    // here; then the process ends at once. Under Wine, a return through the
-    // static destructors ended once in a fault after the window had closed.
-    frmStartup.StopActions();
-    std::_Exit(0);
+    // The window ends the compile and the server it started as it goes.
+    return true;
 }

@@ -10,13 +10,18 @@ shots=$3
 site=$(cd "$(dirname "$0")/../../examples/site" && pwd)
 scratch=$(mktemp -d)
 mkdir -p "$shots"
+: >"$shots/wine.log"
 pids=()
 cleanup() {
     for pid in "${pids[@]}"; do kill -9 "$pid" 2>/dev/null || true; done
     rm -rf "$scratch"
 }
 trap cleanup EXIT
-fail() { echo "window-under-wine: $*" >&2; exit 1; }
+fail() {
+    echo "window-under-wine: $*" >&2
+    grep -a 'fault\|exception' "$shots/wine.log" >&2 || true
+    exit 1
+}
 
 # Waits for the window titled "Pelorine (v. ...)" and prints its id.
 find_window() {
@@ -81,4 +86,7 @@ wait_for "[ -s '$scratch/opened' ]" || fail "the browser was not asked to open t
 grep -qx 'http://localhost:8078/index.html' "$scratch/opened" || fail "opened: $(cat "$scratch/opened")"
 sleep 1.5
 shot "$window" windows-browsing
+# A fault in any thread leaves Wine's debugger waiting rather than failing
+# a step, so the log is the witness.
+! grep -aq 'Unhandled' "$shots/wine.log" || fail "a fault under Wine"
 echo "window-under-wine: Compile and Browse passed; screenshots in $shots"
