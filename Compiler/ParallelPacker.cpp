@@ -12,11 +12,12 @@ namespace {
 constexpr uint64_t kKeptBytes = uint64_t{32} << 20;
 
 // Slots beyond one per worker let small files flow past a large one that is
-// still being compressed. With only four, the slots behind a 3.6 MB file
-// filled while it was compressed and the other worker stood idle for a fifth
-// of a compile of a documentation tree; small files cost a slot little, as
-// what slots keep between files is bounded by kKeptBytes in all.
-constexpr unsigned kExtraSlots = 60;
+// still being compressed: the other worker packs hundreds of small pages in
+// the time one of a few MB is compressed, and with 60 slots it stood idle
+// behind each of the 83 such files of a large documentation tree. Small
+// files cost a slot little, as what slots keep between files is bounded by
+// kKeptBytes in all.
+constexpr unsigned kExtraSlots = 250;
 
 // A worker's own input buffer is kept for its next file up to this size: most
 // pages of a documentation tree fit, and there is one such buffer per worker.
@@ -149,7 +150,10 @@ void ParallelPacker::Admit(uint64_t sequence, Slot& slot, uint64_t bytes) {
     if (bytes <= keptSlotBytes_) return;
     std::unique_lock guard(lock_);
     largestNeed_ = std::max(largestNeed_, bytes);
-    const uint64_t othersAllowance = (threads_.size() - 1) * largestNeed_;
+    // Files of a few hundred KB, over a slot's share but far from large,
+    // share kKeptBytes more, so that they are not held back one by one
+    // behind the oldest while no large file has set the allowance.
+    const uint64_t othersAllowance = std::max((threads_.size() - 1) * largestNeed_, kKeptBytes);
     const auto fits = [&] {
         if (stopping_ || sequence == appended_) return true;
         const uint64_t othersHeld = largeHeld_ - SlotOf(appended_).charged;

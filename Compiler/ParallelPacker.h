@@ -8,10 +8,10 @@
 // (32 MiB in all), and each worker keeps one input buffer of up to 4 MiB;
 // large buffers are released once appended, and while the oldest file in
 // flight may always take what it needs, the others together hold at most
-// (workers - 1) times the largest need met so far. The peak is thus `workers`
-// times the largest file's buffers (about 2.1 times its size), plus 32 MiB
-// and 4 MiB a worker (about 3.1 times at the best level, which checks each
-// stream).
+// (workers - 1) times the largest need met so far, or 32 MiB when that is
+// more. The peak is thus `workers` times the largest file's buffers (about
+// 2.1 times its size; 3.1 at the best level, which checks each stream), or
+// the largest file's and 32 MiB, plus 32 MiB and 4 MiB a worker.
 #pragma once
 
 #include <condition_variable>
