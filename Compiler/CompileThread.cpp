@@ -1,5 +1,6 @@
 #include "Compiler/CompileThread.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <memory>
 #include <vector>
@@ -79,7 +80,11 @@ void WriteArchiveFile(const CompileJob& job, CompileProgress& progress,
         return;
     }
     ArchiveOutput output(file);
+    // Room for the whole table at once: grown by doubling, it is copied and
+    // its pages touched anew at every step, and a fresh page costs more than
+    // a small file's compression on some virtual machines.
     std::vector<TItem> entries;
+    entries.reserve(std::min(job.Limits.maxEntries, kMaxEntries));
     CompileRun run{job.SourceFolder, output, entries, progress, job.Limits, job.Level, stop, {}};
     // The archive being written, and an earlier one at the target, stay out
     // of the scan when they lie inside the source folder.
