@@ -38,7 +38,7 @@ uint64_t CompressionMemory(uint64_t size, CompileLevel level) {
 uint32_t CompressContent(const unsigned char* content, uint32_t size, CompileLevel level,
                          CompressionBuffers& buffers) {
     if (size == 0) return 0;
-    unsigned char* const output = buffers.output.Reserve(CompressBound(size));
+    unsigned char* const output = buffers.output.ReserveGrowing(CompressBound(size));
     unsigned char* const work =
         buffers.work.Reserve(level == CompileLevel::Fast ? kFastWorkMemory : kBestWorkMemory);
     if (output == nullptr || work == nullptr) return 0;

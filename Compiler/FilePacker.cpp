@@ -4,11 +4,10 @@
 
 #include "Compiler/ParallelPacker.h"
 
-void SequentialPacker::Pack(std::string path, std::string fileName) {
+void SequentialPacker::Pack(FileToPack file) {
     if (LeaveOutOverCapacity(run_)) return;
-    run_.Progress.CurrentFileName.Set(fileName);
-    AppendFile(PrepareFile(path, fileName, run_.Level, run_.OwnFiles, buffers_, nullptr), path,
-               run_);
+    run_.Progress.CurrentFileName.Set(file.fileName);
+    AppendFile(PrepareFile(file, run_.Level, run_.OwnFiles, buffers_, nullptr), file.path, run_);
 }
 
 std::unique_ptr<FilePacker> MakeFilePacker(CompileRun& run, unsigned threads) {

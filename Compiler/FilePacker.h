@@ -10,9 +10,8 @@
 class FilePacker {
   public:
     virtual ~FilePacker() = default;
-    // Packs the file at `path`, whose bare name is `fileName`, after every
-    // file handed over before it.
-    virtual void Pack(std::string path, std::string fileName) = 0;
+    // Packs `file` after every file handed over before it.
+    virtual void Pack(FileToPack file) = 0;
     // Appends whatever is still in flight; called once, after the walk.
     virtual void Finish() {}
 };
@@ -21,7 +20,7 @@ class FilePacker {
 class SequentialPacker final : public FilePacker {
   public:
     explicit SequentialPacker(CompileRun& run) : run_(run) {}
-    void Pack(std::string path, std::string fileName) override;
+    void Pack(FileToPack file) override;
 
   private:
     CompileRun& run_;

@@ -20,14 +20,15 @@ std::string EntryNameOf(const std::string& path, const std::string& sourceFolder
 
 }  // namespace
 
-PreparedFile PrepareFile(const std::string& path, const std::string& fileName, CompileLevel level,
+PreparedFile PrepareFile(const FileToPack& toPack, CompileLevel level,
                          const std::vector<platform::FileIdentity>& ownFiles, FileBuffers& buffers,
                          const MemoryGate& gate) {
     PreparedFile prepared;
     uint64_t size = 0;
     platform::FileIdentity identity;
     platform::FileHandle file =
-        platform::OpenForReading(path, &size, ownFiles.empty() ? nullptr : &identity);
+        platform::OpenForReading(toPack.folder.get(), toPack.fileName, toPack.path, &size,
+                                 ownFiles.empty() ? nullptr : &identity);
     if (file == platform::kInvalidFile) return prepared;
     FileCloser closer{file};
     if (std::find(ownFiles.begin(), ownFiles.end(), identity) != ownFiles.end()) return prepared;
@@ -37,11 +38,11 @@ PreparedFile PrepareFile(const std::string& path, const std::string& fileName, C
         prepared.outcome = PreparedFile::Outcome::TooLarge;
         return prepared;
     }
-    const bool compress = !IsStoredRaw(fileName);
+    const bool compress = !IsStoredRaw(toPack.fileName);
     if (gate) {
         gate(ReusedBuffer::RoundedSize(size) + (compress ? CompressionMemory(size, level) : 0));
     }
-    unsigned char* const input = buffers.input.Reserve(size);
+    unsigned char* const input = buffers.input.ReserveGrowing(size);
     if (input == nullptr) return prepared;
 
     // A file that shrank since its size was taken is stored as far as it could

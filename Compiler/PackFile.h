@@ -14,6 +14,7 @@
 #include "Compiler/CompileRun.h"
 #include "Compiler/CompressContent.h"
 #include "Compiler/ReusedBuffer.h"
+#include "Platform/HeldFolder.h"
 
 // A file read, and compressed when that made it smaller.
 struct PreparedFile {
@@ -23,6 +24,14 @@ struct PreparedFile {
     const unsigned char* stored = nullptr;  // the bytes to store, in the buffers
     uint32_t storedSize = 0;
     uint32_t packedSize = 0;  // 0 when stored raw
+};
+
+// A file the walk met: its path, its bare name, and the folder it was
+// listed in, held open for opening it by that name.
+struct FileToPack {
+    std::string path;
+    std::string fileName;
+    platform::SharedFolder folder;
 };
 
 // Where a file's bytes and its compressed stream are held until appended.
@@ -36,10 +45,10 @@ struct FileBuffers {
 // much memory may be used.
 using MemoryGate = std::function<void(uint64_t bytes)>;
 
-// Opens, reads and compresses at `level` the file at `path` (bare name
-// `fileName`); one of `ownFiles` is unreadable. The result points into
-// `buffers`, which must stay untouched until it is appended.
-PreparedFile PrepareFile(const std::string& path, const std::string& fileName, CompileLevel level,
+// Opens, reads and compresses `file` at `level`; one of `ownFiles` is
+// unreadable. The result points into `buffers`, which must stay untouched
+// until it is appended.
+PreparedFile PrepareFile(const FileToPack& file, CompileLevel level,
                          const std::vector<platform::FileIdentity>& ownFiles, FileBuffers& buffers,
                          const MemoryGate& gate);
 

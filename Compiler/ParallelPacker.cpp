@@ -6,22 +6,20 @@
 
 namespace {
 
-// What all slots together keep of their buffers for their next files; a slot's
-// buffers beyond its share are counted against the budget and released once
-// their file is appended.
-constexpr uint64_t kKeptBytes = uint64_t{32} << 20;
+// What the files in flight may hold together uncounted: a file whose buffers
+// fit its slot's share of it is not charged against the budget.
+constexpr uint64_t kUnchargedBytes = uint64_t{32} << 20;
 
 // Slots beyond one per worker let small files flow past a large one that is
 // still being compressed: the other worker packs hundreds of small pages in
 // the time one of a few MB is compressed, and with 60 slots it stood idle
 // behind each of the 83 such files of a large documentation tree. Small
-// files cost a slot little, as what slots keep between files is bounded by
-// kKeptBytes in all.
+// files cost a slot little: the copy of their stored bytes.
 constexpr unsigned kExtraSlots = 250;
 
-// A worker's own input buffer is kept for its next file up to this size: most
-// pages of a documentation tree fit, and there is one such buffer per worker.
-constexpr uint64_t kWorkerKeptInputBytes = uint64_t{4} << 20;
+// A worker's own input and output buffers are kept for its next file up to
+// this size each: the pages of a documentation tree fit.
+constexpr uint64_t kWorkerKeptBytes = ReusedBuffer::kDoublingLimit;
 
 }  // namespace
 
@@ -30,7 +28,7 @@ ParallelPacker::ParallelPacker(CompileRun& run, unsigned workers)
       level_(run.Level),
       ownFiles_(run.OwnFiles),
       slots_(workers + kExtraSlots),
-      keptSlotBytes_(kKeptBytes / slots_.size()) {
+      slotShareBytes_(kUnchargedBytes / slots_.size()) {
     threads_.reserve(workers);
     for (unsigned i = 0; i < workers; ++i) {
         try {
@@ -51,14 +49,13 @@ ParallelPacker::~ParallelPacker() {
     for (std::thread& thread : threads_) thread.join();
 }
 
-void ParallelPacker::Pack(std::string path, std::string fileName) {
+void ParallelPacker::Pack(FileToPack file) {
     // The table only fills up: a file met when it is full is left out whatever
     // the files in flight turn out to be.
     if (LeaveOutOverCapacity(run_)) return;
     while (dispatched_ - appended_ == slots_.size()) AppendOldest(true);
     Slot& slot = SlotOf(dispatched_);
-    slot.path = std::move(path);
-    slot.fileName = std::move(fileName);
+    slot.file = std::move(file);
     slot.error = nullptr;
     {
         std::lock_guard guard(lock_);
@@ -77,11 +74,10 @@ void ParallelPacker::Finish() {
 }
 
 void ParallelPacker::WorkerLoop() {
-    // The worker reads every file into its own input buffer and compresses
-    // it into the slot's output buffer; only a file stored as read takes the
-    // input buffer along to its slot. Input buffers in every slot would be
-    // as many fresh allocations whose pages the first read of each faults in,
-    // which cost more than compressing the small files of a documentation tree.
+    // The worker reads and compresses every file in its own buffers, kept
+    // from one file to the next: fresh allocations would be as many pages to
+    // fault in, which cost more than compressing the small files of a
+    // documentation tree.
     FileBuffers own;
     for (;;) {
         uint64_t sequence = 0;
@@ -92,21 +88,21 @@ void ParallelPacker::WorkerLoop() {
             sequence = started_++;
         }
         Slot& slot = SlotOf(sequence);
-        std::swap(own.compression.output, slot.buffers.compression.output);
+        slot.prepared = {};
         try {
-            slot.prepared = PrepareFile(slot.path, slot.fileName, level_, ownFiles_, own,
+            slot.prepared = PrepareFile(slot.file, level_, ownFiles_, own,
                                         [&](uint64_t bytes) { Admit(sequence, slot, bytes); });
         } catch (...) {
             slot.error = std::current_exception();
         }
-        std::swap(own.compression.output, slot.buffers.compression.output);
-        if (slot.prepared.stored != nullptr && slot.prepared.stored == own.input.Data()) {
-            KeepStoredBytes(own, slot);
-        }
+        if (slot.prepared.stored != nullptr) HandOver(own, slot);
         if (slot.charged != 0) {
-            // A large file's buffers are charged to its slot until it is
-            // appended; the worker keeps no more than a modest input buffer.
-            if (own.input.Capacity() > kWorkerKeptInputBytes) own.input.Release();
+            // A large file's bytes are charged to its slot until it is
+            // appended; the worker keeps no more than modest buffers.
+            if (own.input.Capacity() > kWorkerKeptBytes) own.input.Release();
+            if (own.compression.output.Capacity() > kWorkerKeptBytes) {
+                own.compression.output.Release();
+            }
             own.compression.check.Release();
         }
         bool wakeAppender = false;
@@ -120,19 +116,23 @@ void ParallelPacker::WorkerLoop() {
     }
 }
 
-void ParallelPacker::KeepStoredBytes(FileBuffers& own, Slot& slot) {
-    // A small file stored as read is copied to its slot, so that the worker
-    // keeps its input buffer; a large one takes the buffer along, as its
-    // charge covers one copy only.
-    if (slot.charged == 0) {
-        unsigned char* copy = slot.buffers.compression.output.Reserve(slot.prepared.storedSize);
-        if (copy != nullptr) {
-            std::memcpy(copy, slot.prepared.stored, slot.prepared.storedSize);
-            slot.prepared.stored = copy;
+void ParallelPacker::HandOver(FileBuffers& own, Slot& slot) {
+    // The worker keeps its buffers warm for its next file, and the slot gets
+    // a copy of just the stored bytes, which the allocator takes from files
+    // appended before. Buffers kept in every slot instead would each grow to
+    // the largest file they ever held, as many fresh pages to fault in.
+    ReusedBuffer& holder =
+        slot.prepared.stored == own.input.Data() ? own.input : own.compression.output;
+    if (holder.Capacity() <= kWorkerKeptBytes) {
+        slot.copy.reset(new (std::nothrow) unsigned char[std::max(slot.prepared.storedSize, 1u)]);
+        if (slot.copy) {
+            std::memcpy(slot.copy.get(), slot.prepared.stored, slot.prepared.storedSize);
+            slot.prepared.stored = slot.copy.get();
             return;
         }
     }
-    std::swap(own.input, slot.buffers.input);
+    // A buffer the worker would not keep goes along as it is.
+    std::swap(holder, &holder == &own.input ? slot.buffers.input : slot.buffers.compression.output);
 }
 
 bool ParallelPacker::AppenderShouldWake() const {
@@ -147,13 +147,14 @@ bool ParallelPacker::AppenderShouldWake() const {
 }
 
 void ParallelPacker::Admit(uint64_t sequence, Slot& slot, uint64_t bytes) {
-    if (bytes <= keptSlotBytes_) return;
+    if (bytes <= slotShareBytes_) return;
     std::unique_lock guard(lock_);
     largestNeed_ = std::max(largestNeed_, bytes);
     // Files of a few hundred KB, over a slot's share but far from large,
-    // share kKeptBytes more, so that they are not held back one by one
+    // share kUnchargedBytes more, so that they are not held back one by one
     // behind the oldest while no large file has set the allowance.
-    const uint64_t othersAllowance = std::max((threads_.size() - 1) * largestNeed_, kKeptBytes);
+    const uint64_t othersAllowance =
+        std::max((threads_.size() - 1) * largestNeed_, kUnchargedBytes);
     const auto fits = [&] {
         if (stopping_ || sequence == appended_) return true;
         const uint64_t othersHeld = largeHeld_ - SlotOf(appended_).charged;
@@ -179,12 +180,12 @@ bool ParallelPacker::AppendOldest(bool wait) {
         slotDone_.wait(guard, [&] { return slot.done; });
     }
     if (slot.error) std::rethrow_exception(slot.error);
-    if (!LeaveOutOverCapacity(run_)) AppendFile(slot.prepared, slot.path, run_);
-    if (slot.charged != 0) {
-        slot.buffers.input.Release();
-        slot.buffers.compression.output.Release();
-        slot.buffers.compression.check.Release();
-    }
+    if (!LeaveOutOverCapacity(run_)) AppendFile(slot.prepared, slot.file.path, run_);
+    // The folder closes once none of its files is left in flight.
+    slot.file.folder.reset();
+    slot.copy.reset();
+    slot.buffers.input.Release();
+    slot.buffers.compression.output.Release();
     {
         std::lock_guard guard(lock_);
         largeHeld_ -= slot.charged;
@@ -200,6 +201,6 @@ bool ParallelPacker::AppendOldest(bool wait) {
 void ParallelPacker::ShowOldest() {
     // As the single-thread compile does, a file past the entry limit is not named.
     if (run_.Entries.size() < run_.Limits.maxEntries) {
-        run_.Progress.CurrentFileName.Set(SlotOf(appended_).fileName);
+        run_.Progress.CurrentFileName.Set(SlotOf(appended_).file.fileName);
     }
 }

@@ -4,19 +4,22 @@
 // archive is the one a single thread writes.
 //
 // Memory stays bounded however large the tree: a fixed number of slots is in
-// flight, each keeping its buffers for the next file unless they are large
-// (32 MiB in all), and each worker keeps one input buffer of up to 4 MiB;
-// large buffers are released once appended, and while the oldest file in
-// flight may always take what it needs, the others together hold at most
-// (workers - 1) times the largest need met so far, or 32 MiB when that is
-// more. The peak is thus `workers` times the largest file's buffers (about
-// 2.1 times its size; 3.1 at the best level, which checks each stream), or
-// the largest file's and 32 MiB, plus 32 MiB and 4 MiB a worker.
+// flight; each worker keeps its input and output buffers for its next file
+// up to 8 MiB each; a finished file waits in its slot as a copy of its stored
+// bytes (over 8 MiB, in the worker's buffer itself), released once appended.
+// Files small enough for their slot's share of 32 MiB go uncounted; larger
+// ones are charged against a budget: while the oldest file in flight may
+// always take what it needs, the others together hold at most (workers - 1)
+// times the largest need met so far, or 32 MiB when that is more. The peak is
+// thus `workers` times the largest file's buffers (about 2.1 times its size;
+// 3.1 at the best level, which checks each stream), or the largest file's
+// and 32 MiB, plus 32 MiB and 16 MiB a worker.
 #pragma once
 
 #include <condition_variable>
 #include <cstdint>
 #include <exception>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -35,7 +38,7 @@ class ParallelPacker final : public FilePacker {
 
     unsigned Workers() const { return static_cast<unsigned>(threads_.size()); }
 
-    void Pack(std::string path, std::string fileName) override;
+    void Pack(FileToPack file) override;
     void Finish() override;
 
   private:
@@ -43,9 +46,9 @@ class ParallelPacker final : public FilePacker {
     // worker that takes it owns the buffers and the result until it marks it
     // done; then the compile thread appends it and frees it.
     struct Slot {
-        std::string path;
-        std::string fileName;
-        FileBuffers buffers;
+        FileToPack file;
+        std::unique_ptr<unsigned char[]> copy;  // the stored bytes, most often
+        FileBuffers buffers;                    // or a large buffer taken along
         PreparedFile prepared;
         std::exception_ptr error;
         uint64_t charged = 0;  // large buffer bytes counted against the budget
@@ -53,8 +56,8 @@ class ParallelPacker final : public FilePacker {
     };
 
     void WorkerLoop();
-    // Moves a file stored as read out of the worker's buffers into its slot.
-    static void KeepStoredBytes(FileBuffers& own, Slot& slot);
+    // Moves a file's stored bytes out of the worker's buffers into its slot.
+    static void HandOver(FileBuffers& own, Slot& slot);
     // Whether a finished file should wake the compile thread (under lock_).
     bool AppenderShouldWake() const;
     // Holds a worker back until its file's large buffers fit the budget.
@@ -70,7 +73,7 @@ class ParallelPacker final : public FilePacker {
     const CompileLevel level_;                            // the workers' copy
     const std::vector<platform::FileIdentity> ownFiles_;  // the workers' copy
     std::vector<Slot> slots_;
-    const uint64_t keptSlotBytes_;  // a slot's share of what is kept between files
+    const uint64_t slotShareBytes_;  // a slot's share of what may be held uncharged
     std::vector<std::thread> threads_;
 
     std::mutex lock_;

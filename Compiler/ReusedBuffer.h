@@ -32,6 +32,18 @@ class ReusedBuffer {
         return data_.get();
     }
 
+    // Up to this size, a buffer that must grow takes at least twice its
+    // capacity (see ReserveGrowing).
+    static constexpr uint64_t kDoublingLimit = uint64_t{8} << 20;
+
+    // As Reserve, but growing by doubling up to kDoublingLimit: a run of ever
+    // larger files then costs a few allocations instead of one each, every
+    // one of them fresh pages to fault in.
+    unsigned char* ReserveGrowing(uint64_t size) {
+        if (size <= capacity_ && data_) return data_.get();
+        return Reserve(std::max(size, std::min(2 * capacity_, kDoublingLimit)));
+    }
+
     // What the last Reserve gave.
     unsigned char* Data() const { return data_.get(); }
     uint64_t Capacity() const { return capacity_; }

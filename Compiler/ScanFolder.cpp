@@ -17,7 +17,7 @@ void Walk(const std::string& folder, std::vector<platform::FileIdentity>& above,
     platform::FolderEntry entry;
     while (!run.Output.Failed() && !run.StopRequested() && listing.Next(entry)) {
         if (!entry.isFolder) {
-            packer.Pack(folder + "/" + entry.name, entry.name);
+            packer.Pack({folder + "/" + entry.name, entry.name, listing.Shared()});
             continue;
         }
         if (entry.name == "." || entry.name == "..") continue;

@@ -32,6 +32,12 @@ struct FileIdentity {
 FileHandle OpenForReading(const std::string& path, uint64_t* size = nullptr,
                           FileIdentity* identity = nullptr);
 
+class HeldFolder;
+// The same for the file `name` in `folder`, which `path` leads to: opened by
+// its name in the folder held open where the system can, else by `path`.
+FileHandle OpenForReading(const HeldFolder* folder, const std::string& name,
+                          const std::string& path, uint64_t* size, FileIdentity* identity);
+
 // Creates (or truncates) a file for writing. On Windows no other opener
 // shares it while it is open; Linux has no share modes.
 FileHandle CreateExclusive(const std::string& path);

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "Platform/File.h"
+#include "Platform/HeldFolder.h"
 
 #ifndef _WIN32
 #include <dirent.h>
@@ -41,14 +42,19 @@ class FolderEnumeration {
     // The next entry; false when there are no more.
     bool Next(FolderEntry& entry);
 
+    // The folder held open for opening its files, once open; empty where the
+    // system opens files by path only, or when it cannot be held.
+    SharedFolder Shared();
+
   private:
-    std::string folder_;
 #ifdef _WIN32
+    std::string folder_;
     // The search handle and the entry it found but Next has not yet reported.
     struct Search;
     std::unique_ptr<Search> search_;
 #else
     DIR* dir_ = nullptr;
+    SharedFolder shared_;
 #endif
     FileIdentity identity_;
 };

@@ -9,6 +9,7 @@
 #include <system_error>
 
 #include "Platform/FaultInjection.h"
+#include "Platform/HeldFolder.h"
 
 namespace platform {
 namespace {
@@ -17,11 +18,11 @@ FileIdentity IdentityFrom(const struct stat& info) {
     return FileIdentity{static_cast<uint64_t>(info.st_dev), static_cast<uint64_t>(info.st_ino)};
 }
 
-}  // namespace
-
-FileHandle OpenForReading(const std::string& path, uint64_t* size, FileIdentity* identity) {
+// Opens and checks a file for reading, `openedAt` being given the flags.
+template <typename Open>
+FileHandle OpenRegularFile(Open openedAt, uint64_t* size, FileIdentity* identity) {
     // Non-blocking so that opening a FIFO cannot stall; only regular files pass.
-    int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    int fd = openedAt(O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return kInvalidFile;
     struct stat info {};
     if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
@@ -33,6 +34,24 @@ FileHandle OpenForReading(const std::string& path, uint64_t* size, FileIdentity*
     if (size != nullptr) *size = info.st_size < 0 ? 0 : static_cast<uint64_t>(info.st_size);
     // O_NONBLOCK stays: it has no effect on reads of a regular file.
     return fd;
+}
+
+}  // namespace
+
+FileHandle OpenForReading(const std::string& path, uint64_t* size, FileIdentity* identity) {
+    return OpenRegularFile([&](int flags) { return open(path.c_str(), flags); }, size, identity);
+}
+
+FileHandle OpenForReading(const HeldFolder* folder, const std::string& name,
+                          const std::string& path, uint64_t* size, FileIdentity* identity) {
+    if (folder == nullptr) return OpenForReading(path, size, identity);
+    return OpenRegularFile(
+        [&](int flags) { return openat(folder->Descriptor(), name.c_str(), flags); }, size,
+        identity);
+}
+
+HeldFolder::~HeldFolder() {
+    close(descriptor_);
 }
 
 FileHandle CreateExclusive(const std::string& path) {

@@ -1,16 +1,20 @@
 #include "Platform/FolderEnumeration.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 
 #include <cstring>
 
 namespace platform {
 
-FolderEnumeration::FolderEnumeration(const std::string& folder) : folder_(folder) {
+FolderEnumeration::FolderEnumeration(const std::string& folder) {
+    const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
     struct stat info {};
-    if (stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) return;
-    dir_ = opendir(folder.c_str());
-    if (dir_ == nullptr) return;
+    if (fstat(fd, &info) != 0 || (dir_ = fdopendir(fd)) == nullptr) {
+        close(fd);
+        return;
+    }
     identity_ = {static_cast<uint64_t>(info.st_dev), static_cast<uint64_t>(info.st_ino)};
 }
 
@@ -35,12 +39,12 @@ bool FolderEnumeration::Next(FolderEntry& entry) {
             entry = {name, false, std::nullopt};
             return true;
         }
-        std::string path = folder_ + "/" + name;
         struct stat info {};
-        if (stat(path.c_str(), &info) != 0) {
+        if (fstatat(dirfd(dir_), name, &info, 0) != 0) {
             // A dangling link or an entry gone since listing: report it as a
             // file, whose open will fail and leave it out like any unreadable file.
-            if (lstat(path.c_str(), &info) != 0 || S_ISLNK(info.st_mode)) {
+            if (fstatat(dirfd(dir_), name, &info, AT_SYMLINK_NOFOLLOW) != 0 ||
+                S_ISLNK(info.st_mode)) {
                 entry = {name, false, std::nullopt};
                 return true;
             }
@@ -57,6 +61,15 @@ bool FolderEnumeration::Next(FolderEntry& entry) {
         }
     }
     return false;
+}
+
+SharedFolder FolderEnumeration::Shared() {
+    if (!shared_ && dir_ != nullptr) {
+        // A descriptor of its own, as the listing's closes with the listing.
+        const int fd = fcntl(dirfd(dir_), F_DUPFD_CLOEXEC, 0);
+        if (fd >= 0) shared_ = std::make_shared<const HeldFolder>(fd);
+    }
+    return shared_;
 }
 
 }  // namespace platform

@@ -64,6 +64,12 @@ FileHandle OpenForReading(const std::string& path, uint64_t* size, FileIdentity*
     return FromHandle(handle);
 }
 
+FileHandle OpenForReading(const HeldFolder*, const std::string&, const std::string& path,
+                          uint64_t* size, FileIdentity* identity) {
+    // Windows has no call that opens a file relative to an open folder.
+    return OpenForReading(path, size, identity);
+}
+
 FileHandle CreateExclusive(const std::string& path) {
     if (FaultInjection::FailCreate()) {
         RecordError(ERROR_ACCESS_DENIED);

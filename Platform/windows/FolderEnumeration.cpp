@@ -84,4 +84,8 @@ bool FolderEnumeration::Next(FolderEntry& entry) {
     }
 }
 
+SharedFolder FolderEnumeration::Shared() {
+    return nullptr;
+}
+
 }  // namespace platform
