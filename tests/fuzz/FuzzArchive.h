@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <optional>
 #include <string>
 
@@ -16,6 +17,11 @@ inline const std::string& FuzzArchivePath() {
         const char* folder = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
         return std::string(folder) + "/pelorine-fuzz-" + std::to_string(getpid()) + ".pel";
     }();
+    // Registered once the path exists, so that it runs before the path is
+    // destroyed: a fuzz run ends by exit(), and each run left a file behind.
+    static const bool removedAtExit =
+        std::atexit([] { std::remove(FuzzArchivePath().c_str()); }) == 0;
+    (void)removedAtExit;
     return path;
 }
 
