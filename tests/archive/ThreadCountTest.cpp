@@ -56,6 +56,10 @@ std::map<std::string, std::string> WriteAwkwardTree(const TempDir& dir, size_t l
 TEST(ThreadCount, OneTwoAndFourThreadsWriteTheSameArchive) {
     TempDir dir;
     WriteAwkwardTree(dir, 5000000);
+    // Larger than the buffers a worker keeps: each goes to its slot as it is,
+    // the compressed stream of one, the content of the other.
+    WriteBytes(dir / "site/d2/huge.js", CompressibleText(9000000));
+    WriteBytes(dir / "site/d2/huge.bin", RandomBytes(9000000, 7));
     WriteBytes(dir / "site/d3/shrinks.html", CompressibleText(12345));
     FaultInjection::SetShortRead(12345, 5000);
     // A file that cannot be opened, in the middle of the walk.
