@@ -132,7 +132,7 @@ void ParallelPacker::HandOver(FileBuffers& own, Slot& slot) {
         }
     }
     // A buffer the worker would not keep goes along as it is.
-    std::swap(holder, &holder == &own.input ? slot.buffers.input : slot.buffers.compression.output);
+    std::swap(holder, slot.takenAlong);
 }
 
 bool ParallelPacker::AppenderShouldWake() const {
@@ -184,8 +184,7 @@ bool ParallelPacker::AppendOldest(bool wait) {
     // The folder closes once none of its files is left in flight.
     slot.file.folder.reset();
     slot.copy.reset();
-    slot.buffers.input.Release();
-    slot.buffers.compression.output.Release();
+    slot.takenAlong.Release();
     {
         std::lock_guard guard(lock_);
         largeHeld_ -= slot.charged;

@@ -48,7 +48,7 @@ class ParallelPacker final : public FilePacker {
     struct Slot {
         FileToPack file;
         std::unique_ptr<unsigned char[]> copy;  // the stored bytes, most often
-        FileBuffers buffers;                    // or a large buffer taken along
+        ReusedBuffer takenAlong;                // or a large buffer holding them
         PreparedFile prepared;
         std::exception_ptr error;
         uint64_t charged = 0;  // large buffer bytes counted against the budget
