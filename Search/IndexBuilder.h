@@ -11,19 +11,21 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <thread>
 #include <vector>
 
-#include "Search/PageText.h"
+#include "Search/SearchIndex.h"
 #include "Search/SearchSource.h"
 #include "Search/Sqlite.h"
+#include "Search/WordSplitter.h"
 
 // Larger entries are not indexed: a page that size is no page a reader reads,
 // and each extraction thread holds one entry whole.
 inline constexpr uint32_t kMaxIndexedEntryBytes = uint32_t{64} * 1024 * 1024;
 
-// Extracted text waiting for the writer, at most (one page more when the
+// Extracted terms waiting for the writer, at most (one page more when the
 // queue is empty): bounds the build's memory whatever the writer's pace.
 inline constexpr size_t kExtractedQueueBytes = size_t{16} * 1024 * 1024;
 
@@ -52,11 +54,11 @@ class IndexBuilder {
     struct Extracted {
         uint32_t Entry = 0;
         bool Readable = false;
-        PageText Page;
+        IndexedPage Page;
     };
 
     void StopAll();
-    void Extract();
+    void Extract(const WordSplitter& splitter);
     void Write();
     bool WriteAll();
     void Push(Extracted extracted);
@@ -78,6 +80,7 @@ class IndexBuilder {
     size_t queuedBytes_ = 0;
     unsigned extractorsRunning_ = 0;
 
+    std::vector<std::unique_ptr<WordSplitter>> splitters_;  // one per extraction thread
     std::vector<std::thread> extractors_;
     std::thread writer_;
 };

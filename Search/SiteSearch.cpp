@@ -9,6 +9,7 @@
 #include "Platform/SafeFolder.h"
 #include "Search/IndexCache.h"
 #include "Search/PageText.h"
+#include "Search/HitSection.h"
 #include "Search/SearchIndex.h"
 #include "Search/TextEncoding.h"
 #include "Shared/AnsiText.h"
@@ -30,33 +31,47 @@ std::string BuildingSuffix() {
     return ".building-" + std::string(digits, end);
 }
 
-// Where the first of `terms` that is plain ASCII stands in `text`, without
-// regard to ASCII case (index words are folded); npos when none does. A quick
-// look only: the snippet itself finds words as the index does.
-size_t FirstAsciiHit(std::string_view text, const std::vector<std::string>& terms) {
+// Where the first of `words` that is plain ASCII stands in `text`, without
+// regard to ASCII case (index words are folded), as it stands or by its stem;
+// npos when none does. A quick look only: the snippet itself finds words as
+// the index does.
+size_t FirstAsciiHit(std::string_view text, const std::vector<QueryWord>& words) {
     size_t first = std::string_view::npos;
-    for (const std::string& term : terms) {
+    const auto look = [&](std::string_view term) {
+        if (!term.empty() && term[0] == kStemMark) term.remove_prefix(1);
         if (term.empty() || !std::all_of(term.begin(), term.end(), [](char c) {
                 return static_cast<unsigned char>(c) < 0x80;
             })) {
-            continue;
+            return;
         }
         const auto found = std::search(text.begin(), text.end(), term.begin(), term.end(),
                                        [](char a, char b) { return LowerAsciiChar(a) == b; });
         if (found != text.end()) {
             first = std::min(first, static_cast<size_t>(found - text.begin()));
         }
+    };
+    for (const QueryWord& word : words) {
+        look(word.Word);
+        for (const std::string& form : word.Forms) look(form);
     }
     return first;
+}
+
+// Whether a heading, quickly looked at, names every one of `words`.
+bool NamesAll(const PageSection& section, const std::vector<QueryWord>& words) {
+    return std::all_of(words.begin(), words.end(), [&](const QueryWord& word) {
+        return FirstAsciiHit(section.Heading, {word}) != std::string_view::npos ||
+               FirstAsciiHit(section.Anchor, {word}) != std::string_view::npos;
+    });
 }
 
 }  // namespace
 
 SiteSearch::SiteSearch(SearchSource source, SearchSettings settings, NoteFunction note)
     : source_(std::move(source)), settings_(std::move(settings)), note_(std::move(note)) {
-    nameLengths_.reserve(source_.Names.size());
+    aids_.NameLengths.reserve(source_.Names.size());
     for (const std::string& name : source_.Names) {
-        nameLengths_.push_back(static_cast<uint32_t>(name.size()));
+        aids_.NameLengths.push_back(static_cast<uint32_t>(name.size()));
     }
 }
 
@@ -140,9 +155,11 @@ void SiteSearch::UseForQueries(Database database) {
     if (database) Execute(database.get(), "PRAGMA locking_mode=EXCLUSIVE");
     std::lock_guard guard(lock_);
     if (database) splitter_ = std::make_unique<WordSplitter>(database.get());
-    if (!database || !splitter_->Ready() || !AddRanking(database.get())) {
+    if (!database || !splitter_->Ready() || !PrepareConnection(database.get())) {
         state_ = IndexState::Failed;
     } else {
+        aids_.Splitter = splitter_.get();
+        aids_.TitleEnds = TitleEndsOf(database.get());
         query_ = std::move(database);
         state_ = IndexState::Ready;
     }
@@ -175,9 +192,9 @@ SearchAnswer SiteSearch::Find(std::string_view query, uint32_t page, uint32_t co
     if (answer.State != IndexState::Ready) return answer;
 
     std::lock_guard guard(lock_);
-    const std::vector<std::string> terms = splitter_->QueryTerms(query);
+    const std::vector<QueryWord> words = QueryWords(*splitter_, query);
     const IndexHits hits =
-        FindPages(query_.get(), terms, nameLengths_, uint64_t{page - 1} * count, count);
+        FindPages(query_.get(), words, aids_, uint64_t{page - 1} * count, count);
     if (hits.Failed) {
         answer.State = IndexState::Failed;
         return answer;
@@ -188,15 +205,16 @@ SearchAnswer SiteSearch::Find(std::string_view query, uint32_t page, uint32_t co
         SearchHit hit;
         hit.Path = source_.Names[found.Entry];
         hit.Title = found.Title.empty() ? hit.Path : found.Title;
-        if (snippets) hit.Words = SnippetOf(found.Entry, terms);
+        if (snippets) ShowHit(found.Entry, words, hit);
         answer.Hits.push_back(std::move(hit));
     }
     return answer;
 }
 
-Snippet SiteSearch::SnippetOf(uint32_t entry, const std::vector<std::string>& terms) const {
+void SiteSearch::ShowHit(uint32_t entry, const std::vector<QueryWord>& words,
+                         SearchHit& hit) const {
     std::string content;
-    if (!source_.ReadContent(entry, kSnippetContentLimit, content)) return {};
+    if (!source_.ReadContent(entry, kSnippetContentLimit, content)) return;
     // A cut through a character would make the page look like Latin-1: the
     // cut is moved before the last character.
     if (content.size() == kSnippetContentLimit) {
@@ -208,11 +226,23 @@ Snippet SiteSearch::SnippetOf(uint32_t entry, const std::vector<std::string>& te
         }
     }
     // Most pages hold a hit near their start: the parse stops once the text
-    // has one with a snippet's length after it.
-    const auto enough = [&](std::string_view text) {
-        const size_t hit = FirstAsciiHit(text, terms);
-        return hit != std::string_view::npos && text.size() >= hit + kSnippetBytes;
+    // has one with a snippet's length after it, and a heading that names the
+    // query, or one more part of the page read after the hit, has been seen.
+    size_t partsAfterHit = 0;
+    const auto enough = [&](std::string_view text, const std::vector<PageSection>& sections) {
+        const size_t hit = FirstAsciiHit(text, words);
+        if (hit == std::string_view::npos || text.size() < hit + kSnippetBytes) return false;
+        return partsAfterHit++ > 0 ||
+               std::any_of(sections.begin(), sections.end(),
+                           [&](const PageSection& section) { return NamesAll(section, words); });
     };
     const PageText text = ExtractPageText(source_.Names[entry], content, kSnippetTextLimit, enough);
-    return MakeSnippet(*splitter_, text.Text, terms);
+    const size_t section = SectionOfHit(*splitter_, text, words);
+    size_t start = 0;
+    if (section != kNoSection) {
+        hit.Heading = text.Sections[section].Heading;
+        hit.Anchor = text.Sections[section].Anchor;
+        start = std::min(text.Sections[section].Start, text.Text.size());
+    }
+    hit.Words = MakeSnippet(*splitter_, std::string_view(text.Text).substr(start), words);
 }

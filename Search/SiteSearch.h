@@ -16,6 +16,8 @@
 
 #include "Search/IndexBuilder.h"
 #include "Search/SearchAnswer.h"
+#include "Search/IndexTerms.h"
+#include "Search/SearchIndex.h"
 #include "Search/SearchSource.h"
 #include "Search/Sqlite.h"
 #include "Search/WordSplitter.h"
@@ -59,18 +61,18 @@ class SiteSearch {
     SearchAnswer Find(std::string_view query, uint32_t page, uint32_t count, bool snippets) const;
     void Finished(bool complete);
     void UseForQueries(Database database);
-    Snippet SnippetOf(uint32_t entry, const std::vector<std::string>& terms) const;
+    void ShowHit(uint32_t entry, const std::vector<QueryWord>& words, SearchHit& hit) const;
 
     const SearchSource source_;
     const SearchSettings settings_;
     const NoteFunction note_;
-    std::vector<uint32_t> nameLengths_;  // by entry: ties in rank go to the shorter
 
     mutable std::mutex lock_;  // guards the query database and the splitter
     mutable std::condition_variable settled_;
     std::atomic<IndexState> state_{IndexState::Building};
     Database query_;
     std::unique_ptr<WordSplitter> splitter_;
+    RankingAids aids_;
 
     Database building_;         // the builder's, until it finishes
     std::string buildingPath_;  // its file; empty in memory
