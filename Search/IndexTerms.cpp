@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 
+#include "Search/PageText.h"
 #include "Search/TextEncoding.h"
 
 namespace {
@@ -100,8 +101,10 @@ bool IsInflectionOf(std::string_view word, std::string_view stem) {
 }  // namespace
 
 void AppendIndexTerms(const WordSplitter& splitter, std::string_view text, std::string& terms,
-                      WordCounts* counts) {
+                      bool pairs, WordCounts* counts) {
     IdentifierRun run;
+    std::string previousStem;
+    size_t previousEnd = 0;
     const auto add = [&](std::string_view term) {
         terms += term;
         terms += ' ';
@@ -114,6 +117,22 @@ void AppendIndexTerms(const WordSplitter& splitter, std::string_view text, std::
             add(word.Stem);
         }
         for (const std::string& part : CamelParts(word.Original)) add(part);
+        if (pairs) {
+            // A heading's end between two words parts them; a word of one
+            // letter ("a thread") makes no pair.
+            if (text.substr(previousEnd, word.Start - previousEnd).find(kHeadingEnd[0]) !=
+                    std::string_view::npos ||
+                word.Stem.size() < 2) {
+                previousStem.clear();
+            }
+            if (!previousStem.empty()) {
+                terms += previousStem;
+                terms += kPairMark;
+                add(word.Stem);
+            }
+            previousStem = word.Stem.size() < 2 ? std::string() : std::string(word.Stem);
+            previousEnd = word.End;
+        }
         run.Add(text, word);
         run.ForEachJoined(add);
         return true;
@@ -125,10 +144,15 @@ std::vector<QueryWord> QueryWords(const WordSplitter& splitter, std::string_view
     const std::string text = DropInvalidUtf8(query);
     std::vector<QueryWord> words;
     IdentifierRun run;
+    std::string previousStem;
     splitter.Split(text, [&](const WordSplitter::Word& word) {
         run.Add(text, word);
         QueryWord found;
         found.Word = word.Folded;
+        if (!previousStem.empty() && word.Stem.size() >= 2) {
+            found.Pair = previousStem + kPairMark + std::string(word.Stem);
+        }
+        previousStem = word.Stem.size() < 2 ? std::string() : std::string(word.Stem);
         run.ForEachJoined([&](const std::string& joined) { found.Whole = joined; });
         const bool known = std::any_of(words.begin(), words.end(), [&](const QueryWord& other) {
             return other.Word == found.Word && other.Whole == found.Whole;

@@ -119,6 +119,14 @@ bool HasClass(std::string_view classes, std::string_view name) {
 // say nothing of this one. As the generators of documentation mark it.
 bool IsNavigation(const char* tag, const xmlChar** attributes) {
     if (IsTag(tag, "nav") || IsTag(tag, "footer")) return true;
+    // Marked as no part of what is quoted of the page (line numbers).
+    if (attributes != nullptr) {
+        for (const xmlChar** at = attributes; at[0] != nullptr; at += 2) {
+            if (EqualIgnoringAsciiCase(reinterpret_cast<const char*>(at[0]), "data-nosnippet")) {
+                return true;
+            }
+        }
+    }
     const std::string_view role = Attribute(attributes, "role");
     if (role == "navigation" || role == "search") return true;
     const std::string_view classes = Attribute(attributes, "class");
@@ -264,6 +272,8 @@ void HtmlWalk::EndHeading() {
                                                          : linkAnchor;
         sections.push_back({headingStart, std::move(text), std::move(anchor)});
     }
+    // Words of two headings never stand together (pair terms).
+    HeadingField().Append(kHeadingEnd);
     HeadingField().Separate();
     headingLevel = 0;
 }

@@ -27,6 +27,10 @@ struct PageSection {
     std::string Anchor;   // the id a link to it names; empty when it has none
 };
 
+// Ends each heading in PageText's Headings and Names: a character no word
+// holds.
+inline constexpr std::string_view kHeadingEnd = "\x1F";
+
 struct PageText {
     std::string Title;     // may be empty: the page has none
     std::string Text;      // UTF-8, runs of white space made one space

@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <cstdlib>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -18,20 +17,22 @@ constexpr const char* kRankSql =
 // What a word weighs in each field (Field's order): a page named after what
 // is asked for, or with a section or definition of it, is the one a reader
 // looks for; one that only mentions it is not.
-std::array<double, kFieldCount> kFieldWeights = {6.0, 3.0, 3.0, 1.5, 2.0, 1.0};
-double TUNE(const char* name, double fallback) { const char* v = getenv(name); return v ? atof(v) : fallback; }
-struct TuneInit { TuneInit() { for (size_t i = 0; i < kFieldCount; ++i) kFieldWeights[i] = TUNE(("W" + std::to_string(i)).c_str(), kFieldWeights[i]); } } tuneInit;
+constexpr std::array<double, kFieldCount> kFieldWeights = {6.0, 3.0, 3.0, 1.5, 2.0, 1.0};
 
 // A word found only by its stem weighs this much of one found as it stands.
-double kStemWeight = TUNE("STEM", 0.6);
+constexpr double kStemWeight = 0.6;
 
 // An identifier found whole, beside its parts, weighs this much more.
-double kWholeWeight = TUNE("WHOLE", 0.5);
+constexpr double kWholeWeight = 0.5;
+
+// Two words of the query that stand together in a title or heading weigh
+// this much more.
+constexpr double kPairWeight = 0.25;
 
 // A word's weight over its fields levels off (BM25's saturation, here over
 // the fields rather than repetitions): standing in the title and the text
 // weighs nearly as much as standing everywhere.
-double kSaturation = TUNE("SAT", 3.0);
+constexpr double kSaturation = 3.0;
 double Saturated(double weight) {
     return weight * (kSaturation + 1) / (weight + kSaturation);
 }
@@ -41,7 +42,7 @@ constexpr uint64_t kTitleRankDepth = 100;
 
 // A page whose name (PageName) is what the query asks, word for word, ranks
 // this share higher; one that names part of it, part of that.
-double kNameWeight = TUNE("COVER", 0.5);
+constexpr double kNameWeight = 1.0;
 
 // How nearly the page's name is the query: the share of the name's words the
 // query names, times the share of the query's words the name holds.
@@ -66,7 +67,7 @@ double NameMatch(const WordSplitter& splitter, std::string_view name,
 }
 
 // What each phrase of the match expression stands for.
-enum class PhraseRole { Word, Form, Whole };
+enum class PhraseRole { Word, Form, Whole, Pair };
 struct Phrase {
     size_t Word;  // index into the query's words
     PhraseRole Role;
@@ -109,7 +110,9 @@ Rarities* RaritiesOf(const Fts5ExtensionApi* api, Fts5Context* fts, const QueryP
         if (api->xQueryPhrase(fts, phrase, &holding, CountRow) != SQLITE_OK) holding = rows;
         rarities->ofPhrase.push_back(Rarity(rows, holding));
         const Phrase& role = plan.Phrases[static_cast<size_t>(phrase)];
-        if (role.Role != PhraseRole::Whole) holdingWord[role.Word] += holding;
+        if (role.Role == PhraseRole::Word || role.Role == PhraseRole::Form) {
+            holdingWord[role.Word] += holding;
+        }
     }
     for (const int64_t holding : holdingWord) rarities->ofWord.push_back(Rarity(rows, holding));
     if (api->xSetAuxdata(fts, rarities, [](void* data) { delete static_cast<Rarities*>(data); }) !=
@@ -154,12 +157,13 @@ void Rank(const Fts5ExtensionApi* api, Fts5Context* fts, sqlite3_context* contex
         const unsigned fields = FieldsOf(api, fts, static_cast<int>(phrase));
         if (role.Role == PhraseRole::Word) exact[role.Word] |= fields;
         if (role.Role == PhraseRole::Form) stemmed[role.Word] |= fields;
-        if (role.Role == PhraseRole::Whole) {
+        if (role.Role == PhraseRole::Whole || role.Role == PhraseRole::Pair) {
             double weight = 0;
             for (size_t field = 0; field < kFieldCount; ++field) {
                 if ((fields >> field) & 1u) weight += kFieldWeights[field];
             }
-            score += kWholeWeight * rarities->ofPhrase[phrase] * Saturated(weight);
+            score += (role.Role == PhraseRole::Whole ? kWholeWeight : kPairWeight) *
+                     rarities->ofPhrase[phrase] * Saturated(weight);
         }
     }
     for (size_t word = 0; word < plan->Words; ++word) {
@@ -240,6 +244,11 @@ std::string MatchExpression(const std::vector<QueryWord>& words, QueryPlan& plan
             AppendQuoted(expression, words[word].Whole);
             plan.Phrases.push_back({word, PhraseRole::Whole});
         }
+        if (!words[word].Pair.empty()) {
+            expression += " OR ";
+            AppendQuoted(expression, words[word].Pair);
+            plan.Phrases.push_back({word, PhraseRole::Pair});
+        }
         expression += ')';
     }
     return expression;
@@ -261,12 +270,13 @@ IndexedPage IndexedPageOf(const WordSplitter& splitter, const PageText& page) {
         // A page that stands in for another is found, but by its text only.
         return indexed.Terms[static_cast<size_t>(page.Secondary ? Field::Text : field)];
     };
-    AppendIndexTerms(splitter, page.Title, terms(Field::Title));
-    AppendIndexTerms(splitter, page.Headings, terms(Field::Headings));
+    AppendIndexTerms(splitter, page.Title, terms(Field::Title), !page.Secondary);
+    AppendIndexTerms(splitter, page.Headings, terms(Field::Headings), !page.Secondary);
     AppendIndexTerms(splitter, page.Names, terms(Field::Names));
     AppendIndexTerms(splitter, page.Code, terms(Field::Code));
     WordCounts counts;
-    AppendIndexTerms(splitter, page.Text, terms(Field::Text), page.Secondary ? nullptr : &counts);
+    AppendIndexTerms(splitter, page.Text, terms(Field::Text), false,
+                     page.Secondary ? nullptr : &counts);
     std::string& often = terms(Field::Often);
     for (const auto& [word, count] : counts) {
         if (count < kOftenCount) continue;

@@ -95,6 +95,11 @@ void SiteSearch::Start() {
         std::string reason = platform::LastErrorText();
         if (opened != platform::kInvalidFolder) {
             platform::CloseFolder(opened);
+            // An index this program no longer reads goes as the new one is
+            // built in its place.
+            for (int format = 1; format < kIndexFormat; ++format) {
+                platform::DeleteFile(folder + kSeparator + IndexFileName(settings_.Identity, format));
+            }
             buildingPath_ = finalPath_ + BuildingSuffix();
             building_ = OpenDatabase(buildingPath_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
             // Creating the file tells whether the folder can be written.

@@ -63,17 +63,21 @@ TEST(SearchQuery, EveryQueryGivesAPageAndOperatorsAreWords) {
     const std::string longQuery = "q=" + std::string(100 * 1024, 'a');
     const std::string manySpaces = "q=tides" + std::string(100 * 1024, '+') + "lighthouse";
     const Case cases[] = {
-        {"a word: the page named after it first",
+        {"a word: the page named after it first, then other forms of it",
          "q=lighthouse",
-         {"guide/lighthouses.html", "notes.txt"}},
-        {"every word must be there", "q=tides+lighthouse", {"notes.txt"}},
+         {"guide/lighthouses.html", "notes.txt", "index.html"}},
+        {"every word must be there, in some form",
+         "q=tides+lighthouse",
+         {"notes.txt", "index.html"}},
         {"percent-decoded, any case", "q=%54IDES", {"guide/tides.htm", "notes.txt", "index.html"}},
         {"empty", "q=", {}},
         {"no q at all", "", {}},
         {"100 KB", longQuery, {}},
         {"cut at its limit", manySpaces, {"guide/tides.htm", "notes.txt", "index.html"}},
         {"a lone quote", "q=%22", {}},
-        {"unbalanced quotes", "q=%22lighthouse", {"guide/lighthouses.html", "notes.txt"}},
+        {"unbalanced quotes",
+         "q=%22lighthouse",
+         {"guide/lighthouses.html", "notes.txt", "index.html"}},
         {"a star", "q=light*", {"guide/lighthouses.html"}},
         {"a lone star", "q=*", {}},
         {"NEAR as a word", "q=NEAR(lighthouse+tides)", {"notes.txt"}},
@@ -134,7 +138,8 @@ TEST(SearchQuery, ArchiveTextIsEscapedAndWordsAreMarked) {
     EXPECT_NE(html.find("before the <mark>tides</mark> &amp; after"), std::string::npos) << html;
     EXPECT_EQ(SearchResultsJson(answer),
               "{\"query\": \"tides \\\"<&\", \"total\": 1, \"ready\": true, \"results\": "
-              "[{\"path\": \"a&b/<x>.html\", \"title\": \"<script>alert(1)</script> \\\"q\\\"\", "
+              "[{\"path\": \"a&b/<x>.html\", \"url\": \"/a%26b/%3Cx%3E.html\", "
+              "\"title\": \"<script>alert(1)</script> \\\"q\\\"\", \"heading\": \"\", "
               "\"snippet\": \"before the tides & after\"}]}\n");
 }
 
