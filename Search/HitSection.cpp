@@ -4,14 +4,17 @@
 
 size_t WordsNamed(const WordSplitter& splitter, const PageSection& section,
                   const std::vector<QueryWord>& words) {
-    std::vector<bool> named(words.size(), false);
-    const auto look = [&](const WordSplitter::Word& word) {
-        for (size_t i = 0; i < words.size(); ++i) named[i] = named[i] || Finds(words[i], word);
-        return true;
+    // The heading's terms as the index makes them: "UTF-8" names utf8.
+    std::string terms = " ";
+    AppendIndexTerms(splitter, section.Heading, terms);
+    AppendIndexTerms(splitter, section.Anchor, terms);
+    const auto holds = [&](const std::string& term) {
+        return !term.empty() && terms.find(" " + term + " ") != std::string::npos;
     };
-    splitter.Split(section.Heading, look);
-    splitter.Split(section.Anchor, look);
-    return static_cast<size_t>(std::count(named.begin(), named.end(), true));
+    return static_cast<size_t>(std::count_if(words.begin(), words.end(), [&](const QueryWord& word) {
+        return holds(word.Word) || holds(word.Whole) ||
+               std::any_of(word.Forms.begin(), word.Forms.end(), holds);
+    }));
 }
 
 size_t SectionOfHit(const WordSplitter& splitter, const PageText& page,

@@ -26,9 +26,9 @@ bool IsMarkdown(std::string_view name) {
 // Elements that flow inside a line: their edges join words, so "<b>Vec</b>s"
 // stays one word. Every other element's edges separate words.
 bool IsInline(const char* tag) {
-    static constexpr std::array<const char*, 24> kInline = {
-        "a",   "abbr", "b", "bdi", "bdo",  "cite",  "code", "data",   "dfn", "em",  "font", "i",
-        "kbd", "mark", "q", "s",   "samp", "small", "span", "strong", "sub", "sup", "u",    "var"};
+    static constexpr std::array<const char*, 25> kInline = {
+        "a",   "abbr", "b", "bdi", "bdo",  "cite",  "code", "data",   "dfn", "em", "font", "i",  "kbd",
+        "mark", "q",   "s", "samp", "small", "span", "strong", "sub", "sup", "tt", "u",    "var"};
     for (const char* name : kInline) {
         if (std::strcmp(tag, name) == 0) return true;
     }
@@ -312,8 +312,9 @@ void OnStart(void* context, const xmlChar* name, const xmlChar** attributes) {
         std::string_view id = Attribute(attributes, "id");
         const bool anchor = IsTag(tag, "a");
         if (id.empty() && anchor) id = Attribute(attributes, "name");
+        // Any id is a place to link to; only a named one says what is there.
+        if (id.size() <= kMaxTitleBytes) element.Id = id;
         if (IsNamedId(id)) {
-            element.Id = id;
             walk.names.Separate();
             walk.names.Append(id);
             walk.names.Separate();
