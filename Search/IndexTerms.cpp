@@ -28,7 +28,9 @@ bool IsLower(char c) {
 // `HTTPServer`: http, server), folded; none for any other word.
 std::vector<std::string> CamelParts(std::string_view original) {
     std::vector<std::string> parts;
-    if (!std::all_of(original.begin(), original.end(),
+    // Most words have no capital after their first letter: quickly done.
+    if (original.size() < 2 || std::none_of(original.begin() + 1, original.end(), IsUpper) ||
+        !std::all_of(original.begin(), original.end(),
                      [](char c) { return IsUpper(c) || IsLower(c); })) {
         return parts;
     }
@@ -69,6 +71,7 @@ class IdentifierRun {
     // Calls `each` with the current word joined to the 1..3 before it.
     template <typename Each>
     void ForEachJoined(Each each) const {
+        if (count_ < 2) return;
         std::string joined = last_.back();
         for (size_t parts = 2; parts <= count_; ++parts) {
             joined.insert(0, last_[last_.size() - parts]);

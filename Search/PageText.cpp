@@ -26,13 +26,10 @@ bool IsMarkdown(std::string_view name) {
 // Elements that flow inside a line: their edges join words, so "<b>Vec</b>s"
 // stays one word. Every other element's edges separate words.
 bool IsInline(const char* tag) {
-    static constexpr std::array<const char*, 25> kInline = {
-        "a",   "abbr", "b", "bdi", "bdo",  "cite",  "code", "data",   "dfn", "em", "font", "i",  "kbd",
-        "mark", "q",   "s", "samp", "small", "span", "strong", "sub", "sup", "tt", "u",    "var"};
-    for (const char* name : kInline) {
-        if (std::strcmp(tag, name) == 0) return true;
-    }
-    return false;
+    static constexpr std::array<std::string_view, 25> kInline = {
+        "a",    "abbr", "b", "bdi",  "bdo",   "cite", "code",   "data", "dfn", "em", "font", "i", "kbd",
+        "mark", "q",    "s", "samp", "small", "span", "strong", "sub",  "sup", "tt", "u",    "var"};
+    return std::binary_search(kInline.begin(), kInline.end(), std::string_view(tag));
 }
 
 // Not text: code, and the controls of the page's own interface ("Copy item
@@ -95,15 +92,48 @@ bool IsTag(const char* tag, std::string_view name) {
     return std::string_view(tag) == name;
 }
 
-// The value of attribute `name` (empty when absent).
-std::string_view Attribute(const xmlChar** attributes, std::string_view name) {
-    if (attributes == nullptr) return {};
+// The attributes an element's walk looks at, read in one pass.
+struct Attributes {
+    std::string_view Id;
+    std::string_view Name;
+    std::string_view Href;
+    std::string_view Role;
+    std::string_view Class;
+    std::string_view Lang;
+    std::string_view Content;
+    std::string_view HttpEquiv;
+    bool NoSnippet = false;
+};
+
+Attributes ReadAttributes(const xmlChar** attributes) {
+    Attributes read;
+    if (attributes == nullptr) return read;
     for (const xmlChar** at = attributes; at[0] != nullptr; at += 2) {
-        if (EqualIgnoringAsciiCase(reinterpret_cast<const char*>(at[0]), name)) {
-            return at[1] == nullptr ? std::string_view() : reinterpret_cast<const char*>(at[1]);
+        const std::string_view name = reinterpret_cast<const char*>(at[0]);
+        const std::string_view value =
+            at[1] == nullptr ? std::string_view() : reinterpret_cast<const char*>(at[1]);
+        // The parser gives attribute names in lower case.
+        if (name == "id") {
+            read.Id = value;
+        } else if (name == "name") {
+            read.Name = value;
+        } else if (name == "href") {
+            read.Href = value;
+        } else if (name == "role") {
+            read.Role = value;
+        } else if (name == "class") {
+            read.Class = value;
+        } else if (name == "lang") {
+            read.Lang = value;
+        } else if (name == "content") {
+            read.Content = value;
+        } else if (name == "http-equiv") {
+            read.HttpEquiv = value;
+        } else if (name == "data-nosnippet") {
+            read.NoSnippet = true;
         }
     }
-    return {};
+    return read;
 }
 
 bool HasClass(std::string_view classes, std::string_view name) {
@@ -117,39 +147,31 @@ bool HasClass(std::string_view classes, std::string_view name) {
 
 // The site's navigation around a page: the same links on every page, which
 // say nothing of this one. As the generators of documentation mark it.
-bool IsNavigation(const char* tag, const xmlChar** attributes) {
+bool IsNavigation(const char* tag, const Attributes& attributes) {
     if (IsTag(tag, "nav") || IsTag(tag, "footer")) return true;
     // Marked as no part of what is quoted of the page (line numbers).
-    if (attributes != nullptr) {
-        for (const xmlChar** at = attributes; at[0] != nullptr; at += 2) {
-            if (EqualIgnoringAsciiCase(reinterpret_cast<const char*>(at[0]), "data-nosnippet")) {
-                return true;
-            }
-        }
-    }
-    const std::string_view role = Attribute(attributes, "role");
-    if (role == "navigation" || role == "search") return true;
-    const std::string_view classes = Attribute(attributes, "class");
+    if (attributes.NoSnippet) return true;
+    if (attributes.Role == "navigation" || attributes.Role == "search") return true;
     for (const std::string_view name :
          {"navheader", "navfooter", "sphinxsidebar", "navpath", "footer"}) {
-        if (HasClass(classes, name)) return true;
+        if (HasClass(attributes.Class, name)) return true;
     }
     return false;
 }
 
 // Whether an element says the page stands in for another (PageText's
 // Secondary).
-bool IsStandIn(const char* tag, const xmlChar** attributes) {
+bool IsStandIn(const char* tag, const Attributes& attributes) {
     if (IsTag(tag, "html")) {
-        const std::string_view language = Attribute(attributes, "lang");
+        const std::string_view language = attributes.Lang;
         return !language.empty() && !EqualIgnoringAsciiCase(language.substr(0, 2), "en");
     }
     if (!IsTag(tag, "meta")) return false;
-    const std::string_view content = Attribute(attributes, "content");
-    if (EqualIgnoringAsciiCase(Attribute(attributes, "http-equiv"), "refresh")) {
+    const std::string_view content = attributes.Content;
+    if (EqualIgnoringAsciiCase(attributes.HttpEquiv, "refresh")) {
         return content.find('=') != std::string_view::npos;  // "0; URL=elsewhere.html"
     }
-    if (!EqualIgnoringAsciiCase(Attribute(attributes, "name"), "robots")) return false;
+    if (!EqualIgnoringAsciiCase(attributes.Name, "robots")) return false;
     std::string lower(content);
     for (char& c : lower) c = LowerAsciiChar(c);
     return lower.find("noindex") != std::string::npos;
@@ -288,8 +310,9 @@ int HeadingLevelOf(const char* tag) {
     return IsTag(tag, "dt") ? 7 : 0;
 }
 
-void OnStart(void* context, const xmlChar* name, const xmlChar** attributes) {
+void OnStart(void* context, const xmlChar* name, const xmlChar** attributeList) {
     HtmlWalk& walk = WalkOf(context);
+    const Attributes attributes = ReadAttributes(attributeList);
     const auto* tag = reinterpret_cast<const char*>(name);
     if (IsTag(tag, "title")) walk.inTitle = !walk.titleSeen;
     if (IsStandIn(tag, attributes)) walk.secondary = true;
@@ -309,9 +332,9 @@ void OnStart(void* context, const xmlChar* name, const xmlChar** attributes) {
     element.Navigation = element.Hidden;
     const bool shown = walk.hidden == 0 && !element.Hidden;
     if (shown) {
-        std::string_view id = Attribute(attributes, "id");
+        std::string_view id = attributes.Id;
         const bool anchor = IsTag(tag, "a");
-        if (id.empty() && anchor) id = Attribute(attributes, "name");
+        if (id.empty() && anchor) id = attributes.Name;
         // Any id is a place to link to; only a named one says what is there.
         if (id.size() <= kMaxTitleBytes) element.Id = id;
         if (IsNamedId(id)) {
@@ -321,7 +344,7 @@ void OnStart(void* context, const xmlChar* name, const xmlChar** attributes) {
         }
         if (anchor && walk.headingLevel > 0) {
             if (walk.innerAnchor.empty() && !element.Id.empty()) walk.innerAnchor = element.Id;
-            const std::string_view href = Attribute(attributes, "href");
+            const std::string_view href = attributes.Href;
             if (walk.linkAnchor.empty() && href.size() > 1 && href[0] == '#') {
                 walk.linkAnchor = href.substr(1);
             }

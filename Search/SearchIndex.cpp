@@ -83,7 +83,6 @@ constexpr const char* kPlanPointerType = "pelorine_query_plan";
 // that a rare stem never outweighs the word as it stands.
 struct Rarities {
     std::vector<double> ofWord;
-    std::vector<double> ofPhrase;
 };
 
 int CountRow(const Fts5ExtensionApi* /*api*/, Fts5Context* /*fts*/, void* count) {
@@ -105,14 +104,14 @@ Rarities* RaritiesOf(const Fts5ExtensionApi* api, Fts5Context* fts, const QueryP
     auto* rarities = new Rarities;
     std::vector<int64_t> holdingWord(plan.Words, 0);
     const int phrases = std::min<int>(api->xPhraseCount(fts), static_cast<int>(plan.Phrases.size()));
+    // A whole identifier or a pair is counted as rare as its word: counting
+    // each would read its pages once more, for a bonus.
     for (int phrase = 0; phrase < phrases; ++phrase) {
+        const Phrase& role = plan.Phrases[static_cast<size_t>(phrase)];
+        if (role.Role != PhraseRole::Word && role.Role != PhraseRole::Form) continue;
         int64_t holding = 0;
         if (api->xQueryPhrase(fts, phrase, &holding, CountRow) != SQLITE_OK) holding = rows;
-        rarities->ofPhrase.push_back(Rarity(rows, holding));
-        const Phrase& role = plan.Phrases[static_cast<size_t>(phrase)];
-        if (role.Role == PhraseRole::Word || role.Role == PhraseRole::Form) {
-            holdingWord[role.Word] += holding;
-        }
+        holdingWord[role.Word] += holding;
     }
     for (const int64_t holding : holdingWord) rarities->ofWord.push_back(Rarity(rows, holding));
     if (api->xSetAuxdata(fts, rarities, [](void* data) { delete static_cast<Rarities*>(data); }) !=
@@ -152,7 +151,9 @@ void Rank(const Fts5ExtensionApi* api, Fts5Context* fts, sqlite3_context* contex
     std::vector<unsigned> exact(plan->Words, 0);
     std::vector<unsigned> stemmed(plan->Words, 0);
     double score = 0;
-    for (size_t phrase = 0; phrase < rarities->ofPhrase.size(); ++phrase) {
+    const size_t phrases = std::min<size_t>(static_cast<size_t>(std::max(api->xPhraseCount(fts), 0)),
+                                            plan->Phrases.size());
+    for (size_t phrase = 0; phrase < phrases; ++phrase) {
         const Phrase& role = plan->Phrases[phrase];
         const unsigned fields = FieldsOf(api, fts, static_cast<int>(phrase));
         if (role.Role == PhraseRole::Word) exact[role.Word] |= fields;
@@ -163,7 +164,7 @@ void Rank(const Fts5ExtensionApi* api, Fts5Context* fts, sqlite3_context* contex
                 if ((fields >> field) & 1u) weight += kFieldWeights[field];
             }
             score += (role.Role == PhraseRole::Whole ? kWholeWeight : kPairWeight) *
-                     rarities->ofPhrase[phrase] * Saturated(weight);
+                     rarities->ofWord[role.Word] * Saturated(weight);
         }
     }
     for (size_t word = 0; word < plan->Words; ++word) {

@@ -218,30 +218,42 @@ SearchAnswer SiteSearch::Find(std::string_view query, uint32_t page, uint32_t co
 
 void SiteSearch::ShowHit(uint32_t entry, const std::vector<QueryWord>& words,
                          SearchHit& hit) const {
-    std::string content;
-    if (!source_.ReadContent(entry, kSnippetContentLimit, content)) return;
-    // A cut through a character would make the page look like Latin-1: the
-    // cut is moved before the last character.
-    if (content.size() == kSnippetContentLimit) {
-        while (!content.empty() && (static_cast<unsigned char>(content.back()) & 0xC0) == 0x80) {
-            content.pop_back();
+    PageText text;
+    // Most pages hold a hit near their start: their first part is read, and
+    // the rest only when the parse did not come to an end in it.
+    for (const size_t limit : {kSnippetFirstContent, kSnippetContentLimit}) {
+        std::string content;
+        if (!source_.ReadContent(entry, limit, content)) return;
+        const bool cut = content.size() == limit;
+        // A cut through a character would make the page look like Latin-1:
+        // the cut is moved before the last character.
+        if (cut) {
+            while (!content.empty() &&
+                   (static_cast<unsigned char>(content.back()) & 0xC0) == 0x80) {
+                content.pop_back();
+            }
+            if (!content.empty() && static_cast<unsigned char>(content.back()) >= 0xC0) {
+                content.pop_back();
+            }
         }
-        if (!content.empty() && static_cast<unsigned char>(content.back()) >= 0xC0) {
-            content.pop_back();
-        }
+        // The parse stops once the text has a hit with a snippet's length
+        // after it, and for a query of several words (whose heading may stand
+        // further down), a heading that names them all, or one more part of
+        // the page read after the hit, has been seen.
+        size_t partsAfterHit = words.size() > 1 ? 0 : 1;
+        bool ended = false;
+        const auto enough = [&](std::string_view text, const std::vector<PageSection>& sections) {
+            const size_t hit = FirstAsciiHit(text, words);
+            if (hit == std::string_view::npos || text.size() < hit + kSnippetBytes) return false;
+            ended = partsAfterHit++ > 0 ||
+                    std::any_of(sections.begin(), sections.end(), [&](const PageSection& section) {
+                        return NamesAll(section, words);
+                    });
+            return ended;
+        };
+        text = ExtractPageText(source_.Names[entry], content, kSnippetTextLimit, enough);
+        if (ended || !cut || text.Text.size() >= kSnippetTextLimit) break;
     }
-    // Most pages hold a hit near their start: the parse stops once the text
-    // has one with a snippet's length after it, and a heading that names the
-    // query, or one more part of the page read after the hit, has been seen.
-    size_t partsAfterHit = 0;
-    const auto enough = [&](std::string_view text, const std::vector<PageSection>& sections) {
-        const size_t hit = FirstAsciiHit(text, words);
-        if (hit == std::string_view::npos || text.size() < hit + kSnippetBytes) return false;
-        return partsAfterHit++ > 0 ||
-               std::any_of(sections.begin(), sections.end(),
-                           [&](const PageSection& section) { return NamesAll(section, words); });
-    };
-    const PageText text = ExtractPageText(source_.Names[entry], content, kSnippetTextLimit, enough);
     const size_t section = SectionOfHit(*splitter_, text, words);
     size_t start = 0;
     if (section != kNoSection) {
