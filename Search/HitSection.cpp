@@ -43,10 +43,11 @@ size_t WordsNamed(const WordSplitter& splitter, const PageSection& section,
     const auto holds = [&](const std::string& term) {
         return !term.empty() && terms.find(" " + term + " ") != std::string::npos;
     };
-    return static_cast<size_t>(std::count_if(words.begin(), words.end(), [&](const QueryWord& word) {
-        return holds(word.Word) || holds(word.Whole) ||
-               std::any_of(word.Forms.begin(), word.Forms.end(), holds);
-    }));
+    return static_cast<size_t>(
+        std::count_if(words.begin(), words.end(), [&](const QueryWord& word) {
+            return holds(word.Word) || holds(word.Whole) ||
+                   std::any_of(word.Forms.begin(), word.Forms.end(), holds);
+        }));
 }
 
 size_t SectionOfHit(const WordSplitter& splitter, const PageText& page,
@@ -64,8 +65,9 @@ size_t SectionOfHit(const WordSplitter& splitter, const PageText& page,
     if (best == kNoSection) {
         size_t firstHit = std::string::npos;
         splitter.Split(page.Text, [&](const WordSplitter::Word& word) {
-            const bool hit = std::any_of(words.begin(), words.end(),
-                                         [&](const QueryWord& query) { return Finds(query, word); });
+            const bool hit = std::any_of(words.begin(), words.end(), [&](const QueryWord& query) {
+                return Finds(query, word);
+            });
             if (hit) firstHit = word.Start;
             return !hit;
         });

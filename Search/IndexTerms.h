@@ -39,8 +39,8 @@ inline constexpr char kPairMark = '+';
 struct QueryWord {
     std::string Word;                // folded: found as it stands
     std::vector<std::string> Forms;  // found by its stem: ranked below Word
-    std::string Whole;  // the identifier the word ends, joined; empty when none
-    std::string Pair;   // this word and the one before as a pair term; empty for the first
+    std::string Whole;               // the identifier the word ends, joined; empty when none
+    std::string Pair;  // this word and the one before as a pair term; empty for the first
 };
 
 // The distinct words of a query, at most kMaxQueryTerms, in order.

@@ -27,8 +27,9 @@ bool IsMarkdown(std::string_view name) {
 // stays one word. Every other element's edges separate words.
 bool IsInline(const char* tag) {
     static constexpr std::array<std::string_view, 25> kInline = {
-        "a",    "abbr", "b", "bdi",  "bdo",   "cite", "code",   "data", "dfn", "em", "font", "i", "kbd",
-        "mark", "q",    "s", "samp", "small", "span", "strong", "sub",  "sup", "tt", "u",    "var"};
+        "a",    "abbr",   "b",   "bdi", "bdo",  "cite", "code", "data", "dfn",
+        "em",   "font",   "i",   "kbd", "mark", "q",    "s",    "samp", "small",
+        "span", "strong", "sub", "sup", "tt",   "u",    "var"};
     return std::binary_search(kInline.begin(), kInline.end(), std::string_view(tag));
 }
 
@@ -288,8 +289,8 @@ void HtmlWalk::EndHeading() {
         firstHeadingSeen = true;
     }
     if (sections.size() < kMaxSections) {
-        std::string& anchor = !ownAnchor.empty()       ? ownAnchor
-                              : !innerAnchor.empty()   ? innerAnchor
+        std::string& anchor = !ownAnchor.empty()         ? ownAnchor
+                              : !innerAnchor.empty()     ? innerAnchor
                               : !containerAnchor.empty() ? containerAnchor
                                                          : linkAnchor;
         sections.push_back({headingStart, std::move(text), std::move(anchor)});
@@ -453,7 +454,8 @@ PageText ExtractHtml(std::string_view utf8, size_t textLimit, const EnoughText& 
         const bool last = at + piece == utf8.size();
         htmlParseChunk(parser, utf8.data() + at, static_cast<int>(piece), last ? 1 : 0);
         at += piece;
-    } while (at < utf8.size() && !walk.text.Full() && !(enough && enough(walk.text.View(), walk.sections)));
+    } while (at < utf8.size() && !walk.text.Full() &&
+             !(enough && enough(walk.text.View(), walk.sections)));
     htmlFreeParserCtxt(parser);
     PageText page;
     if (walk.headingLevel > 0) walk.EndHeading();

@@ -54,10 +54,10 @@ bool IsHtmlPage(std::string_view name);
 
 // The page's text. HTML: the title (<title>, else the first heading) and the
 // text a reader sees, without tags, comments, scripts, styles or the site's
-// navigation (nav, footer, role="navigation"), character references decoded. Markdown: the first "#" heading as title. Content that
-// is not valid UTF-8 is read as Latin-1. At most `textLimit` bytes of text.
-// `enough`, when given, is asked after each part of the page with the text
-// and the sections so far, and a true answer ends the extraction there.
+// navigation (nav, footer, role="navigation"), character references decoded. Markdown: the first
+// "#" heading as title. Content that is not valid UTF-8 is read as Latin-1. At most `textLimit`
+// bytes of text. `enough`, when given, is asked after each part of the page with the text and the
+// sections so far, and a true answer ends the extraction there.
 using EnoughText =
     std::function<bool(std::string_view text, const std::vector<PageSection>& sections)>;
 PageText ExtractPageText(std::string_view name, std::string_view content,

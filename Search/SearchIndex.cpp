@@ -1,13 +1,13 @@
 #include "Search/SearchIndex.h"
 
-#include "Search/SiteTitle.h"
-
 #include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdint>
 #include <string>
 #include <vector>
+
+#include "Search/SiteTitle.h"
 
 namespace {
 
@@ -103,7 +103,8 @@ Rarities* RaritiesOf(const Fts5ExtensionApi* api, Fts5Context* fts, const QueryP
     if (api->xRowCount(fts, &rows) != SQLITE_OK) return nullptr;
     auto* rarities = new Rarities;
     std::vector<int64_t> holdingWord(plan.Words, 0);
-    const int phrases = std::min<int>(api->xPhraseCount(fts), static_cast<int>(plan.Phrases.size()));
+    const int phrases =
+        std::min<int>(api->xPhraseCount(fts), static_cast<int>(plan.Phrases.size()));
     // A whole identifier or a pair is counted as rare as its word: counting
     // each would read its pages once more, for a bonus.
     for (int phrase = 0; phrase < phrases; ++phrase) {
@@ -140,9 +141,10 @@ unsigned FieldsOf(const Fts5ExtensionApi* api, Fts5Context* fts, int phrase) {
 // has to be read per row.
 void Rank(const Fts5ExtensionApi* api, Fts5Context* fts, sqlite3_context* context, int count,
           sqlite3_value** values) {
-    const auto* plan = count == 1 ? static_cast<const QueryPlan*>(
-                                        sqlite3_value_pointer(values[0], kPlanPointerType))
-                                  : nullptr;
+    const auto* plan =
+        count == 1
+            ? static_cast<const QueryPlan*>(sqlite3_value_pointer(values[0], kPlanPointerType))
+            : nullptr;
     const Rarities* rarities = plan == nullptr ? nullptr : RaritiesOf(api, fts, *plan);
     if (rarities == nullptr) {
         sqlite3_result_error(context, "cannot rank", -1);
@@ -151,8 +153,8 @@ void Rank(const Fts5ExtensionApi* api, Fts5Context* fts, sqlite3_context* contex
     std::vector<unsigned> exact(plan->Words, 0);
     std::vector<unsigned> stemmed(plan->Words, 0);
     double score = 0;
-    const size_t phrases = std::min<size_t>(static_cast<size_t>(std::max(api->xPhraseCount(fts), 0)),
-                                            plan->Phrases.size());
+    const size_t phrases = std::min<size_t>(
+        static_cast<size_t>(std::max(api->xPhraseCount(fts), 0)), plan->Phrases.size());
     for (size_t phrase = 0; phrase < phrases; ++phrase) {
         const Phrase& role = plan->Phrases[phrase];
         const unsigned fields = FieldsOf(api, fts, static_cast<int>(phrase));
@@ -291,27 +293,27 @@ bool PrepareConnection(sqlite3* database) {
     fts5_api* fts5 = Fts5Of(database);
     static fts5_tokenizer terms = {CreateTermTokenizer, DeleteTermTokenizer, CutTerms};
     return fts5 != nullptr &&
-           fts5->xCreateTokenizer(fts5, "pelorine_terms", nullptr, &terms, nullptr) ==
-               SQLITE_OK &&
+           fts5->xCreateTokenizer(fts5, "pelorine_terms", nullptr, &terms, nullptr) == SQLITE_OK &&
            fts5->xCreateFunction(fts5, "pelorine_rank", nullptr, Rank, nullptr) == SQLITE_OK;
 }
 
 bool CreateIndex(sqlite3* database) {
-    return Execute(database,
-                   "PRAGMA journal_mode=OFF;"
-                   "PRAGMA synchronous=OFF;"
-                   "PRAGMA locking_mode=EXCLUSIVE;"
-                   "PRAGMA cache_size=-16384;"
-                   "CREATE TABLE about(key TEXT PRIMARY KEY, value) WITHOUT ROWID;"
-                   "CREATE TABLE pages(id INTEGER PRIMARY KEY, entry INTEGER NOT NULL,"
-                   " title TEXT NOT NULL, secondary INTEGER NOT NULL);"
-                   "CREATE VIRTUAL TABLE words USING fts5(title, headings, names, code, often, text,"
-                   " content='', detail=column, tokenize='pelorine_terms');");
+    return Execute(
+        database,
+        "PRAGMA journal_mode=OFF;"
+        "PRAGMA synchronous=OFF;"
+        "PRAGMA locking_mode=EXCLUSIVE;"
+        "PRAGMA cache_size=-16384;"
+        "CREATE TABLE about(key TEXT PRIMARY KEY, value) WITHOUT ROWID;"
+        "CREATE TABLE pages(id INTEGER PRIMARY KEY, entry INTEGER NOT NULL,"
+        " title TEXT NOT NULL, secondary INTEGER NOT NULL);"
+        "CREATE VIRTUAL TABLE words USING fts5(title, headings, names, code, often, text,"
+        " content='', detail=column, tokenize='pelorine_terms');");
 }
 
 PageInserter::PageInserter(sqlite3* database)
-    : pages_(Prepare(database,
-                     "INSERT INTO pages(id, entry, title, secondary) VALUES(?, ?, ?, ?)")),
+    : pages_(
+          Prepare(database, "INSERT INTO pages(id, entry, title, secondary) VALUES(?, ?, ?, ?)")),
       words_(Prepare(database,
                      "INSERT INTO words(rowid, title, headings, names, code, often, text)"
                      " VALUES(?, ?, ?, ?, ?, ?, ?)")) {}
@@ -369,8 +371,8 @@ bool IsCompleteIndexOf(sqlite3* database, std::string_view identity) {
     return formatMatches && identityMatches;
 }
 
-IndexHits FindPages(sqlite3* database, const std::vector<QueryWord>& words,
-                    const RankingAids& aids, uint64_t offset, uint32_t count) {
+IndexHits FindPages(sqlite3* database, const std::vector<QueryWord>& words, const RankingAids& aids,
+                    uint64_t offset, uint32_t count) {
     IndexHits hits;
     if (words.empty()) return hits;
     Statement rank = Prepare(database, kRankSql);

@@ -82,8 +82,8 @@ struct IndexHits {
 // What ranking reads beside the index.
 struct RankingAids {
     const WordSplitter* Splitter = nullptr;  // for titles; none: titles are not weighed
-    std::vector<uint32_t> NameLengths;        // by entry: ties in rank go to the shorter
-    std::vector<std::string> TitleEnds;       // TitleEndsOf the index
+    std::vector<uint32_t> NameLengths;       // by entry: ties in rank go to the shorter
+    std::vector<std::string> TitleEnds;      // TitleEndsOf the index
 };
 
 // The ends of titles the site shares (CommonTitleEnds), as the index keeps them.
@@ -91,5 +91,5 @@ std::vector<std::string> TitleEndsOf(sqlite3* database);
 
 // Pages holding every one of `words` in any of its forms, best first: `count`
 // of them from `offset`.
-IndexHits FindPages(sqlite3* database, const std::vector<QueryWord>& words,
-                    const RankingAids& aids, uint64_t offset, uint32_t count);
+IndexHits FindPages(sqlite3* database, const std::vector<QueryWord>& words, const RankingAids& aids,
+                    uint64_t offset, uint32_t count);

@@ -225,7 +225,8 @@ std::string SearchResultsHtml(const SearchAnswer& answer) {
             html += "<li><a href=\"" + EscapeHtml(HitLink(hit)) + "\">" + EscapeHtml(hit.Title) +
                     "</a>\n";
             if (!hit.Heading.empty()) {
-                html += "<div class=\"section\">\xE2\x80\xBA " + EscapeHtml(hit.Heading) + "</div>\n";
+                html +=
+                    "<div class=\"section\">\xE2\x80\xBA " + EscapeHtml(hit.Heading) + "</div>\n";
             }
             html += "<div class=\"path\">" + EscapeHtml(hit.Path) + "</div>\n<p class=\"snippet\">";
             AppendSnippetHtml(html, hit.Words);

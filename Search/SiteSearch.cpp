@@ -7,9 +7,9 @@
 
 #include "Platform/File.h"
 #include "Platform/SafeFolder.h"
+#include "Search/HitSection.h"
 #include "Search/IndexCache.h"
 #include "Search/PageText.h"
-#include "Search/HitSection.h"
 #include "Search/SearchIndex.h"
 #include "Search/TextEncoding.h"
 #include "Shared/AnsiText.h"
@@ -98,7 +98,8 @@ void SiteSearch::Start() {
             // An index this program no longer reads goes as the new one is
             // built in its place.
             for (int format = 1; format < kIndexFormat; ++format) {
-                platform::DeleteFile(folder + kSeparator + IndexFileName(settings_.Identity, format));
+                platform::DeleteFile(folder + kSeparator +
+                                     IndexFileName(settings_.Identity, format));
             }
             buildingPath_ = finalPath_ + BuildingSuffix();
             building_ = OpenDatabase(buildingPath_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
@@ -198,8 +199,7 @@ SearchAnswer SiteSearch::Find(std::string_view query, uint32_t page, uint32_t co
 
     std::lock_guard guard(lock_);
     const std::vector<QueryWord> words = QueryWords(*splitter_, query);
-    const IndexHits hits =
-        FindPages(query_.get(), words, aids_, uint64_t{page - 1} * count, count);
+    const IndexHits hits = FindPages(query_.get(), words, aids_, uint64_t{page - 1} * count, count);
     if (hits.Failed) {
         answer.State = IndexState::Failed;
         return answer;

@@ -15,8 +15,8 @@
 #include <string_view>
 
 #include "Search/IndexBuilder.h"
-#include "Search/SearchAnswer.h"
 #include "Search/IndexTerms.h"
+#include "Search/SearchAnswer.h"
 #include "Search/SearchIndex.h"
 #include "Search/SearchSource.h"
 #include "Search/Sqlite.h"

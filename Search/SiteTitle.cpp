@@ -78,7 +78,8 @@ std::string_view OwnTitle(std::string_view title, const std::vector<std::string>
 
 std::string_view PageName(std::string_view ownTitle) {
     size_t end = ownTitle.size();
-    for (const std::string_view separator : kSeparators) end = std::min(end, ownTitle.find(separator));
+    for (const std::string_view separator : kSeparators)
+        end = std::min(end, ownTitle.find(separator));
     end = std::min(end, ownTitle.find(kPrefixSeparator));
     end = std::min(end, ownTitle.find(" in "));
     return end == 0 ? ownTitle : ownTitle.substr(0, end);

@@ -21,8 +21,8 @@ fts5_api* Fts5Of(sqlite3* database) {
     return api;
 }
 
-Fts5Tokenizer* CreateTokenizer(fts5_api* fts5, const char* name, const char** arguments,
-                               int count, fts5_tokenizer& methods) {
+Fts5Tokenizer* CreateTokenizer(fts5_api* fts5, const char* name, const char** arguments, int count,
+                               fts5_tokenizer& methods) {
     void* userData = nullptr;
     Fts5Tokenizer* tokenizer = nullptr;
     if (fts5 == nullptr || fts5->xFindTokenizer(fts5, name, &userData, &methods) != SQLITE_OK ||
@@ -36,7 +36,6 @@ bool IsAscii(std::string_view text) {
     return std::all_of(text.begin(), text.end(),
                        [](char c) { return static_cast<unsigned char>(c) < 0x80; });
 }
-
 
 }  // namespace
 
@@ -59,13 +58,13 @@ void WordSplitter::Fold(std::string_view original, std::string& folded) const {
         for (const char c : original) folded += c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
         return;
     }
-    folderMethods_.xTokenize(
-        folder_, &folded, FTS5_TOKENIZE_DOCUMENT, original.data(),
-        static_cast<int>(original.size()),
-        [](void* context, int, const char* token, int length, int, int) {
-            static_cast<std::string*>(context)->append(token, static_cast<size_t>(length));
-            return SQLITE_OK;
-        });
+    folderMethods_.xTokenize(folder_, &folded, FTS5_TOKENIZE_DOCUMENT, original.data(),
+                             static_cast<int>(original.size()),
+                             [](void* context, int, const char* token, int length, int, int) {
+                                 static_cast<std::string*>(context)->append(
+                                     token, static_cast<size_t>(length));
+                                 return SQLITE_OK;
+                             });
 }
 
 void WordSplitter::Split(std::string_view text, const WordFunction& word) const {

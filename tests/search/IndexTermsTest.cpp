@@ -47,11 +47,9 @@ TEST_F(IndexTerms, TextBecomesWordsStemsAndIdentifierForms) {
         {"a hyphen joins", "UTF-8", false, "utf 8 utf8 "},
         {"spaces and other marks do not", "a b, c/d", false, "a b c d "},
         {"diacritics go", "Caf\xC3\xA9", false, "cafe "},
-        {"pairs of stems in a heading, not across its end",
-         "Handling Exceptions\x1FMore", true,
+        {"pairs of stems in a heading, not across its end", "Handling Exceptions\x1FMore", true,
          "handling ~handl exceptions ~except handl+except more "},
-        {"no pair with a word of one letter", "spawn a thread", true,
-         "spawn a thread "},
+        {"no pair with a word of one letter", "spawn a thread", true, "spawn a thread "},
     };
     for (const Case& c : cases) {
         std::string terms;
@@ -72,15 +70,13 @@ TEST_F(IndexTerms, QueryWordsAndTheFormsThatFindThem) {
         std::string words;
     };
     const Case cases[] = {
-        {"an inflected word: its stem, and the stem as a word", "indexes",
-         "indexes ~index index"},
+        {"an inflected word: its stem, and the stem as a word", "indexes", "indexes ~index index"},
         {"a word that is its own stem: other forms of it", "index", "index ~index"},
         {"a stem that only starts the word is no form of it", "iterator", "iterator ~iter"},
         {"a word of two letters has no forms", "io", "io"},
         {"utf8 is one word", "utf8", "utf8 ~utf8"},
         {"UTF-8 in parts and whole", "UTF-8", "utf ~utf | 8 =utf8"},
-        {"an identifier's parts, then each whole",
-         "HashMap::new",
+        {"an identifier's parts, then each whole", "HashMap::new",
          "hashmap ~hashmap | new ~new =hashmapnew +hashmap+new"},
         {"two words: a pair", "handling exceptions",
          "handling ~handl handl | exceptions ~except +handl+except"},
@@ -88,8 +84,8 @@ TEST_F(IndexTerms, QueryWordsAndTheFormsThatFindThem) {
         {"query syntax is no word", "\"light*\" AND (x", "light ~light | and ~and +light+and | x"},
     };
     for (const Case& c : cases) EXPECT_EQ(Shown(QueryWords(splitter_, c.query)), c.words) << c.what;
-    EXPECT_EQ(QueryWords(splitter_, std::string(100, 'a') + std::string(40, ' ') + "x x x x").size(),
-              2u);
+    EXPECT_EQ(
+        QueryWords(splitter_, std::string(100, 'a') + std::string(40, ' ') + "x x x x").size(), 2u);
     std::string many;
     for (int i = 0; i < 40; ++i) many += "w" + std::to_string(i) + " ";
     EXPECT_EQ(QueryWords(splitter_, many).size(), kMaxQueryTerms);
