@@ -17,17 +17,9 @@ using testing_support::TempDir;
 
 namespace {
 
-SearchSource SmallSite() {
+// A site of these pages (name, content), read from memory.
+SearchSource SourceOf(const std::vector<std::pair<std::string, std::string>>& pages) {
     SearchSource source;
-    const std::vector<std::pair<std::string, std::string>> pages = {
-        {"index.html", "<title>Harbour guide</title><p>Lighthouses and tides of the coast.</p>"},
-        {"guide/lighthouses.html",
-         "<title>The lighthouse</title><p>Every lighthouse has its own light AND near it the "
-         "beacon.</p>"},
-        {"guide/tides.htm", "<h1>Tides</h1><p>High and low water, twice a day.</p>"},
-        {"notes.txt", "Tides near the lighthouse: see the table."},
-        {"style.css", "lighthouse { color: red }"},
-    };
     for (const auto& [name, content] : pages) {
         source.Names.push_back(name);
         source.Sizes.push_back(static_cast<uint32_t>(content.size()));
@@ -37,6 +29,19 @@ SearchSource SmallSite() {
         return true;
     };
     return source;
+}
+
+SearchSource SmallSite() {
+    const std::vector<std::pair<std::string, std::string>> pages = {
+        {"index.html", "<title>Harbour guide</title><p>Lighthouses and tides of the coast.</p>"},
+        {"guide/lighthouses.html",
+         "<title>The lighthouse</title><p>Every lighthouse has its own light AND near it the "
+         "beacon.</p>"},
+        {"guide/tides.htm", "<h1>Tides</h1><p>High and low water, twice a day.</p>"},
+        {"notes.txt", "Tides near the lighthouse: see the table."},
+        {"style.css", "lighthouse { color: red }"},
+    };
+    return SourceOf(pages);
 }
 
 std::vector<std::string> PathsOf(const SearchAnswer& answer) {
@@ -193,7 +198,6 @@ TEST(SearchQuery, TheIndexIsKeptForTheSameArchiveOnly) {
 // with methods, a function named like one of them, a guide, a page that only
 // moved, a page that mentions everything in passing.
 SearchSource DocumentationSite() {
-    SearchSource source;
     const std::vector<std::pair<std::string, std::string>> pages = {
         {"api/struct.Buffer.html",
          "<title>Buffer in demo::io - Demo</title><nav class=\"sidebar\">read_to_string new "
@@ -224,15 +228,7 @@ SearchSource DocumentationSite() {
          "<dt id=\"demo.path.join\">demo.path.join(a, b)</dt><dd>Joins two paths.</dd></dl>"
          "</section>"},
     };
-    for (const auto& [name, content] : pages) {
-        source.Names.push_back(name);
-        source.Sizes.push_back(static_cast<uint32_t>(content.size()));
-    }
-    source.ReadContent = [pages](uint32_t entry, size_t limit, std::string& content) {
-        content = pages[entry].second.substr(0, limit);
-        return true;
-    };
-    return source;
+    return SourceOf(pages);
 }
 
 TEST(SearchQuery, ThePageAReaderMeansComesFirstAtItsHeading) {
