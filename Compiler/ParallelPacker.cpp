@@ -199,7 +199,7 @@ bool ParallelPacker::AppendOldest(bool wait) {
 
 void ParallelPacker::ShowOldest() {
     // As the single-thread compile does, a file past the entry limit is not named.
-    if (run_.Entries.size() < run_.Limits.maxEntries) {
+    if (run_.Output.Entries().size() < run_.Limits.maxEntries) {
         run_.Progress.CurrentFileName.Set(SlotOf(appended_).file.fileName);
     }
 }
