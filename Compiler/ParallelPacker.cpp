@@ -58,6 +58,8 @@ void ParallelPacker::Pack(FileToPack file) {
         slot.done = false;
         ++dispatched_;
     }
+    // Never refused: the packer is used only while two or more workers run,
+    // and stops only when destroyed.
     group_.Submit([this, sequence](unsigned worker) { PackSlot(sequence, own_[worker]); });
     if (dispatched_ - appended_ == 1) ShowOldest();
     while (AppendOldest(false)) {
