@@ -62,9 +62,8 @@ std::string ArchiveIdentity(const std::string& archivePath) {
     unsigned char header[kHeaderSize] = {};
     const size_t headerRead = platform::ReadAt(file, header, sizeof header, 0);
     hash.Add(header, headerRead);
-    uint64_t indexStart = 0;
-    for (size_t i = 0; i < headerRead; ++i) indexStart |= uint64_t{header[i]} << (8 * i);
-    indexStart = std::clamp<uint64_t>(indexStart, kHeaderSize, size);
+    const uint64_t indexStart = std::clamp<uint64_t>(
+        ParseHeader({reinterpret_cast<const char*>(header), headerRead}), kHeaderSize, size);
     const uint64_t indexEnd = std::min(size, indexStart + kMostIndexBytesHashed);
     std::vector<char> piece(kHashPiece);
     for (uint64_t at = indexStart; at < indexEnd;) {
