@@ -2,7 +2,6 @@
 
 #include <cstdio>
 
-#include "Startup/CommandLine.h"
 #include "Startup/StatusText.h"
 #include "Startup/Version.h"
 
@@ -65,22 +64,22 @@ void PrintHelp() {
 
 }  // namespace
 
-std::optional<int> RefuseUsageError(const std::vector<std::string>& arguments) {
-    if (CompileLevelFrom(arguments)) return std::nullopt;
+std::optional<int> RefuseUsageError(const StartupSettings& settings) {
+    if (!settings.LevelUnusable) return std::nullopt;
     std::fprintf(stderr, "pelorine: --compile-level takes fast or best\n%s", kUsage);
     return 2;
 }
 
-std::optional<int> AnswerInfoOption(const std::vector<std::string>& arguments) {
-    for (const std::string& argument : arguments) {
-        if (argument == "--help") {
+std::optional<int> AnswerInfoOption(const StartupSettings& settings) {
+    switch (settings.Info) {
+        case InfoRequest::Help:
             PrintHelp();
             return 0;
-        }
-        if (argument == "--version") {
+        case InfoRequest::Version:
             std::printf("%s %s\n", kProgramName, kProgramVersion);
             return 0;
-        }
+        case InfoRequest::None:
+            break;
     }
     return std::nullopt;
 }

@@ -1,4 +1,4 @@
-// The command-line walk and the status texts, without any window.
+// The command line and the status texts, without any window.
 #include <gtest/gtest.h>
 
 #include "Startup/CommandLine.h"
@@ -139,6 +139,36 @@ TEST(CommandLine, TheMemoryLimitIsAWholeNumberOfMebibytesOrTheDefault) {
     for (const auto& c : cases) {
         EXPECT_EQ(BrowseOptionsFrom(c.arguments).MemoryLimitMiB, c.mebibytes)
             << ::testing::PrintToString(c.arguments);
+    }
+}
+
+TEST(CommandLine, ReadOnceItHoldsTheRequestTheActionAndWhatEveryActionTakesAlong) {
+    const struct {
+        std::vector<std::string> arguments;
+        InfoRequest info;
+        bool levelUnusable;
+        bool console;
+        StartupAction action;
+        CompileLevel level;
+        bool search;
+    } cases[] = {
+        {{}, InfoRequest::None, false, false, StartupAction::NoAction, CompileLevel::Fast, false},
+        {{"--compile", "--version", "--help"}, InfoRequest::Version, false, false,
+         StartupAction::Compile, CompileLevel::Fast, false},
+        {{"--help", "--compile-level", "worst"}, InfoRequest::Help, true, false,
+         StartupAction::NoAction, CompileLevel::Fast, false},
+        {{"--browse", "--console", "--compile-level", "best", "--browse-search"}, InfoRequest::None,
+         false, true, StartupAction::Browse, CompileLevel::Best, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::PrintToString(c.arguments));
+        const StartupSettings settings = ReadCommandLine(c.arguments);
+        EXPECT_EQ(settings.Info, c.info);
+        EXPECT_EQ(settings.LevelUnusable, c.levelUnusable);
+        EXPECT_EQ(settings.ConsoleAsked, c.console);
+        EXPECT_EQ(settings.Walk.Action, c.action);
+        EXPECT_EQ(settings.Actions.Level, c.level);
+        EXPECT_EQ(settings.Actions.Browse.Search, c.search);
     }
 }
 
