@@ -2,13 +2,14 @@
 
 #include <cstdio>
 
+#include "Startup/CommandLine.h"
 #include "Startup/StatusText.h"
 #include "Startup/Version.h"
 
 const char* const kUsage =
     "usage: pelorine [--console] [--compile-source FOLDER --compile-archive FILE\n"
     "                [--compile-threads N] [--compile-level fast|best] --compile]\n"
-    "                [--browse-archive FILE --browse]\n"
+    "                [--browse-archive FILE --browse] [--browse-memory-limit MIB]\n"
     "                [--browse-modern] [--browse-standard-types] [--browse-decode-paths]\n"
     "                [--browse-folder-index] [--browse-ranges] [--browse-validators]\n"
     "                [--browse-head] [--browse-status-codes] [--browse-search]\n"
@@ -33,6 +34,9 @@ void PrintHelp() {
         "  --compile                pack the folder into the archive\n"
         "  --browse-archive FILE    the archive to serve\n"
         "  --browse                 serve the archive on TCP port %u\n"
+        "  --browse-memory-limit MIB  memory for large pages being decompressed or\n"
+        "                           sent, 1 to %u MiB (default: %u); counts\n"
+        "                           wherever it stands\n"
         "  --browse-modern          all of the --browse-... options below at once\n"
         "  --browse-standard-types  send types the fixed table lacks as /etc/mime.types\n"
         "                           names them (.svg as image/svg+xml)\n"
@@ -59,7 +63,8 @@ void PrintHelp() {
         "Exit status: 0 done, 1 failed (the reason on standard error), 2 no action\n"
         "or a usage error.\n"
         "See also: man pelorine\n",
-        kStartPageUrl.c_str(), unsigned{kServerPort});
+        kStartPageUrl.c_str(), unsigned{kServerPort}, unsigned{kMaxBrowseMemoryLimitMiB},
+        unsigned{kDefaultBrowseMemoryLimitMiB});
 }
 
 }  // namespace
