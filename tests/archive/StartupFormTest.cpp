@@ -2,7 +2,9 @@
 // a stand-in view and stand-in actions.
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <map>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -21,13 +23,16 @@ class FakeView : public StartupFormView {
     }
     void ShowStatus(const std::string& text) override { status = text; }
 
-    // The inputs that are off, by name, in the form's order.
-    std::string Disabled() const {
-        std::string names;
-        for (const auto& [id, off] : disabled) {
-            if (off) names += std::string(names.empty() ? "" : " ") + Name(id);
+    // "on" or "off" when all five inputs are, else the names of those off.
+    std::string Inputs() const {
+        std::string off;
+        for (const auto& [id, isOff] : disabled) {
+            if (isOff) off += std::string(off.empty() ? "" : " ") + Name(id);
         }
-        return names;
+        if (off.empty()) return "on";
+        return off == "lbCompile lbBrowse edCompileFolder edCompileDestination edBrowseArchive"
+                   ? "off"
+                   : off;
     }
     std::string Fields() {
         return fields[ControlId::edCompileFolder] + "|" + fields[ControlId::edCompileDestination] +
@@ -53,11 +58,11 @@ class FakeActions : public FormActions {
   public:
     std::string Compile(const StartupFields& fields) override {
         log += "compile(" + fields.CompileFolder + "," + fields.CompileDestination + "," +
-               std::to_string(fields.CompileThreads) + ");";
+               std::to_string(fields.CompileThreads) + "); ";
         return failure;
     }
     std::string BrowseAndOpenStartPage(const StartupFields& fields) override {
-        log += "browse(" + fields.BrowseArchive + ");";
+        log += "browse(" + fields.BrowseArchive + "); ";
         return failure;
     }
     std::string StatusLine() const override { return "the status"; }
@@ -66,78 +71,44 @@ class FakeActions : public FormActions {
     std::string failure;
 };
 
+std::vector<std::string> Words(const std::string& text) {
+    std::istringstream in(text);
+    return {std::istream_iterator<std::string>(in), std::istream_iterator<std::string>()};
+}
+
 TEST(StartupForm, MakesClicksAndTicksAsTheWindowDoes) {
-    const std::string inputs =
-        "lbCompile lbBrowse edCompileFolder edCompileDestination edBrowseArchive";
     const struct {
         const char* name;
-        std::vector<std::string> arguments;
-        std::string failure;              // what every start answers
-        std::vector<std::string> events;  // "type", "compile", "browse", "tick"
-        std::string started;
-        std::string disabled;
-        std::string fields;
-        std::string status;
-        bool minimized;
+        const char* arguments;
+        const char* failure;  // what every start answers
+        const char* events;   // type, compile, browse, tick
+        // What was started; the inputs on, off or those off; the fields;
+        // the status line; whether the window starts minimized.
+        const char* outcome;
     } cases[] = {
-        {"nothing to do", {}, "", {}, "", "", "||", "", false},
-        {"the clock shows the status line", {}, "", {"tick"}, "", "", "||", "the status", false},
+        {"nothing to do", "", "", "", "| on | || | '' |"},
+        {"the clock shows the status line", "", "", "tick", "| on | || | 'the status' |"},
         {"a compile takes the fields as they stood, the fields show the last values",
-         {"--compile-source", "s", "--compile-archive", "a.pel", "--compile-threads", "3",
-          "--compile", "--compile-source", "later"},
-         "",
-         {},
-         "compile(s,a.pel,3);",
-         inputs,
-         "later|a.pel|",
-         "",
-         false},
-        {"a browse starts minimized",
-         {"--browse-archive", "x.pel", "--browse"},
-         "",
-         {},
-         "browse(x.pel);",
-         inputs,
-         "||x.pel",
-         "",
-         true},
-        {"a browse that cannot start gives the inputs back and says why",
-         {"--browse"},
-         "cannot start",
-         {},
-         "browse();",
-         "",
-         "||",
-         "cannot start",
-         true},
-        {"a click takes the fields as typed and the command line's threads",
-         {"--compile-threads", "2"},
-         "",
-         {"type", "compile"},
-         "compile(f,d,2);",
-         inputs,
-         "f|d|b",
-         "",
-         false},
-        {"a browse click", {}, "", {"type", "browse"}, "browse(b);", inputs, "f|d|b", "", false},
-        {"a compile click that cannot start, then the clock",
-         {},
-         "no thread",
-         {"compile", "tick"},
-         "compile(,,0);",
-         "",
-         "||",
-         "the status",
-         false},
+         "--compile-source s --compile-archive a.pel --compile-threads 3 --compile "
+         "--compile-source later",
+         "", "", "compile(s,a.pel,3); | off | later|a.pel| | '' |"},
+        {"a browse starts minimized", "--browse-archive x.pel --browse", "", "",
+         "browse(x.pel); | off | ||x.pel | '' | minimized"},
+        {"a browse that cannot start gives the inputs back and says why", "--browse",
+         "cannot start", "", "browse(); | on | || | 'cannot start' | minimized"},
+        {"a click takes the fields as typed and the command line's threads", "--compile-threads 2",
+         "", "type compile", "compile(f,d,2); | off | f|d|b | '' |"},
+        {"a browse click", "", "", "type browse", "browse(b); | off | f|d|b | '' |"},
+        {"a compile click that cannot start, then the clock", "", "no thread", "compile tick",
+         "compile(,,0); | on | || | 'the status' |"},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
         FakeView view;
         FakeActions actions;
         actions.failure = c.failure;
         StartupFormPresenter presenter(view, actions);
-        presenter.FormCreate(ReadCommandLine(c.arguments).Walk);
-        for (const std::string& event : c.events) {
+        presenter.FormCreate(ReadCommandLine(Words(c.arguments)).Walk);
+        for (const std::string& event : Words(c.events)) {
             if (event == "type") {
                 view.fields[ControlId::edCompileFolder] = "f";
                 view.fields[ControlId::edCompileDestination] = "d";
@@ -147,11 +118,10 @@ TEST(StartupForm, MakesClicksAndTicksAsTheWindowDoes) {
             if (event == "browse") presenter.lbBrowseClick();
             if (event == "tick") presenter.tmrClockTimer();
         }
-        EXPECT_EQ(actions.log, c.started);
-        EXPECT_EQ(view.Disabled(), c.disabled);
-        EXPECT_EQ(view.Fields(), c.fields);
-        EXPECT_EQ(view.status, c.status);
-        EXPECT_EQ(presenter.StartsMinimized(), c.minimized);
+        const std::string outcome = actions.log + "| " + view.Inputs() + " | " + view.Fields() +
+                                    " | '" + view.status + "' |" +
+                                    (presenter.StartsMinimized() ? " minimized" : "");
+        EXPECT_EQ(outcome, c.outcome) << c.name;
     }
 }
 
