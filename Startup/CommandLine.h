@@ -59,7 +59,8 @@ std::optional<CompileLevel> CompileLevelFrom(const std::vector<std::string>& arg
 
 // What counts wherever it stands on the command line, and so goes with
 // whichever action a run performs, from the console or from the window's
-// Compile and Browse alike.
+// Compile and Browse alike: a new opt-in is read into this value, and
+// StartupActions hands it to every action, so neither front end changes.
 struct ActionSettings {
     CompileLevel Level = CompileLevel::Fast;
     BrowseOptions Browse;
