@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "Platform/File.h"
+#include "Platform/Paths.h"
 #include "Platform/UserFolders.h"
 #include "Search/SearchIndex.h"
 #include "Shared/ArchiveLayout.h"
@@ -46,11 +47,7 @@ std::string Hex(uint64_t value) {
 std::string SearchCacheFolder() {
     const std::string base = platform::UserCacheFolder();
     if (base.empty()) return {};
-#ifdef _WIN32
-    return base + "\\pelorine";
-#else
-    return base + "/pelorine";
-#endif
+    return platform::PathInFolder(base, "pelorine");
 }
 
 std::string ArchiveIdentity(const std::string& archivePath) {
