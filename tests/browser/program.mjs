@@ -56,3 +56,16 @@ export async function stopServer(server, stopMs = 10000) {
     new Promise((resolve) => setTimeout(() => resolve("still running"), stopMs)),
   ]);
 }
+
+// Stops the server as above, noting among `problems` an end other than exit 0.
+export async function stopServing(server, problems) {
+  const code = await stopServer(server);
+  if (code !== null && code !== 0) problems.push(`server ended with ${code} after SIGTERM`);
+}
+
+// Ends a test: each problem on standard error, the tally, and the exit status.
+export function reportAndExit(problems) {
+  for (const problem of problems) console.error(`FAIL: ${problem}`);
+  console.log(problems.length === 0 ? "1 passed, 0 failed" : "0 passed, 1 failed");
+  process.exit(problems.length === 0 ? 0 : 1);
+}

@@ -9,7 +9,8 @@ import { mkdirSync, mkdtempSync, readdirSync, rmSync } from "node:fs";
 import { tmpdir } from "node:os";
 import { join } from "node:path";
 import { chromium } from "playwright-core";
-import { browserFlags, chromiumPath, startServer, stopServer } from "./program.mjs";
+import { browserFlags, chromiumPath, reportAndExit, startServer, stopServing }
+  from "./program.mjs";
 
 const [program, site, artifacts] = process.argv.slice(2);
 const searchPage = "http://localhost:8078/.pelorine/search";
@@ -24,11 +25,6 @@ const problems = [];
 const scratch = mkdtempSync(join(tmpdir(), "pelorine-search-"));
 let server;
 let browser;
-
-async function stopServing() {
-  const code = await stopServer(server);
-  if (code !== null && code !== 0) problems.push(`server ended with ${code} after SIGTERM`);
-}
 
 try {
   const archive = join(scratch, "site.pel");
@@ -73,10 +69,8 @@ try {
   problems.push(String(error?.stack ?? error));
 } finally {
   if (browser) await browser.close().catch(() => {});
-  if (server) await stopServing();
+  if (server) await stopServing(server, problems);
   rmSync(scratch, { recursive: true, force: true });
 }
 
-for (const problem of problems) console.error(`FAIL: ${problem}`);
-console.log(problems.length === 0 ? "1 passed, 0 failed" : "0 passed, 1 failed");
-process.exit(problems.length === 0 ? 0 : 1);
+reportAndExit(problems);

@@ -13,7 +13,8 @@ import { existsSync, mkdirSync, readFileSync, renameSync, rmSync, statSync, writ
   from "node:fs";
 import { join } from "node:path";
 import { chromium } from "playwright-core";
-import { browserFlags, chromiumPath, startServer, stopServer } from "./program.mjs";
+import { browserFlags, chromiumPath, reportAndExit, startServer, stopServing }
+  from "./program.mjs";
 
 const [program, cache, roundsText = "3", nginxPort] = process.argv.slice(2);
 const rounds = Number(roundsText);
@@ -162,9 +163,7 @@ try {
 } finally {
   clearInterval(sampler);
   if (browser) await browser.close().catch(() => {});
-  if (server) await stopServer(server);
+  if (server) await stopServing(server, problems);
 }
 
-for (const problem of problems) console.error(`FAIL: ${problem}`);
-console.log(problems.length === 0 ? "1 passed, 0 failed" : "0 passed, 1 failed");
-process.exit(problems.length === 0 ? 0 : 1);
+reportAndExit(problems);

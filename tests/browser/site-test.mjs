@@ -12,7 +12,8 @@ import { tmpdir } from "node:os";
 import { connect } from "node:net";
 import { join } from "node:path";
 import { chromium } from "playwright-core";
-import { browserFlags, chromiumPath, startServer, stopServer } from "./program.mjs";
+import { browserFlags, chromiumPath, reportAndExit, startServer, stopServing }
+  from "./program.mjs";
 
 const [program, site, artifacts] = process.argv.slice(2);
 const startPage = "http://localhost:8078/index.html";
@@ -46,11 +47,6 @@ const problems = [];
 const scratch = mkdtempSync(join(tmpdir(), "pelorine-browser-"));
 let server;
 let browser;
-
-async function stopServing() {
-  const code = await stopServer(server);
-  if (code !== null && code !== 0) problems.push(`server ended with ${code} after SIGTERM`);
-}
 
 // A connection opened now and used later, as a browser's preconnection:
 // send(request) gives everything the server sent before closing.
@@ -176,7 +172,7 @@ try {
     }
   }
   // The same archive served with the opt-in options.
-  await stopServing();
+  await stopServing(server, problems);
   server = startServer(program, archive, optInOptions);
   await server.listening;
   await page.goto(`http://localhost:8078/${optInPage}`, { waitUntil: "load", timeout: pageLoadMs });
@@ -192,10 +188,8 @@ try {
   problems.push(String(error?.stack ?? error));
 } finally {
   if (browser) await browser.close().catch(() => {});
-  if (server) await stopServing();
+  if (server) await stopServing(server, problems);
   rmSync(scratch, { recursive: true, force: true });
 }
 
-for (const problem of problems) console.error(`FAIL: ${problem}`);
-console.log(problems.length === 0 ? "1 passed, 0 failed" : "0 passed, 1 failed");
-process.exit(problems.length === 0 ? 0 : 1);
+reportAndExit(problems);
