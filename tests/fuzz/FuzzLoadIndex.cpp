@@ -7,8 +7,8 @@
 #include <string_view>
 
 #include "Shared/ArchiveLayout.h"
-#include "WebServer/LoadPage.h"
 #include "tests/fuzz/FuzzArchive.h"
+#include "tests/server/ServedPage.h"
 
 namespace {
 
@@ -38,8 +38,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         parsed.Noticed.LastRecordCut != archive->Noticed.LastRecordCut)
         __builtin_trap();
     const size_t served = std::min<size_t>(archive->Entries.size(), kEntriesServed);
+    server_testing::TestSite site(*archive);
     for (size_t i = 0; i < served; ++i) {
-        Page page = LoadPage(*archive, "/" + archive->Entries[i].Name);
+        const server_testing::ServedPage page =
+            server_testing::Serve(site.Get(), "/" + archive->Entries[i].Name);
         if (page.ContentType.empty()) __builtin_trap();
     }
     return 0;
