@@ -6,32 +6,38 @@
 #include "Search/SearchIndex.h"
 
 IndexBuilder::IndexBuilder(const SearchSource& source, sqlite3* database, std::string identity,
-                           unsigned threads, FinishedFunction finished)
+                           unsigned threads, FinishedFunction finished,
+                           const WorkerGroup::StartFault& fault)
     : source_(source),
       database_(database),
       identity_(std::move(identity)),
-      finished_(std::move(finished)) {
+      finished_(std::move(finished)),
+      threads_(std::max(1u, threads) + 1, std::max(1u, threads) + 1, fault) {
     for (uint32_t entry = 0; entry < source_.Names.size(); ++entry) {
         if (IsSearchablePage(source_.Names[entry])) pages_.push_back(entry);
     }
     PreparePageTextExtraction();
-    threads = std::max(1u, threads);
-    // Made here, before any thread uses the connection; each is its
-    // thread's alone from then on.
-    for (unsigned i = 0; i < threads; ++i) {
+    if (threads_.Workers() == 0) {
+        finished_(false);
+        return;
+    }
+    // The writer first, so that it has a thread whatever the others do; an
+    // extractor is queued for each other thread that runs, with a splitter
+    // of its own, made here before any thread uses the connection.
+    const unsigned extractors = threads_.Workers() - 1;
+    for (unsigned i = 0; i < extractors; ++i) {
         splitters_.push_back(std::make_unique<WordSplitter>(database_));
     }
-    extractorsRunning_ = threads;
-    for (unsigned i = 0; i < threads; ++i) {
-        extractors_.emplace_back([this, i] { Extract(*splitters_[i]); });
+    extractorsRunning_ = extractors;
+    threads_.Submit([this](unsigned) { Write(); });
+    for (unsigned i = 0; i < extractors; ++i) {
+        threads_.Submit([this, i](unsigned) { Extract(*splitters_[i]); });
     }
-    writer_ = std::thread([this] { Write(); });
 }
 
 IndexBuilder::~IndexBuilder() {
     StopAll();
-    for (std::thread& thread : extractors_) thread.join();
-    writer_.join();
+    threads_.Stop();
 }
 
 void IndexBuilder::StopAll() {

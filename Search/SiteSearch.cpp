@@ -6,6 +6,7 @@
 #include <random>
 
 #include "Platform/File.h"
+#include "Platform/Paths.h"
 #include "Platform/SafeFolder.h"
 #include "Search/HitSection.h"
 #include "Search/IndexCache.h"
@@ -15,12 +16,6 @@
 #include "Shared/AnsiText.h"
 
 namespace {
-
-#ifdef _WIN32
-constexpr char kSeparator = '\\';
-#else
-constexpr char kSeparator = '/';
-#endif
 
 // A name no other build, of this process or another, is using.
 std::string BuildingSuffix() {
@@ -85,7 +80,7 @@ void SiteSearch::Start() {
     const std::string& folder = settings_.CacheFolder;
     const bool cacheable = !folder.empty() && !settings_.Identity.empty();
     if (cacheable) {
-        finalPath_ = folder + kSeparator + IndexFileName(settings_.Identity);
+        finalPath_ = platform::PathInFolder(folder, IndexFileName(settings_.Identity));
         Database cached = OpenDatabase(finalPath_, SQLITE_OPEN_READONLY);
         if (cached && IsCompleteIndexOf(cached.get(), settings_.Identity)) {
             UseForQueries(std::move(cached));
@@ -98,8 +93,8 @@ void SiteSearch::Start() {
             // An index this program no longer reads goes as the new one is
             // built in its place.
             for (int format = 1; format < kIndexFormat; ++format) {
-                platform::DeleteFile(folder + kSeparator +
-                                     IndexFileName(settings_.Identity, format));
+                platform::DeleteFile(
+                    platform::PathInFolder(folder, IndexFileName(settings_.Identity, format)));
             }
             buildingPath_ = finalPath_ + BuildingSuffix();
             building_ = OpenDatabase(buildingPath_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);

@@ -12,15 +12,6 @@ const char* kFolderArguments[] = {"remove_diacritics", "2"};
 // The stemmer reads the folded words of the same tokenizer.
 const char* kStemmerArguments[] = {"unicode61", "remove_diacritics", "2"};
 
-fts5_api* Fts5Of(sqlite3* database) {
-    fts5_api* api = nullptr;
-    Statement statement = Prepare(database, "SELECT fts5(?1)");
-    if (!statement) return nullptr;
-    sqlite3_bind_pointer(statement.get(), 1, static_cast<void*>(&api), "fts5_api_ptr", nullptr);
-    sqlite3_step(statement.get());
-    return api;
-}
-
 Fts5Tokenizer* CreateTokenizer(fts5_api* fts5, const char* name, const char** arguments, int count,
                                fts5_tokenizer& methods) {
     void* userData = nullptr;

@@ -16,7 +16,7 @@
 #include "WebServer/Connection.h"
 #include "WebServer/Listener.h"
 #include "WebServer/LoaderPool.h"
-#include "WebServer/SearchRoute.h"
+#include "WebServer/PlanBody.h"
 #include "WebServer/Site.h"
 
 namespace {
@@ -74,7 +74,6 @@ class ConnectionThread {
     void Settle(Served* served, Clock::time_point now);
     void Unlist(Served* served);
     void Load(Served* served);
-    void LoadSearch(Served* served);
     void ExpireWaits(Clock::time_point now);
     void TakeDeliveries(Clock::time_point now);
     int MillisecondsToWait(Clock::time_point now) const;
@@ -239,7 +238,7 @@ void ConnectionThread::Settle(Served* served, Clock::time_point now) {
     }
 }
 
-// A large body is made on the loader pool, so that the connections on this
+// A slow body is made on the loader pool, so that the connections on this
 // thread do not wait for it; it comes back through Deliver. The connection has
 // no wait meanwhile: the peer has nothing to take yet.
 void ConnectionThread::Load(Served* served) {
@@ -248,28 +247,8 @@ void ConnectionThread::Load(Served* served) {
         poller_.Unwatch(served->connection.Socket());
         served->watched = false;
     }
-    const Connection& connection = served->connection;
-    if (connection.LoadingSearch()) return LoadSearch(served);
-    site_.Bodies.Request(connection.EntryToLoad(), [this, served](std::optional<SharedBody> body) {
-        Deliver(served, std::move(body));
-    });
-}
-
-// The site's search is answered on the loader pool too: a query with its
-// snippets takes milliseconds.
-void ConnectionThread::LoadSearch(Served* served) {
-    const Connection& connection = served->connection;
-    const bool queued = site_.Loaders.Submit(
-        [this, served, path = connection.SearchPath(), query = connection.SearchQuery()] {
-            std::optional<SharedBody> body;
-            try {
-                body = SearchBody(*site_.Search, path, query);
-            } catch (...) {
-                body.reset();  // out of memory: the connection is closed
-            }
-            Deliver(served, std::move(body));
-        });
-    if (!queued) Deliver(served, std::nullopt);
+    MakeBody(served->connection.Plan(),
+             [this, served](std::optional<SharedBody> body) { Deliver(served, std::move(body)); });
 }
 
 void ConnectionThread::Deliver(Served* served, std::optional<SharedBody> body) {

@@ -9,7 +9,7 @@
 
 #include "Shared/LoadedArchive.h"
 #include "WebServer/LargeBodies.h"
-#include "WebServer/LoadPage.h"
+#include "WebServer/PageRules.h"
 #include "WebServer/LoaderPool.h"
 #include "WebServer/PageCache.h"
 #include "WebServer/Validators.h"
