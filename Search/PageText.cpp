@@ -192,13 +192,17 @@ bool IsNamedId(std::string_view id) {
     return !(id.size() >= 17 && std::all_of(id.begin() + 1, id.end(), hex));
 }
 
-// The marks that generators put at a heading's end as a link to it.
+// The marks that generators put at a heading's start or end as a link to it.
 std::string TrimHeading(std::string heading) {
     for (bool trimmed = true; trimmed;) {
         trimmed = false;
         for (const std::string_view mark : {"\xC2\xB6", "\xC2\xA7", "#", " "}) {
             if (heading.ends_with(mark)) {
                 heading.resize(heading.size() - mark.size());
+                trimmed = true;
+            }
+            if (heading.starts_with(mark)) {
+                heading.erase(0, mark.size());
                 trimmed = true;
             }
         }

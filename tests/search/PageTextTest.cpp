@@ -119,10 +119,17 @@ TEST(PageText, FieldsAndSectionsAsGeneratorsWriteThem) {
          "<nav class=\"sidebar\"><h2>Methods</h2></nav><h1>Struct <span>HashMap</span>"
          "<button>Copy item path</button></h1><section id=\"method.new\" class=\"method\">"
          "<span class=\"rightside\"><a href=\"x\">Source</a></span><h4>pub fn <a "
-         "href=\"#method.new\">new</a>() -&gt; HashMap</h4></section>",
-         "Struct HashMap Source pub fn new() -> HashMap", "Struct HashMap" + end,
-         "method.new pub fn new() -> HashMap" + end, "",
-         "[Stru|Struct HashMap#][pub |pub fn new() -> HashMap#method.new]"},
+         "href=\"#method.new\">new</a>() -&gt; HashMap</h4></section><h2 id=\"examples\">"
+         "<a href=\"#examples\">\xC2\xA7</a>Examples</h2>",
+         "Struct HashMap Source pub fn new() -> HashMap \xC2\xA7"
+         "Examples",
+         "Struct HashMap" + end +
+             " \xC2\xA7"
+             "Examples" +
+             end,
+         "method.new pub fn new() -> HashMap" + end + " examples", "",
+         "[Stru|Struct HashMap#][pub |pub fn new() -> HashMap#method.new][\xC2\xA7"
+         "Ex|Examples#examples]"},
         {"DocBook: a named anchor inside the heading; numbered ids are no names",
          "<div class=\"navheader\">Prev Next</div><div id=\"id3\"><h2><a name=\"installing\">"
          "</a>Installing</h2><p>Run <tt>make</tt>.</p></div><pre><code>make all</code></pre>",
