@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 #ifndef _WIN32
 #include <sys/socket.h>
@@ -88,6 +89,10 @@ long SendTwo(Socket socket, const void* first, size_t firstCount, const void* se
 void ShutdownSending(Socket socket);
 
 void CloseSocket(Socket socket);
+
+// The address of the connected peer, as "127.0.0.1" (empty when it cannot
+// be told).
+std::string PeerAddress(Socket socket);
 
 // The local port the socket is bound to (0 when it cannot be told).
 uint16_t LocalPort(Socket socket);

@@ -29,6 +29,8 @@ std::string EndReason(const ServerState& server, const std::string& archivePath)
             return "the web server stopped unexpectedly";
         case ServerStage::LzoNotReady:
             return "cannot decompress: the LZO library failed to initialise";
+        case ServerStage::LogNotOpened:
+            return "cannot open the access log" + because;
         case ServerStage::NotStarted:
         case ServerStage::Loading:
         case ServerStage::Listening:

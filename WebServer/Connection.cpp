@@ -1,10 +1,17 @@
 #include "WebServer/Connection.h"
 
+#include <chrono>
 #include <optional>
 #include <string_view>
 #include <utility>
 
+#include "Shared/ReadEntry.h"
+#include "WebServer/AcceptEncoding.h"
+#include "WebServer/AccessLog.h"
+#include "WebServer/AccessLogLine.h"
+#include "WebServer/KeepAlive.h"
 #include "WebServer/RequestLine.h"
+#include "WebServer/ResponseCompression.h"
 #include "WebServer/SearchRoute.h"
 #include "WebServer/Site.h"
 
@@ -14,12 +21,27 @@ constexpr const char* kAnsweredMethod = "GET";
 // Answered as GET is, without the body, with --browse-head.
 constexpr const char* kHeadMethod = "HEAD";
 
+// Whether a body could go compressed: an entry's text, in memory, neither too
+// small to gain nor too large to keep compressed.
+bool MayCompress(const BrowseOptions& options, PageKind kind, const std::string& contentType,
+                 uint64_t size, bool fromFile) {
+    return options.Compress && kind == PageKind::Entry && !fromFile &&
+           size >= kSmallestCompressedBody && size <= kLargestCompressedBody &&
+           IsCompressibleType(contentType);
+}
+
 }  // namespace
+
+Connection::Connection(Site& site, platform::Socket socket, ConnectionClock::time_point now)
+    : site_(site), socket_(socket), deadline_(now + kFirstByteWait) {
+    if (site_.Log != nullptr) peer_ = platform::PeerAddress(socket_);
+}
 
 Waiting Connection::WaitingFor() const {
     switch (stage_) {
         case ConnectionStage::ReadingLine:
-            return lineStarted_ ? Waiting::Peer : Waiting::FirstByte;
+            if (lineStarted_) return Waiting::Peer;
+            return answered_ == 0 ? Waiting::FirstByte : Waiting::Idle;
         case ConnectionStage::Sending:
             return Waiting::Peer;
         case ConnectionStage::Draining:
@@ -43,9 +65,16 @@ void Connection::Advance(char* buffer, ConnectionClock::time_point now) {
     }
 }
 
+// On a persistent connection a response sent whole leads back to reading,
+// and requests already received are answered one after the other, until
+// one must wait for the socket or the loader pool.
 void Connection::Step(char* buffer, ConnectionClock::time_point now) {
-    if (stage_ == ConnectionStage::ReadingLine) ReadLine(buffer, now);
-    if (stage_ == ConnectionStage::Sending) Send(now);
+    for (;;) {
+        if (stage_ == ConnectionStage::ReadingLine) ReadLine(buffer, now);
+        if (stage_ != ConnectionStage::Sending) break;
+        Send(now);
+        if (stage_ != ConnectionStage::ReadingLine || lineStarted_ || pending_.empty()) break;
+    }
     if (stage_ == ConnectionStage::Draining) Drain(buffer);
 }
 
@@ -87,7 +116,11 @@ void Connection::Abandon() {
 
 void Connection::Loaded(std::optional<SharedBody> body, char* buffer,
                         ConnectionClock::time_point now) {
-    if (!body) {
+    if (compressing_) {
+        compressing_ = false;
+        Compressed(std::move(body));
+        deadline_ = now + kPeerWait;
+    } else if (!body) {
         Close(now);
     } else {
         Respond(SharedPage{ResponseBody::InMemory(std::move(*body)), std::move(contentType_),
@@ -103,19 +136,31 @@ void Connection::Loaded(std::optional<SharedBody> body, char* buffer,
 void Connection::ReadLine(char* buffer, ConnectionClock::time_point now) {
     const bool headerLines = site_.Rules.Options.ReadsHeaderLines();
     for (;;) {
-        const long received = platform::Receive(socket_, buffer, kReceiveSize);
-        if (received < 0 && platform::WouldBlock()) return;
-        if (received < 1) {
-            if (received == 0 && HeadEndsHere()) break;
-            return Close(now);
+        // What came after the last request's head is this one's start.
+        std::string taken;
+        const char* bytes = buffer;
+        size_t count = 0;
+        if (!pending_.empty()) {
+            taken.swap(pending_);
+            bytes = taken.data();
+            count = taken.size();
+        } else {
+            const long received = platform::Receive(socket_, buffer, kReceiveSize);
+            if (received < 0 && platform::WouldBlock()) return;
+            if (received < 1) {
+                if (received == 0 && HeadEndsHere()) break;
+                return Close(now);
+            }
+            count = static_cast<size_t>(received);
         }
         lineStarted_ = true;
         deadline_ = now + kPeerWait;
-        const auto count = static_cast<size_t>(received);
         if (headerLines) {
-            const HeadProgress progress = AppendToRequestHead(line_, buffer, count);
+            size_t used = count;
+            const HeadProgress progress = AppendToRequestHead(line_, bytes, count, &used);
             if (progress == HeadProgress::Incomplete) continue;
             if (progress == HeadProgress::TooLong) return Close(now);
+            if (site_.Rules.Options.KeepAlive) pending_.assign(bytes + used, count - used);
             break;
         }
         const LineProgress progress = AppendToRequestLine(line_, buffer, count);
@@ -136,11 +181,17 @@ bool Connection::HeadEndsHere() const {
 
 void Connection::Answer(ConnectionClock::time_point now) {
     const BrowseOptions& options = site_.Rules.Options;
-    request_ = options.ReadsHeaderLines() ? ParseRequestHead(line_)
-                                          : RequestHead{SplitRequestLine(line_), {}, {}, {}, {}};
+    if (options.ReadsHeaderLines()) {
+        request_ = ParseRequestHead(line_);
+    } else {
+        request_ = {};
+        request_.Line = SplitRequestLine(line_);
+    }
     line_ = {};
     const std::string& method = request_.Line.Method;
     if (method != kAnsweredMethod && !(options.Head && method == kHeadMethod)) return Close(now);
+    ++answered_;
+    keepOpen_ = options.KeepAlive && StaysOpenAfter(request_, answered_);
     RequestTarget target = SplitTarget(request_.Line.Target);
     if (std::optional<std::string> type =
             SearchAsked(site_.Search, site_.Archive, target.Path, options)) {
@@ -155,30 +206,69 @@ void Connection::Answer(ConnectionClock::time_point now) {
     if (start.Ready) return Respond(*start.Ready);
     // An answer without a body (HEAD, 304, 416) needs only the entry's
     // length, which the index holds: the body is not made for it.
-    const uint32_t length = site_.Archive.Entries[start.Entry].UnpackedSize;
-    const ResponsePlan plan =
-        PlanResponse(request_, {PageKind::Entry, start.ContentType, length, start.Entry}, options,
-                     site_.Version);
-    if (plan.BodyLength == 0) {
-        header_ = plan.Header;
-        body_ = {};
-        sent_ = 0;
-        stage_ = ConnectionStage::Sending;
-        return;
+    // With compression, only the body made and compressed tells which.
+    const TItem& entry = site_.Archive.Entries[start.Entry];
+    const uint32_t length = entry.UnpackedSize;
+    const bool fromFile = length > kQuickLoadBytes && !IsCompressed(entry);
+    if (!MayCompress(options, PageKind::Entry, start.ContentType, length, fromFile)) {
+        const ResponsePlan plan =
+            PlanResponse(request_, {PageKind::Entry, start.ContentType, length, start.Entry},
+                         options, site_.Version, keepOpen_);
+        if (plan.BodyLength == 0) {
+            header_ = plan.Header;
+            status_ = plan.Status;
+            responding_ = true;
+            body_ = {};
+            sent_ = 0;
+            stage_ = ConnectionStage::Sending;
+            return;
+        }
     }
     entryToLoad_ = start.Entry;
     contentType_ = std::move(start.ContentType);
     stage_ = ConnectionStage::Loading;
 }
 
-void Connection::Respond(const SharedPage& page) {
-    const ResponsePlan plan =
-        PlanResponse(request_, {page.Kind, page.ContentType, page.Body.Size, page.Entry},
-                     site_.Rules.Options, site_.Version);
+// Compressed when the client takes gzip and asks for no range, from the
+// compressed cache or, the first time, on the loader pool (see Compressed).
+void Connection::Respond(const SharedPage& page, std::optional<SharedBody> gzipped) {
+    const BrowseOptions& options = site_.Rules.Options;
+    PageFacts facts{page.Kind, page.ContentType, page.Body.Size, page.Entry};
+    ResponseBody body = page.Body;
+    if (MayCompress(options, page.Kind, page.ContentType, page.Body.Size, page.Body.IsFile())) {
+        facts.VariesByCoding = true;
+        const bool rangeAsked = options.Ranges && request_.Range;
+        if (!rangeAsked && ChooseCoding(request_.AcceptEncoding) == ContentCoding::Gzip) {
+            if (!gzipped) gzipped = site_.Compressed.Find(page.Entry);
+            if (!gzipped) {
+                plain_ = page;
+                compressing_ = true;
+                stage_ = ConnectionStage::Loading;
+                return;
+            }
+            if (gzipped->Size != 0) {
+                body = ResponseBody::InMemory(*gzipped);
+                facts.Length = body.Size;
+                facts.Coding = ContentCoding::Gzip;
+            }
+        }
+    }
+    const ResponsePlan plan = PlanResponse(request_, facts, options, site_.Version, keepOpen_);
     header_ = plan.Header;
-    body_ = page.Body.Part(plan.BodyFirst, plan.BodyLength);
+    status_ = plan.Status;
+    responding_ = true;
+    body_ = body.Part(plan.BodyFirst, plan.BodyLength);
     sent_ = 0;
     stage_ = ConnectionStage::Sending;
+}
+
+// The gzip form made on the loader pool (empty: it did not shrink), kept for
+// the next requests; none when it could not be tried: the body goes plain.
+void Connection::Compressed(std::optional<SharedBody> gzipped) {
+    if (gzipped) site_.Compressed.Add(plain_.Entry, *gzipped);
+    SharedPage page = std::move(plain_);
+    plain_ = {};
+    Respond(page, gzipped.value_or(SharedBody{}));
 }
 
 // Hands the socket as much of the header and the body as it takes, in one
@@ -189,21 +279,57 @@ void Connection::Send(ConnectionClock::time_point now) {
         const std::string_view headerRest =
             sent_ < header_.size() ? std::string_view(header_).substr(sent_) : std::string_view();
         const uint64_t at = sent_ < header_.size() ? 0 : sent_ - header_.size();
-        const long put = sender_.Send(socket_, headerRest, body_, at);
+        const long put = sender_.Send(socket_, headerRest, body_, at, !keepOpen_);
         if (put < 0 && platform::WouldBlock()) return;
         if (put < 1) break;
         sent_ += static_cast<uint64_t>(put);
         deadline_ = now + kPeerWait;
     }
+    if (sent_ == total && keepOpen_) return NextRequest(now);
     Close(now);
 }
 
+// Back to reading, with no more held than a connection that was just accepted.
+void Connection::NextRequest(ConnectionClock::time_point now) {
+    Log();
+    header_ = {};
+    body_ = {};
+    sender_.Reset();
+    request_ = {};
+    lineStarted_ = false;
+    keepOpen_ = false;
+    stage_ = ConnectionStage::ReadingLine;
+    deadline_ = now + kKeepAliveIdleWait;
+}
+
+// One line for the response just ended, sent whole or not.
+void Connection::Log() {
+    if (!responding_) return;
+    responding_ = false;
+    if (site_.Log == nullptr) return;
+    AccessRecord record;
+    record.PeerAddress = peer_;
+    record.Time = std::chrono::duration_cast<std::chrono::seconds>(
+                      std::chrono::system_clock::now().time_since_epoch())
+                      .count();
+    record.RequestLine = request_.Line.Method + " " + request_.Line.Target;
+    if (!request_.Line.Version.empty()) record.RequestLine += " " + request_.Line.Version;
+    record.Status = status_;
+    record.BodyBytes = sent_ > header_.size() ? sent_ - header_.size() : 0;
+    record.Referer = request_.Referer;
+    record.UserAgent = request_.UserAgent;
+    site_.Log->Post(AccessLogLine(record));
+}
+
 void Connection::Close(ConnectionClock::time_point now) {
+    Log();
     platform::ShutdownSending(socket_);
     header_ = {};
     body_ = {};
     sender_.Reset();
     line_ = {};
+    pending_ = {};
+    plain_ = {};
     stage_ = ConnectionStage::Draining;
     deadline_ = now + kDrainTime;
 }

@@ -1,7 +1,8 @@
 // One accepted connection: one request line read, at most one response sent,
-// then a graceful close. A connection never blocks: each step does what the
-// socket allows now and says what it waits for next, so that one thread can
-// serve many connections at once.
+// then a graceful close; with --browse-keep-alive, request after request,
+// answered in order, until one asks for the close or the connection idles. A connection never
+// blocks: each step does what the socket allows now and says what it waits for next, so that one
+// thread can serve many connections at once.
 #pragma once
 
 #include <chrono>
@@ -68,19 +69,20 @@ using ConnectionClock = std::chrono::steady_clock;
 enum class ConnectionStage {
     ReadingLine,  // waiting for the request line (with the options that need
                   // them, the header lines too) to end
-    Loading,      // the page's body is being made on the loader pool
+    Loading,      // the page's body is being made, or compressed, on the
+                  // loader pool
     Sending,      // the response is on its way
     Draining,     // sending is shut down; what the peer still sends is dropped
     Done,         // to be closed
 };
 
-// What a connection waits for before its next step.
-enum class Waiting { FirstByte, Peer, Drain, Nothing };
+// What a connection waits for before its next step: Idle is a persistent
+// connection's wait for its next request.
+enum class Waiting { FirstByte, Idle, Peer, Drain, Nothing };
 
 class Connection {
   public:
-    Connection(Site& site, platform::Socket socket, ConnectionClock::time_point now)
-        : site_(site), socket_(socket), deadline_(now + kFirstByteWait) {}
+    Connection(Site& site, platform::Socket socket, ConnectionClock::time_point now);
     Connection(const Connection&) = delete;
     Connection& operator=(const Connection&) = delete;
 
@@ -106,6 +108,12 @@ class Connection {
 
     uint32_t EntryToLoad() const { return entryToLoad_; }
 
+    // When it waits for its page's body to be compressed: that body, plain.
+    // Loaded then takes the gzip form, or an empty body when it did not shrink.
+    bool Compressing() const { return compressing_; }
+    const SharedBody& BodyToCompress() const { return plain_.Body.Memory; }
+    uint32_t EntryToCompress() const { return plain_.Entry; }
+
     // When it is loading the site's search rather than an entry: the request
     // path and the query after its "?".
     bool LoadingSearch() const { return loadingSearch_; }
@@ -122,8 +130,12 @@ class Connection {
     void ReadLine(char* buffer, ConnectionClock::time_point now);
     bool HeadEndsHere() const;
     void Answer(ConnectionClock::time_point now);
-    void Respond(const SharedPage& page);
+    // `gzipped`: the gzip form just made for it, if any.
+    void Respond(const SharedPage& page, std::optional<SharedBody> gzipped = std::nullopt);
+    void Compressed(std::optional<SharedBody> gzipped);
     void Send(ConnectionClock::time_point now);
+    void NextRequest(ConnectionClock::time_point now);
+    void Log();
     void Close(ConnectionClock::time_point now);
     void Drain(char* buffer);
 
@@ -133,7 +145,16 @@ class Connection {
     ConnectionClock::time_point deadline_;
     bool lineStarted_ = false;
     std::string line_;  // with the header lines, when they are read
+    // Bytes received after a request's head: the next request's, at most one
+    // receive's worth, read only once the response before it is sent.
+    std::string pending_;
     RequestHead request_;
+    unsigned answered_ = 0;    // requests answered on this connection
+    bool keepOpen_ = false;    // after the response being sent
+    bool responding_ = false;  // a response is planned and not yet logged
+    int status_ = 200;         // of that response
+    bool compressing_ = false;
+    SharedPage plain_;  // the page whose body is being compressed
     uint32_t entryToLoad_ = 0;
     bool loadingSearch_ = false;
     std::string searchPath_;
@@ -143,5 +164,6 @@ class Connection {
     ResponseBody body_;  // the part of the page's body that is sent
     BodySender sender_;
     uint64_t sent_ = 0;  // of header and that part together
+    std::string peer_;   // its address, for the access log only
     size_t drained_ = 0;
 };

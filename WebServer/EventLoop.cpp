@@ -14,8 +14,10 @@
 
 #include "Platform/Poller.h"
 #include "WebServer/Connection.h"
+#include "WebServer/KeepAlive.h"
 #include "WebServer/Listener.h"
 #include "WebServer/LoaderPool.h"
+#include "WebServer/ResponseCompression.h"
 #include "WebServer/SearchRoute.h"
 #include "WebServer/Site.h"
 
@@ -75,6 +77,8 @@ class ConnectionThread {
     void Unlist(Served* served);
     void Load(Served* served);
     void LoadSearch(Served* served);
+    void Compress(Served* served);
+    bool CloseIdlest();
     void ExpireWaits(Clock::time_point now);
     void TakeDeliveries(Clock::time_point now);
     int MillisecondsToWait(Clock::time_point now) const;
@@ -87,7 +91,7 @@ class ConnectionThread {
     bool accepting_ = false;
     Clock::time_point resumeAccepting_;
     char buffer_[kReceiveSize];
-    WaitList firstByte_, peer_, drain_;
+    WaitList firstByte_, idle_, peer_, drain_;
     // Every connection this loop holds, to close them all when it ends.
     std::unordered_set<Served*> served_;
 
@@ -153,8 +157,11 @@ void ConnectionThread::Accept(Clock::time_point now) {
         const platform::Socket accepted = platform::AcceptNonBlocking(listener_);
         if (accepted == platform::kInvalidSocket) {
             if (platform::WouldBlock() || platform::ConnectionAborted()) return;
-            // Out of descriptors or memory: the failure would repeat at once,
-            // so the listener rests before the next try.
+            // Out of descriptors or memory: idle persistent connections make
+            // room for the new peer, the idlest first ...
+            if (CloseIdlest()) continue;
+            // ... and without any, the failure would repeat at once, so the
+            // listener rests before the next try.
             poller_.Unwatch(listener_);
             accepting_ = false;
             resumeAccepting_ = now + kAcceptRetryPause;
@@ -182,6 +189,8 @@ WaitList* ConnectionThread::ListFor(Waiting waiting) {
     switch (waiting) {
         case Waiting::FirstByte:
             return &firstByte_;
+        case Waiting::Idle:
+            return &idle_;
         case Waiting::Peer:
             return &peer_;
         case Waiting::Drain:
@@ -249,6 +258,7 @@ void ConnectionThread::Load(Served* served) {
         served->watched = false;
     }
     const Connection& connection = served->connection;
+    if (connection.Compressing()) return Compress(served);
     if (connection.LoadingSearch()) return LoadSearch(served);
     site_.Bodies.Request(connection.EntryToLoad(), [this, served](std::optional<SharedBody> body) {
         Deliver(served, std::move(body));
@@ -263,13 +273,42 @@ void ConnectionThread::LoadSearch(Served* served) {
         [this, served, path = connection.SearchPath(), query = connection.SearchQuery()] {
             std::optional<SharedBody> body;
             try {
-                body = SearchBody(*site_.Search, path, query);
+                body = SearchBody(*site_.Search, path, query, site_.Rules.Options.UrlRoot);
             } catch (...) {
                 body.reset();  // out of memory: the connection is closed
             }
             Deliver(served, std::move(body));
         });
     if (!queued) Deliver(served, std::nullopt);
+}
+
+// Compressing a page takes milliseconds too; each is compressed once and
+// then kept (see Connection::Respond).
+void ConnectionThread::Compress(Served* served) {
+    const Connection& connection = served->connection;
+    const bool queued = site_.Loaders.Submit([this, served, body = connection.BodyToCompress()] {
+        std::optional<SharedBody> gzipped;
+        try {
+            gzipped = GzipIfSmaller(body.Bytes.get(), body.Size).value_or(SharedBody{});
+        } catch (...) {
+            gzipped.reset();  // out of memory: the body goes plain
+        }
+        Deliver(served, std::move(gzipped));
+    });
+    if (!queued) Deliver(served, std::nullopt);
+}
+
+// Closes up to kIdleClosedForRoom of this loop's idle persistent connections,
+// the idlest first; false when it has none.
+bool ConnectionThread::CloseIdlest() {
+    if (idle_.empty()) return false;
+    for (unsigned i = 0; i < kIdleClosedForRoom && !idle_.empty(); ++i) {
+        Served* served = idle_.front();
+        Unlist(served);
+        served->connection.Abandon();
+        Settle(served, Clock::now());
+    }
+    return true;
 }
 
 void ConnectionThread::Deliver(Served* served, std::optional<SharedBody> body) {
@@ -294,7 +333,7 @@ void ConnectionThread::TakeDeliveries(Clock::time_point now) {
 }
 
 void ConnectionThread::ExpireWaits(Clock::time_point now) {
-    for (WaitList* list : {&firstByte_, &peer_, &drain_}) {
+    for (WaitList* list : {&firstByte_, &idle_, &peer_, &drain_}) {
         while (!list->empty() && list->front()->listedDeadline <= now) {
             Served* served = list->front();
             Unlist(served);
@@ -306,7 +345,7 @@ void ConnectionThread::ExpireWaits(Clock::time_point now) {
 
 int ConnectionThread::MillisecondsToWait(Clock::time_point now) const {
     Clock::time_point next = Clock::time_point::max();
-    for (const WaitList* list : {&firstByte_, &peer_, &drain_}) {
+    for (const WaitList* list : {&firstByte_, &idle_, &peer_, &drain_}) {
         if (!list->empty()) next = std::min(next, list->front()->listedDeadline);
     }
     if (!accepting_) next = std::min(next, resumeAccepting_);

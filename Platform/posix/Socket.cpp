@@ -10,6 +10,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <string>
 
 namespace platform {
 namespace {
@@ -131,6 +132,15 @@ uint16_t LocalPort(Socket socket) {
     socklen_t length = sizeof address;
     if (getsockname(socket, reinterpret_cast<sockaddr*>(&address), &length) != 0) return 0;
     return ntohs(address.sin_port);
+}
+
+std::string PeerAddress(Socket socket) {
+    sockaddr_in address{};
+    socklen_t length = sizeof address;
+    if (getpeername(socket, reinterpret_cast<sockaddr*>(&address), &length) != 0) return {};
+    char text[INET_ADDRSTRLEN] = {};
+    if (inet_ntop(AF_INET, &address.sin_addr, text, sizeof text) == nullptr) return {};
+    return text;
 }
 
 }  // namespace platform
