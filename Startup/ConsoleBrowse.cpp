@@ -67,7 +67,8 @@ int RunConsoleBrowse(StartupActions& actions, const StartupFields& fields) {
         if (server.CurrentServerStage.load() == ServerStage::Listening) {
             printer.Update();
             if (!announced) {
-                std::printf("Start page: %s (Ctrl+C stops the server)\n", kStartPageUrl.c_str());
+                std::printf("Start page: %s (Ctrl+C stops the server)\n",
+                            actions.StartPage().c_str());
                 std::fflush(stdout);
                 announced = true;
             }

@@ -11,6 +11,7 @@
 #include "Compiler/CompileTask.h"
 #include "Compiler/Progress.h"
 #include "Startup/CommandLine.h"
+#include "Startup/StatusText.h"
 #include "WebServer/BrowseOptions.h"
 #include "WebServer/Listener.h"
 
@@ -41,6 +42,9 @@ class StartupActions {
     // The status line: the last action's start failure while there is one,
     // otherwise what the workers report.
     std::string StatusLine() const;
+
+    // The start page, under the site's root.
+    std::string StartPage() const { return StartPageUrl(browseOptions_.UrlRoot); }
 
     const CompileProgress& CompileStatus() const { return compileProgress_; }
     const ServerState& ServerStatus() const { return serverStatus_; }

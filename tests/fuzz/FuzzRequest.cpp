@@ -2,8 +2,10 @@
 // receive-sized pieces, split, resolved against a small archive and answered,
 // with the opt-in options off and on; gathered again as a whole head with its
 // header lines and answered with every option on (ranges, validators, HEAD,
-// status codes); the search's answer for its paths; and the same bytes as a
-// media-types list.
+// status codes); the search's answer for its paths; as a sequence of
+// requests on one persistent connection with every option on (keep-alive,
+// compression, a root, the access log); and the same bytes as a media-types
+// list.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -12,12 +14,17 @@
 #include "Search/SearchPages.h"
 #include "Search/SiteSearch.h"
 #include "Shared/ArchiveLayout.h"
+#include "WebServer/AcceptEncoding.h"
+#include "WebServer/AccessLogLine.h"
 #include "WebServer/Connection.h"
+#include "WebServer/KeepAlive.h"
 #include "WebServer/LoadPage.h"
 #include "WebServer/PageResolution.h"
 #include "WebServer/RequestHead.h"
 #include "WebServer/RequestLine.h"
+#include "WebServer/ResponseCompression.h"
 #include "WebServer/ResponseHead.h"
+#include "WebServer/UrlRoot.h"
 #include "tests/fuzz/FuzzArchive.h"
 
 namespace {
@@ -97,6 +104,62 @@ void AnswerWholeHead(const LoadedArchive& archive, const uint8_t* data, size_t s
     }
 }
 
+// The bytes as one connection receives them with every option on, in
+// receive-sized pieces: each head ends where the next request begins, and
+// each is answered as the connection would, until one closes it. Every head
+// takes bytes, so the sequence ends; every response says whether the
+// connection stays open; every log line is one line.
+void AnswerSequence(const LoadedArchive& archive, const uint8_t* data, size_t size) {
+    BrowseOptions options = BrowseOptions::Modern();
+    options.UrlRoot = *UrlRootOf("/docs");
+    options.AccessLogPath = "-";
+    static const PageRules rules = PageRulesFor(BrowseOptions::Modern());
+    const ArchiveVersion version{0x0123456789abcdef, 1700000000};
+    std::string pending(reinterpret_cast<const char*>(data), size);
+    std::string head;
+    unsigned answered = 0;
+    while (!pending.empty()) {
+        const size_t piece = std::min(kReceiveSize, pending.size());
+        size_t used = 0;
+        const HeadProgress progress = AppendToRequestHead(head, pending.data(), piece, &used);
+        if (used == 0 || used > piece) __builtin_trap();
+        pending.erase(0, used);
+        if (progress == HeadProgress::TooLong) return;
+        if (progress == HeadProgress::Incomplete) continue;
+        const RequestHead request = ParseRequestHead(head);
+        head.clear();
+        if (request.Line.Method != "GET" && request.Line.Method != "HEAD") return;
+        ++answered;
+        const bool keepOpen = StaysOpenAfter(request, answered);
+        const std::string path = SplitTarget(request.Line.Target).Path;
+        const std::optional<std::string> under = PathUnderRoot(path, options.UrlRoot);
+        const Page page = LoadPage(archive, under.value_or("/.outside"), rules);
+        PageFacts facts{page.Kind, page.ContentType, page.Body.size(), page.Entry};
+        facts.VariesByCoding = IsCompressibleType(page.ContentType);
+        if (facts.VariesByCoding && ChooseCoding(request.AcceptEncoding) == ContentCoding::Gzip) {
+            if (const auto gzipped = GzipIfSmaller(page.Body.data(), page.Body.size())) {
+                facts.Coding = ContentCoding::Gzip;
+                facts.Length = gzipped->Size;
+            }
+        }
+        const ResponsePlan plan = PlanResponse(request, facts, options, version, keepOpen);
+        if (!plan.Header.ends_with("\r\n\r\n") ||
+            (plan.Header.find("\r\nConnection: close\r\n") == std::string::npos) == !keepOpen ||
+            plan.BodyFirst + plan.BodyLength > facts.Length) {
+            __builtin_trap();
+        }
+        AccessRecord record{
+            "127.0.0.1",      1700000000,      request.Line.Method + " " + request.Line.Target,
+            plan.Status,      plan.BodyLength, request.Referer,
+            request.UserAgent};
+        const std::string line = AccessLogLine(record);
+        if (line.find('\n') != line.size() - 1 || line.find('\r') != std::string::npos) {
+            __builtin_trap();
+        }
+        if (!keepOpen) return;
+    }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -115,6 +178,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (line.find('\n') != std::string::npos || line.find('\r') != std::string::npos)
         __builtin_trap();
     AnswerWholeHead(*loaded, data, size);
+    AnswerSequence(*loaded, data, size);
     if (progress != LineProgress::Complete) return 0;
 
     const RequestLine request = SplitRequestLine(line);
