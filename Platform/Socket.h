@@ -90,6 +90,12 @@ void ShutdownSending(Socket socket);
 
 void CloseSocket(Socket socket);
 
+// Sends every piece as soon as it is handed over, without waiting to join a
+// small last piece with more (Nagle's algorithm): on a connection that stays
+// open, the end of a response must not wait for the peer's acknowledgement.
+// Pieces sent with `moreFollows` are still held.
+void SendAtOnce(Socket socket);
+
 // The address of the connected peer, as "127.0.0.1" (empty when it cannot
 // be told).
 std::string PeerAddress(Socket socket);

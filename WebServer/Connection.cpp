@@ -192,6 +192,7 @@ void Connection::Answer(ConnectionClock::time_point now) {
     if (method != kAnsweredMethod && !(options.Head && method == kHeadMethod)) return Close(now);
     ++answered_;
     keepOpen_ = options.KeepAlive && StaysOpenAfter(request_, answered_);
+    if (keepOpen_ && answered_ == 1) platform::SendAtOnce(socket_);
     RequestTarget target = SplitTarget(request_.Line.Target);
     if (std::optional<std::string> type =
             SearchAsked(site_.Search, site_.Archive, target.Path, options)) {

@@ -3,6 +3,7 @@
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/uio.h>
@@ -132,6 +133,11 @@ uint16_t LocalPort(Socket socket) {
     socklen_t length = sizeof address;
     if (getsockname(socket, reinterpret_cast<sockaddr*>(&address), &length) != 0) return 0;
     return ntohs(address.sin_port);
+}
+
+void SendAtOnce(Socket socket) {
+    int on = 1;
+    (void)setsockopt(socket, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
 }
 
 std::string PeerAddress(Socket socket) {

@@ -190,6 +190,12 @@ uint16_t LocalPort(Socket socket) {
     return ntohs(address.sin_port);
 }
 
+void SendAtOnce(Socket socket) {
+    int on = 1;
+    (void)setsockopt(socket, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&on),
+                     sizeof on);
+}
+
 std::string PeerAddress(Socket socket) {
     sockaddr_in address{};
     int length = sizeof address;
