@@ -37,7 +37,7 @@ AccessLog::~AccessLog() {
     }
     wake_.notify_one();
     if (thread_.joinable()) thread_.join();
-    if (file_ != nullptr && !IsStandardOutput(path_)) std::fclose(file_);
+    if (file_ != nullptr && !IsStandardOutput(path_)) (void)std::fclose(file_);
 }
 
 void AccessLog::Post(std::string line) {
@@ -89,6 +89,6 @@ void AccessLog::Run() {
 // when that cannot be made, nowhere until the next hang-up).
 void AccessLog::Reopen() {
     if (IsStandardOutput(path_)) return;
-    if (file_ != nullptr) std::fclose(file_);
+    if (file_ != nullptr) (void)std::fclose(file_);
     file_ = OpenLog(path_);
 }
