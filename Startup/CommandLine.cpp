@@ -115,3 +115,23 @@ std::string BrowseValueError(const std::vector<std::string>& arguments) {
     }
     return {};
 }
+
+StartupSettings ReadCommandLine(const std::vector<std::string>& arguments) {
+    StartupSettings settings;
+    for (const std::string& argument : arguments) {
+        if (settings.Info == InfoRequest::None && argument == "--help") {
+            settings.Info = InfoRequest::Help;
+        }
+        if (settings.Info == InfoRequest::None && argument == "--version") {
+            settings.Info = InfoRequest::Version;
+        }
+        if (argument == "--console") settings.ConsoleAsked = true;
+    }
+    const std::optional<CompileLevel> level = CompileLevelFrom(arguments);
+    settings.LevelUnusable = !level;
+    settings.BadBrowseValue = BrowseValueError(arguments);
+    settings.Walk = WalkCommandLine(arguments);
+    settings.Actions =
+        ActionSettings{level.value_or(CompileLevel::Fast), BrowseOptionsFrom(arguments)};
+    return settings;
+}

@@ -5,32 +5,12 @@
 #include <string_view>
 #include <utility>
 
-#include "Shared/ReadEntry.h"
-#include "WebServer/AcceptEncoding.h"
 #include "WebServer/AccessLog.h"
 #include "WebServer/AccessLogLine.h"
 #include "WebServer/KeepAlive.h"
+#include "WebServer/PlanBody.h"
 #include "WebServer/RequestLine.h"
-#include "WebServer/ResponseCompression.h"
-#include "WebServer/SearchRoute.h"
 #include "WebServer/Site.h"
-
-namespace {
-
-constexpr const char* kAnsweredMethod = "GET";
-// Answered as GET is, without the body, with --browse-head.
-constexpr const char* kHeadMethod = "HEAD";
-
-// Whether a body could go compressed: an entry's text, in memory, neither too
-// small to gain nor too large to keep compressed.
-bool MayCompress(const BrowseOptions& options, PageKind kind, const std::string& contentType,
-                 uint64_t size, bool fromFile) {
-    return options.Compress && kind == PageKind::Entry && !fromFile &&
-           size >= kSmallestCompressedBody && size <= kLargestCompressedBody &&
-           IsCompressibleType(contentType);
-}
-
-}  // namespace
 
 Connection::Connection(Site& site, platform::Socket socket, ConnectionClock::time_point now)
     : site_(site), socket_(socket), deadline_(now + kFirstByteWait) {
@@ -118,13 +98,13 @@ void Connection::Loaded(std::optional<SharedBody> body, char* buffer,
                         ConnectionClock::time_point now) {
     if (compressing_) {
         compressing_ = false;
+        if (body) site_.Compressed.Add(plan_.Page.Entry, *body);
         Compressed(std::move(body));
         deadline_ = now + kPeerWait;
     } else if (!body) {
         Close(now);
     } else {
-        Respond(SharedPage{ResponseBody::InMemory(std::move(*body)), std::move(contentType_),
-                           loadingSearch_ ? PageKind::Made : PageKind::Entry, entryToLoad_});
+        HaveBody(ResponseBody::InMemory(std::move(*body)));
         deadline_ = now + kPeerWait;
     }
     Advance(buffer, now);
@@ -188,88 +168,54 @@ void Connection::Answer(ConnectionClock::time_point now) {
         request_.Line = SplitRequestLine(line_);
     }
     line_ = {};
-    const std::string& method = request_.Line.Method;
-    if (method != kAnsweredMethod && !(options.Head && method == kHeadMethod)) return Close(now);
+    const bool keepOpen = options.KeepAlive && StaysOpenAfter(request_, answered_ + 1);
+    plan_ = RouteRequest(site_, request_, keepOpen);
+    if (plan_.Kind == PlanKind::Refuse) return Close(now);
     ++answered_;
-    keepOpen_ = options.KeepAlive && StaysOpenAfter(request_, answered_);
-    if (keepOpen_ && answered_ == 1) platform::SendAtOnce(socket_);
-    RequestTarget target = SplitTarget(request_.Line.Target);
-    if (std::optional<std::string> type =
-            SearchAsked(site_.Search, site_.Archive, target.Path, options)) {
-        contentType_ = std::move(*type);
-        searchPath_ = std::move(target.Path);
-        searchQuery_ = std::move(target.Query);
-        loadingSearch_ = true;
-        stage_ = ConnectionStage::Loading;
-        return;
-    }
-    PageStart start = StartPage(site_, target.Path);
-    if (start.Ready) return Respond(*start.Ready);
-    // An answer without a body (HEAD, 304, 416) needs only the entry's
-    // length, which the index holds: the body is not made for it.
-    // With compression, only the body made and compressed tells which.
-    const TItem& entry = site_.Archive.Entries[start.Entry];
-    const uint32_t length = entry.UnpackedSize;
-    const bool fromFile = length > kQuickLoadBytes && !IsCompressed(entry);
-    if (!MayCompress(options, PageKind::Entry, start.ContentType, length, fromFile)) {
-        const ResponsePlan plan =
-            PlanResponse(request_, {PageKind::Entry, start.ContentType, length, start.Entry},
-                         options, site_.Version, keepOpen_);
-        if (plan.BodyLength == 0) {
-            header_ = plan.Header;
-            status_ = plan.Status;
-            responding_ = true;
-            body_ = {};
-            sent_ = 0;
-            stage_ = ConnectionStage::Sending;
-            return;
-        }
-    }
-    entryToLoad_ = start.Entry;
-    contentType_ = std::move(start.ContentType);
+    if (keepOpen && answered_ == 1) platform::SendAtOnce(socket_);
+    // An answer without a body (HEAD, 304, 416) needs only the length, which
+    // the plan knows: the body is not had for it.
+    if (plan_.Response && plan_.Response->BodyLength == 0) return Respond(ResponseBody{});
+    if (std::optional<ResponseBody> body = QuickBody(plan_)) return HaveBody(*body);
     stage_ = ConnectionStage::Loading;
 }
 
-// Compressed when the client takes gzip and asks for no range, from the
+// The whole body, had at once or made: sent, or first compressed, from the
 // compressed cache or, the first time, on the loader pool (see Compressed).
-void Connection::Respond(const SharedPage& page, std::optional<SharedBody> gzipped) {
-    const BrowseOptions& options = site_.Rules.Options;
-    PageFacts facts{page.Kind, page.ContentType, page.Body.Size, page.Entry};
-    ResponseBody body = page.Body;
-    if (MayCompress(options, page.Kind, page.ContentType, page.Body.Size, page.Body.IsFile())) {
-        facts.VariesByCoding = true;
-        const bool rangeAsked = options.Ranges && request_.Range;
-        if (!rangeAsked && ChooseCoding(request_.AcceptEncoding) == ContentCoding::Gzip) {
-            if (!gzipped) gzipped = site_.Compressed.Find(page.Entry);
-            if (!gzipped) {
-                plain_ = page;
-                compressing_ = true;
-                stage_ = ConnectionStage::Loading;
-                return;
-            }
-            if (gzipped->Size != 0) {
-                body = ResponseBody::InMemory(*gzipped);
-                facts.Length = body.Size;
-                facts.Coding = ContentCoding::Gzip;
-            }
-        }
+void Connection::HaveBody(const ResponseBody& whole) {
+    if (!plan_.Compress) {
+        if (!plan_.Response) PlanMadeResponse(plan_, request_, whole.Size);
+        return Respond(whole);
     }
-    const ResponsePlan plan = PlanResponse(request_, facts, options, site_.Version, keepOpen_);
-    header_ = plan.Header;
-    status_ = plan.Status;
-    responding_ = true;
-    body_ = body.Part(plan.BodyFirst, plan.BodyLength);
-    sent_ = 0;
-    stage_ = ConnectionStage::Sending;
+    if (std::optional<SharedBody> gzipped = site_.Compressed.Find(plan_.Page.Entry)) {
+        plain_ = whole.Memory;
+        return Compressed(std::move(gzipped));
+    }
+    plain_ = whole.Memory;
+    compressing_ = true;
+    stage_ = ConnectionStage::Loading;
 }
 
-// The gzip form made on the loader pool (empty: it did not shrink), kept for
-// the next requests; none when it could not be tried: the body goes plain.
+// Sends the gzip form of plain_, or plain_ itself when that form is empty (it
+// does not shrink) or none (it could not be made).
 void Connection::Compressed(std::optional<SharedBody> gzipped) {
-    if (gzipped) site_.Compressed.Add(plain_.Entry, *gzipped);
-    SharedPage page = std::move(plain_);
+    SharedBody body = std::move(plain_);
     plain_ = {};
-    Respond(page, gzipped.value_or(SharedBody{}));
+    if (gzipped && gzipped->Size != 0) {
+        plan_.Page.Coding = ContentCoding::Gzip;
+        body = std::move(*gzipped);
+    }
+    PlanMadeResponse(plan_, request_, body.Size);
+    Respond(ResponseBody::InMemory(std::move(body)));
+}
+
+void Connection::Respond(const ResponseBody& whole) {
+    header_ = std::move(plan_.Response->Header);
+    status_ = plan_.Response->Status;
+    responding_ = true;
+    body_ = whole.Part(plan_.Response->BodyFirst, plan_.Response->BodyLength);
+    sent_ = 0;
+    stage_ = ConnectionStage::Sending;
 }
 
 // Hands the socket as much of the header and the body as it takes, in one
@@ -280,13 +226,13 @@ void Connection::Send(ConnectionClock::time_point now) {
         const std::string_view headerRest =
             sent_ < header_.size() ? std::string_view(header_).substr(sent_) : std::string_view();
         const uint64_t at = sent_ < header_.size() ? 0 : sent_ - header_.size();
-        const long put = sender_.Send(socket_, headerRest, body_, at, !keepOpen_);
+        const long put = sender_.Send(socket_, headerRest, body_, at, !plan_.KeepOpen);
         if (put < 0 && platform::WouldBlock()) return;
         if (put < 1) break;
         sent_ += static_cast<uint64_t>(put);
         deadline_ = now + kPeerWait;
     }
-    if (sent_ == total && keepOpen_) return NextRequest(now);
+    if (sent_ == total && plan_.KeepOpen) return NextRequest(now);
     Close(now);
 }
 
@@ -295,10 +241,10 @@ void Connection::NextRequest(ConnectionClock::time_point now) {
     Log();
     header_ = {};
     body_ = {};
-    sender_.Reset();
+    plan_ = {};
     request_ = {};
+    sender_.Reset();
     lineStarted_ = false;
-    keepOpen_ = false;
     stage_ = ConnectionStage::ReadingLine;
     deadline_ = now + kKeepAliveIdleWait;
 }
@@ -327,6 +273,7 @@ void Connection::Close(ConnectionClock::time_point now) {
     platform::ShutdownSending(socket_);
     header_ = {};
     body_ = {};
+    plan_ = {};
     sender_.Reset();
     line_ = {};
     pending_ = {};

@@ -13,10 +13,10 @@
 
 #include "Platform/Socket.h"
 #include "WebServer/BodySender.h"
-#include "WebServer/LoadPage.h"
 #include "WebServer/PageCache.h"
 #include "WebServer/RequestHead.h"
-#include "WebServer/ResponseHead.h"
+#include "WebServer/ResponseBody.h"
+#include "WebServer/Route.h"
 
 struct Site;
 
@@ -45,32 +45,13 @@ inline constexpr std::chrono::milliseconds kDrainTime{2000};
 // header lines with one request.
 inline constexpr size_t kDrainByteLimit = size_t{1024} * 1024;
 
-// Stack of a server thread. Its buffers live on the heap, apart from one
-// receive buffer; sanitizers need several times more.
-#if defined(__has_feature)
-#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
-#define PELORINE_SANITIZED 1
-#endif
-#endif
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__) || defined(PELORINE_SANITIZED)
-inline constexpr size_t kConnectionStackBytes = size_t{4} * 1024 * 1024;
-#else
-inline constexpr size_t kConnectionStackBytes = size_t{256} * 1024;
-#endif
-
-// The default response's header for `page` (see ResponseHeader). The page's
-// body follows it on the wire, sent from where it lies.
-inline std::string ResponseHeader(const std::string& version, const Page& page) {
-    return ResponseHeader(version, page.ContentType, page.Body.size());
-}
-
 using ConnectionClock = std::chrono::steady_clock;
 
 enum class ConnectionStage {
     ReadingLine,  // waiting for the request line (with the options that need
                   // them, the header lines too) to end
-    Loading,      // the page's body is being made, or compressed, on the
-                  // loader pool
+    Loading,      // the page's body is being made (MakeBody), or compressed
+                  // (MakeGzipBody), on the loader pool
     Sending,      // the response is on its way
     Draining,     // sending is shut down; what the peer still sends is dropped
     Done,         // to be closed
@@ -92,9 +73,10 @@ class Connection {
     Waiting WaitingFor() const;
 
     // Does all the socket allows at `now`. `buffer` (kReceiveSize bytes) is
-    // scratch space, shared with other connections. A page whose body must be
-    // made on the loader pool leaves the connection in Loading, with the entry
-    // in EntryToLoad(); any failure, exceptions included, ends in the close.
+    // scratch space, shared with other connections. A request whose body must
+    // be made on the loader pool leaves the connection in Loading, with its
+    // Plan() to make it from; any failure, exceptions included, ends in the
+    // close.
     void Advance(char* buffer, ConnectionClock::time_point now);
 
     // Its wait ran out at `now`, as the loop saw it. The loop may itself have
@@ -106,19 +88,13 @@ class Connection {
     // Ends it at once, without the drain: its socket cannot be waited for.
     void Abandon();
 
-    uint32_t EntryToLoad() const { return entryToLoad_; }
+    // What its request came to (RouteRequest), once the request is read.
+    const RequestPlan& Plan() const { return plan_; }
 
     // When it waits for its page's body to be compressed: that body, plain.
     // Loaded then takes the gzip form, or an empty body when it did not shrink.
     bool Compressing() const { return compressing_; }
-    const SharedBody& BodyToCompress() const { return plain_.Body.Memory; }
-    uint32_t EntryToCompress() const { return plain_.Entry; }
-
-    // When it is loading the site's search rather than an entry: the request
-    // path and the query after its "?".
-    bool LoadingSearch() const { return loadingSearch_; }
-    const std::string& SearchPath() const { return searchPath_; }
-    const std::string& SearchQuery() const { return searchQuery_; }
+    const SharedBody& BodyToCompress() const { return plain_; }
 
     // The body made for it on the loader pool (or none, when that failed).
     // The wait for the peer starts only now: until its first byte was ready
@@ -130,9 +106,9 @@ class Connection {
     void ReadLine(char* buffer, ConnectionClock::time_point now);
     bool HeadEndsHere() const;
     void Answer(ConnectionClock::time_point now);
-    // `gzipped`: the gzip form just made for it, if any.
-    void Respond(const SharedPage& page, std::optional<SharedBody> gzipped = std::nullopt);
+    void HaveBody(const ResponseBody& whole);
     void Compressed(std::optional<SharedBody> gzipped);
+    void Respond(const ResponseBody& whole);
     void Send(ConnectionClock::time_point now);
     void NextRequest(ConnectionClock::time_point now);
     void Log();
@@ -149,17 +125,12 @@ class Connection {
     // receive's worth, read only once the response before it is sent.
     std::string pending_;
     RequestHead request_;
+    RequestPlan plan_;
     unsigned answered_ = 0;    // requests answered on this connection
-    bool keepOpen_ = false;    // after the response being sent
     bool responding_ = false;  // a response is planned and not yet logged
     int status_ = 200;         // of that response
     bool compressing_ = false;
-    SharedPage plain_;  // the page whose body is being compressed
-    uint32_t entryToLoad_ = 0;
-    bool loadingSearch_ = false;
-    std::string searchPath_;
-    std::string searchQuery_;
-    std::string contentType_;  // of the page being loaded
+    SharedBody plain_;  // the body being compressed
     std::string header_;
     ResponseBody body_;  // the part of the page's body that is sent
     BodySender sender_;

@@ -17,8 +17,7 @@
 #include "WebServer/KeepAlive.h"
 #include "WebServer/Listener.h"
 #include "WebServer/LoaderPool.h"
-#include "WebServer/ResponseCompression.h"
-#include "WebServer/SearchRoute.h"
+#include "WebServer/PlanBody.h"
 #include "WebServer/Site.h"
 
 namespace {
@@ -76,8 +75,6 @@ class ConnectionThread {
     void Settle(Served* served, Clock::time_point now);
     void Unlist(Served* served);
     void Load(Served* served);
-    void LoadSearch(Served* served);
-    void Compress(Served* served);
     bool CloseIdlest();
     void ExpireWaits(Clock::time_point now);
     void TakeDeliveries(Clock::time_point now);
@@ -248,7 +245,7 @@ void ConnectionThread::Settle(Served* served, Clock::time_point now) {
     }
 }
 
-// A large body is made on the loader pool, so that the connections on this
+// A slow body is made on the loader pool, so that the connections on this
 // thread do not wait for it; it comes back through Deliver. The connection has
 // no wait meanwhile: the peer has nothing to take yet.
 void ConnectionThread::Load(Served* served) {
@@ -258,44 +255,11 @@ void ConnectionThread::Load(Served* served) {
         served->watched = false;
     }
     const Connection& connection = served->connection;
-    if (connection.Compressing()) return Compress(served);
-    if (connection.LoadingSearch()) return LoadSearch(served);
-    site_.Bodies.Request(connection.EntryToLoad(), [this, served](std::optional<SharedBody> body) {
+    auto deliver = [this, served](std::optional<SharedBody> body) {
         Deliver(served, std::move(body));
-    });
-}
-
-// The site's search is answered on the loader pool too: a query with its
-// snippets takes milliseconds.
-void ConnectionThread::LoadSearch(Served* served) {
-    const Connection& connection = served->connection;
-    const bool queued = site_.Loaders.Submit(
-        [this, served, path = connection.SearchPath(), query = connection.SearchQuery()] {
-            std::optional<SharedBody> body;
-            try {
-                body = SearchBody(*site_.Search, path, query, site_.Rules.Options.UrlRoot);
-            } catch (...) {
-                body.reset();  // out of memory: the connection is closed
-            }
-            Deliver(served, std::move(body));
-        });
-    if (!queued) Deliver(served, std::nullopt);
-}
-
-// Compressing a page takes milliseconds too; each is compressed once and
-// then kept (see Connection::Respond).
-void ConnectionThread::Compress(Served* served) {
-    const Connection& connection = served->connection;
-    const bool queued = site_.Loaders.Submit([this, served, body = connection.BodyToCompress()] {
-        std::optional<SharedBody> gzipped;
-        try {
-            gzipped = GzipIfSmaller(body.Bytes.get(), body.Size).value_or(SharedBody{});
-        } catch (...) {
-            gzipped.reset();  // out of memory: the body goes plain
-        }
-        Deliver(served, std::move(gzipped));
-    });
-    if (!queued) Deliver(served, std::nullopt);
+    };
+    if (connection.Compressing()) return MakeGzipBody(site_, connection.BodyToCompress(), deliver);
+    MakeBody(connection.Plan(), deliver);
 }
 
 // Closes up to kIdleClosedForRoom of this loop's idle persistent connections,

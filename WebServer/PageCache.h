@@ -7,11 +7,13 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <list>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <unordered_map>
+#include <vector>
 
 // A body as shared between the cache and the connections sending it: never
 // changed once made, freed when the last holder lets go.
@@ -31,6 +33,11 @@ class PageCache {
     // until the total stays within the limit. A body over a quarter of the
     // limit is not held, so that one large file cannot empty the cache.
     void Add(uint32_t entry, const SharedBody& body);
+
+    // Takes out the least recently used bodies whose entry `mayTake` accepts
+    // until they come to `bytes` or more (or none is left), and returns them,
+    // so that the caller lets go of them outside the cache's lock.
+    std::vector<SharedBody> TakeOldest(const std::function<bool(uint32_t)>& mayTake, size_t bytes);
 
     // Forgets every body (a new archive was loaded).
     void Clear();

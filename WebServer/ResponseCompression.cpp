@@ -30,6 +30,13 @@ bool IsCompressibleType(std::string_view contentType) {
     return false;
 }
 
+bool MayCompress(const BrowseOptions& options, PageKind kind, std::string_view contentType,
+                 uint64_t size, bool fromFile) {
+    return options.Compress && kind == PageKind::Entry && !fromFile &&
+           size >= kSmallestCompressedBody && size <= kLargestCompressedBody &&
+           IsCompressibleType(contentType);
+}
+
 std::optional<SharedBody> GzipIfSmaller(const char* bytes, size_t size) {
     if (size > UINT_MAX) return std::nullopt;
     z_stream stream{};

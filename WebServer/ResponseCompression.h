@@ -2,10 +2,13 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string_view>
 
+#include "WebServer/BrowseOptions.h"
 #include "WebServer/PageCache.h"
+#include "WebServer/PageKind.h"
 
 // Bodies shorter than this go as they are: gzip's own header and trailer
 // (18 bytes) and a packet's worth of savings at most do not pay for the work.
@@ -27,6 +30,12 @@ inline constexpr int kGzipLevel = 6;
 // Whether a body of `contentType` is text that compresses: text/*, scripts,
 // JSON, XML and SVG. Parameters (";charset=...") and case do not matter.
 bool IsCompressibleType(std::string_view contentType);
+
+// Whether a body could go compressed under `options`: an entry's text, in
+// memory (not sent from the archive file as it goes), neither too small to
+// gain nor too large to keep compressed.
+bool MayCompress(const BrowseOptions& options, PageKind kind, std::string_view contentType,
+                 uint64_t size, bool fromFile);
 
 // The gzip stream of `bytes`, or nothing when it would not be smaller than
 // them (or memory ran out).

@@ -18,7 +18,6 @@
 #include "WebServer/AccessLogLine.h"
 #include "WebServer/Connection.h"
 #include "WebServer/KeepAlive.h"
-#include "WebServer/LoadPage.h"
 #include "WebServer/PageResolution.h"
 #include "WebServer/RequestHead.h"
 #include "WebServer/RequestLine.h"
@@ -26,6 +25,7 @@
 #include "WebServer/ResponseHead.h"
 #include "WebServer/UrlRoot.h"
 #include "tests/fuzz/FuzzArchive.h"
+#include "tests/server/ServedPage.h"
 
 namespace {
 
@@ -47,7 +47,9 @@ std::optional<LoadedArchive> LoadSmallArchive() {
     return LoadFuzzArchive(reinterpret_cast<const uint8_t*>(archive.data()), archive.size());
 }
 
-const PageRules kDefaultRules{};
+using server_testing::Serve;
+using server_testing::ServedPage;
+using server_testing::TestSite;
 
 // A search over three small pages, its index built before the first input.
 const SiteSearch& SmallSearch() {
@@ -73,7 +75,7 @@ const SiteSearch& SmallSearch() {
 // The head read as the options that need header lines read it, and every
 // response planned for it with all options on: the part sent lies inside the
 // body, and the header says how long it is.
-void AnswerWholeHead(const LoadedArchive& archive, const uint8_t* data, size_t size) {
+void AnswerWholeHead(Site& site, const uint8_t* data, size_t size) {
     std::string head;
     HeadProgress progress = HeadProgress::Incomplete;
     for (size_t offset = 0; offset < size && progress == HeadProgress::Incomplete;
@@ -86,12 +88,9 @@ void AnswerWholeHead(const LoadedArchive& archive, const uint8_t* data, size_t s
     }
     if (!HasRequestLine(head)) return;
     const RequestHead request = ParseRequestHead(head);
-    const BrowseOptions options = BrowseOptions::Modern();
-    static const PageRules allOptions = PageRulesFor(options);
-    const Page page = LoadPage(archive, SplitTarget(request.Line.Target).Path, allOptions);
-    const ArchiveVersion version{0x0123456789abcdef, 1700000000};
-    const ResponsePlan plan = PlanResponse(
-        request, {page.Kind, page.ContentType, page.Body.size(), page.Entry}, options, version);
+    const ServedPage page = Serve(site, request);
+    if (page.Plan.Kind == PlanKind::Refuse) return;
+    const ResponsePlan& plan = page.Plan.Response.value();
     if (plan.BodyFirst > page.Body.size() || plan.BodyLength > page.Body.size() - plan.BodyFirst ||
         !plan.Header.starts_with(request.Line.Version) || !plan.Header.ends_with("\r\n\r\n")) {
         __builtin_trap();
@@ -109,12 +108,15 @@ void AnswerWholeHead(const LoadedArchive& archive, const uint8_t* data, size_t s
 // each is answered as the connection would, until one closes it. Every head
 // takes bytes, so the sequence ends; every response says whether the
 // connection stays open; every log line is one line.
-void AnswerSequence(const LoadedArchive& archive, const uint8_t* data, size_t size) {
+BrowseOptions SequenceOptions() {
     BrowseOptions options = BrowseOptions::Modern();
+    options.Search = false;
     options.UrlRoot = *UrlRootOf("/docs");
     options.AccessLogPath = "-";
-    static const PageRules rules = PageRulesFor(BrowseOptions::Modern());
-    const ArchiveVersion version{0x0123456789abcdef, 1700000000};
+    return options;
+}
+
+void AnswerSequence(Site& site, const uint8_t* data, size_t size) {
     std::string pending(reinterpret_cast<const char*>(data), size);
     std::string head;
     unsigned answered = 0;
@@ -128,29 +130,31 @@ void AnswerSequence(const LoadedArchive& archive, const uint8_t* data, size_t si
         if (progress == HeadProgress::Incomplete) continue;
         const RequestHead request = ParseRequestHead(head);
         head.clear();
-        if (request.Line.Method != "GET" && request.Line.Method != "HEAD") return;
+        const bool keepOpen = StaysOpenAfter(request, answered + 1);
+        RequestPlan plan = RouteRequest(site, request, keepOpen);
+        if (plan.Kind == PlanKind::Refuse) return;
         ++answered;
-        const bool keepOpen = StaysOpenAfter(request, answered);
-        const std::string path = SplitTarget(request.Line.Target).Path;
-        const std::optional<std::string> under = PathUnderRoot(path, options.UrlRoot);
-        const Page page = LoadPage(archive, under.value_or("/.outside"), rules);
-        PageFacts facts{page.Kind, page.ContentType, page.Body.size(), page.Entry};
-        facts.VariesByCoding = IsCompressibleType(page.ContentType);
-        if (facts.VariesByCoding && ChooseCoding(request.AcceptEncoding) == ContentCoding::Gzip) {
-            if (const auto gzipped = GzipIfSmaller(page.Body.data(), page.Body.size())) {
-                facts.Coding = ContentCoding::Gzip;
-                facts.Length = gzipped->Size;
+        const std::optional<ResponseBody> body = QuickBody(plan);
+        if (!body) __builtin_trap();  // every entry is small: nothing is made
+        const std::string bytes = server_testing::TextOf(*body);
+        uint64_t length = bytes.size();
+        if (plan.Compress) {
+            if (const auto gzipped = GzipIfSmaller(bytes.data(), bytes.size());
+                gzipped && gzipped->Size != 0) {
+                plan.Page.Coding = ContentCoding::Gzip;
+                length = gzipped->Size;
             }
         }
-        const ResponsePlan plan = PlanResponse(request, facts, options, version, keepOpen);
-        if (!plan.Header.ends_with("\r\n\r\n") ||
-            (plan.Header.find("\r\nConnection: close\r\n") == std::string::npos) == !keepOpen ||
-            plan.BodyFirst + plan.BodyLength > facts.Length) {
+        if (!plan.Response) PlanMadeResponse(plan, request, length);
+        const ResponsePlan& response = *plan.Response;
+        if (!response.Header.ends_with("\r\n\r\n") ||
+            (response.Header.find("\r\nConnection: close\r\n") == std::string::npos) == !keepOpen ||
+            response.BodyFirst + response.BodyLength > length) {
             __builtin_trap();
         }
-        AccessRecord record{
-            "127.0.0.1",      1700000000,      request.Line.Method + " " + request.Line.Target,
-            plan.Status,      plan.BodyLength, request.Referer,
+        const AccessRecord record{
+            "127.0.0.1",      1700000000,          request.Line.Method + " " + request.Line.Target,
+            response.Status,  response.BodyLength, request.Referer,
             request.UserAgent};
         const std::string line = AccessLogLine(record);
         if (line.find('\n') != line.size() - 1 || line.find('\r') != std::string::npos) {
@@ -165,6 +169,11 @@ void AnswerSequence(const LoadedArchive& archive, const uint8_t* data, size_t si
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const std::optional<LoadedArchive> loaded = LoadSmallArchive();
     if (!loaded) return 0;
+    // Every option on (ranges, validators, HEAD, status codes), and off.
+    static TestSite modern(*loaded, PageRulesFor(BrowseOptions::Modern()));
+    static TestSite plain(*loaded);
+    // Every option on, the search aside, under a root.
+    static TestSite sequence(*loaded, PageRulesFor(SequenceOptions()));
     MimeTypeTable::Parse(std::string_view(reinterpret_cast<const char*>(data), size));
 
     std::string line;
@@ -177,19 +186,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (line.size() > kMaxRequestLineLength) __builtin_trap();
     if (line.find('\n') != std::string::npos || line.find('\r') != std::string::npos)
         __builtin_trap();
-    AnswerWholeHead(*loaded, data, size);
-    AnswerSequence(*loaded, data, size);
+    AnswerWholeHead(modern.Get(), data, size);
+    AnswerSequence(sequence.Get(), data, size);
     if (progress != LineProgress::Complete) return 0;
 
     const RequestLine request = SplitRequestLine(line);
     if (request.Method != "GET") return 0;
     const RequestTarget target = SplitTarget(request.Target);
-    static const PageRules allOptions = [] {
+    static TestSite resolving(*loaded, [] {
         PageRules rules;
         rules.Options = {true, true, true};
         rules.StandardTypes = MimeTypeTable::Parse("image/svg+xml svg\ntext/html htm html\n");
         return rules;
-    }();
+    }());
     const std::string normalized = NormalizePath(target.Path);
     const std::optional<SearchResponse> searched =
         AnswerSearchRequest(normalized, target.Query, SmallSearch());
@@ -199,9 +208,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                       searched->Body.starts_with("{\"query\": \""))) {
         __builtin_trap();
     }
-    for (const PageRules* rules : {&kDefaultRules, &allOptions}) {
-        Page page = LoadPage(*loaded, target.Path, *rules);
-        const std::string header = ResponseHeader(request.Version, page);
+    RequestHead get;
+    get.Line = {"GET", target.Path, request.Version};
+    for (TestSite* site : {&plain, &resolving}) {
+        const ServedPage page = Serve(site->Get(), get);
+        const std::string& header = page.Plan.Response.value().Header;
         if (header.compare(0, request.Version.size(), request.Version) != 0 ||
             !header.ends_with("\r\nContent-Length: " + std::to_string(page.Body.size()) +
                               "\r\n\r\n")) {

@@ -1,0 +1,58 @@
+// What one request comes to, decided once: the one place that knows which
+// paths the server answers and how. The connection keeps the plan and carries
+// it out (PlanBody) without knowing what made it.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "WebServer/RequestHead.h"
+#include "WebServer/ResponseBody.h"
+#include "WebServer/ResponseHead.h"
+
+struct Site;
+
+enum class PlanKind {
+    Refuse,  // a method the server does not answer: the connection closes
+    Ready,   // Body holds the whole page now (the not-found or damaged text)
+    Entry,   // an archive entry's content, read or made once the plan is kept
+    Search,  // the site search's answer, made on the loader pool
+};
+
+struct RequestPlan {
+    PlanKind Kind = PlanKind::Refuse;
+    // The site that answers; every other field refers to it.
+    Site* Where = nullptr;
+    // What the response says of the page. Its Length is the whole body's: for
+    // a search, known once the body is made.
+    PageFacts Page;
+    // The header and the part of the body sent: planned here, except for a
+    // search, whose length its answer decides (PlanMadeResponse).
+    std::optional<ResponsePlan> Response;
+    // Ready: the whole body.
+    ResponseBody Body;
+    // Search: the normalised path (which of the search's pages) and the query
+    // after the target's "?".
+    std::string SearchPath;
+    std::string SearchQuery;
+    // Entry: its body goes gzip-compressed if that shrinks it; the response
+    // is planned once the compressed length is known (PlanMadeResponse).
+    bool Compress = false;
+    // The connection stays open after the response (--browse-keep-alive).
+    bool KeepOpen = false;
+};
+
+// The plan for `request` (read whole) on `site`. The path is resolved once
+// against the archive (ResolvePath), as the site's options allow; with the
+// search on, its two paths are the search's unless an entry bears that name.
+// With a root (UrlRoot), only the paths below it are answered, the search's
+// too. A text entry goes compressed when the client takes gzip and asks for
+// no range (Compress). `keepOpen`: the connection may stay open after the
+// response. Only the entry's recorded sizes are checked against the archive
+// file here; nothing is read.
+RequestPlan RouteRequest(Site& site, const RequestHead& request, bool keepOpen = false);
+
+// Plans the response of a Search plan once its body, `length` bytes, is made,
+// or of a Compress plan once its body is, in plan.Page.Coding.
+void PlanMadeResponse(RequestPlan& plan, const RequestHead& request, uint64_t length);
