@@ -32,15 +32,16 @@ struct RequestHead {
     std::optional<std::string> IfRange;
     std::optional<std::string> IfNoneMatch;
     std::optional<std::string> IfModifiedSince;
+    // Given a default, so that a head written field by field may leave them out.
     // For persistent connections: whether to close, and whether a body follows.
-    std::optional<std::string> Connection;
-    std::optional<std::string> ContentLength;
-    std::optional<std::string> TransferEncoding;
+    std::optional<std::string> Connection{};
+    std::optional<std::string> ContentLength{};
+    std::optional<std::string> TransferEncoding{};
     // For compressed responses.
-    std::optional<std::string> AcceptEncoding;
+    std::optional<std::string> AcceptEncoding{};
     // For the access log.
-    std::optional<std::string> Referer;
-    std::optional<std::string> UserAgent;
+    std::optional<std::string> Referer{};
+    std::optional<std::string> UserAgent{};
 };
 
 // Splits `head` into its request line (as SplitRequestLine) and the fields
