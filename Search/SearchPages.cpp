@@ -183,7 +183,7 @@ SearchRequest ParseSearchQuery(std::string_view queryString) {
     return request;
 }
 
-std::string SearchResultsHtml(const SearchAnswer& answer) {
+std::string SearchResultsHtml(const SearchAnswer& answer, std::string_view root) {
     const std::string query = EscapeHtml(answer.Query);
     std::string html =
         "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
@@ -194,7 +194,7 @@ std::string SearchResultsHtml(const SearchAnswer& answer) {
     }
     html += "<title>" + (query.empty() ? std::string("Search") : "Search: " + query) +
             "</title>\n<style>" + std::string(kStyle) + "</style>\n</head>\n<body>\n";
-    html += "<form action=\"/" + std::string(kSearchPagePath) +
+    html += "<form action=\"" + std::string(root) + "/" + std::string(kSearchPagePath) +
             "\" method=\"get\" role=\"search\">\n<input type=\"search\" name=\"q\" value=\"" +
             query +
             "\" aria-label=\"Words to find\" autofocus>\n"
@@ -222,8 +222,8 @@ std::string SearchResultsHtml(const SearchAnswer& answer) {
         const uint64_t first = uint64_t{answer.Page - 1} * kResultsPerPage + 1;
         html += "<ol id=\"results\" start=\"" + std::to_string(first) + "\">\n";
         for (const SearchHit& hit : answer.Hits) {
-            html += "<li><a href=\"" + EscapeHtml(HitLink(hit)) + "\">" + EscapeHtml(hit.Title) +
-                    "</a>\n";
+            html += "<li><a href=\"" + EscapeHtml(std::string(root) + HitLink(hit)) + "\">" +
+                    EscapeHtml(hit.Title) + "</a>\n";
             if (!hit.Heading.empty()) {
                 html +=
                     "<div class=\"section\">\xE2\x80\xBA " + EscapeHtml(hit.Heading) + "</div>\n";
@@ -254,7 +254,7 @@ std::string SearchResultsHtml(const SearchAnswer& answer) {
     return html;
 }
 
-std::string SearchResultsJson(const SearchAnswer& answer) {
+std::string SearchResultsJson(const SearchAnswer& answer, std::string_view root) {
     std::string json = "{\"query\": \"" + EscapeJson(answer.Query) +
                        "\", \"total\": " + std::to_string(answer.Total) +
                        ", \"ready\": " + (answer.State == IndexState::Ready ? "true" : "false") +
@@ -264,9 +264,9 @@ std::string SearchResultsJson(const SearchAnswer& answer) {
         if (!first) json += ", ";
         first = false;
         json += "{\"path\": \"" + EscapeJson(hit.Path) + "\", \"url\": \"" +
-                EscapeJson(HitLink(hit)) + "\", \"title\": \"" + EscapeJson(hit.Title) +
-                "\", \"heading\": \"" + EscapeJson(hit.Heading) + "\", \"snippet\": \"" +
-                EscapeJson(PlainText(hit.Words)) + "\"}";
+                EscapeJson(std::string(root) + HitLink(hit)) + "\", \"title\": \"" +
+                EscapeJson(hit.Title) + "\", \"heading\": \"" + EscapeJson(hit.Heading) +
+                "\", \"snippet\": \"" + EscapeJson(PlainText(hit.Words)) + "\"}";
     }
     json += "]}\n";
     return json;
@@ -274,11 +274,11 @@ std::string SearchResultsJson(const SearchAnswer& answer) {
 
 std::optional<SearchResponse> AnswerSearchRequest(std::string_view normalizedPath,
                                                   std::string_view queryString,
-                                                  const SiteSearch& search) {
+                                                  const SiteSearch& search, std::string_view root) {
     const bool html = normalizedPath == kSearchPagePath;
     if (!html && normalizedPath != kSearchJsonPath) return std::nullopt;
     const SearchRequest request = ParseSearchQuery(queryString);
     const SearchAnswer answer = search.Ask(request.Query, request.Page);
-    if (html) return SearchResponse{SearchResultsHtml(answer), std::string(kSearchPageType)};
-    return SearchResponse{SearchResultsJson(answer), std::string(kSearchJsonType)};
+    if (html) return SearchResponse{SearchResultsHtml(answer, root), std::string(kSearchPageType)};
+    return SearchResponse{SearchResultsJson(answer, root), std::string(kSearchJsonType)};
 }

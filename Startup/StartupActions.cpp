@@ -24,7 +24,7 @@ std::string StartupActions::Browse(const StartupFields& fields) {
 
 std::string StartupActions::BrowseAndOpenStartPage(const StartupFields& fields) {
     const std::string error = Browse(fields);
-    if (error.empty()) platform::ShellOpen(kStartPageUrl);
+    if (error.empty()) platform::ShellOpen(StartPage());
     return error;
 }
 

@@ -14,6 +14,7 @@
 #include "Search/SiteSearch.h"
 #include "Shared/LoadedArchive.h"
 #include "Shared/Lzo.h"
+#include "WebServer/AccessLog.h"
 #include "WebServer/EventLoop.h"
 #include "WebServer/LoaderPool.h"
 #include "WebServer/Site.h"
@@ -49,8 +50,8 @@ std::unique_ptr<SiteSearch> StartSearch(const std::string& archivePath,
 
 // Serves the site until `stop` is requested, or returns when the port
 // cannot be used or served; the listener is then closed.
-void ListenAndAccept(const LoadedArchive& archive, const ServeJob& job, ServerState& status,
-                     StopSignal& stop) {
+void ListenAndAccept(const LoadedArchive& archive, const ServeJob& job, AccessLog* log,
+                     ServerState& status, StopSignal& stop) {
     const uint16_t port = job.Port;
     const platform::Socket listener = platform::CreateStreamSocket();
     if (listener == platform::kInvalidSocket) {
@@ -77,6 +78,7 @@ void ListenAndAccept(const LoadedArchive& archive, const ServeJob& job, ServerSt
               ArchiveVersionOf(platform::FileStampOf(archive.File())), loaders,
               BudgetBytes(job.Options));
     site.Search = search.get();
+    site.Log = log;
     if (loaders.Ready()) {
         status.CurrentServerStage = ServerStage::Listening;
         ServeConnections(listener, site, loaders, stop);
@@ -103,7 +105,21 @@ void ServerThread(const ServeJob& job, ServerState& status, StopSignal& stop) {
             EndWith(status, ServerStage::ArchiveNotOpened, load.ErrorNumber);
             return;
         }
-        ListenAndAccept(*load.Archive, job, status, stop);
+        // Opened before the port is taken, and written until every loop ended.
+        std::unique_ptr<AccessLog> log;
+        if (!job.Options.AccessLogPath.empty()) {
+            log = std::make_unique<AccessLog>(job.Options.AccessLogPath);
+            if (!log->Ready()) {
+                EndWith(status, ServerStage::LogNotOpened, errno);
+                return;
+            }
+        }
+        ListenAndAccept(*load.Archive, job, log.get(), status, stop);
+        if (log && log->Dropped() != 0) {
+            std::fprintf(stderr,
+                         "pelorine: %llu access log lines were dropped: the disk was too slow\n",
+                         static_cast<unsigned long long>(log->Dropped()));
+        }
     } catch (...) {
         EndWith(status, ServerStage::Failed, 0);
     }

@@ -8,16 +8,18 @@
 #include "Platform/File.h"
 #include "Search/SearchPages.h"
 #include "Shared/ReadEntry.h"
+#include "WebServer/ResponseCompression.h"
 #include "WebServer/Site.h"
 
 namespace {
 
-// The search's answer to `normalizedPath` with `query`. It takes
+// The search's answer to `normalizedPath` with `query`, its links under
+// `root` (BrowseOptions::UrlRoot). It takes
 // milliseconds: it runs on the loader pool.
 SharedBody SearchBody(const SiteSearch& search, const std::string& normalizedPath,
-                      const std::string& query) {
+                      const std::string& query, const std::string& root) {
     const std::string body =
-        AnswerSearchRequest(normalizedPath, query, search).value_or(SearchResponse{}).Body;
+        AnswerSearchRequest(normalizedPath, query, search, root).value_or(SearchResponse{}).Body;
     auto bytes = std::make_shared_for_overwrite<char[]>(body.size());
     std::memcpy(bytes.get(), body.data(), body.size());
     return {std::move(bytes), body.size()};
@@ -57,14 +59,27 @@ void MakeBody(const RequestPlan& plan, LargeBodies::Delivery deliver) {
     if (plan.Kind != PlanKind::Search || site.Search == nullptr) return deliver(std::nullopt);
     // A query with its snippets takes milliseconds.
     auto job = [&search = *site.Search, path = plan.SearchPath, query = plan.SearchQuery,
-                deliver]() {
+                root = site.Rules.Options.UrlRoot, deliver]() {
         std::optional<SharedBody> body;
         try {
-            body = SearchBody(search, path, query);
+            body = SearchBody(search, path, query, root);
         } catch (...) {
             body.reset();  // out of memory: the connection is closed
         }
         deliver(std::move(body));
+    };
+    if (!site.Loaders.Submit(std::move(job))) deliver(std::nullopt);
+}
+
+void MakeGzipBody(Site& site, SharedBody plain, LargeBodies::Delivery deliver) {
+    auto job = [plain = std::move(plain), deliver]() {
+        std::optional<SharedBody> gzipped;
+        try {
+            gzipped = GzipIfSmaller(plain.Bytes.get(), plain.Size).value_or(SharedBody{});
+        } catch (...) {
+            gzipped.reset();  // out of memory: the body goes plain
+        }
+        deliver(std::move(gzipped));
     };
     if (!site.Loaders.Submit(std::move(job))) deliver(std::nullopt);
 }

@@ -7,10 +7,14 @@
 #include "Platform/File.h"
 #include "Search/SearchPages.h"
 #include "Shared/ReadEntry.h"
+#include "WebServer/AcceptEncoding.h"
 #include "WebServer/ContentTypes.h"
 #include "WebServer/PageResolution.h"
+#include "WebServer/PlanBody.h"
 #include "WebServer/RequestLine.h"
+#include "WebServer/ResponseCompression.h"
 #include "WebServer/Site.h"
+#include "WebServer/UrlRoot.h"
 
 namespace {
 
@@ -49,9 +53,10 @@ ResponseBody TextBody(const char* text, const std::string& path) {
 
 }  // namespace
 
-RequestPlan RouteRequest(Site& site, const RequestHead& request) {
+RequestPlan RouteRequest(Site& site, const RequestHead& request, bool keepOpen) {
     RequestPlan plan;
     plan.Where = &site;
+    plan.KeepOpen = keepOpen;
     const BrowseOptions& options = site.Rules.Options;
     const std::string& method = request.Line.Method;
     if (method != kAnsweredMethod && !(options.Head && method == kHeadMethod)) return plan;
@@ -61,7 +66,9 @@ RequestPlan RouteRequest(Site& site, const RequestHead& request) {
     auto planned = [&](PlanKind kind, PageFacts page) {
         plan.Kind = kind;
         plan.Page = std::move(page);
-        plan.Response = PlanResponse(request, plan.Page, options, site.Version);
+        if (!plan.Compress) {
+            plan.Response = PlanResponse(request, plan.Page, options, site.Version, keepOpen);
+        }
         return std::move(plan);
     };
     auto text = [&](PageKind kind, const char* what) {
@@ -70,7 +77,8 @@ RequestPlan RouteRequest(Site& site, const RequestHead& request) {
     };
     if (!resolved.Match.Found) {
         // Not found, the path is the one sent, normalised.
-        if (const auto type = SearchTypeOf(site, resolved.Path)) {
+        const bool underRoot = PathUnderRoot(target.Path, options.UrlRoot).has_value();
+        if (const auto type = SearchTypeOf(site, resolved.Path); type && underRoot) {
             plan.Kind = PlanKind::Search;
             plan.Page = {PageKind::Made, std::string(*type), 0, 0};
             plan.SearchPath = std::move(resolved.Path);
@@ -84,14 +92,20 @@ RequestPlan RouteRequest(Site& site, const RequestHead& request) {
     if (!IsBackedByFile(entry, platform::FileSize64(site.Archive.File()))) {
         return text(PageKind::Damaged, kDamagedEntryText);
     }
-    return planned(
-        PlanKind::Entry,
-        {PageKind::Entry, ContentTypeOf(PageExtension(resolved.Path), site.Rules.StandardTypes),
-         entry.UnpackedSize, index});
+    PageFacts page{PageKind::Entry,
+                   ContentTypeOf(PageExtension(resolved.Path), site.Rules.StandardTypes),
+                   entry.UnpackedSize, index};
+    const bool fromFile = entry.UnpackedSize > kQuickLoadBytes && !IsCompressed(entry);
+    if (MayCompress(options, page.Kind, page.ContentType, page.Length, fromFile)) {
+        page.VariesByCoding = true;
+        const bool rangeAsked = options.Ranges && request.Range;
+        plan.Compress = !rangeAsked && ChooseCoding(request.AcceptEncoding) == ContentCoding::Gzip;
+    }
+    return planned(PlanKind::Entry, std::move(page));
 }
 
 void PlanMadeResponse(RequestPlan& plan, const RequestHead& request, uint64_t length) {
     plan.Page.Length = length;
-    plan.Response =
-        PlanResponse(request, plan.Page, plan.Where->Rules.Options, plan.Where->Version);
+    plan.Response = PlanResponse(request, plan.Page, plan.Where->Rules.Options, plan.Where->Version,
+                                 plan.KeepOpen);
 }

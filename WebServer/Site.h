@@ -9,11 +9,13 @@
 
 #include "Shared/LoadedArchive.h"
 #include "WebServer/LargeBodies.h"
-#include "WebServer/PageRules.h"
 #include "WebServer/LoaderPool.h"
 #include "WebServer/PageCache.h"
+#include "WebServer/PageRules.h"
+#include "WebServer/ResponseCompression.h"
 #include "WebServer/Validators.h"
 
+class AccessLog;
 class SiteSearch;
 
 struct Site {
@@ -36,6 +38,12 @@ struct Site {
     PageCache Cache{kPageCacheBytes};
     // After the cache, which it adds to: it ends first.
     LargeBodies Bodies;
+    // Gzip forms of entries' bodies, with --browse-compress: an empty body
+    // says that the entry's does not shrink, so that it is not tried again.
+    PageCache Compressed{kCompressedCacheBytes};
+    // The access log, with --browse-access-log only: owned by the server
+    // thread, outliving the event loops.
+    AccessLog* Log = nullptr;
     // The site's search, with --browse-search only: owned by the server
     // thread, set before the first connection is served.
     const SiteSearch* Search = nullptr;

@@ -183,7 +183,7 @@ void CompileTree(const std::map<std::string, std::string>& files, const std::str
     ASSERT_EQ(progress->FilesPacked, files.size());
 }
 
-uint16_t StartServer(const std::string& archivePath) {
+uint16_t StartServer(const std::string& archivePath, const BrowseOptions& options) {
     if (const char* command = std::getenv("PELORINE_SERVER_COMMAND")) {
         return StartServerProgram(command, archivePath);
     }
@@ -194,7 +194,7 @@ uint16_t StartServer(const std::string& archivePath) {
         if (port == 0) continue;
         status.Reset();
         auto server = std::make_unique<BrowseServer>(status);
-        if (!server->Start(ServeJob{archivePath, port, {}})) break;
+        if (!server->Start(ServeJob{archivePath, port, options})) break;
         const auto deadline = Clock::now() + kStartLimit;
         ServerStage stage = status.CurrentServerStage.load();
         while ((stage == ServerStage::NotStarted || stage == ServerStage::Loading) &&

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "WebServer/BrowseOptions.h"
+
 namespace server_testing {
 
 // An archive laid out record by record, so that tests can also write entries
@@ -44,7 +46,8 @@ void CompileTree(const std::map<std::string, std::string>& files, const std::str
 // port once it listens. One server per test process: it is never stopped.
 // With PELORINE_SERVER_COMMAND set (say, "wine build-windows/pelorine.exe"),
 // that program serves instead, on its own port, until the test process ends.
-uint16_t StartServer(const std::string& archivePath);
+// `options`: the opt-in options it serves with (the server command ignores them).
+uint16_t StartServer(const std::string& archivePath, const BrowseOptions& options = {});
 
 // The response the server must send for a page.
 std::string ExpectedResponse(const std::string& version, const std::string& contentType,
