@@ -62,7 +62,16 @@ debian_source() {
     local package=$1 folder
     folder=$(find "$work/src" -maxdepth 1 -type d -name "$package-[0-9]*" | head -n 1)
     if [ -z "$folder" ]; then
-        (cd "$work/src" && apt-get source -q "$package" >/dev/null 2>&1) || {
+        # The newest version first; a mirror may lack it (a security update's
+        # sources, say), and then each older version the source lists name.
+        local version fetched=
+        for version in "" $(apt-cache showsrc "$package" 2>/dev/null | sed -n 's/^Version: //p' | sort -ruV); do
+            if (cd "$work/src" && apt-get source -q "$package${version:+=$version}" >/dev/null 2>&1); then
+                fetched=yes
+                break
+            fi
+        done
+        [ -n "$fetched" ] || {
             echo "cannot fetch the $package sources (apt-get source $package)" >&2
             exit 1
         }
