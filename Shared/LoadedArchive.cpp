@@ -52,9 +52,11 @@ void ReadIndex(platform::FileHandle file, IndexParser& parser) {
 
 }  // namespace
 
-ArchiveLoad LoadArchive(const std::string& path) {
+ArchiveLoad LoadArchive(const std::string& path, ArchiveSharing sharing) {
     ArchiveLoad load;
-    const platform::FileHandle file = platform::OpenForReading(path);
+    const platform::FileHandle file = sharing == ArchiveSharing::Replaceable
+                                          ? platform::OpenReplaceable(path)
+                                          : platform::OpenForReading(path);
     if (file == platform::kInvalidFile) {
         load.ErrorNumber = errno;
         load.Error = platform::LastErrorText();
@@ -73,6 +75,8 @@ ArchiveLoad LoadArchive(const std::string& path) {
     // the header, and the data area would be read as index: load nothing.
     if (platform::SeekFromStart(file, archive.IndexOffset)) {
         IndexParser parser;
+        parser.Expect(
+            archive.FileSize > archive.IndexOffset ? archive.FileSize - archive.IndexOffset : 0);
         ReadIndex(file, parser);
         ParsedIndex index = parser.Take();
         archive.Entries = std::move(index.Entries);

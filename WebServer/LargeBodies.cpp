@@ -102,7 +102,7 @@ struct ReturnToBudget {
 
 }  // namespace
 
-size_t DecompressionCost(const TItem& entry) {
+size_t DecompressionCost(const EntryView& entry) {
     return size_t{entry.UnpackedSize} + entry.PackedSize;
 }
 
@@ -150,7 +150,7 @@ void LargeBodies::Request(uint32_t index, Delivery deliver) {
         deliver(std::move(held));
         return;
     }
-    const TItem& entry = archive_.Entries[index];
+    const EntryView entry = archive_.Entries[index];
     std::shared_ptr<const char[]> live;
     // Kept bodies let go for this request's room.
     std::vector<std::shared_ptr<const char[]>> dropped;
@@ -209,7 +209,7 @@ void LargeBodies::Start(uint32_t index) {
 }
 
 void LargeBodies::Decompress(uint32_t index) {
-    const TItem& entry = archive_.Entries[index];
+    const EntryView entry = archive_.Entries[index];
     std::optional<SharedBody> body;
     EntryReadResult result = EntryReadResult::NotBacked;
     // Once the body holds its bytes, they go back with it.

@@ -72,4 +72,4 @@ class LargeBodies {
 
 // What the budget charges for entry `entry`'s decompression: its body and its
 // stream, which is held only while the body is made.
-size_t DecompressionCost(const TItem& entry);
+size_t DecompressionCost(const EntryView& entry);

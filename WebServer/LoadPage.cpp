@@ -36,7 +36,7 @@ SharedPage TextPage(PageKind kind, const char* text, const std::string& path) {
 // The whole content of a backed entry. A short read or a damaged stream is
 // still served: what the archive did not deliver is zeros, never other
 // memory.
-SharedBody ReadWhole(platform::FileHandle file, const TItem& entry, EntryReadResult& result) {
+SharedBody ReadWhole(platform::FileHandle file, const EntryView& entry, EntryReadResult& result) {
     auto bytes = std::make_shared_for_overwrite<char[]>(entry.UnpackedSize);
     result = ReadEntryContent(file, entry, bytes.get());
     return {std::move(bytes), entry.UnpackedSize};
@@ -57,7 +57,7 @@ Page LoadPage(const LoadedArchive& archive, const std::string& path, const PageR
     if (!resolved.Match.Found) {
         shared = TextPage(PageKind::NotFound, kNotFoundText, resolved.Path);
     } else {
-        const TItem& entry = archive.Entries[resolved.Match.Index];
+        const EntryView entry = archive.Entries[resolved.Match.Index];
         if (!IsBackedByFile(entry, platform::FileSize64(archive.File()))) {
             shared = TextPage(PageKind::Damaged, kDamagedEntryText, resolved.Path);
         } else {
@@ -82,7 +82,7 @@ PageStart StartPage(Site& site, const std::string& path) {
     };
     if (!resolved.Match.Found) return text(PageKind::NotFound, kNotFoundText);
     const uint32_t index = resolved.Match.Index;
-    const TItem& entry = site.Archive.Entries[index];
+    const EntryView entry = site.Archive.Entries[index];
     const platform::FileHandle file = site.Archive.File();
     start.Entry = index;
     start.ContentType = ContentTypeOf(PageExtension(resolved.Path), site.Rules.StandardTypes);

@@ -21,7 +21,7 @@ std::optional<LoadedArchive> Load(const std::string& path) {
 }
 
 // The entry's content as a reader of the layout gets it: raw, or inflated.
-std::string ReadEntry(const std::string& archive, const TItem& item) {
+std::string ReadEntry(const std::string& archive, const EntryView& item) {
     const bool compressed = item.PackedSize != 0 && item.PackedSize < item.UnpackedSize;
     std::string stored =
         archive.substr(item.DataOffset, compressed ? item.PackedSize : item.UnpackedSize);
@@ -55,9 +55,9 @@ TEST(LoadArchive, RoundTripOfARealTreeGivesBackEveryFile) {
     ASSERT_TRUE(loaded);
     ASSERT_EQ(loaded->Entries.size(), files.size());
     const std::string archive = ReadBytes(dir / "out.pel");
-    for (const TItem& item : loaded->Entries) {
-        ASSERT_TRUE(files.count(item.Name)) << item.Name;
-        EXPECT_EQ(ReadEntry(archive, item), files[item.Name]) << item.Name;
+    for (const EntryView item : loaded->Entries) {
+        ASSERT_TRUE(files.count(std::string(item.Name))) << item.Name;
+        EXPECT_EQ(ReadEntry(archive, item), files[std::string(item.Name)]) << item.Name;
     }
     EXPECT_EQ(lseek(loaded->File(), 0, SEEK_CUR), 0);
 }
@@ -106,7 +106,7 @@ TEST(LoadArchive, EveryTruncationOfAnArchiveLoadsSafely) {
             EXPECT_EQ(loaded->Entries.size(), 0u);
         }
         // A record cut short after its first field holds zeros, never leftovers.
-        for (const TItem& entry : loaded->Entries) {
+        for (const EntryView entry : loaded->Entries) {
             for (char c : entry.Name)
                 EXPECT_TRUE(c == 0 || std::isprint(static_cast<unsigned char>(c)));
         }
