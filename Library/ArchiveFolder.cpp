@@ -1,6 +1,7 @@
 #include "Library/ArchiveFolder.h"
 
 #include <algorithm>
+#include <cerrno>
 
 #include "Library/ArchiveName.h"
 #include "Platform/FolderEnumeration.h"
@@ -9,6 +10,7 @@ FolderListing ListArchiveFolder(const std::string& folder) {
     FolderListing listing;
     platform::FolderEnumeration enumeration(folder);
     if (!enumeration.IsOpen()) {
+        listing.ErrorNumber = errno;
         listing.Error = platform::LastErrorText();
         return listing;
     }

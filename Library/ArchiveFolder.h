@@ -26,6 +26,7 @@ struct ArchiveFile {
 struct FolderListing {
     bool Listed = false;  // false: the folder could not be read (Error says why)
     std::string Error;
+    int ErrorNumber = 0;                // the system's, then
     std::vector<ArchiveFile> Archives;  // by file name, byte order
     size_t Beyond = 0;                  // archives left out past kMaxLibraryArchives
     bool operator==(const FolderListing&) const = default;

@@ -89,17 +89,19 @@ LibraryArchive LoadLibraryArchive(const std::string& folder, const ArchiveFile& 
     library.Name = folder.empty() ? std::string() : ArchiveNameOf(file.FileName);
     library.Segment = PathSegmentOf(library.Name);
     library.Title = library.Name;
-    if (library.Name == kReservedSegment) {
+    if (!folder.empty() && library.Name == kReservedSegment) {
         library.Problem = "its name is the one the library keeps for its own pages";
         return library;
     }
     ArchiveLoad load = LoadArchive(ArchivePath(folder, file), ArchiveSharing::Replaceable);
     if (!load.Archive) {
         library.Problem = "cannot be opened: " + load.Error;
+        library.ErrorNumber = load.ErrorNumber;
         return library;
     }
     const IndexReport& noticed = load.Archive->Noticed;
-    if (noticed.HeaderCut || noticed.IndexOffsetOutside || load.Archive->Entries.empty()) {
+    if (!folder.empty() &&
+        (noticed.HeaderCut || noticed.IndexOffsetOutside || load.Archive->Entries.empty())) {
         library.Problem = noticed.HeaderCut ? "not an archive: shorter than its header"
                           : noticed.IndexOffsetOutside
                               ? "damaged: its index would start past its end"

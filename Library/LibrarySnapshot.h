@@ -25,6 +25,7 @@ struct LibraryArchive {
     uint32_t EntryCount = 0;
     // Why it is not served; empty when it is.
     std::string Problem;
+    int ErrorNumber = 0;                           // the system's, when it could not be opened
     std::shared_ptr<const LoadedArchive> Archive;  // when served
     // What the server keeps for serving it (its caches and search), made by
     // the server when the archive is loaded.
@@ -60,5 +61,7 @@ std::shared_ptr<const LibraryArchive> FindArchive(const LibrarySnapshot& snapsho
                                                   std::string_view segment);
 
 // The library's own loading of an archive: opened so that it may be replaced,
-// its title read; damage that leaves nothing to serve is its Problem.
+// its title read; damage that leaves nothing to serve is its Problem. A single
+// archive (`folder` empty) is served whatever its damage, as without
+// reloading.
 LibraryArchive LoadLibraryArchive(const std::string& folder, const ArchiveFile& file);

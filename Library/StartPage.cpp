@@ -71,7 +71,8 @@ std::string StartPageHtml(const LibrarySnapshot& snapshot, bool search) {
         }
         html += "<div class=\"about\">" + EscapeHtml(archive->File.FileName);
         if (archive->Problem.empty()) {
-            html += " · " + std::to_string(archive->EntryCount) + " entries · " +
+            html += " · " + std::to_string(archive->EntryCount) +
+                    (archive->EntryCount == 1 ? " entry · " : " entries · ") +
                     SizeText(archive->File.Stamp.Size) + " · changed " +
                     UtcTimeText(archive->File.Stamp.ModifiedSeconds);
         }

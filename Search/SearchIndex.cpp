@@ -227,6 +227,7 @@ IndexHits FindPages(sqlite3* database, const std::vector<std::string>& terms,
         sqlite3_bind_int64(title.get(), 1, best[i].Entry);
         RankedPage page;
         page.Entry = best[i].Entry;
+        page.Score = best[i].Score;
         if (sqlite3_step(title.get()) == SQLITE_ROW) page.Title = ColumnText(title.get(), 0);
         hits.Pages.push_back(std::move(page));
     }

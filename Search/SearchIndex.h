@@ -41,6 +41,7 @@ bool IsCompleteIndexOf(sqlite3* database, std::string_view identity);
 // The pages found, in rank order, from the offset asked for.
 struct RankedPage {
     uint32_t Entry = 0;
+    double Score = 0;  // higher is better
     std::string Title;
 };
 

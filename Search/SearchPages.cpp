@@ -174,7 +174,7 @@ SearchRequest ParseSearchQuery(std::string_view queryString) {
     return request;
 }
 
-std::string SearchResultsHtml(const SearchAnswer& answer) {
+std::string SearchResultsHtml(const SearchAnswer& answer, std::string_view root) {
     const std::string query = EscapeHtml(answer.Query);
     std::string html =
         "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
@@ -185,7 +185,7 @@ std::string SearchResultsHtml(const SearchAnswer& answer) {
     }
     html += "<title>" + (query.empty() ? std::string("Search") : "Search: " + query) +
             "</title>\n<style>" + std::string(kStyle) + "</style>\n</head>\n<body>\n";
-    html += "<form action=\"/" + std::string(kSearchPagePath) +
+    html += "<form action=\"" + std::string(root) + "/" + std::string(kSearchPagePath) +
             "\" method=\"get\" role=\"search\">\n<input type=\"search\" name=\"q\" value=\"" +
             query +
             "\" aria-label=\"Words to find\" autofocus>\n"
@@ -209,13 +209,25 @@ std::string SearchResultsHtml(const SearchAnswer& answer) {
             }
             break;
     }
+    if (!answer.StillBuilding.empty()) {
+        html += "<p id=\"building\">Still indexing, not searched yet:";
+        for (const std::string& archive : answer.StillBuilding) {
+            html +=
+                " " + EscapeHtml(archive) + (&archive == &answer.StillBuilding.back() ? "." : ";");
+        }
+        html += "</p>\n";
+    }
     if (!answer.Hits.empty()) {
         const uint64_t first = uint64_t{answer.Page - 1} * kResultsPerPage + 1;
         html += "<ol id=\"results\" start=\"" + std::to_string(first) + "\">\n";
         for (const SearchHit& hit : answer.Hits) {
-            html += "<li><a href=\"/" + EscapeHtml(PercentEncode(hit.Path, "/")) + "\">" +
-                    EscapeHtml(hit.Title) + "</a>\n<div class=\"path\">" + EscapeHtml(hit.Path) +
-                    "</div>\n<p class=\"snippet\">";
+            html += "<li><a href=\"" + EscapeHtml(std::string(root)) + "/" +
+                    EscapeHtml(PercentEncode(hit.Path, "/")) + "\">" + EscapeHtml(hit.Title) +
+                    "</a>\n<div class=\"path\">" +
+                    (hit.Archive.empty()
+                         ? std::string()
+                         : "<span class=\"archive\">" + EscapeHtml(hit.Archive) + "</span> · ") +
+                    EscapeHtml(hit.Path) + "</div>\n<p class=\"snippet\">";
             AppendSnippetHtml(html, hit.Words);
             html += "</p></li>\n";
         }
@@ -250,21 +262,32 @@ std::string SearchResultsJson(const SearchAnswer& answer) {
     for (const SearchHit& hit : answer.Hits) {
         if (!first) json += ", ";
         first = false;
-        json += "{\"path\": \"" + EscapeJson(hit.Path) + "\", \"title\": \"" +
+        json += "{";
+        if (!hit.Archive.empty()) json += "\"archive\": \"" + EscapeJson(hit.Archive) + "\", ";
+        json += "\"path\": \"" + EscapeJson(hit.Path) + "\", \"title\": \"" +
                 EscapeJson(hit.Title) + "\", \"snippet\": \"" + EscapeJson(PlainText(hit.Words)) +
                 "\"}";
     }
-    json += "]}\n";
+    json += "]";
+    if (!answer.StillBuilding.empty()) {
+        json += ", \"building\": [";
+        for (const std::string& archive : answer.StillBuilding) {
+            json += std::string(&archive == &answer.StillBuilding.front() ? "" : ", ") + "\"" +
+                    EscapeJson(archive) + "\"";
+        }
+        json += "]";
+    }
+    json += "}\n";
     return json;
 }
 
 std::optional<SearchResponse> AnswerSearchRequest(std::string_view normalizedPath,
                                                   std::string_view queryString,
-                                                  const SiteSearch& search) {
+                                                  const SiteSearch& search, std::string_view root) {
     const bool html = normalizedPath == kSearchPagePath;
     if (!html && normalizedPath != kSearchJsonPath) return std::nullopt;
     const SearchRequest request = ParseSearchQuery(queryString);
     const SearchAnswer answer = search.Ask(request.Query, request.Page);
-    if (html) return SearchResponse{SearchResultsHtml(answer), std::string(kSearchPageType)};
+    if (html) return SearchResponse{SearchResultsHtml(answer, root), std::string(kSearchPageType)};
     return SearchResponse{SearchResultsJson(answer), std::string(kSearchJsonType)};
 }

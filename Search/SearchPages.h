@@ -23,16 +23,18 @@ class SiteSearch;
 
 // The search's answer to a request for `normalizedPath` (kSearchPagePath or
 // kSearchJsonPath) with `queryString` (after the "?"): its body and content
-// type. Nothing for any other path.
+// type. Nothing for any other path. The page's links start with `root`
+// (the server's path prefix; empty for none).
 struct SearchResponse {
     std::string Body;
     std::string ContentType;
 };
 std::optional<SearchResponse> AnswerSearchRequest(std::string_view normalizedPath,
                                                   std::string_view queryString,
-                                                  const SiteSearch& search);
+                                                  const SiteSearch& search,
+                                                  std::string_view root = {});
 
-std::string SearchResultsHtml(const SearchAnswer& answer);
+std::string SearchResultsHtml(const SearchAnswer& answer, std::string_view root = {});
 std::string SearchResultsJson(const SearchAnswer& answer);
 
 // What a request's query string asks: "q" and "page", percent-decoded with

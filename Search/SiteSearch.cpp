@@ -188,10 +188,22 @@ SearchAnswer SiteSearch::Find(std::string_view query, uint32_t page, uint32_t co
         SearchHit hit;
         hit.Path = source_.Names[found.Entry];
         hit.Title = found.Title.empty() ? hit.Path : found.Title;
+        hit.Entry = found.Entry;
+        hit.Score = found.Score;
         if (snippets) hit.Words = SnippetOf(found.Entry, terms);
         answer.Hits.push_back(std::move(hit));
     }
     return answer;
+}
+
+SearchAnswer SiteSearch::AskRanked(std::string_view query, uint32_t count) const {
+    return Find(query, 1, count, false);
+}
+
+Snippet SiteSearch::SnippetFor(std::string_view query, uint32_t entry) const {
+    if (state_ != IndexState::Ready || entry >= source_.Names.size()) return {};
+    std::lock_guard guard(lock_);
+    return SnippetOf(entry, splitter_->QueryTerms(query));
 }
 
 Snippet SiteSearch::SnippetOf(uint32_t entry, const std::vector<std::string>& terms) const {

@@ -52,6 +52,12 @@ class SiteSearch {
     // Every result for `query`, in rank order, without snippets.
     SearchAnswer AskAll(std::string_view query) const;
 
+    // The best `count` results for `query`, with their scores and without
+    // snippets: a search across several archives ranks them together and
+    // asks for the snippets of those it shows (SnippetFor).
+    SearchAnswer AskRanked(std::string_view query, uint32_t count) const;
+    Snippet SnippetFor(std::string_view query, uint32_t entry) const;
+
     // Waits until the index is ready or has failed (the archive tool's wait).
     void WaitUntilSettled() const;
 

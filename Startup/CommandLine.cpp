@@ -51,8 +51,11 @@ CommandLineWalk WalkCommandLine(const std::vector<std::string>& arguments) {
             if (threads != 0) fields.CompileThreads = threads;
         } else if (argument == "--browse") {
             meet(argument, StartupAction::Browse);
-        } else if (argument == "--browse-archive") {
-            if (hasValue) fields.BrowseArchive = arguments[i + 1];
+        } else if (argument == "--browse-archive" || argument == "--browse-library") {
+            if (hasValue) {
+                fields.BrowseArchive = arguments[i + 1];
+                fields.BrowseLibrary = argument == "--browse-library";
+            }
         }
     }
     return walk;
@@ -83,6 +86,7 @@ BrowseOptions BrowseOptionsFrom(const std::vector<std::string>& arguments) {
         if (argument == "--browse-head") options.Head = true;
         if (argument == "--browse-status-codes") options.StatusCodes = true;
         if (argument == "--browse-search") options.Search = true;
+        if (argument == "--browse-reload") options.Reload = true;
         if (argument == "--browse-memory-limit" && i + 1 < arguments.size()) {
             const uint32_t mib = MebibytesOf(arguments[i + 1]);
             if (mib != 0) options.MemoryLimitMiB = mib;

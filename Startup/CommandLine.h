@@ -23,6 +23,9 @@ struct StartupFields {
     std::string CompileDestination;
     std::string BrowseArchive;
     unsigned CompileThreads = 0;  // from --compile-threads; 0: one per core
+    // BrowseArchive is a library's folder (--browse-library FOLDER, or a
+    // folder in the window's archive field).
+    bool BrowseLibrary = false;
 };
 
 enum class StartupAction { NoAction, Compile, Browse };
@@ -46,7 +49,8 @@ CommandLineWalk WalkCommandLine(const std::vector<std::string>& arguments);
 // The opt-in options for the server ("--browse-modern" for all of them,
 // "--browse-standard-types", "--browse-decode-paths", "--browse-folder-index",
 // "--browse-ranges", "--browse-validators", "--browse-head",
-// "--browse-status-codes"), and "--browse-memory-limit MIB", a whole number
+// "--browse-status-codes", "--browse-search", "--browse-reload"), and
+// "--browse-memory-limit MIB", a whole number
 // from 1 to kMaxBrowseMemoryLimitMiB (ignored otherwise). Unlike the paths
 // they count wherever they stand, before or after "--browse".
 BrowseOptions BrowseOptionsFrom(const std::vector<std::string>& arguments);

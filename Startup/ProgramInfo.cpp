@@ -9,10 +9,11 @@
 const char* const kUsage =
     "usage: pelorine [--console] [--compile-source FOLDER --compile-archive FILE\n"
     "                [--compile-threads N] [--compile-level fast|best] --compile]\n"
-    "                [--browse-archive FILE --browse]\n"
+    "                [(--browse-archive FILE | --browse-library FOLDER) --browse]\n"
     "                [--browse-modern] [--browse-standard-types] [--browse-decode-paths]\n"
     "                [--browse-folder-index] [--browse-ranges] [--browse-validators]\n"
     "                [--browse-head] [--browse-status-codes] [--browse-search]\n"
+    "                [--browse-reload]\n"
     "       pelorine --help | --version\n";
 
 namespace {
@@ -33,6 +34,10 @@ void PrintHelp() {
         "                           compiled several times slower, read as fast\n"
         "  --compile                pack the folder into the archive\n"
         "  --browse-archive FILE    the archive to serve\n"
+        "  --browse-library FOLDER  serve every archive (*.pel) in FOLDER, each\n"
+        "                           under /NAME/, with a start page listing them;\n"
+        "                           archives added, replaced or removed are picked\n"
+        "                           up as it serves\n"
         "  --browse                 serve the archive on TCP port %u\n"
         "  --browse-modern          all of the --browse-... options below at once\n"
         "  --browse-standard-types  send types the fixed table lacks as /etc/mime.types\n"
@@ -48,7 +53,10 @@ void PrintHelp() {
         "  --browse-status-codes    send the not-found text with 404 and a damaged\n"
         "                           entry's text with 500\n"
         "  --browse-search          find pages by their words at /.pelorine/search\n"
-        "                           (index kept in the user's cache folder)\n"
+        "                           (index kept in the user's cache folder); in a\n"
+        "                           library, across every archive\n"
+        "  --browse-reload          serve the archive anew once a compile replaces\n"
+        "                           it (a library always does)\n"
         "  --console                run without a window even where a display exists\n"
         "  --help                   print this help and exit\n"
         "  --version                print the program's name and version and exit\n"

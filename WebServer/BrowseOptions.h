@@ -35,6 +35,10 @@ struct BrowseOptions {
     // /.pelorine/search (and .json), with an index built in the background
     // and kept in the user's cache folder.
     bool Search = false;
+    // --browse-reload: the served archive is opened so that a compile may
+    // replace it, and a replaced archive is served from then on; requests
+    // under way finish from the one they started with.
+    bool Reload = false;
 
     // --browse-memory-limit MIB: the memory budget for large bodies, in MiB.
     // Only how much the server holds at once depends on it, never the bytes
@@ -51,7 +55,7 @@ struct BrowseOptions {
     // --browse-modern: every opt-in option above at once; nothing else changes.
     void TurnOnEveryOptIn() {
         StandardTypes = DecodePaths = FolderIndex = true;
-        Ranges = Validators = Head = StatusCodes = Search = true;
+        Ranges = Validators = Head = StatusCodes = Search = Reload = true;
     }
 
     static BrowseOptions Modern() {

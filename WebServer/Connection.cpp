@@ -4,6 +4,7 @@
 #include <string_view>
 #include <utility>
 
+#include "WebServer/LibrarySearch.h"
 #include "WebServer/RequestLine.h"
 #include "WebServer/SearchRoute.h"
 #include "WebServer/Site.h"
@@ -101,7 +102,7 @@ void Connection::Loaded(std::optional<SharedBody> body, char* buffer,
 // the empty line after them. The request ends incomplete on a silence (see
 // Expire), the peer's close, a receive error, or a head over the limit.
 void Connection::ReadLine(char* buffer, ConnectionClock::time_point now) {
-    const bool headerLines = site_.Rules.Options.ReadsHeaderLines();
+    const bool headerLines = sites_.Rules().Options.ReadsHeaderLines();
     for (;;) {
         const long received = platform::Receive(socket_, buffer, kReceiveSize);
         if (received < 0 && platform::WouldBlock()) return;
@@ -130,20 +131,33 @@ void Connection::ReadLine(char* buffer, ConnectionClock::time_point now) {
 // side, before the empty line, is answered with what it sent: clients that
 // send only the request line are still served.
 bool Connection::HeadEndsHere() const {
-    return stage_ == ConnectionStage::ReadingLine && site_.Rules.Options.ReadsHeaderLines() &&
+    return stage_ == ConnectionStage::ReadingLine && sites_.Rules().Options.ReadsHeaderLines() &&
            HasRequestLine(line_);
 }
 
 void Connection::Answer(ConnectionClock::time_point now) {
-    const BrowseOptions& options = site_.Rules.Options;
+    const BrowseOptions& options = sites_.Rules().Options;
     request_ = options.ReadsHeaderLines() ? ParseRequestHead(line_)
                                           : RequestHead{SplitRequestLine(line_), {}, {}, {}, {}};
     line_ = {};
     const std::string& method = request_.Line.Method;
     if (method != kAnsweredMethod && !(options.Head && method == kHeadMethod)) return Close(now);
     RequestTarget target = SplitTarget(request_.Line.Target);
+    SiteChoice choice = sites_.Choose(target.Path);
+    if (choice.Ready) return Respond(*choice.Ready);
+    holds_ = std::move(choice.Holds);
+    if (choice.LibrarySearch) {
+        contentType_ = LibrarySearchType(choice.Path);
+        searchPath_ = std::move(choice.Path);
+        searchQuery_ = std::move(target.Query);
+        loadingSearch_ = true;
+        stage_ = ConnectionStage::Loading;
+        return;
+    }
+    site_ = choice.Where;
+    target.Path = std::move(choice.Path);
     if (std::optional<std::string> type =
-            SearchAsked(site_.Search, site_.Archive, target.Path, options)) {
+            SearchAsked(site_->Search, site_->Archive, target.Path, options)) {
         contentType_ = std::move(*type);
         searchPath_ = std::move(target.Path);
         searchQuery_ = std::move(target.Query);
@@ -151,14 +165,14 @@ void Connection::Answer(ConnectionClock::time_point now) {
         stage_ = ConnectionStage::Loading;
         return;
     }
-    PageStart start = StartPage(site_, target.Path);
+    PageStart start = StartPage(*site_, target.Path);
     if (start.Ready) return Respond(*start.Ready);
     // An answer without a body (HEAD, 304, 416) needs only the entry's
     // length, which the index holds: the body is not made for it.
-    const uint32_t length = site_.Archive.Entries[start.Entry].UnpackedSize;
+    const uint32_t length = site_->Archive.Entries[start.Entry].UnpackedSize;
     const ResponsePlan plan =
         PlanResponse(request_, {PageKind::Entry, start.ContentType, length, start.Entry}, options,
-                     site_.Version);
+                     site_->Version);
     if (plan.BodyLength == 0) {
         header_ = plan.Header;
         body_ = {};
@@ -172,9 +186,10 @@ void Connection::Answer(ConnectionClock::time_point now) {
 }
 
 void Connection::Respond(const SharedPage& page) {
+    // The library's own pages come from no archive, and are never validated.
     const ResponsePlan plan =
         PlanResponse(request_, {page.Kind, page.ContentType, page.Body.Size, page.Entry},
-                     site_.Rules.Options, site_.Version);
+                     sites_.Rules().Options, site_ != nullptr ? site_->Version : ArchiveVersion{});
     header_ = plan.Header;
     body_ = page.Body.Part(plan.BodyFirst, plan.BodyLength);
     sent_ = 0;
@@ -204,6 +219,9 @@ void Connection::Close(ConnectionClock::time_point now) {
     body_ = {};
     sender_.Reset();
     line_ = {};
+    // The archive is let go of with the last byte sent from it.
+    site_ = nullptr;
+    holds_.reset();
     stage_ = ConnectionStage::Draining;
     deadline_ = now + kDrainTime;
 }

@@ -16,6 +16,7 @@
 #include "WebServer/PageCache.h"
 #include "WebServer/RequestHead.h"
 #include "WebServer/ResponseHead.h"
+#include "WebServer/ServedSites.h"
 
 struct Site;
 
@@ -79,8 +80,8 @@ enum class Waiting { FirstByte, Peer, Drain, Nothing };
 
 class Connection {
   public:
-    Connection(Site& site, platform::Socket socket, ConnectionClock::time_point now)
-        : site_(site), socket_(socket), deadline_(now + kFirstByteWait) {}
+    Connection(const ServedSites& sites, platform::Socket socket, ConnectionClock::time_point now)
+        : sites_(sites), socket_(socket), deadline_(now + kFirstByteWait) {}
     Connection(const Connection&) = delete;
     Connection& operator=(const Connection&) = delete;
 
@@ -106,8 +107,15 @@ class Connection {
 
     uint32_t EntryToLoad() const { return entryToLoad_; }
 
-    // When it is loading the site's search rather than an entry: the request
-    // path and the query after its "?".
+    // The site answering the request, once it is chosen; null for the
+    // library's own pages.
+    Site* Where() const { return site_; }
+
+    // The snapshot the request holds, for a search across the library.
+    const std::shared_ptr<const LibrarySnapshot>& Holds() const { return holds_; }
+
+    // When it is loading the site's search (or, with no site, the library's)
+    // rather than an entry: the request path and the query after its "?".
     bool LoadingSearch() const { return loadingSearch_; }
     const std::string& SearchPath() const { return searchPath_; }
     const std::string& SearchQuery() const { return searchQuery_; }
@@ -127,7 +135,11 @@ class Connection {
     void Close(ConnectionClock::time_point now);
     void Drain(char* buffer);
 
-    Site& site_;
+    const ServedSites& sites_;
+    // Chosen for the request; the snapshot it came from is held until the
+    // response is sent.
+    Site* site_ = nullptr;
+    std::shared_ptr<const LibrarySnapshot> holds_;
     const platform::Socket socket_;
     ConnectionStage stage_ = ConnectionStage::ReadingLine;
     ConnectionClock::time_point deadline_;

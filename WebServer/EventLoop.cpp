@@ -14,6 +14,7 @@
 
 #include "Platform/Poller.h"
 #include "WebServer/Connection.h"
+#include "WebServer/LibrarySearch.h"
 #include "WebServer/Listener.h"
 #include "WebServer/LoaderPool.h"
 #include "WebServer/SearchRoute.h"
@@ -37,8 +38,8 @@ using WaitList = std::list<Served*>;
 
 // A connection with what its thread keeps about it.
 struct Served {
-    Served(Site& site, platform::Socket socket, Clock::time_point now)
-        : connection(site, socket, now) {}
+    Served(const ServedSites& sites, platform::Socket socket, Clock::time_point now)
+        : connection(sites, socket, now) {}
 
     Connection connection;
     bool watched = false;  // by the poller
@@ -50,8 +51,9 @@ struct Served {
 
 class ConnectionThread {
   public:
-    ConnectionThread(platform::Socket listener, Site& site, StopSignal& stop)
-        : listener_(listener), site_(site), stop_(stop) {
+    ConnectionThread(platform::Socket listener, const ServedSites& sites, LoaderPool& loaders,
+                     StopSignal& stop)
+        : listener_(listener), sites_(sites), loaders_(loaders), stop_(stop) {
         stop_.Notify(poller_);
     }
     ~ConnectionThread();
@@ -81,7 +83,8 @@ class ConnectionThread {
     WaitList* ListFor(Waiting waiting);
 
     const platform::Socket listener_;
-    Site& site_;
+    const ServedSites& sites_;
+    LoaderPool& loaders_;
     StopSignal& stop_;
     platform::Poller poller_;
     bool accepting_ = false;
@@ -160,7 +163,7 @@ void ConnectionThread::Accept(Clock::time_point now) {
             resumeAccepting_ = now + kAcceptRetryPause;
             return;
         }
-        auto* served = new (std::nothrow) Served(site_, accepted, now);
+        auto* served = new (std::nothrow) Served(sites_, accepted, now);
         if (served == nullptr) {
             platform::CloseSocket(accepted);
             continue;
@@ -250,20 +253,23 @@ void ConnectionThread::Load(Served* served) {
     }
     const Connection& connection = served->connection;
     if (connection.LoadingSearch()) return LoadSearch(served);
-    site_.Bodies.Request(connection.EntryToLoad(), [this, served](std::optional<SharedBody> body) {
-        Deliver(served, std::move(body));
-    });
+    connection.Where()->Bodies.Request(
+        connection.EntryToLoad(),
+        [this, served](std::optional<SharedBody> body) { Deliver(served, std::move(body)); });
 }
 
-// The site's search is answered on the loader pool too: a query with its
-// snippets takes milliseconds.
+// The site's search (or the library's) is answered on the loader pool too: a
+// query with its snippets takes milliseconds. The connection, which holds
+// the site, waits for it.
 void ConnectionThread::LoadSearch(Served* served) {
     const Connection& connection = served->connection;
-    const bool queued = site_.Loaders.Submit(
-        [this, served, path = connection.SearchPath(), query = connection.SearchQuery()] {
+    const bool queued = loaders_.Submit(
+        [this, served, site = connection.Where(), library = connection.Holds().get(),
+         path = connection.SearchPath(), query = connection.SearchQuery()] {
             std::optional<SharedBody> body;
             try {
-                body = SearchBody(*site_.Search, path, query);
+                body = site != nullptr ? SearchBody(*site->Search, path, query, site->Root)
+                                       : LibrarySearchBody(*library, path, query);
             } catch (...) {
                 body.reset();  // out of memory: the connection is closed
             }
@@ -326,13 +332,13 @@ unsigned EventLoopCount() {
 
 }  // namespace
 
-void ServeConnections(platform::Socket listener, Site& site, LoaderPool& loaders,
-                      StopSignal& stop) {
+void ServeConnections(platform::Socket listener, const ServedSites& sites, LoaderPool& loaders,
+                      StopSignal& stop, const std::function<void()>& stopBodies) {
     if (!platform::MakeNonBlocking(listener)) return;
     std::vector<std::unique_ptr<ConnectionThread>> loops;
     std::vector<std::thread> threads;
     auto makeLoop = [&]() -> ConnectionThread* {
-        auto loop = std::make_unique<ConnectionThread>(listener, site, stop);
+        auto loop = std::make_unique<ConnectionThread>(listener, sites, loaders, stop);
         if (!loop->Ready()) return nullptr;
         loops.push_back(std::move(loop));
         return loops.back().get();
@@ -354,5 +360,5 @@ void ServeConnections(platform::Socket listener, Site& site, LoaderPool& loaders
     // Loaders may still post to the loops: they end first, and nothing
     // waiting for a body may be answered once the loops go.
     loaders.Stop();
-    site.Bodies.Stop();
+    stopBodies();
 }

@@ -106,7 +106,7 @@ size_t DecompressionCost(const EntryView& entry) {
     return size_t{entry.UnpackedSize} + entry.PackedSize;
 }
 
-LargeBodies::LargeBodies(const LoadedArchive& archive, PageCache& cache, LoaderPool& pool,
+LargeBodies::LargeBodies(const LoadedArchive& archive, SiteCache cache, LoaderPool& pool,
                          size_t budgetBytes)
     : archive_(archive), cache_(cache), pool_(pool), state_(std::make_shared<State>(budgetBytes)) {
     state_->start = [this](uint32_t index) { Start(index); };

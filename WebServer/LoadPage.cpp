@@ -44,6 +44,10 @@ SharedBody ReadWhole(platform::FileHandle file, const EntryView& entry, EntryRea
 
 }  // namespace
 
+SharedPage NotFoundPage(const std::string& normalizedPath) {
+    return TextPage(PageKind::NotFound, kNotFoundText, normalizedPath);
+}
+
 PageRules PageRulesFor(const BrowseOptions& options) {
     PageRules rules;
     rules.Options = options;

@@ -51,6 +51,10 @@ PageRules PageRulesFor(const BrowseOptions& options);
 Page LoadPage(const LoadedArchive& archive, const std::string& path,
               const PageRules& rules = PageRules{});
 
+// The answer to a path that names no page: the text "Cannot find the
+// specified page: " and the path, normalised, as text/plain.
+SharedPage NotFoundPage(const std::string& normalizedPath);
+
 // What a request comes to on an event loop: the page ready to send, or the
 // compressed entry whose body the loader pool must make first.
 struct PageStart {

@@ -1,6 +1,14 @@
 #include "WebServer/PageCache.h"
 
-std::optional<SharedBody> PageCache::Find(uint32_t entry) {
+#include <cstring>
+
+SharedBody SharedBodyOf(std::string_view bytes) {
+    auto copy = std::make_shared_for_overwrite<char[]>(bytes.size());
+    std::memcpy(copy.get(), bytes.data(), bytes.size());
+    return {std::move(copy), bytes.size()};
+}
+
+std::optional<SharedBody> PageCache::Find(uint64_t entry) {
     std::lock_guard guard(lock_);
     const auto found = byEntry_.find(entry);
     if (found == byEntry_.end()) return std::nullopt;
@@ -8,7 +16,7 @@ std::optional<SharedBody> PageCache::Find(uint32_t entry) {
     return found->second->second;
 }
 
-void PageCache::Add(uint32_t entry, const SharedBody& body) {
+void PageCache::Add(uint64_t entry, const SharedBody& body) {
     if (body.Size > limit_ / 4) return;
     std::lock_guard guard(lock_);
     if (byEntry_.count(entry) != 0) return;  // another connection got there first

@@ -16,10 +16,10 @@ std::optional<std::string> SearchAsked(const SiteSearch* search, const LoadedArc
     return std::string(normalized == kSearchPagePath ? kSearchPageType : kSearchJsonType);
 }
 
-SharedBody SearchBody(const SiteSearch& search, const std::string& path, const std::string& query) {
-    const std::string body =
-        AnswerSearchRequest(NormalizePath(path), query, search).value_or(SearchResponse{}).Body;
-    auto bytes = std::make_shared_for_overwrite<char[]>(body.size());
-    std::memcpy(bytes.get(), body.data(), body.size());
-    return {std::move(bytes), body.size()};
+SharedBody SearchBody(const SiteSearch& search, const std::string& path, const std::string& query,
+                      const std::string& root) {
+    const std::string body = AnswerSearchRequest(NormalizePath(path), query, search, root)
+                                 .value_or(SearchResponse{})
+                                 .Body;
+    return SharedBodyOf(body);
 }

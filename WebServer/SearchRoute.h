@@ -16,6 +16,8 @@
 std::optional<std::string> SearchAsked(const SiteSearch* search, const LoadedArchive& archive,
                                        const std::string& path, const BrowseOptions& options);
 
-// The search's answer to `path` with `query` (the target after its "?"). It
-// takes milliseconds: an event loop leaves it to the loader pool.
-SharedBody SearchBody(const SiteSearch& search, const std::string& path, const std::string& query);
+// The search's answer to `path` with `query` (the target after its "?"), its
+// links under `root` (an archive's prefix in a library). It takes
+// milliseconds: an event loop leaves it to the loader pool.
+SharedBody SearchBody(const SiteSearch& search, const std::string& path, const std::string& query,
+                      const std::string& root = {});

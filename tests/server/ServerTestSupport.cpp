@@ -187,14 +187,18 @@ uint16_t StartServer(const std::string& archivePath) {
     if (const char* command = std::getenv("PELORINE_SERVER_COMMAND")) {
         return StartServerProgram(command, archivePath);
     }
+    return StartServerWith(archivePath, {}, false);
+}
+
+uint16_t StartServerWith(const std::string& path, const BrowseOptions& options, bool library) {
     // What the server reports to; it serves until the test process ends.
-    static ServerState& status = *new ServerState;
+    ServerState& status = *new ServerState;
     for (int attempt = 0; attempt < kPortTries; ++attempt) {
         const uint16_t port = ProbeFreePort();
         if (port == 0) continue;
         status.Reset();
         auto server = std::make_unique<BrowseServer>(status);
-        if (!server->Start(ServeJob{archivePath, port, {}})) break;
+        if (!server->Start(ServeJob{path, port, options, library})) break;
         const auto deadline = Clock::now() + kStartLimit;
         ServerStage stage = status.CurrentServerStage.load();
         while ((stage == ServerStage::NotStarted || stage == ServerStage::Loading) &&

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "WebServer/BrowseOptions.h"
+
 namespace server_testing {
 
 // An archive laid out record by record, so that tests can also write entries
@@ -45,6 +47,10 @@ void CompileTree(const std::map<std::string, std::string>& files, const std::str
 // With PELORINE_SERVER_COMMAND set (say, "wine build-windows/pelorine.exe"),
 // that program serves instead, on its own port, until the test process ends.
 uint16_t StartServer(const std::string& archivePath);
+
+// The same for any job: `path` is served with `options`, as a library's
+// folder with `library`. Always in this process.
+uint16_t StartServerWith(const std::string& path, const BrowseOptions& options, bool library);
 
 // The response the server must send for a page.
 std::string ExpectedResponse(const std::string& version, const std::string& contentType,
