@@ -67,6 +67,11 @@ SiteSearch::~SiteSearch() {
 }
 
 void SiteSearch::Start() {
+    OpenOrBuild();
+    started_.store(true, std::memory_order_release);
+}
+
+void SiteSearch::OpenOrBuild() {
     const std::string& folder = settings_.CacheFolder;
     const bool cacheable = !folder.empty() && !settings_.Identity.empty();
     if (cacheable) {
@@ -167,6 +172,9 @@ SearchAnswer SiteSearch::Find(std::string_view query, uint32_t page, uint32_t co
     SearchAnswer answer;
     answer.Query = DropInvalidUtf8(query);
     answer.Page = page;
+    // A library starts its archives' searches while it serves: until then
+    // each is asked as one being built.
+    if (!started_.load(std::memory_order_acquire)) return answer;
     answer.State = state_;
     if (builder_) {
         answer.Indexed = builder_->Indexed();

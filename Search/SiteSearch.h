@@ -42,7 +42,8 @@ class SiteSearch {
     SiteSearch(const SiteSearch&) = delete;
     SiteSearch& operator=(const SiteSearch&) = delete;
 
-    // Opens the cached index or starts building one; returns at once.
+    // Opens the cached index or starts building one; returns at once. Ask
+    // may be called before, and answers as while building.
     void Start();
 
     // Results `page` (from 1) for `query`, with snippets; while the index is
@@ -63,6 +64,7 @@ class SiteSearch {
 
   private:
     SearchAnswer Find(std::string_view query, uint32_t page, uint32_t count, bool snippets) const;
+    void OpenOrBuild();
     void Finished(bool complete);
     void UseForQueries(Database database);
     Snippet SnippetOf(uint32_t entry, const std::vector<std::string>& terms) const;
@@ -75,6 +77,7 @@ class SiteSearch {
     mutable std::mutex lock_;  // guards the query database and the splitter
     mutable std::condition_variable settled_;
     std::atomic<IndexState> state_{IndexState::Building};
+    std::atomic<bool> started_{false};
     Database query_;
     std::unique_ptr<WordSplitter> splitter_;
 
