@@ -20,7 +20,8 @@ SiteChoice ChooseSite(std::shared_ptr<const LibrarySnapshot> snapshot, const std
     if (snapshot->Folder.empty()) {
         // A single archive, reloaded: it answers everything, as without reloading.
         if (!snapshot->Archives.empty() && snapshot->Archives.front()->Served) {
-            choice.Where = snapshot->Archives.front()->Served.get();
+            choice.Archive = snapshot->Archives.front().get();
+            choice.Where = choice.Archive->Served.get();
             choice.Path = path;
         }
         choice.Holds = std::move(snapshot);
@@ -46,6 +47,7 @@ SiteChoice ChooseSite(std::shared_ptr<const LibrarySnapshot> snapshot, const std
     const size_t end = rest.find_first_of("/\\");
     const std::string_view segment = rest.substr(0, end);
     if (std::shared_ptr<const LibraryArchive> archive = FindArchive(*snapshot, segment)) {
+        choice.Archive = archive.get();
         choice.Where = archive->Served.get();
         choice.Path = end == std::string_view::npos ? std::string() : std::string(rest.substr(end));
         choice.Holds = std::move(snapshot);

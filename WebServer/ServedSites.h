@@ -20,6 +20,8 @@ struct SiteChoice {
     // Ready holds the answer (or a library search is asked).
     Site* Where = nullptr;
     std::string Path;
+    // The archive chosen, from the snapshot held.
+    const LibraryArchive* Archive = nullptr;
     // The library's own page, whole.
     std::optional<SharedPage> Ready;
     // A search across the library (its page or JSON), made on the loader pool.

@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <set>
 #include <thread>
@@ -116,6 +117,42 @@ TEST(LibraryServe, AnArchiveReplacedUnderLoadAnswersEveryRequestWithTheOldOrTheN
     EXPECT_TRUE(newestServed) << "a replaced archive was not served within 2 s";
     EXPECT_EQ(wrong.load(), 0) << "of " << answered.load() << " responses";
     EXPECT_GT(answered.load(), kReplaces);
+}
+
+// With search on, one query asks every archive, and each result says which
+// archive it is from; /NAME/.pelorine/search asks one archive.
+TEST(LibraryServe, SearchesEveryArchiveAtOnceOrOneUnderItsName) {
+    TempDir dir;
+    setenv("XDG_CACHE_HOME", (dir / "cache").c_str(), 1);
+    std::filesystem::create_directories(dir.path() / "lib");
+    WriteSite(dir / "lib/alpha.pel", "Alpha", "common words and zebra");
+    WriteSite(dir / "lib/beta.pel", "Beta", "common words");
+    BrowseOptions options;
+    options.Search = true;
+    const uint16_t port = StartServerWith(dir / "lib", options, true);
+    ASSERT_NE(port, 0);
+
+    std::string all;
+    for (int i = 0; i < 1000; ++i) {
+        all = Get(port, "/.pelorine/search.json?q=common");
+        if (all.find("\"building\"") == std::string::npos &&
+            all.find("\"ready\": true") != std::string::npos) {
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    EXPECT_NE(all.find("\"total\": 2"), std::string::npos) << all;
+    EXPECT_NE(all.find("{\"archive\": \"Alpha\", \"path\": \"alpha/index.html\""),
+              std::string::npos)
+        << all;
+    EXPECT_NE(all.find("{\"archive\": \"Beta\", \"path\": \"beta/index.html\""), std::string::npos)
+        << all;
+    const std::string one = Get(port, "/alpha/.pelorine/search.json?q=common");
+    EXPECT_NE(one.find("\"total\": 1"), std::string::npos) << one;
+    EXPECT_EQ(one.find("beta"), std::string::npos) << one;
+    const std::string page = Get(port, "/alpha/.pelorine/search?q=zebra");
+    EXPECT_NE(page.find("<form action=\"/alpha/.pelorine/search\""), std::string::npos) << page;
+    EXPECT_NE(page.find("<a href=\"/alpha/index.html\">"), std::string::npos) << page;
 }
 
 }  // namespace

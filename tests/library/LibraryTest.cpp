@@ -12,6 +12,7 @@
 #include "Library/FolderWatch.h"
 #include "Library/LiveLibrary.h"
 #include "Library/StartPage.h"
+#include "WebServer/ServedSites.h"
 #include "tests/server/ServerTestSupport.h"
 #include "tests/support/TestFiles.h"
 
@@ -90,6 +91,44 @@ TEST(FindArchive, TakesTheSegmentAsWrittenThenDecodedThenTheOneNameOfAnyCase) {
     for (const auto& c : cases) {
         const auto found = FindArchive(snapshot, c.segment);
         EXPECT_EQ(found ? found->File.FileName : "", c.found) << c.segment;
+    }
+}
+
+// The library step: which requests are the library's own pages, which go to
+// an archive and with what path, and what is not found.
+TEST(ChooseSite, GivesTheLibraryItsOwnPathsAndEachArchiveThePathBelowItsName) {
+    const auto snapshot = std::make_shared<const LibrarySnapshot>(
+        SnapshotOf({Served("Rust Book.pel", "R"), Served("python.pel", "P")}));
+    const struct {
+        std::string path;
+        bool search;
+        std::string answer;  // "page:" and its type, "archive:" and its path, "search:", "missing"
+    } cases[] = {
+        {"/", false, "page:text/html; charset=utf-8"},
+        {"", false, "page:text/html; charset=utf-8"},
+        {"/index.html", false, "page:text/html; charset=utf-8"},
+        {"/.pelorine/library.json", false, "page:application/json"},
+        {"/.pelorine/search", true, "search:.pelorine/search"},
+        {"/.pelorine/search.json", true, "search:.pelorine/search.json"},
+        {"/.pelorine/search", false, "missing"},
+        {"/python/index.html", false, "archive:python.pel /index.html"},
+        {"/python", false, "archive:python.pel "},
+        {"//python//a.html", false, "archive:python.pel //a.html"},
+        {"/Rust%20Book/ch01.html", false, "archive:Rust Book.pel /ch01.html"},
+        {"/python/.pelorine/search", true, "archive:python.pel /.pelorine/search"},
+        {"/nothing/index.html", false, "missing"},
+    };
+    for (const auto& c : cases) {
+        const SiteChoice choice = ChooseSite(snapshot, c.path, c.search);
+        std::string answer = "missing";
+        if (choice.Ready && choice.Ready->Kind == PageKind::Made) {
+            answer = "page:" + choice.Ready->ContentType;
+        } else if (choice.LibrarySearch) {
+            answer = "search:" + choice.Path;
+        } else if (choice.Archive != nullptr) {
+            answer = "archive:" + choice.Archive->File.FileName + " " + choice.Path;
+        }
+        EXPECT_EQ(answer, c.answer) << c.path;
     }
 }
 
