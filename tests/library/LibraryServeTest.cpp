@@ -153,6 +153,7 @@ TEST(LibraryServe, SearchesEveryArchiveAtOnceOrOneUnderItsName) {
     const std::string page = Get(port, "/alpha/.pelorine/search?q=zebra");
     EXPECT_NE(page.find("<form action=\"/alpha/.pelorine/search\""), std::string::npos) << page;
     EXPECT_NE(page.find("<a href=\"/alpha/index.html\">"), std::string::npos) << page;
+    StopServers();
 }
 
 }  // namespace

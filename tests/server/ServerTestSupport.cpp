@@ -183,6 +183,19 @@ void CompileTree(const std::map<std::string, std::string>& files, const std::str
     ASSERT_EQ(progress->FilesPacked, files.size());
 }
 
+namespace {
+
+std::vector<std::unique_ptr<BrowseServer>>& RunningServers() {
+    static auto& running = *new std::vector<std::unique_ptr<BrowseServer>>;
+    return running;
+}
+
+}  // namespace
+
+void StopServers() {
+    RunningServers().clear();
+}
+
 uint16_t StartServer(const std::string& archivePath) {
     if (const char* command = std::getenv("PELORINE_SERVER_COMMAND")) {
         return StartServerProgram(command, archivePath);
@@ -207,9 +220,8 @@ uint16_t StartServerWith(const std::string& path, const BrowseOptions& options, 
             stage = status.CurrentServerStage.load();
         }
         if (stage == ServerStage::Listening) {
-            // Never stopped: the tests end with the process.
-            static auto& running = *new std::vector<std::unique_ptr<BrowseServer>>;
-            running.push_back(std::move(server));
+            // Stopped by StopServers only: most tests end with the process.
+            RunningServers().push_back(std::move(server));
             return port;
         }
         if (stage != ServerStage::PortNotBound) break;
