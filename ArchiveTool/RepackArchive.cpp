@@ -4,11 +4,11 @@
 #include "ArchiveTool/EntryNames.h"
 #include "ArchiveTool/EntryProblem.h"
 #include "ArchiveTool/OpenArchive.h"
-#include "Compiler/ArchiveOutput.h"
 #include "Compiler/CompileThread.h"
 #include "Compiler/CompressContent.h"
 #include "Compiler/IsStoredRaw.h"
 #include "Platform/File.h"
+#include "Shared/ArchiveWriter.h"
 #include "Shared/ReadEntry.h"
 
 namespace {
@@ -24,20 +24,16 @@ class Repacking {
   public:
     Repacking(const LoadedArchive& input, platform::FileHandle file, CompileLevel level,
               const ToolStreams& streams)
-        : input_(input), file_(file), output_(file), level_(level), streams_(streams) {}
+        : input_(input), output_(file), level_(level), streams_(streams) {}
 
     // Writes every entry of the input, in order, recompressed, then the index
     // and the header. Stops at the first write that fails; goes on past an
     // entry that cannot be read, to report every one.
     void RepackAll() {
-        const unsigned char placeholder[kHeaderSize] = {};
-        output_.Append(placeholder, sizeof placeholder);
         const auto count = static_cast<uint32_t>(input_.Entries.size());
-        entries_.reserve(count);
+        output_.Reserve(count);
         for (uint32_t i = 0; i < count && !output_.Failed(); ++i) Repack(i);
-        if (problems_ == 0 && !output_.Failed() && !WriteIndex() && !output_.Failed()) {
-            writeError_ = platform::LastErrorText();
-        }
+        if (problems_ == 0) output_.Finish();
         if (output_.Failed()) writeError_ = output_.Error();
     }
 
@@ -69,31 +65,15 @@ class Repacking {
                          EscapedName(entry.Name).c_str());
             return;
         }
-        if (output_.Append(stored, storedSize)) entries_.push_back(std::move(repacked));
-    }
-
-    // The index after the data, then the header that points to it.
-    bool WriteIndex() {
-        const uint32_t indexOffset = output_.WritePosition();
-        std::string record;
-        for (const TItem& entry : entries_) {
-            record.clear();
-            AppendIndexRecord(record, entry);
-            if (!output_.Append(record.data(), record.size())) return false;
-        }
-        const std::string header = HeaderBytes(indexOffset);
-        return output_.Flush() && platform::SeekFromStart(file_, 0) &&
-               platform::WriteFile(file_, header.data(), header.size()) == header.size();
+        output_.Add(std::move(repacked), stored, storedSize);
     }
 
     const LoadedArchive& input_;
-    platform::FileHandle file_;
-    ArchiveOutput output_;
+    ArchiveWriter output_;
     CompileLevel level_;
     const ToolStreams& streams_;
     CompressionBuffers buffers_;
     std::string content_;
-    std::vector<TItem> entries_;
     uint32_t problems_ = 0;
     std::string writeError_;
 };

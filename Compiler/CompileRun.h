@@ -6,11 +6,11 @@
 #include <string>
 #include <vector>
 
-#include "Compiler/ArchiveOutput.h"
 #include "Compiler/CompileLevel.h"
 #include "Compiler/Progress.h"
 #include "Platform/File.h"
 #include "Shared/ArchiveLayout.h"
+#include "Shared/ArchiveWriter.h"
 
 // The archive's limits. Always the format's own in the program; tests lower
 // them to reach a limit with a small tree.
@@ -22,8 +22,7 @@ struct CompileLimits {
 // Owned by the compile thread while it runs; worker threads never touch it.
 struct CompileRun {
     const std::string& SourceFolder;  // its length cuts the entry names
-    ArchiveOutput& Output;
-    std::vector<TItem>& Entries;  // the index, in the order the data was written
+    ArchiveWriter& Output;            // holds the index too, in the order the data was written
     CompileProgress& Progress;
     CompileLimits Limits;
     CompileLevel Level;

@@ -1,6 +1,7 @@
 #include "Compiler/PackFile.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "Compiler/CompressContent.h"
 #include "Compiler/IsStoredRaw.h"
@@ -64,7 +65,7 @@ PreparedFile PrepareFile(const FileToPack& toPack, CompileLevel level,
 }
 
 bool LeaveOutOverCapacity(CompileRun& run) {
-    if (run.Entries.size() < run.Limits.maxEntries) return false;
+    if (run.Output.Entries().size() < run.Limits.maxEntries) return false;
     ++run.Progress.FilesLeftOut.overCapacity;
     return true;
 }
@@ -89,9 +90,9 @@ void AppendFile(const PreparedFile& file, const std::string& path, CompileRun& r
         return;
     }
 
-    if (!run.Output.Append(file.stored, file.storedSize)) return;
-    run.Entries.push_back(
-        TItem{EntryNameOf(path, run.SourceFolder), dataOffset, file.packedSize, file.unpackedSize});
+    TItem entry{EntryNameOf(path, run.SourceFolder), dataOffset, file.packedSize,
+                file.unpackedSize};
+    if (!run.Output.Add(std::move(entry), file.stored, file.storedSize)) return;
     ++run.Progress.FilesPacked;
     run.Progress.BytesPacked += file.unpackedSize;
 }

@@ -23,30 +23,25 @@ constexpr uint64_t kWorkerKeptBytes = ReusedBuffer::kDoublingLimit;
 
 }  // namespace
 
-ParallelPacker::ParallelPacker(CompileRun& run, unsigned workers)
+ParallelPacker::ParallelPacker(CompileRun& run, unsigned workers,
+                               const WorkerGroup::StartFault& fault)
     : run_(run),
       level_(run.Level),
       ownFiles_(run.OwnFiles),
       slots_(workers + kExtraSlots),
-      slotShareBytes_(kUnchargedBytes / slots_.size()) {
-    threads_.reserve(workers);
-    for (unsigned i = 0; i < workers; ++i) {
-        try {
-            threads_.emplace_back([this] { WorkerLoop(); });
-        } catch (const std::system_error&) {
-            break;
-        }
-    }
-}
+      slotShareBytes_(kUnchargedBytes / slots_.size()),
+      own_(workers),
+      // The slots bound the files handed over and not yet appended, so
+      // handing one over never waits for room.
+      group_(workers, slots_.size(), fault) {}
 
 ParallelPacker::~ParallelPacker() {
     {
         std::lock_guard guard(lock_);
         stopping_ = true;
     }
-    workQueued_.notify_all();
     memoryFreed_.notify_all();
-    for (std::thread& thread : threads_) thread.join();
+    group_.Stop();
 }
 
 void ParallelPacker::Pack(FileToPack file) {
@@ -57,12 +52,15 @@ void ParallelPacker::Pack(FileToPack file) {
     Slot& slot = SlotOf(dispatched_);
     slot.file = std::move(file);
     slot.error = nullptr;
+    const uint64_t sequence = dispatched_;
     {
         std::lock_guard guard(lock_);
         slot.done = false;
         ++dispatched_;
     }
-    workQueued_.notify_one();
+    // Never refused: the packer is used only while two or more workers run,
+    // and stops only when destroyed.
+    group_.Submit([this, sequence](unsigned worker) { PackSlot(sequence, own_[worker]); });
     if (dispatched_ - appended_ == 1) ShowOldest();
     while (AppendOldest(false)) {
     }
@@ -73,47 +71,34 @@ void ParallelPacker::Finish() {
     }
 }
 
-void ParallelPacker::WorkerLoop() {
-    // The worker reads and compresses every file in its own buffers, kept
-    // from one file to the next: fresh allocations would be as many pages to
-    // fault in, which cost more than compressing the small files of a
-    // documentation tree.
-    FileBuffers own;
-    for (;;) {
-        uint64_t sequence = 0;
-        {
-            std::unique_lock guard(lock_);
-            workQueued_.wait(guard, [this] { return stopping_ || started_ < dispatched_; });
-            if (stopping_) return;
-            sequence = started_++;
-        }
-        Slot& slot = SlotOf(sequence);
-        slot.prepared = {};
-        try {
-            slot.prepared = PrepareFile(slot.file, level_, ownFiles_, own,
-                                        [&](uint64_t bytes) { Admit(sequence, slot, bytes); });
-        } catch (...) {
-            slot.error = std::current_exception();
-        }
-        if (slot.prepared.stored != nullptr) HandOver(own, slot);
-        if (slot.charged != 0) {
-            // A large file's bytes are charged to its slot until it is
-            // appended; the worker keeps no more than modest buffers.
-            if (own.input.Capacity() > kWorkerKeptBytes) own.input.Release();
-            if (own.compression.output.Capacity() > kWorkerKeptBytes) {
-                own.compression.output.Release();
-            }
-            own.compression.check.Release();
-        }
-        bool wakeAppender = false;
-        {
-            std::lock_guard guard(lock_);
-            slot.done = true;
-            ++doneNotAppended_;
-            wakeAppender = AppenderShouldWake();
-        }
-        if (wakeAppender) slotDone_.notify_one();
+void ParallelPacker::PackSlot(uint64_t sequence, FileBuffers& own) {
+    started_.fetch_add(1, std::memory_order_relaxed);
+    Slot& slot = SlotOf(sequence);
+    slot.prepared = {};
+    try {
+        slot.prepared = PrepareFile(slot.file, level_, ownFiles_, own,
+                                    [&](uint64_t bytes) { Admit(sequence, slot, bytes); });
+    } catch (...) {
+        slot.error = std::current_exception();
     }
+    if (slot.prepared.stored != nullptr) HandOver(own, slot);
+    if (slot.charged != 0) {
+        // A large file's bytes are charged to its slot until it is
+        // appended; the worker keeps no more than modest buffers.
+        if (own.input.Capacity() > kWorkerKeptBytes) own.input.Release();
+        if (own.compression.output.Capacity() > kWorkerKeptBytes) {
+            own.compression.output.Release();
+        }
+        own.compression.check.Release();
+    }
+    bool wakeAppender = false;
+    {
+        std::lock_guard guard(lock_);
+        slot.done = true;
+        ++doneNotAppended_;
+        wakeAppender = AppenderShouldWake();
+    }
+    if (wakeAppender) slotDone_.notify_one();
 }
 
 void ParallelPacker::HandOver(FileBuffers& own, Slot& slot) {
@@ -142,8 +127,8 @@ bool ParallelPacker::AppenderShouldWake() const {
     // have the other half queued; and at once when no file is queued or a
     // worker waits for memory that appending frees.
     if (!slots_[appended_ % slots_.size()].done) return false;
-    return doneNotAppended_ >= slots_.size() / 2 || started_ == dispatched_ ||
-           workersWaitingForMemory_ > 0;
+    return doneNotAppended_ >= slots_.size() / 2 ||
+           started_.load(std::memory_order_relaxed) == dispatched_ || workersWaitingForMemory_ > 0;
 }
 
 void ParallelPacker::Admit(uint64_t sequence, Slot& slot, uint64_t bytes) {
@@ -154,7 +139,7 @@ void ParallelPacker::Admit(uint64_t sequence, Slot& slot, uint64_t bytes) {
     // share kUnchargedBytes more, so that they are not held back one by one
     // behind the oldest while no large file has set the allowance.
     const uint64_t othersAllowance =
-        std::max((threads_.size() - 1) * largestNeed_, kUnchargedBytes);
+        std::max(uint64_t{group_.Workers() - 1} * largestNeed_, kUnchargedBytes);
     const auto fits = [&] {
         if (stopping_ || sequence == appended_) return true;
         const uint64_t othersHeld = largeHeld_ - SlotOf(appended_).charged;
@@ -199,7 +184,7 @@ bool ParallelPacker::AppendOldest(bool wait) {
 
 void ParallelPacker::ShowOldest() {
     // As the single-thread compile does, a file past the entry limit is not named.
-    if (run_.Entries.size() < run_.Limits.maxEntries) {
+    if (run_.Output.Entries().size() < run_.Limits.maxEntries) {
         run_.Progress.CurrentFileName.Set(SlotOf(appended_).file.fileName);
     }
 }

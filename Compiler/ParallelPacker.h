@@ -16,27 +16,28 @@
 // and 32 MiB, plus 32 MiB and 16 MiB a worker.
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <exception>
 #include <memory>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "Compiler/FilePacker.h"
+#include "Shared/WorkerGroup.h"
 
 class ParallelPacker final : public FilePacker {
   public:
     // Starts up to `workers` worker threads (fewer when the system refuses).
-    ParallelPacker(CompileRun& run, unsigned workers);
+    ParallelPacker(CompileRun& run, unsigned workers, const WorkerGroup::StartFault& fault = {});
     // Stops the workers once their current file is done, and waits for them.
     ~ParallelPacker() override;
     ParallelPacker(const ParallelPacker&) = delete;
     ParallelPacker& operator=(const ParallelPacker&) = delete;
 
-    unsigned Workers() const { return static_cast<unsigned>(threads_.size()); }
+    unsigned Workers() const { return group_.Workers(); }
 
     void Pack(FileToPack file) override;
     void Finish() override;
@@ -55,7 +56,8 @@ class ParallelPacker final : public FilePacker {
         bool done = false;     // guarded by lock_
     };
 
-    void WorkerLoop();
+    // A worker's part: packs the file in the slot of `sequence`.
+    void PackSlot(uint64_t sequence, FileBuffers& own);
     // Moves a file's stored bytes out of the worker's buffers into its slot.
     static void HandOver(FileBuffers& own, Slot& slot);
     // Whether a finished file should wake the compile thread (under lock_).
@@ -74,22 +76,29 @@ class ParallelPacker final : public FilePacker {
     const std::vector<platform::FileIdentity> ownFiles_;  // the workers' copy
     std::vector<Slot> slots_;
     const uint64_t slotShareBytes_;  // a slot's share of what may be held uncharged
-    std::vector<std::thread> threads_;
+    // Each worker reads and compresses every file in its own buffers, kept
+    // from one file to the next: fresh allocations would be as many pages to
+    // fault in, which cost more than compressing the small files of a
+    // documentation tree.
+    std::vector<FileBuffers> own_;
 
     std::mutex lock_;
-    std::condition_variable workQueued_;   // workers: a slot was filled, or stop
     std::condition_variable memoryFreed_;  // workers: the budget or the oldest moved
     std::condition_variable slotDone_;     // the compile thread: a worker finished
     // Files numbered in walk order: handed over [0, dispatched_), taken by a
-    // worker [0, started_), appended [0, appended_). Written under lock_; the
-    // compile thread, which alone moves dispatched_ and appended_, also reads
-    // them without it.
+    // worker [0, started_), appended [0, appended_). dispatched_ and appended_
+    // are written under lock_ by the compile thread, which alone moves them
+    // and so also reads them without it. started_ only tells whether files
+    // wait for a worker: each worker counts its file before it looks at it
+    // under lock_ when done, so the last file done sees every start.
     uint64_t dispatched_ = 0;
-    uint64_t started_ = 0;
+    std::atomic<uint64_t> started_{0};
     uint64_t appended_ = 0;
     uint64_t largeHeld_ = 0;    // sum of the slots' charged bytes
     uint64_t largestNeed_ = 0;  // the largest charge asked for so far
     uint64_t doneNotAppended_ = 0;
     unsigned workersWaitingForMemory_ = 0;
     bool stopping_ = false;
+    // Last, so that its workers are gone before what they use.
+    WorkerGroup group_;
 };

@@ -100,6 +100,9 @@ bool DeleteFile(const std::string& path);
 
 bool IsFolder(const std::string& path);
 
+// Whether `path` leads (through links) to a regular file.
+bool IsFile(const std::string& path);
+
 // True when both paths exist and name one file (also through links); a path
 // that does not exist is no file.
 bool SameFile(const std::string& a, const std::string& b);

@@ -6,25 +6,32 @@
 #include "Search/SearchIndex.h"
 
 IndexBuilder::IndexBuilder(const SearchSource& source, sqlite3* database, std::string identity,
-                           unsigned threads, FinishedFunction finished)
+                           unsigned threads, FinishedFunction finished,
+                           const WorkerGroup::StartFault& fault)
     : source_(source),
       database_(database),
       identity_(std::move(identity)),
-      finished_(std::move(finished)) {
+      finished_(std::move(finished)),
+      threads_(std::max(1u, threads) + 1, std::max(1u, threads) + 1, fault) {
     for (uint32_t entry = 0; entry < source_.Names.size(); ++entry) {
         if (IsSearchablePage(source_.Names[entry])) pages_.push_back(entry);
     }
     PreparePageTextExtraction();
-    threads = std::max(1u, threads);
-    extractorsRunning_ = threads;
-    for (unsigned i = 0; i < threads; ++i) extractors_.emplace_back([this] { Extract(); });
-    writer_ = std::thread([this] { Write(); });
+    if (threads_.Workers() == 0) {
+        finished_(false);
+        return;
+    }
+    // The writer first, so that it has a thread whatever the others do; an
+    // extractor is queued for each other thread that runs.
+    const unsigned extractors = threads_.Workers() - 1;
+    extractorsRunning_ = extractors;
+    threads_.Submit([this](unsigned) { Write(); });
+    for (unsigned i = 0; i < extractors; ++i) threads_.Submit([this](unsigned) { Extract(); });
 }
 
 IndexBuilder::~IndexBuilder() {
     StopAll();
-    for (std::thread& thread : extractors_) thread.join();
-    writer_.join();
+    threads_.Stop();
 }
 
 void IndexBuilder::StopAll() {

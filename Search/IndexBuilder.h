@@ -3,7 +3,8 @@
 //
 // Thread safety: Indexed() and Total() may be read from any thread; the
 // database belongs to the builder until `finished` has been called (on the
-// writer thread, as its last act).
+// writer thread, as its last act; or before the constructor returns when no
+// writer could be started).
 #pragma once
 
 #include <atomic>
@@ -12,12 +13,12 @@
 #include <deque>
 #include <functional>
 #include <mutex>
-#include <thread>
 #include <vector>
 
 #include "Search/PageText.h"
 #include "Search/SearchSource.h"
 #include "Search/Sqlite.h"
+#include "Shared/WorkerGroup.h"
 
 // Larger entries are not indexed: a page that size is no page a reader reads,
 // and each extraction thread holds one entry whole.
@@ -36,10 +37,13 @@ class IndexBuilder {
     using FinishedFunction = std::function<void(bool complete)>;
 
     // Starts building the searchable pages of `source` into `database`, an
-    // empty database, for `identity`, with `threads` extraction threads.
+    // empty database, for `identity`, with `threads` extraction threads and
+    // a writer (fewer extraction threads when the system refuses; none, and
+    // the index is incomplete, when it refuses all but one).
     // `source` and `database` must outlive the builder.
     IndexBuilder(const SearchSource& source, sqlite3* database, std::string identity,
-                 unsigned threads, FinishedFunction finished);
+                 unsigned threads, FinishedFunction finished,
+                 const WorkerGroup::StartFault& fault = {});
     // Stops the build if it still runs and waits for its threads.
     ~IndexBuilder();
     IndexBuilder(const IndexBuilder&) = delete;
@@ -78,6 +82,7 @@ class IndexBuilder {
     size_t queuedBytes_ = 0;
     unsigned extractorsRunning_ = 0;
 
-    std::vector<std::thread> extractors_;
-    std::thread writer_;
+    // The writer and the extractors. Last, so that its threads are gone
+    // before what they use.
+    WorkerGroup threads_;
 };

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "Platform/File.h"
+#include "Platform/Paths.h"
 #include "Platform/UserFolders.h"
 #include "Search/SearchIndex.h"
 #include "Shared/ArchiveLayout.h"
@@ -46,11 +47,7 @@ std::string Hex(uint64_t value) {
 std::string SearchCacheFolder() {
     const std::string base = platform::UserCacheFolder();
     if (base.empty()) return {};
-#ifdef _WIN32
-    return base + "\\pelorine";
-#else
-    return base + "/pelorine";
-#endif
+    return platform::PathInFolder(base, "pelorine");
 }
 
 std::string ArchiveIdentity(const std::string& archivePath) {
@@ -62,9 +59,8 @@ std::string ArchiveIdentity(const std::string& archivePath) {
     unsigned char header[kHeaderSize] = {};
     const size_t headerRead = platform::ReadAt(file, header, sizeof header, 0);
     hash.Add(header, headerRead);
-    uint64_t indexStart = 0;
-    for (size_t i = 0; i < headerRead; ++i) indexStart |= uint64_t{header[i]} << (8 * i);
-    indexStart = std::clamp<uint64_t>(indexStart, kHeaderSize, size);
+    const uint64_t indexStart = std::clamp<uint64_t>(
+        ParseHeader({reinterpret_cast<const char*>(header), headerRead}), kHeaderSize, size);
     const uint64_t indexEnd = std::min(size, indexStart + kMostIndexBytesHashed);
     std::vector<char> piece(kHashPiece);
     for (uint64_t at = indexStart; at < indexEnd;) {

@@ -72,15 +72,6 @@ void Rank(const Fts5ExtensionApi* api, Fts5Context* fts, sqlite3_context* contex
     sqlite3_result_double(context, score);
 }
 
-fts5_api* Fts5Of(sqlite3* database) {
-    fts5_api* api = nullptr;
-    Statement statement = Prepare(database, "SELECT fts5(?1)");
-    if (!statement) return nullptr;
-    sqlite3_bind_pointer(statement.get(), 1, static_cast<void*>(&api), "fts5_api_ptr", nullptr);
-    sqlite3_step(statement.get());
-    return api;
-}
-
 // An FTS5 string: every term quoted, so no byte of it is query syntax.
 std::string MatchExpression(const std::vector<std::string>& terms) {
     std::string expression;

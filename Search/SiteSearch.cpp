@@ -6,6 +6,7 @@
 #include <random>
 
 #include "Platform/File.h"
+#include "Platform/Paths.h"
 #include "Platform/SafeFolder.h"
 #include "Search/IndexCache.h"
 #include "Search/PageText.h"
@@ -14,12 +15,6 @@
 #include "Shared/AnsiText.h"
 
 namespace {
-
-#ifdef _WIN32
-constexpr char kSeparator = '\\';
-#else
-constexpr char kSeparator = '/';
-#endif
 
 // A name no other build, of this process or another, is using.
 std::string BuildingSuffix() {
@@ -75,7 +70,7 @@ void SiteSearch::OpenOrBuild() {
     const std::string& folder = settings_.CacheFolder;
     const bool cacheable = !folder.empty() && !settings_.Identity.empty();
     if (cacheable) {
-        finalPath_ = folder + kSeparator + IndexFileName(settings_.Identity);
+        finalPath_ = platform::PathInFolder(folder, IndexFileName(settings_.Identity));
         Database cached = OpenDatabase(finalPath_, SQLITE_OPEN_READONLY);
         if (cached && IsCompleteIndexOf(cached.get(), settings_.Identity)) {
             UseForQueries(std::move(cached));

@@ -34,3 +34,12 @@ std::string_view ColumnText(sqlite3_stmt* statement, int column) {
     return {reinterpret_cast<const char*>(text),
             static_cast<size_t>(sqlite3_column_bytes(statement, column))};
 }
+
+fts5_api* Fts5Of(sqlite3* database) {
+    fts5_api* api = nullptr;
+    Statement statement = Prepare(database, "SELECT fts5(?1)");
+    if (!statement) return nullptr;
+    sqlite3_bind_pointer(statement.get(), 1, static_cast<void*>(&api), "fts5_api_ptr", nullptr);
+    sqlite3_step(statement.get());
+    return api;
+}

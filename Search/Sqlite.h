@@ -33,3 +33,6 @@ void BindText(sqlite3_stmt* statement, int position, std::string_view text);
 
 // The text of a result column (empty for NULL).
 std::string_view ColumnText(sqlite3_stmt* statement, int column);
+
+// The FTS5 extension's own calls, for `database`; nothing when it lacks them.
+fts5_api* Fts5Of(sqlite3* database);

@@ -12,15 +12,6 @@ constexpr const char* kTokenizerName = "unicode61";
 // The same arguments as the index's tokenize= option.
 const char* kTokenizerArguments[] = {"remove_diacritics", "2"};
 
-fts5_api* Fts5Of(sqlite3* database) {
-    fts5_api* api = nullptr;
-    Statement statement = Prepare(database, "SELECT fts5(?1)");
-    if (!statement) return nullptr;
-    sqlite3_bind_pointer(statement.get(), 1, static_cast<void*>(&api), "fts5_api_ptr", nullptr);
-    sqlite3_step(statement.get());
-    return api;
-}
-
 struct SplitCall {
     const WordSplitter::WordFunction* word;
 };

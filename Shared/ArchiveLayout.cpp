@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 namespace {
 
@@ -85,4 +86,33 @@ ParsedIndex ParseIndex(std::string_view bytes) {
     IndexParser parser;
     parser.Parse(bytes, true);
     return parser.Take();
+}
+
+IndexStart LocateIndex(std::string_view header, uint64_t archiveSize, IndexReport& noticed) {
+    IndexStart start;
+    start.Offset = ParseHeader(header);
+    start.Readable = start.Offset <= kMaxArchiveOffset;
+    noticed.HeaderCut = header.size() < kHeaderSize;
+    noticed.IndexOffsetOutside =
+        !noticed.HeaderCut && (!start.Readable || start.Offset > archiveSize);
+    return start;
+}
+
+EntryTable EntriesOf(ParsedIndex index, IndexReport& noticed) {
+    noticed.LastRecordCut = index.LastRecordCut;
+    noticed.MoreRecordsThanTable = index.MoreRecordsThanTable;
+    return std::move(index.Entries);
+}
+
+ArchiveIndex ParseArchive(std::string_view archive) {
+    ArchiveIndex index;
+    const IndexStart start =
+        LocateIndex(archive.substr(0, kHeaderSize), archive.size(), index.Noticed);
+    index.IndexOffset = start.Offset;
+    if (start.Readable) {
+        index.Entries =
+            EntriesOf(ParseIndex(archive.substr(std::min<size_t>(start.Offset, archive.size()))),
+                      index.Noticed);
+    }
+    return index;
 }

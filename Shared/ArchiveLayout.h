@@ -8,7 +8,8 @@
 //
 // Every integer is unsigned little-endian. There is no magic number or count:
 // the end of the file ends the index. Everything here works on bytes in
-// memory; opening and reading files is LoadedArchive's and the compiler's.
+// memory; opening, reading and writing files is LoadedArchive's and
+// ArchiveWriter's.
 #pragma once
 
 #include <cstddef>
@@ -119,3 +120,39 @@ class IndexParser {
 
 // The index held by `bytes`, everything from IndexOffset to the end of the file.
 ParsedIndex ParseIndex(std::string_view bytes);
+
+// --- A whole archive ---
+
+// What reading an archive noticed that the compiler never writes. The archive
+// is read all the same; the archive tool's verify reports these.
+struct IndexReport {
+    bool HeaderCut = false;             // the file is shorter than its 4-byte header
+    bool IndexOffsetOutside = false;    // IndexOffset lies past the end of the file,
+                                        // or cannot be sought to (2 GiB or more)
+    bool LastRecordCut = false;         // the end of the file cuts the last record short
+    bool MoreRecordsThanTable = false;  // index bytes remain after kMaxEntries records
+};
+
+// Where an archive's index starts, from its first bytes: `header`, shorter
+// than kHeaderSize only when the archive is.
+struct IndexStart {
+    uint32_t Offset = 0;
+    // False for an offset that cannot be sought to: reading on from the
+    // header would take the data area for the index, so nothing is read.
+    bool Readable = false;
+};
+IndexStart LocateIndex(std::string_view header, uint64_t archiveSize, IndexReport& noticed);
+
+// The entries of `index`, with what parsing it noticed added to `noticed`.
+EntryTable EntriesOf(ParsedIndex index, IndexReport& noticed);
+
+// An archive's index as a reader of the whole archive finds it.
+struct ArchiveIndex {
+    uint32_t IndexOffset = 0;
+    EntryTable Entries;  // never more than kMaxEntries
+    IndexReport Noticed;
+};
+
+// The index of the archive held whole in `archive`, read as a reader of the
+// file reads it.
+ArchiveIndex ParseArchive(std::string_view archive);

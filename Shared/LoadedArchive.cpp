@@ -68,24 +68,18 @@ ArchiveLoad LoadArchive(const std::string& path, ArchiveSharing sharing) {
 
     std::string header(kHeaderSize, '\0');
     header.resize(platform::ReadFile(file, header.data(), header.size()));
-    noticed.HeaderCut = header.size() < kHeaderSize;
-    archive.IndexOffset = ParseHeader(header);
-
-    // An offset that cannot be sought to would leave the position just after
-    // the header, and the data area would be read as index: load nothing.
-    if (platform::SeekFromStart(file, archive.IndexOffset)) {
+    const IndexStart start = LocateIndex(header, archive.FileSize, noticed);
+    archive.IndexOffset = start.Offset;
+    if (start.Readable && platform::SeekFromStart(file, start.Offset)) {
         IndexParser parser;
         parser.Expect(
             archive.FileSize > archive.IndexOffset ? archive.FileSize - archive.IndexOffset : 0);
         ReadIndex(file, parser);
-        ParsedIndex index = parser.Take();
-        archive.Entries = std::move(index.Entries);
-        noticed.LastRecordCut = index.LastRecordCut;
-        noticed.MoreRecordsThanTable = index.MoreRecordsThanTable;
+        archive.Entries = EntriesOf(parser.Take(), noticed);
     } else {
+        // A seek that fails leaves the position after the header: load nothing.
         noticed.IndexOffsetOutside = !noticed.HeaderCut;
     }
-    noticed.IndexOffsetOutside |= !noticed.HeaderCut && archive.IndexOffset > archive.FileSize;
 
     archive.Names.Build(archive.Entries);
     platform::SeekFromStart(file, 0);

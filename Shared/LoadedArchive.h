@@ -16,16 +16,6 @@
 #include "Shared/ArchiveLayout.h"
 #include "Shared/NameIndex.h"
 
-// What loading noticed about an archive that the compiler never writes. The
-// archive is loaded all the same; the archive tool's verify reports these.
-struct IndexReport {
-    bool HeaderCut = false;             // the file is shorter than its 4-byte header
-    bool IndexOffsetOutside = false;    // IndexOffset lies past the end of the file,
-                                        // or cannot be sought to (2 GiB or more)
-    bool LastRecordCut = false;         // the end of the file cuts the last record short
-    bool MoreRecordsThanTable = false;  // index bytes remain after kMaxEntries records
-};
-
 class LoadedArchive {
   public:
     LoadedArchive() = default;

@@ -94,3 +94,22 @@ BrowseOptions BrowseOptionsFrom(const std::vector<std::string>& arguments) {
     }
     return options;
 }
+
+StartupSettings ReadCommandLine(const std::vector<std::string>& arguments) {
+    StartupSettings settings;
+    for (const std::string& argument : arguments) {
+        if (settings.Info == InfoRequest::None && argument == "--help") {
+            settings.Info = InfoRequest::Help;
+        }
+        if (settings.Info == InfoRequest::None && argument == "--version") {
+            settings.Info = InfoRequest::Version;
+        }
+        if (argument == "--console") settings.ConsoleAsked = true;
+    }
+    const std::optional<CompileLevel> level = CompileLevelFrom(arguments);
+    settings.LevelUnusable = !level;
+    settings.Walk = WalkCommandLine(arguments);
+    settings.Actions =
+        ActionSettings{level.value_or(CompileLevel::Fast), BrowseOptionsFrom(arguments)};
+    return settings;
+}

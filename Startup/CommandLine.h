@@ -1,6 +1,7 @@
-// The command-line walk, shared by the window and the console: options are
-// matched exactly and case-sensitively, left to right, and an action acts the
-// moment it is met, with the fields as they are at that point.
+// The command line, read once into the settings that the console and the
+// window receive: options are matched exactly and case-sensitively, left to
+// right, and an action acts the moment it is met, with the fields as they are
+// at that point.
 #pragma once
 
 #include <cstdint>
@@ -59,3 +60,27 @@ BrowseOptions BrowseOptionsFrom(const std::vector<std::string>& arguments);
 // counts wherever it stands (the last one given wins); fast when none is
 // given. Nothing when a level is missing or is neither word: a usage error.
 std::optional<CompileLevel> CompileLevelFrom(const std::vector<std::string>& arguments);
+
+// What counts wherever it stands on the command line, and so goes with
+// whichever action a run performs, from the console or from the window's
+// Compile and Browse alike: a new opt-in is read into this value, and
+// StartupActions hands it to every action, so neither front end changes.
+struct ActionSettings {
+    CompileLevel Level = CompileLevel::Fast;
+    BrowseOptions Browse;
+};
+
+// --help or --version, whichever comes first.
+enum class InfoRequest { None, Help, Version };
+
+// Everything the program takes from its command line.
+struct StartupSettings {
+    InfoRequest Info = InfoRequest::None;
+    bool LevelUnusable = false;  // a --compile-level without fast or best: a usage error
+    bool ConsoleAsked = false;   // --console
+    CommandLineWalk Walk;
+    ActionSettings Actions;  // the level is fast when LevelUnusable
+};
+
+// Reads `arguments` (without the program name).
+StartupSettings ReadCommandLine(const std::vector<std::string>& arguments);

@@ -62,12 +62,12 @@ int WaitForCompile(StartupActions& actions, const std::string& archivePath) {
 
 }  // namespace
 
-int RunConsole(const std::vector<std::string>& arguments) {
-    const CommandLineWalk walk = WalkCommandLine(arguments);
+int RunConsole(const StartupSettings& settings) {
+    const CommandLineWalk& walk = settings.Walk;
     for (const std::string& option : walk.IgnoredActions) {
         std::fprintf(stderr, "pelorine: one action per run; '%s' ignored\n", option.c_str());
     }
-    StartupActions actions(arguments);
+    StartupActions actions(settings.Actions);
     switch (walk.Action) {
         case StartupAction::NoAction:
             std::fputs(kUsage, stderr);

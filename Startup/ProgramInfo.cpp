@@ -10,6 +10,7 @@ const char* const kUsage =
     "usage: pelorine [--console] [--compile-source FOLDER --compile-archive FILE\n"
     "                [--compile-threads N] [--compile-level fast|best] --compile]\n"
     "                [(--browse-archive FILE | --browse-library FOLDER) --browse]\n"
+    "                [--browse-memory-limit MIB]\n"
     "                [--browse-modern] [--browse-standard-types] [--browse-decode-paths]\n"
     "                [--browse-folder-index] [--browse-ranges] [--browse-validators]\n"
     "                [--browse-head] [--browse-status-codes] [--browse-search]\n"
@@ -39,6 +40,9 @@ void PrintHelp() {
         "                           archives added, replaced or removed are picked\n"
         "                           up as it serves\n"
         "  --browse                 serve the archive on TCP port %u\n"
+        "  --browse-memory-limit MIB  memory for large pages being decompressed or\n"
+        "                           sent, 1 to %u MiB (default: %u); counts\n"
+        "                           wherever it stands\n"
         "  --browse-modern          all of the --browse-... options below at once\n"
         "  --browse-standard-types  send types the fixed table lacks as /etc/mime.types\n"
         "                           names them (.svg as image/svg+xml)\n"
@@ -68,27 +72,28 @@ void PrintHelp() {
         "Exit status: 0 done, 1 failed (the reason on standard error), 2 no action\n"
         "or a usage error.\n"
         "See also: man pelorine\n",
-        kStartPageUrl.c_str(), unsigned{kServerPort});
+        kStartPageUrl.c_str(), unsigned{kServerPort}, unsigned{kMaxBrowseMemoryLimitMiB},
+        unsigned{kDefaultBrowseMemoryLimitMiB});
 }
 
 }  // namespace
 
-std::optional<int> RefuseUsageError(const std::vector<std::string>& arguments) {
-    if (CompileLevelFrom(arguments)) return std::nullopt;
+std::optional<int> RefuseUsageError(const StartupSettings& settings) {
+    if (!settings.LevelUnusable) return std::nullopt;
     std::fprintf(stderr, "pelorine: --compile-level takes fast or best\n%s", kUsage);
     return 2;
 }
 
-std::optional<int> AnswerInfoOption(const std::vector<std::string>& arguments) {
-    for (const std::string& argument : arguments) {
-        if (argument == "--help") {
+std::optional<int> AnswerInfoOption(const StartupSettings& settings) {
+    switch (settings.Info) {
+        case InfoRequest::Help:
             PrintHelp();
             return 0;
-        }
-        if (argument == "--version") {
+        case InfoRequest::Version:
             std::printf("%s %s\n", kProgramName, kProgramVersion);
             return 0;
-        }
+        case InfoRequest::None:
+            break;
     }
     return std::nullopt;
 }

@@ -5,23 +5,20 @@
 #include "Startup/StatusText.h"
 #include "WebServer/ServerState.h"
 
-StartupActions::StartupActions(const std::vector<std::string>& arguments)
-    // main() has refused an unusable level before.
-    : level_(CompileLevelFrom(arguments).value_or(CompileLevel::Fast)),
-      browseOptions_(BrowseOptionsFrom(arguments)) {}
-
 std::string StartupActions::Compile(const StartupFields& fields) {
-    const bool started = compile_.Start(
-        CompileJob{
-            fields.CompileFolder, fields.CompileDestination, fields.CompileThreads, {}, level_},
-        compileProgress_);
+    const bool started = compile_.Start(CompileJob{fields.CompileFolder,
+                                                   fields.CompileDestination,
+                                                   fields.CompileThreads,
+                                                   {},
+                                                   settings_.Level},
+                                        compileProgress_);
     startError_ = started ? "" : kCompileNotStarted;
     return startError_;
 }
 
 std::string StartupActions::Browse(const StartupFields& fields) {
     const bool started = server_.Start(
-        ServeJob{fields.BrowseArchive, kServerPort, browseOptions_, fields.BrowseLibrary});
+        ServeJob{fields.BrowseArchive, kServerPort, settings_.Browse, fields.BrowseLibrary});
     startError_ = started ? "" : kServerNotStarted;
     return startError_;
 }

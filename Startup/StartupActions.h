@@ -5,30 +5,36 @@
 
 #include <chrono>
 #include <string>
-#include <vector>
+#include <utility>
 
-#include "Compiler/CompileLevel.h"
 #include "Compiler/CompileTask.h"
 #include "Compiler/Progress.h"
 #include "Startup/CommandLine.h"
-#include "WebServer/BrowseOptions.h"
 #include "WebServer/Listener.h"
 
 // What a front end shows when an action's thread cannot be started.
 inline constexpr const char* kCompileNotStarted = "cannot start the compile thread";
 inline constexpr const char* kServerNotStarted = "cannot start the web server thread";
 
+// What a window asks of the actions; the window's tests give a stand-in.
+class FormActions {
+  public:
+    virtual ~FormActions() = default;
+    virtual std::string Compile(const StartupFields& fields) = 0;
+    virtual std::string BrowseAndOpenStartPage(const StartupFields& fields) = 0;
+    virtual std::string StatusLine() const = 0;
+};
+
 // Owns the compile and the server it starts: both end, and their threads are
 // joined, by Stop or with the object.
-class StartupActions {
+class StartupActions final : public FormActions {
   public:
-    // The compile level and the browse options, which count wherever they
-    // stand on the command line (`arguments`, without the program name).
-    explicit StartupActions(const std::vector<std::string>& arguments);
+    // Every action started here takes `settings` along.
+    explicit StartupActions(ActionSettings settings) : settings_(std::move(settings)) {}
 
     // Starts compiling fields.CompileFolder into fields.CompileDestination
     // with fields.CompileThreads. Empty when it runs; otherwise why not.
-    std::string Compile(const StartupFields& fields);
+    std::string Compile(const StartupFields& fields) override;
 
     // Starts serving fields.BrowseArchive on the program's port. Empty when it
     // runs; otherwise why not.
@@ -36,11 +42,11 @@ class StartupActions {
 
     // As Browse, and then, for a window, asks the system to open the start
     // page in the browser; no browser for a server that never ran.
-    std::string BrowseAndOpenStartPage(const StartupFields& fields);
+    std::string BrowseAndOpenStartPage(const StartupFields& fields) override;
 
     // The status line: the last action's start failure while there is one,
     // otherwise what the workers report.
-    std::string StatusLine() const;
+    std::string StatusLine() const override;
 
     const CompileProgress& CompileStatus() const { return compileProgress_; }
     const ServerState& ServerStatus() const { return serverStatus_; }
@@ -53,8 +59,7 @@ class StartupActions {
     void Stop();
 
   private:
-    CompileLevel level_;
-    BrowseOptions browseOptions_;
+    ActionSettings settings_;
     std::string startError_;
     CompileProgress compileProgress_;
     CompileTask compile_;  // after the progress it reports to: joined before it goes

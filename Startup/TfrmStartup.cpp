@@ -67,18 +67,17 @@ void TfrmStartup::BuildControls() {
 
     // Each control is handed to the window, which owns and deletes it.
     end();
-    Fl_Widget* made[static_cast<size_t>(ControlId::NoControl)] = {};
     for (const ControlDescription* row : order) {
         Fl_Widget* control = MakeControl(*this, *row, font);
         add(control);
-        made[static_cast<size_t>(row->id)] = control;
+        made_[static_cast<size_t>(row->id)] = control;
         Keep(row->id, control);
     }
 
     for (const ControlDescription& row : rows) {
         if (row.focuses == ControlId::NoControl) continue;
-        static_cast<LabelControl*>(made[static_cast<size_t>(row.id)])
-            ->SetFocusTarget(made[static_cast<size_t>(row.focuses)]);
+        static_cast<LabelControl*>(made_[static_cast<size_t>(row.id)])
+            ->SetFocusTarget(made_[static_cast<size_t>(row.focuses)]);
     }
     lbCompile->SetClickHandler(lbCompileClickEvent, this);
     lbBrowse->SetClickHandler(lbBrowseClickEvent, this);
@@ -122,11 +121,10 @@ void TfrmStartup::Keep(ControlId id, Fl_Widget* control) {
     }
 }
 
-TfrmStartup::TfrmStartup(std::vector<std::string> arguments)
+TfrmStartup::TfrmStartup(const StartupSettings& settings)
     : Fl_Double_Window(StartupFormProperties().clientWidth, StartupFormProperties().clientHeight,
                        StartupFormProperties().caption.c_str()),
-      arguments_(std::move(arguments)),
-      actions_(arguments_) {
+      actions_(settings.Actions) {
     // Labels measure their text while they are made.
     fl_open_display();
     const FormProperties& properties = StartupFormProperties();
@@ -137,14 +135,14 @@ TfrmStartup::TfrmStartup(std::vector<std::string> arguments)
     icon(ProgramIcon());
     callback(CloseEvent);
     BuildControls();
-    FormCreate();
+    FormCreate(settings.Walk);
 }
 
 void TfrmStartup::ShowFirst() {
     int screenX = 0, screenY = 0, screenW = 0, screenH = 0;
     Fl::screen_xywh(screenX, screenY, screenW, screenH, 0);
     position(screenX + (screenW - w()) / 2, screenY + (screenH - h()) / 2);
-    if (startsMinimized_) {
+    if (StartsMinimized()) {
         iconize();  // not shown yet: shows it minimized
     } else {
         show();
@@ -157,69 +155,29 @@ void TfrmStartup::CloseEvent(Fl_Widget* form, void*) {
     form->hide();
 }
 
-void TfrmStartup::FormCreate() {
-    const CommandLineWalk walk = WalkCommandLine(arguments_);
-    // The action takes the fields as they stood when it was met; the values
-    // after it only fill the fields.
-    if (walk.Action == StartupAction::Compile) RunCompile(walk.FieldsAtAction);
-    if (walk.Action == StartupAction::Browse) {
-        startsMinimized_ = true;
-        RunBrowse(walk.FieldsAtAction);
-    }
-    edCompileFolder->SetText(walk.Fields.CompileFolder);
-    edCompileDestination->SetText(walk.Fields.CompileDestination);
-    edBrowseArchive->SetText(walk.Fields.BrowseArchive);
-    compileThreads_ = walk.Fields.CompileThreads;
+std::string TfrmStartup::FieldText(ControlId field) {
+    return static_cast<EditControl*>(made_[static_cast<size_t>(field)])->Text();
 }
 
-StartupFields TfrmStartup::Fields() const {
-    return StartupFields{edCompileFolder->Text(), edCompileDestination->Text(),
-                         edBrowseArchive->Text(), compileThreads_};
+void TfrmStartup::SetFieldText(ControlId field, const std::string& text) {
+    static_cast<EditControl*>(made_[static_cast<size_t>(field)])->SetText(text);
 }
 
-void TfrmStartup::SetControlsEnabled(bool enabled) {
-    for (Fl_Widget* control : std::initializer_list<Fl_Widget*>{
-             lbBrowse, lbCompile, edCompileFolder, edCompileDestination, edBrowseArchive}) {
-        if (enabled) {
-            control->activate();
-        } else {
-            control->deactivate();
-        }
+void TfrmStartup::SetControlEnabled(ControlId control, bool enabled) {
+    Fl_Widget* widget = made_[static_cast<size_t>(control)];
+    if (enabled) {
+        widget->activate();
+    } else {
+        widget->deactivate();
     }
 }
 
-void TfrmStartup::DisableControls() {
-    SetControlsEnabled(false);
-}
-
-void TfrmStartup::RunCompile(const StartupFields& fields) {
-    DisableControls();
-    ShowStartFailure(actions_.Compile(fields));
-}
-
-void TfrmStartup::RunBrowse(const StartupFields& fields) {
-    DisableControls();
-    ShowStartFailure(actions_.BrowseAndOpenStartPage(fields));
-}
-
-// An action whose thread could not start leaves the inputs to try again, and
-// says so at once.
-void TfrmStartup::ShowStartFailure(const std::string& error) {
-    if (error.empty()) return;
-    SetControlsEnabled(true);
-    lbStatus->SetCaption(error);
-}
-
-void TfrmStartup::lbCompileClick() {
-    RunCompile(Fields());
-}
-
-void TfrmStartup::lbBrowseClick() {
-    RunBrowse(Fields());
+void TfrmStartup::ShowStatus(const std::string& text) {
+    lbStatus->SetCaption(text);
 }
 
 void TfrmStartup::tmrClockTimer() {
     tmrClock->Disable();
-    lbStatus->SetCaption(actions_.StatusLine());
+    presenter_.tmrClockTimer();
     tmrClock->Enable();
 }

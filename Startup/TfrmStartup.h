@@ -5,24 +5,24 @@
 #include <FL/Fl_Double_Window.H>
 
 #include <string>
-#include <vector>
 
 #include "Startup/CommandLine.h"
 #include "Startup/Controls.h"
 #include "Startup/FormDescription.h"
 #include "Startup/StartupActions.h"
+#include "Startup/StartupFormPresenter.h"
 
-class TfrmStartup : public Fl_Double_Window {
+class TfrmStartup : public Fl_Double_Window, private StartupFormView {
   public:
     // Builds every control from the form description, then runs FormCreate
-    // with `arguments` (the command line without the program name). The
-    // window is not shown yet; see ShowFirst.
-    explicit TfrmStartup(std::vector<std::string> arguments);
+    // with the command line's walk. The window is not shown yet; see
+    // ShowFirst.
+    explicit TfrmStartup(const StartupSettings& settings);
 
     // Shows the window for the first time: centred on the screen, and
     // minimized when the command line asked for it.
     void ShowFirst();
-    bool StartsMinimized() const { return startsMinimized_; }
+    bool StartsMinimized() const { return presenter_.StartsMinimized(); }
 
     // The controls, in this order; made by the form description.
     EditControl* edBrowseArchive = nullptr;
@@ -53,12 +53,10 @@ class TfrmStartup : public Fl_Double_Window {
     TimerControl* tmrClock = nullptr;
 
     // Event handlers.
-    void FormCreate();
-    void lbCompileClick();
-    void lbBrowseClick();
+    void FormCreate(const CommandLineWalk& walk) { presenter_.FormCreate(walk); }
+    void lbCompileClick() { presenter_.lbCompileClick(); }
+    void lbBrowseClick() { presenter_.lbBrowseClick(); }
     void tmrClockTimer();
-
-    void DisableControls();
 
     // What the compile started here reports.
     const CompileProgress& CompileStatus() const { return actions_.CompileStatus(); }
@@ -79,15 +77,14 @@ class TfrmStartup : public Fl_Double_Window {
     // Stores a made control in its field.
     void Keep(ControlId id, Fl_Widget* control);
 
-    // The fields as the window shows them.
-    StartupFields Fields() const;
-    void SetControlsEnabled(bool enabled);
-    void RunCompile(const StartupFields& fields);
-    void RunBrowse(const StartupFields& fields);
-    void ShowStartFailure(const std::string& error);
+    // The view, on the controls.
+    std::string FieldText(ControlId field) override;
+    void SetFieldText(ControlId field, const std::string& text) override;
+    void SetControlEnabled(ControlId control, bool enabled) override;
+    void ShowStatus(const std::string& text) override;
 
-    std::vector<std::string> arguments_;
-    bool startsMinimized_ = false;
-    unsigned compileThreads_ = 0;  // from --compile-threads; 0: one per core
-    StartupActions actions_;       // ends and joins the compile and the server with the window
+    // Every control made, by its id.
+    Fl_Widget* made_[static_cast<size_t>(ControlId::NoControl)] = {};
+    StartupActions actions_;  // ends and joins the compile and the server with the window
+    StartupFormPresenter presenter_{*this, actions_};
 };

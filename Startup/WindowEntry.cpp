@@ -3,8 +3,8 @@
 #include "Startup/WindowProgram.h"
 
 extern "C" __attribute__((visibility("default"))) bool PelorineRunWindow(
-    const std::vector<std::string>& arguments) {
+    const StartupSettings& settings) {
     if (!OpenWindowDisplay()) return false;
-    RunWindow(arguments);
+    RunWindow(settings);
     return true;
 }

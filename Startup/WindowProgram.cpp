@@ -18,8 +18,8 @@ bool OpenWindowDisplay() {
     return true;
 }
 
-void RunWindow(const std::vector<std::string>& arguments) {
-    TfrmStartup frmStartup(arguments);
+void RunWindow(const StartupSettings& settings) {
+    TfrmStartup frmStartup(settings);
     frmStartup.ShowFirst();
     Fl::run();
     // The window ends the compile and the server it started as it goes.

@@ -4,18 +4,10 @@
 #include <string_view>
 #include <utility>
 
-#include "WebServer/LibrarySearch.h"
+#include "WebServer/PlanBody.h"
 #include "WebServer/RequestLine.h"
-#include "WebServer/SearchRoute.h"
+#include "WebServer/ServedSites.h"
 #include "WebServer/Site.h"
-
-namespace {
-
-constexpr const char* kAnsweredMethod = "GET";
-// Answered as GET is, without the body, with --browse-head.
-constexpr const char* kHeadMethod = "HEAD";
-
-}  // namespace
 
 Waiting Connection::WaitingFor() const {
     switch (stage_) {
@@ -91,8 +83,8 @@ void Connection::Loaded(std::optional<SharedBody> body, char* buffer,
     if (!body) {
         Close(now);
     } else {
-        Respond(SharedPage{ResponseBody::InMemory(std::move(*body)), std::move(contentType_),
-                           loadingSearch_ ? PageKind::Made : PageKind::Entry, entryToLoad_});
+        if (!plan_.Response) PlanMadeResponse(plan_, request_, body->Size);
+        Respond(ResponseBody::InMemory(std::move(*body)));
         deadline_ = now + kPeerWait;
     }
     Advance(buffer, now);
@@ -136,62 +128,22 @@ bool Connection::HeadEndsHere() const {
 }
 
 void Connection::Answer(ConnectionClock::time_point now) {
-    const BrowseOptions& options = sites_.Rules().Options;
-    request_ = options.ReadsHeaderLines() ? ParseRequestHead(line_)
-                                          : RequestHead{SplitRequestLine(line_), {}, {}, {}, {}};
+    request_ = sites_.Rules().Options.ReadsHeaderLines()
+                   ? ParseRequestHead(line_)
+                   : RequestHead{SplitRequestLine(line_), {}, {}, {}, {}};
     line_ = {};
-    const std::string& method = request_.Line.Method;
-    if (method != kAnsweredMethod && !(options.Head && method == kHeadMethod)) return Close(now);
-    RequestTarget target = SplitTarget(request_.Line.Target);
-    SiteChoice choice = sites_.Choose(target.Path);
-    if (choice.Ready) return Respond(*choice.Ready);
-    holds_ = std::move(choice.Holds);
-    if (choice.LibrarySearch) {
-        contentType_ = LibrarySearchType(choice.Path);
-        searchPath_ = std::move(choice.Path);
-        searchQuery_ = std::move(target.Query);
-        loadingSearch_ = true;
-        stage_ = ConnectionStage::Loading;
-        return;
-    }
-    site_ = choice.Where;
-    target.Path = std::move(choice.Path);
-    if (std::optional<std::string> type =
-            SearchAsked(site_->Search, site_->Archive, target.Path, options)) {
-        contentType_ = std::move(*type);
-        searchPath_ = std::move(target.Path);
-        searchQuery_ = std::move(target.Query);
-        loadingSearch_ = true;
-        stage_ = ConnectionStage::Loading;
-        return;
-    }
-    PageStart start = StartPage(*site_, target.Path);
-    if (start.Ready) return Respond(*start.Ready);
-    // An answer without a body (HEAD, 304, 416) needs only the entry's
-    // length, which the index holds: the body is not made for it.
-    const uint32_t length = site_->Archive.Entries[start.Entry].UnpackedSize;
-    const ResponsePlan plan =
-        PlanResponse(request_, {PageKind::Entry, start.ContentType, length, start.Entry}, options,
-                     site_->Version);
-    if (plan.BodyLength == 0) {
-        header_ = plan.Header;
-        body_ = {};
-        sent_ = 0;
-        stage_ = ConnectionStage::Sending;
-        return;
-    }
-    entryToLoad_ = start.Entry;
-    contentType_ = std::move(start.ContentType);
+    plan_ = sites_.Route(request_);
+    if (plan_.Kind == PlanKind::Refuse) return Close(now);
+    // An answer without a body (HEAD, 304, 416) needs only the length, which
+    // the plan knows: the body is not had for it.
+    if (plan_.Response && plan_.Response->BodyLength == 0) return Respond(ResponseBody{});
+    if (std::optional<ResponseBody> body = QuickBody(plan_)) return Respond(*body);
     stage_ = ConnectionStage::Loading;
 }
 
-void Connection::Respond(const SharedPage& page) {
-    // The library's own pages come from no archive, and are never validated.
-    const ResponsePlan plan =
-        PlanResponse(request_, {page.Kind, page.ContentType, page.Body.Size, page.Entry},
-                     sites_.Rules().Options, site_ != nullptr ? site_->Version : ArchiveVersion{});
-    header_ = plan.Header;
-    body_ = page.Body.Part(plan.BodyFirst, plan.BodyLength);
+void Connection::Respond(const ResponseBody& whole) {
+    header_ = std::move(plan_.Response->Header);
+    body_ = whole.Part(plan_.Response->BodyFirst, plan_.Response->BodyLength);
     sent_ = 0;
     stage_ = ConnectionStage::Sending;
 }
@@ -217,11 +169,9 @@ void Connection::Close(ConnectionClock::time_point now) {
     platform::ShutdownSending(socket_);
     header_ = {};
     body_ = {};
+    plan_ = {};
     sender_.Reset();
     line_ = {};
-    // The archive is let go of with the last byte sent from it.
-    site_ = nullptr;
-    holds_.reset();
     stage_ = ConnectionStage::Draining;
     deadline_ = now + kDrainTime;
 }

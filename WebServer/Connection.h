@@ -12,13 +12,12 @@
 
 #include "Platform/Socket.h"
 #include "WebServer/BodySender.h"
-#include "WebServer/LoadPage.h"
 #include "WebServer/PageCache.h"
 #include "WebServer/RequestHead.h"
-#include "WebServer/ResponseHead.h"
-#include "WebServer/ServedSites.h"
+#include "WebServer/ResponseBody.h"
+#include "WebServer/Route.h"
 
-struct Site;
+class ServedSites;
 
 // Bytes asked for by one receive: a whole request with its header lines, as
 // browsers send them, in one call.
@@ -45,31 +44,12 @@ inline constexpr std::chrono::milliseconds kDrainTime{2000};
 // header lines with one request.
 inline constexpr size_t kDrainByteLimit = size_t{1024} * 1024;
 
-// Stack of a server thread. Its buffers live on the heap, apart from one
-// receive buffer; sanitizers need several times more.
-#if defined(__has_feature)
-#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
-#define PELORINE_SANITIZED 1
-#endif
-#endif
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__) || defined(PELORINE_SANITIZED)
-inline constexpr size_t kConnectionStackBytes = size_t{4} * 1024 * 1024;
-#else
-inline constexpr size_t kConnectionStackBytes = size_t{256} * 1024;
-#endif
-
-// The default response's header for `page` (see ResponseHeader). The page's
-// body follows it on the wire, sent from where it lies.
-inline std::string ResponseHeader(const std::string& version, const Page& page) {
-    return ResponseHeader(version, page.ContentType, page.Body.size());
-}
-
 using ConnectionClock = std::chrono::steady_clock;
 
 enum class ConnectionStage {
     ReadingLine,  // waiting for the request line (with the options that need
                   // them, the header lines too) to end
-    Loading,      // the page's body is being made on the loader pool
+    Loading,      // the page's body is being made on the loader pool (MakeBody)
     Sending,      // the response is on its way
     Draining,     // sending is shut down; what the peer still sends is dropped
     Done,         // to be closed
@@ -91,9 +71,10 @@ class Connection {
     Waiting WaitingFor() const;
 
     // Does all the socket allows at `now`. `buffer` (kReceiveSize bytes) is
-    // scratch space, shared with other connections. A page whose body must be
-    // made on the loader pool leaves the connection in Loading, with the entry
-    // in EntryToLoad(); any failure, exceptions included, ends in the close.
+    // scratch space, shared with other connections. A request whose body must
+    // be made on the loader pool leaves the connection in Loading, with its
+    // Plan() to make it from; any failure, exceptions included, ends in the
+    // close.
     void Advance(char* buffer, ConnectionClock::time_point now);
 
     // Its wait ran out at `now`, as the loop saw it. The loop may itself have
@@ -105,20 +86,8 @@ class Connection {
     // Ends it at once, without the drain: its socket cannot be waited for.
     void Abandon();
 
-    uint32_t EntryToLoad() const { return entryToLoad_; }
-
-    // The site answering the request, once it is chosen; null for the
-    // library's own pages.
-    Site* Where() const { return site_; }
-
-    // The snapshot the request holds, for a search across the library.
-    const std::shared_ptr<const LibrarySnapshot>& Holds() const { return holds_; }
-
-    // When it is loading the site's search (or, with no site, the library's)
-    // rather than an entry: the request path and the query after its "?".
-    bool LoadingSearch() const { return loadingSearch_; }
-    const std::string& SearchPath() const { return searchPath_; }
-    const std::string& SearchQuery() const { return searchQuery_; }
+    // What its request came to (RouteRequest), once the request is read.
+    const RequestPlan& Plan() const { return plan_; }
 
     // The body made for it on the loader pool (or none, when that failed).
     // The wait for the peer starts only now: until its first byte was ready
@@ -130,27 +99,19 @@ class Connection {
     void ReadLine(char* buffer, ConnectionClock::time_point now);
     bool HeadEndsHere() const;
     void Answer(ConnectionClock::time_point now);
-    void Respond(const SharedPage& page);
+    void Respond(const ResponseBody& whole);
     void Send(ConnectionClock::time_point now);
     void Close(ConnectionClock::time_point now);
     void Drain(char* buffer);
 
     const ServedSites& sites_;
-    // Chosen for the request; the snapshot it came from is held until the
-    // response is sent.
-    Site* site_ = nullptr;
-    std::shared_ptr<const LibrarySnapshot> holds_;
     const platform::Socket socket_;
     ConnectionStage stage_ = ConnectionStage::ReadingLine;
     ConnectionClock::time_point deadline_;
     bool lineStarted_ = false;
     std::string line_;  // with the header lines, when they are read
     RequestHead request_;
-    uint32_t entryToLoad_ = 0;
-    bool loadingSearch_ = false;
-    std::string searchPath_;
-    std::string searchQuery_;
-    std::string contentType_;  // of the page being loaded
+    RequestPlan plan_;
     std::string header_;
     ResponseBody body_;  // the part of the page's body that is sent
     BodySender sender_;

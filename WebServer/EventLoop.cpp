@@ -14,10 +14,10 @@
 
 #include "Platform/Poller.h"
 #include "WebServer/Connection.h"
-#include "WebServer/LibrarySearch.h"
 #include "WebServer/Listener.h"
 #include "WebServer/LoaderPool.h"
-#include "WebServer/SearchRoute.h"
+#include "WebServer/PlanBody.h"
+#include "WebServer/ServedSites.h"
 #include "WebServer/Site.h"
 
 namespace {
@@ -51,9 +51,8 @@ struct Served {
 
 class ConnectionThread {
   public:
-    ConnectionThread(platform::Socket listener, const ServedSites& sites, LoaderPool& loaders,
-                     StopSignal& stop)
-        : listener_(listener), sites_(sites), loaders_(loaders), stop_(stop) {
+    ConnectionThread(platform::Socket listener, const ServedSites& sites, StopSignal& stop)
+        : listener_(listener), sites_(sites), stop_(stop) {
         stop_.Notify(poller_);
     }
     ~ConnectionThread();
@@ -76,7 +75,6 @@ class ConnectionThread {
     void Settle(Served* served, Clock::time_point now);
     void Unlist(Served* served);
     void Load(Served* served);
-    void LoadSearch(Served* served);
     void ExpireWaits(Clock::time_point now);
     void TakeDeliveries(Clock::time_point now);
     int MillisecondsToWait(Clock::time_point now) const;
@@ -84,7 +82,6 @@ class ConnectionThread {
 
     const platform::Socket listener_;
     const ServedSites& sites_;
-    LoaderPool& loaders_;
     StopSignal& stop_;
     platform::Poller poller_;
     bool accepting_ = false;
@@ -242,7 +239,7 @@ void ConnectionThread::Settle(Served* served, Clock::time_point now) {
     }
 }
 
-// A large body is made on the loader pool, so that the connections on this
+// A slow body is made on the loader pool, so that the connections on this
 // thread do not wait for it; it comes back through Deliver. The connection has
 // no wait meanwhile: the peer has nothing to take yet.
 void ConnectionThread::Load(Served* served) {
@@ -251,31 +248,8 @@ void ConnectionThread::Load(Served* served) {
         poller_.Unwatch(served->connection.Socket());
         served->watched = false;
     }
-    const Connection& connection = served->connection;
-    if (connection.LoadingSearch()) return LoadSearch(served);
-    connection.Where()->Bodies.Request(
-        connection.EntryToLoad(),
-        [this, served](std::optional<SharedBody> body) { Deliver(served, std::move(body)); });
-}
-
-// The site's search (or the library's) is answered on the loader pool too: a
-// query with its snippets takes milliseconds. The connection, which holds
-// the site, waits for it.
-void ConnectionThread::LoadSearch(Served* served) {
-    const Connection& connection = served->connection;
-    const bool queued = loaders_.Submit(
-        [this, served, site = connection.Where(), library = connection.Holds().get(),
-         path = connection.SearchPath(), query = connection.SearchQuery()] {
-            std::optional<SharedBody> body;
-            try {
-                body = site != nullptr ? SearchBody(*site->Search, path, query, site->Root)
-                                       : LibrarySearchBody(*library, path, query);
-            } catch (...) {
-                body.reset();  // out of memory: the connection is closed
-            }
-            Deliver(served, std::move(body));
-        });
-    if (!queued) Deliver(served, std::nullopt);
+    MakeBody(served->connection.Plan(),
+             [this, served](std::optional<SharedBody> body) { Deliver(served, std::move(body)); });
 }
 
 void ConnectionThread::Deliver(Served* served, std::optional<SharedBody> body) {
@@ -338,7 +312,7 @@ void ServeConnections(platform::Socket listener, const ServedSites& sites, Loade
     std::vector<std::unique_ptr<ConnectionThread>> loops;
     std::vector<std::thread> threads;
     auto makeLoop = [&]() -> ConnectionThread* {
-        auto loop = std::make_unique<ConnectionThread>(listener, sites, loaders, stop);
+        auto loop = std::make_unique<ConnectionThread>(listener, sites, stop);
         if (!loop->Ready()) return nullptr;
         loops.push_back(std::move(loop));
         return loops.back().get();

@@ -1,28 +1,29 @@
 #include "WebServer/LargeBodies.h"
 
-#include <deque>
+#include <functional>
+#include <limits>
 #include <list>
 #include <mutex>
 #include <new>
 #include <unordered_map>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
 #include "Shared/ReadEntry.h"
+#include "WebServer/BodyBudget.h"
 
-// What the bodies share with LargeBodies: the budget and who waits for room.
+// What the bodies share with LargeBodies: the budget, who waits for which
+// body, and the bodies made.
 struct LargeBodies::State {
-    explicit State(size_t budget) : budgetBytes(budget) {}
+    explicit State(size_t budgetBytes) : budget(budgetBytes) {}
 
-    const size_t budgetBytes;
     mutable std::mutex lock;
-    size_t inUse = 0;
+    BodyBudget budget;
+    // Set by Stop: nothing starts or waits from then on.
+    bool stopped = false;
     // Decompressions under way or waiting for room, with who wants each.
     std::unordered_map<uint32_t, std::vector<Delivery>> making;
-    // Entries whose decompression waits for room, in the order asked.
-    std::deque<uint32_t> waitingForRoom;
-    // What each waiting entry will charge.
-    std::unordered_map<uint32_t, size_t> cost;
     // Bodies made, while anyone holds them.
     std::unordered_map<uint32_t, std::weak_ptr<const char[]>> live;
     // Bodies kept after their last reader while the budget has room, most
@@ -37,22 +38,6 @@ struct LargeBodies::State {
     // Starts a decompression that got its room; cleared when LargeBodies ends.
     std::function<void(uint32_t)> start;
 
-    bool Fits(size_t bytes) const { return inUse == 0 || inUse + bytes <= budgetBytes; }
-
-    // Takes kept bodies out, oldest first, until `bytes` more would fit once
-    // their readers let go (or none is left): to be dropped once the lock is
-    // let go, since the last hold's release takes it.
-    std::vector<std::shared_ptr<const char[]>> MakeRoom(size_t bytes) {
-        std::vector<std::shared_ptr<const char[]>> dropped;
-        size_t freed = 0;
-        while (!kept.empty() && inUse - freed + bytes > budgetBytes) {
-            freed += kept.back().size;
-            dropped.push_back(std::move(kept.back().bytes));
-            kept.pop_back();
-        }
-        return dropped;
-    }
-
     // Makes entry `index` the most recently asked for of the kept bodies.
     void Touch(uint32_t index) {
         for (auto at = kept.begin(); at != kept.end(); ++at) {
@@ -62,27 +47,47 @@ struct LargeBodies::State {
         }
     }
 
-    // What a change of the budget leads to, for once the lock is let go:
-    // decompressions to start, and kept bodies to drop (the last hold's
-    // release takes the lock).
-    struct Outcome {
-        std::vector<uint32_t> ready;
+    // What freeing room for the first waiting entry comes to, for once the
+    // lock is let go (the last hold's release takes it): the kept bodies
+    // taken out, oldest first, and, when they are not enough, how many more
+    // bytes of bodies made here the page cache must let go of. The cache is
+    // asked once per entry that comes first in the queue (`newFirst`): what
+    // it let go of may still be held by connections, which give it back later.
+    struct Room {
         std::vector<std::shared_ptr<const char[]>> dropped;
+        std::unordered_set<uint32_t> droppedEntries;
+        size_t stillNeeded = 0;
+        std::unordered_set<uint32_t> madeHere;  // when stillNeeded
+    };
+
+    Room MakeRoom(bool newFirst) {
+        Room room;
+        size_t needed = budget.RoomNeeded();
+        while (needed > 0 && !kept.empty()) {
+            needed -= std::min(needed, kept.back().size);
+            room.droppedEntries.insert(kept.back().index);
+            room.dropped.push_back(std::move(kept.back().bytes));
+            kept.pop_back();
+        }
+        room.stillNeeded = newFirst ? needed : 0;
+        if (room.stillNeeded > 0) {
+            for (const auto& [index, bytes] : live) room.madeHere.insert(index);
+        }
+        return room;
+    }
+
+    // What a change of the budget leads to, for once the lock is let go.
+    struct Outcome {
+        std::vector<uint32_t> ready;  // decompressions to start
+        Room room;
     };
 
     // Gives `bytes` back: the waiting entries that now fit are charged, and
-    // kept bodies make room for the first that does not.
+    // room is made for the first that does not.
     Outcome Release(size_t bytes) {
-        inUse -= bytes;
         Outcome outcome;
-        while (!waitingForRoom.empty() && Fits(cost[waitingForRoom.front()])) {
-            const uint32_t index = waitingForRoom.front();
-            waitingForRoom.pop_front();
-            inUse += cost[index];
-            cost.erase(index);
-            outcome.ready.push_back(index);
-        }
-        if (!waitingForRoom.empty()) outcome.dropped = MakeRoom(cost[waitingForRoom.front()]);
+        outcome.ready = budget.Release(bytes);
+        outcome.room = MakeRoom(!outcome.ready.empty());
         return outcome;
     }
 };
@@ -96,6 +101,7 @@ namespace {
 struct ReturnToBudget {
     std::weak_ptr<LargeBodies::State> state;
     size_t bytes;
+    SiteCache cache;
 
     void operator()(const char* bytesHeld) const;
 };
@@ -116,17 +122,40 @@ LargeBodies::~LargeBodies() {
     Stop();
 }
 
+namespace {
+
+// Bodies the cache keeps count against the budget too: a request that waits
+// for room comes before them, but only as many go as free the room it needs,
+// those kept here first.
+void LetGoForRoom(const SiteCache& cache, LargeBodies::State::Room room) {
+    if (!room.droppedEntries.empty()) {
+        cache.TakeOldest([&](uint32_t index) { return room.droppedEntries.contains(index); },
+                         std::numeric_limits<size_t>::max());
+    }
+    if (room.stillNeeded > 0) {
+        cache.TakeOldest([&](uint32_t index) { return room.madeHere.contains(index); },
+                         room.stillNeeded);
+    }
+    // The kept holds go last, here: each may start a waiting decompression.
+}
+
+}  // namespace
+
 void LargeBodies::Stop() {
-    // Taken out under the lock, dropped outside it: what they hold may be
-    // the last hold on a body, whose release takes the lock.
+    // Taken out under the lock, answered and dropped outside it: what they
+    // hold may be the last hold on a body, whose release takes the lock.
     std::unordered_map<uint32_t, std::vector<Delivery>> making;
     std::list<State::Kept> kept;
     {
         std::lock_guard guard(state_->lock);
+        state_->stopped = true;
         state_->start = nullptr;
         making.swap(state_->making);
-        state_->waitingForRoom.clear();
+        state_->budget.ForgetWaits();
         kept.swap(state_->kept);
+    }
+    for (const auto& [index, waiting] : making) {
+        for (const Delivery& deliver : waiting) deliver(std::nullopt);
     }
 }
 
@@ -152,30 +181,30 @@ void LargeBodies::Request(uint32_t index, Delivery deliver) {
     }
     const EntryView entry = archive_.Entries[index];
     std::shared_ptr<const char[]> live;
-    // Kept bodies let go for this request's room.
-    std::vector<std::shared_ptr<const char[]>> dropped;
+    State::Room room;
     bool start = false;
-    bool wait = false;
+    bool stopped = false;
     {
         std::lock_guard guard(state_->lock);
+        stopped = state_->stopped;
         // It may have been made since Held looked.
         if (const auto found = state_->live.find(index); found != state_->live.end()) {
             live = found->second.lock();
         }
-        if (!live) {
+        if (!live && !stopped) {
             auto [making, first] = state_->making.try_emplace(index);
             making->second.push_back(std::move(deliver));
-            const size_t cost = DecompressionCost(entry);
-            if (first && state_->waitingForRoom.empty() && state_->Fits(cost)) {
-                state_->inUse += cost;
-                start = true;
-            } else if (first) {
-                state_->waitingForRoom.push_back(index);
-                state_->cost[index] = cost;
-                if (state_->waitingForRoom.size() == 1) dropped = state_->MakeRoom(cost);
-                wait = true;
+            if (first) {
+                start = state_->budget.Admit(index, DecompressionCost(entry));
+                if (!start) room = state_->MakeRoom(state_->budget.Waiting() == 1);
             }
         }
+    }
+    if (stopped && !live) {
+        // Moved from only when the server runs.
+        // NOLINTNEXTLINE(bugprone-use-after-move)
+        deliver(std::nullopt);
+        return;
     }
     if (live) {
         // Moved from only when no body was live.
@@ -184,12 +213,9 @@ void LargeBodies::Request(uint32_t index, Delivery deliver) {
         return;
     }
     if (start) Start(index);
-    // Kept bodies nobody else holds give their room back here, which may
-    // start this request's decompression.
-    dropped.clear();
-    // Bodies the cache keeps for later count against the budget too: a
-    // request that waits for room comes before them.
-    if (wait) cache_.Clear();
+    // Bodies nobody else holds give their room back here, which may start
+    // this request's decompression.
+    LetGoForRoom(cache_, std::move(room));
 }
 
 void LargeBodies::Start(uint32_t index) {
@@ -206,6 +232,7 @@ void LargeBodies::Start(uint32_t index) {
     }
     for (const Delivery& deliver : waiting) deliver(std::nullopt);
     for (uint32_t next : outcome.ready) Start(next);
+    LetGoForRoom(cache_, std::move(outcome.room));
 }
 
 void LargeBodies::Decompress(uint32_t index) {
@@ -218,7 +245,8 @@ void LargeBodies::Decompress(uint32_t index) {
         char* content = new char[entry.UnpackedSize];
         // Should making the holder fail, it frees the bytes and gives them back.
         returnedWithBody = true;
-        std::shared_ptr<const char[]> bytes(content, ReturnToBudget{state_, entry.UnpackedSize});
+        std::shared_ptr<const char[]> bytes(content,
+                                            ReturnToBudget{state_, entry.UnpackedSize, cache_});
         result = ReadEntryContent(archive_.File(), entry, content);
         body = SharedBody{std::move(bytes), entry.UnpackedSize};
     } catch (const std::bad_alloc&) {
@@ -234,13 +262,13 @@ void LargeBodies::Decompress(uint32_t index) {
         // Kept while the budget has room for it and nobody waits for room;
         // never one made alone beyond the budget, nor one read short or
         // damaged.
-        if (body && result == EntryReadResult::Read && state_->waitingForRoom.empty() &&
-            state_->inUse - entry.PackedSize <= state_->budgetBytes) {
+        if (body && result == EntryReadResult::Read && state_->budget.MayKeep(entry.PackedSize)) {
             state_->kept.push_front({index, body->Bytes, entry.UnpackedSize});
         }
         outcome = state_->Release(unreturned);
     }
     for (uint32_t next : outcome.ready) Start(next);
+    LetGoForRoom(cache_, std::move(outcome.room));
     // A short read or a damaged stream is sent as read, but not kept, so that
     // a file since repaired is read again.
     if (body && result == EntryReadResult::Read) cache_.Add(index, *body);
@@ -249,7 +277,7 @@ void LargeBodies::Decompress(uint32_t index) {
 
 size_t LargeBodies::BytesInUse() const {
     std::lock_guard guard(state_->lock);
-    return state_->inUse;
+    return state_->budget.InUse();
 }
 
 namespace {
@@ -267,6 +295,7 @@ void ReturnToBudget::operator()(const char* bytesHeld) const {
     }
     if (!start) return;
     for (uint32_t next : outcome.ready) start(next);
+    LetGoForRoom(cache, std::move(outcome.room));
 }
 
 }  // namespace

@@ -1,12 +1,13 @@
-// Bodies of compressed entries too large to decompress on an event loop.
-// Each is decompressed once, on the loader pool, for every request that asks
-// for it meanwhile, and shared with every later request for as long as any
-// connection (or the cache) still holds it, or while the budget has room to
-// keep it after its last reader. All such bodies, with the streams being
-// decompressed into them, stay within a memory budget: a request that would
-// exceed it first lets go of the bodies kept for no reader (the least recently
-// asked for first), then waits for room, first in, first served; a single
-// entry larger than the whole budget is decompressed alone.
+// Bodies of compressed entries too large to decompress on an event loop: the
+// one store of them. Each is decompressed once, on the loader pool, for every
+// request that asks for it meanwhile, and shared with every later request for
+// as long as any connection (or the cache) still holds it, or while the budget
+// has room to keep it after its last reader. All such bodies, with the streams
+// being decompressed into them, stay within a memory budget (BodyBudget): a
+// request that would exceed it waits for room, first in, first served, and
+// the bodies kept for no reader (the least recently asked for first), then
+// those the page cache keeps, are let go until they free the room it needs; a
+// single entry larger than the whole budget is decompressed alone.
 //
 // Thread safety: every call may come from any thread. Deliveries are made on
 // a loader thread, or on the asking thread when the body is held already.
@@ -43,9 +44,9 @@ class LargeBodies {
     // joins the decompression under way; `deliver` is called exactly once.
     void Request(uint32_t index, Delivery deliver);
 
-    // No decompression starts from now on, nobody waiting is answered, and
-    // the kept bodies are let go: the loops that asked are ending. For the
-    // server's stop, once the loader pool has ended.
+    // No decompression starts from now on, everybody still waiting is
+    // answered with none, and the kept bodies are let go: the loops that asked
+    // are ending. For the server's stop, once the loader pool has ended.
     void Stop();
 
     // Bytes of bodies and streams counted against the budget now.

@@ -165,7 +165,7 @@ void ServeLive(const ServeJob& job, ServerState& status, StopSignal& stop) {
     if (listener == platform::kInvalidSocket) return;
     {
         const FolderWatch watch(kWatchInterval, [&] { library.Look(); });
-        const ServedSites sites(library, rules);
+        const ServedSites sites(library, rules, loaders);
         ServeUntilStopped(listener, sites, loaders, status, stop, [&] {
             for (const auto& archive : library.Current()->Archives) {
                 if (archive->Served) archive->Served->Bodies.Stop();

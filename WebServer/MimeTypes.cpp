@@ -1,9 +1,9 @@
 #include "WebServer/MimeTypes.h"
 
 #include <algorithm>
-#include <fstream>
 #include <vector>
 
+#include "Platform/File.h"
 #include "Shared/AnsiText.h"
 
 namespace {
@@ -49,11 +49,11 @@ std::vector<std::string_view> SplitAtBlanks(std::string_view line) {
 }  // namespace
 
 MimeTypeTable MimeTypeTable::Read(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) return {};
+    const platform::FileHandle file = platform::OpenForReading(path);
+    if (file == platform::kInvalidFile) return {};
     std::string text(kMostBytesRead, '\0');
-    file.read(text.data(), static_cast<std::streamsize>(text.size()));
-    const auto got = static_cast<size_t>(std::max<std::streamsize>(file.gcount(), 0));
+    const size_t got = platform::ReadFile(file, text.data(), text.size());
+    platform::CloseFile(file);
     text.resize(got);
     // A list cut short here must not end in half a line.
     if (got == kMostBytesRead) text.resize(text.rfind('\n') + 1);

@@ -30,6 +30,23 @@ void PageCache::Add(uint64_t entry, const SharedBody& body) {
     bytes_ += body.Size;
 }
 
+std::vector<SharedBody> PageCache::TakeOldest(const std::function<bool(uint64_t)>& mayTake,
+                                              size_t bytes) {
+    std::vector<SharedBody> taken;
+    size_t takenBytes = 0;
+    std::lock_guard guard(lock_);
+    for (auto at = order_.end(); at != order_.begin() && takenBytes < bytes;) {
+        --at;
+        if (!mayTake(at->first)) continue;
+        takenBytes += at->second.Size;
+        bytes_ -= at->second.Size;
+        byEntry_.erase(at->first);
+        taken.push_back(std::move(at->second));
+        at = order_.erase(at);
+    }
+    return taken;
+}
+
 void PageCache::Clear() {
     std::lock_guard guard(lock_);
     order_.clear();

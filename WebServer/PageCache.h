@@ -7,12 +7,14 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <list>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <string_view>
 #include <unordered_map>
+#include <vector>
 
 // A body as shared between the cache and the connections sending it: never
 // changed once made, freed when the last holder lets go.
@@ -36,6 +38,11 @@ class PageCache {
     // until the total stays within the limit. A body over a quarter of the
     // limit is not held, so that one large file cannot empty the cache.
     void Add(uint64_t key, const SharedBody& body);
+
+    // Takes out the least recently used bodies whose key `mayTake` accepts
+    // until they come to `bytes` or more (or none is left), and returns them,
+    // so that the caller lets go of them outside the cache's lock.
+    std::vector<SharedBody> TakeOldest(const std::function<bool(uint64_t)>& mayTake, size_t bytes);
 
     // Forgets every body (a new archive was loaded).
     void Clear();
@@ -66,6 +73,15 @@ class SiteCache {
     void Add(uint32_t entry, const SharedBody& body) const { cache_->Add(Key(entry), body); }
     // Forgets every body of every archive: memory is wanted.
     void Clear() const { cache_->Clear(); }
+    // TakeOldest among this archive's bodies, `mayTake` asked of their entries.
+    std::vector<SharedBody> TakeOldest(const std::function<bool(uint32_t)>& mayTake,
+                                       size_t bytes) const {
+        return cache_->TakeOldest(
+            [&](uint64_t key) {
+                return key >> 32 == archive_ && mayTake(static_cast<uint32_t>(key));
+            },
+            bytes);
+    }
 
   private:
     uint64_t Key(uint32_t entry) const { return uint64_t{archive_} << 32 | entry; }

@@ -3,13 +3,20 @@
 #include "Library/StartPage.h"
 #include "Search/SearchPages.h"
 #include "Shared/EntryLookup.h"
+#include "WebServer/LibrarySearch.h"
+#include "WebServer/PageCache.h"
+#include "WebServer/Site.h"
 
 namespace {
 
-SharedPage MadePage(const std::string& body, std::string_view type, PageKind kind) {
-    SharedPage page{ResponseBody::InMemory(SharedBodyOf(body)), std::string(type)};
-    page.Kind = kind;
-    return page;
+LibraryPage MadePage(const std::string& body, std::string_view type) {
+    return {ResponseBody::InMemory(SharedBodyOf(body)), std::string(type), PageKind::Made};
+}
+
+// Answered as GET is, without the body, with --browse-head.
+bool Answered(const RequestHead& request, const BrowseOptions& options) {
+    const std::string& method = request.Line.Method;
+    return method == "GET" || (options.Head && method == "HEAD");
 }
 
 }  // namespace
@@ -29,11 +36,11 @@ SiteChoice ChooseSite(std::shared_ptr<const LibrarySnapshot> snapshot, const std
     }
     const std::string normalized = NormalizePath(path);
     if (normalized.empty() || normalized == "index.html") {
-        choice.Ready = MadePage(StartPageHtml(*snapshot, search), kStartPageType, PageKind::Made);
+        choice.Ready = MadePage(StartPageHtml(*snapshot, search), kStartPageType);
         return choice;
     }
     if (normalized == kLibraryJsonPath) {
-        choice.Ready = MadePage(LibraryJson(*snapshot), kLibraryJsonType, PageKind::Made);
+        choice.Ready = MadePage(LibraryJson(*snapshot), kLibraryJsonType);
         return choice;
     }
     if (search && (normalized == kSearchPagePath || normalized == kSearchJsonPath)) {
@@ -53,16 +60,41 @@ SiteChoice ChooseSite(std::shared_ptr<const LibrarySnapshot> snapshot, const std
         choice.Holds = std::move(snapshot);
         return choice;
     }
-    choice.Ready = NotFoundPage(normalized);
+    choice.Ready = LibraryPage{NotFoundBody(normalized), "text/plain", PageKind::NotFound};
     return choice;
 }
 
-SiteChoice ServedSites::Choose(const std::string& path) const {
-    if (single_ != nullptr) {
-        SiteChoice choice;
-        choice.Where = single_;
-        choice.Path = path;
-        return choice;
+RequestPlan ServedSites::Route(const RequestHead& request) const {
+    if (single_ != nullptr) return RouteRequest(*single_, request);
+    RequestTarget target = SplitTarget(request.Line.Target);
+    const BrowseOptions& options = rules_.Options;
+    SiteChoice choice = ChooseSite(library_->Current(), target.Path, options.Search);
+    RequestPlan plan;
+    if (choice.Where != nullptr) {
+        target.Path = std::move(choice.Path);
+        plan = RouteTarget(*choice.Where, request, std::move(target));
+        plan.Library = std::move(choice.Holds);
+        return plan;
     }
-    return ChooseSite(library_->Current(), path, rules_.Options.Search);
+    plan.Rules = &rules_;
+    if (!Answered(request, options)) return plan;
+    if (choice.LibrarySearch) {
+        plan.Kind = PlanKind::Search;
+        plan.Page = {PageKind::Made, LibrarySearchType(choice.Path), 0, 0};
+        plan.SearchPath = std::move(choice.Path);
+        plan.SearchQuery = std::move(target.Query);
+        plan.Library = std::move(choice.Holds);
+        plan.Loaders = loaders_;
+        return plan;
+    }
+    // No archive answers (a single one that could not be loaded has none).
+    if (!choice.Ready) {
+        choice.Ready =
+            LibraryPage{NotFoundBody(NormalizePath(target.Path)), "text/plain", PageKind::NotFound};
+    }
+    plan.Kind = PlanKind::Ready;
+    plan.Body = std::move(choice.Ready->Body);
+    plan.Page = {choice.Ready->Kind, std::move(choice.Ready->ContentType), plan.Body.Size, 0};
+    plan.Response = PlanResponse(request, plan.Page, options, ArchiveVersion{});
+    return plan;
 }

@@ -1,8 +1,9 @@
 // Which site answers a request: the one archive a server serves, or, for a
 // library (and a single archive that is reloaded), the archive the request's
 // path names in the snapshot current when it starts. The library's own pages
-// (its start page and JSON) are answered here too. Decided once per request;
-// the choice holds the snapshot, and so the archive, until the request ends.
+// (its start page and JSON) and its search across every archive are answered
+// here. Decided once per request, in the routing step: the plan holds the
+// snapshot, and so the archive, until the request ends.
 #pragma once
 
 #include <memory>
@@ -10,23 +11,33 @@
 #include <string>
 
 #include "Library/LiveLibrary.h"
-#include "WebServer/LoadPage.h"
+#include "WebServer/PageKind.h"
+#include "WebServer/PageRules.h"
+#include "WebServer/ResponseBody.h"
+#include "WebServer/Route.h"
 
 struct Site;
+class LoaderPool;
 
-// What the library step chose for a request.
+// One of the library's own pages, whole.
+struct LibraryPage {
+    ResponseBody Body;
+    std::string ContentType;
+    PageKind Kind = PageKind::Made;
+};
+
+// What the library step chose for a request path.
 struct SiteChoice {
     // The site that answers, with the path inside its archive; null when
-    // Ready holds the answer (or a library search is asked).
+    // Ready holds the answer or a search across the library is asked.
     Site* Where = nullptr;
     std::string Path;
     // The archive chosen, from the snapshot held.
     const LibraryArchive* Archive = nullptr;
-    // The library's own page, whole.
-    std::optional<SharedPage> Ready;
-    // A search across the library (its page or JSON), made on the loader pool.
+    std::optional<LibraryPage> Ready;
+    // A search across the library (its page or JSON; Path says which).
     bool LibrarySearch = false;
-    // Keeps what Where points into until the request ends.
+    // Keeps what Where and Archive point into until the request ends.
     std::shared_ptr<const LibrarySnapshot> Holds;
 };
 
@@ -42,17 +53,20 @@ SiteChoice ChooseSite(std::shared_ptr<const LibrarySnapshot> snapshot, const std
 class ServedSites {
   public:
     // The one archive, every request: the default, unchanged.
-    explicit ServedSites(Site& single, const PageRules& rules) : single_(&single), rules_(rules) {}
-    // The current snapshot of `library` for each request.
-    ServedSites(const LiveLibrary& library, const PageRules& rules)
-        : library_(&library), rules_(rules) {}
+    ServedSites(Site& single, const PageRules& rules) : single_(&single), rules_(rules) {}
+    // The current snapshot of `library` for each request; a search across
+    // it runs on `loaders`.
+    ServedSites(const LiveLibrary& library, const PageRules& rules, LoaderPool& loaders)
+        : library_(&library), rules_(rules), loaders_(&loaders) {}
 
     const PageRules& Rules() const { return rules_; }
 
-    SiteChoice Choose(const std::string& path) const;
+    // The routing step: the plan for `request`, read whole.
+    RequestPlan Route(const RequestHead& request) const;
 
   private:
     Site* single_ = nullptr;
     const LiveLibrary* library_ = nullptr;
     const PageRules& rules_;
+    LoaderPool* loaders_ = nullptr;
 };

@@ -9,9 +9,9 @@
 
 #include "Shared/LoadedArchive.h"
 #include "WebServer/LargeBodies.h"
-#include "WebServer/LoadPage.h"
 #include "WebServer/LoaderPool.h"
 #include "WebServer/PageCache.h"
+#include "WebServer/PageRules.h"
 #include "WebServer/Validators.h"
 
 class SiteSearch;

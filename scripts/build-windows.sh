@@ -87,19 +87,23 @@ if [ ! -f "$prefix/lib/liblzo2.a" ]; then
 fi
 
 # SQLite: its build makes the single-file source with host tools, which is
-# then compiled for Windows with FTS5, the search's index.
+# then compiled for Windows with FTS5, the search's index. That one large file
+# compiles on one processor, so it is built beside libxml2 and GoogleTest.
+sqlite_job=
 if [ ! -f "$prefix/lib/libsqlite3.a" ]; then
     sqlite_source=$(debian_source sqlite3)
     echo "== Cross-building SQLite from $sqlite_source"
-    mkdir -p "$work/sqlite"
-    (cd "$work/sqlite" && "$sqlite_source/configure" --disable-tcl >/dev/null &&
-        make sqlite3.c >/dev/null)
-    "$(command -v x86_64-w64-mingw32-gcc-posix)" -O2 -DSQLITE_ENABLE_FTS5 -DSQLITE_THREADSAFE=1 \
-        -DSQLITE_OMIT_LOAD_EXTENSION -DSQLITE_DQS=0 -c "$work/sqlite/sqlite3.c" -o "$work/sqlite/sqlite3.o"
-    mkdir -p "$prefix/lib" "$prefix/include"
-    rm -f "$prefix/lib/libsqlite3.a"
-    x86_64-w64-mingw32-ar rcs "$prefix/lib/libsqlite3.a" "$work/sqlite/sqlite3.o"
-    cp "$work/sqlite/sqlite3.h" "$work/sqlite/sqlite3ext.h" "$prefix/include/"
+    (
+        mkdir -p "$work/sqlite"
+        cd "$work/sqlite" && "$sqlite_source/configure" --disable-tcl >/dev/null && make sqlite3.c >/dev/null
+        "$(command -v x86_64-w64-mingw32-gcc-posix)" -O2 -DSQLITE_ENABLE_FTS5 -DSQLITE_THREADSAFE=1 \
+            -DSQLITE_OMIT_LOAD_EXTENSION -DSQLITE_DQS=0 -c "$work/sqlite/sqlite3.c" -o "$work/sqlite/sqlite3.o"
+        mkdir -p "$prefix/lib" "$prefix/include"
+        rm -f "$prefix/lib/libsqlite3.a"
+        x86_64-w64-mingw32-ar rcs "$prefix/lib/libsqlite3.a" "$work/sqlite/sqlite3.o"
+        cp "$work/sqlite/sqlite3.h" "$work/sqlite/sqlite3ext.h" "$prefix/include/"
+    ) &
+    sqlite_job=$!
 fi
 
 # libxml2, for its HTML parser only: everything that needs other libraries
@@ -125,6 +129,10 @@ if [ "$with_tests" = ON ] && [ ! -f "$prefix/lib/libgtest.a" ]; then
         -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" -Dgtest_disable_pthreads=OFF >/dev/null
     cmake --build "$work/googletest" -j "$jobs" >/dev/null
     cmake --install "$work/googletest" >/dev/null
+fi
+
+if [ -n "$sqlite_job" ]; then
+    wait "$sqlite_job" || { echo "cannot cross-build SQLite" >&2; exit 1; }
 fi
 
 echo "== Cross-building Pelorine"

@@ -6,13 +6,10 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh build package
 
-# The compiler and linker flags Debian builds its own packages with, all
-# hardening included.
-flags() { DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get "$1"; }
+# Debian's compiler and hardening flags.
+source scripts/debian-flags.bash
 cmake -S . -B build-package -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_SKIP_INSTALL_ALL_DEPENDENCY=ON \
-    -DPELORINE_TESTS=OFF \
-    -DCMAKE_C_FLAGS="$(flags CFLAGS) $(flags CPPFLAGS)" -DCMAKE_CXX_FLAGS="$(flags CXXFLAGS) $(flags CPPFLAGS)" \
-    -DCMAKE_EXE_LINKER_FLAGS="$(flags LDFLAGS)" -DCMAKE_MODULE_LINKER_FLAGS="$(flags LDFLAGS)" >/dev/null
+    -DPELORINE_TESTS=OFF "${debian_flags[@]}" >/dev/null
 cmake --build build-package -j "$(nproc)" --target installables
 (cd build-package && cpack -G DEB >/dev/null)
 package=$(ls build-package/pelorine_*.deb)

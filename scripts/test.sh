@@ -12,7 +12,9 @@ stage() { echo "== [${SECONDS} s] $*"; }
 SECONDS=0
 
 stage "plain build"
-scripts/build.sh build
+# With the package's flags, so that the package stage compiles nothing anew.
+source scripts/debian-flags.bash
+scripts/build.sh build "${debian_flags[@]}"
 stage "clang-tidy"
 # clang-tidy over the program's sources (checks in .clang-tidy).
 scripts/lint.sh build
@@ -26,9 +28,11 @@ package=$(scripts/package.sh | tail -n 1)
 tests/package/check-package.sh "$package"
 
 stage "AddressSanitizer and UndefinedBehaviorSanitizer"
-scripts/build.sh build-asan -DPELORINE_SANITIZE=address,undefined
+# One clang build serves both the sanitizer tests and the libFuzzer targets:
+# the fuzz targets need clang, and building the sources once saves a build.
+CC=clang CXX=clang++ scripts/build.sh build-asan -DPELORINE_SANITIZE=address,undefined -DPELORINE_FUZZ=ON
 # The capacity test's quarter of a million files runs in the plain build only.
-(cd build-asan && ctest --output-on-failure -j "$jobs" -LE 'browser|window' -E '^Capacity\.')
+(cd build-asan && ctest --output-on-failure -j "$jobs" -LE 'browser|window|^fuzz$' -E '^Capacity\.')
 
 stage "ThreadSanitizer"
 scripts/build.sh build-tsan -DPELORINE_SANITIZE=thread
@@ -39,13 +43,9 @@ scripts/build.sh build-tsan -DPELORINE_SANITIZE=thread
 
 stage "fuzz targets"
 # libFuzzer targets (index loading, the request, decompression, the archive
-# tool's commands), each for a bounded time from its seeds, under ASan and UBSan.
-# Only the fuzz targets are built here: the rest was built and tested above.
-CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DPELORINE_FUZZ=ON -DPELORINE_SANITIZE=address,undefined >/dev/null
-cmake --build build-fuzz -j "$jobs" --target fuzz_load_index fuzz_request fuzz_decompress \
-    fuzz_archive_tool
-(cd build-fuzz && ctest --output-on-failure -j "$jobs" -L '^fuzz$')
+# tool's commands), each for a bounded time from its seeds, under ASan and UBSan,
+# from the sanitizer build above.
+(cd build-asan && ctest --output-on-failure -j "$jobs" -L '^fuzz$')
 
 stage "Windows"
 # The Windows build, cross-built here and run under Wine.

@@ -47,8 +47,7 @@ UINT LabelFormat(const ControlDescription& row) {
 
 }  // namespace
 
-TfrmStartup::TfrmStartup(std::vector<std::string> arguments)
-    : arguments_(std::move(arguments)), actions_(arguments_) {
+TfrmStartup::TfrmStartup(const StartupSettings& settings) : actions_(settings.Actions) {
     const FormProperties& properties = StartupFormProperties();
     const HINSTANCE instance = GetModuleHandleW(nullptr);
     WNDCLASSEXW windowClass{};
@@ -72,7 +71,7 @@ TfrmStartup::TfrmStartup(std::vector<std::string> arguments)
     BuildControls();
     SetTimer(window_, kClockTimer, static_cast<UINT>(properties.clockIntervalMilliseconds),
              nullptr);
-    FormCreate();
+    FormCreate(settings.Walk);
 }
 
 // Every control of the description in its order; the edit fields are made
@@ -138,16 +137,16 @@ TfrmStartup::Control& TfrmStartup::Find(ControlId id) {
                          [id](const Control& control) { return control.row->id == id; });
 }
 
-std::string TfrmStartup::FieldText(ControlId id) {
-    HWND edit = Find(id).edit;
+std::string TfrmStartup::FieldText(ControlId field) {
+    HWND edit = Find(field).edit;
     std::wstring text(static_cast<size_t>(GetWindowTextLengthW(edit)) + 1, L'\0');
     text.resize(
         static_cast<size_t>(GetWindowTextW(edit, text.data(), static_cast<int>(text.size()))));
     return Narrow(text);
 }
 
-void TfrmStartup::SetFieldText(ControlId id, const std::string& text) {
-    SetWindowTextW(Find(id).edit, Widen(text).c_str());
+void TfrmStartup::SetFieldText(ControlId field, const std::string& text) {
+    SetWindowTextW(Find(field).edit, Widen(text).c_str());
 }
 
 void TfrmStartup::ShowFirst() {
@@ -160,7 +159,7 @@ void TfrmStartup::ShowFirst() {
     SetWindowPos(window_, nullptr, work.left + (work.right - work.left - width) / 2,
                  work.top + (work.bottom - work.top - height) / 2, 0, 0,
                  SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-    ShowWindow(window_, startsMinimized_ ? SW_SHOWMINNOACTIVE : SW_SHOWNORMAL);
+    ShowWindow(window_, presenter_.StartsMinimized() ? SW_SHOWMINNOACTIVE : SW_SHOWNORMAL);
     UpdateWindow(window_);
 }
 
@@ -176,69 +175,11 @@ bool TfrmStartup::TakeAccelerator(const MSG& message) {
     return false;
 }
 
-void TfrmStartup::FormCreate() {
-    const CommandLineWalk walk = WalkCommandLine(arguments_);
-    // The action takes the fields as they stood when it was met; the values
-    // after it only fill the fields.
-    if (walk.Action == StartupAction::Compile) RunCompile(walk.FieldsAtAction);
-    if (walk.Action == StartupAction::Browse) {
-        startsMinimized_ = true;
-        RunBrowse(walk.FieldsAtAction);
-    }
-    SetFieldText(ControlId::edCompileFolder, walk.Fields.CompileFolder);
-    SetFieldText(ControlId::edCompileDestination, walk.Fields.CompileDestination);
-    SetFieldText(ControlId::edBrowseArchive, walk.Fields.BrowseArchive);
-    compileThreads_ = walk.Fields.CompileThreads;
-}
-
-StartupFields TfrmStartup::Fields() {
-    return StartupFields{FieldText(ControlId::edCompileFolder),
-                         FieldText(ControlId::edCompileDestination),
-                         FieldText(ControlId::edBrowseArchive), compileThreads_};
-}
-
-void TfrmStartup::SetControlsEnabled(bool enabled) {
-    for (ControlId id : {ControlId::lbBrowse, ControlId::lbCompile, ControlId::edCompileFolder,
-                         ControlId::edCompileDestination, ControlId::edBrowseArchive}) {
-        Control& control = Find(id);
-        control.enabled = enabled;
-        if (control.edit != nullptr) EnableWindow(control.edit, enabled ? TRUE : FALSE);
-        InvalidateRect(window_, &control.rect, FALSE);
-    }
-}
-
-void TfrmStartup::DisableControls() {
-    SetControlsEnabled(false);
-}
-
-void TfrmStartup::RunCompile(const StartupFields& fields) {
-    DisableControls();
-    ShowStartFailure(actions_.Compile(fields));
-}
-
-void TfrmStartup::RunBrowse(const StartupFields& fields) {
-    DisableControls();
-    ShowStartFailure(actions_.BrowseAndOpenStartPage(fields));
-}
-
-// An action whose thread could not start leaves the inputs to try again, and
-// says so at once.
-void TfrmStartup::ShowStartFailure(const std::string& error) {
-    if (error.empty()) return;
-    SetControlsEnabled(true);
-    ShowStatus(error);
-}
-
-void TfrmStartup::lbCompileClick() {
-    RunCompile(Fields());
-}
-
-void TfrmStartup::lbBrowseClick() {
-    RunBrowse(Fields());
-}
-
-void TfrmStartup::tmrClockTimer() {
-    ShowStatus(actions_.StatusLine());
+void TfrmStartup::SetControlEnabled(ControlId id, bool enabled) {
+    Control& control = Find(id);
+    control.enabled = enabled;
+    if (control.edit != nullptr) EnableWindow(control.edit, enabled ? TRUE : FALSE);
+    InvalidateRect(window_, &control.rect, FALSE);
 }
 
 void TfrmStartup::ShowStatus(const std::string& narrow) {

@@ -12,13 +12,14 @@
 #include "Startup/CommandLine.h"
 #include "Startup/FormDescription.h"
 #include "Startup/StartupActions.h"
+#include "Startup/StartupFormPresenter.h"
 
-class TfrmStartup {
+class TfrmStartup : private StartupFormView {
   public:
     // Creates the window and every control from the form description, then
-    // runs FormCreate with `arguments` (the command line without the program
-    // name). The window is not shown yet; see ShowFirst.
-    explicit TfrmStartup(std::vector<std::string> arguments);
+    // runs FormCreate with the command line's walk. The window is not shown
+    // yet; see ShowFirst.
+    explicit TfrmStartup(const StartupSettings& settings);
 
     // Shows the window for the first time: centred on the screen, and
     // minimized when the command line asked for it.
@@ -30,11 +31,10 @@ class TfrmStartup {
     HWND Handle() const { return window_; }
 
     // Event handlers.
-    void FormCreate();
-    void lbCompileClick();
-    void lbBrowseClick();
-    void tmrClockTimer();
-    void DisableControls();
+    void FormCreate(const CommandLineWalk& walk) { presenter_.FormCreate(walk); }
+    void lbCompileClick() { presenter_.lbCompileClick(); }
+    void lbBrowseClick() { presenter_.lbBrowseClick(); }
+    void tmrClockTimer() { presenter_.tmrClockTimer(); }
 
     // What the compile started here reports.
     const CompileProgress& CompileStatus() const { return actions_.CompileStatus(); }
@@ -57,22 +57,17 @@ class TfrmStartup {
     void Paint(HDC target) const;
     Control& Find(ControlId id);
     const Control* HandControlAt(POINT point) const;
-    std::string FieldText(ControlId id);
-    void SetFieldText(ControlId id, const std::string& text);
-    // The fields as the window shows them.
-    StartupFields Fields();
-    void SetControlsEnabled(bool enabled);
-    void RunCompile(const StartupFields& fields);
-    void RunBrowse(const StartupFields& fields);
-    void ShowStartFailure(const std::string& error);
-    void ShowStatus(const std::string& text);
+
+    // The view, on the controls.
+    std::string FieldText(ControlId field) override;
+    void SetFieldText(ControlId field, const std::string& text) override;
+    void SetControlEnabled(ControlId control, bool enabled) override;
+    void ShowStatus(const std::string& text) override;
 
     HWND window_ = nullptr;
     HFONT font_ = nullptr;
     HFONT boldFont_ = nullptr;
     std::vector<Control> controls_;
-    std::vector<std::string> arguments_;
-    bool startsMinimized_ = false;
-    unsigned compileThreads_ = 0;  // from --compile-threads; 0: one per core
-    StartupActions actions_;       // ends and joins the compile and the server with the window
+    StartupActions actions_;  // ends and joins the compile and the server with the window
+    StartupFormPresenter presenter_{*this, actions_};
 };

@@ -3,12 +3,12 @@
 #include "Startup/windows/TfrmStartup.h"
 
 // Windows always has a desktop, and the window is linked into the program.
-bool RunWindowWhereDisplayed(const std::vector<std::string>& arguments) {
+bool RunWindowWhereDisplayed(const StartupSettings& settings) {
     // A console that was opened for this program alone (started from
     // Explorer) is closed: the window is all.
     DWORD processes[2];
     if (GetConsoleProcessList(processes, 2) == 1) FreeConsole();
-    TfrmStartup frmStartup(arguments);
+    TfrmStartup frmStartup(settings);
     frmStartup.ShowFirst();
     MSG message;
     while (GetMessageW(&message, nullptr, 0, 0) > 0) {

@@ -1,4 +1,4 @@
-// The command-line walk and the status texts, without any window.
+// The command line and the status texts, without any window.
 #include <gtest/gtest.h>
 
 #include "Startup/CommandLine.h"
@@ -157,6 +157,37 @@ TEST(CommandLine, TheMemoryLimitIsAWholeNumberOfMebibytesOrTheDefault) {
     for (const auto& c : cases) {
         EXPECT_EQ(BrowseOptionsFrom(c.arguments).MemoryLimitMiB, c.mebibytes)
             << ::testing::PrintToString(c.arguments);
+    }
+}
+
+// What ReadCommandLine read, in words.
+std::string Read(const std::vector<std::string>& arguments) {
+    const StartupSettings settings = ReadCommandLine(arguments);
+    std::string read;
+    if (settings.Info == InfoRequest::Help) read += "help ";
+    if (settings.Info == InfoRequest::Version) read += "version ";
+    if (settings.LevelUnusable) read += "unusable-level ";
+    if (settings.ConsoleAsked) read += "console ";
+    if (settings.Walk.Action == StartupAction::Compile) read += "compile ";
+    if (settings.Walk.Action == StartupAction::Browse) read += "browse ";
+    if (settings.Actions.Level == CompileLevel::Best) read += "best ";
+    if (settings.Actions.Browse.Search) read += "search ";
+    return read;
+}
+
+TEST(CommandLine, ReadOnceItHoldsTheRequestTheActionAndWhatEveryActionTakesAlong) {
+    const struct {
+        std::vector<std::string> arguments;
+        std::string read;
+    } cases[] = {
+        {{}, ""},
+        {{"--compile", "--version", "--help"}, "version compile "},
+        {{"--help", "--compile-level", "worst"}, "help unusable-level "},
+        {{"--browse", "--console", "--compile-level", "best", "--browse-search"},
+         "console browse best search "},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(Read(c.arguments), c.read) << ::testing::PrintToString(c.arguments);
     }
 }
 

@@ -3,6 +3,7 @@
 #include <lzo/lzo1x.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <filesystem>
 #include <map>
@@ -18,6 +19,37 @@ namespace {
 
 std::optional<LoadedArchive> Load(const std::string& path) {
     return std::move(LoadArchive(path).Archive);
+}
+
+bool SameEntries(const EntryTable& a, const EntryTable& b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](EntryView x, EntryView y) {
+        return x.Name == y.Name && x.DataOffset == y.DataOffset && x.PackedSize == y.PackedSize &&
+               x.UnpackedSize == y.UnpackedSize;
+    });
+}
+
+// Loads `bytes` from a file and expects what the archive in memory parses to.
+std::optional<LoadedArchive> LoadAsParsed(const TempDir& dir, const std::string& bytes) {
+    WriteBytes(dir / "loaded.pel", bytes);
+    std::optional<LoadedArchive> loaded = Load(dir / "loaded.pel");
+    if (!loaded) return loaded;
+    const ArchiveIndex parsed = ParseArchive(bytes);
+    EXPECT_EQ(loaded->IndexOffset, parsed.IndexOffset);
+    EXPECT_TRUE(SameEntries(loaded->Entries, parsed.Entries));
+    EXPECT_EQ(loaded->Noticed.HeaderCut, parsed.Noticed.HeaderCut);
+    EXPECT_EQ(loaded->Noticed.IndexOffsetOutside, parsed.Noticed.IndexOffsetOutside);
+    EXPECT_EQ(loaded->Noticed.LastRecordCut, parsed.Noticed.LastRecordCut);
+    EXPECT_EQ(loaded->Noticed.MoreRecordsThanTable, parsed.Noticed.MoreRecordsThanTable);
+    return loaded;
+}
+
+// A small compiled tree's archive.
+std::string CompiledArchive(const TempDir& dir) {
+    WriteBytes(dir / "site/a.html", CompressibleText(400));
+    WriteBytes(dir / "site/b.gif", "GIF89a");
+    WriteBytes(dir / "site/c/d.txt", "");
+    CompileNow(dir / "site", dir / "full.pel");
+    return ReadBytes(dir / "full.pel");
 }
 
 // The entry's content as a reader of the layout gets it: raw, or inflated.
@@ -64,8 +96,8 @@ TEST(LoadArchive, RoundTripOfARealTreeGivesBackEveryFile) {
 
 TEST(LoadArchive, DocumentedSmallArchivesLoadAsDescribed) {
     TempDir dir;
-    WriteBytes(dir / "one.pel", U32(7) + "GIF" + Record(3, 0, 4, "a.gif"));
-    std::optional<LoadedArchive> loaded = Load(dir / "one.pel");
+    std::optional<LoadedArchive> loaded =
+        LoadAsParsed(dir, U32(7) + "GIF" + Record(3, 0, 4, "a.gif"));
     ASSERT_TRUE(loaded);
     ASSERT_EQ(loaded->Entries.size(), 1u);
     EXPECT_EQ(loaded->Entries[0].Name, "a.gif");
@@ -73,13 +105,11 @@ TEST(LoadArchive, DocumentedSmallArchivesLoadAsDescribed) {
     EXPECT_EQ(loaded->Entries[0].PackedSize, 0u);
     EXPECT_EQ(loaded->Entries[0].DataOffset, 4u);
 
-    WriteBytes(dir / "zero.pel", "");
-    loaded = Load(dir / "zero.pel");
+    loaded = LoadAsParsed(dir, "");
     ASSERT_TRUE(loaded);
     EXPECT_EQ(loaded->Entries.size(), 0u);
 
-    WriteBytes(dir / "noname.pel", U32(4) + Record(0, 0, 4, "") + "xyz");  // 3 stray bytes ignored
-    loaded = Load(dir / "noname.pel");
+    loaded = LoadAsParsed(dir, U32(4) + Record(0, 0, 4, "") + "xyz");  // 3 stray bytes ignored
     ASSERT_TRUE(loaded);
     ASSERT_EQ(loaded->Entries.size(), 1u);
     EXPECT_EQ(loaded->Entries[0].Name, "");
@@ -88,38 +118,66 @@ TEST(LoadArchive, DocumentedSmallArchivesLoadAsDescribed) {
     EXPECT_FALSE(Load(dir.path().string()));  // a folder is no archive
 }
 
-TEST(LoadArchive, EveryTruncationOfAnArchiveLoadsSafely) {
+TEST(ParseArchive, EveryTruncationOfAnArchiveParsesSafely) {
     TempDir dir;
-    WriteBytes(dir / "site/a.html", CompressibleText(400));
-    WriteBytes(dir / "site/b.gif", "GIF89a");
-    WriteBytes(dir / "site/c/d.txt", "");
-    CompileNow(dir / "site", dir / "full.pel");
-    const std::string full = ReadBytes(dir / "full.pel");
-    const uint32_t indexOffset = GetU32(reinterpret_cast<const unsigned char*>(full.data()));
+    const std::string full = CompiledArchive(dir);
+    const uint32_t indexOffset = ParseHeader(full);
+    // Where the index's records end: a cut there cuts no record short.
+    std::vector<size_t> recordEnds{indexOffset};
+    for (const EntryView entry : ParseArchive(full).Entries) {
+        recordEnds.push_back(recordEnds.back() + kIndexRecordFixedSize + entry.Name.size());
+    }
+    ASSERT_EQ(recordEnds.back(), full.size());
     for (size_t length = 0; length <= full.size(); ++length) {
         SCOPED_TRACE("length " + std::to_string(length));
-        WriteBytes(dir / "cut.pel", full.substr(0, length));
-        const std::optional<LoadedArchive> loaded = Load(dir / "cut.pel");
-        ASSERT_TRUE(loaded);
-        ASSERT_LE(loaded->Entries.size(), 3u);
+        const ArchiveIndex parsed = ParseArchive(std::string_view(full).substr(0, length));
+        ASSERT_LE(parsed.Entries.size(), 3u);
+        EXPECT_EQ(parsed.Noticed.HeaderCut, length < kHeaderSize);
+        EXPECT_EQ(parsed.Noticed.IndexOffsetOutside, length >= kHeaderSize && length < indexOffset);
+        EXPECT_EQ(
+            parsed.Noticed.LastRecordCut,
+            length > indexOffset && std::count(recordEnds.begin(), recordEnds.end(), length) == 0);
         if (length < indexOffset + 4) {
-            EXPECT_EQ(loaded->Entries.size(), 0u);
+            EXPECT_EQ(parsed.Entries.size(), 0u);
         }
         // A record cut short after its first field holds zeros, never leftovers.
-        for (const EntryView entry : loaded->Entries) {
+        for (const EntryView entry : parsed.Entries) {
             for (char c : entry.Name)
                 EXPECT_TRUE(c == 0 || std::isprint(static_cast<unsigned char>(c)));
         }
     }
     // The record cut right after its first field: nothing but that field.
-    WriteBytes(dir / "short.pel", U32(4) + U32(99));
-    const std::optional<LoadedArchive> loaded = Load(dir / "short.pel");
-    ASSERT_TRUE(loaded);
-    ASSERT_EQ(loaded->Entries.size(), 1u);
-    EXPECT_EQ(loaded->Entries[0].UnpackedSize, 99u);
-    EXPECT_EQ(loaded->Entries[0].PackedSize, 0u);
-    EXPECT_EQ(loaded->Entries[0].DataOffset, 0u);
-    EXPECT_EQ(loaded->Entries[0].Name, "");
+    const ArchiveIndex parsed = ParseArchive(U32(4) + U32(99));
+    ASSERT_EQ(parsed.Entries.size(), 1u);
+    EXPECT_EQ(parsed.Entries[0].UnpackedSize, 99u);
+    EXPECT_EQ(parsed.Entries[0].PackedSize, 0u);
+    EXPECT_EQ(parsed.Entries[0].DataOffset, 0u);
+    EXPECT_EQ(parsed.Entries[0].Name, "");
+}
+
+TEST(ParseArchive, EveryValueOfEveryHeaderByteParsesSafely) {
+    TempDir dir;
+    const std::string full = CompiledArchive(dir);
+    const ArchiveIndex sound = ParseArchive(full);
+    ASSERT_EQ(sound.Entries.size(), 3u);
+    for (size_t at = 0; at < kHeaderSize; ++at) {
+        for (int value = 0; value < 256; ++value) {
+            SCOPED_TRACE("byte " + std::to_string(at) + " = " + std::to_string(value));
+            std::string changed = full;
+            changed[at] = static_cast<char>(value);
+            const uint32_t offset = ParseHeader(changed);
+            const ArchiveIndex parsed = ParseArchive(changed);
+            EXPECT_EQ(parsed.IndexOffset, offset);
+            EXPECT_FALSE(parsed.Noticed.HeaderCut);
+            EXPECT_EQ(parsed.Noticed.IndexOffsetOutside, offset > full.size());
+            // Every record, even one cut short, takes at least its first field.
+            const size_t indexBytes = full.size() - std::min<size_t>(offset, full.size());
+            EXPECT_LE(parsed.Entries.size(), indexBytes / 4);
+            if (offset == sound.IndexOffset) {
+                EXPECT_TRUE(SameEntries(parsed.Entries, sound.Entries));
+            }
+        }
+    }
 }
 
 TEST(LoadArchive, HostileHeadersAndIndexesStayWithinTheTable) {
@@ -140,8 +198,7 @@ TEST(LoadArchive, HostileHeadersAndIndexesStayWithinTheTable) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        WriteBytes(dir / "bad.pel", c.bytes);
-        const std::optional<LoadedArchive> loaded = Load(dir / "bad.pel");
+        const std::optional<LoadedArchive> loaded = LoadAsParsed(dir, c.bytes);
         ASSERT_TRUE(loaded);
         if (c.entries != 0xFFFFFFFF) {
             EXPECT_EQ(loaded->Entries.size(), c.entries);
@@ -157,8 +214,7 @@ TEST(LoadArchive, StopsAtTheTableCapacity) {
     archive.reserve(4 + record.size() * (kMaxEntries + 10));
     for (uint32_t i = 0; i < kMaxEntries + 10; ++i) archive += record;
     archive += Record(5, 5, 5, "beyond");
-    WriteBytes(dir / "over.pel", archive);
-    std::optional<LoadedArchive> loaded = Load(dir / "over.pel");
+    std::optional<LoadedArchive> loaded = LoadAsParsed(dir, archive);
     ASSERT_TRUE(loaded);
     EXPECT_EQ(loaded->Entries.size(), kMaxEntries);
     EXPECT_TRUE(loaded->Noticed.MoreRecordsThanTable);

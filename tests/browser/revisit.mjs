@@ -7,32 +7,20 @@
 // Usage: node revisit.mjs PROGRAM ARCHIVE OPTIONS PAGE...
 // OPTIONS: the server's options, space-separated ("" for none). Prints one
 // line per visit and a JSON summary line.
-import { spawn } from "node:child_process";
-import { existsSync, mkdtempSync, rmSync } from "node:fs";
+import { mkdtempSync, rmSync } from "node:fs";
 import { createServer, connect } from "node:net";
 import { tmpdir } from "node:os";
 import { join } from "node:path";
 import { chromium } from "playwright-core";
+import { browserFlags, chromiumPath, startServer, stopServer } from "./program.mjs";
 
 const [program, archive, optionText, ...pages] = process.argv.slice(2);
 const options = optionText.split(" ").filter((option) => option !== "");
 const proxyPort = 18090;
-const serverStartMs = 15000;
 const pageLoadMs = 30000;
 // Between the visits: long enough that what the browser keeps fresh for a
 // tenth of the time since Last-Modified has to be asked about again.
 const pauseBetweenVisitsMs = 2000;
-const browserFlags = [
-  "--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
-  "--disable-background-networking", "--disable-component-update", "--disable-sync",
-];
-
-function chromiumPath() {
-  for (const path of ["/usr/bin/chromium", "/usr/lib/chromium/chromium"]) {
-    if (existsSync(path)) return path;
-  }
-  throw new Error("chromium is not installed (scripts/install-deps.sh test)");
-}
 
 // Every connection forwarded to the server; the first line of its answer counted.
 const statuses = [];
@@ -54,25 +42,12 @@ const proxy = createServer((client) => {
   upstream.on("error", () => client.destroy());
 });
 
-const child = spawn(program, ["--console", "--browse-archive", archive, "--browse", ...options]);
-let output = "";
-child.stdout.on("data", (chunk) => (output += chunk));
-child.stderr.on("data", (chunk) => (output += chunk));
-const exited = new Promise((resolve) => child.on("exit", resolve));
+const server = startServer(program, archive, options);
 const profile = mkdtempSync(join(tmpdir(), "pelorine-revisit-"));
 let browser;
 let failed = false;
 try {
-  await new Promise((resolve, reject) => {
-    const timer = setTimeout(() => reject(new Error(`server did not start: ${output}`)),
-                             serverStartMs);
-    child.stdout.on("data", () => {
-      if (output.includes("Start page: ")) {
-        clearTimeout(timer);
-        resolve();
-      }
-    });
-  });
+  await server.listening;
   await new Promise((resolve) => proxy.listen(proxyPort, "127.0.0.1", resolve));
   browser = await chromium.launchPersistentContext(profile, {
     executablePath: chromiumPath(), headless: true, args: browserFlags,
@@ -102,8 +77,7 @@ try {
 } finally {
   if (browser) await browser.close().catch(() => {});
   proxy.close();
-  child.kill("SIGTERM");
-  await exited;
+  await stopServer(server);
   rmSync(profile, { recursive: true, force: true });
 }
 process.exit(failed ? 1 : 0);

@@ -4,11 +4,13 @@
 // then), and the first result opens its page.
 //
 // Usage: node search-test.mjs PROGRAM SITE_FOLDER ARTIFACT_FOLDER
-import { spawn, spawnSync } from "node:child_process";
-import { existsSync, mkdirSync, mkdtempSync, readdirSync, rmSync } from "node:fs";
+import { spawnSync } from "node:child_process";
+import { mkdirSync, mkdtempSync, readdirSync, rmSync } from "node:fs";
 import { tmpdir } from "node:os";
 import { join } from "node:path";
 import { chromium } from "playwright-core";
+import { browserFlags, chromiumPath, reportAndExit, startServer, stopServing }
+  from "./program.mjs";
 
 const [program, site, artifacts] = process.argv.slice(2);
 const searchPage = "http://localhost:8078/.pelorine/search";
@@ -16,69 +18,21 @@ const word = "nautical";
 const expectedTitle = "Lighthouses";
 const expectedPath = "/docs/guide/lighthouses.html";
 // Where each wait gives up, so that the test always ends.
-const serverStartMs = 15000;
 const pageLoadMs = 30000;
 const resultsMs = 30000;
-const serverStopMs = 10000;
-const browserFlags = [
-  "--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
-  "--disable-background-networking", "--disable-component-update", "--disable-sync",
-];
 
 const problems = [];
 const scratch = mkdtempSync(join(tmpdir(), "pelorine-search-"));
 let server;
 let browser;
 
-function chromiumPath() {
-  for (const path of ["/usr/bin/chromium", "/usr/lib/chromium/chromium"]) {
-    if (existsSync(path)) return path;
-  }
-  throw new Error("chromium is not installed (scripts/install-deps.sh test)");
-}
-
-function startServer(archive) {
-  const child = spawn(program, ["--console", "--browse-search", "--browse-archive", archive,
-                                "--browse"],
-                      { env: { ...process.env, XDG_CACHE_HOME: join(scratch, "cache") } });
-  let output = "";
-  let errors = "";
-  child.stdout.on("data", (chunk) => (output += chunk));
-  child.stderr.on("data", (chunk) => (errors += chunk));
-  const exited = new Promise((resolve) => child.on("exit", (code) => resolve(code)));
-  const listening = new Promise((resolve, reject) => {
-    const timer = setTimeout(() => reject(new Error(`server did not start: ${output}${errors}`)),
-                             serverStartMs);
-    child.stdout.on("data", () => {
-      if (output.includes("Start page: ")) {
-        clearTimeout(timer);
-        resolve();
-      }
-    });
-    exited.then((code) => {
-      clearTimeout(timer);
-      reject(new Error(`server exited with ${code}: ${errors}`));
-    });
-  });
-  return { child, exited, listening };
-}
-
-async function stopServer() {
-  if (server.child.exitCode !== null) return;
-  server.child.kill("SIGTERM");
-  const code = await Promise.race([
-    server.exited,
-    new Promise((resolve) => setTimeout(() => resolve("still running"), serverStopMs)),
-  ]);
-  if (code !== 0) problems.push(`server ended with ${code} after SIGTERM`);
-}
-
 try {
   const archive = join(scratch, "site.pel");
   const compile = spawnSync(program, ["--console", "--compile-source", site,
                                       "--compile-archive", archive, "--compile"]);
   if (compile.status !== 0) throw new Error(`compile failed: ${compile.stderr}`);
-  server = startServer(archive);
+  server = startServer(program, archive, ["--browse-search"],
+                       { env: { ...process.env, XDG_CACHE_HOME: join(scratch, "cache") } });
   await server.listening;
 
   browser = await chromium.launchPersistentContext(join(scratch, "profile"), {
@@ -115,10 +69,8 @@ try {
   problems.push(String(error?.stack ?? error));
 } finally {
   if (browser) await browser.close().catch(() => {});
-  if (server) await stopServer();
+  if (server) await stopServing(server, problems);
   rmSync(scratch, { recursive: true, force: true });
 }
 
-for (const problem of problems) console.error(`FAIL: ${problem}`);
-console.log(problems.length === 0 ? "1 passed, 0 failed" : "0 passed, 1 failed");
-process.exit(problems.length === 0 ? 0 : 1);
+reportAndExit(problems);

@@ -8,11 +8,13 @@
 // Usage: node seek-test.mjs PROGRAM CACHE_FOLDER [ROUNDS] [NGINX_PORT]
 // The video (made with ffmpeg) and its archive are kept in CACHE_FOLDER and
 // made only when missing.
-import { spawn, spawnSync } from "node:child_process";
+import { spawnSync } from "node:child_process";
 import { existsSync, mkdirSync, readFileSync, renameSync, rmSync, statSync, writeFileSync }
   from "node:fs";
 import { join } from "node:path";
 import { chromium } from "playwright-core";
+import { browserFlags, chromiumPath, reportAndExit, startServer, stopServing }
+  from "./program.mjs";
 
 const [program, cache, roundsText = "3", nginxPort] = process.argv.slice(2);
 const rounds = Number(roundsText);
@@ -30,25 +32,12 @@ const seekFraction = 0.8;
 const landingToleranceSeconds = 0.1;
 const residentLimitBytes = 100 * 1024 * 1024;
 const residentSampleMs = 20;
-const serverStartMs = 15000;
 const seekWaitMs = 30000;
 const pageLoadMs = 30000;
-const browserFlags = [
-  "--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
-  "--disable-background-networking", "--disable-component-update", "--disable-sync",
-  "--mute-audio",
-];
 
 const problems = [];
 let server;
 let browser;
-
-function chromiumPath() {
-  for (const path of ["/usr/bin/chromium", "/usr/lib/chromium/chromium"]) {
-    if (existsSync(path)) return path;
-  }
-  throw new Error("chromium is not installed (scripts/install-deps.sh test)");
-}
 
 function run(command, args) {
   const result = spawnSync(command, args, { stdio: ["ignore", "ignore", "pipe"] });
@@ -79,26 +68,6 @@ function siteAndArchive() {
                 "--compile"]);
   renameSync(`${archive}.new`, archive);
   return { site, archive };
-}
-
-function startServer(archive) {
-  const child = spawn(program, ["--console", "--browse-archive", archive, "--browse", ...options]);
-  let output = "";
-  child.stdout.on("data", (chunk) => (output += chunk));
-  child.stderr.on("data", (chunk) => (output += chunk));
-  const exited = new Promise((resolve) => child.on("exit", resolve));
-  const listening = new Promise((resolve, reject) => {
-    const timer = setTimeout(() => reject(new Error(`server did not start: ${output}`)),
-                             serverStartMs);
-    child.stdout.on("data", () => {
-      if (output.includes("Start page: ")) {
-        clearTimeout(timer);
-        resolve();
-      }
-    });
-    exited.then((code) => reject(new Error(`server exited with ${code}: ${output}`)));
-  });
-  return { child, exited, listening };
 }
 
 function residentBytes(pid) {
@@ -149,13 +118,13 @@ let sampler;
 let mostResident = 0;
 try {
   const { archive } = siteAndArchive();
-  server = startServer(archive);
+  server = startServer(program, archive, options);
   await server.listening;
   sampler = setInterval(() => {
     mostResident = Math.max(mostResident, residentBytes(server.child.pid));
   }, residentSampleMs);
   browser = await chromium.launch({ executablePath: chromiumPath(), headless: true,
-                                    args: browserFlags });
+                                    args: [...browserFlags, "--mute-audio"] });
 
   const servers = [["pelorine", pelorineBase]];
   if (nginxPort) servers.push(["nginx", `http://127.0.0.1:${nginxPort}`]);
@@ -194,12 +163,7 @@ try {
 } finally {
   clearInterval(sampler);
   if (browser) await browser.close().catch(() => {});
-  if (server && server.child.exitCode === null) {
-    server.child.kill("SIGTERM");
-    await server.exited;
-  }
+  if (server) await stopServing(server, problems);
 }
 
-for (const problem of problems) console.error(`FAIL: ${problem}`);
-console.log(problems.length === 0 ? "1 passed, 0 failed" : "0 passed, 1 failed");
-process.exit(problems.length === 0 ? 0 : 1);
+reportAndExit(problems);

@@ -5,27 +5,23 @@
 // image must show and a link to a page whose name holds a space must open.
 //
 // Usage: node site-test.mjs PROGRAM SITE_FOLDER ARTIFACT_FOLDER
-import { spawn, spawnSync } from "node:child_process";
+import { spawnSync } from "node:child_process";
 import { cpSync, existsSync, mkdirSync, mkdtempSync, readFileSync, rmSync, writeFileSync }
   from "node:fs";
 import { tmpdir } from "node:os";
 import { connect } from "node:net";
 import { join } from "node:path";
 import { chromium } from "playwright-core";
+import { browserFlags, chromiumPath, reportAndExit, startServer, stopServing }
+  from "./program.mjs";
 
 const [program, site, artifacts] = process.argv.slice(2);
 const startPage = "http://localhost:8078/index.html";
 // Where each wait gives up, so that the test always ends.
-const serverStartMs = 15000;
 const pageLoadMs = 30000;
-const serverStopMs = 10000;
 // Two cookies near the usual per-cookie limit: the request then holds more
 // header bytes than the server reads in one receive.
 const cookieBytes = 3500;
-const browserFlags = [
-  "--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
-  "--disable-background-networking", "--disable-component-update", "--disable-sync",
-];
 const checkedTypes = new Set(["document", "stylesheet", "script", "image"]);
 // A page added to a copy of the site, large enough that its tail is still on
 // its way when the server closes the connection.
@@ -73,47 +69,6 @@ function preconnect() {
   };
 }
 
-function chromiumPath() {
-  for (const path of ["/usr/bin/chromium", "/usr/lib/chromium/chromium"]) {
-    if (existsSync(path)) return path;
-  }
-  throw new Error("chromium is not installed (scripts/install-deps.sh test)");
-}
-
-function startServer(archive, options = []) {
-  const child = spawn(program, ["--console", "--browse-archive", archive, "--browse", ...options]);
-  let output = "";
-  let errors = "";
-  child.stdout.on("data", (chunk) => (output += chunk));
-  child.stderr.on("data", (chunk) => (errors += chunk));
-  const exited = new Promise((resolve) => child.on("exit", (code) => resolve(code)));
-  const listening = new Promise((resolve, reject) => {
-    const timer = setTimeout(() => reject(new Error(`server did not start: ${output}${errors}`)),
-                             serverStartMs);
-    child.stdout.on("data", () => {
-      if (output.includes("Start page: " + startPage)) {
-        clearTimeout(timer);
-        resolve();
-      }
-    });
-    exited.then((code) => {
-      clearTimeout(timer);
-      reject(new Error(`server exited with ${code}: ${errors}`));
-    });
-  });
-  return { child, exited, listening };
-}
-
-async function stopServer() {
-  if (server.child.exitCode !== null) return;  // it never started; already reported
-  server.child.kill("SIGTERM");
-  const code = await Promise.race([
-    server.exited,
-    new Promise((resolve) => setTimeout(() => resolve("still running"), serverStopMs)),
-  ]);
-  if (code !== 0) problems.push(`server ended with ${code} after SIGTERM`);
-}
-
 try {
   const tree = join(scratch, "site");
   cpSync(site, tree, { recursive: true });
@@ -128,7 +83,7 @@ try {
                                       "--compile-archive", archive, "--compile"]);
   if (compile.status !== 0) throw new Error(`compile failed: ${compile.stderr}`);
 
-  server = startServer(archive);
+  server = startServer(program, archive);
   await server.listening;
   const idleSockets = Array.from({ length: preconnected }, preconnect);
   await Promise.all(idleSockets.map((socket) => socket.opened));
@@ -217,8 +172,8 @@ try {
     }
   }
   // The same archive served with the opt-in options.
-  await stopServer();
-  server = startServer(archive, optInOptions);
+  await stopServing(server, problems);
+  server = startServer(program, archive, optInOptions);
   await server.listening;
   await page.goto(`http://localhost:8078/${optInPage}`, { waitUntil: "load", timeout: pageLoadMs });
   const logoWidth = await page.$eval("#logo", (image) => image.complete ? image.naturalWidth : 0);
@@ -233,10 +188,8 @@ try {
   problems.push(String(error?.stack ?? error));
 } finally {
   if (browser) await browser.close().catch(() => {});
-  if (server) await stopServer();
+  if (server) await stopServing(server, problems);
   rmSync(scratch, { recursive: true, force: true });
 }
 
-for (const problem of problems) console.error(`FAIL: ${problem}`);
-console.log(problems.length === 0 ? "1 passed, 0 failed" : "0 passed, 1 failed");
-process.exit(problems.length === 0 ? 0 : 1);
+reportAndExit(problems);

@@ -6,8 +6,8 @@
 #include <string>
 
 #include "Shared/ArchiveLayout.h"
-#include "WebServer/LoadPage.h"
 #include "tests/fuzz/FuzzArchive.h"
+#include "tests/server/ServedPage.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 8) return 0;
@@ -27,7 +27,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         LoadFuzzArchive(reinterpret_cast<const uint8_t*>(archive.data()), archive.size());
     if (!loaded) return 0;
 
-    Page page = LoadPage(*loaded, "/a.html");
+    server_testing::TestSite site(*loaded);
+    const server_testing::ServedPage page = server_testing::Serve(site.Get(), "/a.html");
     // A body is either the whole declared content or the short refusal text.
     if (page.Body.size() != unpacked && page.ContentType != "text/plain") __builtin_trap();
     return 0;

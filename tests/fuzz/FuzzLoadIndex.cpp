@@ -7,8 +7,8 @@
 #include <string_view>
 
 #include "Shared/ArchiveLayout.h"
-#include "WebServer/LoadPage.h"
 #include "tests/fuzz/FuzzArchive.h"
+#include "tests/server/ServedPage.h"
 
 namespace {
 
@@ -26,20 +26,22 @@ bool SameEntries(const EntryTable& a, const EntryTable& b) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
-    const uint32_t indexOffset = ParseHeader(bytes);
-    const ParsedIndex parsed = ParseIndex(bytes.substr(std::min<size_t>(indexOffset, size)));
+    const ArchiveIndex parsed = ParseArchive(bytes);
     if (parsed.Entries.size() > kMaxEntries) __builtin_trap();
 
     const std::optional<LoadedArchive> archive = LoadFuzzArchive(data, size);
     if (!archive) return 0;
-    // A header that is whole and points inside the file is read from the file
-    // exactly as from memory.
-    if (size >= kHeaderSize && indexOffset <= size &&
-        !SameEntries(parsed.Entries, archive->Entries))
+    // The file is read exactly as the bytes in memory.
+    if (!SameEntries(parsed.Entries, archive->Entries) ||
+        parsed.IndexOffset != archive->IndexOffset ||
+        parsed.Noticed.IndexOffsetOutside != archive->Noticed.IndexOffsetOutside ||
+        parsed.Noticed.LastRecordCut != archive->Noticed.LastRecordCut)
         __builtin_trap();
     const size_t served = std::min<size_t>(archive->Entries.size(), kEntriesServed);
+    server_testing::TestSite site(*archive);
     for (size_t i = 0; i < served; ++i) {
-        Page page = LoadPage(*archive, "/" + std::string(archive->Entries[i].Name));
+        const server_testing::ServedPage page =
+            server_testing::Serve(site.Get(), "/" + std::string(archive->Entries[i].Name));
         if (page.ContentType.empty()) __builtin_trap();
     }
     return 0;

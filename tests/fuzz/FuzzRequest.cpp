@@ -13,12 +13,12 @@
 #include "Search/SiteSearch.h"
 #include "Shared/ArchiveLayout.h"
 #include "WebServer/Connection.h"
-#include "WebServer/LoadPage.h"
 #include "WebServer/PageResolution.h"
 #include "WebServer/RequestHead.h"
 #include "WebServer/RequestLine.h"
 #include "WebServer/ResponseHead.h"
 #include "tests/fuzz/FuzzArchive.h"
+#include "tests/server/ServedPage.h"
 
 namespace {
 
@@ -40,7 +40,9 @@ std::optional<LoadedArchive> LoadSmallArchive() {
     return LoadFuzzArchive(reinterpret_cast<const uint8_t*>(archive.data()), archive.size());
 }
 
-const PageRules kDefaultRules{};
+using server_testing::Serve;
+using server_testing::ServedPage;
+using server_testing::TestSite;
 
 // A search over three small pages, its index built before the first input.
 const SiteSearch& SmallSearch() {
@@ -66,7 +68,7 @@ const SiteSearch& SmallSearch() {
 // The head read as the options that need header lines read it, and every
 // response planned for it with all options on: the part sent lies inside the
 // body, and the header says how long it is.
-void AnswerWholeHead(const LoadedArchive& archive, const uint8_t* data, size_t size) {
+void AnswerWholeHead(Site& site, const uint8_t* data, size_t size) {
     std::string head;
     HeadProgress progress = HeadProgress::Incomplete;
     for (size_t offset = 0; offset < size && progress == HeadProgress::Incomplete;
@@ -79,12 +81,9 @@ void AnswerWholeHead(const LoadedArchive& archive, const uint8_t* data, size_t s
     }
     if (!HasRequestLine(head)) return;
     const RequestHead request = ParseRequestHead(head);
-    const BrowseOptions options = BrowseOptions::Modern();
-    static const PageRules allOptions = PageRulesFor(options);
-    const Page page = LoadPage(archive, SplitTarget(request.Line.Target).Path, allOptions);
-    const ArchiveVersion version{0x0123456789abcdef, 1700000000};
-    const ResponsePlan plan = PlanResponse(
-        request, {page.Kind, page.ContentType, page.Body.size(), page.Entry}, options, version);
+    const ServedPage page = Serve(site, request);
+    if (page.Plan.Kind == PlanKind::Refuse) return;
+    const ResponsePlan& plan = page.Plan.Response.value();
     if (plan.BodyFirst > page.Body.size() || plan.BodyLength > page.Body.size() - plan.BodyFirst ||
         !plan.Header.starts_with(request.Line.Version) || !plan.Header.ends_with("\r\n\r\n")) {
         __builtin_trap();
@@ -102,6 +101,9 @@ void AnswerWholeHead(const LoadedArchive& archive, const uint8_t* data, size_t s
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const std::optional<LoadedArchive> loaded = LoadSmallArchive();
     if (!loaded) return 0;
+    // Every option on (ranges, validators, HEAD, status codes), and off.
+    static TestSite modern(*loaded, PageRulesFor(BrowseOptions::Modern()));
+    static TestSite plain(*loaded);
     MimeTypeTable::Parse(std::string_view(reinterpret_cast<const char*>(data), size));
 
     std::string line;
@@ -114,18 +116,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (line.size() > kMaxRequestLineLength) __builtin_trap();
     if (line.find('\n') != std::string::npos || line.find('\r') != std::string::npos)
         __builtin_trap();
-    AnswerWholeHead(*loaded, data, size);
+    AnswerWholeHead(modern.Get(), data, size);
     if (progress != LineProgress::Complete) return 0;
 
     const RequestLine request = SplitRequestLine(line);
     if (request.Method != "GET") return 0;
     const RequestTarget target = SplitTarget(request.Target);
-    static const PageRules allOptions = [] {
+    static TestSite resolving(*loaded, [] {
         PageRules rules;
         rules.Options = {true, true, true};
         rules.StandardTypes = MimeTypeTable::Parse("image/svg+xml svg\ntext/html htm html\n");
         return rules;
-    }();
+    }());
     const std::string normalized = NormalizePath(target.Path);
     const std::optional<SearchResponse> searched =
         AnswerSearchRequest(normalized, target.Query, SmallSearch());
@@ -135,9 +137,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                       searched->Body.starts_with("{\"query\": \""))) {
         __builtin_trap();
     }
-    for (const PageRules* rules : {&kDefaultRules, &allOptions}) {
-        Page page = LoadPage(*loaded, target.Path, *rules);
-        const std::string header = ResponseHeader(request.Version, page);
+    for (TestSite* site : {&plain, &resolving}) {
+        const ServedPage page =
+            Serve(site->Get(), RequestHead{{"GET", target.Path, request.Version}, {}, {}, {}, {}});
+        const std::string& header = page.Plan.Response.value().Header;
         if (header.compare(0, request.Version.size(), request.Version) != 0 ||
             !header.ends_with("\r\nContent-Length: " + std::to_string(page.Body.size()) +
                               "\r\n\r\n")) {

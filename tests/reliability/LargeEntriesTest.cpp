@@ -22,16 +22,16 @@
 #include "WebServer/ServerState.h"
 #include "tests/server/ServerTestSupport.h"
 #include "tests/support/ChildProgram.h"
-#include "tests/support/Ipv4Address.h"
 #include "tests/support/TestFiles.h"
 
 using namespace std::chrono_literals;
 using server_testing::Compress;
 using server_testing::ConnectTo;
 using server_testing::SendAll;
+using testing_support::BrowseArguments;
 using testing_support::ChildProgram;
-using testing_support::ProgramPath;
 using testing_support::ReadBytes;
+using testing_support::ServerPortFree;
 using testing_support::TempDir;
 
 namespace {
@@ -266,39 +266,13 @@ class SmallPageProbe {
     std::thread thread_;
 };
 
-// Other programs (a test of the real binary, a run left over) may hold the
-// port for a while; waits for it to be free.
-bool PortFree(std::chrono::milliseconds limit) {
-    const auto deadline = Clock::now() + limit;
-    for (;;) {
-        const int probe = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        int on = 1;
-        setsockopt(probe, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-        sockaddr_in address = testing_support::Ipv4Address(INADDR_ANY, kServerPort);
-        const bool free = bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-                          listen(probe, 1) == 0;
-        close(probe);
-        if (free) return true;
-        if (Clock::now() >= deadline) return false;
-        std::this_thread::sleep_for(100ms);
-    }
-}
-
 // `pelorine --console --browse-archive ARCHIVE --browse` and `extra`.
 class Browsing : public ChildProgram {
   public:
     Browsing(const std::string& archive, const std::vector<std::string>& extra)
         : ChildProgram(Arguments(archive, extra)) {}
 
-    bool WaitUntilListening() {
-        const auto deadline = Clock::now() + 20s;
-        while (Clock::now() < deadline) {
-            if (Out().find("Start page:") != std::string::npos) return true;
-            if (Ended()) return false;
-            std::this_thread::sleep_for(10ms);
-        }
-        return false;
-    }
+    bool WaitUntilListening() { return WaitForOutput("Start page:", 20s); }
 
     // The peak resident memory since the last call, in bytes.
     uint64_t TakePeakResident() {
@@ -316,12 +290,8 @@ class Browsing : public ChildProgram {
   private:
     static std::vector<std::string> Arguments(const std::string& archive,
                                               const std::vector<std::string>& extra) {
-        EXPECT_TRUE(PortFree(20s)) << "port " << kServerPort << " stays busy";
-        std::vector<std::string> arguments = {ProgramPath(), "--console", "--browse-archive",
-                                              archive};
-        arguments.insert(arguments.end(), extra.begin(), extra.end());
-        arguments.push_back("--browse");
-        return arguments;
+        EXPECT_TRUE(ServerPortFree(20s)) << "port " << kServerPort << " stays busy";
+        return BrowseArguments(archive, extra);
     }
 };
 

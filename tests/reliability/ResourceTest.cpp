@@ -22,16 +22,16 @@
 #include "tests/reliability/PeerCrowd.h"
 #include "tests/server/ServerTestSupport.h"
 #include "tests/support/ChildProgram.h"
-#include "tests/support/Ipv4Address.h"
 #include "tests/support/TestFiles.h"
 
 using namespace std::chrono_literals;
 using namespace server_testing;
 using reliability::CountEntries;
+using testing_support::BrowseArguments;
 using testing_support::ChildProgram;
 using testing_support::CompressibleText;
-using testing_support::ProgramPath;
 using testing_support::ReadBytes;
+using testing_support::ServerPortFree;
 using testing_support::TempDir;
 
 namespace {
@@ -49,24 +49,6 @@ struct Limit {
     rlim_t hard;
 };
 
-// Other programs (a browser test's server, a run left over) may hold the
-// port for a while; waits within `limit` for it to be free.
-bool PortFree(std::chrono::milliseconds limit) {
-    const auto deadline = Clock::now() + limit;
-    for (;;) {
-        const int probe = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        int on = 1;
-        setsockopt(probe, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-        sockaddr_in address = testing_support::Ipv4Address(INADDR_ANY, kServerPort);
-        const bool free = bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-                          listen(probe, 1) == 0;
-        close(probe);
-        if (free) return true;
-        if (Clock::now() >= deadline) return false;
-        std::this_thread::sleep_for(100ms);
-    }
-}
-
 // `pelorine --console --browse-archive ARCHIVE --browse`, started with the
 // given limits, its output in files; killed when it goes out of scope.
 class BrowsingProgram : public ChildProgram {
@@ -82,13 +64,7 @@ class BrowsingProgram : public ChildProgram {
 
     // Whether it announced its start page within `limit` (and so listens).
     bool WaitUntilListening(std::chrono::milliseconds limit) {
-        const auto deadline = Clock::now() + limit;
-        while (Clock::now() < deadline) {
-            if (Out().find("Start page:") != std::string::npos) return true;
-            if (Ended()) return false;
-            std::this_thread::sleep_for(10ms);
-        }
-        return false;
+        return WaitForOutput("Start page:", limit);
     }
 
     std::string Proc(const std::string& what) const {
@@ -123,8 +99,8 @@ class BrowsingProgram : public ChildProgram {
     // Waits for the port first: the program's own port, which other programs
     // (a browser test's server, a run left over) may hold for a while.
     static std::vector<std::string> Start(const std::string& archive) {
-        EXPECT_TRUE(PortFree(20s)) << "port " << kServerPort << " stays busy";
-        return {ProgramPath(), "--console", "--browse-archive", archive, "--browse"};
+        EXPECT_TRUE(ServerPortFree(20s)) << "port " << kServerPort << " stays busy";
+        return BrowseArguments(archive);
     }
 };
 

@@ -23,31 +23,12 @@ const std::string kStartPage = "Start page: http://localhost:8078/index.html";
 
 class Browse : public ChildProgram {
   public:
-    Browse(const std::string& cacheHome, std::vector<std::string> options)
-        : ChildProgram(Arguments(std::move(options)), [cacheHome] {
+    Browse(const std::string& cacheHome, const std::vector<std::string>& options)
+        : ChildProgram(ConsoleArguments(options), [cacheHome] {
               return setenv("XDG_CACHE_HOME", cacheHome.c_str(), 1) == 0;
           }) {}
 
-    bool WaitForOutput(const std::string& text, std::chrono::milliseconds limit) {
-        const auto deadline = std::chrono::steady_clock::now() + limit;
-        while (std::chrono::steady_clock::now() < deadline) {
-            if (Out().find(text) != std::string::npos) return true;
-            std::this_thread::sleep_for(10ms);
-        }
-        return false;
-    }
-
-    int Stop() {
-        kill(Pid(), SIGTERM);
-        return Wait(10s);
-    }
-
-  private:
-    static std::vector<std::string> Arguments(std::vector<std::string> options) {
-        std::vector<std::string> arguments = {ProgramPath(), "--console"};
-        arguments.insert(arguments.end(), options.begin(), options.end());
-        return arguments;
-    }
+    int Stop() { return ChildProgram::Stop(10s); }
 };
 
 std::string Fetch(const std::string& target) {

@@ -4,13 +4,18 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <condition_variable>
 #include <filesystem>
+#include <mutex>
 #include <string>
 #include <vector>
 
+#include "Search/IndexBuilder.h"
 #include "Search/IndexCache.h"
+#include "Search/SearchIndex.h"
 #include "Search/SearchPages.h"
 #include "Search/SiteSearch.h"
+#include "Search/Sqlite.h"
 #include "tests/support/TestFiles.h"
 
 using testing_support::TempDir;
@@ -182,6 +187,47 @@ TEST(SearchQuery, TheIndexIsKeptForTheSameArchiveOnly) {
     EXPECT_TRUE(notes[0].starts_with("The search index is kept in memory: cannot write " + blocked +
                                      "/pelorine"))
         << notes[0];
+}
+
+TEST(IndexBuilder, ThreadsThatFailToStartLeaveTheIndexIncompleteOrBuiltByFewer) {
+    const SearchSource source = SmallSite();
+    struct Case {
+        const char* what;
+        unsigned startsThatSucceed;
+        bool complete;
+    };
+    const Case cases[] = {
+        {"no thread", 0, false},
+        {"the writer alone", 1, false},
+        {"the writer and one extractor of three", 2, true},
+        {"all", 4, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const Database database = OpenDatabase(
+            ":memory:", SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_MEMORY);
+        ASSERT_TRUE(database);
+        std::mutex lock;
+        std::condition_variable finishedChanged;
+        int finishedCalls = 0;
+        bool complete = false;
+        {
+            IndexBuilder builder(
+                source, database.get(), "identity", 3,
+                [&](bool whole) {
+                    std::lock_guard guard(lock);
+                    ++finishedCalls;
+                    complete = whole;
+                    finishedChanged.notify_all();
+                },
+                [&](unsigned worker) { return worker >= c.startsThatSucceed; });
+            std::unique_lock guard(lock);
+            finishedChanged.wait(guard, [&] { return finishedCalls != 0; });
+        }
+        EXPECT_EQ(finishedCalls, 1);
+        EXPECT_EQ(complete, c.complete);
+        EXPECT_EQ(IsCompleteIndexOf(database.get(), "identity"), c.complete);
+    }
 }
 
 }  // namespace

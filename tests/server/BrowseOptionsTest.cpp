@@ -1,14 +1,17 @@
-// The opt-in options for today's browsers, over LoadPage: every answer stays
+// The opt-in options for today's browsers, over the server's route and loader: every answer stays
 // the same without them, and each one changes only what it is meant to.
 #include <gtest/gtest.h>
 
-#include "WebServer/LoadPage.h"
 #include "WebServer/MimeTypes.h"
+#include "tests/server/ServedPage.h"
 #include "tests/server/ServerTestSupport.h"
 #include "tests/support/Loaded.h"
 #include "tests/support/TestFiles.h"
 
 using server_testing::ArchiveBuilder;
+using server_testing::Serve;
+using server_testing::ServedPage;
+using server_testing::TestSite;
 using testing_support::TempDir;
 
 namespace {
@@ -90,8 +93,13 @@ TEST(BrowseOptions, ChangeOnlyWhatEachIsMeantToAndNothingWithoutThem) {
         {kAll, "/logo.svg", "logo.svg", "image/svg+xml"},
         {kAll, "/", "index.html", "text/html"},
     };
+    TestSite sites[] = {TestSite(archive, RulesFor(kNone)),   TestSite(archive, RulesFor(kTypes)),
+                        TestSite(archive, RulesFor(kDecode)), TestSite(archive, RulesFor(3)),
+                        TestSite(archive, RulesFor(kIndex)),  TestSite(archive, RulesFor(5)),
+                        TestSite(archive, RulesFor(6)),       TestSite(archive, RulesFor(kAll))};
+    TestSite today(archive);
     for (const Case& c : cases) {
-        const Page page = LoadPage(archive, c.path, RulesFor(c.options));
+        const ServedPage page = Serve(sites[c.options].Get(), c.path);
         const std::string what = c.path + " with options " + std::to_string(c.options);
         if (c.found.empty()) {
             EXPECT_EQ(page.Body, kNotFound + c.typeOrShown) << what;
@@ -101,9 +109,9 @@ TEST(BrowseOptions, ChangeOnlyWhatEachIsMeantToAndNothingWithoutThem) {
             EXPECT_EQ(page.ContentType, c.typeOrShown) << what;
         }
         if (c.options == kNone) {
-            const Page today = LoadPage(archive, c.path);
-            EXPECT_EQ(today.Body, page.Body) << what;
-            EXPECT_EQ(today.ContentType, page.ContentType) << what;
+            const ServedPage plain = Serve(today.Get(), c.path);
+            EXPECT_EQ(plain.Body, page.Body) << what;
+            EXPECT_EQ(plain.ContentType, page.ContentType) << what;
         }
     }
 }

@@ -5,6 +5,7 @@
 // every byte goes back when the last holder ends.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <future>
 #include <memory>
 #include <thread>
@@ -28,8 +29,13 @@ constexpr size_t kKiB = 1024;
 class Requested {
   public:
     explicit Requested(LargeBodies& bodies, uint32_t index) {
-        bodies.Request(index, [this](std::optional<SharedBody> body) { given_.set_value(body); });
+        bodies.Request(index, [this](std::optional<SharedBody> body) {
+            if (++deliveries_ == 1) given_.set_value(body);
+        });
     }
+
+    // How often it was answered: once at most, ever.
+    int Deliveries() const { return deliveries_; }
 
     bool Arrives(std::chrono::milliseconds within) {
         return future_.wait_for(within) == std::future_status::ready;
@@ -38,6 +44,7 @@ class Requested {
     std::optional<SharedBody> Body() { return future_.get(); }
 
   private:
+    std::atomic<int> deliveries_{0};
     std::promise<std::optional<SharedBody>> given_;
     std::future<std::optional<SharedBody>> future_ = given_.get_future();
 };
@@ -118,6 +125,50 @@ TEST_F(LargeBodiesTest, RequestsBeyondTheBudgetWaitForRoomAndEveryByteComesBack)
     }
     EXPECT_EQ(bodies.BytesInUse(), 0u);
     EXPECT_EQ(bodies.Decompressions(), 3u);
+}
+
+// Stop answers every request still waiting for room, once: the event loop
+// that asked is waiting for the answer to let its connection go.
+TEST_F(LargeBodiesTest, StopAnswersTheRequestsWaitingForRoomOnce) {
+    LargeBodies bodies(archive_, noCache_, pool_, Cost(0));
+    Requested a(bodies, 0);
+    ASSERT_TRUE(a.Arrives(10s));
+    std::optional<SharedBody> held = a.Body();
+    Requested b(bodies, 1), alsoB(bodies, 1);
+    EXPECT_FALSE(b.Arrives(100ms));
+    pool_.Stop();
+    bodies.Stop();
+    ASSERT_TRUE(b.Arrives(1s));
+    ASSERT_TRUE(alsoB.Arrives(1s));
+    EXPECT_FALSE(b.Body());
+    EXPECT_FALSE(alsoB.Body());
+    held.reset();
+    Requested afterStop(bodies, 1);
+    ASSERT_TRUE(afterStop.Arrives(1s));
+    EXPECT_FALSE(afterStop.Body());
+    EXPECT_EQ(b.Deliveries(), 1);
+    EXPECT_EQ(alsoB.Deliveries(), 1);
+    EXPECT_EQ(afterStop.Deliveries(), 1);
+}
+
+// A request that waits for room takes from the page cache only the large
+// bodies that free it: the small pages stay.
+TEST_F(LargeBodiesTest, WaitingForRoomLetsGoOnlyOfTheBodiesThatFreeIt) {
+    PageCache cache(64 * 1024 * kKiB);
+    LargeBodies bodies(archive_, cache, pool_, std::max(Cost(0), Cost(1)));
+    const SharedBody small{std::shared_ptr<const char[]>(new char[10]()), 10};
+    cache.Add(99, small);
+    {
+        Requested a(bodies, 0);
+        ASSERT_TRUE(a.Arrives(10s));
+    }
+    // a is kept, and the cache holds it too; b needs its room.
+    Requested b(bodies, 1);
+    ASSERT_TRUE(b.Arrives(10s)) << "still waiting for the cache's hold on a";
+    EXPECT_EQ(TextOf(*b.Body()), contents_[1].second);
+    ASSERT_TRUE(cache.Find(99)) << "a small page let go for the room of a large one";
+    EXPECT_EQ(cache.Find(99)->Bytes.get(), small.Bytes.get());
+    EXPECT_FALSE(cache.Find(0)) << "a is still cached";
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
-// Page resolution against loaded tables: normalisation, lookup, content types,
-// raw and compressed entries, and damaged or hostile entries.
+// Page resolution against loaded tables, through the server's own route and
+// loader: normalisation, lookup, content types, raw and compressed entries,
+// and damaged or hostile entries.
 #include <gtest/gtest.h>
 
 #include <thread>
@@ -9,9 +10,9 @@
 #include "Shared/AnsiText.h"
 #include "Shared/ArchiveLayout.h"
 #include "WebServer/ContentTypes.h"
-#include "WebServer/LoadPage.h"
 #include "WebServer/PageResolution.h"
 #include "WebServer/RequestLine.h"
+#include "tests/server/ServedPage.h"
 #include "tests/server/ServerTestSupport.h"
 #include "tests/support/Loaded.h"
 #include "tests/support/TestFiles.h"
@@ -31,7 +32,13 @@ LoadedArchive Load(const ArchiveBuilder& builder, const TempDir& dir) {
     return Loaded(dir / "test.pel");
 }
 
-void ExpectPage(const Page& page, const std::string& body, const std::string& contentType,
+// The page served for a GET of `path` by a server of its own over `archive`.
+ServedPage ServeAlone(const LoadedArchive& archive, const std::string& path) {
+    TestSite site(archive);
+    return Serve(site.Get(), path);
+}
+
+void ExpectPage(const ServedPage& page, const std::string& body, const std::string& contentType,
                 const std::string& what) {
     EXPECT_EQ(page.Body, body) << what;
     EXPECT_EQ(page.Body.size(), body.size()) << what;
@@ -144,12 +151,12 @@ TEST(RequestLine, SplitsAtTheFirstTwoSpacesAndTheFirstQuestionMark) {
 TEST_F(LoadedTable, FindsTheFirstEntryWhateverTheAsciiCaseAndSlashes) {
     for (const std::string path :
          {"/docs/a.htm", "docs/a.htm", "\\docs\\a.htm", "//docs/a.htm//", "/DOCS/A.HTM"}) {
-        ExpectPage(LoadPage(archive, path), docsA, "text/html", path);
+        ExpectPage(ServeAlone(archive, path), docsA, "text/html", path);
     }
     EXPECT_EQ(FindEntry(archive, "docs/a.htm").Index, 1u);
-    ExpectPage(LoadPage(archive, "/Index.HTM"), "<p>home</p>", "text/html", "Index.HTM");
-    ExpectPage(LoadPage(archive, "/page.htm#2"), "hash in the name", "text/html", "page.htm#2");
-    ExpectPage(LoadPage(archive, "/\xC4X.HTM"), "capital A umlaut in Latin-1", "text/html",
+    ExpectPage(ServeAlone(archive, "/Index.HTM"), "<p>home</p>", "text/html", "Index.HTM");
+    ExpectPage(ServeAlone(archive, "/page.htm#2"), "hash in the name", "text/html", "page.htm#2");
+    ExpectPage(ServeAlone(archive, "/\xC4X.HTM"), "capital A umlaut in Latin-1", "text/html",
                "latin-1");
 }
 
@@ -166,26 +173,27 @@ TEST_F(LoadedTable, AnswersMissesWithTheNotFoundText) {
         {"/index.htm/x", "index.htm/x"},
     };
     for (const auto& [path, shown] : cases) {
-        ExpectPage(LoadPage(archive, path), kNotFound + shown, "text/plain", path);
+        ExpectPage(ServeAlone(archive, path), kNotFound + shown, "text/plain", path);
     }
-    EXPECT_EQ(LoadPage(archive, "/Docs/Missing.HTM").Body.size(), 48u);
+    EXPECT_EQ(ServeAlone(archive, "/Docs/Missing.HTM").Body.size(), 48u);
     EXPECT_EQ(FindEntry(archive, "missing").Index, archive.Entries.size());
     EXPECT_FALSE(FindEntry(archive, "missing").Found);
 }
 
 TEST_F(LoadedTable, ReadsEmptyAndOversizedPackedEntriesAsStored) {
-    ExpectPage(LoadPage(archive, "/empty.css"), "", "text/css", "empty");
-    ExpectPage(LoadPage(archive, "/equal.txt"), "fives", "*/*", "equal");
-    ExpectPage(LoadPage(archive, "/larger.txt"), "abc", "*/*", "larger");
+    ExpectPage(ServeAlone(archive, "/empty.css"), "", "text/css", "empty");
+    ExpectPage(ServeAlone(archive, "/equal.txt"), "fives", "*/*", "equal");
+    ExpectPage(ServeAlone(archive, "/larger.txt"), "abc", "*/*", "larger");
 }
 
 TEST_F(LoadedTable, ServesConcurrentReadersTheirOwnEntries) {
+    TestSite site(archive);
     std::vector<std::thread> readers;
     std::vector<int> wrong(8, 0);
     for (int t = 0; t < 8; ++t) {
         readers.emplace_back([&, t] {
             for (int i = 0; i < 100; ++i) {
-                if (LoadPage(archive, (i + t) % 2 ? "/docs/a.htm" : "/index.htm").Body !=
+                if (Serve(site.Get(), (i + t) % 2 ? "/docs/a.htm" : "/index.htm").Body !=
                     ((i + t) % 2 ? docsA : "<p>home</p>")) {
                     ++wrong[t];
                 }
@@ -201,7 +209,7 @@ TEST(EmptyName, IsFoundByTheEmptyPath) {
     ArchiveBuilder builder;
     builder.AddRaw("", "nameless");
     const LoadedArchive archive = Load(builder, dir);
-    ExpectPage(LoadPage(archive, "/"), "nameless", "*/*", "/");
+    ExpectPage(ServeAlone(archive, "/"), "nameless", "*/*", "/");
 }
 
 // What the body holds where the stream or the read fell short: zeros, never
@@ -223,7 +231,7 @@ TEST(DamagedEntries, KeepTheirLengthAndFillWhatWasNotDeliveredWithZeros) {
     const LoadedArchive archive = Load(builder, dir);
 
     for (const char* name : {"/cut.htm", "/overrun.htm", "/raw.htm"}) {
-        Page page = LoadPage(archive, name);
+        ServedPage page = ServeAlone(archive, name);
         const size_t expected = std::string(name) == "/overrun.htm" ? 10000 : 20000;
         ASSERT_EQ(page.Body.size(), expected) << name;
         // The text holds no NUL: what was delivered is a prefix of it, zeros follow.
@@ -232,11 +240,11 @@ TEST(DamagedEntries, KeepTheirLengthAndFillWhatWasNotDeliveredWithZeros) {
         EXPECT_EQ(page.Body.substr(0, delivered), text.substr(0, delivered)) << name;
         EXPECT_EQ(page.Body.find_first_not_of('\0', delivered), std::string::npos) << name;
     }
-    EXPECT_EQ(LoadPage(archive, "/noise.htm").Body.size(), 5000u);
+    EXPECT_EQ(ServeAlone(archive, "/noise.htm").Body.size(), 5000u);
 
     // A read that stops early, as from a file that shrank.
     platform::FaultInjection::SetReadLimit(1000, 1);
-    const Page shortRead = LoadPage(archive, "/raw.htm");
+    const ServedPage shortRead = ServeAlone(archive, "/raw.htm");
     platform::FaultInjection::Reset();
     EXPECT_EQ(shortRead.Body.substr(0, 1000), text.substr(0, 1000));
     EXPECT_EQ(shortRead.Body.find_first_not_of('\0', 1000), std::string::npos);
@@ -267,9 +275,9 @@ TEST(HostileEntries, AreAnsweredWithTheDamagedTextInsteadOfBeingRead) {
     for (const char* name :
          {"offset-2g.htm", "offset-max.htm", "size-2g.htm", "size-max.htm", "packed-size-max.htm",
           "past-end.htm", "starts-past-end.htm", "stream-past-end.htm", "ratio.htm"}) {
-        ExpectPage(LoadPage(archive, name), kDamaged + name, "text/plain", name);
+        ExpectPage(ServeAlone(archive, name), kDamaged + name, "text/plain", name);
     }
-    ExpectPage(LoadPage(archive, "zeros.bin"), std::string(1 << 20, '\0'), "*/*", "zeros");
+    ExpectPage(ServeAlone(archive, "zeros.bin"), std::string(1 << 20, '\0'), "*/*", "zeros");
 }
 
 // The first entry in table order whose name equals the key without regard to

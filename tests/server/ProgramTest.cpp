@@ -31,26 +31,10 @@ const std::string kStartPage = "Start page: http://localhost:8078/index.html";
 // The program in the console, with its output going to files.
 class Program : public ChildProgram {
   public:
-    explicit Program(std::vector<std::string> arguments)
-        : ChildProgram(WithConsole(std::move(arguments))) {}
-
-    // Whether standard output came to hold `text` within `limit`.
-    bool WaitForOutput(const std::string& text, std::chrono::milliseconds limit) {
-        const auto deadline = std::chrono::steady_clock::now() + limit;
-        while (std::chrono::steady_clock::now() < deadline) {
-            if (Out().find(text) != std::string::npos) return true;
-            std::this_thread::sleep_for(10ms);
-        }
-        return false;
-    }
+    explicit Program(const std::vector<std::string>& arguments)
+        : ChildProgram(ConsoleArguments(arguments)) {}
 
     void Signal(int number) { kill(Pid(), number); }
-
-  private:
-    static std::vector<std::string> WithConsole(std::vector<std::string> arguments) {
-        arguments.insert(arguments.begin(), {ProgramPath(), "--console"});
-        return arguments;
-    }
 };
 
 TEST(ConsoleBrowse, MissingArchiveExitsOneNamingTheReason) {

@@ -30,6 +30,12 @@ class ChildProgram {
     // Whether the program has ended (it is then reaped).
     bool Ended();
 
+    // Whether standard output came to hold `text` within `limit`.
+    bool WaitForOutput(const std::string& text, std::chrono::milliseconds limit);
+
+    // Sends SIGTERM and waits up to `limit`: the exit status, as Wait.
+    int Stop(std::chrono::milliseconds limit);
+
     pid_t Pid() const { return pid_; }
     std::string Out() const { return ReadBytes(out_); }
     std::string Err() const { return ReadBytes(err_); }
@@ -40,5 +46,18 @@ class ChildProgram {
     std::string err_ = dir_ / "err";
     pid_t pid_ = -1;
 };
+
+// The program's path, then "--console", then `arguments`.
+std::vector<std::string> ConsoleArguments(const std::vector<std::string>& arguments);
+
+// The program browsing `archive` from the console, with `options` before the
+// action.
+std::vector<std::string> BrowseArguments(const std::string& archive,
+                                         const std::vector<std::string>& options = {});
+
+// Whether the server's port (on all interfaces) could be listened on within
+// `limit`: other programs (a browser test's server, a run left over) may hold
+// it for a while.
+bool ServerPortFree(std::chrono::milliseconds limit);
 
 }  // namespace testing_support

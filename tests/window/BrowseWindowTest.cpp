@@ -53,7 +53,7 @@ TEST_F(BrowseWindowTest, BrowseClickServesTheArchiveAndOpensTheStartPageAtOnce) 
     const std::string archive = CompileExampleSite(folder);
     // An opener that takes its time: the window must not wait for it.
     OpenerStub opener(/*lingerSeconds=*/5);
-    form_ = std::make_unique<TfrmStartup>(std::vector<std::string>{"--browse-archive", archive});
+    form_ = std::make_unique<TfrmStartup>(ReadCommandLine({"--browse-archive", archive}));
     TfrmStartup& form = *form_;
     ShowAndSettle(form, [&] { form.ShowFirst(); });
     EXPECT_FALSE(AskedToStartIconic(form));
@@ -101,7 +101,7 @@ class BrowseFromCommandLine : public BrowseWindowTest,
 
 TEST_P(BrowseFromCommandLine, StartsMinimizedAndShowsTheServerEvenWithoutAnArchive) {
     OpenerStub opener;
-    form_ = std::make_unique<TfrmStartup>(GetParam().arguments);
+    form_ = std::make_unique<TfrmStartup>(ReadCommandLine(GetParam().arguments));
     TfrmStartup& form = *form_;
     // Browse ran while the window was made: before it is first shown.
     EXPECT_TRUE(form.StartsMinimized());

@@ -38,7 +38,7 @@ class WindowTest : public ::testing::Test {
     void TearDown() override { platform::FaultInjection::Reset(); }
 
     TfrmStartup& Make(std::vector<std::string> arguments = {}) {
-        form_ = std::make_unique<TfrmStartup>(std::move(arguments));
+        form_ = std::make_unique<TfrmStartup>(ReadCommandLine(arguments));
         return *form_;
     }
     TfrmStartup& Shown(std::vector<std::string> arguments = {}) {

@@ -1,0 +1,106 @@
+#include "WebServer/Route.h"
+
+#include <cstring>
+#include <memory>
+#include <string_view>
+
+#include "Platform/File.h"
+#include "Search/SearchPages.h"
+#include "Shared/ReadEntry.h"
+#include "WebServer/ContentTypes.h"
+#include "WebServer/PageResolution.h"
+#include "WebServer/RequestLine.h"
+#include "WebServer/Site.h"
+
+namespace {
+
+constexpr const char* kAnsweredMethod = "GET";
+// Answered as GET is, without the body, with --browse-head.
+constexpr const char* kHeadMethod = "HEAD";
+
+constexpr const char* kNotFoundText = "Cannot find the specified page: ";
+
+// Said instead of the content of an entry whose recorded sizes the archive
+// cannot back; reading it would mean allocating memory that can never be
+// filled.
+constexpr const char* kDamagedEntryText = "Cannot read the specified page from the archive: ";
+
+constexpr const char* kPlainText = "text/plain";
+
+// The content type of the search's answer when `normalizedPath` names one of
+// its pages; nothing when no search runs.
+std::optional<std::string_view> SearchTypeOf(const Site& site, const std::string& normalizedPath) {
+    if (site.Search == nullptr) return std::nullopt;
+    if (normalizedPath == kSearchPagePath) return kSearchPageType;
+    if (normalizedPath == kSearchJsonPath) return kSearchJsonType;
+    return std::nullopt;
+}
+
+ResponseBody TextBody(const char* text, const std::string& path) {
+    const size_t textLength = std::strlen(text);
+    SharedBody body;
+    body.Size = textLength + path.size();
+    auto bytes = std::make_shared_for_overwrite<char[]>(body.Size);
+    std::memcpy(bytes.get(), text, textLength);
+    std::memcpy(bytes.get() + textLength, path.data(), path.size());
+    body.Bytes = std::move(bytes);
+    return ResponseBody::InMemory(std::move(body));
+}
+
+}  // namespace
+
+ResponseBody NotFoundBody(const std::string& normalizedPath) {
+    return TextBody(kNotFoundText, normalizedPath);
+}
+
+RequestPlan RouteRequest(Site& site, const RequestHead& request) {
+    return RouteTarget(site, request, SplitTarget(request.Line.Target));
+}
+
+RequestPlan RouteTarget(Site& site, const RequestHead& request, RequestTarget target) {
+    RequestPlan plan;
+    plan.Where = &site;
+    plan.Rules = &site.Rules;
+    const BrowseOptions& options = site.Rules.Options;
+    const std::string& method = request.Line.Method;
+    if (method != kAnsweredMethod && !(options.Head && method == kHeadMethod)) return plan;
+
+    Resolution resolved = ResolvePath(site.Archive, target.Path, options);
+    auto planned = [&](PlanKind kind, PageFacts page) {
+        plan.Kind = kind;
+        plan.Page = std::move(page);
+        plan.Response = PlanResponse(request, plan.Page, options, site.Version);
+        return std::move(plan);
+    };
+    auto text = [&](PageKind kind, const char* what) {
+        plan.Body = TextBody(what, resolved.Path);
+        return planned(PlanKind::Ready, {kind, kPlainText, plan.Body.Size, 0});
+    };
+    if (!resolved.Match.Found) {
+        // Not found, the path is the one sent, normalised.
+        if (const auto type = SearchTypeOf(site, resolved.Path)) {
+            plan.Kind = PlanKind::Search;
+            plan.Page = {PageKind::Made, std::string(*type), 0, 0};
+            plan.SearchPath = std::move(resolved.Path);
+            plan.SearchQuery = std::move(target.Query);
+            return plan;
+        }
+        return text(PageKind::NotFound, kNotFoundText);
+    }
+    const uint32_t index = resolved.Match.Index;
+    const EntryView entry = site.Archive.Entries[index];
+    if (!IsBackedByFile(entry, platform::FileSize64(site.Archive.File()))) {
+        return text(PageKind::Damaged, kDamagedEntryText);
+    }
+    return planned(
+        PlanKind::Entry,
+        {PageKind::Entry, ContentTypeOf(PageExtension(resolved.Path), site.Rules.StandardTypes),
+         entry.UnpackedSize, index});
+}
+
+void PlanMadeResponse(RequestPlan& plan, const RequestHead& request, uint64_t length) {
+    plan.Page.Length = length;
+    // The library's own pages come from no archive, and are never validated.
+    plan.Response = PlanResponse(request, plan.Page, plan.Rules->Options,
+                                 plan.Where != nullptr ? plan.Where->Version : ArchiveVersion{});
+}
