@@ -1,6 +1,5 @@
 #include "WebServer/Listener.h"
 
-#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
@@ -116,7 +115,12 @@ void ListenAndAccept(const LoadedArchive& archive, const ServeJob& job, ServerSt
 // Why the first look at a library's folder (or a reloaded archive) leaves
 // nothing to serve, as a system error number; 0 when it does not.
 int StartError(const LibrarySnapshot& first, bool library) {
-    if (library) return first.Listing.Listed ? 0 : std::max(first.Listing.ErrorNumber, 1);
+    // Where the system reports no error number (Windows), the folder is taken
+    // as missing.
+    if (library) {
+        if (first.Listing.Listed) return 0;
+        return first.Listing.ErrorNumber != 0 ? first.Listing.ErrorNumber : ENOENT;
+    }
     if (!first.Archives.empty() && first.Archives.front()->Served) return 0;
     const int error = first.Archives.empty() ? ENOENT : first.Archives.front()->ErrorNumber;
     return error != 0 ? error : ENOENT;
