@@ -22,7 +22,7 @@ std::string SizeText(uint64_t bytes) {
         ++unit;
     }
     char text[32];
-    std::snprintf(text, sizeof text, "%.1f %s", value, kUnits[unit]);
+    (void)std::snprintf(text, sizeof text, "%.1f %s", value, kUnits[unit]);
     return text;
 }
 
@@ -40,11 +40,11 @@ std::string UtcTimeText(int64_t seconds) {
     const year_month_day date{day};
     const hh_mm_ss time{at - day};
     char text[64];
-    std::snprintf(text, sizeof text, "%04d-%02u-%02u %02ld:%02ld:%02ld UTC",
-                  static_cast<int>(date.year()), static_cast<unsigned>(date.month()),
-                  static_cast<unsigned>(date.day()), static_cast<long>(time.hours().count()),
-                  static_cast<long>(time.minutes().count()),
-                  static_cast<long>(time.seconds().count()));
+    (void)std::snprintf(text, sizeof text, "%04d-%02u-%02u %02ld:%02ld:%02ld UTC",
+                        static_cast<int>(date.year()), static_cast<unsigned>(date.month()),
+                        static_cast<unsigned>(date.day()), static_cast<long>(time.hours().count()),
+                        static_cast<long>(time.minutes().count()),
+                        static_cast<long>(time.seconds().count()));
     return text;
 }
 
