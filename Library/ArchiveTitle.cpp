@@ -15,7 +15,8 @@ std::string StartPageTitle(const LoadedArchive& archive) {
         return {};
     }
     // The text is not wanted: once some of it is there, the head is past.
-    return ExtractPageText(kStartPage, content, kTitleReadBytes,
-                           [](std::string_view text) { return !text.empty(); })
+    return ExtractPageText(
+               kStartPage, content, kTitleReadBytes,
+               [](std::string_view text, const std::vector<PageSection>&) { return !text.empty(); })
         .Title;
 }

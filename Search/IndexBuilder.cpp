@@ -22,11 +22,17 @@ IndexBuilder::IndexBuilder(const SearchSource& source, sqlite3* database, std::s
         return;
     }
     // The writer first, so that it has a thread whatever the others do; an
-    // extractor is queued for each other thread that runs.
+    // extractor is queued for each other thread that runs, with a splitter
+    // of its own, made here before any thread uses the connection.
     const unsigned extractors = threads_.Workers() - 1;
+    for (unsigned i = 0; i < extractors; ++i) {
+        splitters_.push_back(std::make_unique<WordSplitter>(database_));
+    }
     extractorsRunning_ = extractors;
     threads_.Submit([this](unsigned) { Write(); });
-    for (unsigned i = 0; i < extractors; ++i) threads_.Submit([this](unsigned) { Extract(); });
+    for (unsigned i = 0; i < extractors; ++i) {
+        threads_.Submit([this, i](unsigned) { Extract(*splitters_[i]); });
+    }
 }
 
 IndexBuilder::~IndexBuilder() {
@@ -40,7 +46,7 @@ void IndexBuilder::StopAll() {
     queueChanged_.notify_all();
 }
 
-void IndexBuilder::Extract() {
+void IndexBuilder::Extract(const WordSplitter& splitter) {
     std::string content;
     for (;;) {
         const size_t next = nextPage_.fetch_add(1);
@@ -50,7 +56,8 @@ void IndexBuilder::Extract() {
         if (source_.Sizes[extracted.Entry] <= kMaxIndexedEntryBytes &&
             source_.ReadContent(extracted.Entry, SIZE_MAX, content)) {
             extracted.Readable = true;
-            extracted.Page = ExtractPageText(source_.Names[extracted.Entry], content);
+            extracted.Page =
+                IndexedPageOf(splitter, ExtractPageText(source_.Names[extracted.Entry], content));
         }
         // A large page's buffer is not kept for the pages after it.
         if (content.capacity() > kMaxPageTextBytes) content = {};
@@ -62,7 +69,7 @@ void IndexBuilder::Extract() {
 }
 
 void IndexBuilder::Push(Extracted extracted) {
-    const size_t bytes = extracted.Page.Text.size() + extracted.Page.Title.size();
+    const size_t bytes = extracted.Page.Bytes();
     std::unique_lock guard(queueLock_);
     queueChanged_.wait(guard, [&] {
         return stopping_ || queue_.empty() || queuedBytes_ + bytes <= kExtractedQueueBytes;
@@ -80,7 +87,7 @@ bool IndexBuilder::Pop(Extracted& extracted) {
     if (stopping_ || queue_.empty()) return false;
     extracted = std::move(queue_.front());
     queue_.pop_front();
-    queuedBytes_ -= extracted.Page.Text.size() + extracted.Page.Title.size();
+    queuedBytes_ -= extracted.Page.Bytes();
     queueChanged_.notify_all();
     return true;
 }
@@ -98,7 +105,9 @@ void IndexBuilder::Write() {
 }
 
 bool IndexBuilder::WriteAll() {
-    if (!CreateIndex(database_)) return false;
+    const bool splitting = std::all_of(splitters_.begin(), splitters_.end(),
+                                       [](const auto& splitter) { return splitter->Ready(); });
+    if (!splitting || !PrepareConnection(database_) || !CreateIndex(database_)) return false;
     PageInserter inserter(database_);
     if (!inserter.Ready() || !Execute(database_, "BEGIN")) return false;
     uint32_t inTransaction = 0;

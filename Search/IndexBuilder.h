@@ -12,19 +12,21 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <vector>
 
-#include "Search/PageText.h"
+#include "Search/SearchIndex.h"
 #include "Search/SearchSource.h"
 #include "Search/Sqlite.h"
+#include "Search/WordSplitter.h"
 #include "Shared/WorkerGroup.h"
 
 // Larger entries are not indexed: a page that size is no page a reader reads,
 // and each extraction thread holds one entry whole.
 inline constexpr uint32_t kMaxIndexedEntryBytes = uint32_t{64} * 1024 * 1024;
 
-// Extracted text waiting for the writer, at most (one page more when the
+// Extracted terms waiting for the writer, at most (one page more when the
 // queue is empty): bounds the build's memory whatever the writer's pace.
 inline constexpr size_t kExtractedQueueBytes = size_t{16} * 1024 * 1024;
 
@@ -56,11 +58,11 @@ class IndexBuilder {
     struct Extracted {
         uint32_t Entry = 0;
         bool Readable = false;
-        PageText Page;
+        IndexedPage Page;
     };
 
     void StopAll();
-    void Extract();
+    void Extract(const WordSplitter& splitter);
     void Write();
     bool WriteAll();
     void Push(Extracted extracted);
@@ -81,6 +83,8 @@ class IndexBuilder {
     std::deque<Extracted> queue_;
     size_t queuedBytes_ = 0;
     unsigned extractorsRunning_ = 0;
+
+    std::vector<std::unique_ptr<WordSplitter>> splitters_;  // one per extractor
 
     // The writer and the extractors. Last, so that its threads are gone
     // before what they use.

@@ -75,8 +75,8 @@ std::string ArchiveIdentity(const std::string& archivePath) {
            std::to_string(stamp.ModifiedNanoseconds) + "-" + Hex(hash.Value());
 }
 
-std::string IndexFileName(std::string_view identity) {
+std::string IndexFileName(std::string_view identity, int format) {
     Fnv64 hash;
     hash.Add(identity);
-    return "search-" + std::to_string(kIndexFormat) + "-" + Hex(hash.Value()) + ".sqlite";
+    return "search-" + std::to_string(format) + "-" + Hex(hash.Value()) + ".sqlite";
 }

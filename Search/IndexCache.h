@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "Search/SearchIndex.h"
+
 // The folder for the index files: "pelorine" in the user's cache folder;
 // empty when the system names none.
 std::string SearchCacheFolder();
@@ -14,5 +16,6 @@ std::string SearchCacheFolder();
 // changes it; empty when the archive cannot be read.
 std::string ArchiveIdentity(const std::string& archivePath);
 
-// The index file's name for an archive of `identity`, for this index format.
-std::string IndexFileName(std::string_view identity);
+// The index file's name for an archive of `identity`, for an index format
+// (this program's unless told).
+std::string IndexFileName(std::string_view identity, int format = kIndexFormat);

@@ -2,10 +2,12 @@
 
 #include <libxml/HTMLparser.h>
 
+#include <algorithm>
 #include <array>
 #include <climits>
 #include <cstring>
 #include <mutex>
+#include <vector>
 
 #include "Search/TextEncoding.h"
 #include "Shared/AnsiText.h"
@@ -24,18 +26,18 @@ bool IsMarkdown(std::string_view name) {
 // Elements that flow inside a line: their edges join words, so "<b>Vec</b>s"
 // stays one word. Every other element's edges separate words.
 bool IsInline(const char* tag) {
-    static constexpr std::array<const char*, 24> kInline = {
-        "a",   "abbr", "b", "bdi", "bdo",  "cite",  "code", "data",   "dfn", "em",  "font", "i",
-        "kbd", "mark", "q", "s",   "samp", "small", "span", "strong", "sub", "sup", "u",    "var"};
-    for (const char* name : kInline) {
-        if (std::strcmp(tag, name) == 0) return true;
-    }
-    return false;
+    static constexpr std::array<std::string_view, 25> kInline = {
+        "a",    "abbr",   "b",   "bdi", "bdo",  "cite", "code", "data", "dfn",
+        "em",   "font",   "i",   "kbd", "mark", "q",    "s",    "samp", "small",
+        "span", "strong", "sub", "sup", "tt",   "u",    "var"};
+    return std::binary_search(kInline.begin(), kInline.end(), std::string_view(tag));
 }
 
+// Not text: code, and the controls of the page's own interface ("Copy item
+// path" in every heading of rustdoc's).
 bool IsHidden(const char* tag) {
     return std::strcmp(tag, "script") == 0 || std::strcmp(tag, "style") == 0 ||
-           std::strcmp(tag, "template") == 0;
+           std::strcmp(tag, "template") == 0 || std::strcmp(tag, "button") == 0;
 }
 
 bool IsHeading(const char* tag) {
@@ -87,56 +89,311 @@ class CollapsedText {
     bool full_ = false;
 };
 
+bool IsTag(const char* tag, std::string_view name) {
+    return std::string_view(tag) == name;
+}
+
+// The attributes an element's walk looks at, read in one pass.
+struct Attributes {
+    std::string_view Id;
+    std::string_view Name;
+    std::string_view Href;
+    std::string_view Role;
+    std::string_view Class;
+    std::string_view Lang;
+    std::string_view Content;
+    std::string_view HttpEquiv;
+    bool NoSnippet = false;
+};
+
+Attributes ReadAttributes(const xmlChar** attributes) {
+    Attributes read;
+    if (attributes == nullptr) return read;
+    for (const xmlChar** at = attributes; at[0] != nullptr; at += 2) {
+        const std::string_view name = reinterpret_cast<const char*>(at[0]);
+        const std::string_view value =
+            at[1] == nullptr ? std::string_view() : reinterpret_cast<const char*>(at[1]);
+        // The parser gives attribute names in lower case.
+        if (name == "id") {
+            read.Id = value;
+        } else if (name == "name") {
+            read.Name = value;
+        } else if (name == "href") {
+            read.Href = value;
+        } else if (name == "role") {
+            read.Role = value;
+        } else if (name == "class") {
+            read.Class = value;
+        } else if (name == "lang") {
+            read.Lang = value;
+        } else if (name == "content") {
+            read.Content = value;
+        } else if (name == "http-equiv") {
+            read.HttpEquiv = value;
+        } else if (name == "data-nosnippet") {
+            read.NoSnippet = true;
+        }
+    }
+    return read;
+}
+
+bool HasClass(std::string_view classes, std::string_view name) {
+    for (size_t at = 0; at < classes.size();) {
+        const size_t end = std::min(classes.find(' ', at), classes.size());
+        if (classes.substr(at, end - at) == name) return true;
+        at = end + 1;
+    }
+    return false;
+}
+
+// The site's navigation around a page: the same links on every page, which
+// say nothing of this one. As the generators of documentation mark it.
+bool IsNavigation(const char* tag, const Attributes& attributes) {
+    if (IsTag(tag, "nav") || IsTag(tag, "footer")) return true;
+    // Marked as no part of what is quoted of the page (line numbers).
+    if (attributes.NoSnippet) return true;
+    if (attributes.Role == "navigation" || attributes.Role == "search") return true;
+    for (const std::string_view name :
+         {"navheader", "navfooter", "sphinxsidebar", "navpath", "footer"}) {
+        if (HasClass(attributes.Class, name)) return true;
+    }
+    return false;
+}
+
+// Whether an element says the page stands in for another (PageText's
+// Secondary).
+bool IsStandIn(const char* tag, const Attributes& attributes) {
+    if (IsTag(tag, "html")) {
+        const std::string_view language = attributes.Lang;
+        return !language.empty() && !EqualIgnoringAsciiCase(language.substr(0, 2), "en");
+    }
+    if (!IsTag(tag, "meta")) return false;
+    const std::string_view content = attributes.Content;
+    if (EqualIgnoringAsciiCase(attributes.HttpEquiv, "refresh")) {
+        return content.find('=') != std::string_view::npos;  // "0; URL=elsewhere.html"
+    }
+    if (!EqualIgnoringAsciiCase(attributes.Name, "robots")) return false;
+    std::string lower(content);
+    for (char& c : lower) c = LowerAsciiChar(c);
+    return lower.find("noindex") != std::string::npos;
+}
+
+// Ids that generators number rather than name ("id3", "index-12", "idm4512",
+// Doxygen's hashes) say nothing a reader would ask for.
+bool IsNamedId(std::string_view id) {
+    if (id.empty() || id.size() > 200) return false;
+    const auto digit = [](char c) { return c >= '0' && c <= '9'; };
+    const auto hex = [&](char c) { return digit(c) || (c >= 'a' && c <= 'f'); };
+    // npos + 1 is 0: an id of one part.
+    const std::string_view last = id.substr(id.find_last_of("-_.:") + 1);
+    if (!last.empty() && std::all_of(last.begin(), last.end(), digit)) return false;
+    const auto numbering = [&](char c) { return digit(c) || c == '-' || c == '.' || c == 'm'; };
+    if (id.starts_with("id") && std::all_of(id.begin() + 2, id.end(), numbering)) return false;
+    return !(id.size() >= 17 && std::all_of(id.begin() + 1, id.end(), hex));
+}
+
+// The marks that generators put at a heading's start or end as a link to it.
+std::string TrimHeading(std::string heading) {
+    for (bool trimmed = true; trimmed;) {
+        trimmed = false;
+        for (const std::string_view mark : {"\xC2\xB6", "\xC2\xA7", "#", " "}) {
+            if (heading.ends_with(mark)) {
+                heading.resize(heading.size() - mark.size());
+                trimmed = true;
+            }
+            if (heading.starts_with(mark)) {
+                heading.erase(0, mark.size());
+                trimmed = true;
+            }
+        }
+    }
+    return heading;
+}
+
+// Nesting kept of the open elements, at most: deeper ones are still read,
+// only not told apart.
+constexpr size_t kMaxDepth = 256;
+
+// Of the fields beside the text, at most this much each.
+constexpr size_t kMaxFieldBytes = size_t{1} << 20;
+
+struct OpenElement {
+    std::string Tag;
+    std::string Id;
+    size_t SectionsBefore = 0;  // sections begun before it opened
+    bool Hidden = false;
+    bool Navigation = false;
+    bool Pre = false;
+    bool Code = false;
+    bool Heading = false;
+};
+
 struct HtmlWalk {
-    explicit HtmlWalk(size_t textLimit) : text(textLimit) {}
+    explicit HtmlWalk(size_t textLimit)
+        : text(textLimit),
+          headings(std::min(textLimit, kMaxFieldBytes)),
+          names(std::min(textLimit, kMaxFieldBytes)),
+          code(std::min(textLimit, kMaxFieldBytes)) {}
 
     CollapsedText text;
+    CollapsedText headings;
+    CollapsedText names;
+    CollapsedText code;
     CollapsedText title{kMaxTitleBytes};
-    CollapsedText heading{kMaxTitleBytes};
-    int hiddenDepth = 0;
+    CollapsedText firstHeading{kMaxTitleBytes};
+    std::vector<PageSection> sections;
+    std::vector<OpenElement> open;
+    size_t deeper = 0;  // open elements beyond kMaxDepth
+    int hidden = 0;     // open elements whose text is not shown
+    int pre = 0;
+    int codeDepth = 0;
     bool inTitle = false;
     bool titleSeen = false;
-    int headingDepth = 0;  // inside the first heading
-    bool headingSeen = false;
+    bool firstHeadingSeen = false;
+    bool secondary = false;
+
+    // The heading being read.
+    int headingLevel = 0;  // 1-6; 7 for a definition term; 0 outside
+    CollapsedText heading{kMaxTitleBytes};
+    size_t headingStart = 0;
+    std::string ownAnchor;
+    std::string innerAnchor;
+    std::string linkAnchor;
+    std::string containerAnchor;
+
+    CollapsedText& HeadingField() { return headingLevel <= 3 ? headings : names; }
+    void BeginHeading(int level, const OpenElement& element);
+    void EndHeading();
 };
+
+void HtmlWalk::BeginHeading(int level, const OpenElement& element) {
+    headingLevel = level;
+    text.Separate();
+    headingStart = text.View().size() + (text.Empty() ? 0 : 1);
+    heading = CollapsedText(kMaxTitleBytes);
+    ownAnchor = element.Id;
+    innerAnchor.clear();
+    linkAnchor.clear();
+    containerAnchor.clear();
+    // The section, div or summary that holds the heading and began after the
+    // heading before it: the heading's own, and its id names it.
+    for (size_t i = open.size(); i-- > 0;) {
+        if (open[i].SectionsBefore < sections.size()) break;
+        if (!open[i].Id.empty()) {
+            containerAnchor = open[i].Id;
+            break;
+        }
+    }
+}
+
+void HtmlWalk::EndHeading() {
+    std::string text = TrimHeading(heading.Take());
+    if (headingLevel <= 6 && !firstHeadingSeen && !text.empty()) {
+        firstHeading.Append(text);
+        firstHeadingSeen = true;
+    }
+    if (sections.size() < kMaxSections) {
+        std::string& anchor = !ownAnchor.empty()         ? ownAnchor
+                              : !innerAnchor.empty()     ? innerAnchor
+                              : !containerAnchor.empty() ? containerAnchor
+                                                         : linkAnchor;
+        sections.push_back({headingStart, std::move(text), std::move(anchor)});
+    }
+    // Words of two headings never stand together (pair terms).
+    HeadingField().Append(kHeadingEnd);
+    HeadingField().Separate();
+    headingLevel = 0;
+}
 
 HtmlWalk& WalkOf(void* context) {
     auto* parser = static_cast<htmlParserCtxtPtr>(context);
     return *static_cast<HtmlWalk*>(parser->_private);
 }
 
-void OnStart(void* context, const xmlChar* name, const xmlChar** /*attributes*/) {
+int HeadingLevelOf(const char* tag) {
+    if (IsHeading(tag)) return tag[1] - '0';
+    return IsTag(tag, "dt") ? 7 : 0;
+}
+
+void OnStart(void* context, const xmlChar* name, const xmlChar** attributeList) {
     HtmlWalk& walk = WalkOf(context);
+    const Attributes attributes = ReadAttributes(attributeList);
     const auto* tag = reinterpret_cast<const char*>(name);
-    if (IsHidden(tag)) {
-        ++walk.hiddenDepth;
-    } else if (std::strcmp(tag, "title") == 0) {
-        walk.inTitle = !walk.titleSeen;
-    } else if (IsHeading(tag)) {
-        if (walk.headingDepth > 0) {
-            ++walk.headingDepth;
-        } else if (!walk.headingSeen) {
-            walk.headingDepth = 1;
-        }
-    }
+    if (IsTag(tag, "title")) walk.inTitle = !walk.titleSeen;
+    if (IsStandIn(tag, attributes)) walk.secondary = true;
     if (!IsInline(tag)) {
         walk.text.Separate();
-        if (walk.headingDepth > 0) walk.heading.Separate();
+        walk.code.Separate();
+        if (walk.headingLevel > 0) walk.heading.Separate();
     }
+    if (walk.open.size() >= kMaxDepth) {
+        ++walk.deeper;
+        return;
+    }
+    OpenElement element;
+    element.Tag = tag;
+    element.SectionsBefore = walk.sections.size();
+    element.Hidden = IsHidden(tag) || IsNavigation(tag, attributes);
+    element.Navigation = element.Hidden;
+    const bool shown = walk.hidden == 0 && !element.Hidden;
+    if (shown) {
+        std::string_view id = attributes.Id;
+        const bool anchor = IsTag(tag, "a");
+        if (id.empty() && anchor) id = attributes.Name;
+        // Any id is a place to link to; only a named one says what is there.
+        if (id.size() <= kMaxTitleBytes) element.Id = id;
+        if (IsNamedId(id)) {
+            walk.names.Separate();
+            walk.names.Append(id);
+            walk.names.Separate();
+        }
+        if (anchor && walk.headingLevel > 0) {
+            if (walk.innerAnchor.empty() && !element.Id.empty()) walk.innerAnchor = element.Id;
+            const std::string_view href = attributes.Href;
+            if (walk.linkAnchor.empty() && href.size() > 1 && href[0] == '#') {
+                walk.linkAnchor = href.substr(1);
+            }
+        }
+    }
+    element.Pre = IsTag(tag, "pre");
+    element.Code = IsTag(tag, "code") || IsTag(tag, "tt");
+    const int level = HeadingLevelOf(tag);
+    element.Heading = shown && level > 0 && walk.headingLevel == 0;
+    walk.hidden += element.Hidden ? 1 : 0;
+    walk.pre += element.Pre ? 1 : 0;
+    walk.codeDepth += element.Code ? 1 : 0;
+    if (element.Heading) walk.BeginHeading(level, element);
+    walk.open.push_back(std::move(element));
 }
 
 void OnEnd(void* context, const xmlChar* name) {
     HtmlWalk& walk = WalkOf(context);
     const auto* tag = reinterpret_cast<const char*>(name);
-    if (IsHidden(tag)) {
-        if (walk.hiddenDepth > 0) --walk.hiddenDepth;
-    } else if (std::strcmp(tag, "title") == 0) {
+    if (IsTag(tag, "title")) {
         if (walk.inTitle) walk.titleSeen = true;
         walk.inTitle = false;
-    } else if (IsHeading(tag) && walk.headingDepth > 0) {
-        if (--walk.headingDepth == 0) walk.headingSeen = !walk.heading.Empty();
     }
-    if (!IsInline(tag)) walk.text.Separate();
+    if (!IsInline(tag)) {
+        walk.text.Separate();
+        walk.code.Separate();
+    }
+    if (walk.deeper > 0) {
+        --walk.deeper;
+        return;
+    }
+    // The parser closes what it opened; an end tag of no open element is
+    // left alone.
+    size_t match = walk.open.size();
+    while (match > 0 && walk.open[match - 1].Tag != tag) --match;
+    if (match == 0) return;
+    while (walk.open.size() >= match) {
+        const OpenElement& element = walk.open.back();
+        walk.hidden -= element.Hidden ? 1 : 0;
+        walk.pre -= element.Pre ? 1 : 0;
+        walk.codeDepth -= element.Code ? 1 : 0;
+        if (element.Heading) walk.EndHeading();
+        walk.open.pop_back();
+    }
 }
 
 void OnCharacters(void* context, const xmlChar* characters, int length) {
@@ -147,9 +404,14 @@ void OnCharacters(void* context, const xmlChar* characters, int length) {
         walk.title.Append(text);
         return;
     }
-    if (walk.hiddenDepth > 0) return;
+    if (walk.hidden > 0) return;
     walk.text.Append(text);
-    if (walk.headingDepth > 0) walk.heading.Append(text);
+    if (walk.headingLevel > 0) {
+        walk.heading.Append(text);
+        walk.HeadingField().Append(text);
+    } else if (walk.codeDepth > 0 && walk.pre == 0) {
+        walk.code.Append(text);
+    }
 }
 
 void OnSpace(void* context, const xmlChar* /*characters*/, int /*length*/) {
@@ -196,12 +458,19 @@ PageText ExtractHtml(std::string_view utf8, size_t textLimit, const EnoughText& 
         const bool last = at + piece == utf8.size();
         htmlParseChunk(parser, utf8.data() + at, static_cast<int>(piece), last ? 1 : 0);
         at += piece;
-    } while (at < utf8.size() && !walk.text.Full() && !(enough && enough(walk.text.View())));
+    } while (at < utf8.size() && !walk.text.Full() &&
+             !(enough && enough(walk.text.View(), walk.sections)));
     htmlFreeParserCtxt(parser);
     PageText page;
+    if (walk.headingLevel > 0) walk.EndHeading();
     page.Title = walk.titleSeen || !walk.title.Empty() ? walk.title.Take() : std::string();
-    if (page.Title.empty()) page.Title = walk.heading.Take();
+    if (page.Title.empty()) page.Title = walk.firstHeading.Take();
     page.Text = walk.text.Take();
+    page.Headings = walk.headings.Take();
+    page.Names = walk.names.Take();
+    page.Code = walk.code.Take();
+    page.Sections = std::move(walk.sections);
+    page.Secondary = walk.secondary;
     return page;
 }
 

@@ -1,10 +1,12 @@
-// What the index keeps of a page: its title and its visible text.
+// What the index keeps of a page: its title, its visible text, and the parts
+// of it that say most about the page: headings, names it defines, code.
 #pragma once
 
 #include <cstddef>
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // Text kept of one page. Beyond it a page's words are not indexed: it bounds
 // the memory a page takes on its way to the index.
@@ -13,9 +15,34 @@ inline constexpr size_t kMaxPageTextBytes = size_t{4} * 1024 * 1024;
 // A title longer than this is cut: it is shown on one line of the results.
 inline constexpr size_t kMaxTitleBytes = 300;
 
+// Headings kept of one page, at most: where a hit stands is told by the
+// heading above it, and a page with more is a list, not sections.
+inline constexpr size_t kMaxSections = 1000;
+
+// A heading (h1-h6, or a term of a definition list: where Sphinx, rustdoc
+// and DocBook put the name of what they describe) and where a link to it goes.
+struct PageSection {
+    size_t Start = 0;     // where its text starts in PageText::Text
+    std::string Heading;  // its text, at most kMaxTitleBytes
+    std::string Anchor;   // the id a link to it names; empty when it has none
+};
+
+// Ends each heading in PageText's Headings and Names: a character no word
+// holds.
+inline constexpr std::string_view kHeadingEnd = "\x1F";
+
 struct PageText {
-    std::string Title;  // may be empty: the page has none
-    std::string Text;   // UTF-8, runs of white space made one space
+    std::string Title;     // may be empty: the page has none
+    std::string Text;      // UTF-8, runs of white space made one space
+    std::string Headings;  // the text of h1-h3, also in Text
+    std::string Names;     // ids, definition terms, h4-h6: what the page defines
+    std::string Code;      // inline <code> outside those (not <pre>)
+    std::vector<PageSection> Sections;
+    // A page that stands in for another: it sends the browser on (a refresh
+    // to another address), asks not to be indexed, or is a translation (a
+    // language other than English). Found by its words, never ranked by
+    // its title or headings.
+    bool Secondary = false;
 };
 
 // Whether an entry of this name is indexed: it ends in .htm, .html, .xhtml,
@@ -26,12 +53,13 @@ bool IsSearchablePage(std::string_view name);
 bool IsHtmlPage(std::string_view name);
 
 // The page's text. HTML: the title (<title>, else the first heading) and the
-// text a reader sees, without tags, comments, scripts or styles, character
-// references decoded. Markdown: the first "#" heading as title. Content that
-// is not valid UTF-8 is read as Latin-1. At most `textLimit` bytes of text.
-// `enough`, when given, is asked after each part of the page with the text
-// so far, and a true answer ends the extraction there.
-using EnoughText = std::function<bool(std::string_view text)>;
+// text a reader sees, without tags, comments, scripts, styles or the site's
+// navigation (nav, footer, role="navigation"), character references decoded. Markdown: the first
+// "#" heading as title. Content that is not valid UTF-8 is read as Latin-1. At most `textLimit`
+// bytes of text. `enough`, when given, is asked after each part of the page with the text and the
+// sections so far, and a true answer ends the extraction there.
+using EnoughText =
+    std::function<bool(std::string_view text, const std::vector<PageSection>& sections)>;
 PageText ExtractPageText(std::string_view name, std::string_view content,
                          size_t textLimit = kMaxPageTextBytes, const EnoughText& enough = {});
 

@@ -15,8 +15,10 @@ inline constexpr uint32_t kResultsPerPage = 20;
 inline constexpr uint32_t kMaxResultPage = kMaxEntries / kResultsPerPage + 1;
 
 struct SearchHit {
-    std::string Path;   // the entry's name: its URL path without the leading "/"
-    std::string Title;  // the page's title, else its path
+    std::string Path;     // the entry's name: its URL path without the leading "/"
+    std::string Title;    // the page's title, else its path
+    std::string Heading;  // the heading the words stand under; empty: the page's top
+    std::string Anchor;   // its id, for the link; may be empty when Heading is not
     Snippet Words;
     uint32_t Entry = 0;   // the entry's index in its archive
     double Score = 0;     // its rank, higher first

@@ -1,24 +1,88 @@
 #include "Search/SearchIndex.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "Search/SiteTitle.h"
+
 namespace {
 
 constexpr const char* kRankSql =
-    "SELECT rowid, pelorine_rank(words) FROM words WHERE words MATCH ?";
+    "SELECT rowid, pelorine_rank(words, ?2) FROM words WHERE words MATCH ?1";
 
-// A word in a page's title weighs this many times one in its text: a page
-// named after what is asked for is the one a reader looks for.
-constexpr double kTitleWeight = 4.0;
+// What a word weighs in each field (Field's order): a page named after what
+// is asked for, or with a section or definition of it, is the one a reader
+// looks for; one that only mentions it is not.
+constexpr std::array<double, kFieldCount> kFieldWeights = {6.0, 3.0, 3.0, 1.5, 2.0, 1.0};
+
+// A word found only by its stem weighs this much of one found as it stands.
+constexpr double kStemWeight = 0.6;
+
+// An identifier found whole, beside its parts, weighs this much more.
+constexpr double kWholeWeight = 0.5;
+
+// Two words of the query that stand together in a title or heading weigh
+// this much more.
+constexpr double kPairWeight = 0.25;
+
+// A word's weight over its fields levels off (BM25's saturation, here over
+// the fields rather than repetitions): standing in the title and the text
+// weighs nearly as much as standing everywhere.
+constexpr double kSaturation = 3.0;
+double Saturated(double weight) {
+    return weight * (kSaturation + 1) / (weight + kSaturation);
+}
+
+// Pages weighed again by their titles (FindPages), at least.
+constexpr uint64_t kTitleRankDepth = 100;
+
+// A page whose name (PageName) is what the query asks, word for word, ranks
+// this share higher; one that names part of it, part of that.
+constexpr double kNameWeight = 1.0;
+
+// How nearly the page's name is the query: the share of the name's words the
+// query names, times the share of the query's words the name holds.
+double NameMatch(const WordSplitter& splitter, std::string_view name,
+                 const std::vector<QueryWord>& words) {
+    size_t all = 0;
+    size_t named = 0;
+    std::vector<bool> held(words.size(), false);
+    splitter.Split(name, [&](const WordSplitter::Word& word) {
+        ++all;
+        bool any = false;
+        for (size_t i = 0; i < words.size(); ++i) {
+            if (Finds(words[i], word)) held[i] = any = true;
+        }
+        named += any ? 1 : 0;
+        return true;
+    });
+    if (all == 0 || words.empty()) return 0.0;
+    const auto heldCount = static_cast<double>(std::count(held.begin(), held.end(), true));
+    return static_cast<double>(named) / static_cast<double>(all) * heldCount /
+           static_cast<double>(words.size());
+}
+
+// What each phrase of the match expression stands for.
+enum class PhraseRole { Word, Form, Whole, Pair };
+struct Phrase {
+    size_t Word;  // index into the query's words
+    PhraseRole Role;
+};
+struct QueryPlan {
+    std::vector<Phrase> Phrases;
+    size_t Words = 0;
+};
+constexpr const char* kPlanPointerType = "pelorine_query_plan";
 
 // How rare each word of the query is among the pages (BM25's inverse document
-// frequency), worked out once per query.
+// frequency), worked out once per query: of a word, over all its forms, so
+// that a rare stem never outweighs the word as it stands.
 struct Rarities {
-    std::vector<double> ofPhrase;
+    std::vector<double> ofWord;
 };
 
 int CountRow(const Fts5ExtensionApi* /*api*/, Fts5Context* /*fts*/, void* count) {
@@ -26,19 +90,31 @@ int CountRow(const Fts5ExtensionApi* /*api*/, Fts5Context* /*fts*/, void* count)
     return SQLITE_OK;
 }
 
-Rarities* RaritiesOf(const Fts5ExtensionApi* api, Fts5Context* fts) {
+double Rarity(int64_t rows, int64_t holding) {
+    holding = std::min(holding, rows);
+    const double rarity = std::log((static_cast<double>(rows - holding) + 0.5) /
+                                   (static_cast<double>(holding) + 0.5));
+    return std::max(rarity, 1e-6);
+}
+
+Rarities* RaritiesOf(const Fts5ExtensionApi* api, Fts5Context* fts, const QueryPlan& plan) {
     if (auto* known = static_cast<Rarities*>(api->xGetAuxdata(fts, 0))) return known;
     sqlite3_int64 rows = 0;
     if (api->xRowCount(fts, &rows) != SQLITE_OK) return nullptr;
     auto* rarities = new Rarities;
-    const int phrases = api->xPhraseCount(fts);
+    std::vector<int64_t> holdingWord(plan.Words, 0);
+    const int phrases =
+        std::min<int>(api->xPhraseCount(fts), static_cast<int>(plan.Phrases.size()));
+    // A whole identifier or a pair is counted as rare as its word: counting
+    // each would read its pages once more, for a bonus.
     for (int phrase = 0; phrase < phrases; ++phrase) {
+        const Phrase& role = plan.Phrases[static_cast<size_t>(phrase)];
+        if (role.Role != PhraseRole::Word && role.Role != PhraseRole::Form) continue;
         int64_t holding = 0;
         if (api->xQueryPhrase(fts, phrase, &holding, CountRow) != SQLITE_OK) holding = rows;
-        const double rarity = std::log((static_cast<double>(rows - holding) + 0.5) /
-                                       (static_cast<double>(holding) + 0.5));
-        rarities->ofPhrase.push_back(std::max(rarity, 1e-6));
+        holdingWord[role.Word] += holding;
     }
+    for (const int64_t holding : holdingWord) rarities->ofWord.push_back(Rarity(rows, holding));
     if (api->xSetAuxdata(fts, rarities, [](void* data) { delete static_cast<Rarities*>(data); }) !=
         SQLITE_OK) {
         return nullptr;  // SQLite has freed it
@@ -46,85 +122,208 @@ Rarities* RaritiesOf(const Fts5ExtensionApi* api, Fts5Context* fts) {
     return rarities;
 }
 
+// The fields (a bit each) that hold `phrase` in the current row.
+unsigned FieldsOf(const Fts5ExtensionApi* api, Fts5Context* fts, int phrase) {
+    unsigned fields = 0;
+    Fts5PhraseIter columns{};
+    int column = -1;
+    if (api->xPhraseFirstColumn(fts, phrase, &columns, &column) != SQLITE_OK) return 0;
+    for (; column >= 0; api->xPhraseNextColumn(fts, &columns, &column)) {
+        if (column < static_cast<int>(kFieldCount)) fields |= 1u << column;
+    }
+    return fields;
+}
+
 // The rank of the current row, higher first: the rarity of each query word
-// the page holds, weighed by where it stands. The index keeps which columns
-// hold a word, not how often: long pages are not favoured for their length,
-// and no page size has to be read per row.
-void Rank(const Fts5ExtensionApi* api, Fts5Context* fts, sqlite3_context* context, int /*count*/,
-          sqlite3_value** /*values*/) {
-    const Rarities* rarities = RaritiesOf(api, fts);
+// the page holds, weighed by the fields it stands in and whether it stands
+// as asked or only by its stem. The index keeps which fields hold a term, not
+// how often: long pages are not favoured for their length, and no page size
+// has to be read per row.
+void Rank(const Fts5ExtensionApi* api, Fts5Context* fts, sqlite3_context* context, int count,
+          sqlite3_value** values) {
+    const auto* plan =
+        count == 1
+            ? static_cast<const QueryPlan*>(sqlite3_value_pointer(values[0], kPlanPointerType))
+            : nullptr;
+    const Rarities* rarities = plan == nullptr ? nullptr : RaritiesOf(api, fts, *plan);
     if (rarities == nullptr) {
         sqlite3_result_error(context, "cannot rank", -1);
         return;
     }
+    std::vector<unsigned> exact(plan->Words, 0);
+    std::vector<unsigned> stemmed(plan->Words, 0);
     double score = 0;
-    for (size_t phrase = 0; phrase < rarities->ofPhrase.size(); ++phrase) {
-        Fts5PhraseIter columns{};
-        int column = -1;
-        if (api->xPhraseFirstColumn(fts, static_cast<int>(phrase), &columns, &column) !=
-            SQLITE_OK) {
-            continue;
+    const size_t phrases = std::min<size_t>(
+        static_cast<size_t>(std::max(api->xPhraseCount(fts), 0)), plan->Phrases.size());
+    for (size_t phrase = 0; phrase < phrases; ++phrase) {
+        const Phrase& role = plan->Phrases[phrase];
+        const unsigned fields = FieldsOf(api, fts, static_cast<int>(phrase));
+        if (role.Role == PhraseRole::Word) exact[role.Word] |= fields;
+        if (role.Role == PhraseRole::Form) stemmed[role.Word] |= fields;
+        if (role.Role == PhraseRole::Whole || role.Role == PhraseRole::Pair) {
+            double weight = 0;
+            for (size_t field = 0; field < kFieldCount; ++field) {
+                if ((fields >> field) & 1u) weight += kFieldWeights[field];
+            }
+            score += (role.Role == PhraseRole::Whole ? kWholeWeight : kPairWeight) *
+                     rarities->ofWord[role.Word] * Saturated(weight);
         }
-        for (; column >= 0; api->xPhraseNextColumn(fts, &columns, &column)) {
-            score += rarities->ofPhrase[phrase] * (column == 0 ? kTitleWeight : 1.0);
+    }
+    for (size_t word = 0; word < plan->Words; ++word) {
+        double weight = 0;
+        for (size_t field = 0; field < kFieldCount; ++field) {
+            if ((exact[word] >> field) & 1u) {
+                weight += kFieldWeights[field];
+            } else if ((stemmed[word] >> field) & 1u) {
+                weight += kStemWeight * kFieldWeights[field];
+            }
         }
+        score += rarities->ofWord[word] * Saturated(weight);
     }
     sqlite3_result_double(context, score);
 }
 
-// An FTS5 string: every term quoted, so no byte of it is query syntax.
-std::string MatchExpression(const std::vector<std::string>& terms) {
-    std::string expression;
-    for (const std::string& term : terms) {
-        if (!expression.empty()) expression += ' ';
-        expression += '"';
-        for (const char c : term) {
-            if (c == '"') expression += '"';
-            expression += c;
+// The index's tokenizer: the terms arrive made (AppendIndexTerms), one space
+// after each, so the single writer thread only cuts them apart.
+int CreateTermTokenizer(void* /*context*/, const char** /*arguments*/, int /*count*/,
+                        Fts5Tokenizer** tokenizer) {
+    static int instance = 0;  // it keeps no state: every one is the same
+    *tokenizer = reinterpret_cast<Fts5Tokenizer*>(&instance);
+    return SQLITE_OK;
+}
+
+void DeleteTermTokenizer(Fts5Tokenizer* /*tokenizer*/) {}
+
+int CutTerms(Fts5Tokenizer* /*tokenizer*/, void* context, int /*flags*/, const char* text,
+             int length, int (*token)(void*, int, const char*, int, int, int)) {
+    int start = 0;
+    for (int at = 0; at <= length; ++at) {
+        if (at < length && text[at] != ' ') continue;
+        if (at > start) {
+            const int result = token(context, 0, text + start, at - start, start, at);
+            if (result != SQLITE_OK) return result == SQLITE_DONE ? SQLITE_OK : result;
         }
-        expression += '"';
+        start = at + 1;
+    }
+    return SQLITE_OK;
+}
+
+void AppendQuoted(std::string& expression, std::string_view term) {
+    expression += '"';
+    for (const char c : term) {
+        if (c == '"') expression += '"';
+        expression += c;
+    }
+    expression += '"';
+}
+
+// An FTS5 string: every term quoted, so no byte of it is query syntax. Each
+// word is found in any of its forms; its whole identifier is one of them, as
+// it holds the word.
+std::string MatchExpression(const std::vector<QueryWord>& words, QueryPlan& plan) {
+    std::string expression;
+    plan.Words = words.size();
+    for (size_t word = 0; word < words.size(); ++word) {
+        if (!expression.empty()) expression += " AND ";
+        expression += '(';
+        AppendQuoted(expression, words[word].Word);
+        plan.Phrases.push_back({word, PhraseRole::Word});
+        for (const std::string& form : words[word].Forms) {
+            expression += " OR ";
+            AppendQuoted(expression, form);
+            plan.Phrases.push_back({word, PhraseRole::Form});
+        }
+        if (!words[word].Whole.empty()) {
+            expression += " OR ";
+            AppendQuoted(expression, words[word].Whole);
+            plan.Phrases.push_back({word, PhraseRole::Whole});
+        }
+        if (!words[word].Pair.empty()) {
+            expression += " OR ";
+            AppendQuoted(expression, words[word].Pair);
+            plan.Phrases.push_back({word, PhraseRole::Pair});
+        }
+        expression += ')';
     }
     return expression;
 }
 
 }  // namespace
 
-bool AddRanking(sqlite3* database) {
+size_t IndexedPage::Bytes() const {
+    size_t bytes = Title.size();
+    for (const std::string& terms : Terms) bytes += terms.size();
+    return bytes;
+}
+
+IndexedPage IndexedPageOf(const WordSplitter& splitter, const PageText& page) {
+    IndexedPage indexed;
+    indexed.Title = page.Title;
+    indexed.Secondary = page.Secondary;
+    const auto terms = [&](Field field) -> std::string& {
+        // A page that stands in for another is found, but by its text only.
+        return indexed.Terms[static_cast<size_t>(page.Secondary ? Field::Text : field)];
+    };
+    AppendIndexTerms(splitter, page.Title, terms(Field::Title), !page.Secondary);
+    AppendIndexTerms(splitter, page.Headings, terms(Field::Headings), !page.Secondary);
+    AppendIndexTerms(splitter, page.Names, terms(Field::Names));
+    AppendIndexTerms(splitter, page.Code, terms(Field::Code));
+    WordCounts counts;
+    AppendIndexTerms(splitter, page.Text, terms(Field::Text), false,
+                     page.Secondary ? nullptr : &counts);
+    std::string& often = terms(Field::Often);
+    for (const auto& [word, count] : counts) {
+        if (count < kOftenCount) continue;
+        often += word;
+        often += ' ';
+    }
+    return indexed;
+}
+
+bool PrepareConnection(sqlite3* database) {
     fts5_api* fts5 = Fts5Of(database);
+    static fts5_tokenizer terms = {CreateTermTokenizer, DeleteTermTokenizer, CutTerms};
     return fts5 != nullptr &&
+           fts5->xCreateTokenizer(fts5, "pelorine_terms", nullptr, &terms, nullptr) == SQLITE_OK &&
            fts5->xCreateFunction(fts5, "pelorine_rank", nullptr, Rank, nullptr) == SQLITE_OK;
 }
 
 bool CreateIndex(sqlite3* database) {
-    return Execute(database,
-                   "PRAGMA journal_mode=OFF;"
-                   "PRAGMA synchronous=OFF;"
-                   "PRAGMA locking_mode=EXCLUSIVE;"
-                   "PRAGMA cache_size=-16384;"
-                   "CREATE TABLE about(key TEXT PRIMARY KEY, value) WITHOUT ROWID;"
-                   "CREATE TABLE pages(id INTEGER PRIMARY KEY, entry INTEGER NOT NULL,"
-                   " title TEXT NOT NULL);"
-                   "CREATE VIRTUAL TABLE words USING fts5(title, text, content='',"
-                   " detail=column, tokenize='unicode61 remove_diacritics 2');");
+    return Execute(
+        database,
+        "PRAGMA journal_mode=OFF;"
+        "PRAGMA synchronous=OFF;"
+        "PRAGMA locking_mode=EXCLUSIVE;"
+        "PRAGMA cache_size=-16384;"
+        "CREATE TABLE about(key TEXT PRIMARY KEY, value) WITHOUT ROWID;"
+        "CREATE TABLE pages(id INTEGER PRIMARY KEY, entry INTEGER NOT NULL,"
+        " title TEXT NOT NULL, secondary INTEGER NOT NULL);"
+        "CREATE VIRTUAL TABLE words USING fts5(title, headings, names, code, often, text,"
+        " content='', detail=column, tokenize='pelorine_terms');");
 }
 
 PageInserter::PageInserter(sqlite3* database)
-    : pages_(Prepare(database, "INSERT INTO pages(id, entry, title) VALUES(?, ?, ?)")),
-      words_(Prepare(database, "INSERT INTO words(rowid, title, text) VALUES(?, ?, ?)")) {}
+    : pages_(
+          Prepare(database, "INSERT INTO pages(id, entry, title, secondary) VALUES(?, ?, ?, ?)")),
+      words_(Prepare(database,
+                     "INSERT INTO words(rowid, title, headings, names, code, often, text)"
+                     " VALUES(?, ?, ?, ?, ?, ?, ?)")) {}
 
-bool PageInserter::Add(uint32_t entry, const PageText& page) {
+bool PageInserter::Add(uint32_t entry, const IndexedPage& page) {
     // The entry's number is the row's: one row per entry at most.
     sqlite3_stmt* pages = pages_.get();
     sqlite3_reset(pages);
     sqlite3_bind_int64(pages, 1, entry);
     sqlite3_bind_int64(pages, 2, entry);
     BindText(pages, 3, page.Title);
+    sqlite3_bind_int(pages, 4, page.Secondary ? 1 : 0);
     if (sqlite3_step(pages) != SQLITE_DONE) return false;
     sqlite3_stmt* words = words_.get();
     sqlite3_reset(words);
     sqlite3_bind_int64(words, 1, entry);
-    BindText(words, 2, page.Title);
-    BindText(words, 3, page.Text);
+    for (size_t field = 0; field < kFieldCount; ++field) {
+        BindText(words, static_cast<int>(field) + 2, page.Terms[field]);
+    }
     const bool added = sqlite3_step(words) == SQLITE_DONE;
     sqlite3_clear_bindings(words);
     sqlite3_clear_bindings(pages);
@@ -133,13 +332,20 @@ bool PageInserter::Add(uint32_t entry, const PageText& page) {
 
 bool CompleteIndex(sqlite3* database, std::string_view identity, uint32_t pageCount) {
     if (!Execute(database, "INSERT INTO words(words) VALUES('optimize')")) return false;
+    std::vector<std::string> titles;
+    Statement read = Prepare(database, "SELECT title FROM pages");
+    if (!read) return false;
+    while (sqlite3_step(read.get()) == SQLITE_ROW) titles.emplace_back(ColumnText(read.get(), 0));
+    std::string ends;
+    for (const std::string& end : CommonTitleEnds(titles)) ends += end + '\n';
     Statement about = Prepare(database,
                               "INSERT INTO about(key, value) VALUES('format', ?), "
-                              "('identity', ?), ('pages', ?)");
+                              "('identity', ?), ('pages', ?), ('title ends', ?)");
     if (!about) return false;
     sqlite3_bind_int(about.get(), 1, kIndexFormat);
     BindText(about.get(), 2, identity);
     sqlite3_bind_int64(about.get(), 3, pageCount);
+    BindText(about.get(), 4, ends);
     return sqlite3_step(about.get()) == SQLITE_DONE;
 }
 
@@ -156,26 +362,31 @@ bool IsCompleteIndexOf(sqlite3* database, std::string_view identity) {
     return formatMatches && identityMatches;
 }
 
-IndexHits FindPages(sqlite3* database, const std::vector<std::string>& terms,
-                    const std::vector<uint32_t>& nameLengths, uint64_t offset, uint32_t count) {
+IndexHits FindPages(sqlite3* database, const std::vector<QueryWord>& words, const RankingAids& aids,
+                    uint64_t offset, uint32_t count) {
     IndexHits hits;
-    if (terms.empty()) return hits;
+    if (words.empty()) return hits;
     Statement rank = Prepare(database, kRankSql);
-    if (!rank) {
+    Statement title = Prepare(database, "SELECT title, secondary FROM pages WHERE id = ?");
+    if (!rank || !title) {
         hits.Failed = true;
         return hits;
     }
-    const std::string expression = MatchExpression(terms);
+    QueryPlan plan;
+    const std::string expression = MatchExpression(words, plan);
     BindText(rank.get(), 1, expression);
+    sqlite3_bind_pointer(rank.get(), 2, &plan, kPlanPointerType, nullptr);
 
-    // Every match is ranked and counted in one pass; only the best
-    // offset + count are kept, so memory stays bounded by the page asked for.
+    // Every match is ranked and counted in one pass; only the best are kept,
+    // so memory stays bounded by the page asked for.
     struct Scored {
         double Score;  // higher is better
         uint32_t Entry;
+        std::string Title;
     };
     // Of pages that rank alike, the one with the shorter name: nearer the
     // site's top, and more likely the overview.
+    const std::vector<uint32_t>& nameLengths = aids.NameLengths;
     const auto shorter = [&](uint32_t a, uint32_t b) {
         const size_t aLength = a < nameLengths.size() ? nameLengths[a] : SIZE_MAX;
         const size_t bLength = b < nameLengths.size() ? nameLengths[b] : SIZE_MAX;
@@ -184,19 +395,20 @@ IndexHits FindPages(sqlite3* database, const std::vector<std::string>& terms,
     const auto better = [&](const Scored& a, const Scored& b) {
         return a.Score > b.Score || (a.Score == b.Score && shorter(a.Entry, b.Entry));
     };
-    const uint64_t keep = offset + count;
+    const uint64_t keep = std::max<uint64_t>(offset + count, kTitleRankDepth);
     std::vector<Scored> best;  // a max-heap on `better`: the worst kept on top
     int step;
     while ((step = sqlite3_step(rank.get())) == SQLITE_ROW) {
         ++hits.Total;
-        const Scored scored{sqlite3_column_double(rank.get(), 1),
-                            static_cast<uint32_t>(sqlite3_column_int64(rank.get(), 0))};
+        Scored scored{sqlite3_column_double(rank.get(), 1),
+                      static_cast<uint32_t>(sqlite3_column_int64(rank.get(), 0)),
+                      {}};
         if (best.size() < keep) {
-            best.push_back(scored);
+            best.push_back(std::move(scored));
             std::push_heap(best.begin(), best.end(), better);
-        } else if (keep > 0 && better(scored, best.front())) {
+        } else if (better(scored, best.front())) {
             std::pop_heap(best.begin(), best.end(), better);
-            best.back() = scored;
+            best.back() = std::move(scored);
             std::push_heap(best.begin(), best.end(), better);
         }
     }
@@ -205,22 +417,36 @@ IndexHits FindPages(sqlite3* database, const std::vector<std::string>& terms,
         hits.Failed = true;
         return hits;
     }
-    std::sort_heap(best.begin(), best.end(), better);
-    if (offset >= best.size()) return hits;
-
-    Statement title = Prepare(database, "SELECT title FROM pages WHERE id = ?");
-    if (!title) {
-        hits.Failed = true;
-        return hits;
-    }
-    for (size_t i = offset; i < best.size(); ++i) {
+    // The best are weighed again by how much of their own title the query
+    // names: of two pages that hold the words alike, the one that is about
+    // them alone ("from_utf8" rather than "from_utf8_unchecked").
+    for (Scored& scored : best) {
         sqlite3_reset(title.get());
-        sqlite3_bind_int64(title.get(), 1, best[i].Entry);
-        RankedPage page;
-        page.Entry = best[i].Entry;
-        page.Score = best[i].Score;
-        if (sqlite3_step(title.get()) == SQLITE_ROW) page.Title = ColumnText(title.get(), 0);
-        hits.Pages.push_back(std::move(page));
+        sqlite3_bind_int64(title.get(), 1, scored.Entry);
+        if (sqlite3_step(title.get()) != SQLITE_ROW) continue;
+        scored.Title = ColumnText(title.get(), 0);
+        // A page that stands in for another has no name of its own.
+        if (aids.Splitter != nullptr && sqlite3_column_int(title.get(), 1) == 0) {
+            const std::string_view name = PageName(OwnTitle(scored.Title, aids.TitleEnds));
+            scored.Score *= 1.0 + kNameWeight * NameMatch(*aids.Splitter, name, words);
+        }
+    }
+    std::sort(best.begin(), best.end(), better);
+    for (size_t i = offset; i < best.size() && i < offset + count; ++i) {
+        hits.Pages.push_back({best[i].Entry, std::move(best[i].Title), best[i].Score});
     }
     return hits;
+}
+
+std::vector<std::string> TitleEndsOf(sqlite3* database) {
+    Statement about = Prepare(database, "SELECT value FROM about WHERE key = 'title ends'");
+    std::vector<std::string> ends;
+    if (!about || sqlite3_step(about.get()) != SQLITE_ROW) return ends;
+    const std::string_view all = ColumnText(about.get(), 0);
+    for (size_t at = 0; at < all.size();) {
+        const size_t end = std::min(all.find('\n', at), all.size());
+        if (end > at) ends.emplace_back(all.substr(at, end - at));
+        at = end + 1;
+    }
+    return ends;
 }

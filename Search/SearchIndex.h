@@ -1,22 +1,51 @@
-// The index's one layout: the pages (entry and title) and their words in an
+// The index's one layout: the pages (entry and title) and their terms in an
 // FTS5 table that keeps no copy of the text, so the file stays small; the
-// words around a hit are read from the archive when results are shown.
+// words around a hit are read from the archive when results are shown. A
+// page's terms stand in columns by what part of it they come from, and rank
+// by that.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "Search/IndexTerms.h"
 #include "Search/PageText.h"
 #include "Search/Sqlite.h"
 
 // Written into every index; a program that changes the layout changes this,
-// and with it the cache file's name.
-inline constexpr int kIndexFormat = 1;
+// and with it the cache file's name: an index of an earlier layout is built
+// anew.
+inline constexpr int kIndexFormat = 2;
 
-// Makes the tables in an empty database, for a build: nothing is kept safe
-// against a crash (a crashed build leaves an incomplete index, never used).
+// The parts of a page, as the index's columns. Often: the words the page's
+// text uses again and again, what it is about; the index keeps whether a page
+// holds a term, never how often, so this is the one count it has.
+enum class Field { Title, Headings, Names, Code, Often, Text };
+inline constexpr size_t kFieldCount = 6;
+
+// A word is in Often when the text holds it this many times.
+inline constexpr uint32_t kOftenCount = 5;
+
+// What the index keeps of a page: its title as shown, and the terms of each
+// field (AppendIndexTerms).
+struct IndexedPage {
+    std::string Title;
+    bool Secondary = false;  // PageText's
+    std::array<std::string, kFieldCount> Terms;
+    size_t Bytes() const;
+};
+IndexedPage IndexedPageOf(const WordSplitter& splitter, const PageText& page);
+
+// Makes the index's tokenizer and ranking known to a connection, before it
+// creates or reads an index.
+bool PrepareConnection(sqlite3* database);
+
+// Makes the tables in an empty, prepared database, for a build: nothing is
+// kept safe against a crash (a crashed build leaves an incomplete index,
+// never used).
 bool CreateIndex(sqlite3* database);
 
 // Adds one page to an index being built, within the caller's transaction.
@@ -24,7 +53,7 @@ class PageInserter {
   public:
     explicit PageInserter(sqlite3* database);
     bool Ready() const { return pages_ && words_; }
-    bool Add(uint32_t entry, const PageText& page);
+    bool Add(uint32_t entry, const IndexedPage& page);
 
   private:
     Statement pages_;
@@ -41,8 +70,8 @@ bool IsCompleteIndexOf(sqlite3* database, std::string_view identity);
 // The pages found, in rank order, from the offset asked for.
 struct RankedPage {
     uint32_t Entry = 0;
-    double Score = 0;  // higher is better
     std::string Title;
+    double Score = 0;  // higher is better
 };
 
 struct IndexHits {
@@ -51,11 +80,17 @@ struct IndexHits {
     bool Failed = false;  // the index could not be read
 };
 
-// Makes the ranking that FindPages uses known to a connection.
-bool AddRanking(sqlite3* database);
+// What ranking reads beside the index.
+struct RankingAids {
+    const WordSplitter* Splitter = nullptr;  // for titles; none: titles are not weighed
+    std::vector<uint32_t> NameLengths;       // by entry: ties in rank go to the shorter
+    std::vector<std::string> TitleEnds;      // TitleEndsOf the index
+};
 
-// Pages holding every one of `terms` (index words, never query syntax), best
-// first: `count` of them from `offset`. Of pages that rank alike, the one with
-// the shorter name (`nameLengths`, by entry) comes first.
-IndexHits FindPages(sqlite3* database, const std::vector<std::string>& terms,
-                    const std::vector<uint32_t>& nameLengths, uint64_t offset, uint32_t count);
+// The ends of titles the site shares (CommonTitleEnds), as the index keeps them.
+std::vector<std::string> TitleEndsOf(sqlite3* database);
+
+// Pages holding every one of `words` in any of its forms, best first: `count`
+// of them from `offset`.
+IndexHits FindPages(sqlite3* database, const std::vector<QueryWord>& words, const RankingAids& aids,
+                    uint64_t offset, uint32_t count);

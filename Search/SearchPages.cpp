@@ -40,6 +40,15 @@ std::string PageLink(std::string_view path, const std::string& query, uint32_t p
            "&page=" + std::to_string(page);
 }
 
+// The result's address: the page, at the heading its words stand under. An
+// id's own characters are kept where a fragment allows them (rustdoc writes
+// some already escaped).
+std::string HitLink(const SearchHit& hit) {
+    std::string link = "/" + PercentEncode(hit.Path, "/");
+    if (!hit.Anchor.empty()) link += "#" + PercentEncode(hit.Anchor, "%!$&'()*+,;=:@/?");
+    return link;
+}
+
 void AppendSnippetHtml(std::string& html, const Snippet& snippet) {
     for (const SnippetPiece& piece : snippet) {
         if (piece.Marked) html += "<mark>";
@@ -52,7 +61,7 @@ constexpr std::string_view kStyle =
     "body{font-family:sans-serif;max-width:46em;margin:1em auto;padding:0 1em;line-height:1.4}"
     "form{display:flex;gap:.5em}input{flex:1;font-size:1.1em;padding:.3em}"
     "ol{padding-left:1.5em}li{margin:1em 0}.path{color:#060;font-size:.9em;"
-    "overflow-wrap:anywhere}.snippet{margin:.2em 0}mark{background:#fe6}"
+    "overflow-wrap:anywhere}.section{font-size:.95em}.snippet{margin:.2em 0}mark{background:#fe6}"
     "nav{display:flex;gap:1em;margin:1em 0 2em}";
 
 }  // namespace
@@ -221,9 +230,13 @@ std::string SearchResultsHtml(const SearchAnswer& answer, std::string_view root)
         const uint64_t first = uint64_t{answer.Page - 1} * kResultsPerPage + 1;
         html += "<ol id=\"results\" start=\"" + std::to_string(first) + "\">\n";
         for (const SearchHit& hit : answer.Hits) {
-            html += "<li><a href=\"" + EscapeHtml(std::string(root)) + "/" +
-                    EscapeHtml(PercentEncode(hit.Path, "/")) + "\">" + EscapeHtml(hit.Title) +
-                    "</a>\n<div class=\"path\">" +
+            html += "<li><a href=\"" + EscapeHtml(std::string(root) + HitLink(hit)) + "\">" +
+                    EscapeHtml(hit.Title) + "</a>\n";
+            if (!hit.Heading.empty()) {
+                html +=
+                    "<div class=\"section\">\xE2\x80\xBA " + EscapeHtml(hit.Heading) + "</div>\n";
+            }
+            html += "<div class=\"path\">" +
                     (hit.Archive.empty()
                          ? std::string()
                          : "<span class=\"archive\">" + EscapeHtml(hit.Archive) + "</span> · ") +
@@ -264,9 +277,10 @@ std::string SearchResultsJson(const SearchAnswer& answer) {
         first = false;
         json += "{";
         if (!hit.Archive.empty()) json += "\"archive\": \"" + EscapeJson(hit.Archive) + "\", ";
-        json += "\"path\": \"" + EscapeJson(hit.Path) + "\", \"title\": \"" +
-                EscapeJson(hit.Title) + "\", \"snippet\": \"" + EscapeJson(PlainText(hit.Words)) +
-                "\"}";
+        json += "\"path\": \"" + EscapeJson(hit.Path) + "\", \"url\": \"" +
+                EscapeJson(HitLink(hit)) + "\", \"title\": \"" + EscapeJson(hit.Title) +
+                "\", \"heading\": \"" + EscapeJson(hit.Heading) + "\", \"snippet\": \"" +
+                EscapeJson(PlainText(hit.Words)) + "\"}";
     }
     json += "]";
     if (!answer.StillBuilding.empty()) {

@@ -8,6 +8,7 @@
 #include "Platform/File.h"
 #include "Platform/Paths.h"
 #include "Platform/SafeFolder.h"
+#include "Search/HitSection.h"
 #include "Search/IndexCache.h"
 #include "Search/PageText.h"
 #include "Search/SearchIndex.h"
@@ -25,33 +26,47 @@ std::string BuildingSuffix() {
     return ".building-" + std::string(digits, end);
 }
 
-// Where the first of `terms` that is plain ASCII stands in `text`, without
-// regard to ASCII case (index words are folded); npos when none does. A quick
-// look only: the snippet itself finds words as the index does.
-size_t FirstAsciiHit(std::string_view text, const std::vector<std::string>& terms) {
+// Where the first of `words` that is plain ASCII stands in `text`, without
+// regard to ASCII case (index words are folded), as it stands or by its stem;
+// npos when none does. A quick look only: the snippet itself finds words as
+// the index does.
+size_t FirstAsciiHit(std::string_view text, const std::vector<QueryWord>& words) {
     size_t first = std::string_view::npos;
-    for (const std::string& term : terms) {
+    const auto look = [&](std::string_view term) {
+        if (!term.empty() && term[0] == kStemMark) term.remove_prefix(1);
         if (term.empty() || !std::all_of(term.begin(), term.end(), [](char c) {
                 return static_cast<unsigned char>(c) < 0x80;
             })) {
-            continue;
+            return;
         }
         const auto found = std::search(text.begin(), text.end(), term.begin(), term.end(),
                                        [](char a, char b) { return LowerAsciiChar(a) == b; });
         if (found != text.end()) {
             first = std::min(first, static_cast<size_t>(found - text.begin()));
         }
+    };
+    for (const QueryWord& word : words) {
+        look(word.Word);
+        for (const std::string& form : word.Forms) look(form);
     }
     return first;
+}
+
+// Whether a heading, quickly looked at, names every one of `words`.
+bool NamesAll(const PageSection& section, const std::vector<QueryWord>& words) {
+    return std::all_of(words.begin(), words.end(), [&](const QueryWord& word) {
+        return FirstAsciiHit(section.Heading, {word}) != std::string_view::npos ||
+               FirstAsciiHit(section.Anchor, {word}) != std::string_view::npos;
+    });
 }
 
 }  // namespace
 
 SiteSearch::SiteSearch(SearchSource source, SearchSettings settings, NoteFunction note)
     : source_(std::move(source)), settings_(std::move(settings)), note_(std::move(note)) {
-    nameLengths_.reserve(source_.Names.size());
+    aids_.NameLengths.reserve(source_.Names.size());
     for (const std::string& name : source_.Names) {
-        nameLengths_.push_back(static_cast<uint32_t>(name.size()));
+        aids_.NameLengths.push_back(static_cast<uint32_t>(name.size()));
     }
 }
 
@@ -80,6 +95,12 @@ void SiteSearch::OpenOrBuild() {
         std::string reason = platform::LastErrorText();
         if (opened != platform::kInvalidFolder) {
             platform::CloseFolder(opened);
+            // An index this program no longer reads goes as the new one is
+            // built in its place.
+            for (int format = 1; format < kIndexFormat; ++format) {
+                platform::DeleteFile(
+                    platform::PathInFolder(folder, IndexFileName(settings_.Identity, format)));
+            }
             buildingPath_ = finalPath_ + BuildingSuffix();
             building_ = OpenDatabase(buildingPath_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
             // Creating the file tells whether the folder can be written.
@@ -140,9 +161,11 @@ void SiteSearch::UseForQueries(Database database) {
     if (database) Execute(database.get(), "PRAGMA locking_mode=EXCLUSIVE");
     std::lock_guard guard(lock_);
     if (database) splitter_ = std::make_unique<WordSplitter>(database.get());
-    if (!database || !splitter_->Ready() || !AddRanking(database.get())) {
+    if (!database || !splitter_->Ready() || !PrepareConnection(database.get())) {
         state_ = IndexState::Failed;
     } else {
+        aids_.Splitter = splitter_.get();
+        aids_.TitleEnds = TitleEndsOf(database.get());
         query_ = std::move(database);
         state_ = IndexState::Ready;
     }
@@ -178,9 +201,8 @@ SearchAnswer SiteSearch::Find(std::string_view query, uint32_t page, uint32_t co
     if (answer.State != IndexState::Ready) return answer;
 
     std::lock_guard guard(lock_);
-    const std::vector<std::string> terms = splitter_->QueryTerms(query);
-    const IndexHits hits =
-        FindPages(query_.get(), terms, nameLengths_, uint64_t{page - 1} * count, count);
+    const std::vector<QueryWord> words = QueryWords(*splitter_, query);
+    const IndexHits hits = FindPages(query_.get(), words, aids_, uint64_t{page - 1} * count, count);
     if (hits.Failed) {
         answer.State = IndexState::Failed;
         return answer;
@@ -193,7 +215,7 @@ SearchAnswer SiteSearch::Find(std::string_view query, uint32_t page, uint32_t co
         hit.Title = found.Title.empty() ? hit.Path : found.Title;
         hit.Entry = found.Entry;
         hit.Score = found.Score;
-        if (snippets) hit.Words = SnippetOf(found.Entry, terms);
+        if (snippets) ShowHit(found.Entry, words, hit);
         answer.Hits.push_back(std::move(hit));
     }
     return answer;
@@ -203,31 +225,56 @@ SearchAnswer SiteSearch::AskRanked(std::string_view query, uint32_t count) const
     return Find(query, 1, count, false);
 }
 
-Snippet SiteSearch::SnippetFor(std::string_view query, uint32_t entry) const {
-    if (state_ != IndexState::Ready || entry >= source_.Names.size()) return {};
+void SiteSearch::ShowHitOf(std::string_view query, SearchHit& hit) const {
+    if (state_ != IndexState::Ready || hit.Entry >= source_.Names.size()) return;
     std::lock_guard guard(lock_);
-    return SnippetOf(entry, splitter_->QueryTerms(query));
+    ShowHit(hit.Entry, QueryWords(*splitter_, query), hit);
 }
 
-Snippet SiteSearch::SnippetOf(uint32_t entry, const std::vector<std::string>& terms) const {
-    std::string content;
-    if (!source_.ReadContent(entry, kSnippetContentLimit, content)) return {};
-    // A cut through a character would make the page look like Latin-1: the
-    // cut is moved before the last character.
-    if (content.size() == kSnippetContentLimit) {
-        while (!content.empty() && (static_cast<unsigned char>(content.back()) & 0xC0) == 0x80) {
-            content.pop_back();
+void SiteSearch::ShowHit(uint32_t entry, const std::vector<QueryWord>& words,
+                         SearchHit& hit) const {
+    PageText text;
+    // Most pages hold a hit near their start: their first part is read, and
+    // the rest only when the parse did not come to an end in it.
+    for (const size_t limit : {kSnippetFirstContent, kSnippetContentLimit}) {
+        std::string content;
+        if (!source_.ReadContent(entry, limit, content)) return;
+        const bool cut = content.size() == limit;
+        // A cut through a character would make the page look like Latin-1:
+        // the cut is moved before the last character.
+        if (cut) {
+            while (!content.empty() &&
+                   (static_cast<unsigned char>(content.back()) & 0xC0) == 0x80) {
+                content.pop_back();
+            }
+            if (!content.empty() && static_cast<unsigned char>(content.back()) >= 0xC0) {
+                content.pop_back();
+            }
         }
-        if (!content.empty() && static_cast<unsigned char>(content.back()) >= 0xC0) {
-            content.pop_back();
-        }
+        // The parse stops once the text has a hit with a snippet's length
+        // after it, and for a query of several words (whose heading may stand
+        // further down), a heading that names them all, or one more part of
+        // the page read after the hit, has been seen.
+        size_t partsAfterHit = words.size() > 1 ? 0 : 1;
+        bool ended = false;
+        const auto enough = [&](std::string_view text, const std::vector<PageSection>& sections) {
+            const size_t hit = FirstAsciiHit(text, words);
+            if (hit == std::string_view::npos || text.size() < hit + kSnippetBytes) return false;
+            ended = partsAfterHit++ > 0 ||
+                    std::any_of(sections.begin(), sections.end(), [&](const PageSection& section) {
+                        return NamesAll(section, words);
+                    });
+            return ended;
+        };
+        text = ExtractPageText(source_.Names[entry], content, kSnippetTextLimit, enough);
+        if (ended || !cut || text.Text.size() >= kSnippetTextLimit) break;
     }
-    // Most pages hold a hit near their start: the parse stops once the text
-    // has one with a snippet's length after it.
-    const auto enough = [&](std::string_view text) {
-        const size_t hit = FirstAsciiHit(text, terms);
-        return hit != std::string_view::npos && text.size() >= hit + kSnippetBytes;
-    };
-    const PageText text = ExtractPageText(source_.Names[entry], content, kSnippetTextLimit, enough);
-    return MakeSnippet(*splitter_, text.Text, terms);
+    const size_t section = SectionOfHit(*splitter_, text, words);
+    size_t start = 0;
+    if (section != kNoSection) {
+        hit.Heading = text.Sections[section].Heading;
+        hit.Anchor = text.Sections[section].Anchor;
+        start = std::min(text.Sections[section].Start, text.Text.size());
+    }
+    hit.Words = MakeSnippet(*splitter_, std::string_view(text.Text).substr(start), words);
 }

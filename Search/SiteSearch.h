@@ -15,7 +15,9 @@
 #include <string_view>
 
 #include "Search/IndexBuilder.h"
+#include "Search/IndexTerms.h"
 #include "Search/SearchAnswer.h"
+#include "Search/SearchIndex.h"
 #include "Search/SearchSource.h"
 #include "Search/Sqlite.h"
 #include "Search/WordSplitter.h"
@@ -24,6 +26,8 @@
 // this much text kept: a hit further in shows the page's start instead. They
 // bound the work of one page of results, whatever its pages.
 inline constexpr size_t kSnippetContentLimit = size_t{256} * 1024;
+// Read first, as most pages hold a hit within it.
+inline constexpr size_t kSnippetFirstContent = size_t{48} * 1024;
 inline constexpr size_t kSnippetTextLimit = size_t{32} * 1024;
 
 struct SearchSettings {
@@ -55,9 +59,10 @@ class SiteSearch {
 
     // The best `count` results for `query`, with their scores and without
     // snippets: a search across several archives ranks them together and
-    // asks for the snippets of those it shows (SnippetFor).
+    // asks for the snippets of those it shows (ShowHitOf).
     SearchAnswer AskRanked(std::string_view query, uint32_t count) const;
-    Snippet SnippetFor(std::string_view query, uint32_t entry) const;
+    // Fills in the snippet and heading of `hit` (of AskRanked) for `query`.
+    void ShowHitOf(std::string_view query, SearchHit& hit) const;
 
     // Waits until the index is ready or has failed (the archive tool's wait).
     void WaitUntilSettled() const;
@@ -67,12 +72,11 @@ class SiteSearch {
     void OpenOrBuild();
     void Finished(bool complete);
     void UseForQueries(Database database);
-    Snippet SnippetOf(uint32_t entry, const std::vector<std::string>& terms) const;
+    void ShowHit(uint32_t entry, const std::vector<QueryWord>& words, SearchHit& hit) const;
 
     const SearchSource source_;
     const SearchSettings settings_;
     const NoteFunction note_;
-    std::vector<uint32_t> nameLengths_;  // by entry: ties in rank go to the shorter
 
     mutable std::mutex lock_;  // guards the query database and the splitter
     mutable std::condition_variable settled_;
@@ -80,6 +84,7 @@ class SiteSearch {
     std::atomic<bool> started_{false};
     Database query_;
     std::unique_ptr<WordSplitter> splitter_;
+    RankingAids aids_;
 
     Database building_;         // the builder's, until it finishes
     std::string buildingPath_;  // its file; empty in memory

@@ -16,14 +16,17 @@ struct Word {
 }  // namespace
 
 Snippet MakeSnippet(const WordSplitter& splitter, std::string_view text,
-                    const std::vector<std::string>& terms) {
+                    const std::vector<QueryWord>& queryWords) {
     // The words up to the end of the window, which is known once the first
     // hit is.
     std::vector<Word> words;
     size_t firstHit = SIZE_MAX;  // index into words
     bool cut = false;            // words after the last one collected
-    splitter.Split(text, [&](std::string_view word, size_t start, size_t end) {
-        const bool hit = std::find(terms.begin(), terms.end(), word) != terms.end();
+    splitter.Split(text, [&](const WordSplitter::Word& word) {
+        const size_t start = word.Start;
+        const size_t end = word.End;
+        const bool hit = std::any_of(queryWords.begin(), queryWords.end(),
+                                     [&](const QueryWord& query) { return Finds(query, word); });
         if (hit && firstHit == SIZE_MAX) firstHit = words.size();
         words.push_back({start, end, hit});
         // The window ends at most kSnippetBytes after the first hit starts.

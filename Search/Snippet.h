@@ -5,6 +5,7 @@
 #include <string_view>
 #include <vector>
 
+#include "Search/IndexTerms.h"
 #include "Search/WordSplitter.h"
 
 // About this many bytes of text are shown; two lines in a browser.
@@ -19,10 +20,10 @@ struct SnippetPiece {
 
 using Snippet = std::vector<SnippetPiece>;
 
-// The words of `text` around the first word that is one of `terms` (index
-// words), or its start when none is. Cut text is shown as "…".
+// The words of `text` around the first word the query asks for (in any of its
+// forms), or its start when none is. Cut text is shown as "…".
 Snippet MakeSnippet(const WordSplitter& splitter, std::string_view text,
-                    const std::vector<std::string>& terms);
+                    const std::vector<QueryWord>& words);
 
 // The snippet's text without marks.
 std::string PlainText(const Snippet& snippet);

@@ -4,61 +4,85 @@
 #include <climits>
 
 #include "Search/Sqlite.h"
-#include "Search/TextEncoding.h"
 
 namespace {
 
-constexpr const char* kTokenizerName = "unicode61";
-// The same arguments as the index's tokenize= option.
-const char* kTokenizerArguments[] = {"remove_diacritics", "2"};
+// Folding: the same for every word, whatever its script.
+const char* kFolderArguments[] = {"remove_diacritics", "2"};
+// The stemmer reads the folded words of the same tokenizer.
+const char* kStemmerArguments[] = {"unicode61", "remove_diacritics", "2"};
 
-struct SplitCall {
-    const WordSplitter::WordFunction* word;
-};
+Fts5Tokenizer* CreateTokenizer(fts5_api* fts5, const char* name, const char** arguments, int count,
+                               fts5_tokenizer& methods) {
+    void* userData = nullptr;
+    Fts5Tokenizer* tokenizer = nullptr;
+    if (fts5 == nullptr || fts5->xFindTokenizer(fts5, name, &userData, &methods) != SQLITE_OK ||
+        methods.xCreate(userData, arguments, count, &tokenizer) != SQLITE_OK) {
+        return nullptr;
+    }
+    return tokenizer;
+}
 
-int OnToken(void* context, int /*flags*/, const char* token, int length, int start, int end) {
-    const auto* call = static_cast<SplitCall*>(context);
-    const bool more = (*call->word)(std::string_view(token, static_cast<size_t>(length)),
-                                    static_cast<size_t>(start), static_cast<size_t>(end));
-    return more ? SQLITE_OK : SQLITE_DONE;
+bool IsAscii(std::string_view text) {
+    return std::all_of(text.begin(), text.end(),
+                       [](char c) { return static_cast<unsigned char>(c) < 0x80; });
 }
 
 }  // namespace
 
 WordSplitter::WordSplitter(sqlite3* database) {
     fts5_api* fts5 = Fts5Of(database);
-    void* userData = nullptr;
-    if (fts5 == nullptr ||
-        fts5->xFindTokenizer(fts5, kTokenizerName, &userData, &methods_) != SQLITE_OK) {
-        return;
-    }
-    Fts5Tokenizer* tokenizer = nullptr;
-    if (methods_.xCreate(userData, kTokenizerArguments,
-                         static_cast<int>(std::size(kTokenizerArguments)),
-                         &tokenizer) == SQLITE_OK) {
-        tokenizer_ = tokenizer;
-    }
+    folder_ = CreateTokenizer(fts5, "unicode61", kFolderArguments,
+                              static_cast<int>(std::size(kFolderArguments)), folderMethods_);
+    stemmer_ = CreateTokenizer(fts5, "porter", kStemmerArguments,
+                               static_cast<int>(std::size(kStemmerArguments)), stemmerMethods_);
 }
 
 WordSplitter::~WordSplitter() {
-    if (tokenizer_ != nullptr) methods_.xDelete(tokenizer_);
+    if (folder_ != nullptr) folderMethods_.xDelete(folder_);
+    if (stemmer_ != nullptr) stemmerMethods_.xDelete(stemmer_);
+}
+
+void WordSplitter::Fold(std::string_view original, std::string& folded) const {
+    folded.clear();
+    if (IsAscii(original)) {
+        for (const char c : original) folded += c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
+        return;
+    }
+    folderMethods_.xTokenize(folder_, &folded, FTS5_TOKENIZE_DOCUMENT, original.data(),
+                             static_cast<int>(original.size()),
+                             [](void* context, int, const char* token, int length, int, int) {
+                                 static_cast<std::string*>(context)->append(
+                                     token, static_cast<size_t>(length));
+                                 return SQLITE_OK;
+                             });
 }
 
 void WordSplitter::Split(std::string_view text, const WordFunction& word) const {
-    if (tokenizer_ == nullptr) return;
+    if (!Ready()) return;
     if (text.size() > static_cast<size_t>(INT_MAX)) text = text.substr(0, INT_MAX);
-    SplitCall call{&word};
-    methods_.xTokenize(tokenizer_, &call, FTS5_TOKENIZE_DOCUMENT, text.data(),
-                       static_cast<int>(text.size()), OnToken);
-}
-
-std::vector<std::string> WordSplitter::QueryTerms(std::string_view query) const {
-    // The tokenizer reads UTF-8; stray bytes of a query are no part of a word.
-    const std::string text = DropInvalidUtf8(query);
-    std::vector<std::string> terms;
-    Split(text, [&](std::string_view word, size_t, size_t) {
-        if (std::find(terms.begin(), terms.end(), word) == terms.end()) terms.emplace_back(word);
-        return terms.size() < kMaxQueryTerms;
-    });
-    return terms;
+    struct SplitCall {
+        const WordSplitter* splitter;
+        std::string_view text;
+        const WordFunction* word;
+        std::string folded;
+    } call{this, text, &word, {}};
+    // The stemmer hands on every word of its parent once, with the parent's
+    // byte range: the folded form is that range's, folded again.
+    stemmerMethods_.xTokenize(
+        stemmer_, &call, FTS5_TOKENIZE_DOCUMENT, text.data(), static_cast<int>(text.size()),
+        [](void* context, int, const char* token, int length, int start, int end) {
+            auto* call = static_cast<SplitCall*>(context);
+            const auto from = static_cast<size_t>(start);
+            const auto to = static_cast<size_t>(end);
+            if (to < from || to > call->text.size()) return SQLITE_OK;
+            WordSplitter::Word word;
+            word.Original = call->text.substr(from, to - from);
+            call->splitter->Fold(word.Original, call->folded);
+            word.Folded = call->folded;
+            word.Stem = std::string_view(token, static_cast<size_t>(length));
+            word.Start = from;
+            word.End = to;
+            return (*call->word)(word) ? SQLITE_OK : SQLITE_DONE;
+        });
 }

@@ -1,5 +1,7 @@
-// Splits text into words exactly as the index does, with FTS5's own
-// tokenizer: queries become index words, and hits are found in page text.
+// Splits text into words with FTS5's own tokenizers: each word folded
+// (unicode61: case and diacritics) and its English stem (porter), with its
+// byte range. The index's terms, a query's words and a snippet's marks are
+// all made of these.
 #pragma once
 
 #include <sqlite3.h>
@@ -7,31 +9,35 @@
 #include <functional>
 #include <string>
 #include <string_view>
-#include <vector>
-
-// Words of a query used at most: more only slow the search down.
-inline constexpr size_t kMaxQueryTerms = 16;
 
 class WordSplitter {
   public:
-    // Uses the tokenizer registered in `database` (any open connection).
+    // Uses the tokenizers of `database`'s FTS5 (any open connection); the
+    // splitter is then independent of it. One thread at a time.
     explicit WordSplitter(sqlite3* database);
     ~WordSplitter();
     WordSplitter(const WordSplitter&) = delete;
     WordSplitter& operator=(const WordSplitter&) = delete;
 
-    bool Ready() const { return tokenizer_ != nullptr; }
+    bool Ready() const { return folder_ != nullptr && stemmer_ != nullptr; }
 
-    // Calls `word` for each word of `text` (UTF-8) in order, with the word
-    // folded as the index keeps it and its byte range in `text`, until `word`
+    struct Word {
+        std::string_view Folded;    // as the index keeps it
+        std::string_view Stem;      // Folded when the stemmer leaves it as it is
+        std::string_view Original;  // the text's own bytes
+        size_t Start = 0;
+        size_t End = 0;
+    };
+    // Calls `word` for each word of `text` (UTF-8) in order, until `word`
     // returns false.
-    using WordFunction = std::function<bool(std::string_view word, size_t start, size_t end)>;
+    using WordFunction = std::function<bool(const Word& word)>;
     void Split(std::string_view text, const WordFunction& word) const;
 
-    // The distinct index words of a query, at most kMaxQueryTerms, in order.
-    std::vector<std::string> QueryTerms(std::string_view query) const;
-
   private:
-    fts5_tokenizer methods_{};
-    Fts5Tokenizer* tokenizer_ = nullptr;
+    void Fold(std::string_view original, std::string& folded) const;
+
+    fts5_tokenizer folderMethods_{};
+    Fts5Tokenizer* folder_ = nullptr;
+    fts5_tokenizer stemmerMethods_{};
+    Fts5Tokenizer* stemmer_ = nullptr;
 };

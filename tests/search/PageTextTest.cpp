@@ -82,3 +82,82 @@ TEST(PageText, OnlyPagesAndTextFilesAreSearchable) {
 }
 
 }  // namespace
+
+namespace {
+
+std::string SectionsOf(const PageText& page) {
+    std::string shown;
+    for (const PageSection& section : page.Sections) {
+        shown += "[" + page.Text.substr(section.Start, 4) + "|" + section.Heading + "#" +
+                 section.Anchor + "]";
+    }
+    return shown;
+}
+
+TEST(PageText, FieldsAndSectionsAsGeneratorsWriteThem) {
+    struct FieldCase {
+        const char* what;
+        std::string content;
+        std::string text;
+        std::string headings;
+        std::string names;
+        std::string code;
+        std::string sections;  // [start of text at it|heading#anchor]...
+    };
+    const std::string end(kHeadingEnd);
+    const FieldCase cases[] = {
+        {"Sphinx: a section's id, a definition's id, the sidebar left out",
+         "<div class=\"sphinxsidebar\" role=\"navigation\"><h3>Contents</h3></div>"
+         "<section id=\"module-os.path\"><h1>os.path<a class=\"headerlink\" "
+         "href=\"#module-os.path\">\xC2\xB6</a></h1><p>Use <code>join()</code>.</p><dl>"
+         "<dt id=\"os.path.join\">os.path.join(path)<a class=\"headerlink\" "
+         "href=\"#os.path.join\">\xC2\xB6</a></dt><dd>Joins.</dd></dl></section>",
+         "os.path\xC2\xB6 Use join(). os.path.join(path)\xC2\xB6 Joins.", "os.path\xC2\xB6" + end,
+         "module-os.path os.path.join os.path.join(path)\xC2\xB6" + end, "join()",
+         "[os.p|os.path#module-os.path][os.p|os.path.join(path)#os.path.join]"},
+        {"rustdoc: the heading's link to its section, buttons and the sidebar left out",
+         "<nav class=\"sidebar\"><h2>Methods</h2></nav><h1>Struct <span>HashMap</span>"
+         "<button>Copy item path</button></h1><section id=\"method.new\" class=\"method\">"
+         "<span class=\"rightside\"><a href=\"x\">Source</a></span><h4>pub fn <a "
+         "href=\"#method.new\">new</a>() -&gt; HashMap</h4></section><h2 id=\"examples\">"
+         "<a href=\"#examples\">\xC2\xA7</a>Examples</h2>",
+         "Struct HashMap Source pub fn new() -> HashMap \xC2\xA7"
+         "Examples",
+         "Struct HashMap" + end +
+             " \xC2\xA7"
+             "Examples" +
+             end,
+         "method.new pub fn new() -> HashMap" + end + " examples", "",
+         "[Stru|Struct HashMap#][pub |pub fn new() -> HashMap#method.new][\xC2\xA7"
+         "Ex|Examples#examples]"},
+        {"DocBook: a named anchor inside the heading; numbered ids are no names",
+         "<div class=\"navheader\">Prev Next</div><div id=\"id3\"><h2><a name=\"installing\">"
+         "</a>Installing</h2><p>Run <tt>make</tt>.</p></div><pre><code>make all</code></pre>",
+         "Installing Run make. make all", "Installing" + end, "installing", "make",
+         "[Inst|Installing#installing]"},
+    };
+    for (const FieldCase& c : cases) {
+        const PageText page = ExtractPageText("a.html", c.content);
+        EXPECT_EQ(page.Text, c.text) << c.what;
+        EXPECT_EQ(page.Headings, c.headings) << c.what;
+        EXPECT_EQ(page.Names, c.names) << c.what;
+        EXPECT_EQ(page.Code, c.code) << c.what;
+        EXPECT_EQ(SectionsOf(page), c.sections) << c.what;
+        EXPECT_FALSE(page.Secondary) << c.what;
+    }
+}
+
+TEST(PageText, PagesThatStandInForOthers) {
+    for (const char* content :
+         {"<meta http-equiv=\"refresh\" content=\"0; URL=other.html\"><p>Moved</p>",
+          "<meta name=\"robots\" content=\"noindex,follow\"><p>Old</p>",
+          "<html lang=\"zh\"><title>HashMap</title><p>x</p></html>"}) {
+        EXPECT_TRUE(ExtractPageText("a.html", content).Secondary) << content;
+    }
+    for (const char* content : {"<html lang=\"en-US\"><p>x</p></html>",
+                                "<meta http-equiv=\"refresh\" content=\"30\"><p>x</p>"}) {
+        EXPECT_FALSE(ExtractPageText("a.html", content).Secondary) << content;
+    }
+}
+
+}  // namespace

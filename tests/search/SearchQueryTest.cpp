@@ -22,17 +22,9 @@ using testing_support::TempDir;
 
 namespace {
 
-SearchSource SmallSite() {
+// A site of these pages (name, content), read from memory.
+SearchSource SourceOf(const std::vector<std::pair<std::string, std::string>>& pages) {
     SearchSource source;
-    const std::vector<std::pair<std::string, std::string>> pages = {
-        {"index.html", "<title>Harbour guide</title><p>Lighthouses and tides of the coast.</p>"},
-        {"guide/lighthouses.html",
-         "<title>The lighthouse</title><p>Every lighthouse has its own light AND near it the "
-         "beacon.</p>"},
-        {"guide/tides.htm", "<h1>Tides</h1><p>High and low water, twice a day.</p>"},
-        {"notes.txt", "Tides near the lighthouse: see the table."},
-        {"style.css", "lighthouse { color: red }"},
-    };
     for (const auto& [name, content] : pages) {
         source.Names.push_back(name);
         source.Sizes.push_back(static_cast<uint32_t>(content.size()));
@@ -42,6 +34,19 @@ SearchSource SmallSite() {
         return true;
     };
     return source;
+}
+
+SearchSource SmallSite() {
+    const std::vector<std::pair<std::string, std::string>> pages = {
+        {"index.html", "<title>Harbour guide</title><p>Lighthouses and tides of the coast.</p>"},
+        {"guide/lighthouses.html",
+         "<title>The lighthouse</title><p>Every lighthouse has its own light AND near it the "
+         "beacon.</p>"},
+        {"guide/tides.htm", "<h1>Tides</h1><p>High and low water, twice a day.</p>"},
+        {"notes.txt", "Tides near the lighthouse: see the table."},
+        {"style.css", "lighthouse { color: red }"},
+    };
+    return SourceOf(pages);
 }
 
 std::vector<std::string> PathsOf(const SearchAnswer& answer) {
@@ -68,17 +73,21 @@ TEST(SearchQuery, EveryQueryGivesAPageAndOperatorsAreWords) {
     const std::string longQuery = "q=" + std::string(100 * 1024, 'a');
     const std::string manySpaces = "q=tides" + std::string(100 * 1024, '+') + "lighthouse";
     const Case cases[] = {
-        {"a word: the page named after it first",
+        {"a word: the page named after it first, then other forms of it",
          "q=lighthouse",
-         {"guide/lighthouses.html", "notes.txt"}},
-        {"every word must be there", "q=tides+lighthouse", {"notes.txt"}},
+         {"guide/lighthouses.html", "notes.txt", "index.html"}},
+        {"every word must be there, in some form",
+         "q=tides+lighthouse",
+         {"notes.txt", "index.html"}},
         {"percent-decoded, any case", "q=%54IDES", {"guide/tides.htm", "notes.txt", "index.html"}},
         {"empty", "q=", {}},
         {"no q at all", "", {}},
         {"100 KB", longQuery, {}},
         {"cut at its limit", manySpaces, {"guide/tides.htm", "notes.txt", "index.html"}},
         {"a lone quote", "q=%22", {}},
-        {"unbalanced quotes", "q=%22lighthouse", {"guide/lighthouses.html", "notes.txt"}},
+        {"unbalanced quotes",
+         "q=%22lighthouse",
+         {"guide/lighthouses.html", "notes.txt", "index.html"}},
         {"a star", "q=light*", {"guide/lighthouses.html"}},
         {"a lone star", "q=*", {}},
         {"NEAR as a word", "q=NEAR(lighthouse+tides)", {"notes.txt"}},
@@ -139,7 +148,8 @@ TEST(SearchQuery, ArchiveTextIsEscapedAndWordsAreMarked) {
     EXPECT_NE(html.find("before the <mark>tides</mark> &amp; after"), std::string::npos) << html;
     EXPECT_EQ(SearchResultsJson(answer),
               "{\"query\": \"tides \\\"<&\", \"total\": 1, \"ready\": true, \"results\": "
-              "[{\"path\": \"a&b/<x>.html\", \"title\": \"<script>alert(1)</script> \\\"q\\\"\", "
+              "[{\"path\": \"a&b/<x>.html\", \"url\": \"/a%26b/%3Cx%3E.html\", "
+              "\"title\": \"<script>alert(1)</script> \\\"q\\\"\", \"heading\": \"\", "
               "\"snippet\": \"before the tides & after\"}]}\n");
 }
 
@@ -187,6 +197,81 @@ TEST(SearchQuery, TheIndexIsKeptForTheSameArchiveOnly) {
     EXPECT_TRUE(notes[0].starts_with("The search index is kept in memory: cannot write " + blocked +
                                      "/pelorine"))
         << notes[0];
+}
+
+// A small documentation site in the shapes generators write: an API page
+// with methods, a function named like one of them, a guide, a page that only
+// moved, a page that mentions everything in passing.
+SearchSource DocumentationSite() {
+    const std::vector<std::pair<std::string, std::string>> pages = {
+        {"api/struct.Buffer.html",
+         "<title>Buffer in demo::io - Demo</title><nav class=\"sidebar\">read_to_string new "
+         "compile utf8</nav><h1>Struct Buffer</h1><p>A buffer of bytes read from a source.</p>"
+         "<section id=\"method.new\"><h4>pub fn <a href=\"#method.new\">new</a>() -&gt; "
+         "Buffer</h4><p>An empty buffer; see <code>Buffer::new</code>.</p></section>"
+         "<section id=\"method.read_to_string\"><h4>pub fn read_to_string(&amp;mut self)</h4>"
+         "<p>Reads the rest as text.</p></section>"},
+        {"api/fn.read_to_string.html",
+         "<title>read_to_string in demo::fs - Demo</title><h1>Function read_to_string</h1>"
+         "<p>Reads a whole file into a string.</p>"},
+        {"guide/compiling.html",
+         "<title>Compiling your project - Demo</title><h1>Compiling your project</h1>"
+         "<p>Run the compiler on the sources.</p>"},
+        {"guide/encoding.html",
+         "<title>Text encodings - Demo</title><h1>Text encodings</h1><p>Pages are text.</p>"
+         "<h2 id=\"utf-8\">UTF-8</h2><p>Most pages are written in it.</p>"},
+        {"guide/tour.html",
+         "<title>A tour - Demo</title><h1>A tour</h1><p>You compile code, fill a buffer with "
+         "Buffer::new, call read_to_string, write UTF-8, then join a path with "
+         "demo.path.join.</p>"},
+        {"old/buffer.html",
+         "<meta http-equiv=\"refresh\" content=\"0; URL=../api/struct.Buffer.html\">"
+         "<title>Buffer</title><p>Moved to Buffer.</p>"},
+        {"library/demo.path.html",
+         "<title>demo.path \xE2\x80\x94 Paths</title><section id=\"module-demo.path\">"
+         "<h1>demo.path \xE2\x80\x94 Paths</h1><p>Functions on paths.</p><dl>"
+         "<dt id=\"demo.path.join\">demo.path.join(a, b)</dt><dd>Joins two paths.</dd></dl>"
+         "</section>"},
+    };
+    return SourceOf(pages);
+}
+
+TEST(SearchQuery, ThePageAReaderMeansComesFirstAtItsHeading) {
+    SiteSearch search(DocumentationSite(), {}, [](const std::string&) {});
+    search.Start();
+    search.WaitUntilSettled();
+    struct Case {
+        const char* what;
+        std::string query;
+        std::string first;    // the first result's link
+        std::string heading;  // and the heading it shows
+    };
+    const Case cases[] = {
+        {"the page named after the word, not one that moved or mentions it", "buffer",
+         "/api/struct.Buffer.html", ""},
+        {"another form of the word", "compile", "/guide/compiling.html", ""},
+        {"an identifier written another way, at its heading", "utf8", "/guide/encoding.html#utf-8",
+         "UTF-8"},
+        {"a method, at its section", "Buffer::new", "/api/struct.Buffer.html#method.new",
+         "pub fn new() -> Buffer"},
+        {"the function named so before the method of that name", "read_to_string",
+         "/api/fn.read_to_string.html", ""},
+        {"a definition, at its term", "path join", "/library/demo.path.html#demo.path.join",
+         "demo.path.join(a, b)"},
+    };
+    for (const Case& c : cases) {
+        const SearchAnswer answer = search.Ask(c.query, 1);
+        ASSERT_FALSE(answer.Hits.empty()) << c.what;
+        const SearchHit& first = answer.Hits.front();
+        EXPECT_EQ("/" + first.Path + (first.Anchor.empty() ? "" : "#" + first.Anchor), c.first)
+            << c.what;
+        EXPECT_EQ(first.Heading, c.heading) << c.what;
+        const std::string html = SearchResultsHtml(answer);
+        EXPECT_NE(html.find("<a href=\"" + c.first + "\">"), std::string::npos) << c.what;
+    }
+    // The page that moved is still found by its words, below the one it names.
+    const std::vector<std::string> moved = PathsOf(search.AskAll("moved"));
+    EXPECT_EQ(moved, std::vector<std::string>{"old/buffer.html"});
 }
 
 TEST(IndexBuilder, ThreadsThatFailToStartLeaveTheIndexIncompleteOrBuiltByFewer) {

@@ -1,0 +1,78 @@
+#include "Search/HitSection.h"
+
+#include <algorithm>
+
+namespace {
+
+// Letters and digits of `text`, ASCII ones in lower case: "UTF-8" gives utf8.
+std::string Squeezed(std::string_view text) {
+    std::string squeezed;
+    for (const char c : text) {
+        if (c >= 'A' && c <= 'Z') {
+            squeezed += static_cast<char>(c - 'A' + 'a');
+        } else if ((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+                   static_cast<unsigned char>(c) >= 0x80) {
+            squeezed += c;
+        }
+    }
+    return squeezed;
+}
+
+// Whether a heading may name any of the words: a quick look that lets most
+// of a long page's headings go without splitting them.
+bool MayName(const PageSection& section, const std::vector<QueryWord>& words) {
+    const std::string squeezed = Squeezed(section.Heading) + ' ' + Squeezed(section.Anchor);
+    const auto in = [&](std::string_view term) {
+        if (!term.empty() && term[0] == kStemMark) term.remove_prefix(1);
+        return !term.empty() && squeezed.find(term) != std::string::npos;
+    };
+    return std::any_of(words.begin(), words.end(), [&](const QueryWord& word) {
+        return in(word.Word) || std::any_of(word.Forms.begin(), word.Forms.end(), in);
+    });
+}
+
+}  // namespace
+
+size_t WordsNamed(const WordSplitter& splitter, const PageSection& section,
+                  const std::vector<QueryWord>& words) {
+    if (!MayName(section, words)) return 0;
+    // The heading's terms as the index makes them: "UTF-8" names utf8.
+    std::string terms = " ";
+    AppendIndexTerms(splitter, section.Heading, terms);
+    AppendIndexTerms(splitter, section.Anchor, terms);
+    const auto holds = [&](const std::string& term) {
+        return !term.empty() && terms.find(" " + term + " ") != std::string::npos;
+    };
+    return static_cast<size_t>(
+        std::count_if(words.begin(), words.end(), [&](const QueryWord& word) {
+            return holds(word.Word) || holds(word.Whole) ||
+                   std::any_of(word.Forms.begin(), word.Forms.end(), holds);
+        }));
+}
+
+size_t SectionOfHit(const WordSplitter& splitter, const PageText& page,
+                    const std::vector<QueryWord>& words) {
+    const std::vector<PageSection>& sections = page.Sections;
+    size_t best = kNoSection;
+    size_t bestNamed = 0;
+    for (size_t i = 0; i < sections.size(); ++i) {
+        const size_t named = WordsNamed(splitter, sections[i], words);
+        if (named > bestNamed) {
+            best = i;
+            bestNamed = named;
+        }
+    }
+    if (best == kNoSection) {
+        size_t firstHit = std::string::npos;
+        splitter.Split(page.Text, [&](const WordSplitter::Word& word) {
+            const bool hit = std::any_of(words.begin(), words.end(), [&](const QueryWord& query) {
+                return Finds(query, word);
+            });
+            if (hit) firstHit = word.Start;
+            return !hit;
+        });
+        if (firstHit == std::string::npos) return kNoSection;
+        for (size_t i = 0; i < sections.size() && sections[i].Start <= firstHit; ++i) best = i;
+    }
+    return best == 0 ? kNoSection : best;
+}

@@ -1,0 +1,23 @@
+// Which heading of a page a result stands under: the result links to its
+// anchor and shows it.
+#pragma once
+
+#include <cstddef>
+#include <vector>
+
+#include "Search/IndexTerms.h"
+#include "Search/PageText.h"
+#include "Search/WordSplitter.h"
+
+inline constexpr size_t kNoSection = static_cast<size_t>(-1);
+
+// The section of `page` (an index into its Sections) that holds the query
+// best: the one whose heading or anchor names most of its words, else the
+// one above the first word of the text the query asks for. kNoSection when
+// that is the page's first heading, which is the page itself, or none.
+size_t SectionOfHit(const WordSplitter& splitter, const PageText& page,
+                    const std::vector<QueryWord>& words);
+
+// How many of the query's words a heading or its anchor names.
+size_t WordsNamed(const WordSplitter& splitter, const PageSection& section,
+                  const std::vector<QueryWord>& words);

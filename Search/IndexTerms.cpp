@@ -1,0 +1,183 @@
+#include "Search/IndexTerms.h"
+
+#include <algorithm>
+#include <array>
+
+#include "Search/PageText.h"
+#include "Search/TextEncoding.h"
+
+namespace {
+
+// Longest run of an identifier's parts joined into one term: enough for
+// `std::fs::read_to_string`'s tail, while a long dotted name adds only a few
+// terms per part.
+constexpr size_t kMaxJoinedParts = 4;
+
+bool IsJoiner(std::string_view between) {
+    return between == "_" || between == "-" || between == "." || between == "::";
+}
+
+bool IsUpper(char c) {
+    return c >= 'A' && c <= 'Z';
+}
+bool IsLower(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
+}
+
+// The parts of a word written in CamelCase (`HashMap`: hash, map;
+// `HTTPServer`: http, server), folded; none for any other word.
+std::vector<std::string> CamelParts(std::string_view original) {
+    std::vector<std::string> parts;
+    // Most words have no capital after their first letter: quickly done.
+    if (original.size() < 2 || std::none_of(original.begin() + 1, original.end(), IsUpper) ||
+        !std::all_of(original.begin(), original.end(),
+                     [](char c) { return IsUpper(c) || IsLower(c); })) {
+        return parts;
+    }
+    size_t begin = 0;
+    for (size_t at = 1; at <= original.size(); ++at) {
+        const bool end = at == original.size();
+        const bool split =
+            !end && IsUpper(original[at]) &&
+            (IsLower(original[at - 1]) ||
+             (IsUpper(original[at - 1]) && at + 1 < original.size() && IsLower(original[at + 1]) &&
+              !(original[at + 1] >= '0' && original[at + 1] <= '9')));
+        if (!end && !split) continue;
+        std::string part;
+        for (size_t i = begin; i < at; ++i) {
+            part += IsUpper(original[i]) ? char(original[i] - 'A' + 'a') : original[i];
+        }
+        parts.push_back(std::move(part));
+        begin = at;
+    }
+    if (parts.size() < 2) parts.clear();
+    return parts;
+}
+
+// Follows the words of a text: the last few words joined to the current one.
+class IdentifierRun {
+  public:
+    // The run after `word`: it continues when only a joiner stands between
+    // the previous word and this one.
+    void Add(std::string_view text, const WordSplitter::Word& word) {
+        const bool joined = count_ > 0 && word.Start >= previousEnd_ &&
+                            IsJoiner(text.substr(previousEnd_, word.Start - previousEnd_));
+        if (!joined) count_ = 0;
+        std::rotate(last_.begin(), last_.begin() + 1, last_.end());
+        last_.back() = word.Folded;
+        count_ = std::min(count_ + 1, kMaxJoinedParts);
+        previousEnd_ = word.End;
+    }
+    // Calls `each` with the current word joined to the 1..3 before it.
+    template <typename Each>
+    void ForEachJoined(Each each) const {
+        if (count_ < 2) return;
+        std::string joined = last_.back();
+        for (size_t parts = 2; parts <= count_; ++parts) {
+            joined.insert(0, last_[last_.size() - parts]);
+            each(joined);
+        }
+    }
+    size_t Count() const { return count_; }
+
+  private:
+    std::array<std::string, kMaxJoinedParts> last_;
+    size_t count_ = 0;
+    size_t previousEnd_ = 0;
+};
+
+// Whether `word` is `stem` with an English ending ("indexes", "sorting",
+// "running"): then a page with the stem as a word of its own holds another
+// form of the word. A stem that is only the start of a word ("iter" of
+// "iterator") is a word of its own, and no form of it.
+bool IsInflectionOf(std::string_view word, std::string_view stem) {
+    if (!word.starts_with(stem) || stem.empty()) return false;
+    std::string_view ending = word.substr(stem.size());
+    // A doubled last letter: "running", "stopped".
+    if (ending.size() > 2 && ending[0] == stem.back()) ending.remove_prefix(1);
+    for (const std::string_view known : {"s", "es", "ed", "d", "ing", "ings", "ly"}) {
+        if (ending == known) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+void AppendIndexTerms(const WordSplitter& splitter, std::string_view text, std::string& terms,
+                      bool pairs, WordCounts* counts) {
+    IdentifierRun run;
+    std::string previousStem;
+    size_t previousEnd = 0;
+    const auto add = [&](std::string_view term) {
+        terms += term;
+        terms += ' ';
+    };
+    splitter.Split(text, [&](const WordSplitter::Word& word) {
+        add(word.Folded);
+        if (counts != nullptr) ++(*counts)[std::string(word.Folded)];
+        if (word.Stem != word.Folded) {
+            terms += kStemMark;
+            add(word.Stem);
+        }
+        for (const std::string& part : CamelParts(word.Original)) add(part);
+        if (pairs) {
+            // A heading's end between two words parts them; a word of one
+            // letter ("a thread") makes no pair.
+            if (text.substr(previousEnd, word.Start - previousEnd).find(kHeadingEnd[0]) !=
+                    std::string_view::npos ||
+                word.Stem.size() < 2) {
+                previousStem.clear();
+            }
+            if (!previousStem.empty()) {
+                terms += previousStem;
+                terms += kPairMark;
+                add(word.Stem);
+            }
+            previousStem = word.Stem.size() < 2 ? std::string() : std::string(word.Stem);
+            previousEnd = word.End;
+        }
+        run.Add(text, word);
+        run.ForEachJoined(add);
+        return true;
+    });
+}
+
+std::vector<QueryWord> QueryWords(const WordSplitter& splitter, std::string_view query) {
+    // The tokenizer reads UTF-8; stray bytes of a query are no part of a word.
+    const std::string text = DropInvalidUtf8(query);
+    std::vector<QueryWord> words;
+    IdentifierRun run;
+    std::string previousStem;
+    splitter.Split(text, [&](const WordSplitter::Word& word) {
+        run.Add(text, word);
+        QueryWord found;
+        found.Word = word.Folded;
+        if (!previousStem.empty() && word.Stem.size() >= 2) {
+            found.Pair = previousStem + kPairMark + std::string(word.Stem);
+        }
+        previousStem = word.Stem.size() < 2 ? std::string() : std::string(word.Stem);
+        run.ForEachJoined([&](const std::string& joined) { found.Whole = joined; });
+        const bool known = std::any_of(words.begin(), words.end(), [&](const QueryWord& other) {
+            return other.Word == found.Word && other.Whole == found.Whole;
+        });
+        if (known) return true;
+        // Porter leaves words shorter than three letters alone.
+        if (word.Stem != word.Folded) {
+            found.Forms = {kStemMark + std::string(word.Stem)};
+            if (IsInflectionOf(word.Folded, word.Stem)) found.Forms.emplace_back(word.Stem);
+        } else if (word.Folded.size() >= 3) {
+            found.Forms = {kStemMark + std::string(word.Folded)};
+        }
+        words.push_back(std::move(found));
+        return words.size() < kMaxQueryTerms;
+    });
+    return words;
+}
+
+bool Finds(const QueryWord& query, const WordSplitter::Word& word) {
+    if (word.Folded == query.Word) return true;
+    return std::any_of(query.Forms.begin(), query.Forms.end(), [&](const std::string& form) {
+        return form.starts_with(kStemMark) ? std::string_view(form).substr(1) == word.Stem
+                                           : form == word.Folded;
+    });
+}

@@ -1,0 +1,51 @@
+// The terms the index keeps of a text, and the forms in which a query's words
+// are looked for: words as they stand, their English stems, and identifiers
+// whole and in parts, so that `compiling` finds "compile", `utf8` finds
+// "UTF-8" and `hash map` finds "HashMap".
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "Search/WordSplitter.h"
+
+// Words of a query used at most: more only slow the search down.
+inline constexpr size_t kMaxQueryTerms = 16;
+
+// Starts a stem in the index: no word starts with it, so a stem never stands
+// for the word of the same letters, and a word found as it stands ranks above
+// one found by its stem.
+inline constexpr char kStemMark = '~';
+
+// Appends the terms of `text` to `terms`, each followed by a space: every word
+// folded; its stem, marked, where it differs; the parts of a word written in
+// CamelCase; and for words joined by "_", "-", "." or "::" (an identifier),
+// each run of two to four of them joined into one word (`read_to_string`:
+// "readtostring", `UTF-8`: "utf8").
+// With `pairs`, each two words in a row as one term too, by their stems
+// joined with kPairMark: for titles and headings, where words that stand
+// together ("Handling Exceptions") say more than the same words apart.
+// When `counts` is given, each folded word's count in `text` is added to it.
+using WordCounts = std::unordered_map<std::string, uint32_t>;
+void AppendIndexTerms(const WordSplitter& splitter, std::string_view text, std::string& terms,
+                      bool pairs = false, WordCounts* counts = nullptr);
+
+// Joins the stems of two words in a row into a pair term: no word holds it.
+inline constexpr char kPairMark = '+';
+
+struct QueryWord {
+    std::string Word;                // folded: found as it stands
+    std::vector<std::string> Forms;  // found by its stem: ranked below Word
+    std::string Whole;               // the identifier the word ends, joined; empty when none
+    std::string Pair;  // this word and the one before as a pair term; empty for the first
+};
+
+// The distinct words of a query, at most kMaxQueryTerms, in order.
+std::vector<QueryWord> QueryWords(const WordSplitter& splitter, std::string_view query);
+
+// Whether a word of a text is one the query asks for, as it stands or by its
+// stem.
+bool Finds(const QueryWord& query, const WordSplitter::Word& word);

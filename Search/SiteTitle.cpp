@@ -1,0 +1,86 @@
+#include "Search/SiteTitle.h"
+
+#include <algorithm>
+#include <array>
+#include <map>
+
+namespace {
+
+// What stands between a page's name and the site's in a title.
+constexpr std::array<std::string_view, 4> kSeparators = {" - ", " \xE2\x80\x94 ", " \xE2\x80\x93 ",
+                                                         " | "};
+constexpr std::string_view kPrefixSeparator = ": ";
+
+// An end is the site's when this share of titles (or this many) have it.
+constexpr size_t kSharePercent = 2;
+constexpr size_t kEnoughTitles = 20;
+constexpr size_t kFewestTitles = 3;
+
+std::string_view SuffixOf(std::string_view title) {
+    size_t best = std::string_view::npos;
+    size_t length = 0;
+    for (const std::string_view separator : kSeparators) {
+        const size_t at = title.rfind(separator);
+        if (at != std::string_view::npos && (best == std::string_view::npos || at > best)) {
+            best = at;
+            length = separator.size();
+        }
+    }
+    return best == std::string_view::npos ? std::string_view() : title.substr(best + length);
+}
+
+std::string_view PrefixOf(std::string_view title) {
+    const size_t at = title.find(kPrefixSeparator);
+    return at == std::string_view::npos ? std::string_view() : title.substr(0, at);
+}
+
+}  // namespace
+
+std::vector<std::string> CommonTitleEnds(const std::vector<std::string>& titles) {
+    std::map<std::string_view, size_t> counts;
+    for (const std::string& title : titles) {
+        const std::string_view suffix = SuffixOf(title);
+        if (!suffix.empty()) ++counts[suffix];
+        const std::string_view prefix = PrefixOf(title);
+        if (!prefix.empty()) ++counts[prefix];
+    }
+    const size_t needed =
+        std::max(kFewestTitles, std::min(kEnoughTitles, titles.size() * kSharePercent / 100));
+    std::vector<std::pair<size_t, std::string_view>> common;
+    for (const auto& [end, count] : counts) {
+        if (count >= needed) common.emplace_back(count, end);
+    }
+    std::sort(common.begin(), common.end(), std::greater<>());
+    std::vector<std::string> ends;
+    for (size_t i = 0; i < common.size() && i < kMaxSiteMarks; ++i) {
+        ends.emplace_back(common[i].second);
+    }
+    return ends;
+}
+
+std::string_view OwnTitle(std::string_view title, const std::vector<std::string>& ends) {
+    const std::string_view suffix = SuffixOf(title);
+    const std::string_view prefix = PrefixOf(title);
+    for (const std::string& end : ends) {
+        if (!suffix.empty() && suffix == end) {
+            std::string_view own = title.substr(0, title.size() - suffix.size());
+            for (const std::string_view separator : kSeparators) {
+                if (own.ends_with(separator)) own.remove_suffix(separator.size());
+            }
+            if (!own.empty()) return own;
+        }
+        if (!prefix.empty() && prefix == end) {
+            return title.substr(prefix.size() + kPrefixSeparator.size());
+        }
+    }
+    return title;
+}
+
+std::string_view PageName(std::string_view ownTitle) {
+    size_t end = ownTitle.size();
+    for (const std::string_view separator : kSeparators)
+        end = std::min(end, ownTitle.find(separator));
+    end = std::min(end, ownTitle.find(kPrefixSeparator));
+    end = std::min(end, ownTitle.find(" in "));
+    return end == 0 ? ownTitle : ownTitle.substr(0, end);
+}

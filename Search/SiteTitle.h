@@ -1,0 +1,23 @@
+// The part of a page's title that names the page: without what every page of
+// the site repeats ("... - Rust", "... — Python 3.11 documentation",
+// "Project: ...").
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+// What a title starts or ends with beside its own name, at most.
+inline constexpr size_t kMaxSiteMarks = 64;
+
+// The ends of titles that many of `titles` share: a site's name, a book's.
+std::vector<std::string> CommonTitleEnds(const std::vector<std::string>& titles);
+
+// `title` without the first of `ends` it starts or ends with.
+std::string_view OwnTitle(std::string_view title, const std::vector<std::string>& ends);
+
+// The name of the page within its own title: up to the first separator
+// ("argparse — Parser for command-line options": argparse), or the item
+// before " in " of its module, as rustdoc writes ("HashMap in
+// std::collections": HashMap).
+std::string_view PageName(std::string_view ownTitle);

@@ -1,0 +1,94 @@
+// How text becomes index terms and a query becomes the words looked for:
+// word forms, identifiers whole and in parts, pairs in headings.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "Search/IndexTerms.h"
+#include "Search/Sqlite.h"
+
+namespace {
+
+// A query's words as "word ~forms... =whole +pair", one per word.
+std::string Shown(const std::vector<QueryWord>& words) {
+    std::string shown;
+    for (const QueryWord& word : words) {
+        if (!shown.empty()) shown += " | ";
+        shown += word.Word;
+        for (const std::string& form : word.Forms) shown += " " + form;
+        if (!word.Whole.empty()) shown += " =" + word.Whole;
+        if (!word.Pair.empty()) shown += " +" + word.Pair;
+    }
+    return shown;
+}
+
+class IndexTerms : public testing::Test {
+  protected:
+    Database database_ =
+        OpenDatabase(":memory:", SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_MEMORY);
+    WordSplitter splitter_{database_.get()};
+};
+
+TEST_F(IndexTerms, TextBecomesWordsStemsAndIdentifierForms) {
+    ASSERT_TRUE(splitter_.Ready());
+    struct Case {
+        const char* what;
+        std::string text;
+        bool pairs;
+        std::string terms;
+    };
+    const Case cases[] = {
+        {"words folded, stems marked where they differ", "Compiling the Indexes", false,
+         "compiling ~compil the indexes ~index "},
+        {"snake_case: parts, then each run joined", "read_to_string", false,
+         "read to readto string tostring readtostring "},
+        {"CamelCase and a path: parts and whole", "HashMap::new", false,
+         "hashmap hash map new hashmapnew "},
+        {"a hyphen joins", "UTF-8", false, "utf 8 utf8 "},
+        {"spaces and other marks do not", "a b, c/d", false, "a b c d "},
+        {"diacritics go", "Caf\xC3\xA9", false, "cafe "},
+        {"pairs of stems in a heading, not across its end", "Handling Exceptions\x1FMore", true,
+         "handling ~handl exceptions ~except handl+except more "},
+        {"no pair with a word of one letter", "spawn a thread", true, "spawn a thread "},
+    };
+    for (const Case& c : cases) {
+        std::string terms;
+        AppendIndexTerms(splitter_, c.text, terms, c.pairs);
+        EXPECT_EQ(terms, c.terms) << c.what;
+    }
+    WordCounts counts;
+    std::string terms;
+    AppendIndexTerms(splitter_, "to be or not to be", terms, false, &counts);
+    EXPECT_EQ(counts["be"], 2u);
+    EXPECT_EQ(counts["or"], 1u);
+}
+
+TEST_F(IndexTerms, QueryWordsAndTheFormsThatFindThem) {
+    struct Case {
+        const char* what;
+        std::string query;
+        std::string words;
+    };
+    const Case cases[] = {
+        {"an inflected word: its stem, and the stem as a word", "indexes", "indexes ~index index"},
+        {"a word that is its own stem: other forms of it", "index", "index ~index"},
+        {"a stem that only starts the word is no form of it", "iterator", "iterator ~iter"},
+        {"a word of two letters has no forms", "io", "io"},
+        {"utf8 is one word", "utf8", "utf8 ~utf8"},
+        {"UTF-8 in parts and whole", "UTF-8", "utf ~utf | 8 =utf8"},
+        {"an identifier's parts, then each whole", "HashMap::new",
+         "hashmap ~hashmap | new ~new =hashmapnew +hashmap+new"},
+        {"two words: a pair", "handling exceptions",
+         "handling ~handl handl | exceptions ~except +handl+except"},
+        {"a word asked twice counts once", "vec Vec", "vec ~vec"},
+        {"query syntax is no word", "\"light*\" AND (x", "light ~light | and ~and +light+and | x"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(Shown(QueryWords(splitter_, c.query)), c.words) << c.what;
+    EXPECT_EQ(
+        QueryWords(splitter_, std::string(100, 'a') + std::string(40, ' ') + "x x x x").size(), 2u);
+    std::string many;
+    for (int i = 0; i < 40; ++i) many += "w" + std::to_string(i) + " ";
+    EXPECT_EQ(QueryWords(splitter_, many).size(), kMaxQueryTerms);
+}
+
+}  // namespace
