@@ -48,12 +48,12 @@ std::string UtcTimeText(int64_t seconds) {
     return text;
 }
 
-std::string StartPageHtml(const LibrarySnapshot& snapshot, bool search) {
+std::string StartPageHtml(const LibrarySnapshot& snapshot, bool search, std::string_view root) {
     std::string html =
         "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><title>Library</title><style>";
     html += kStyle;
     html += "</style></head><body><h1>Library</h1>";
-    if (search) html += SearchForm("/.pelorine/search", "Search every archive");
+    if (search) html += SearchForm(std::string(root) + "/.pelorine/search", "Search every archive");
     if (!snapshot.Listing.Listed) {
         html += "<p class=\"problem\">The folder cannot be read: " +
                 EscapeHtml(snapshot.Listing.Error) + "</p>";
@@ -62,7 +62,7 @@ std::string StartPageHtml(const LibrarySnapshot& snapshot, bool search) {
     }
     html += "<ul>";
     for (const auto& archive : snapshot.Archives) {
-        const std::string path = "/" + archive->Segment + "/";
+        const std::string path = std::string(root) + "/" + archive->Segment + "/";
         html += "<li>";
         if (archive->Problem.empty()) {
             html += "<a href=\"" + path + "index.html\">" + EscapeHtml(archive->Title) + "</a>";
@@ -88,14 +88,15 @@ std::string StartPageHtml(const LibrarySnapshot& snapshot, bool search) {
     return html;
 }
 
-std::string LibraryJson(const LibrarySnapshot& snapshot) {
+std::string LibraryJson(const LibrarySnapshot& snapshot, std::string_view root) {
     std::string json = "{\"archives\":[";
     bool first = true;
     for (const auto& archive : snapshot.Archives) {
         if (!first) json += ',';
         first = false;
-        json += "{\"name\":\"" + EscapeJson(archive->Name) + "\",\"path\":\"/" +
-                EscapeJson(archive->Segment) + "/\",\"title\":\"" + EscapeJson(archive->Title) +
+        json += "{\"name\":\"" + EscapeJson(archive->Name) + "\",\"path\":\"" +
+                EscapeJson(std::string(root) + "/" + archive->Segment) + "/\",\"title\":\"" +
+                EscapeJson(archive->Title) +
                 "\",\"entries\":" + std::to_string(archive->EntryCount) +
                 ",\"size\":" + std::to_string(archive->File.Stamp.Size) +
                 ",\"lastChange\":" + std::to_string(archive->File.Stamp.ModifiedSeconds) +

@@ -17,9 +17,10 @@ std::string UtcTimeText(int64_t seconds);
 
 // The start page: each archive's title linking to its index.html, its name,
 // entry count, size and last change, with a box that searches it when
-// `search` is on; an archive not served, with the reason.
-std::string StartPageHtml(const LibrarySnapshot& snapshot, bool search);
+// `search` is on; an archive not served, with the reason. Its links are under
+// `root` (the server's --browse-url-root, "" for none).
+std::string StartPageHtml(const LibrarySnapshot& snapshot, bool search, std::string_view root = {});
 
 // {"archives":[{"name","path","title","entries","size","lastChange","served",
-// "problem"}...]}: path is "/SEGMENT/", lastChange seconds since 1970 UTC.
-std::string LibraryJson(const LibrarySnapshot& snapshot);
+// "problem"}...]}: path is ROOT "/SEGMENT/", lastChange seconds since 1970 UTC.
+std::string LibraryJson(const LibrarySnapshot& snapshot, std::string_view root = {});

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 #ifndef _WIN32
 #include <sys/socket.h>
@@ -88,6 +89,16 @@ long SendTwo(Socket socket, const void* first, size_t firstCount, const void* se
 void ShutdownSending(Socket socket);
 
 void CloseSocket(Socket socket);
+
+// Sends every piece as soon as it is handed over, without waiting to join a
+// small last piece with more (Nagle's algorithm): on a connection that stays
+// open, the end of a response must not wait for the peer's acknowledgement.
+// Pieces sent with `moreFollows` are still held.
+void SendAtOnce(Socket socket);
+
+// The address of the connected peer, as "127.0.0.1" (empty when it cannot
+// be told).
+std::string PeerAddress(Socket socket);
 
 // The local port the socket is bound to (0 when it cannot be told).
 uint16_t LocalPort(Socket socket);

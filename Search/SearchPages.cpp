@@ -266,7 +266,7 @@ std::string SearchResultsHtml(const SearchAnswer& answer, std::string_view root)
     return html;
 }
 
-std::string SearchResultsJson(const SearchAnswer& answer) {
+std::string SearchResultsJson(const SearchAnswer& answer, std::string_view root) {
     std::string json = "{\"query\": \"" + EscapeJson(answer.Query) +
                        "\", \"total\": " + std::to_string(answer.Total) +
                        ", \"ready\": " + (answer.State == IndexState::Ready ? "true" : "false") +
@@ -278,9 +278,9 @@ std::string SearchResultsJson(const SearchAnswer& answer) {
         json += "{";
         if (!hit.Archive.empty()) json += "\"archive\": \"" + EscapeJson(hit.Archive) + "\", ";
         json += "\"path\": \"" + EscapeJson(hit.Path) + "\", \"url\": \"" +
-                EscapeJson(HitLink(hit)) + "\", \"title\": \"" + EscapeJson(hit.Title) +
-                "\", \"heading\": \"" + EscapeJson(hit.Heading) + "\", \"snippet\": \"" +
-                EscapeJson(PlainText(hit.Words)) + "\"}";
+                EscapeJson(std::string(root) + HitLink(hit)) + "\", \"title\": \"" +
+                EscapeJson(hit.Title) + "\", \"heading\": \"" + EscapeJson(hit.Heading) +
+                "\", \"snippet\": \"" + EscapeJson(PlainText(hit.Words)) + "\"}";
     }
     json += "]";
     if (!answer.StillBuilding.empty()) {
@@ -303,5 +303,5 @@ std::optional<SearchResponse> AnswerSearchRequest(std::string_view normalizedPat
     const SearchRequest request = ParseSearchQuery(queryString);
     const SearchAnswer answer = search.Ask(request.Query, request.Page);
     if (html) return SearchResponse{SearchResultsHtml(answer, root), std::string(kSearchPageType)};
-    return SearchResponse{SearchResultsJson(answer), std::string(kSearchJsonType)};
+    return SearchResponse{SearchResultsJson(answer, root), std::string(kSearchJsonType)};
 }

@@ -35,7 +35,7 @@ std::optional<SearchResponse> AnswerSearchRequest(std::string_view normalizedPat
                                                   std::string_view root = {});
 
 std::string SearchResultsHtml(const SearchAnswer& answer, std::string_view root = {});
-std::string SearchResultsJson(const SearchAnswer& answer);
+std::string SearchResultsJson(const SearchAnswer& answer, std::string_view root = {});
 
 // What a request's query string asks: "q" and "page", percent-decoded with
 // "+" as a space, the words cut to kMaxQueryBytes. A page that is missing, not

@@ -2,6 +2,8 @@
 
 #include <charconv>
 
+#include "WebServer/UrlRoot.h"
+
 namespace {
 
 // A count from 1 to kMaxCompileThreads written in decimal digits only; 0 otherwise.
@@ -87,12 +89,35 @@ BrowseOptions BrowseOptionsFrom(const std::vector<std::string>& arguments) {
         if (argument == "--browse-status-codes") options.StatusCodes = true;
         if (argument == "--browse-search") options.Search = true;
         if (argument == "--browse-reload") options.Reload = true;
+        if (argument == "--browse-keep-alive") options.KeepAlive = true;
+        if (argument == "--browse-compress") options.Compress = true;
+        const bool valueFollows = i + 1 < arguments.size();
+        if (argument == "--browse-url-root" && valueFollows) {
+            if (const auto root = UrlRootOf(arguments[i + 1])) options.UrlRoot = *root;
+        }
+        if (argument == "--browse-access-log" && valueFollows && !arguments[i + 1].empty()) {
+            options.AccessLogPath = arguments[i + 1];
+        }
         if (argument == "--browse-memory-limit" && i + 1 < arguments.size()) {
             const uint32_t mib = MebibytesOf(arguments[i + 1]);
             if (mib != 0) options.MemoryLimitMiB = mib;
         }
     }
     return options;
+}
+
+std::string BrowseValueError(const std::vector<std::string>& arguments) {
+    for (size_t i = 0; i < arguments.size(); ++i) {
+        const bool valueFollows = i + 1 < arguments.size();
+        if (arguments[i] == "--browse-url-root" &&
+            (!valueFollows || !UrlRootOf(arguments[i + 1]))) {
+            return "--browse-url-root takes a path such as /docs, without .., % or spaces";
+        }
+        if (arguments[i] == "--browse-access-log" && (!valueFollows || arguments[i + 1].empty())) {
+            return "--browse-access-log takes a file, or - for standard output";
+        }
+    }
+    return {};
 }
 
 StartupSettings ReadCommandLine(const std::vector<std::string>& arguments) {
@@ -108,6 +133,7 @@ StartupSettings ReadCommandLine(const std::vector<std::string>& arguments) {
     }
     const std::optional<CompileLevel> level = CompileLevelFrom(arguments);
     settings.LevelUnusable = !level;
+    settings.BadBrowseValue = BrowseValueError(arguments);
     settings.Walk = WalkCommandLine(arguments);
     settings.Actions =
         ActionSettings{level.value_or(CompileLevel::Fast), BrowseOptionsFrom(arguments)};

@@ -50,11 +50,17 @@ CommandLineWalk WalkCommandLine(const std::vector<std::string>& arguments);
 // The opt-in options for the server ("--browse-modern" for all of them,
 // "--browse-standard-types", "--browse-decode-paths", "--browse-folder-index",
 // "--browse-ranges", "--browse-validators", "--browse-head",
-// "--browse-status-codes", "--browse-search", "--browse-reload"), and
-// "--browse-memory-limit MIB", a whole number
-// from 1 to kMaxBrowseMemoryLimitMiB (ignored otherwise). Unlike the paths
-// they count wherever they stand, before or after "--browse".
+// "--browse-status-codes", "--browse-search", "--browse-reload",
+// "--browse-keep-alive", "--browse-compress"), "--browse-memory-limit MIB", a
+// whole number from 1 to kMaxBrowseMemoryLimitMiB (ignored otherwise),
+// "--browse-url-root PATH" (as UrlRootOf takes it) and "--browse-access-log
+// FILE". Unlike the paths they count wherever they stand, before or after
+// "--browse"; the last one wins.
 BrowseOptions BrowseOptionsFrom(const std::vector<std::string>& arguments);
+
+// Why a browse option's value cannot be taken (a usage error), or "": a root
+// that UrlRootOf refuses, or a log or root option without its value.
+std::string BrowseValueError(const std::vector<std::string>& arguments);
 
 // The level from "--compile-level fast|best", which, like the browse options,
 // counts wherever it stands (the last one given wins); fast when none is
@@ -77,6 +83,7 @@ enum class InfoRequest { None, Help, Version };
 struct StartupSettings {
     InfoRequest Info = InfoRequest::None;
     bool LevelUnusable = false;  // a --compile-level without fast or best: a usage error
+    std::string BadBrowseValue;  // why a browse option's value is a usage error, or ""
     bool ConsoleAsked = false;   // --console
     CommandLineWalk Walk;
     ActionSettings Actions;  // the level is fast when LevelUnusable

@@ -32,6 +32,8 @@ std::string EndReason(const ServerState& server, const StartupFields& fields) {
             return "the web server stopped unexpectedly";
         case ServerStage::LzoNotReady:
             return "cannot decompress: the LZO library failed to initialise";
+        case ServerStage::LogNotOpened:
+            return "cannot open the access log" + because;
         case ServerStage::NotStarted:
         case ServerStage::Loading:
         case ServerStage::Listening:
@@ -67,7 +69,8 @@ int RunConsoleBrowse(StartupActions& actions, const StartupFields& fields) {
         if (server.CurrentServerStage.load() == ServerStage::Listening) {
             printer.Update();
             if (!announced) {
-                std::printf("Start page: %s (Ctrl+C stops the server)\n", kStartPageUrl.c_str());
+                std::printf("Start page: %s (Ctrl+C stops the server)\n",
+                            actions.StartPage().c_str());
                 std::fflush(stdout);
                 announced = true;
             }

@@ -14,7 +14,8 @@ const char* const kUsage =
     "                [--browse-modern] [--browse-standard-types] [--browse-decode-paths]\n"
     "                [--browse-folder-index] [--browse-ranges] [--browse-validators]\n"
     "                [--browse-head] [--browse-status-codes] [--browse-search]\n"
-    "                [--browse-reload]\n"
+    "                [--browse-reload] [--browse-keep-alive] [--browse-compress]\n"
+    "                [--browse-url-root PATH] [--browse-access-log FILE|-]\n"
     "       pelorine --help | --version\n";
 
 namespace {
@@ -61,6 +62,14 @@ void PrintHelp() {
         "                           library, across every archive\n"
         "  --browse-reload          serve the archive anew once a compile replaces\n"
         "                           it (a library always does)\n"
+        "  --browse-keep-alive      keep HTTP/1.1 connections open for the next\n"
+        "                           request (closed after 5 s idle)\n"
+        "  --browse-compress        send text gzip-compressed to browsers that take it\n"
+        "  --browse-url-root PATH   serve the site under PATH/ (such as /docs/), for\n"
+        "                           a reverse proxy; not part of --browse-modern\n"
+        "  --browse-access-log FILE  append a line per response to FILE (- for\n"
+        "                           standard output) in the combined log format,\n"
+        "                           reopened on SIGHUP; not part of --browse-modern\n"
         "  --console                run without a window even where a display exists\n"
         "  --help                   print this help and exit\n"
         "  --version                print the program's name and version and exit\n"
@@ -79,8 +88,10 @@ void PrintHelp() {
 }  // namespace
 
 std::optional<int> RefuseUsageError(const StartupSettings& settings) {
-    if (!settings.LevelUnusable) return std::nullopt;
-    std::fprintf(stderr, "pelorine: --compile-level takes fast or best\n%s", kUsage);
+    std::string error = settings.BadBrowseValue;
+    if (settings.LevelUnusable) error = "--compile-level takes fast or best";
+    if (error.empty()) return std::nullopt;
+    std::fprintf(stderr, "pelorine: %s\n%s", error.c_str(), kUsage);
     return 2;
 }
 

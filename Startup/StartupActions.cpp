@@ -28,7 +28,7 @@ std::string StartupActions::BrowseAndOpenStartPage(const StartupFields& fields) 
     StartupFields browsed = fields;
     browsed.BrowseLibrary = browsed.BrowseLibrary || platform::IsFolder(fields.BrowseArchive);
     const std::string error = Browse(browsed);
-    if (error.empty()) platform::ShellOpen(kStartPageUrl);
+    if (error.empty()) platform::ShellOpen(StartPage());
     return error;
 }
 

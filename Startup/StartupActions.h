@@ -10,6 +10,7 @@
 #include "Compiler/CompileTask.h"
 #include "Compiler/Progress.h"
 #include "Startup/CommandLine.h"
+#include "Startup/StatusText.h"
 #include "WebServer/Listener.h"
 
 // What a front end shows when an action's thread cannot be started.
@@ -47,6 +48,9 @@ class StartupActions final : public FormActions {
     // The status line: the last action's start failure while there is one,
     // otherwise what the workers report.
     std::string StatusLine() const override;
+
+    // The start page, under the site's root.
+    std::string StartPage() const { return StartPageUrl(settings_.Browse.UrlRoot); }
 
     const CompileProgress& CompileStatus() const { return compileProgress_; }
     const ServerState& ServerStatus() const { return serverStatus_; }

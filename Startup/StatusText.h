@@ -6,9 +6,14 @@
 #include "Compiler/Progress.h"
 #include "WebServer/ServerState.h"
 
-// The start page, as the browser is asked to open it.
-inline const std::string kStartPageUrl =
-    "http://localhost:" + std::to_string(kServerPort) + "/index.html";
+// The start page of a site served under `urlRoot` (BrowseOptions::UrlRoot), as
+// the browser is asked to open it.
+inline std::string StartPageUrl(const std::string& urlRoot) {
+    return "http://localhost:" + std::to_string(kServerPort) + urlRoot + "/index.html";
+}
+
+// The start page of a site served at the server's root.
+inline const std::string kStartPageUrl = StartPageUrl("");
 
 // The first rule that holds: serving, standby, done, or the file being packed.
 std::string StatusText(bool serverActive, bool compileStarted, bool compileFinished,

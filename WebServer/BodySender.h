@@ -29,15 +29,18 @@ class BodySender {
     // Sends what the socket takes of `headerRest` (the part of the header not
     // yet sent; may be empty) followed by `body` from its byte `at`: the count
     // taken from both, or -1 (then platform::WouldBlock() tells whether the
-    // socket was only full). The end of the stream follows the last byte.
+    // socket was only full). With `endFollows` the end of the stream follows
+    // the last byte; on a persistent connection it does not, and the last
+    // bytes must leave at once.
     long Send(platform::Socket socket, std::string_view headerRest, const ResponseBody& body,
-              uint64_t at);
+              uint64_t at, bool endFollows = true);
 
     // Frees the buffer.
     void Reset();
 
   private:
-    long SendFromBuffer(platform::Socket socket, const ResponseBody& body, uint64_t at);
+    long SendFromBuffer(platform::Socket socket, const ResponseBody& body, uint64_t at,
+                        bool endFollows);
 
     std::unique_ptr<char[]> buffer_;
     uint64_t bufferedFrom_ = 0;  // the body's byte at buffer_[0]

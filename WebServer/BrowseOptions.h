@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 // Memory for the bodies of large compressed pages, being decompressed or
 // held for sending, unless --browse-memory-limit says otherwise: room for a
@@ -39,23 +40,43 @@ struct BrowseOptions {
     // replace it, and a replaced archive is served from then on; requests
     // under way finish from the one they started with.
     bool Reload = false;
+    // --browse-keep-alive: an HTTP/1.1 connection stays open for the next
+    // request after its response, in the event loops, until it idles.
+    bool KeepAlive = false;
+    // --browse-compress: text goes gzip-compressed to a client that accepts
+    // it, with Vary: Accept-Encoding.
+    bool Compress = false;
+
+    // --browse-url-root PATH: the site is served under PATH/ ("/docs", no
+    // final "/"; empty: at "/"), for a reverse proxy to put it beside others.
+    std::string UrlRoot{};
+    // --browse-access-log FILE: one line per response in the combined log
+    // format, appended to FILE ("-": standard output); empty: no log.
+    std::string AccessLogPath{};
 
     // --browse-memory-limit MIB: the memory budget for large bodies, in MiB.
     // Only how much the server holds at once depends on it, never the bytes
-    // it sends; --browse-modern leaves it as it is.
+    // it sends; --browse-modern leaves it as it is, as it leaves the root and
+    // the log, which need values of their own.
     uint32_t MemoryLimitMiB = kDefaultBrowseMemoryLimitMiB;
 
     // Whether the request's header lines are read, not only its first line.
-    bool ReadsHeaderLines() const { return Ranges || Validators; }
+    bool ReadsHeaderLines() const {
+        return Ranges || Validators || KeepAlive || Compress || !AccessLogPath.empty();
+    }
 
     // Whether the response may differ from the plain 200 with two header
-    // fields; each such response then says Connection: close.
-    bool ShapesResponses() const { return Ranges || Validators || Head || StatusCodes; }
+    // fields; each such response then says Connection: close, unless the
+    // connection stays open.
+    bool ShapesResponses() const {
+        return Ranges || Validators || Head || StatusCodes || KeepAlive || Compress;
+    }
 
     // --browse-modern: every opt-in option above at once; nothing else changes.
     void TurnOnEveryOptIn() {
         StandardTypes = DecodePaths = FolderIndex = true;
         Ranges = Validators = Head = StatusCodes = Search = Reload = true;
+        KeepAlive = Compress = true;
     }
 
     static BrowseOptions Modern() {

@@ -1,18 +1,29 @@
 #include "WebServer/Connection.h"
 
+#include <chrono>
 #include <optional>
 #include <string_view>
 #include <utility>
 
+#include "WebServer/AccessLog.h"
+#include "WebServer/AccessLogLine.h"
+#include "WebServer/KeepAlive.h"
 #include "WebServer/PlanBody.h"
 #include "WebServer/RequestLine.h"
 #include "WebServer/ServedSites.h"
 #include "WebServer/Site.h"
 
+Connection::Connection(const ServedSites& sites, platform::Socket socket,
+                       ConnectionClock::time_point now)
+    : sites_(sites), socket_(socket), deadline_(now + kFirstByteWait) {
+    if (sites_.Log() != nullptr) peer_ = platform::PeerAddress(socket_);
+}
+
 Waiting Connection::WaitingFor() const {
     switch (stage_) {
         case ConnectionStage::ReadingLine:
-            return lineStarted_ ? Waiting::Peer : Waiting::FirstByte;
+            if (lineStarted_) return Waiting::Peer;
+            return answered_ == 0 ? Waiting::FirstByte : Waiting::Idle;
         case ConnectionStage::Sending:
             return Waiting::Peer;
         case ConnectionStage::Draining:
@@ -36,9 +47,16 @@ void Connection::Advance(char* buffer, ConnectionClock::time_point now) {
     }
 }
 
+// On a persistent connection a response sent whole leads back to reading,
+// and requests already received are answered one after the other, until
+// one must wait for the socket or the loader pool.
 void Connection::Step(char* buffer, ConnectionClock::time_point now) {
-    if (stage_ == ConnectionStage::ReadingLine) ReadLine(buffer, now);
-    if (stage_ == ConnectionStage::Sending) Send(now);
+    for (;;) {
+        if (stage_ == ConnectionStage::ReadingLine) ReadLine(buffer, now);
+        if (stage_ != ConnectionStage::Sending) break;
+        Send(now);
+        if (stage_ != ConnectionStage::ReadingLine || lineStarted_ || pending_.empty()) break;
+    }
     if (stage_ == ConnectionStage::Draining) Drain(buffer);
 }
 
@@ -80,11 +98,15 @@ void Connection::Abandon() {
 
 void Connection::Loaded(std::optional<SharedBody> body, char* buffer,
                         ConnectionClock::time_point now) {
-    if (!body) {
+    if (compressing_) {
+        compressing_ = false;
+        if (body) plan_.Where->Compressed.Add(plan_.Page.Entry, *body);
+        Compressed(std::move(body));
+        deadline_ = now + kPeerWait;
+    } else if (!body) {
         Close(now);
     } else {
-        if (!plan_.Response) PlanMadeResponse(plan_, request_, body->Size);
-        Respond(ResponseBody::InMemory(std::move(*body)));
+        HaveBody(ResponseBody::InMemory(std::move(*body)));
         deadline_ = now + kPeerWait;
     }
     Advance(buffer, now);
@@ -96,19 +118,31 @@ void Connection::Loaded(std::optional<SharedBody> body, char* buffer,
 void Connection::ReadLine(char* buffer, ConnectionClock::time_point now) {
     const bool headerLines = sites_.Rules().Options.ReadsHeaderLines();
     for (;;) {
-        const long received = platform::Receive(socket_, buffer, kReceiveSize);
-        if (received < 0 && platform::WouldBlock()) return;
-        if (received < 1) {
-            if (received == 0 && HeadEndsHere()) break;
-            return Close(now);
+        // What came after the last request's head is this one's start.
+        std::string taken;
+        const char* bytes = buffer;
+        size_t count = 0;
+        if (!pending_.empty()) {
+            taken.swap(pending_);
+            bytes = taken.data();
+            count = taken.size();
+        } else {
+            const long received = platform::Receive(socket_, buffer, kReceiveSize);
+            if (received < 0 && platform::WouldBlock()) return;
+            if (received < 1) {
+                if (received == 0 && HeadEndsHere()) break;
+                return Close(now);
+            }
+            count = static_cast<size_t>(received);
         }
         lineStarted_ = true;
         deadline_ = now + kPeerWait;
-        const auto count = static_cast<size_t>(received);
         if (headerLines) {
-            const HeadProgress progress = AppendToRequestHead(line_, buffer, count);
+            size_t used = count;
+            const HeadProgress progress = AppendToRequestHead(line_, bytes, count, &used);
             if (progress == HeadProgress::Incomplete) continue;
             if (progress == HeadProgress::TooLong) return Close(now);
+            if (sites_.Rules().Options.KeepAlive) pending_.assign(bytes + used, count - used);
             break;
         }
         const LineProgress progress = AppendToRequestLine(line_, buffer, count);
@@ -128,21 +162,59 @@ bool Connection::HeadEndsHere() const {
 }
 
 void Connection::Answer(ConnectionClock::time_point now) {
-    request_ = sites_.Rules().Options.ReadsHeaderLines()
-                   ? ParseRequestHead(line_)
-                   : RequestHead{SplitRequestLine(line_), {}, {}, {}, {}};
+    const BrowseOptions& options = sites_.Rules().Options;
+    if (options.ReadsHeaderLines()) {
+        request_ = ParseRequestHead(line_);
+    } else {
+        request_ = {};
+        request_.Line = SplitRequestLine(line_);
+    }
     line_ = {};
-    plan_ = sites_.Route(request_);
+    const bool keepOpen = options.KeepAlive && StaysOpenAfter(request_, answered_ + 1);
+    plan_ = sites_.Route(request_, keepOpen);
     if (plan_.Kind == PlanKind::Refuse) return Close(now);
+    ++answered_;
+    if (keepOpen && answered_ == 1) platform::SendAtOnce(socket_);
     // An answer without a body (HEAD, 304, 416) needs only the length, which
     // the plan knows: the body is not had for it.
     if (plan_.Response && plan_.Response->BodyLength == 0) return Respond(ResponseBody{});
-    if (std::optional<ResponseBody> body = QuickBody(plan_)) return Respond(*body);
+    if (std::optional<ResponseBody> body = QuickBody(plan_)) return HaveBody(*body);
     stage_ = ConnectionStage::Loading;
+}
+
+// The whole body, had at once or made: sent, or first compressed, from the
+// compressed cache or, the first time, on the loader pool (see Compressed).
+void Connection::HaveBody(const ResponseBody& whole) {
+    if (!plan_.Compress) {
+        if (!plan_.Response) PlanMadeResponse(plan_, request_, whole.Size);
+        return Respond(whole);
+    }
+    if (std::optional<SharedBody> gzipped = plan_.Where->Compressed.Find(plan_.Page.Entry)) {
+        plain_ = whole.Memory;
+        return Compressed(std::move(gzipped));
+    }
+    plain_ = whole.Memory;
+    compressing_ = true;
+    stage_ = ConnectionStage::Loading;
+}
+
+// Sends the gzip form of plain_, or plain_ itself when that form is empty (it
+// does not shrink) or none (it could not be made).
+void Connection::Compressed(std::optional<SharedBody> gzipped) {
+    SharedBody body = std::move(plain_);
+    plain_ = {};
+    if (gzipped && gzipped->Size != 0) {
+        plan_.Page.Coding = ContentCoding::Gzip;
+        body = std::move(*gzipped);
+    }
+    PlanMadeResponse(plan_, request_, body.Size);
+    Respond(ResponseBody::InMemory(std::move(body)));
 }
 
 void Connection::Respond(const ResponseBody& whole) {
     header_ = std::move(plan_.Response->Header);
+    status_ = plan_.Response->Status;
+    responding_ = true;
     body_ = whole.Part(plan_.Response->BodyFirst, plan_.Response->BodyLength);
     sent_ = 0;
     stage_ = ConnectionStage::Sending;
@@ -156,22 +228,58 @@ void Connection::Send(ConnectionClock::time_point now) {
         const std::string_view headerRest =
             sent_ < header_.size() ? std::string_view(header_).substr(sent_) : std::string_view();
         const uint64_t at = sent_ < header_.size() ? 0 : sent_ - header_.size();
-        const long put = sender_.Send(socket_, headerRest, body_, at);
+        const long put = sender_.Send(socket_, headerRest, body_, at, !plan_.KeepOpen);
         if (put < 0 && platform::WouldBlock()) return;
         if (put < 1) break;
         sent_ += static_cast<uint64_t>(put);
         deadline_ = now + kPeerWait;
     }
+    if (sent_ == total && plan_.KeepOpen) return NextRequest(now);
     Close(now);
 }
 
+// Back to reading, with no more held than a connection that was just accepted.
+void Connection::NextRequest(ConnectionClock::time_point now) {
+    Log();
+    header_ = {};
+    body_ = {};
+    plan_ = {};
+    request_ = {};
+    sender_.Reset();
+    lineStarted_ = false;
+    stage_ = ConnectionStage::ReadingLine;
+    deadline_ = now + kKeepAliveIdleWait;
+}
+
+// One line for the response just ended, sent whole or not.
+void Connection::Log() {
+    if (!responding_) return;
+    responding_ = false;
+    if (sites_.Log() == nullptr) return;
+    AccessRecord record;
+    record.PeerAddress = peer_;
+    record.Time = std::chrono::duration_cast<std::chrono::seconds>(
+                      std::chrono::system_clock::now().time_since_epoch())
+                      .count();
+    record.RequestLine = request_.Line.Method + " " + request_.Line.Target;
+    if (!request_.Line.Version.empty()) record.RequestLine += " " + request_.Line.Version;
+    record.Status = status_;
+    record.BodyBytes = sent_ > header_.size() ? sent_ - header_.size() : 0;
+    record.Referer = request_.Referer;
+    record.UserAgent = request_.UserAgent;
+    sites_.Log()->Post(AccessLogLine(record));
+}
+
 void Connection::Close(ConnectionClock::time_point now) {
+    Log();
     platform::ShutdownSending(socket_);
     header_ = {};
     body_ = {};
     plan_ = {};
     sender_.Reset();
     line_ = {};
+    pending_ = {};
+    plain_ = {};
     stage_ = ConnectionStage::Draining;
     deadline_ = now + kDrainTime;
 }

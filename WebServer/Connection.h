@@ -1,7 +1,8 @@
 // One accepted connection: one request line read, at most one response sent,
-// then a graceful close. A connection never blocks: each step does what the
-// socket allows now and says what it waits for next, so that one thread can
-// serve many connections at once.
+// then a graceful close; with --browse-keep-alive, request after request,
+// answered in order, until one asks for the close or the connection idles. A connection never
+// blocks: each step does what the socket allows now and says what it waits for next, so that one
+// thread can serve many connections at once.
 #pragma once
 
 #include <chrono>
@@ -49,19 +50,20 @@ using ConnectionClock = std::chrono::steady_clock;
 enum class ConnectionStage {
     ReadingLine,  // waiting for the request line (with the options that need
                   // them, the header lines too) to end
-    Loading,      // the page's body is being made on the loader pool (MakeBody)
+    Loading,      // the page's body is being made (MakeBody), or compressed
+                  // (MakeGzipBody), on the loader pool
     Sending,      // the response is on its way
     Draining,     // sending is shut down; what the peer still sends is dropped
     Done,         // to be closed
 };
 
-// What a connection waits for before its next step.
-enum class Waiting { FirstByte, Peer, Drain, Nothing };
+// What a connection waits for before its next step: Idle is a persistent
+// connection's wait for its next request.
+enum class Waiting { FirstByte, Idle, Peer, Drain, Nothing };
 
 class Connection {
   public:
-    Connection(const ServedSites& sites, platform::Socket socket, ConnectionClock::time_point now)
-        : sites_(sites), socket_(socket), deadline_(now + kFirstByteWait) {}
+    Connection(const ServedSites& sites, platform::Socket socket, ConnectionClock::time_point now);
     Connection(const Connection&) = delete;
     Connection& operator=(const Connection&) = delete;
 
@@ -89,6 +91,11 @@ class Connection {
     // What its request came to (RouteRequest), once the request is read.
     const RequestPlan& Plan() const { return plan_; }
 
+    // When it waits for its page's body to be compressed: that body, plain.
+    // Loaded then takes the gzip form, or an empty body when it did not shrink.
+    bool Compressing() const { return compressing_; }
+    const SharedBody& BodyToCompress() const { return plain_; }
+
     // The body made for it on the loader pool (or none, when that failed).
     // The wait for the peer starts only now: until its first byte was ready
     // the peer had nothing to take.
@@ -99,8 +106,12 @@ class Connection {
     void ReadLine(char* buffer, ConnectionClock::time_point now);
     bool HeadEndsHere() const;
     void Answer(ConnectionClock::time_point now);
+    void HaveBody(const ResponseBody& whole);
+    void Compressed(std::optional<SharedBody> gzipped);
     void Respond(const ResponseBody& whole);
     void Send(ConnectionClock::time_point now);
+    void NextRequest(ConnectionClock::time_point now);
+    void Log();
     void Close(ConnectionClock::time_point now);
     void Drain(char* buffer);
 
@@ -110,11 +121,20 @@ class Connection {
     ConnectionClock::time_point deadline_;
     bool lineStarted_ = false;
     std::string line_;  // with the header lines, when they are read
+    // Bytes received after a request's head: the next request's, at most one
+    // receive's worth, read only once the response before it is sent.
+    std::string pending_;
     RequestHead request_;
     RequestPlan plan_;
+    unsigned answered_ = 0;    // requests answered on this connection
+    bool responding_ = false;  // a response is planned and not yet logged
+    int status_ = 200;         // of that response
+    bool compressing_ = false;
+    SharedBody plain_;  // the body being compressed
     std::string header_;
     ResponseBody body_;  // the part of the page's body that is sent
     BodySender sender_;
     uint64_t sent_ = 0;  // of header and that part together
+    std::string peer_;   // its address, for the access log only
     size_t drained_ = 0;
 };

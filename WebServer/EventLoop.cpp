@@ -14,6 +14,7 @@
 
 #include "Platform/Poller.h"
 #include "WebServer/Connection.h"
+#include "WebServer/KeepAlive.h"
 #include "WebServer/Listener.h"
 #include "WebServer/LoaderPool.h"
 #include "WebServer/PlanBody.h"
@@ -75,6 +76,7 @@ class ConnectionThread {
     void Settle(Served* served, Clock::time_point now);
     void Unlist(Served* served);
     void Load(Served* served);
+    bool CloseIdlest();
     void ExpireWaits(Clock::time_point now);
     void TakeDeliveries(Clock::time_point now);
     int MillisecondsToWait(Clock::time_point now) const;
@@ -87,7 +89,7 @@ class ConnectionThread {
     bool accepting_ = false;
     Clock::time_point resumeAccepting_;
     char buffer_[kReceiveSize];
-    WaitList firstByte_, peer_, drain_;
+    WaitList firstByte_, idle_, peer_, drain_;
     // Every connection this loop holds, to close them all when it ends.
     std::unordered_set<Served*> served_;
 
@@ -153,8 +155,11 @@ void ConnectionThread::Accept(Clock::time_point now) {
         const platform::Socket accepted = platform::AcceptNonBlocking(listener_);
         if (accepted == platform::kInvalidSocket) {
             if (platform::WouldBlock() || platform::ConnectionAborted()) return;
-            // Out of descriptors or memory: the failure would repeat at once,
-            // so the listener rests before the next try.
+            // Out of descriptors or memory: idle persistent connections make
+            // room for the new peer, the idlest first ...
+            if (CloseIdlest()) continue;
+            // ... and without any, the failure would repeat at once, so the
+            // listener rests before the next try.
             poller_.Unwatch(listener_);
             accepting_ = false;
             resumeAccepting_ = now + kAcceptRetryPause;
@@ -182,6 +187,8 @@ WaitList* ConnectionThread::ListFor(Waiting waiting) {
     switch (waiting) {
         case Waiting::FirstByte:
             return &firstByte_;
+        case Waiting::Idle:
+            return &idle_;
         case Waiting::Peer:
             return &peer_;
         case Waiting::Drain:
@@ -248,8 +255,26 @@ void ConnectionThread::Load(Served* served) {
         poller_.Unwatch(served->connection.Socket());
         served->watched = false;
     }
-    MakeBody(served->connection.Plan(),
-             [this, served](std::optional<SharedBody> body) { Deliver(served, std::move(body)); });
+    const Connection& connection = served->connection;
+    auto deliver = [this, served](std::optional<SharedBody> body) {
+        Deliver(served, std::move(body));
+    };
+    if (connection.Compressing())
+        return MakeGzipBody(*connection.Plan().Where, connection.BodyToCompress(), deliver);
+    MakeBody(connection.Plan(), deliver);
+}
+
+// Closes up to kIdleClosedForRoom of this loop's idle persistent connections,
+// the idlest first; false when it has none.
+bool ConnectionThread::CloseIdlest() {
+    if (idle_.empty()) return false;
+    for (unsigned i = 0; i < kIdleClosedForRoom && !idle_.empty(); ++i) {
+        Served* served = idle_.front();
+        Unlist(served);
+        served->connection.Abandon();
+        Settle(served, Clock::now());
+    }
+    return true;
 }
 
 void ConnectionThread::Deliver(Served* served, std::optional<SharedBody> body) {
@@ -274,7 +299,7 @@ void ConnectionThread::TakeDeliveries(Clock::time_point now) {
 }
 
 void ConnectionThread::ExpireWaits(Clock::time_point now) {
-    for (WaitList* list : {&firstByte_, &peer_, &drain_}) {
+    for (WaitList* list : {&firstByte_, &idle_, &peer_, &drain_}) {
         while (!list->empty() && list->front()->listedDeadline <= now) {
             Served* served = list->front();
             Unlist(served);
@@ -286,7 +311,7 @@ void ConnectionThread::ExpireWaits(Clock::time_point now) {
 
 int ConnectionThread::MillisecondsToWait(Clock::time_point now) const {
     Clock::time_point next = Clock::time_point::max();
-    for (const WaitList* list : {&firstByte_, &peer_, &drain_}) {
+    for (const WaitList* list : {&firstByte_, &idle_, &peer_, &drain_}) {
         if (!list->empty()) next = std::min(next, list->front()->listedDeadline);
     }
     if (!accepting_) next = std::min(next, resumeAccepting_);

@@ -60,9 +60,9 @@ std::string LibrarySearchType(const std::string& normalizedPath) {
 }
 
 SharedBody LibrarySearchBody(const LibrarySnapshot& snapshot, const std::string& normalizedPath,
-                             const std::string& queryString) {
+                             const std::string& queryString, std::string_view root) {
     const SearchAnswer answer = AskEveryArchive(snapshot, ParseSearchQuery(queryString));
-    const std::string body =
-        normalizedPath == kSearchJsonPath ? SearchResultsJson(answer) : SearchResultsHtml(answer);
+    const std::string body = normalizedPath == kSearchJsonPath ? SearchResultsJson(answer, root)
+                                                               : SearchResultsHtml(answer, root);
     return SharedBodyOf(body);
 }

@@ -13,7 +13,8 @@
 std::string LibrarySearchType(const std::string& normalizedPath);
 
 // The answer to `normalizedPath` with `queryString` (after the "?") over
-// every served archive of `snapshot`. It takes milliseconds: an event loop
-// leaves it to the loader pool.
+// every served archive of `snapshot`, its links under `root` (the server's
+// --browse-url-root). It takes milliseconds: an event loop leaves it to the
+// loader pool.
 SharedBody LibrarySearchBody(const LibrarySnapshot& snapshot, const std::string& normalizedPath,
-                             const std::string& queryString);
+                             const std::string& queryString, std::string_view root = {});

@@ -16,6 +16,7 @@
 #include "Search/SiteSearch.h"
 #include "Shared/LoadedArchive.h"
 #include "Shared/Lzo.h"
+#include "WebServer/AccessLog.h"
 #include "WebServer/EventLoop.h"
 #include "WebServer/LibrarySite.h"
 #include "WebServer/LoaderPool.h"
@@ -90,8 +91,8 @@ void ServeUntilStopped(platform::Socket listener, const ServedSites& sites, Load
 
 // Serves the one archive until `stop` is requested, or returns when the port
 // cannot be used or served.
-void ListenAndAccept(const LoadedArchive& archive, const ServeJob& job, ServerState& status,
-                     StopSignal& stop) {
+void ListenAndAccept(const LoadedArchive& archive, const ServeJob& job, AccessLog* log,
+                     ServerState& status, StopSignal& stop) {
     const platform::Socket listener = Listen(job, status);
     if (listener == platform::kInvalidSocket) return;
     // Started once the port is taken, so that listening waits for nothing.
@@ -108,7 +109,8 @@ void ListenAndAccept(const LoadedArchive& archive, const ServeJob& job, ServerSt
     Site site(archive, rules, ArchiveVersionOf(platform::FileStampOf(archive.File())), loaders,
               cache, BudgetBytes(job.Options));
     site.Search = search.get();
-    const ServedSites sites(site, rules);
+    site.Root = job.Options.UrlRoot;
+    const ServedSites sites(site, rules, log);
     ServeUntilStopped(listener, sites, loaders, status, stop, [&] { site.Bodies.Stop(); });
 }
 
@@ -130,7 +132,7 @@ int StartError(const LibrarySnapshot& first, bool library) {
 // `stop` is requested. The folder is looked at again every kWatchInterval;
 // each archive found new or changed is loaded on the watch's thread and
 // swapped in with a new snapshot.
-void ServeLive(const ServeJob& job, ServerState& status, StopSignal& stop) {
+void ServeLive(const ServeJob& job, AccessLog* log, ServerState& status, StopSignal& stop) {
     const PageRules rules = PageRulesFor(job.Options);
     PageCache cache(kPageCacheBytes);
     LoaderPool loaders(LoaderCount());
@@ -147,7 +149,9 @@ void ServeLive(const ServeJob& job, ServerState& status, StopSignal& stop) {
         auto site = std::make_shared<LibrarySite>(archive->Archive, rules, loaders,
                                                   SiteCache(cache, ++archivesLoaded),
                                                   BudgetBytes(job.Options));
-        site->Served.Root = folder.empty() ? std::string() : "/" + archive->Segment;
+        // The links the archive's own pages make carry the root, then its prefix.
+        site->Served.Root = job.Options.UrlRoot;
+        if (!folder.empty()) site->Served.Root += "/" + archive->Segment;
         if (searches) {
             // A library's builds take one thread each: they run one at a time
             // beside the serving.
@@ -169,7 +173,7 @@ void ServeLive(const ServeJob& job, ServerState& status, StopSignal& stop) {
     if (listener == platform::kInvalidSocket) return;
     {
         const FolderWatch watch(kWatchInterval, [&] { library.Look(); });
-        const ServedSites sites(library, rules, loaders);
+        const ServedSites sites(library, rules, loaders, log);
         ServeUntilStopped(listener, sites, loaders, status, stop, [&] {
             for (const auto& archive : library.Current()->Archives) {
                 if (archive->Served) archive->Served->Bodies.Stop();
@@ -188,13 +192,34 @@ void ServerThread(const ServeJob& job, ServerState& status, StopSignal& stop) {
             EndWith(status, ServerStage::LzoNotReady, 0);
             return;
         }
-        if (job.Library || job.Options.Reload) return ServeLive(job, status, stop);
-        ArchiveLoad load = LoadArchive(job.BrowseArchivePath);
-        if (!load.Archive) {
-            EndWith(status, ServerStage::ArchiveNotOpened, load.ErrorNumber);
-            return;
+        const bool live = job.Library || job.Options.Reload;
+        ArchiveLoad load;
+        if (!live) {
+            load = LoadArchive(job.BrowseArchivePath);
+            if (!load.Archive) {
+                EndWith(status, ServerStage::ArchiveNotOpened, load.ErrorNumber);
+                return;
+            }
         }
-        ListenAndAccept(*load.Archive, job, status, stop);
+        // Opened before the port is taken, and written until every loop ended.
+        std::unique_ptr<AccessLog> log;
+        if (!job.Options.AccessLogPath.empty()) {
+            log = std::make_unique<AccessLog>(job.Options.AccessLogPath);
+            if (!log->Ready()) {
+                EndWith(status, ServerStage::LogNotOpened, errno);
+                return;
+            }
+        }
+        if (live) {
+            ServeLive(job, log.get(), status, stop);
+        } else {
+            ListenAndAccept(*load.Archive, job, log.get(), status, stop);
+        }
+        if (log && log->Dropped() != 0) {
+            std::fprintf(stderr,
+                         "pelorine: %llu access log lines were dropped: the disk was too slow\n",
+                         static_cast<unsigned long long>(log->Dropped()));
+        }
     } catch (...) {
         EndWith(status, ServerStage::Failed, 0);
     }

@@ -9,13 +9,14 @@
 #include "Search/SearchPages.h"
 #include "Shared/ReadEntry.h"
 #include "WebServer/LibrarySearch.h"
+#include "WebServer/ResponseCompression.h"
 #include "WebServer/Site.h"
 
 namespace {
 
 // The search's answer to `normalizedPath` with `query`, its links under
-// `root` (an archive's prefix in a library). It takes milliseconds: it runs
-// on the loader pool.
+// `root` (Site::Root: the server's root, then an archive's prefix in a
+// library). It takes milliseconds: it runs on the loader pool.
 SharedBody SearchBody(const SiteSearch& search, const std::string& normalizedPath,
                       const std::string& query, const std::string& root) {
     return SharedBodyOf(
@@ -53,10 +54,10 @@ void MakeBody(const RequestPlan& plan, LargeBodies::Delivery deliver) {
     if (plan.Kind == PlanKind::Search && plan.Where == nullptr && plan.Library) {
         // Across the library: the job holds the snapshot it asks.
         auto job = [library = plan.Library, path = plan.SearchPath, query = plan.SearchQuery,
-                    deliver]() {
+                    root = plan.Rules->Options.UrlRoot, deliver]() {
             std::optional<SharedBody> body;
             try {
-                body = LibrarySearchBody(*library, path, query);
+                body = LibrarySearchBody(*library, path, query, root);
             } catch (...) {
                 body.reset();  // out of memory: the connection is closed
             }
@@ -80,6 +81,19 @@ void MakeBody(const RequestPlan& plan, LargeBodies::Delivery deliver) {
             body.reset();  // out of memory: the connection is closed
         }
         deliver(std::move(body));
+    };
+    if (!site.Loaders.Submit(std::move(job))) deliver(std::nullopt);
+}
+
+void MakeGzipBody(Site& site, SharedBody plain, LargeBodies::Delivery deliver) {
+    auto job = [plain = std::move(plain), deliver]() {
+        std::optional<SharedBody> gzipped;
+        try {
+            gzipped = GzipIfSmaller(plain.Bytes.get(), plain.Size).value_or(SharedBody{});
+        } catch (...) {
+            gzipped.reset();  // out of memory: the body goes plain
+        }
+        deliver(std::move(gzipped));
     };
     if (!site.Loaders.Submit(std::move(job))) deliver(std::nullopt);
 }

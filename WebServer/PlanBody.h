@@ -25,3 +25,8 @@ std::optional<ResponseBody> QuickBody(const RequestPlan& plan);
 // through the site's LargeBodies). `deliver` is called exactly once, from any
 // thread, with none when the body could not be made.
 void MakeBody(const RequestPlan& plan, LargeBodies::Delivery deliver);
+
+// Makes the gzip form of `plain` (a Compress plan's body) on the site's loader
+// pool, as compressing takes milliseconds: `deliver` gets it, an empty body
+// when it does not shrink, or none when it could not be tried.
+void MakeGzipBody(Site& site, SharedBody plain, LargeBodies::Delivery deliver);

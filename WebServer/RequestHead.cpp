@@ -2,29 +2,10 @@
 
 #include <string_view>
 
+#include "Shared/AnsiText.h"
+#include "WebServer/FieldText.h"
+
 namespace {
-
-bool IsBlank(char c) {
-    return c == ' ' || c == '\t';
-}
-
-char AsciiLower(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c + ('a' - 'A')) : c;
-}
-
-bool NamesEqual(std::string_view name, std::string_view lowerCaseName) {
-    if (name.size() != lowerCaseName.size()) return false;
-    for (size_t i = 0; i < name.size(); ++i) {
-        if (AsciiLower(name[i]) != lowerCaseName[i]) return false;
-    }
-    return true;
-}
-
-std::string_view Trimmed(std::string_view text) {
-    while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
-    while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
-    return text;
-}
 
 void Add(std::optional<std::string>& field, std::string_view value) {
     if (field) {
@@ -37,16 +18,18 @@ void Add(std::optional<std::string>& field, std::string_view value) {
 
 }  // namespace
 
-HeadProgress AppendToRequestHead(std::string& head, const char* bytes, size_t count) {
+HeadProgress AppendToRequestHead(std::string& head, const char* bytes, size_t count, size_t* used) {
     for (size_t i = 0; i < count; ++i) {
         const char c = bytes[i];
         if (c == '\r') continue;
         if (head.size() == kMaxRequestLineLength) return HeadProgress::TooLong;
         head.push_back(c);
         if (c == '\n' && (head.size() == 1 || head[head.size() - 2] == '\n')) {
+            if (used != nullptr) *used = i + 1;
             return HeadProgress::Complete;
         }
     }
+    if (used != nullptr) *used = count;
     return HeadProgress::Incomplete;
 }
 
@@ -67,16 +50,22 @@ RequestHead ParseRequestHead(const std::string& head) {
         const std::string_view line = text.substr(start, lineEnd - start);
         if (line.empty()) break;
         const size_t colon = line.find(':');
-        if (colon == std::string_view::npos || colon == 0 || IsBlank(line.front()) ||
-            IsBlank(line[colon - 1])) {
+        if (colon == std::string_view::npos || colon == 0 || IsFieldBlank(line.front()) ||
+            IsFieldBlank(line[colon - 1])) {
             continue;
         }
         const std::string_view name = line.substr(0, colon);
-        const std::string_view value = Trimmed(line.substr(colon + 1));
-        if (NamesEqual(name, "range")) Add(parsed.Range, value);
-        if (NamesEqual(name, "if-range")) Add(parsed.IfRange, value);
-        if (NamesEqual(name, "if-none-match")) Add(parsed.IfNoneMatch, value);
-        if (NamesEqual(name, "if-modified-since")) Add(parsed.IfModifiedSince, value);
+        const std::string_view value = TrimmedField(line.substr(colon + 1));
+        if (EqualIgnoringAsciiCase(name, "range")) Add(parsed.Range, value);
+        if (EqualIgnoringAsciiCase(name, "if-range")) Add(parsed.IfRange, value);
+        if (EqualIgnoringAsciiCase(name, "if-none-match")) Add(parsed.IfNoneMatch, value);
+        if (EqualIgnoringAsciiCase(name, "if-modified-since")) Add(parsed.IfModifiedSince, value);
+        if (EqualIgnoringAsciiCase(name, "connection")) Add(parsed.Connection, value);
+        if (EqualIgnoringAsciiCase(name, "content-length")) Add(parsed.ContentLength, value);
+        if (EqualIgnoringAsciiCase(name, "transfer-encoding")) Add(parsed.TransferEncoding, value);
+        if (EqualIgnoringAsciiCase(name, "accept-encoding")) Add(parsed.AcceptEncoding, value);
+        if (EqualIgnoringAsciiCase(name, "referer")) Add(parsed.Referer, value);
+        if (EqualIgnoringAsciiCase(name, "user-agent")) Add(parsed.UserAgent, value);
     }
     return parsed;
 }

@@ -14,8 +14,10 @@ enum class HeadProgress { Incomplete, Complete, TooLong };
 // are skipped, LF and every other byte kept, and bytes after the empty line
 // dropped. An LF first (an empty request line) also completes it. TooLong once
 // the head would exceed kMaxRequestLineLength, the one limit for the whole
-// head.
-HeadProgress AppendToRequestHead(std::string& head, const char* bytes, size_t count);
+// head. `used`, when given, receives how many of the bytes were taken: those
+// after a complete head are the next request's, on a persistent connection.
+HeadProgress AppendToRequestHead(std::string& head, const char* bytes, size_t count,
+                                 size_t* used = nullptr);
 
 // Whether `head` holds a whole request line: then a peer that goes silent or
 // closes its side is answered with the header lines it has sent.
@@ -30,6 +32,16 @@ struct RequestHead {
     std::optional<std::string> IfRange;
     std::optional<std::string> IfNoneMatch;
     std::optional<std::string> IfModifiedSince;
+    // Given a default, so that a head written field by field may leave them out.
+    // For persistent connections: whether to close, and whether a body follows.
+    std::optional<std::string> Connection{};
+    std::optional<std::string> ContentLength{};
+    std::optional<std::string> TransferEncoding{};
+    // For compressed responses.
+    std::optional<std::string> AcceptEncoding{};
+    // For the access log.
+    std::optional<std::string> Referer{};
+    std::optional<std::string> UserAgent{};
 };
 
 // Splits `head` into its request line (as SplitRequestLine) and the fields

@@ -47,10 +47,11 @@ std::string ResponseHeader(const std::string& version, const std::string& conten
 }
 
 ResponsePlan PlanResponse(const RequestHead& request, const PageFacts& page,
-                          const BrowseOptions& options, const ArchiveVersion& version) {
+                          const BrowseOptions& options, const ArchiveVersion& version,
+                          bool keepOpen) {
     const std::string& httpVersion = request.Line.Version;
     if (!options.ShapesResponses()) {
-        return {ResponseHeader(httpVersion, page.ContentType, page.Length), 0, page.Length};
+        return {ResponseHeader(httpVersion, page.ContentType, page.Length), 200, 0, page.Length};
     }
     int status = 200;
     if (options.StatusCodes && page.Kind == PageKind::NotFound) status = 404;
@@ -60,17 +61,19 @@ ResponsePlan PlanResponse(const RequestHead& request, const PageFacts& page,
     std::string validators;
     std::string tag;
     if (validated) {
-        tag = EntityTagOf(version, page.Entry);
+        tag = EntityTagOf(version, page.Entry, page.Coding);
         validators =
             Field("ETag", tag) + Field("Last-Modified", FormatHttpDate(version.LastModified));
     }
-    const std::string closing = "Connection: close\r\n\r\n";
+    const bool coded = page.Coding != ContentCoding::Identity;
+    const std::string vary = page.VariesByCoding ? Field("Vary", "Accept-Encoding") : "";
+    const std::string closing = (keepOpen ? "" : "Connection: close\r\n") + std::string("\r\n");
     if (validated && NotModified(request, tag, version.LastModified)) {
-        return {httpVersion + StatusLineOf(304) + validators + closing, 0, 0};
+        return {httpVersion + StatusLineOf(304) + validators + vary + closing, 304, 0, 0};
     }
 
     RangeChoice range;
-    if (status == 200 && options.Ranges && request.Range &&
+    if (status == 200 && options.Ranges && !coded && request.Range &&
         (!request.IfRange ||
          (validated && RangeConditionHolds(*request.IfRange, tag, version.LastModified)))) {
         range = ChooseRange(*request.Range, page.Length);
@@ -79,11 +82,13 @@ ResponsePlan PlanResponse(const RequestHead& request, const PageFacts& page,
     ResponsePlan plan;
     switch (range.Answer) {
         case RangeAnswer::NotSatisfiable:
+            plan.Status = 416;
             plan.Header = httpVersion + StatusLineOf(416) +
                           Field("Content-Range", "bytes */" + length) +
                           Field("Content-Length", "0");
             break;
         case RangeAnswer::Part:
+            plan.Status = 206;
             plan.BodyFirst = range.First;
             plan.BodyLength = range.Length;
             plan.Header = httpVersion + StatusLineOf(206) +
@@ -95,13 +100,18 @@ ResponsePlan PlanResponse(const RequestHead& request, const PageFacts& page,
                           Field("Accept-Ranges", "bytes");
             break;
         case RangeAnswer::Whole:
+            plan.Status = status;
             plan.BodyLength = page.Length;
             plan.Header = httpVersion + StatusLineOf(status) +
                           Field("Content-Type", page.ContentType) + Field("Content-Length", length);
-            if (options.Ranges && status == 200) plan.Header += Field("Accept-Ranges", "bytes");
+            if (coded)
+                plan.Header += Field("Content-Encoding", std::string(CodingName(page.Coding)));
+            if (options.Ranges && status == 200 && !coded) {
+                plan.Header += Field("Accept-Ranges", "bytes");
+            }
             break;
     }
-    plan.Header += validators + closing;
+    plan.Header += validators + vary + closing;
     if (request.Line.Method == kHeadMethod) plan.BodyLength = 0;
     return plan;
 }

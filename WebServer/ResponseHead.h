@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 
+#include "WebServer/AcceptEncoding.h"
 #include "WebServer/BrowseOptions.h"
 #include "WebServer/PageKind.h"
 #include "WebServer/RequestHead.h"
@@ -21,10 +22,15 @@ struct PageFacts {
     std::string ContentType;
     uint64_t Length = 0;  // of the whole body
     uint32_t Entry = 0;   // the entry's index, for Kind Entry
+    // The coding the body is in (Length counts it so coded) ...
+    ContentCoding Coding = ContentCoding::Identity;
+    // ... and whether another request could have it in another.
+    bool VariesByCoding = false;
 };
 
 struct ResponsePlan {
     std::string Header;
+    int Status = 200;
     // The bytes of the page's body that follow the header.
     uint64_t BodyFirst = 0;
     uint64_t BodyLength = 0;
@@ -36,6 +42,9 @@ struct ResponsePlan {
 // Last-Modified for an entry, and 304 without a body when If-None-Match
 // (or, without it, If-Modified-Since) matches (Validators); 206 with one part,
 // or 416, for a Range that If-Range, if sent, allows (Ranges); no body for a
-// HEAD; and Connection: close on every one.
+// HEAD; Content-Encoding for a coded body, whose tag is the coding's own and
+// which is never cut into ranges, and Vary: Accept-Encoding (Compress); and
+// Connection: close on every one unless `keepOpen`.
 ResponsePlan PlanResponse(const RequestHead& request, const PageFacts& page,
-                          const BrowseOptions& options, const ArchiveVersion& version);
+                          const BrowseOptions& options, const ArchiveVersion& version,
+                          bool keepOpen = false);

@@ -7,10 +7,14 @@
 #include "Platform/File.h"
 #include "Search/SearchPages.h"
 #include "Shared/ReadEntry.h"
+#include "WebServer/AcceptEncoding.h"
 #include "WebServer/ContentTypes.h"
 #include "WebServer/PageResolution.h"
+#include "WebServer/PlanBody.h"
 #include "WebServer/RequestLine.h"
+#include "WebServer/ResponseCompression.h"
 #include "WebServer/Site.h"
+#include "WebServer/UrlRoot.h"
 
 namespace {
 
@@ -47,20 +51,49 @@ ResponseBody TextBody(const char* text, const std::string& path) {
     return ResponseBody::InMemory(std::move(body));
 }
 
+// A path outside the root: not found, whatever the archive holds.
+RequestPlan OutsideRoot(Site& site, const RequestHead& request, bool keepOpen) {
+    RequestPlan plan;
+    plan.Where = &site;
+    plan.Rules = &site.Rules;
+    plan.KeepOpen = keepOpen;
+    const BrowseOptions& options = site.Rules.Options;
+    const std::string& method = request.Line.Method;
+    if (method != kAnsweredMethod && !(options.Head && method == kHeadMethod)) return plan;
+    plan.Kind = PlanKind::Ready;
+    plan.Body = TextBody(kNotFoundText, NormalizePath(SplitTarget(request.Line.Target).Path));
+    plan.Page = {PageKind::NotFound, kPlainText, plan.Body.Size, 0};
+    plan.Response = PlanResponse(request, plan.Page, options, site.Version, keepOpen);
+    return plan;
+}
+
 }  // namespace
 
 ResponseBody NotFoundBody(const std::string& normalizedPath) {
     return TextBody(kNotFoundText, normalizedPath);
 }
 
-RequestPlan RouteRequest(Site& site, const RequestHead& request) {
-    return RouteTarget(site, request, SplitTarget(request.Line.Target));
+std::optional<RequestTarget> TargetUnderRoot(const RequestHead& request, const std::string& root) {
+    RequestTarget target = SplitTarget(request.Line.Target);
+    std::optional<std::string> path = PathUnderRoot(target.Path, root);
+    if (!path) return std::nullopt;
+    target.Path = std::move(*path);
+    return target;
 }
 
-RequestPlan RouteTarget(Site& site, const RequestHead& request, RequestTarget target) {
+RequestPlan RouteRequest(Site& site, const RequestHead& request, bool keepOpen) {
+    if (auto target = TargetUnderRoot(request, site.Rules.Options.UrlRoot)) {
+        return RouteTarget(site, request, std::move(*target), keepOpen);
+    }
+    return OutsideRoot(site, request, keepOpen);
+}
+
+RequestPlan RouteTarget(Site& site, const RequestHead& request, RequestTarget target,
+                        bool keepOpen) {
     RequestPlan plan;
     plan.Where = &site;
     plan.Rules = &site.Rules;
+    plan.KeepOpen = keepOpen;
     const BrowseOptions& options = site.Rules.Options;
     const std::string& method = request.Line.Method;
     if (method != kAnsweredMethod && !(options.Head && method == kHeadMethod)) return plan;
@@ -69,7 +102,9 @@ RequestPlan RouteTarget(Site& site, const RequestHead& request, RequestTarget ta
     auto planned = [&](PlanKind kind, PageFacts page) {
         plan.Kind = kind;
         plan.Page = std::move(page);
-        plan.Response = PlanResponse(request, plan.Page, options, site.Version);
+        if (!plan.Compress) {
+            plan.Response = PlanResponse(request, plan.Page, options, site.Version, keepOpen);
+        }
         return std::move(plan);
     };
     auto text = [&](PageKind kind, const char* what) {
@@ -92,15 +127,21 @@ RequestPlan RouteTarget(Site& site, const RequestHead& request, RequestTarget ta
     if (!IsBackedByFile(entry, platform::FileSize64(site.Archive.File()))) {
         return text(PageKind::Damaged, kDamagedEntryText);
     }
-    return planned(
-        PlanKind::Entry,
-        {PageKind::Entry, ContentTypeOf(PageExtension(resolved.Path), site.Rules.StandardTypes),
-         entry.UnpackedSize, index});
+    PageFacts page{PageKind::Entry,
+                   ContentTypeOf(PageExtension(resolved.Path), site.Rules.StandardTypes),
+                   entry.UnpackedSize, index};
+    const bool fromFile = entry.UnpackedSize > kQuickLoadBytes && !IsCompressed(entry);
+    if (MayCompress(options, page.Kind, page.ContentType, page.Length, fromFile)) {
+        page.VariesByCoding = true;
+        const bool rangeAsked = options.Ranges && request.Range;
+        plan.Compress = !rangeAsked && ChooseCoding(request.AcceptEncoding) == ContentCoding::Gzip;
+    }
+    return planned(PlanKind::Entry, std::move(page));
 }
 
 void PlanMadeResponse(RequestPlan& plan, const RequestHead& request, uint64_t length) {
     plan.Page.Length = length;
-    // The library's own pages come from no archive, and are never validated.
-    plan.Response = PlanResponse(request, plan.Page, plan.Rules->Options,
-                                 plan.Where != nullptr ? plan.Where->Version : ArchiveVersion{});
+    plan.Response =
+        PlanResponse(request, plan.Page, plan.Rules->Options,
+                     plan.Where != nullptr ? plan.Where->Version : ArchiveVersion{}, plan.KeepOpen);
 }

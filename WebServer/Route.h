@@ -50,21 +50,35 @@ struct RequestPlan {
     // after the target's "?".
     std::string SearchPath;
     std::string SearchQuery;
+    // Entry: its body goes gzip-compressed if that shrinks it; the response
+    // is planned once the compressed length is known (PlanMadeResponse).
+    bool Compress = false;
+    // The connection stays open after the response (--browse-keep-alive).
+    bool KeepOpen = false;
 };
 
 // The plan for `request` (read whole) on `site`. The path is resolved once
 // against the archive (ResolvePath), as the site's options allow; with the
 // search on, its two paths are the search's unless an entry bears that name.
-// Only the entry's recorded sizes are checked against the archive file here;
-// nothing is read.
-RequestPlan RouteRequest(Site& site, const RequestHead& request);
+// With a root (UrlRoot), only the paths below it are answered, the search's
+// too. A text entry goes compressed when the client takes gzip and asks for
+// no range (Compress). `keepOpen`: the connection may stay open after the
+// response. Only the entry's recorded sizes are checked against the archive
+// file here; nothing is read.
+RequestPlan RouteRequest(Site& site, const RequestHead& request, bool keepOpen = false);
 
-// The same for `target`, the request's target as a library passes it on: the
-// path below the archive's prefix.
-RequestPlan RouteTarget(Site& site, const RequestHead& request, RequestTarget target);
+// The same for `target`, the request's target as the routing step passes it
+// on: its path below the root and, in a library, below the archive's prefix.
+RequestPlan RouteTarget(Site& site, const RequestHead& request, RequestTarget target,
+                        bool keepOpen);
+
+// The request's target with the root (UrlRoot) taken off its path, or nothing
+// for a path outside it: the one place the root is stripped.
+std::optional<RequestTarget> TargetUnderRoot(const RequestHead& request, const std::string& root);
 
 // The body of the not-found text for `normalizedPath`.
 ResponseBody NotFoundBody(const std::string& normalizedPath);
 
-// Plans the response of a Search plan once its body, `length` bytes, is made.
+// Plans the response of a Search plan once its body, `length` bytes, is made,
+// or of a Compress plan once its body is, in plan.Page.Coding.
 void PlanMadeResponse(RequestPlan& plan, const RequestHead& request, uint64_t length);

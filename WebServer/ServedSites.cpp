@@ -22,7 +22,7 @@ bool Answered(const RequestHead& request, const BrowseOptions& options) {
 }  // namespace
 
 SiteChoice ChooseSite(std::shared_ptr<const LibrarySnapshot> snapshot, const std::string& path,
-                      bool search) {
+                      bool search, std::string_view root) {
     SiteChoice choice;
     if (snapshot->Folder.empty()) {
         // A single archive, reloaded: it answers everything, as without reloading.
@@ -36,11 +36,11 @@ SiteChoice ChooseSite(std::shared_ptr<const LibrarySnapshot> snapshot, const std
     }
     const std::string normalized = NormalizePath(path);
     if (normalized.empty() || normalized == "index.html") {
-        choice.Ready = MadePage(StartPageHtml(*snapshot, search), kStartPageType);
+        choice.Ready = MadePage(StartPageHtml(*snapshot, search, root), kStartPageType);
         return choice;
     }
     if (normalized == kLibraryJsonPath) {
-        choice.Ready = MadePage(LibraryJson(*snapshot), kLibraryJsonType);
+        choice.Ready = MadePage(LibraryJson(*snapshot, root), kLibraryJsonType);
         return choice;
     }
     if (search && (normalized == kSearchPagePath || normalized == kSearchJsonPath)) {
@@ -64,19 +64,27 @@ SiteChoice ChooseSite(std::shared_ptr<const LibrarySnapshot> snapshot, const std
     return choice;
 }
 
-RequestPlan ServedSites::Route(const RequestHead& request) const {
-    if (single_ != nullptr) return RouteRequest(*single_, request);
-    RequestTarget target = SplitTarget(request.Line.Target);
+RequestPlan ServedSites::Route(const RequestHead& request, bool keepOpen) const {
+    if (single_ != nullptr) return RouteRequest(*single_, request, keepOpen);
     const BrowseOptions& options = rules_.Options;
-    SiteChoice choice = ChooseSite(library_->Current(), target.Path, options.Search);
+    std::optional<RequestTarget> underRoot = TargetUnderRoot(request, options.UrlRoot);
+    RequestTarget target = underRoot ? std::move(*underRoot) : RequestTarget{};
+    SiteChoice choice;
+    if (underRoot) {
+        choice = ChooseSite(library_->Current(), target.Path, options.Search, options.UrlRoot);
+    } else {
+        // Outside the root: not found, with the path as sent.
+        target.Path = SplitTarget(request.Line.Target).Path;
+    }
     RequestPlan plan;
     if (choice.Where != nullptr) {
         target.Path = std::move(choice.Path);
-        plan = RouteTarget(*choice.Where, request, std::move(target));
+        plan = RouteTarget(*choice.Where, request, std::move(target), keepOpen);
         plan.Library = std::move(choice.Holds);
         return plan;
     }
     plan.Rules = &rules_;
+    plan.KeepOpen = keepOpen;
     if (!Answered(request, options)) return plan;
     if (choice.LibrarySearch) {
         plan.Kind = PlanKind::Search;
@@ -95,6 +103,6 @@ RequestPlan ServedSites::Route(const RequestHead& request) const {
     plan.Kind = PlanKind::Ready;
     plan.Body = std::move(choice.Ready->Body);
     plan.Page = {choice.Ready->Kind, std::move(choice.Ready->ContentType), plan.Body.Size, 0};
-    plan.Response = PlanResponse(request, plan.Page, options, ArchiveVersion{});
+    plan.Response = PlanResponse(request, plan.Page, options, ArchiveVersion{}, keepOpen);
     return plan;
 }

@@ -9,6 +9,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "Library/LiveLibrary.h"
 #include "WebServer/PageKind.h"
@@ -17,6 +18,7 @@
 #include "WebServer/Route.h"
 
 struct Site;
+class AccessLog;
 class LoaderPool;
 
 // One of the library's own pages, whole.
@@ -46,27 +48,37 @@ struct SiteChoice {
 // own pages, and with `search` its search's two paths; "/SEGMENT" and
 // "/SEGMENT/PATH" are PATH of that archive. Anything else is not found, with
 // the text and kind a single archive answers it with. A snapshot of one
-// archive at the root (Folder empty) gives it every path as it is.
+// archive at the root (Folder empty) gives it every path as it is. `path` is
+// below the server's root, `root`, which the library's own pages' links carry.
 SiteChoice ChooseSite(std::shared_ptr<const LibrarySnapshot> snapshot, const std::string& path,
-                      bool search);
+                      bool search, std::string_view root = {});
 
 class ServedSites {
   public:
-    // The one archive, every request: the default, unchanged.
-    ServedSites(Site& single, const PageRules& rules) : single_(&single), rules_(rules) {}
+    // The one archive, every request: the default, unchanged. Each response
+    // is logged to `log` when there is one (--browse-access-log).
+    ServedSites(Site& single, const PageRules& rules, AccessLog* log = nullptr)
+        : single_(&single), rules_(rules), log_(log) {}
     // The current snapshot of `library` for each request; a search across
     // it runs on `loaders`.
-    ServedSites(const LiveLibrary& library, const PageRules& rules, LoaderPool& loaders)
-        : library_(&library), rules_(rules), loaders_(&loaders) {}
+    ServedSites(const LiveLibrary& library, const PageRules& rules, LoaderPool& loaders,
+                AccessLog* log = nullptr)
+        : library_(&library), rules_(rules), loaders_(&loaders), log_(log) {}
 
     const PageRules& Rules() const { return rules_; }
+    // Owned by the server thread, outliving the event loops.
+    AccessLog* Log() const { return log_; }
 
-    // The routing step: the plan for `request`, read whole.
-    RequestPlan Route(const RequestHead& request) const;
+    // The routing step: the plan for `request`, read whole. The root
+    // (--browse-url-root) is taken off its path here, before the library
+    // chooses an archive. `keepOpen`: the connection may stay open after the
+    // response.
+    RequestPlan Route(const RequestHead& request, bool keepOpen = false) const;
 
   private:
     Site* single_ = nullptr;
     const LiveLibrary* library_ = nullptr;
     const PageRules& rules_;
     LoaderPool* loaders_ = nullptr;
+    AccessLog* log_ = nullptr;
 };

@@ -23,6 +23,7 @@ enum class ServerStage {
     PortNotBound,      // ended: the port could not be bound or listened on
     Failed,            // ended: an unexpected error
     LzoNotReady,       // ended: the LZO library failed to initialise
+    LogNotOpened,      // ended: the access log could not be opened
 };
 
 struct ServerState {

@@ -12,6 +12,7 @@
 #include "WebServer/LoaderPool.h"
 #include "WebServer/PageCache.h"
 #include "WebServer/PageRules.h"
+#include "WebServer/ResponseCompression.h"
 #include "WebServer/Validators.h"
 
 class SiteSearch;
@@ -38,10 +39,13 @@ struct Site {
     // Its part of the server's cache.
     const SiteCache Cache;
     LargeBodies Bodies;
+    // Gzip forms of entries' bodies, with --browse-compress: an empty body
+    // says that the entry's does not shrink, so that it is not tried again.
+    PageCache Compressed{kCompressedCacheBytes};
     // The site's search, with --browse-search only: owned by the server
     // thread, set before the first connection is served.
     const SiteSearch* Search = nullptr;
-    // Where its paths start in a library ("/" and its name's segment); empty
-    // for the one archive a server serves.
+    // Where its paths start: the server's root (--browse-url-root), then in a
+    // library "/" and its name's segment; empty for an archive at "/".
     std::string Root;
 };

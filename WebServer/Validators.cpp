@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "WebServer/FieldText.h"
 #include "WebServer/HttpDate.h"
 
 namespace {
@@ -13,12 +14,6 @@ uint64_t Folded(uint64_t hash, uint64_t value) {
         hash = (hash ^ ((value >> (8 * i)) & 0xff)) * kPrime;
     }
     return hash;
-}
-
-std::string_view Trimmed(std::string_view text) {
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
-    return text;
 }
 
 std::string_view WithoutWeakMark(std::string_view tag) {
@@ -44,8 +39,15 @@ std::string EntityTagOf(const ArchiveVersion& version, uint32_t entry) {
     return tag;
 }
 
+std::string EntityTagOf(const ArchiveVersion& version, uint32_t entry, ContentCoding coding) {
+    std::string tag = EntityTagOf(version, entry);
+    if (coding == ContentCoding::Identity) return tag;
+    tag.insert(tag.size() - 1, "-" + std::string(CodingName(coding)));
+    return tag;
+}
+
 bool NoneMatchHits(std::string_view ifNoneMatch, std::string_view tag) {
-    if (Trimmed(ifNoneMatch) == "*") return true;
+    if (TrimmedField(ifNoneMatch) == "*") return true;
     // Tags are quoted and hold no quotes, so commas inside them do not split.
     const std::string_view wanted = WithoutWeakMark(tag);
     size_t at = 0;
@@ -61,7 +63,7 @@ bool NoneMatchHits(std::string_view ifNoneMatch, std::string_view tag) {
 }
 
 bool RangeConditionHolds(std::string_view ifRange, std::string_view tag, int64_t lastModified) {
-    ifRange = Trimmed(ifRange);
+    ifRange = TrimmedField(ifRange);
     if (ifRange.starts_with('"') || ifRange.starts_with("W/")) return ifRange == tag;
     const std::optional<int64_t> date = ParseHttpDate(ifRange);
     return date && *date == lastModified;

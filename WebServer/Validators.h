@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "Platform/File.h"
+#include "WebServer/AcceptEncoding.h"
 
 // One version of the served archive file.
 struct ArchiveVersion {
@@ -20,6 +21,10 @@ ArchiveVersion ArchiveVersionOf(const platform::FileStamp& stamp);
 
 // The strong entity tag, quotes included, of entry `entry` of `version`.
 std::string EntityTagOf(const ArchiveVersion& version, uint32_t entry);
+
+// The tag of the entry's body in `coding`: another for each coding, as a cache
+// must not take one for the other.
+std::string EntityTagOf(const ArchiveVersion& version, uint32_t entry, ContentCoding coding);
 
 // Whether an If-None-Match value names `tag` (or is "*"), comparing tags
 // without regard to the weak mark "W/".

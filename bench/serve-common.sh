@@ -2,9 +2,10 @@
 # against, the load, and the servers' CPU time. Sourced, not run.
 
 # Writes DIR/nginx.conf: nginx serving ROOT on 127.0.0.1:PORT in the
-# foreground, `sendfile on`, no access log, its files kept under DIR.
-write_nginx_conf() { # dir port root
-    local dir=$1 port=$2 root=$3
+# foreground, `sendfile on`, no access log, its files kept under DIR; EXTRA,
+# when given, is added to its http block (say, gzip on).
+write_nginx_conf() { # dir port root [extra]
+    local dir=$1 port=$2 root=$3 extra=${4:-}
     mkdir -p "$dir"
     cat >"$dir/nginx.conf" <<CONF
 daemon off;
@@ -23,6 +24,7 @@ http {
     fastcgi_temp_path $dir/fastcgi;
     uwsgi_temp_path $dir/uwsgi;
     scgi_temp_path $dir/scgi;
+    $extra
     server {
         listen 127.0.0.1:$port;
         root $root;

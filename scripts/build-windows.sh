@@ -24,7 +24,7 @@ library_key=$(
     {
         cat "$0" "$toolchain"
         x86_64-w64-mingw32-g++-posix --version
-        dpkg-query -W liblzo2-dev libsqlite3-dev libxml2-dev libgtest-dev 2>/dev/null || true
+        dpkg-query -W liblzo2-dev zlib1g-dev libsqlite3-dev libxml2-dev libgtest-dev 2>/dev/null || true
     } | sha256sum | cut -c1-16
 )
 libraries=${XDG_CACHE_HOME:-$HOME/.cache}/pelorine-build/windows-$library_key
@@ -84,6 +84,19 @@ if [ ! -f "$prefix/lib/liblzo2.a" ]; then
     mkdir -p "$prefix/lib" "$prefix/include/lzo"
     cp "$work/lzo/liblzo2.a" "$prefix/lib/"
     cp "$lzo_source"/include/lzo/*.h "$prefix/include/lzo/"
+fi
+
+# zlib, for compressed responses: its library sources alone, as they are.
+if [ ! -f "$prefix/lib/libz.a" ]; then
+    zlib_source=$(debian_source zlib)
+    echo "== Cross-building zlib from $zlib_source"
+    mkdir -p "$work/zlib" "$prefix/lib" "$prefix/include"
+    for file in adler32 compress crc32 deflate infback inffast inflate inftrees trees uncompr zutil; do
+        "$(command -v x86_64-w64-mingw32-gcc-posix)" -O2 -c "$zlib_source/$file.c" -o "$work/zlib/$file.o"
+    done
+    rm -f "$prefix/lib/libz.a"
+    x86_64-w64-mingw32-ar rcs "$prefix/lib/libz.a" "$work/zlib"/*.o
+    cp "$zlib_source/zlib.h" "$zlib_source/zconf.h" "$prefix/include/"
 fi
 
 # SQLite: its build makes the single-file source with host tools, which is

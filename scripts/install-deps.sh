@@ -8,8 +8,9 @@ for group in "$@"; do
     case "$group" in
         # media-types: /etc/mime.types, read at run time by --browse-standard-types.
         # libsqlite3-dev and libxml2-dev: the search's index and its HTML text.
+        # zlib1g-dev: gzip-compressed responses (--browse-compress).
         # ccache: the test run compiles the same sources in several builds.
-        build) packages+=(cmake g++ make ccache liblzo2-dev libfltk1.3-dev fonts-liberation2 libgtest-dev libgmock-dev
+        build) packages+=(cmake g++ make ccache liblzo2-dev zlib1g-dev libfltk1.3-dev fonts-liberation2 libgtest-dev libgmock-dev
                           media-types libsqlite3-dev libxml2-dev) ;;
         # ffmpeg makes the large video that the browser's seek test plays; curl asks
         # the real program for byte ranges.

@@ -3,6 +3,7 @@
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/uio.h>
@@ -10,6 +11,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <string>
 
 namespace platform {
 namespace {
@@ -131,6 +133,20 @@ uint16_t LocalPort(Socket socket) {
     socklen_t length = sizeof address;
     if (getsockname(socket, reinterpret_cast<sockaddr*>(&address), &length) != 0) return 0;
     return ntohs(address.sin_port);
+}
+
+void SendAtOnce(Socket socket) {
+    int on = 1;
+    (void)setsockopt(socket, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+}
+
+std::string PeerAddress(Socket socket) {
+    sockaddr_in address{};
+    socklen_t length = sizeof address;
+    if (getpeername(socket, reinterpret_cast<sockaddr*>(&address), &length) != 0) return {};
+    char text[INET_ADDRSTRLEN] = {};
+    if (inet_ntop(AF_INET, &address.sin_addr, text, sizeof text) == nullptr) return {};
+    return text;
 }
 
 }  // namespace platform

@@ -4,6 +4,7 @@
 #include <ws2tcpip.h>
 
 #include <climits>
+#include <string>
 
 #include "Platform/windows/WindowsText.h"
 
@@ -187,6 +188,21 @@ uint16_t LocalPort(Socket socket) {
     int length = sizeof address;
     if (getsockname(socket, reinterpret_cast<sockaddr*>(&address), &length) != 0) return 0;
     return ntohs(address.sin_port);
+}
+
+void SendAtOnce(Socket socket) {
+    int on = 1;
+    (void)setsockopt(socket, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&on),
+                     sizeof on);
+}
+
+std::string PeerAddress(Socket socket) {
+    sockaddr_in address{};
+    int length = sizeof address;
+    if (getpeername(socket, reinterpret_cast<sockaddr*>(&address), &length) != 0) return {};
+    char text[INET_ADDRSTRLEN] = {};
+    if (inet_ntop(AF_INET, &address.sin_addr, text, sizeof text) == nullptr) return {};
+    return text;
 }
 
 }  // namespace platform

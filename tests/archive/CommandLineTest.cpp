@@ -108,11 +108,12 @@ TEST(CommandLine, BrowseOptionsCountWhereverTheyStandAndOnlyAsWritten) {
         BrowseOptionsFrom({"--browse-folder-index", "--browse-archive", "x", "--browse",
                            "--browse-decode-paths", "--browse-standard-types"});
     EXPECT_TRUE(all.StandardTypes && all.DecodePaths && all.FolderIndex);
-    EXPECT_EQ(BrowseOptionsFrom({"--browse-ranges", "--browse-validators", "--browse-head",
-                                 "--browse-status-codes", "--browse-standard-types",
-                                 "--browse-decode-paths", "--browse-folder-index",
-                                 "--browse-search", "--browse-reload"}),
-              BrowseOptions::Modern());
+    EXPECT_EQ(
+        BrowseOptionsFrom({"--browse-ranges", "--browse-validators", "--browse-head",
+                           "--browse-status-codes", "--browse-standard-types",
+                           "--browse-decode-paths", "--browse-folder-index", "--browse-search",
+                           "--browse-reload", "--browse-keep-alive", "--browse-compress"}),
+        BrowseOptions::Modern());
     EXPECT_EQ(BrowseOptionsFrom({"--browse-head", "--browse-modern"}), BrowseOptions::Modern());
     EXPECT_EQ(BrowseOptionsFrom({"--browse-modern", "--browse-head"}), BrowseOptions::Modern());
     EXPECT_EQ(BrowseOptionsFrom({"--browse-Modern", "--browse-range"}), BrowseOptions{});
@@ -156,6 +157,35 @@ TEST(CommandLine, TheMemoryLimitIsAWholeNumberOfMebibytesOrTheDefault) {
     };
     for (const auto& c : cases) {
         EXPECT_EQ(BrowseOptionsFrom(c.arguments).MemoryLimitMiB, c.mebibytes)
+            << ::testing::PrintToString(c.arguments);
+    }
+}
+
+TEST(CommandLine, TheRootAndTheLogTakeTheirValuesOrAreAUsageError) {
+    const struct {
+        std::vector<std::string> arguments;
+        std::string root;
+        std::string log;
+        bool usageError;
+    } cases[] = {
+        {{"--browse-modern"}, "", "", false},
+        {{"--browse-url-root", "/docs/", "--browse"}, "/docs", "", false},
+        {{"--browse-url-root", "/a", "--browse-url-root", "/b"}, "/b", "", false},
+        {{"--browse-url-root", "/"}, "", "", false},
+        {{"--browse-url-root", "/docs/../x"}, "", "", true},
+        {{"--browse-url-root", "/%2e%2e"}, "", "", true},
+        {{"--browse-url-root", "docs"}, "", "", true},
+        {{"--browse-url-root"}, "", "", true},
+        {{"--browse-access-log", "-"}, "", "-", false},
+        {{"--browse-access-log", "/var/log/x.log", "--browse"}, "", "/var/log/x.log", false},
+        {{"--browse-access-log", ""}, "", "", true},
+        {{"--browse-access-log"}, "", "", true},
+    };
+    for (const auto& c : cases) {
+        const BrowseOptions options = BrowseOptionsFrom(c.arguments);
+        EXPECT_EQ(options.UrlRoot, c.root) << ::testing::PrintToString(c.arguments);
+        EXPECT_EQ(options.AccessLogPath, c.log) << ::testing::PrintToString(c.arguments);
+        EXPECT_EQ(!ReadCommandLine(c.arguments).BadBrowseValue.empty(), c.usageError)
             << ::testing::PrintToString(c.arguments);
     }
 }

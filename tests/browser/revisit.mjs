@@ -22,19 +22,32 @@ const pageLoadMs = 30000;
 // tenth of the time since Last-Modified has to be asked about again.
 const pauseBetweenVisitsMs = 2000;
 
-// Every connection forwarded to the server; the first line of its answer counted.
+// Every connection forwarded to the server; the status of each response on it
+// counted. A persistent connection carries several, one after the other: each
+// head is read for its status and Content-Length, and that many body bytes
+// skipped (none after a 304 or a HEAD, which this visit never sends).
 const statuses = [];
 const proxy = createServer((client) => {
   const upstream = connect(8078, "127.0.0.1");
-  let head = "";
+  let pending = Buffer.alloc(0);
+  let bodyLeft = 0;
   upstream.on("data", (chunk) => {
-    if (head !== null) {
-      head += chunk.toString("latin1");
-      const end = head.indexOf("\r\n");
-      if (end >= 0) {
-        statuses.push(head.slice(0, end).split(" ")[1]);
-        head = null;
+    pending = Buffer.concat([pending, chunk]);
+    for (;;) {
+      if (bodyLeft > 0) {
+        const skipped = Math.min(bodyLeft, pending.length);
+        pending = pending.subarray(skipped);
+        bodyLeft -= skipped;
+        if (bodyLeft > 0) return;
       }
+      const end = pending.indexOf("\r\n\r\n");
+      if (end < 0) return;
+      const head = pending.subarray(0, end).toString("latin1");
+      pending = pending.subarray(end + 4);
+      const status = head.slice(0, head.indexOf("\r\n")).split(" ")[1];
+      statuses.push(status);
+      const length = /\r\ncontent-length: *(\d+)/i.exec(head);
+      bodyLeft = status === "304" || !length ? 0 : Number(length[1]);
     }
   });
   client.pipe(upstream).pipe(client);

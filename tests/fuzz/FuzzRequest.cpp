@@ -2,8 +2,10 @@
 // receive-sized pieces, split, resolved against a small archive and answered,
 // with the opt-in options off and on; gathered again as a whole head with its
 // header lines and answered with every option on (ranges, validators, HEAD,
-// status codes); the search's answer for its paths; and the same bytes as a
-// media-types list.
+// status codes); the search's answer for its paths; as a sequence of
+// requests on one persistent connection with every option on (keep-alive,
+// compression, a root, the access log); and the same bytes as a media-types
+// list.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -12,11 +14,16 @@
 #include "Search/SearchPages.h"
 #include "Search/SiteSearch.h"
 #include "Shared/ArchiveLayout.h"
+#include "WebServer/AcceptEncoding.h"
+#include "WebServer/AccessLogLine.h"
 #include "WebServer/Connection.h"
+#include "WebServer/KeepAlive.h"
 #include "WebServer/PageResolution.h"
 #include "WebServer/RequestHead.h"
 #include "WebServer/RequestLine.h"
+#include "WebServer/ResponseCompression.h"
 #include "WebServer/ResponseHead.h"
+#include "WebServer/UrlRoot.h"
 #include "tests/fuzz/FuzzArchive.h"
 #include "tests/server/ServedPage.h"
 
@@ -96,6 +103,67 @@ void AnswerWholeHead(Site& site, const uint8_t* data, size_t size) {
     }
 }
 
+// The bytes as one connection receives them with every option on, in
+// receive-sized pieces: each head ends where the next request begins, and
+// each is answered as the connection would, until one closes it. Every head
+// takes bytes, so the sequence ends; every response says whether the
+// connection stays open; every log line is one line.
+BrowseOptions SequenceOptions() {
+    BrowseOptions options = BrowseOptions::Modern();
+    options.Search = false;
+    options.UrlRoot = *UrlRootOf("/docs");
+    options.AccessLogPath = "-";
+    return options;
+}
+
+void AnswerSequence(Site& site, const uint8_t* data, size_t size) {
+    std::string pending(reinterpret_cast<const char*>(data), size);
+    std::string head;
+    unsigned answered = 0;
+    while (!pending.empty()) {
+        const size_t piece = std::min(kReceiveSize, pending.size());
+        size_t used = 0;
+        const HeadProgress progress = AppendToRequestHead(head, pending.data(), piece, &used);
+        if (used == 0 || used > piece) __builtin_trap();
+        pending.erase(0, used);
+        if (progress == HeadProgress::TooLong) return;
+        if (progress == HeadProgress::Incomplete) continue;
+        const RequestHead request = ParseRequestHead(head);
+        head.clear();
+        const bool keepOpen = StaysOpenAfter(request, answered + 1);
+        RequestPlan plan = RouteRequest(site, request, keepOpen);
+        if (plan.Kind == PlanKind::Refuse) return;
+        ++answered;
+        const std::optional<ResponseBody> body = QuickBody(plan);
+        if (!body) __builtin_trap();  // every entry is small: nothing is made
+        const std::string bytes = server_testing::TextOf(*body);
+        uint64_t length = bytes.size();
+        if (plan.Compress) {
+            if (const auto gzipped = GzipIfSmaller(bytes.data(), bytes.size());
+                gzipped && gzipped->Size != 0) {
+                plan.Page.Coding = ContentCoding::Gzip;
+                length = gzipped->Size;
+            }
+        }
+        if (!plan.Response) PlanMadeResponse(plan, request, length);
+        const ResponsePlan& response = *plan.Response;
+        if (!response.Header.ends_with("\r\n\r\n") ||
+            (response.Header.find("\r\nConnection: close\r\n") == std::string::npos) == !keepOpen ||
+            response.BodyFirst + response.BodyLength > length) {
+            __builtin_trap();
+        }
+        const AccessRecord record{
+            "127.0.0.1",      1700000000,          request.Line.Method + " " + request.Line.Target,
+            response.Status,  response.BodyLength, request.Referer,
+            request.UserAgent};
+        const std::string line = AccessLogLine(record);
+        if (line.find('\n') != line.size() - 1 || line.find('\r') != std::string::npos) {
+            __builtin_trap();
+        }
+        if (!keepOpen) return;
+    }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -104,6 +172,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // Every option on (ranges, validators, HEAD, status codes), and off.
     static TestSite modern(*loaded, PageRulesFor(BrowseOptions::Modern()));
     static TestSite plain(*loaded);
+    // Every option on, the search aside, under a root.
+    static TestSite sequence(*loaded, PageRulesFor(SequenceOptions()));
     MimeTypeTable::Parse(std::string_view(reinterpret_cast<const char*>(data), size));
 
     std::string line;
@@ -117,6 +187,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (line.find('\n') != std::string::npos || line.find('\r') != std::string::npos)
         __builtin_trap();
     AnswerWholeHead(modern.Get(), data, size);
+    AnswerSequence(sequence.Get(), data, size);
     if (progress != LineProgress::Complete) return 0;
 
     const RequestLine request = SplitRequestLine(line);
@@ -137,9 +208,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                       searched->Body.starts_with("{\"query\": \""))) {
         __builtin_trap();
     }
+    RequestHead get;
+    get.Line = {"GET", target.Path, request.Version};
     for (TestSite* site : {&plain, &resolving}) {
-        const ServedPage page =
-            Serve(site->Get(), RequestHead{{"GET", target.Path, request.Version}, {}, {}, {}, {}});
+        const ServedPage page = Serve(site->Get(), get);
         const std::string& header = page.Plan.Response.value().Header;
         if (header.compare(0, request.Version.size(), request.Version) != 0 ||
             !header.ends_with("\r\nContent-Length: " + std::to_string(page.Body.size()) +

@@ -66,8 +66,12 @@ TEST(ConsoleBrowse, BusyPortExitsOneNamingTheReason) {
     close(holder);
 }
 
+// As a client that closes after one request: --browse-modern would keep the
+// connection open for the next.
 std::string Fetch(const std::string& path) {
-    return server_testing::Talk(kServerPort, {{"GET " + path + " HTTP/1.1\r\n\r\n"}}).received;
+    return server_testing::Talk(kServerPort,
+                                {{"GET " + path + " HTTP/1.1\r\nConnection: close\r\n\r\n"}})
+        .received;
 }
 
 // Two runs back to back: the second binds although the first left its closed
@@ -130,7 +134,8 @@ TEST(ConsoleBrowse, ModernAnswersRangesValidatorsHeadAndStatusCodes) {
     std::string getHeader;
     for (const auto& [path, body] : {std::pair{"/index.html", page}, {"/media/clip.webm", video}}) {
         const std::string head =
-            server_testing::Talk(kServerPort, {{"HEAD " + std::string(path) + " HTTP/1.1\r\n\r\n"}})
+            server_testing::Talk(kServerPort, {{"HEAD " + std::string(path) +
+                                                " HTTP/1.1\r\nConnection: close\r\n\r\n"}})
                 .received;
         const std::string get = Fetch(path);
         getHeader = get.substr(0, get.find("\r\n\r\n") + 4);
@@ -177,12 +182,12 @@ TEST(ConsoleBrowse, ModernAnswersRangesValidatorsHeadAndStatusCodes) {
     // The tag given back: 304, no body.
     const size_t tagAt = getHeader.find("ETag: ") + 6;
     const std::string tag = getHeader.substr(tagAt, getHeader.find("\r\n", tagAt) - tagAt);
-    EXPECT_EQ(
-        server_testing::Talk(
-            kServerPort, {{"GET /media/clip.webm HTTP/1.1\r\nIf-None-Match: " + tag + "\r\n\r\n"}})
-            .received,
-        "HTTP/1.1 304 Not Modified\r\nETag: " + tag +
-            getHeader.substr(getHeader.find("\r\nLast-Modified: ")));
+    EXPECT_EQ(server_testing::Talk(kServerPort,
+                                   {{"GET /media/clip.webm HTTP/1.1\r\nIf-None-Match: " + tag +
+                                     "\r\nConnection: close\r\n\r\n"}})
+                  .received,
+              "HTTP/1.1 304 Not Modified\r\nETag: " + tag +
+                  getHeader.substr(getHeader.find("\r\nLast-Modified: ")));
 
     EXPECT_EQ(Fetch("/scripts/missing.js"),
               "HTTP/1.1 404 Not Found\r\nContent-Type: text/plain\r\nContent-Length: 50\r\n"

@@ -185,7 +185,13 @@ TEST(ResponseHead, HeadersOnTheWire) {
         std::string lines;
         PageKind kind;
         std::string expected;
+        ContentCoding coding = ContentCoding::Identity;
+        bool varies = false;
+        bool keepOpen = false;
     };
+    BrowseOptions keepAlive;
+    keepAlive.KeepAlive = true;
+    const std::string gzipTag = kTag.substr(0, kTag.size() - 1) + "-gzip\"";
     BrowseOptions head;
     head.Head = true;
     BrowseOptions statusCodes;
@@ -234,13 +240,35 @@ TEST(ResponseHead, HeadersOnTheWire) {
          "HTTP/1.1 500 Internal Server Error\r\nContent-Type: video/webm\r\n"
          "Content-Length: 1000\r\nConnection: close\r\n\r\n" +
              body},
+        {"keep-alive alone, kept open: today's fields", keepAlive, "GET", "", PageKind::Entry,
+         "HTTP/1.1 200 OK\r\nContent-Type: video/webm\r\nContent-Length: 1000\r\n\r\n" + body,
+         ContentCoding::Identity, false, true},
+        {"modern, gzip, kept open: no range, its own tag", BrowseOptions::Modern(), "GET",
+         "Range: bytes=10-12", PageKind::Entry,
+         "HTTP/1.1 200 OK\r\nContent-Type: video/webm\r\nContent-Length: 1000\r\n"
+         "Content-Encoding: gzip\r\nETag: " +
+             gzipTag + "\r\nLast-Modified: " + kDate + "\r\nVary: Accept-Encoding\r\n\r\n" + body,
+         ContentCoding::Gzip, true, true},
+        {"modern, gzip tag given back: 304", BrowseOptions::Modern(), "GET",
+         "If-None-Match: " + gzipTag, PageKind::Entry,
+         "HTTP/1.1 304 Not Modified\r\nETag: " + gzipTag + "\r\nLast-Modified: " + kDate +
+             "\r\nVary: Accept-Encoding\r\nConnection: close\r\n\r\n",
+         ContentCoding::Gzip, true},
+        {"modern, plain but varying: the plain tag misses", BrowseOptions::Modern(), "GET",
+         "If-None-Match: " + gzipTag, PageKind::Entry,
+         "HTTP/1.1 200 OK\r\nContent-Type: video/webm\r\nContent-Length: 1000\r\n"
+         "Accept-Ranges: bytes\r\nETag: " +
+             kTag + "\r\nLast-Modified: " + kDate +
+             "\r\nVary: Accept-Encoding\r\nConnection: close\r\n\r\n" + body,
+         ContentCoding::Identity, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const RequestHead request =
             ParseRequestHead(c.method + " /x HTTP/1.1\n" + c.lines + "\n\n");
         const ResponsePlan plan =
-            PlanResponse(request, {c.kind, "video/webm", body.size(), kEntry}, c.options, kVersion);
+            PlanResponse(request, {c.kind, "video/webm", body.size(), kEntry, c.coding, c.varies},
+                         c.options, kVersion, c.keepOpen);
         EXPECT_EQ(plan.Header + body.substr(plan.BodyFirst, plan.BodyLength), c.expected);
     }
 }

@@ -69,7 +69,9 @@ inline ServedPage Serve(Site& site, const RequestHead& request) {
 
 // The answer to a GET of `path` (the target, before any "?").
 inline ServedPage Serve(Site& site, const std::string& path) {
-    return Serve(site, RequestHead{{"GET", path, "HTTP/1.1"}, {}, {}, {}, {}});
+    RequestHead request;
+    request.Line = {"GET", path, "HTTP/1.1"};
+    return Serve(site, request);
 }
 
 }  // namespace server_testing

@@ -196,11 +196,11 @@ void StopServers() {
     RunningServers().clear();
 }
 
-uint16_t StartServer(const std::string& archivePath) {
+uint16_t StartServer(const std::string& archivePath, const BrowseOptions& options) {
     if (const char* command = std::getenv("PELORINE_SERVER_COMMAND")) {
         return StartServerProgram(command, archivePath);
     }
-    return StartServerWith(archivePath, {}, false);
+    return StartServerWith(archivePath, options, false);
 }
 
 uint16_t StartServerWith(const std::string& path, const BrowseOptions& options, bool library) {

@@ -46,7 +46,8 @@ void CompileTree(const std::map<std::string, std::string>& files, const std::str
 // port once it listens. One server per test process: it is never stopped.
 // With PELORINE_SERVER_COMMAND set (say, "wine build-windows/pelorine.exe"),
 // that program serves instead, on its own port, until the test process ends.
-uint16_t StartServer(const std::string& archivePath);
+// `options`: the opt-in options it serves with (the server command ignores them).
+uint16_t StartServer(const std::string& archivePath, const BrowseOptions& options = {});
 
 // The same for any job: `path` is served with `options`, as a library's
 // folder with `library`. Always in this process.
