@@ -67,6 +67,30 @@ TEST(LibraryServe, ServesEachArchiveUnderItsNameAndListsThemAllOnTheStartPage) {
     EXPECT_NE(json.find("\"name\":\"broken\""), std::string::npos);
 }
 
+// Under a root, the root comes off first and the library chooses the archive
+// from what is left; its own pages link under the root.
+TEST(LibraryServe, ServesTheLibraryUnderTheRootWithLinksThatCarryIt) {
+    TempDir dir;
+    std::filesystem::create_directories(dir.path() / "lib");
+    WriteSite(dir / "lib/python.pel", "Python", "python");
+    BrowseOptions options;
+    options.UrlRoot = "/docs";
+    const uint16_t port = StartServerWith(dir / "lib", options, true);
+    ASSERT_NE(port, 0);
+
+    const std::string page = "<html><head><title>Python</title></head><body>python</body></html>";
+    EXPECT_EQ(Get(port, "/docs/python/index.html"),
+              ExpectedResponse("HTTP/1.0", "text/html", page));
+    EXPECT_EQ(Get(port, "/python/index.html"),
+              ExpectedResponse("HTTP/1.0", "text/plain",
+                               "Cannot find the specified page: python/index.html"));
+    const std::string html = Get(port, "/docs/");
+    EXPECT_NE(html.find("<a href=\"/docs/python/index.html\">Python</a>"), std::string::npos)
+        << html;
+    EXPECT_NE(Get(port, "/docs/.pelorine/library.json").find("\"path\":\"/docs/python/\""),
+              std::string::npos);
+}
+
 // While clients fetch one archive's page, a compile replaces the archive (a
 // new file renamed over it) again and again: every response is whole and
 // is the page of the archive before or after a rename, and the last one is
