@@ -106,8 +106,9 @@ void ListenAndAccept(const LoadedArchive& archive, const ServeJob& job, AccessLo
     LoaderPool loaders(LoaderCount());
     const PageRules rules = PageRulesFor(job.Options);
     PageCache cache(kPageCacheBytes);
+    PageCache compressed(kCompressedCacheBytes);
     Site site(archive, rules, ArchiveVersionOf(platform::FileStampOf(archive.File())), loaders,
-              cache, BudgetBytes(job.Options));
+              cache, compressed, BudgetBytes(job.Options));
     site.Search = search.get();
     site.Root = job.Options.UrlRoot;
     const ServedSites sites(site, rules, log);
@@ -135,6 +136,7 @@ int StartError(const LibrarySnapshot& first, bool library) {
 void ServeLive(const ServeJob& job, AccessLog* log, ServerState& status, StopSignal& stop) {
     const PageRules rules = PageRulesFor(job.Options);
     PageCache cache(kPageCacheBytes);
+    PageCache compressed(kCompressedCacheBytes);
     LoaderPool loaders(LoaderCount());
     // Before the library, whose archives' searches it starts: it ends after them.
     std::unique_ptr<SearchQueue> searches;
@@ -145,10 +147,11 @@ void ServeLive(const ServeJob& job, AccessLog* log, ServerState& status, StopSig
             const ArchiveFile& file) -> std::shared_ptr<const LibraryArchive> {
         auto archive = std::make_shared<LibraryArchive>(LoadLibraryArchive(folder, file));
         if (!archive->Archive) return archive;
-        // Each archive's bodies under a number of its own in the shared cache.
-        auto site = std::make_shared<LibrarySite>(archive->Archive, rules, loaders,
-                                                  SiteCache(cache, ++archivesLoaded),
-                                                  BudgetBytes(job.Options));
+        // Each archive's bodies under a number of its own in the shared caches.
+        ++archivesLoaded;
+        auto site = std::make_shared<LibrarySite>(
+            archive->Archive, rules, loaders, SiteCache(cache, archivesLoaded),
+            SiteCache(compressed, archivesLoaded), BudgetBytes(job.Options));
         // The links the archive's own pages make carry the root, then its prefix.
         site->Served.Root = job.Options.UrlRoot;
         if (!folder.empty()) site->Served.Root += "/" + archive->Segment;

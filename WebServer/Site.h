@@ -19,13 +19,14 @@ class SiteSearch;
 
 struct Site {
     Site(const LoadedArchive& archive, const PageRules& rules, ArchiveVersion version,
-         LoaderPool& loaders, SiteCache cache, size_t budgetBytes)
+         LoaderPool& loaders, SiteCache cache, SiteCache compressed, size_t budgetBytes)
         : Archive(archive),
           Rules(rules),
           Version(version),
           Loaders(loaders),
           Cache(cache),
-          Bodies(archive, cache, loaders, budgetBytes) {}
+          Bodies(archive, cache, loaders, budgetBytes),
+          Compressed(compressed) {}
     Site(const Site&) = delete;
     Site& operator=(const Site&) = delete;
 
@@ -41,7 +42,9 @@ struct Site {
     LargeBodies Bodies;
     // Gzip forms of entries' bodies, with --browse-compress: an empty body
     // says that the entry's does not shrink, so that it is not tried again.
-    PageCache Compressed{kCompressedCacheBytes};
+    // Its part of the server's one cache of them (kCompressedCacheBytes), so
+    // that a library's archives share it.
+    const SiteCache Compressed;
     // The site's search, with --browse-search only: owned by the server
     // thread, set before the first connection is served.
     const SiteSearch* Search = nullptr;
