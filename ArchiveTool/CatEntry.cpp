@@ -14,7 +14,7 @@ int CatEntry(const std::string& archive, const std::string& name, const ToolStre
         ReportLine(streams.err, "no entry named " + EscapedName(normalized));
         return kExitProblem;
     }
-    const TItem& entry = loaded->Entries[match.Index];
+    const EntryView entry = loaded->Entries[match.Index];
     std::string content;
     const EntryReadResult result = ReadEntry(loaded->File(), loaded->FileSize, entry, content);
     // Damaged content is never written: a partial file would pass for the real one.

@@ -2,7 +2,7 @@
 
 #include "Shared/AnsiText.h"
 
-std::string EscapedName(const std::string& name) {
+std::string EscapedName(std::string_view name) {
     static constexpr char kHex[] = "0123456789abcdef";
     std::string escaped;
     escaped.reserve(name.size());
@@ -21,16 +21,16 @@ std::string EscapedName(const std::string& name) {
     return escaped;
 }
 
-std::vector<std::string> SafeSegments(const std::string& name, std::string& refusal) {
+std::vector<std::string> SafeSegments(std::string_view name, std::string& refusal) {
     if (name.empty()) {
         refusal = "the name is empty";
         return {};
     }
-    if (name.find('\0') != std::string::npos) {
+    if (name.find('\0') != std::string_view::npos) {
         refusal = "the name holds a NUL byte";
         return {};
     }
-    const std::string path = BackslashesToSlashes(name);
+    const std::string path = BackslashesToSlashes(std::string(name));
     if (path.front() == '/') {
         refusal = "the name is an absolute path";
         return {};

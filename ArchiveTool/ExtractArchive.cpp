@@ -36,7 +36,7 @@ class Extraction {
         }
         ReadAhead contents(archive_, std::move(toRead));
         for (uint32_t i = 0; i < count; ++i) {
-            const TItem& entry = archive_.Entries[i];
+            const EntryView entry = archive_.Entries[i];
             Plan& plan = plans[i];
             if (plan.segments.empty()) {
                 Report(plan.refusalKind, entry, plan.refusal);
@@ -53,7 +53,7 @@ class Extraction {
 
   private:
     Plan PlanFor(uint32_t index) {
-        const TItem& entry = archive_.Entries[index];
+        const EntryView entry = archive_.Entries[index];
         Plan plan;
         plan.segments = SafeSegments(entry.Name, plan.refusal);
         if (plan.segments.empty()) {
@@ -62,7 +62,8 @@ class Extraction {
         }
         // The first of two entries that land on one path is the one the server
         // serves; the second is reported, not written over it.
-        const auto [first, isNew] = claimed_.try_emplace(BackslashesToSlashes(entry.Name), index);
+        const auto [first, isNew] =
+            claimed_.try_emplace(BackslashesToSlashes(std::string(entry.Name)), index);
         if (!isNew) {
             plan.segments.clear();
             plan.refusalKind = "duplicate";
@@ -71,7 +72,7 @@ class Extraction {
         return plan;
     }
 
-    void Write(const TItem& entry, const std::vector<std::string>& segments,
+    void Write(const EntryView& entry, const std::vector<std::string>& segments,
                const ReadAhead::Content& content) {
         std::string problem;
         const platform::FolderHandle folder = target_.FolderFor(segments, problem);
@@ -92,7 +93,7 @@ class Extraction {
         }
     }
 
-    void Report(std::string_view kind, const TItem& entry, const std::string& why) {
+    void Report(std::string_view kind, const EntryView& entry, const std::string& why) {
         ++problems_;
         std::fprintf(streams_.err, "%.*s: %s: %s\n", static_cast<int>(kind.size()), kind.data(),
                      EscapedName(entry.Name).c_str(), why.c_str());

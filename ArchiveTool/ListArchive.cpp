@@ -26,7 +26,7 @@ int ListArchive(const std::string& archive, const ToolStreams& streams) {
     bool written = true;
     std::string block;
     block.reserve(kOutputBlock * 2);
-    for (const TItem& entry : loaded->Entries) {
+    for (const EntryView entry : loaded->Entries) {
         AppendNumber(block, entry.UnpackedSize);
         block += '\t';
         AppendNumber(block, StoredSize(entry));

@@ -15,9 +15,9 @@ namespace {
 
 // The part of an entry name after its last "/": the file name the compile
 // judged by its extension.
-std::string BareName(const std::string& name) {
+std::string BareName(std::string_view name) {
     const size_t slash = name.rfind('/');
-    return slash == std::string::npos ? name : name.substr(slash + 1);
+    return std::string(slash == std::string_view::npos ? name : name.substr(slash + 1));
 }
 
 class Repacking {
@@ -43,7 +43,7 @@ class Repacking {
 
   private:
     void Repack(uint32_t index) {
-        const TItem& entry = input_.Entries[index];
+        const EntryView entry = input_.Entries[index];
         const EntryReadResult read = ReadEntry(input_.File(), input_.FileSize, entry, content_);
         if (read != EntryReadResult::Read) {
             ++problems_;
@@ -58,7 +58,7 @@ class Repacking {
             IsStoredRaw(BareName(entry.Name)) ? 0 : CompressContent(bytes, size, level_, buffers_);
         const unsigned char* stored = packed != 0 ? buffers_.output.Data() : bytes;
         const uint32_t storedSize = packed != 0 ? packed : size;
-        TItem repacked{entry.Name, output_.WritePosition(), packed, size};
+        TItem repacked{std::string(entry.Name), output_.WritePosition(), packed, size};
         if (uint64_t{repacked.DataOffset} + storedSize > kMaxArchiveOffset) {
             ++problems_;
             std::fprintf(streams_.err, "too large: entry %u %s: the data would pass 2 GiB\n", index,

@@ -28,7 +28,7 @@ class Verification {
     }
 
     void CheckEntry(uint32_t index) {
-        const TItem& entry = archive_.Entries[index];
+        const EntryView entry = archive_.Entries[index];
         IsCompressed(entry) ? ++compressed_ : ++raw_;
         CheckName(index, entry);
         const uint64_t end = uint64_t{entry.DataOffset} + StoredSize(entry);
@@ -57,7 +57,7 @@ class Verification {
     }
 
   private:
-    void CheckName(uint32_t index, const TItem& entry) {
+    void CheckName(uint32_t index, const EntryView& entry) {
         std::string refusal;
         if (SafeSegments(entry.Name, refusal).empty()) {
             EntryProblem(index, entry, "extract refuses its name: " + refusal);
@@ -77,7 +77,7 @@ class Verification {
         std::fprintf(streams_.err, "%s\n", line.c_str());
     }
 
-    void EntryProblem(uint32_t index, const TItem& entry, const std::string& why) {
+    void EntryProblem(uint32_t index, const EntryView& entry, const std::string& why) {
         Problem("entry " + std::to_string(index) + " " + EscapedName(entry.Name) + ": " + why);
     }
 

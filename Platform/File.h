@@ -32,6 +32,13 @@ struct FileIdentity {
 FileHandle OpenForReading(const std::string& path, uint64_t* size = nullptr,
                           FileIdentity* identity = nullptr);
 
+// The same for a file served while it may be replaced: on Windows it is
+// shared with deleting too, so that a compile may rename a new archive over
+// it (where the system allows; this handle keeps reading the old one). Other
+// systems never stop a rename over an open file.
+FileHandle OpenReplaceable(const std::string& path, uint64_t* size = nullptr,
+                           FileIdentity* identity = nullptr);
+
 class HeldFolder;
 // The same for the file `name` in `folder`, which `path` leads to: opened by
 // its name in the folder held open where the system can, else by `path`.
@@ -79,6 +86,10 @@ struct FileStamp {
 
 // The stamp of an open file; all zero when it cannot be told.
 FileStamp FileStampOf(FileHandle file);
+
+// The stamp of the file `path` leads to, without opening it for reading (a
+// folder watched for changes is asked often); false when there is none.
+bool StampAt(const std::string& path, FileStamp& stamp);
 
 void CloseFile(FileHandle file);
 

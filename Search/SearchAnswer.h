@@ -20,6 +20,9 @@ struct SearchHit {
     std::string Heading;  // the heading the words stand under; empty: the page's top
     std::string Anchor;   // its id, for the link; may be empty when Heading is not
     Snippet Words;
+    uint32_t Entry = 0;   // the entry's index in its archive
+    double Score = 0;     // its rank, higher first
+    std::string Archive;  // in a search across a library: the archive's title
 };
 
 enum class IndexState {
@@ -36,4 +39,7 @@ struct SearchAnswer {
     uint32_t ToIndex = 0;
     uint64_t Total = 0;  // pages that match
     std::vector<SearchHit> Hits;
+    // In a search across a library: the archives whose indexes are still
+    // being built, whose pages are not among the hits yet.
+    std::vector<std::string> StillBuilding;
 };

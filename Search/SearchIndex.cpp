@@ -433,7 +433,7 @@ IndexHits FindPages(sqlite3* database, const std::vector<QueryWord>& words, cons
     }
     std::sort(best.begin(), best.end(), better);
     for (size_t i = offset; i < best.size() && i < offset + count; ++i) {
-        hits.Pages.push_back({best[i].Entry, std::move(best[i].Title)});
+        hits.Pages.push_back({best[i].Entry, std::move(best[i].Title), best[i].Score});
     }
     return hits;
 }

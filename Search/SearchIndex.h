@@ -71,6 +71,7 @@ bool IsCompleteIndexOf(sqlite3* database, std::string_view identity);
 struct RankedPage {
     uint32_t Entry = 0;
     std::string Title;
+    double Score = 0;  // higher is better
 };
 
 struct IndexHits {

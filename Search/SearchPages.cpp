@@ -218,6 +218,14 @@ std::string SearchResultsHtml(const SearchAnswer& answer, std::string_view root)
             }
             break;
     }
+    if (!answer.StillBuilding.empty()) {
+        html += "<p id=\"building\">Still indexing, not searched yet:";
+        for (const std::string& archive : answer.StillBuilding) {
+            html +=
+                " " + EscapeHtml(archive) + (&archive == &answer.StillBuilding.back() ? "." : ";");
+        }
+        html += "</p>\n";
+    }
     if (!answer.Hits.empty()) {
         const uint64_t first = uint64_t{answer.Page - 1} * kResultsPerPage + 1;
         html += "<ol id=\"results\" start=\"" + std::to_string(first) + "\">\n";
@@ -228,7 +236,11 @@ std::string SearchResultsHtml(const SearchAnswer& answer, std::string_view root)
                 html +=
                     "<div class=\"section\">\xE2\x80\xBA " + EscapeHtml(hit.Heading) + "</div>\n";
             }
-            html += "<div class=\"path\">" + EscapeHtml(hit.Path) + "</div>\n<p class=\"snippet\">";
+            html += "<div class=\"path\">" +
+                    (hit.Archive.empty()
+                         ? std::string()
+                         : "<span class=\"archive\">" + EscapeHtml(hit.Archive) + "</span> · ") +
+                    EscapeHtml(hit.Path) + "</div>\n<p class=\"snippet\">";
             AppendSnippetHtml(html, hit.Words);
             html += "</p></li>\n";
         }
@@ -263,12 +275,23 @@ std::string SearchResultsJson(const SearchAnswer& answer, std::string_view root)
     for (const SearchHit& hit : answer.Hits) {
         if (!first) json += ", ";
         first = false;
-        json += "{\"path\": \"" + EscapeJson(hit.Path) + "\", \"url\": \"" +
+        json += "{";
+        if (!hit.Archive.empty()) json += "\"archive\": \"" + EscapeJson(hit.Archive) + "\", ";
+        json += "\"path\": \"" + EscapeJson(hit.Path) + "\", \"url\": \"" +
                 EscapeJson(std::string(root) + HitLink(hit)) + "\", \"title\": \"" +
                 EscapeJson(hit.Title) + "\", \"heading\": \"" + EscapeJson(hit.Heading) +
                 "\", \"snippet\": \"" + EscapeJson(PlainText(hit.Words)) + "\"}";
     }
-    json += "]}\n";
+    json += "]";
+    if (!answer.StillBuilding.empty()) {
+        json += ", \"building\": [";
+        for (const std::string& archive : answer.StillBuilding) {
+            json += std::string(&archive == &answer.StillBuilding.front() ? "" : ", ") + "\"" +
+                    EscapeJson(archive) + "\"";
+        }
+        json += "]";
+    }
+    json += "}\n";
     return json;
 }
 

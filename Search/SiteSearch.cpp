@@ -77,6 +77,11 @@ SiteSearch::~SiteSearch() {
 }
 
 void SiteSearch::Start() {
+    OpenOrBuild();
+    started_.store(true, std::memory_order_release);
+}
+
+void SiteSearch::OpenOrBuild() {
     const std::string& folder = settings_.CacheFolder;
     const bool cacheable = !folder.empty() && !settings_.Identity.empty();
     if (cacheable) {
@@ -185,6 +190,9 @@ SearchAnswer SiteSearch::Find(std::string_view query, uint32_t page, uint32_t co
     SearchAnswer answer;
     answer.Query = DropInvalidUtf8(query);
     answer.Page = page;
+    // A library starts its archives' searches while it serves: until then
+    // each is asked as one being built.
+    if (!started_.load(std::memory_order_acquire)) return answer;
     answer.State = state_;
     if (builder_) {
         answer.Indexed = builder_->Indexed();
@@ -205,10 +213,22 @@ SearchAnswer SiteSearch::Find(std::string_view query, uint32_t page, uint32_t co
         SearchHit hit;
         hit.Path = source_.Names[found.Entry];
         hit.Title = found.Title.empty() ? hit.Path : found.Title;
+        hit.Entry = found.Entry;
+        hit.Score = found.Score;
         if (snippets) ShowHit(found.Entry, words, hit);
         answer.Hits.push_back(std::move(hit));
     }
     return answer;
+}
+
+SearchAnswer SiteSearch::AskRanked(std::string_view query, uint32_t count) const {
+    return Find(query, 1, count, false);
+}
+
+void SiteSearch::ShowHitOf(std::string_view query, SearchHit& hit) const {
+    if (state_ != IndexState::Ready || hit.Entry >= source_.Names.size()) return;
+    std::lock_guard guard(lock_);
+    ShowHit(hit.Entry, QueryWords(*splitter_, query), hit);
 }
 
 void SiteSearch::ShowHit(uint32_t entry, const std::vector<QueryWord>& words,

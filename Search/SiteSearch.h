@@ -46,7 +46,8 @@ class SiteSearch {
     SiteSearch(const SiteSearch&) = delete;
     SiteSearch& operator=(const SiteSearch&) = delete;
 
-    // Opens the cached index or starts building one; returns at once.
+    // Opens the cached index or starts building one; returns at once. Ask
+    // may be called before, and answers as while building.
     void Start();
 
     // Results `page` (from 1) for `query`, with snippets; while the index is
@@ -56,11 +57,19 @@ class SiteSearch {
     // Every result for `query`, in rank order, without snippets.
     SearchAnswer AskAll(std::string_view query) const;
 
+    // The best `count` results for `query`, with their scores and without
+    // snippets: a search across several archives ranks them together and
+    // asks for the snippets of those it shows (ShowHitOf).
+    SearchAnswer AskRanked(std::string_view query, uint32_t count) const;
+    // Fills in the snippet and heading of `hit` (of AskRanked) for `query`.
+    void ShowHitOf(std::string_view query, SearchHit& hit) const;
+
     // Waits until the index is ready or has failed (the archive tool's wait).
     void WaitUntilSettled() const;
 
   private:
     SearchAnswer Find(std::string_view query, uint32_t page, uint32_t count, bool snippets) const;
+    void OpenOrBuild();
     void Finished(bool complete);
     void UseForQueries(Database database);
     void ShowHit(uint32_t entry, const std::vector<QueryWord>& words, SearchHit& hit) const;
@@ -72,6 +81,7 @@ class SiteSearch {
     mutable std::mutex lock_;  // guards the query database and the splitter
     mutable std::condition_variable settled_;
     std::atomic<IndexState> state_{IndexState::Building};
+    std::atomic<bool> started_{false};
     Database query_;
     std::unique_ptr<WordSplitter> splitter_;
     RankingAids aids_;

@@ -6,22 +6,22 @@
 
 namespace {
 
-// Reads a record from `bytes`, which may end before it does: what is missing
-// reads as zeros.
-TItem RecordFrom(std::string_view bytes) {
-    unsigned char fixed[kIndexRecordFixedSize] = {};
-    std::memcpy(fixed, bytes.data(), std::min(bytes.size(), sizeof fixed));
-    TItem item;
-    item.UnpackedSize = GetU32(fixed);
-    item.PackedSize = GetU32(fixed + 4);
-    item.DataOffset = GetU32(fixed + 8);
-    item.Name.assign(GetU16(fixed + 12), '\0');
+// The whole record that `bytes` starts, which the end cuts short: what is
+// missing reads as zeros, the name's length included when it is cut.
+std::string CompletedRecord(std::string_view bytes) {
+    std::string record(bytes.substr(0, kIndexRecordFixedSize));
+    record.resize(kIndexRecordFixedSize, '\0');
+    const size_t nameLength = GetU16(reinterpret_cast<const unsigned char*>(record.data()) + 12);
     if (bytes.size() > kIndexRecordFixedSize) {
-        const std::string_view name = bytes.substr(kIndexRecordFixedSize, item.Name.size());
-        std::memcpy(item.Name.data(), name.data(), name.size());
+        record.append(bytes.substr(kIndexRecordFixedSize, nameLength));
     }
-    return item;
+    record.resize(kIndexRecordFixedSize + nameLength, '\0');
+    return record;
 }
+
+// Records of at most this many bytes are reserved at once; a larger index
+// (a damaged header pointing far back) grows as its records are taken.
+constexpr size_t kMostReserved = size_t{64} << 20;
 
 }  // namespace
 
@@ -29,6 +29,12 @@ std::string HeaderBytes(uint32_t indexOffset) {
     std::string header;
     PutU32(header, indexOffset);
     return header;
+}
+
+EntryView ViewOfRecord(const char* record) {
+    const auto* bytes = reinterpret_cast<const unsigned char*>(record);
+    return {std::string_view(record + kIndexRecordFixedSize, GetU16(bytes + 12)), GetU32(bytes + 8),
+            GetU32(bytes + 4), GetU32(bytes)};
 }
 
 uint32_t ParseHeader(std::string_view bytes) {
@@ -46,6 +52,12 @@ void AppendIndexRecord(std::string& out, const TItem& item) {
     out.append(item.Name, 0, length);
 }
 
+void IndexParser::Expect(size_t bytes) {
+    const size_t reserved = std::min(bytes, kMostReserved);
+    index_.Entries.Reserve(reserved,
+                           std::min<size_t>(reserved / kIndexRecordFixedSize + 1, kMaxEntries));
+}
+
 size_t IndexParser::Parse(std::string_view bytes, bool atEnd) {
     size_t at = 0;
     while (!Full()) {
@@ -54,7 +66,7 @@ size_t IndexParser::Parse(std::string_view bytes, bool atEnd) {
             const size_t length = kIndexRecordFixedSize +
                                   GetU16(reinterpret_cast<const unsigned char*>(rest.data()) + 12);
             if (rest.size() >= length) {
-                index_.Entries.push_back(RecordFrom(rest.substr(0, length)));
+                index_.Entries.AppendRecord(rest.substr(0, length));
                 at += length;
                 continue;
             }
@@ -63,7 +75,7 @@ size_t IndexParser::Parse(std::string_view bytes, bool atEnd) {
         // The end cuts this record short. Less than its first field is not a
         // record at all.
         index_.LastRecordCut |= !rest.empty();
-        if (rest.size() >= 4) index_.Entries.push_back(RecordFrom(rest));
+        if (rest.size() >= 4) index_.Entries.AppendRecord(CompletedRecord(rest));
         return bytes.size();
     }
     index_.MoreRecordsThanTable |= atEnd && at < bytes.size();
@@ -86,7 +98,7 @@ IndexStart LocateIndex(std::string_view header, uint64_t archiveSize, IndexRepor
     return start;
 }
 
-std::vector<TItem> EntriesOf(ParsedIndex index, IndexReport& noticed) {
+EntryTable EntriesOf(ParsedIndex index, IndexReport& noticed) {
     noticed.LastRecordCut = index.LastRecordCut;
     noticed.MoreRecordsThanTable = index.MoreRecordsThanTable;
     return std::move(index.Entries);

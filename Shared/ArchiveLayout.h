@@ -18,6 +18,8 @@
 #include <string_view>
 #include <vector>
 
+#include "Shared/EntryTable.h"
+
 // Most entries an archive can hold.
 inline constexpr uint32_t kMaxEntries = 262144;
 
@@ -34,12 +36,16 @@ inline constexpr size_t kMaxNameLength = 0xFFFF;
 // every offset must stay below 2 GiB.
 inline constexpr uint64_t kMaxArchiveOffset = (uint64_t{1} << 31) - 1;
 
-// One entry of an archive.
+// One entry of an archive as the compiler makes it.
 struct TItem {
     std::string Name;           // path below the compiled folder, "/" between levels
     uint32_t DataOffset = 0;    // where its stored bytes start in the archive
     uint32_t PackedSize = 0;    // length of its LZO1X stream; 0 when stored raw
     uint32_t UnpackedSize = 0;  // length of its content
+
+    // Seen as a loaded entry is, for what reads either kind.
+    // NOLINTNEXTLINE(google-explicit-constructor)
+    operator EntryView() const { return {Name, DataOffset, PackedSize, UnpackedSize}; }
 };
 
 inline void PutU32(std::string& out, uint32_t value) {
@@ -76,9 +82,12 @@ uint32_t ParseHeader(std::string_view bytes);
 // than kMaxNameLength is cut to it.
 void AppendIndexRecord(std::string& out, const TItem& item);
 
+// The entry held by the whole record at `record` (fixed part and name).
+EntryView ViewOfRecord(const char* record);
+
 // An index as read, with what reading it noticed that the compiler never writes.
 struct ParsedIndex {
-    std::vector<TItem> Entries;         // never more than kMaxEntries
+    EntryTable Entries;                 // never more than kMaxEntries
     bool LastRecordCut = false;         // the end of the bytes cuts the last record short
     bool MoreRecordsThanTable = false;  // bytes remain after kMaxEntries records
 };
@@ -94,6 +103,9 @@ class IndexParser {
     // With `atEnd`, `bytes` reaches the end of the index, and everything is
     // taken.
     size_t Parse(std::string_view bytes, bool atEnd);
+
+    // Room for an index of `bytes` bytes, allocated at once.
+    void Expect(size_t bytes);
 
     // True once the table holds kMaxEntries records: further bytes only tell
     // MoreRecordsThanTable.
@@ -132,12 +144,12 @@ struct IndexStart {
 IndexStart LocateIndex(std::string_view header, uint64_t archiveSize, IndexReport& noticed);
 
 // The entries of `index`, with what parsing it noticed added to `noticed`.
-std::vector<TItem> EntriesOf(ParsedIndex index, IndexReport& noticed);
+EntryTable EntriesOf(ParsedIndex index, IndexReport& noticed);
 
 // An archive's index as a reader of the whole archive finds it.
 struct ArchiveIndex {
     uint32_t IndexOffset = 0;
-    std::vector<TItem> Entries;  // never more than kMaxEntries
+    EntryTable Entries;  // never more than kMaxEntries
     IndexReport Noticed;
 };
 

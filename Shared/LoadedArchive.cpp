@@ -52,9 +52,11 @@ void ReadIndex(platform::FileHandle file, IndexParser& parser) {
 
 }  // namespace
 
-ArchiveLoad LoadArchive(const std::string& path) {
+ArchiveLoad LoadArchive(const std::string& path, ArchiveSharing sharing) {
     ArchiveLoad load;
-    const platform::FileHandle file = platform::OpenForReading(path);
+    const platform::FileHandle file = sharing == ArchiveSharing::Replaceable
+                                          ? platform::OpenReplaceable(path)
+                                          : platform::OpenForReading(path);
     if (file == platform::kInvalidFile) {
         load.ErrorNumber = errno;
         load.Error = platform::LastErrorText();
@@ -70,6 +72,8 @@ ArchiveLoad LoadArchive(const std::string& path) {
     archive.IndexOffset = start.Offset;
     if (start.Readable && platform::SeekFromStart(file, start.Offset)) {
         IndexParser parser;
+        parser.Expect(
+            archive.FileSize > archive.IndexOffset ? archive.FileSize - archive.IndexOffset : 0);
         ReadIndex(file, parser);
         archive.Entries = EntriesOf(parser.Take(), noticed);
     } else {

@@ -34,8 +34,9 @@ class LoadedArchive {
     uint64_t FileSize = 0;
     // Where the index starts, as the header says.
     uint32_t IndexOffset = 0;
-    // The index's records in file order, at most kMaxEntries.
-    std::vector<TItem> Entries;
+    // The index's records in file order, at most kMaxEntries, kept in one
+    // block.
+    EntryTable Entries;
     // Entries by name, for FindEntry.
     NameIndex Names;
     IndexReport Noticed;
@@ -51,7 +52,14 @@ struct ArchiveLoad {
     std::string Error;                     // the same, in words
 };
 
+// Whom an archive being read shares its file with.
+enum class ArchiveSharing {
+    ReadersOnly,  // nobody may replace it meanwhile where the system can forbid it
+    Replaceable,  // a compile may rename a new one over it (served with reloading)
+};
+
 // Opens the archive at `path`, keeps it open for reading and loads its index.
 // A damaged index loads what it can, never more than kMaxEntries records, and
 // Noticed says what was damaged.
-ArchiveLoad LoadArchive(const std::string& path);
+ArchiveLoad LoadArchive(const std::string& path,
+                        ArchiveSharing sharing = ArchiveSharing::ReadersOnly);

@@ -1,5 +1,8 @@
 #include "Shared/NameIndex.h"
 
+#include <algorithm>
+
+#include "Platform/LargePages.h"
 #include "Shared/AnsiText.h"
 
 namespace {
@@ -15,6 +18,14 @@ uint32_t HashIgnoringAsciiCase(std::string_view text) {
     return hash;
 }
 
+void Prefetch(const void* address) {
+#if defined(__GNUC__) || defined(__clang__)
+    __builtin_prefetch(address, 1);
+#else
+    (void)address;
+#endif
+}
+
 size_t SlotCountFor(uint32_t count) {
     size_t slots = 16;
     while (slots < size_t{count} * 2) slots *= 2;
@@ -23,30 +34,44 @@ size_t SlotCountFor(uint32_t count) {
 
 }  // namespace
 
-void NameIndex::Build(const std::vector<TItem>& entries) {
-    const auto count = static_cast<uint32_t>(entries.size());
-    slots_.assign(SlotCountFor(count), Slot{});
+void NameIndex::Build(const EntryTable& entries) {
+    const uint32_t count = entries.size();
+    slots_.clear();
+    slots_.reserve(SlotCountFor(count));
+    platform::PreferLargePages(slots_.data(), slots_.capacity() * sizeof(Slot));
+    slots_.resize(SlotCountFor(count));
     count_ = count;
     const size_t mask = slots_.size() - 1;
-    for (uint32_t index = 0; index < count; ++index) {
-        const std::string& name = entries[index].Name;
-        const uint32_t hash = HashIgnoringAsciiCase(name);
-        for (size_t at = hash & mask;; at = (at + 1) & mask) {
-            Slot& slot = slots_[at];
-            if (slot.entryPlusOne == 0) {
-                slot = {hash, index + 1};
-                break;
-            }
-            // An earlier entry of the same name wins.
-            if (slot.hash == hash &&
-                EqualIgnoringAsciiCase(entries[slot.entryPlusOne - 1].Name, name)) {
-                break;
+    // A table of a quarter of a million names is larger than the caches:
+    // the slots of a batch are asked for ahead, so that their misses overlap
+    // rather than follow one another.
+    constexpr uint32_t kBatch = 16;
+    uint32_t hashes[kBatch];
+    for (uint32_t first = 0; first < count; first += kBatch) {
+        const uint32_t end = std::min(count, first + kBatch);
+        for (uint32_t index = first; index < end; ++index) {
+            hashes[index - first] = HashIgnoringAsciiCase(entries[index].Name);
+            Prefetch(&slots_[hashes[index - first] & mask]);
+        }
+        for (uint32_t index = first; index < end; ++index) {
+            const uint32_t hash = hashes[index - first];
+            for (size_t at = hash & mask;; at = (at + 1) & mask) {
+                Slot& slot = slots_[at];
+                if (slot.entryPlusOne == 0) {
+                    slot = {hash, index + 1};
+                    break;
+                }
+                // An earlier entry of the same name wins.
+                if (slot.hash == hash && EqualIgnoringAsciiCase(entries[slot.entryPlusOne - 1].Name,
+                                                                entries[index].Name)) {
+                    break;
+                }
             }
         }
     }
 }
 
-uint32_t NameIndex::Find(const std::vector<TItem>& entries, std::string_view name) const {
+uint32_t NameIndex::Find(const EntryTable& entries, std::string_view name) const {
     if (slots_.empty()) return count_;
     const size_t mask = slots_.size() - 1;
     const uint32_t hash = HashIgnoringAsciiCase(name);

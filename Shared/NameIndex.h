@@ -8,19 +8,19 @@
 #include <string_view>
 #include <vector>
 
-#include "Shared/ArchiveLayout.h"
+#include "Shared/EntryTable.h"
 
 class NameIndex {
   public:
     // Indexes `entries`. Of names that are equal without regard
     // to ASCII case only the first in table order is kept, so a lookup gives
     // what a scan from index 0 would.
-    void Build(const std::vector<TItem>& entries);
+    void Build(const EntryTable& entries);
 
     // The position in `entries` (as given to Build) of the first entry whose
     // name equals `name` without regard to ASCII case; their count when there
     // is none.
-    uint32_t Find(const std::vector<TItem>& entries, std::string_view name) const;
+    uint32_t Find(const EntryTable& entries, std::string_view name) const;
 
   private:
     struct Slot {

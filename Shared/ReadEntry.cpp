@@ -2,9 +2,11 @@
 
 #include <lzo/lzo1x.h>
 
+#include <algorithm>
 #include <cstring>
+#include <memory>
 
-bool IsBackedByFile(const TItem& entry, uint64_t fileSize) {
+bool IsBackedByFile(const EntryView& entry, uint64_t fileSize) {
     if (entry.DataOffset >= platform::kSeekLimit || entry.UnpackedSize > kLargestContent) {
         return false;
     }
@@ -12,7 +14,7 @@ bool IsBackedByFile(const TItem& entry, uint64_t fileSize) {
     return !IsCompressed(entry) || entry.UnpackedSize <= kLzoMostExpansion * entry.PackedSize;
 }
 
-EntryReadResult ReadEntryContent(platform::FileHandle file, const TItem& entry, char* content) {
+EntryReadResult ReadEntryContent(platform::FileHandle file, const EntryView& entry, char* content) {
     const size_t size = entry.UnpackedSize;
     if (!IsCompressed(entry)) {
         const size_t delivered = platform::ReadAt(file, content, size, entry.DataOffset);
@@ -34,7 +36,7 @@ EntryReadResult ReadEntryContent(platform::FileHandle file, const TItem& entry, 
                                                   : EntryReadResult::StreamDamaged;
 }
 
-EntryReadResult ReadEntry(platform::FileHandle file, uint64_t fileSize, const TItem& entry,
+EntryReadResult ReadEntry(platform::FileHandle file, uint64_t fileSize, const EntryView& entry,
                           std::string& body) {
     if (!IsBackedByFile(entry, fileSize)) {
         body.clear();
@@ -42,4 +44,39 @@ EntryReadResult ReadEntry(platform::FileHandle file, uint64_t fileSize, const TI
     }
     body.resize(entry.UnpackedSize);
     return ReadEntryContent(file, entry, body.data());
+}
+
+namespace {
+
+// The stream bytes that can hold `length` bytes of content at most: LZO1X-1
+// output never exceeds its input by more than this.
+size_t StreamBytesFor(size_t length) {
+    return length + length / 16 + 64 + 3;
+}
+
+}  // namespace
+
+bool ReadEntryStart(platform::FileHandle file, uint64_t fileSize, const EntryView& entry,
+                    size_t limit, std::string& content) {
+    if (limit >= entry.UnpackedSize) {
+        return ReadEntry(file, fileSize, entry, content) == EntryReadResult::Read;
+    }
+    if (!IsBackedByFile(entry, fileSize)) return false;
+    content.resize(limit);
+    if (!IsCompressed(entry)) {
+        return platform::ReadAt(file, content.data(), limit, entry.DataOffset) == limit;
+    }
+    const size_t streamLength = std::min<size_t>(entry.PackedSize, StreamBytesFor(limit));
+    const auto stream = std::make_unique_for_overwrite<unsigned char[]>(streamLength);
+    if (platform::ReadAt(file, stream.get(), streamLength, entry.DataOffset) != streamLength) {
+        return false;
+    }
+    // Stopped by the end of the output (or of the part of the stream read),
+    // the bounds-checked decompressor has still written exact bytes up to
+    // where it stopped.
+    lzo_uint produced = limit;
+    lzo1x_decompress_safe(stream.get(), streamLength,
+                          reinterpret_cast<unsigned char*>(content.data()), &produced, nullptr);
+    content.resize(produced);
+    return produced > 0;
 }

@@ -22,19 +22,19 @@ inline constexpr uint64_t kLargestContent = platform::kSeekLimit - 1;
 
 // Whether the entry's stored bytes are one LZO1X stream: a PackedSize of 0,
 // or one not below UnpackedSize, means raw bytes.
-inline bool IsCompressed(const TItem& entry) {
+inline bool IsCompressed(const EntryView& entry) {
     return entry.PackedSize != 0 && entry.PackedSize < entry.UnpackedSize;
 }
 
 // The length of what the entry keeps in the data area.
-inline uint32_t StoredSize(const TItem& entry) {
+inline uint32_t StoredSize(const EntryView& entry) {
     return IsCompressed(entry) ? entry.PackedSize : entry.UnpackedSize;
 }
 
 // Whether an archive `fileSize` bytes long can hold what the entry claims:
 // its stored bytes inside the file, its content below 2 GiB and within what
 // its stream could expand to.
-bool IsBackedByFile(const TItem& entry, uint64_t fileSize);
+bool IsBackedByFile(const EntryView& entry, uint64_t fileSize);
 
 enum class EntryReadResult {
     Read,           // the content is exact
@@ -49,9 +49,15 @@ enum class EntryReadResult {
 // leaves undelivered is zeroed, never left as other memory. Reads are
 // positional, so any number of threads may read one handle at once. The entry
 // must be backed by the file (IsBackedByFile).
-EntryReadResult ReadEntryContent(platform::FileHandle file, const TItem& entry, char* content);
+EntryReadResult ReadEntryContent(platform::FileHandle file, const EntryView& entry, char* content);
 
 // Reads the whole content of `entry` into `body` (resized to UnpackedSize;
 // cleared when the entry is not backed).
-EntryReadResult ReadEntry(platform::FileHandle file, uint64_t fileSize, const TItem& entry,
+EntryReadResult ReadEntry(platform::FileHandle file, uint64_t fileSize, const EntryView& entry,
                           std::string& body);
+
+// The first `limit` bytes of `entry`'s content into `content`: only as much
+// of a compressed stream is read and decompressed as they need. False when
+// nothing could be read.
+bool ReadEntryStart(platform::FileHandle file, uint64_t fileSize, const EntryView& entry,
+                    size_t limit, std::string& content);

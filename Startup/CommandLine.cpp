@@ -53,8 +53,11 @@ CommandLineWalk WalkCommandLine(const std::vector<std::string>& arguments) {
             if (threads != 0) fields.CompileThreads = threads;
         } else if (argument == "--browse") {
             meet(argument, StartupAction::Browse);
-        } else if (argument == "--browse-archive") {
-            if (hasValue) fields.BrowseArchive = arguments[i + 1];
+        } else if (argument == "--browse-archive" || argument == "--browse-library") {
+            if (hasValue) {
+                fields.BrowseArchive = arguments[i + 1];
+                fields.BrowseLibrary = argument == "--browse-library";
+            }
         }
     }
     return walk;
@@ -85,6 +88,7 @@ BrowseOptions BrowseOptionsFrom(const std::vector<std::string>& arguments) {
         if (argument == "--browse-head") options.Head = true;
         if (argument == "--browse-status-codes") options.StatusCodes = true;
         if (argument == "--browse-search") options.Search = true;
+        if (argument == "--browse-reload") options.Reload = true;
         if (argument == "--browse-keep-alive") options.KeepAlive = true;
         if (argument == "--browse-compress") options.Compress = true;
         const bool valueFollows = i + 1 < arguments.size();

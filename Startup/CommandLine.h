@@ -24,6 +24,9 @@ struct StartupFields {
     std::string CompileDestination;
     std::string BrowseArchive;
     unsigned CompileThreads = 0;  // from --compile-threads; 0: one per core
+    // BrowseArchive is a library's folder (--browse-library FOLDER, or a
+    // folder in the window's archive field).
+    bool BrowseLibrary = false;
 };
 
 enum class StartupAction { NoAction, Compile, Browse };
@@ -47,11 +50,12 @@ CommandLineWalk WalkCommandLine(const std::vector<std::string>& arguments);
 // The opt-in options for the server ("--browse-modern" for all of them,
 // "--browse-standard-types", "--browse-decode-paths", "--browse-folder-index",
 // "--browse-ranges", "--browse-validators", "--browse-head",
-// "--browse-status-codes", "--browse-search", "--browse-keep-alive",
-// "--browse-compress"), "--browse-memory-limit MIB", a whole number from 1 to
-// kMaxBrowseMemoryLimitMiB (ignored otherwise), "--browse-url-root PATH" (as
-// UrlRootOf takes it) and "--browse-access-log FILE". Unlike the paths they
-// count wherever they stand, before or after "--browse"; the last one wins.
+// "--browse-status-codes", "--browse-search", "--browse-reload",
+// "--browse-keep-alive", "--browse-compress"), "--browse-memory-limit MIB", a
+// whole number from 1 to kMaxBrowseMemoryLimitMiB (ignored otherwise),
+// "--browse-url-root PATH" (as UrlRootOf takes it) and "--browse-access-log
+// FILE". Unlike the paths they count wherever they stand, before or after
+// "--browse"; the last one wins.
 BrowseOptions BrowseOptionsFrom(const std::vector<std::string>& arguments);
 
 // Why a browse option's value cannot be taken (a usage error), or "": a root

@@ -15,12 +15,15 @@ namespace {
 constexpr int kPollMilliseconds = 100;
 
 // Why the server ended, in one line; empty while it still loads or listens.
-std::string EndReason(const ServerState& server, const std::string& archivePath) {
+std::string EndReason(const ServerState& server, const StartupFields& fields) {
+    const std::string& archivePath = fields.BrowseArchive;
     const int error = server.ServerErrorNumber.load();
     const std::string because = error != 0 ? ": " + platform::ErrorText(error) : "";
     switch (server.CurrentServerStage.load()) {
         case ServerStage::ArchiveNotOpened:
-            return "cannot open the archive '" + archivePath + "'" + because;
+            return (fields.BrowseLibrary ? "cannot read the library folder '"
+                                         : "cannot open the archive '") +
+                   archivePath + "'" + because;
         case ServerStage::NoSocket:
             return "cannot create a network socket" + because;
         case ServerStage::PortNotBound:
@@ -42,7 +45,6 @@ std::string EndReason(const ServerState& server, const std::string& archivePath)
 }  // namespace
 
 int RunConsoleBrowse(StartupActions& actions, const StartupFields& fields) {
-    const std::string& archivePath = fields.BrowseArchive;
     // Ctrl+C and the like are taken here, synchronously; from before the server
     // starts, so that no server or connection thread is ever interrupted.
     platform::TakeStopRequests();
@@ -57,7 +59,7 @@ int RunConsoleBrowse(StartupActions& actions, const StartupFields& fields) {
     StatusPrinter printer(actions.CompileStatus(), server);
     bool announced = false;
     for (;;) {
-        const std::string reason = EndReason(server, archivePath);
+        const std::string reason = EndReason(server, fields);
         if (!reason.empty()) {
             std::fprintf(stderr, "pelorine: %s\n", reason.c_str());
             return 1;

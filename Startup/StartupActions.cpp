@@ -1,5 +1,6 @@
 #include "Startup/StartupActions.h"
 
+#include "Platform/File.h"
 #include "Platform/ShellOpen.h"
 #include "Startup/StatusText.h"
 #include "WebServer/ServerState.h"
@@ -16,14 +17,17 @@ std::string StartupActions::Compile(const StartupFields& fields) {
 }
 
 std::string StartupActions::Browse(const StartupFields& fields) {
-    const bool started =
-        server_.Start(ServeJob{fields.BrowseArchive, kServerPort, settings_.Browse});
+    const bool started = server_.Start(
+        ServeJob{fields.BrowseArchive, kServerPort, settings_.Browse, fields.BrowseLibrary});
     startError_ = started ? "" : kServerNotStarted;
     return startError_;
 }
 
 std::string StartupActions::BrowseAndOpenStartPage(const StartupFields& fields) {
-    const std::string error = Browse(fields);
+    // The window's one archive field takes a library's folder too.
+    StartupFields browsed = fields;
+    browsed.BrowseLibrary = browsed.BrowseLibrary || platform::IsFolder(fields.BrowseArchive);
+    const std::string error = Browse(browsed);
     if (error.empty()) platform::ShellOpen(StartPage());
     return error;
 }

@@ -36,6 +36,10 @@ struct BrowseOptions {
     // /.pelorine/search (and .json), with an index built in the background
     // and kept in the user's cache folder.
     bool Search = false;
+    // --browse-reload: the served archive is opened so that a compile may
+    // replace it, and a replaced archive is served from then on; requests
+    // under way finish from the one they started with.
+    bool Reload = false;
     // --browse-keep-alive: an HTTP/1.1 connection stays open for the next
     // request after its response, in the event loops, until it idles.
     bool KeepAlive = false;
@@ -71,7 +75,7 @@ struct BrowseOptions {
     // --browse-modern: every opt-in option above at once; nothing else changes.
     void TurnOnEveryOptIn() {
         StandardTypes = DecodePaths = FolderIndex = true;
-        Ranges = Validators = Head = StatusCodes = Search = true;
+        Ranges = Validators = Head = StatusCodes = Search = Reload = true;
         KeepAlive = Compress = true;
     }
 

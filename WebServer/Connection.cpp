@@ -10,11 +10,13 @@
 #include "WebServer/KeepAlive.h"
 #include "WebServer/PlanBody.h"
 #include "WebServer/RequestLine.h"
+#include "WebServer/ServedSites.h"
 #include "WebServer/Site.h"
 
-Connection::Connection(Site& site, platform::Socket socket, ConnectionClock::time_point now)
-    : site_(site), socket_(socket), deadline_(now + kFirstByteWait) {
-    if (site_.Log != nullptr) peer_ = platform::PeerAddress(socket_);
+Connection::Connection(const ServedSites& sites, platform::Socket socket,
+                       ConnectionClock::time_point now)
+    : sites_(sites), socket_(socket), deadline_(now + kFirstByteWait) {
+    if (sites_.Log() != nullptr) peer_ = platform::PeerAddress(socket_);
 }
 
 Waiting Connection::WaitingFor() const {
@@ -98,7 +100,7 @@ void Connection::Loaded(std::optional<SharedBody> body, char* buffer,
                         ConnectionClock::time_point now) {
     if (compressing_) {
         compressing_ = false;
-        if (body) site_.Compressed.Add(plan_.Page.Entry, *body);
+        if (body) plan_.Where->Compressed.Add(plan_.Page.Entry, *body);
         Compressed(std::move(body));
         deadline_ = now + kPeerWait;
     } else if (!body) {
@@ -114,7 +116,7 @@ void Connection::Loaded(std::optional<SharedBody> body, char* buffer,
 // the empty line after them. The request ends incomplete on a silence (see
 // Expire), the peer's close, a receive error, or a head over the limit.
 void Connection::ReadLine(char* buffer, ConnectionClock::time_point now) {
-    const bool headerLines = site_.Rules.Options.ReadsHeaderLines();
+    const bool headerLines = sites_.Rules().Options.ReadsHeaderLines();
     for (;;) {
         // What came after the last request's head is this one's start.
         std::string taken;
@@ -140,7 +142,7 @@ void Connection::ReadLine(char* buffer, ConnectionClock::time_point now) {
             const HeadProgress progress = AppendToRequestHead(line_, bytes, count, &used);
             if (progress == HeadProgress::Incomplete) continue;
             if (progress == HeadProgress::TooLong) return Close(now);
-            if (site_.Rules.Options.KeepAlive) pending_.assign(bytes + used, count - used);
+            if (sites_.Rules().Options.KeepAlive) pending_.assign(bytes + used, count - used);
             break;
         }
         const LineProgress progress = AppendToRequestLine(line_, buffer, count);
@@ -155,12 +157,12 @@ void Connection::ReadLine(char* buffer, ConnectionClock::time_point now) {
 // side, before the empty line, is answered with what it sent: clients that
 // send only the request line are still served.
 bool Connection::HeadEndsHere() const {
-    return stage_ == ConnectionStage::ReadingLine && site_.Rules.Options.ReadsHeaderLines() &&
+    return stage_ == ConnectionStage::ReadingLine && sites_.Rules().Options.ReadsHeaderLines() &&
            HasRequestLine(line_);
 }
 
 void Connection::Answer(ConnectionClock::time_point now) {
-    const BrowseOptions& options = site_.Rules.Options;
+    const BrowseOptions& options = sites_.Rules().Options;
     if (options.ReadsHeaderLines()) {
         request_ = ParseRequestHead(line_);
     } else {
@@ -169,7 +171,7 @@ void Connection::Answer(ConnectionClock::time_point now) {
     }
     line_ = {};
     const bool keepOpen = options.KeepAlive && StaysOpenAfter(request_, answered_ + 1);
-    plan_ = RouteRequest(site_, request_, keepOpen);
+    plan_ = sites_.Route(request_, keepOpen);
     if (plan_.Kind == PlanKind::Refuse) return Close(now);
     ++answered_;
     if (keepOpen && answered_ == 1) platform::SendAtOnce(socket_);
@@ -187,7 +189,7 @@ void Connection::HaveBody(const ResponseBody& whole) {
         if (!plan_.Response) PlanMadeResponse(plan_, request_, whole.Size);
         return Respond(whole);
     }
-    if (std::optional<SharedBody> gzipped = site_.Compressed.Find(plan_.Page.Entry)) {
+    if (std::optional<SharedBody> gzipped = plan_.Where->Compressed.Find(plan_.Page.Entry)) {
         plain_ = whole.Memory;
         return Compressed(std::move(gzipped));
     }
@@ -253,7 +255,7 @@ void Connection::NextRequest(ConnectionClock::time_point now) {
 void Connection::Log() {
     if (!responding_) return;
     responding_ = false;
-    if (site_.Log == nullptr) return;
+    if (sites_.Log() == nullptr) return;
     AccessRecord record;
     record.PeerAddress = peer_;
     record.Time = std::chrono::duration_cast<std::chrono::seconds>(
@@ -265,7 +267,7 @@ void Connection::Log() {
     record.BodyBytes = sent_ > header_.size() ? sent_ - header_.size() : 0;
     record.Referer = request_.Referer;
     record.UserAgent = request_.UserAgent;
-    site_.Log->Post(AccessLogLine(record));
+    sites_.Log()->Post(AccessLogLine(record));
 }
 
 void Connection::Close(ConnectionClock::time_point now) {

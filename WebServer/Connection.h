@@ -18,7 +18,7 @@
 #include "WebServer/ResponseBody.h"
 #include "WebServer/Route.h"
 
-struct Site;
+class ServedSites;
 
 // Bytes asked for by one receive: a whole request with its header lines, as
 // browsers send them, in one call.
@@ -63,7 +63,7 @@ enum class Waiting { FirstByte, Idle, Peer, Drain, Nothing };
 
 class Connection {
   public:
-    Connection(Site& site, platform::Socket socket, ConnectionClock::time_point now);
+    Connection(const ServedSites& sites, platform::Socket socket, ConnectionClock::time_point now);
     Connection(const Connection&) = delete;
     Connection& operator=(const Connection&) = delete;
 
@@ -115,7 +115,7 @@ class Connection {
     void Close(ConnectionClock::time_point now);
     void Drain(char* buffer);
 
-    Site& site_;
+    const ServedSites& sites_;
     const platform::Socket socket_;
     ConnectionStage stage_ = ConnectionStage::ReadingLine;
     ConnectionClock::time_point deadline_;

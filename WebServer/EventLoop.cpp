@@ -18,6 +18,7 @@
 #include "WebServer/Listener.h"
 #include "WebServer/LoaderPool.h"
 #include "WebServer/PlanBody.h"
+#include "WebServer/ServedSites.h"
 #include "WebServer/Site.h"
 
 namespace {
@@ -38,8 +39,8 @@ using WaitList = std::list<Served*>;
 
 // A connection with what its thread keeps about it.
 struct Served {
-    Served(Site& site, platform::Socket socket, Clock::time_point now)
-        : connection(site, socket, now) {}
+    Served(const ServedSites& sites, platform::Socket socket, Clock::time_point now)
+        : connection(sites, socket, now) {}
 
     Connection connection;
     bool watched = false;  // by the poller
@@ -51,8 +52,8 @@ struct Served {
 
 class ConnectionThread {
   public:
-    ConnectionThread(platform::Socket listener, Site& site, StopSignal& stop)
-        : listener_(listener), site_(site), stop_(stop) {
+    ConnectionThread(platform::Socket listener, const ServedSites& sites, StopSignal& stop)
+        : listener_(listener), sites_(sites), stop_(stop) {
         stop_.Notify(poller_);
     }
     ~ConnectionThread();
@@ -82,7 +83,7 @@ class ConnectionThread {
     WaitList* ListFor(Waiting waiting);
 
     const platform::Socket listener_;
-    Site& site_;
+    const ServedSites& sites_;
     StopSignal& stop_;
     platform::Poller poller_;
     bool accepting_ = false;
@@ -164,7 +165,7 @@ void ConnectionThread::Accept(Clock::time_point now) {
             resumeAccepting_ = now + kAcceptRetryPause;
             return;
         }
-        auto* served = new (std::nothrow) Served(site_, accepted, now);
+        auto* served = new (std::nothrow) Served(sites_, accepted, now);
         if (served == nullptr) {
             platform::CloseSocket(accepted);
             continue;
@@ -258,7 +259,8 @@ void ConnectionThread::Load(Served* served) {
     auto deliver = [this, served](std::optional<SharedBody> body) {
         Deliver(served, std::move(body));
     };
-    if (connection.Compressing()) return MakeGzipBody(site_, connection.BodyToCompress(), deliver);
+    if (connection.Compressing())
+        return MakeGzipBody(*connection.Plan().Where, connection.BodyToCompress(), deliver);
     MakeBody(connection.Plan(), deliver);
 }
 
@@ -329,13 +331,13 @@ unsigned EventLoopCount() {
 
 }  // namespace
 
-void ServeConnections(platform::Socket listener, Site& site, LoaderPool& loaders,
-                      StopSignal& stop) {
+void ServeConnections(platform::Socket listener, const ServedSites& sites, LoaderPool& loaders,
+                      StopSignal& stop, const std::function<void()>& stopBodies) {
     if (!platform::MakeNonBlocking(listener)) return;
     std::vector<std::unique_ptr<ConnectionThread>> loops;
     std::vector<std::thread> threads;
     auto makeLoop = [&]() -> ConnectionThread* {
-        auto loop = std::make_unique<ConnectionThread>(listener, site, stop);
+        auto loop = std::make_unique<ConnectionThread>(listener, sites, stop);
         if (!loop->Ready()) return nullptr;
         loops.push_back(std::move(loop));
         return loops.back().get();
@@ -357,5 +359,5 @@ void ServeConnections(platform::Socket listener, Site& site, LoaderPool& loaders
     // Loaders may still post to the loops: they end first, and nothing
     // waiting for a body may be answered once the loops go.
     loaders.Stop();
-    site.Bodies.Stop();
+    stopBodies();
 }

@@ -5,15 +5,19 @@
 // body back to the loop that asked.
 #pragma once
 
+#include <functional>
+
 #include "Platform/Socket.h"
 #include "WebServer/StopSignal.h"
 
-struct Site;
+class ServedSites;
 class LoaderPool;
 
 // Serves `listener` (listening) on this thread and on one more thread per
 // further processor, until `stop` is requested; then closes every connection,
 // and returns once the other threads have ended. `loaders` is stopped before
-// the loops it posts to go away. Returns at once, serving nothing, when this
-// thread's event loop could not be made.
-void ServeConnections(platform::Socket listener, Site& site, LoaderPool& loaders, StopSignal& stop);
+// the loops it posts to go away, and then `stopBodies`, which stops every
+// site's large bodies from answering loops that are gone. Returns at once,
+// serving nothing, when this thread's event loop could not be made.
+void ServeConnections(platform::Socket listener, const ServedSites& sites, LoaderPool& loaders,
+                      StopSignal& stop, const std::function<void()>& stopBodies);

@@ -101,18 +101,18 @@ namespace {
 struct ReturnToBudget {
     std::weak_ptr<LargeBodies::State> state;
     size_t bytes;
-    PageCache* cache;
+    SiteCache cache;
 
     void operator()(const char* bytesHeld) const;
 };
 
 }  // namespace
 
-size_t DecompressionCost(const TItem& entry) {
+size_t DecompressionCost(const EntryView& entry) {
     return size_t{entry.UnpackedSize} + entry.PackedSize;
 }
 
-LargeBodies::LargeBodies(const LoadedArchive& archive, PageCache& cache, LoaderPool& pool,
+LargeBodies::LargeBodies(const LoadedArchive& archive, SiteCache cache, LoaderPool& pool,
                          size_t budgetBytes)
     : archive_(archive), cache_(cache), pool_(pool), state_(std::make_shared<State>(budgetBytes)) {
     state_->start = [this](uint32_t index) { Start(index); };
@@ -127,7 +127,7 @@ namespace {
 // Bodies the cache keeps count against the budget too: a request that waits
 // for room comes before them, but only as many go as free the room it needs,
 // those kept here first.
-void LetGoForRoom(PageCache& cache, LargeBodies::State::Room room) {
+void LetGoForRoom(const SiteCache& cache, LargeBodies::State::Room room) {
     if (!room.droppedEntries.empty()) {
         cache.TakeOldest([&](uint32_t index) { return room.droppedEntries.contains(index); },
                          std::numeric_limits<size_t>::max());
@@ -179,7 +179,7 @@ void LargeBodies::Request(uint32_t index, Delivery deliver) {
         deliver(std::move(held));
         return;
     }
-    const TItem& entry = archive_.Entries[index];
+    const EntryView entry = archive_.Entries[index];
     std::shared_ptr<const char[]> live;
     State::Room room;
     bool start = false;
@@ -236,7 +236,7 @@ void LargeBodies::Start(uint32_t index) {
 }
 
 void LargeBodies::Decompress(uint32_t index) {
-    const TItem& entry = archive_.Entries[index];
+    const EntryView entry = archive_.Entries[index];
     std::optional<SharedBody> body;
     EntryReadResult result = EntryReadResult::NotBacked;
     // Once the body holds its bytes, they go back with it.
@@ -246,7 +246,7 @@ void LargeBodies::Decompress(uint32_t index) {
         // Should making the holder fail, it frees the bytes and gives them back.
         returnedWithBody = true;
         std::shared_ptr<const char[]> bytes(content,
-                                            ReturnToBudget{state_, entry.UnpackedSize, &cache_});
+                                            ReturnToBudget{state_, entry.UnpackedSize, cache_});
         result = ReadEntryContent(archive_.File(), entry, content);
         body = SharedBody{std::move(bytes), entry.UnpackedSize};
     } catch (const std::bad_alloc&) {
@@ -295,7 +295,7 @@ void ReturnToBudget::operator()(const char* bytesHeld) const {
     }
     if (!start) return;
     for (uint32_t next : outcome.ready) start(next);
-    LetGoForRoom(*cache, std::move(outcome.room));
+    LetGoForRoom(cache, std::move(outcome.room));
 }
 
 }  // namespace

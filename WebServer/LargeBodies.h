@@ -30,7 +30,7 @@ class LargeBodies {
     // server is stopping).
     using Delivery = std::function<void(std::optional<SharedBody>)>;
 
-    LargeBodies(const LoadedArchive& archive, PageCache& cache, LoaderPool& pool,
+    LargeBodies(const LoadedArchive& archive, SiteCache cache, LoaderPool& pool,
                 size_t budgetBytes);
     ~LargeBodies();
     LargeBodies(const LargeBodies&) = delete;
@@ -63,7 +63,7 @@ class LargeBodies {
     void Start(uint32_t index);
 
     const LoadedArchive& archive_;
-    PageCache& cache_;
+    const SiteCache cache_;
     LoaderPool& pool_;
     // Shared with the bodies made, which give their bytes back to the budget
     // when the last holder lets go, whenever that is.
@@ -73,4 +73,4 @@ class LargeBodies {
 
 // What the budget charges for entry `entry`'s decompression: its body and its
 // stream, which is held only while the body is made.
-size_t DecompressionCost(const TItem& entry);
+size_t DecompressionCost(const EntryView& entry);

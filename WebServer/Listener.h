@@ -24,9 +24,12 @@ inline constexpr std::chrono::milliseconds kAcceptRetryPause{50};
 
 // What to serve and where.
 struct ServeJob {
-    std::string BrowseArchivePath;  // the archive to serve
+    std::string BrowseArchivePath;  // the archive to serve; with Library, the folder
     uint16_t Port = kServerPort;    // TCP port, on all interfaces
     BrowseOptions Options;          // the opt-in options, all off by default
+    // --browse-library: every archive in the folder, each under its name,
+    // with a start page that lists them; changes are picked up as it serves.
+    bool Library = false;
 };
 
 // Loads job.BrowseArchivePath, then listens on all interfaces and serves every

@@ -1,7 +1,6 @@
 #include "WebServer/PageResolution.h"
 
 #include "Shared/AnsiText.h"
-#include "WebServer/UrlRoot.h"
 
 namespace {
 
@@ -38,11 +37,8 @@ std::optional<std::string> PercentDecode(const std::string& path) {
     return decoded;
 }
 
-Resolution ResolvePath(const LoadedArchive& archive, const std::string& sentPath,
+Resolution ResolvePath(const LoadedArchive& archive, const std::string& path,
                        const BrowseOptions& options) {
-    const std::optional<std::string> underRoot = PathUnderRoot(sentPath, options.UrlRoot);
-    if (!underRoot) return {{}, NormalizePath(sentPath)};
-    const std::string& path = *underRoot;
     Resolution resolution{{}, NormalizePath(path)};
     resolution.Match = FindEntry(archive, resolution.Path);
     if (resolution.Match.Found) return resolution;

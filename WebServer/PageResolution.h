@@ -21,8 +21,7 @@ struct Resolution {
 };
 
 // The entry of `archive` that `path` (the request target before its first
-// "?") names; with a root (UrlRoot), what the path names below it, and
-// nothing for a path outside it. Always
+// "?", below any root: the routing step takes that off) names. Always
 // tried first as sent, so every name found today is found the same way; only
 // when that finds nothing, and in this order: the decoded path (DecodePaths);
 // then, for a path that ends in "/" or is empty, the index.html of that folder

@@ -8,21 +8,19 @@
 #include "Platform/File.h"
 #include "Search/SearchPages.h"
 #include "Shared/ReadEntry.h"
+#include "WebServer/LibrarySearch.h"
 #include "WebServer/ResponseCompression.h"
 #include "WebServer/Site.h"
 
 namespace {
 
 // The search's answer to `normalizedPath` with `query`, its links under
-// `root` (BrowseOptions::UrlRoot). It takes
-// milliseconds: it runs on the loader pool.
+// `root` (Site::Root: the server's root, then an archive's prefix in a
+// library). It takes milliseconds: it runs on the loader pool.
 SharedBody SearchBody(const SiteSearch& search, const std::string& normalizedPath,
                       const std::string& query, const std::string& root) {
-    const std::string body =
-        AnswerSearchRequest(normalizedPath, query, search, root).value_or(SearchResponse{}).Body;
-    auto bytes = std::make_shared_for_overwrite<char[]>(body.size());
-    std::memcpy(bytes.get(), body.data(), body.size());
-    return {std::move(bytes), body.size()};
+    return SharedBodyOf(
+        AnswerSearchRequest(normalizedPath, query, search, root).value_or(SearchResponse{}).Body);
 }
 
 }  // namespace
@@ -32,7 +30,7 @@ std::optional<ResponseBody> QuickBody(const RequestPlan& plan) {
     if (plan.Kind != PlanKind::Entry) return std::nullopt;
     Site& site = *plan.Where;
     const uint32_t index = plan.Page.Entry;
-    const TItem& entry = site.Archive.Entries[index];
+    const EntryView entry = site.Archive.Entries[index];
     if (auto cached = site.Cache.Find(index)) return ResponseBody::InMemory(std::move(*cached));
     if (entry.UnpackedSize > kQuickLoadBytes) {
         if (!IsCompressed(entry)) {
@@ -53,13 +51,29 @@ std::optional<ResponseBody> QuickBody(const RequestPlan& plan) {
 }
 
 void MakeBody(const RequestPlan& plan, LargeBodies::Delivery deliver) {
+    if (plan.Kind == PlanKind::Search && plan.Where == nullptr && plan.Library) {
+        // Across the library: the job holds the snapshot it asks.
+        auto job = [library = plan.Library, path = plan.SearchPath, query = plan.SearchQuery,
+                    root = plan.Rules->Options.UrlRoot, deliver]() {
+            std::optional<SharedBody> body;
+            try {
+                body = LibrarySearchBody(*library, path, query, root);
+            } catch (...) {
+                body.reset();  // out of memory: the connection is closed
+            }
+            deliver(std::move(body));
+        };
+        if (plan.Loaders == nullptr || !plan.Loaders->Submit(std::move(job))) deliver(std::nullopt);
+        return;
+    }
+    if (plan.Where == nullptr) return deliver(std::nullopt);
     Site& site = *plan.Where;
     if (plan.Kind == PlanKind::Entry)
         return site.Bodies.Request(plan.Page.Entry, std::move(deliver));
     if (plan.Kind != PlanKind::Search || site.Search == nullptr) return deliver(std::nullopt);
     // A query with its snippets takes milliseconds.
     auto job = [&search = *site.Search, path = plan.SearchPath, query = plan.SearchQuery,
-                root = site.Rules.Options.UrlRoot, deliver]() {
+                root = site.Root, deliver]() {
         std::optional<SharedBody> body;
         try {
             body = SearchBody(search, path, query, root);

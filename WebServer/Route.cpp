@@ -51,17 +51,53 @@ ResponseBody TextBody(const char* text, const std::string& path) {
     return ResponseBody::InMemory(std::move(body));
 }
 
-}  // namespace
-
-RequestPlan RouteRequest(Site& site, const RequestHead& request, bool keepOpen) {
+// A path outside the root: not found, whatever the archive holds.
+RequestPlan OutsideRoot(Site& site, const RequestHead& request, bool keepOpen) {
     RequestPlan plan;
     plan.Where = &site;
+    plan.Rules = &site.Rules;
+    plan.KeepOpen = keepOpen;
+    const BrowseOptions& options = site.Rules.Options;
+    const std::string& method = request.Line.Method;
+    if (method != kAnsweredMethod && !(options.Head && method == kHeadMethod)) return plan;
+    plan.Kind = PlanKind::Ready;
+    plan.Body = TextBody(kNotFoundText, NormalizePath(SplitTarget(request.Line.Target).Path));
+    plan.Page = {PageKind::NotFound, kPlainText, plan.Body.Size, 0};
+    plan.Response = PlanResponse(request, plan.Page, options, site.Version, keepOpen);
+    return plan;
+}
+
+}  // namespace
+
+ResponseBody NotFoundBody(const std::string& normalizedPath) {
+    return TextBody(kNotFoundText, normalizedPath);
+}
+
+std::optional<RequestTarget> TargetUnderRoot(const RequestHead& request, const std::string& root) {
+    RequestTarget target = SplitTarget(request.Line.Target);
+    std::optional<std::string> path = PathUnderRoot(target.Path, root);
+    if (!path) return std::nullopt;
+    target.Path = std::move(*path);
+    return target;
+}
+
+RequestPlan RouteRequest(Site& site, const RequestHead& request, bool keepOpen) {
+    if (auto target = TargetUnderRoot(request, site.Rules.Options.UrlRoot)) {
+        return RouteTarget(site, request, std::move(*target), keepOpen);
+    }
+    return OutsideRoot(site, request, keepOpen);
+}
+
+RequestPlan RouteTarget(Site& site, const RequestHead& request, RequestTarget target,
+                        bool keepOpen) {
+    RequestPlan plan;
+    plan.Where = &site;
+    plan.Rules = &site.Rules;
     plan.KeepOpen = keepOpen;
     const BrowseOptions& options = site.Rules.Options;
     const std::string& method = request.Line.Method;
     if (method != kAnsweredMethod && !(options.Head && method == kHeadMethod)) return plan;
 
-    RequestTarget target = SplitTarget(request.Line.Target);
     Resolution resolved = ResolvePath(site.Archive, target.Path, options);
     auto planned = [&](PlanKind kind, PageFacts page) {
         plan.Kind = kind;
@@ -77,8 +113,7 @@ RequestPlan RouteRequest(Site& site, const RequestHead& request, bool keepOpen) 
     };
     if (!resolved.Match.Found) {
         // Not found, the path is the one sent, normalised.
-        const bool underRoot = PathUnderRoot(target.Path, options.UrlRoot).has_value();
-        if (const auto type = SearchTypeOf(site, resolved.Path); type && underRoot) {
+        if (const auto type = SearchTypeOf(site, resolved.Path)) {
             plan.Kind = PlanKind::Search;
             plan.Page = {PageKind::Made, std::string(*type), 0, 0};
             plan.SearchPath = std::move(resolved.Path);
@@ -88,7 +123,7 @@ RequestPlan RouteRequest(Site& site, const RequestHead& request, bool keepOpen) 
         return text(PageKind::NotFound, kNotFoundText);
     }
     const uint32_t index = resolved.Match.Index;
-    const TItem& entry = site.Archive.Entries[index];
+    const EntryView entry = site.Archive.Entries[index];
     if (!IsBackedByFile(entry, platform::FileSize64(site.Archive.File()))) {
         return text(PageKind::Damaged, kDamagedEntryText);
     }
@@ -106,6 +141,7 @@ RequestPlan RouteRequest(Site& site, const RequestHead& request, bool keepOpen) 
 
 void PlanMadeResponse(RequestPlan& plan, const RequestHead& request, uint64_t length) {
     plan.Page.Length = length;
-    plan.Response = PlanResponse(request, plan.Page, plan.Where->Rules.Options, plan.Where->Version,
-                                 plan.KeepOpen);
+    plan.Response =
+        PlanResponse(request, plan.Page, plan.Rules->Options,
+                     plan.Where != nullptr ? plan.Where->Version : ArchiveVersion{}, plan.KeepOpen);
 }

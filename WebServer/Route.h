@@ -4,14 +4,19 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 
+#include "WebServer/PageRules.h"
 #include "WebServer/RequestHead.h"
+#include "WebServer/RequestLine.h"
 #include "WebServer/ResponseBody.h"
 #include "WebServer/ResponseHead.h"
 
 struct Site;
+struct LibrarySnapshot;
+class LoaderPool;
 
 enum class PlanKind {
     Refuse,  // a method the server does not answer: the connection closes
@@ -22,8 +27,17 @@ enum class PlanKind {
 
 struct RequestPlan {
     PlanKind Kind = PlanKind::Refuse;
-    // The site that answers; every other field refers to it.
+    // The site that answers; every other field refers to it. None for a
+    // library's own pages and its search across every archive.
     Site* Where = nullptr;
+    // The server's rules, which the response is planned by.
+    const PageRules* Rules = nullptr;
+    // In a library: the snapshot the request started with, held until it
+    // ends, so that the archive of Where stays open while it is answered; a
+    // search across the library (no Where) asks its archives.
+    std::shared_ptr<const LibrarySnapshot> Library;
+    // The threads a search across the library runs on.
+    LoaderPool* Loaders = nullptr;
     // What the response says of the page. Its Length is the whole body's: for
     // a search, known once the body is made.
     PageFacts Page;
@@ -52,6 +66,18 @@ struct RequestPlan {
 // response. Only the entry's recorded sizes are checked against the archive
 // file here; nothing is read.
 RequestPlan RouteRequest(Site& site, const RequestHead& request, bool keepOpen = false);
+
+// The same for `target`, the request's target as the routing step passes it
+// on: its path below the root and, in a library, below the archive's prefix.
+RequestPlan RouteTarget(Site& site, const RequestHead& request, RequestTarget target,
+                        bool keepOpen);
+
+// The request's target with the root (UrlRoot) taken off its path, or nothing
+// for a path outside it: the one place the root is stripped.
+std::optional<RequestTarget> TargetUnderRoot(const RequestHead& request, const std::string& root);
+
+// The body of the not-found text for `normalizedPath`.
+ResponseBody NotFoundBody(const std::string& normalizedPath);
 
 // Plans the response of a Search plan once its body, `length` bytes, is made,
 // or of a Compress plan once its body is, in plan.Page.Coding.

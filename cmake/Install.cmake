@@ -54,7 +54,14 @@ endforeach()
 add_custom_target(pelorine_compressed_docs ALL DEPENDS ${pelorine_compressed_outputs})
 add_dependencies(installables pelorine_compressed_docs)
 
-install(FILES ${pelorine_packaging}/pelorine.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+# The menu's entry; and, out of the menu, the one a file manager runs on an
+# archive (its type is declared in the MIME database), which serves it at
+# once. The menu's own entry takes no file, so that it never serves one given
+# by nobody.
+install(FILES ${pelorine_packaging}/pelorine.desktop ${pelorine_packaging}/pelorine-browse.desktop
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+install(FILES ${pelorine_packaging}/pelorine-mime.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/mime/packages
+        RENAME pelorine.xml)
 install(DIRECTORY ${pelorine_packaging}/icons/hicolor DESTINATION ${CMAKE_INSTALL_DATADIR}/icons)
 install(FILES ${pelorine_packaging}/icons/pelorine.svg
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)

@@ -24,7 +24,7 @@ for group in "$@"; do
                           libbenchmark-dev time ffmpeg rust-web-doc) ;;
         # The .deb (cpack's shared-library dependencies need dpkg-shlibdeps) and its
         # checks; rsvg-convert renders the icon's PNG sizes.
-        package) packages+=(dpkg-dev lintian desktop-file-utils man-db groff-base librsvg2-bin) ;;
+        package) packages+=(dpkg-dev lintian desktop-file-utils libxml2-utils man-db groff-base librsvg2-bin) ;;
         *) echo "unknown group: $group" >&2; exit 2 ;;
     esac
 done

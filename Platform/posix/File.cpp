@@ -42,6 +42,10 @@ FileHandle OpenForReading(const std::string& path, uint64_t* size, FileIdentity*
     return OpenRegularFile([&](int flags) { return open(path.c_str(), flags); }, size, identity);
 }
 
+FileHandle OpenReplaceable(const std::string& path, uint64_t* size, FileIdentity* identity) {
+    return OpenForReading(path, size, identity);
+}
+
 FileHandle OpenForReading(const HeldFolder* folder, const std::string& name,
                           const std::string& path, uint64_t* size, FileIdentity* identity) {
     if (folder == nullptr) return OpenForReading(path, size, identity);
@@ -90,15 +94,30 @@ size_t ReadFile(FileHandle file, void* buffer, size_t count) {
     return done;
 }
 
-FileStamp FileStampOf(FileHandle file) {
-    struct stat info {};
-    if (fstat(file, &info) != 0) return {};
+namespace {
+
+FileStamp StampFrom(const struct stat& info) {
     FileStamp stamp;
     stamp.Id = (static_cast<uint64_t>(info.st_dev) << 32) ^ static_cast<uint64_t>(info.st_ino);
     stamp.Size = static_cast<uint64_t>(info.st_size);
     stamp.ModifiedSeconds = info.st_mtim.tv_sec;
     stamp.ModifiedNanoseconds = static_cast<uint32_t>(info.st_mtim.tv_nsec);
     return stamp;
+}
+
+}  // namespace
+
+FileStamp FileStampOf(FileHandle file) {
+    struct stat info {};
+    if (fstat(file, &info) != 0) return {};
+    return StampFrom(info);
+}
+
+bool StampAt(const std::string& path, FileStamp& stamp) {
+    struct stat info {};
+    if (stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return false;
+    stamp = StampFrom(info);
+    return true;
 }
 
 size_t ReadAt(FileHandle file, void* buffer, size_t count, uint64_t offset) {

@@ -31,12 +31,9 @@ FileIdentity IdentityFrom(const BY_HANDLE_FILE_INFORMATION& info) {
                         (uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow};
 }
 
-}  // namespace
-
-FileHandle OpenForReading(const std::string& path, uint64_t* size, FileIdentity* identity) {
-    // Readers share with readers only: while the file is open here, no other
-    // program can write to it, delete it or replace it.
-    HANDLE handle = CreateFileW(SystemPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+FileHandle OpenSharing(const std::string& path, DWORD sharing, uint64_t* size,
+                       FileIdentity* identity) {
+    HANDLE handle = CreateFileW(SystemPath(path).c_str(), GENERIC_READ, sharing, nullptr,
                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         RecordLastError();
@@ -62,6 +59,18 @@ FileHandle OpenForReading(const std::string& path, uint64_t* size, FileIdentity*
         *size = FileSize64(FromHandle(handle));
     }
     return FromHandle(handle);
+}
+
+}  // namespace
+
+FileHandle OpenForReading(const std::string& path, uint64_t* size, FileIdentity* identity) {
+    // Readers share with readers only: while the file is open here, no other
+    // program can write to it, delete it or replace it.
+    return OpenSharing(path, FILE_SHARE_READ, size, identity);
+}
+
+FileHandle OpenReplaceable(const std::string& path, uint64_t* size, FileIdentity* identity) {
+    return OpenSharing(path, FILE_SHARE_READ | FILE_SHARE_DELETE, size, identity);
 }
 
 FileHandle OpenForReading(const HeldFolder*, const std::string&, const std::string& path,
@@ -182,6 +191,21 @@ uint64_t FileSize64(FileHandle file) {
     LARGE_INTEGER size{};
     if (!GetFileSizeEx(ToHandle(file), &size) || size.QuadPart < 0) return 0;
     return static_cast<uint64_t>(size.QuadPart);
+}
+
+bool StampAt(const std::string& path, FileStamp& stamp) {
+    // Opened only to ask: no access, every sharing, so that it never stands
+    // in the way of a compile replacing the file.
+    const HANDLE handle = CreateFileW(SystemPath(path).c_str(), 0,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, 0, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return false;
+    BY_HANDLE_FILE_INFORMATION info{};
+    const bool known = GetFileInformationByHandle(handle, &info) &&
+                       (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+    if (known) stamp = FileStampOf(FromHandle(handle));
+    CloseHandle(handle);
+    return known;
 }
 
 FileStamp FileStampOf(FileHandle file) {

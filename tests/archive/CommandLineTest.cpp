@@ -82,6 +82,24 @@ TEST(CommandLine, ThreadCountsOutsideOneTo256AreIgnored) {
     EXPECT_EQ(walk.Fields.CompileThreads, 4u);
 }
 
+TEST(CommandLine, ALibraryFolderFillsTheArchiveFieldAndTheLastPathGivenDecides) {
+    const struct {
+        std::vector<std::string> arguments;
+        std::string path;
+        bool library;
+    } cases[] = {
+        {{"--browse-library", "docs", "--browse"}, "docs", true},
+        {{"--browse-library", "docs", "--browse-archive", "a.pel"}, "a.pel", false},
+        {{"--browse-archive", "a.pel", "--browse-library", "docs"}, "docs", true},
+        {{"--browse-library"}, "", false},
+    };
+    for (const auto& c : cases) {
+        const StartupFields fields = WalkCommandLine(c.arguments).Fields;
+        EXPECT_EQ(fields.BrowseArchive, c.path) << ::testing::PrintToString(c.arguments);
+        EXPECT_EQ(fields.BrowseLibrary, c.library) << ::testing::PrintToString(c.arguments);
+    }
+}
+
 TEST(CommandLine, BrowseOptionsCountWhereverTheyStandAndOnlyAsWritten) {
     const BrowseOptions none = BrowseOptionsFrom(
         {"--browse", "--Browse-Decode-Paths", "-browse-folder-index", "--browse-standard-type"});
@@ -90,11 +108,12 @@ TEST(CommandLine, BrowseOptionsCountWhereverTheyStandAndOnlyAsWritten) {
         BrowseOptionsFrom({"--browse-folder-index", "--browse-archive", "x", "--browse",
                            "--browse-decode-paths", "--browse-standard-types"});
     EXPECT_TRUE(all.StandardTypes && all.DecodePaths && all.FolderIndex);
-    EXPECT_EQ(BrowseOptionsFrom({"--browse-ranges", "--browse-validators", "--browse-head",
-                                 "--browse-status-codes", "--browse-standard-types",
-                                 "--browse-decode-paths", "--browse-folder-index",
-                                 "--browse-search", "--browse-keep-alive", "--browse-compress"}),
-              BrowseOptions::Modern());
+    EXPECT_EQ(
+        BrowseOptionsFrom({"--browse-ranges", "--browse-validators", "--browse-head",
+                           "--browse-status-codes", "--browse-standard-types",
+                           "--browse-decode-paths", "--browse-folder-index", "--browse-search",
+                           "--browse-reload", "--browse-keep-alive", "--browse-compress"}),
+        BrowseOptions::Modern());
     EXPECT_EQ(BrowseOptionsFrom({"--browse-head", "--browse-modern"}), BrowseOptions::Modern());
     EXPECT_EQ(BrowseOptionsFrom({"--browse-modern", "--browse-head"}), BrowseOptions::Modern());
     EXPECT_EQ(BrowseOptionsFrom({"--browse-Modern", "--browse-range"}), BrowseOptions{});

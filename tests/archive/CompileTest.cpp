@@ -19,7 +19,10 @@ const std::string kEmptyArchive("\x04\x00\x00\x00", 4);
 
 std::map<std::string, TItem> EntriesByName(const std::string& archive) {
     std::map<std::string, TItem> entries;
-    for (const TItem& entry : Loaded(archive).Entries) entries[entry.Name] = entry;
+    for (const EntryView entry : Loaded(archive).Entries) {
+        entries[std::string(entry.Name)] = {std::string(entry.Name), entry.DataOffset,
+                                            entry.PackedSize, entry.UnpackedSize};
+    }
     return entries;
 }
 
@@ -95,7 +98,7 @@ TEST(Compile, DataOffsetsAreContiguousAndTheIndexFollowsTheLastByte) {
     const LoadedArchive loaded = Loaded(dir / "out.pel");
     ASSERT_EQ(loaded.Entries.size(), 5u);
     uint32_t expectedOffset = 4;
-    for (const TItem& item : loaded.Entries) {
+    for (const EntryView item : loaded.Entries) {
         EXPECT_EQ(item.DataOffset, expectedOffset) << item.Name;
         expectedOffset += item.PackedSize != 0 ? item.PackedSize : item.UnpackedSize;
         if (item.UnpackedSize == 0) {
@@ -136,7 +139,7 @@ TEST(Compile, SubfolderFilesEnterTheTableWhereTheSubfolderIsListed) {
     ASSERT_EQ(loaded.Entries.size(), 4u);
     // Whatever order the folder lists in, a folder's files stay together.
     std::string prefixes;
-    for (const TItem& entry : loaded.Entries) prefixes += entry.Name.substr(0, 1);
+    for (const EntryView entry : loaded.Entries) prefixes += entry.Name.substr(0, 1);
     EXPECT_NE(prefixes.find("aa"), std::string::npos) << prefixes;
 }
 

@@ -38,7 +38,7 @@ TEST(ConsoleCompile, PacksTheExampleSiteAndReportsDone) {
     const std::optional<LoadedArchive> loaded = LoadArchive(dir / "site.pel").Archive;
     ASSERT_TRUE(loaded);
     std::set<std::string> names;
-    for (const TItem& entry : loaded->Entries) names.insert(entry.Name);
+    for (const EntryView entry : loaded->Entries) names.insert(std::string(entry.Name));
     for (const char* expected : {"index.html", "styles/site.css", "images/CHART.PNG",
                                  ".hidden-note", "docs/empty.txt", "downloads/survey.zip"}) {
         EXPECT_TRUE(names.count(expected)) << expected;

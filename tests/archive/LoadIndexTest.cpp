@@ -21,8 +21,8 @@ std::optional<LoadedArchive> Load(const std::string& path) {
     return std::move(LoadArchive(path).Archive);
 }
 
-bool SameEntries(const std::vector<TItem>& a, const std::vector<TItem>& b) {
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](const TItem& x, const TItem& y) {
+bool SameEntries(const EntryTable& a, const EntryTable& b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](EntryView x, EntryView y) {
         return x.Name == y.Name && x.DataOffset == y.DataOffset && x.PackedSize == y.PackedSize &&
                x.UnpackedSize == y.UnpackedSize;
     });
@@ -53,7 +53,7 @@ std::string CompiledArchive(const TempDir& dir) {
 }
 
 // The entry's content as a reader of the layout gets it: raw, or inflated.
-std::string ReadEntry(const std::string& archive, const TItem& item) {
+std::string ReadEntry(const std::string& archive, const EntryView& item) {
     const bool compressed = item.PackedSize != 0 && item.PackedSize < item.UnpackedSize;
     std::string stored =
         archive.substr(item.DataOffset, compressed ? item.PackedSize : item.UnpackedSize);
@@ -87,9 +87,9 @@ TEST(LoadArchive, RoundTripOfARealTreeGivesBackEveryFile) {
     ASSERT_TRUE(loaded);
     ASSERT_EQ(loaded->Entries.size(), files.size());
     const std::string archive = ReadBytes(dir / "out.pel");
-    for (const TItem& item : loaded->Entries) {
-        ASSERT_TRUE(files.count(item.Name)) << item.Name;
-        EXPECT_EQ(ReadEntry(archive, item), files[item.Name]) << item.Name;
+    for (const EntryView item : loaded->Entries) {
+        ASSERT_TRUE(files.count(std::string(item.Name))) << item.Name;
+        EXPECT_EQ(ReadEntry(archive, item), files[std::string(item.Name)]) << item.Name;
     }
     EXPECT_EQ(lseek(loaded->File(), 0, SEEK_CUR), 0);
 }
@@ -124,7 +124,7 @@ TEST(ParseArchive, EveryTruncationOfAnArchiveParsesSafely) {
     const uint32_t indexOffset = ParseHeader(full);
     // Where the index's records end: a cut there cuts no record short.
     std::vector<size_t> recordEnds{indexOffset};
-    for (const TItem& entry : ParseArchive(full).Entries) {
+    for (const EntryView entry : ParseArchive(full).Entries) {
         recordEnds.push_back(recordEnds.back() + kIndexRecordFixedSize + entry.Name.size());
     }
     ASSERT_EQ(recordEnds.back(), full.size());
@@ -141,7 +141,7 @@ TEST(ParseArchive, EveryTruncationOfAnArchiveParsesSafely) {
             EXPECT_EQ(parsed.Entries.size(), 0u);
         }
         // A record cut short after its first field holds zeros, never leftovers.
-        for (const TItem& entry : parsed.Entries) {
+        for (const EntryView entry : parsed.Entries) {
             for (char c : entry.Name)
                 EXPECT_TRUE(c == 0 || std::isprint(static_cast<unsigned char>(c)));
         }

@@ -35,7 +35,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (const std::optional<LoadedArchive> loaded = LoadArchive(archive).Archive) {
         if (loaded->Entries.size() > kMaxEntries) __builtin_trap();
         for (size_t i = 0; i < loaded->Entries.size() && i < kEntriesPrinted; ++i) {
-            names.push_back(loaded->Entries[i].Name);
+            names.emplace_back(loaded->Entries[i].Name);
         }
     }
     for (const std::string& name : names) CatEntry(archive, name, Sink());

@@ -15,8 +15,8 @@ namespace {
 // Serving is the costly part; a handful of entries covers every path of it.
 constexpr uint32_t kEntriesServed = 64;
 
-bool SameEntries(const std::vector<TItem>& a, const std::vector<TItem>& b) {
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](const TItem& x, const TItem& y) {
+bool SameEntries(const EntryTable& a, const EntryTable& b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](EntryView x, EntryView y) {
         return x.Name == y.Name && x.DataOffset == y.DataOffset && x.PackedSize == y.PackedSize &&
                x.UnpackedSize == y.UnpackedSize;
     });
@@ -41,7 +41,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     server_testing::TestSite site(*archive);
     for (size_t i = 0; i < served; ++i) {
         const server_testing::ServedPage page =
-            server_testing::Serve(site.Get(), "/" + archive->Entries[i].Name);
+            server_testing::Serve(site.Get(), "/" + std::string(archive->Entries[i].Name));
         if (page.ContentType.empty()) __builtin_trap();
     }
     return 0;

@@ -31,6 +31,10 @@ program=$root/usr/bin/pelorine
 
 echo "== desktop entry and manual pages"
 desktop-file-validate "$root/usr/share/applications/pelorine.desktop"
+desktop-file-validate "$root/usr/share/applications/pelorine-browse.desktop"
+xmllint --noout "$root/usr/share/mime/packages/pelorine.xml"
+grep -q 'MimeType=application/x-pelorine-archive;' "$root/usr/share/applications/pelorine-browse.desktop" ||
+    fail "no desktop entry opens archives"
 for page in "$root"/usr/share/man/man1/*.1.gz; do
     warnings=$(man --warnings -l "$page" 2>&1 >/dev/null)
     [ -z "$warnings" ] || fail "$(basename "$page"): $warnings"

@@ -82,7 +82,7 @@ void ExpectParseIndexAgrees(const std::string& archive, const independent::Archi
         EXPECT_EQ(parsed.Entries.size(), records.size()) << what;
     }
     for (size_t i = 0; i < records.size(); ++i) {
-        const TItem& entry = parsed.Entries[i];
+        const EntryView entry = parsed.Entries[i];
         EXPECT_EQ(entry.Name, records[i].name) << what << ", record " << i;
         EXPECT_EQ(entry.UnpackedSize, records[i].unpackedSize) << what << ", record " << i;
         EXPECT_EQ(entry.PackedSize, records[i].packedSize) << what << ", record " << i;

@@ -285,7 +285,7 @@ TEST(HostileEntries, AreAnsweredWithTheDamagedTextInsteadOfBeingRead) {
 uint32_t ScanForEntry(const LoadedArchive& archive, const std::string& key) {
     const auto count = static_cast<uint32_t>(archive.Entries.size());
     for (uint32_t index = 0; index < count; ++index) {
-        if (AsciiLower(archive.Entries[index].Name) == AsciiLower(key)) return index;
+        if (AsciiLower(std::string(archive.Entries[index].Name)) == AsciiLower(key)) return index;
     }
     return count;
 }

@@ -27,7 +27,8 @@ class TestSite {
   public:
     explicit TestSite(const LoadedArchive& archive, PageRules rules = {},
                       size_t budgetBytes = size_t{256} << 20)
-        : site_(archive, std::move(rules), {}, loaders_, budgetBytes) {}
+        : rules_(std::move(rules)),
+          site_(archive, rules_, {}, loaders_, cache_, compressed_, budgetBytes) {}
     ~TestSite() {
         loaders_.Stop();
         site_.Bodies.Stop();
@@ -38,6 +39,9 @@ class TestSite {
     Site& Get() { return site_; }
 
   private:
+    const PageRules rules_;
+    PageCache cache_{kPageCacheBytes};
+    PageCache compressed_{kCompressedCacheBytes};
     LoaderPool loaders_{1};
     Site site_;
 };

@@ -183,18 +183,35 @@ void CompileTree(const std::map<std::string, std::string>& files, const std::str
     ASSERT_EQ(progress->FilesPacked, files.size());
 }
 
+namespace {
+
+std::vector<std::unique_ptr<BrowseServer>>& RunningServers() {
+    static auto& running = *new std::vector<std::unique_ptr<BrowseServer>>;
+    return running;
+}
+
+}  // namespace
+
+void StopServers() {
+    RunningServers().clear();
+}
+
 uint16_t StartServer(const std::string& archivePath, const BrowseOptions& options) {
     if (const char* command = std::getenv("PELORINE_SERVER_COMMAND")) {
         return StartServerProgram(command, archivePath);
     }
+    return StartServerWith(archivePath, options, false);
+}
+
+uint16_t StartServerWith(const std::string& path, const BrowseOptions& options, bool library) {
     // What the server reports to; it serves until the test process ends.
-    static ServerState& status = *new ServerState;
+    ServerState& status = *new ServerState;
     for (int attempt = 0; attempt < kPortTries; ++attempt) {
         const uint16_t port = ProbeFreePort();
         if (port == 0) continue;
         status.Reset();
         auto server = std::make_unique<BrowseServer>(status);
-        if (!server->Start(ServeJob{archivePath, port, options})) break;
+        if (!server->Start(ServeJob{path, port, options, library})) break;
         const auto deadline = Clock::now() + kStartLimit;
         ServerStage stage = status.CurrentServerStage.load();
         while ((stage == ServerStage::NotStarted || stage == ServerStage::Loading) &&
@@ -203,9 +220,8 @@ uint16_t StartServer(const std::string& archivePath, const BrowseOptions& option
             stage = status.CurrentServerStage.load();
         }
         if (stage == ServerStage::Listening) {
-            // Never stopped: the tests end with the process.
-            static auto& running = *new std::vector<std::unique_ptr<BrowseServer>>;
-            running.push_back(std::move(server));
+            // Stopped by StopServers only: most tests end with the process.
+            RunningServers().push_back(std::move(server));
             return port;
         }
         if (stage != ServerStage::PortNotBound) break;

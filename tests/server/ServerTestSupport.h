@@ -49,6 +49,14 @@ void CompileTree(const std::map<std::string, std::string>& files, const std::str
 // `options`: the opt-in options it serves with (the server command ignores them).
 uint16_t StartServer(const std::string& archivePath, const BrowseOptions& options = {});
 
+// The same for any job: `path` is served with `options`, as a library's
+// folder with `library`. Always in this process.
+uint16_t StartServerWith(const std::string& path, const BrowseOptions& options, bool library);
+
+// Stops every server started in this process and joins its threads (a
+// search's builders too, which stay until their search ends).
+void StopServers();
+
 // The response the server must send for a page.
 std::string ExpectedResponse(const std::string& version, const std::string& contentType,
                              const std::string& body);

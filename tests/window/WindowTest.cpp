@@ -455,8 +455,8 @@ TEST_F(WindowTest, CompileFromTheCommandLineFollowsTheFileBeingPackedUntilDone) 
     const std::optional<LoadedArchive> loaded = LoadArchive(archive).Archive;
     ASSERT_TRUE(loaded);
     ASSERT_EQ(loaded->Entries.size(), files.size());
-    for (const TItem& entry : loaded->Entries) {
-        auto file = files.find(entry.Name);
+    for (const EntryView entry : loaded->Entries) {
+        auto file = files.find(std::string(entry.Name));
         ASSERT_NE(file, files.end()) << entry.Name;
         EXPECT_EQ(entry.UnpackedSize, file->second.size());
     }

@@ -1,0 +1,68 @@
+#include "WebServer/LibrarySearch.h"
+
+#include <algorithm>
+
+#include "Search/SearchPages.h"
+#include "Search/SiteSearch.h"
+#include "WebServer/Site.h"
+
+namespace {
+
+struct Found {
+    SearchHit Hit;
+    const LibraryArchive* From;
+};
+
+SearchAnswer AskEveryArchive(const LibrarySnapshot& snapshot, const SearchRequest& request) {
+    SearchAnswer merged;
+    merged.Query = request.Query;
+    merged.Page = request.Page;
+    // Every archive's best of as many pages as the page asked for shows.
+    const uint32_t wanted = request.Page * kResultsPerPage;
+    std::vector<Found> found;
+    bool anyReady = false;
+    for (const auto& archive : snapshot.Archives) {
+        if (!archive->Served || archive->Served->Search == nullptr) continue;
+        SearchAnswer answer = archive->Served->Search->AskRanked(request.Query, wanted);
+        if (answer.State == IndexState::Building) {
+            merged.StillBuilding.push_back(archive->Title);
+            merged.Indexed += answer.Indexed;
+            merged.ToIndex += answer.ToIndex;
+            continue;
+        }
+        if (answer.State != IndexState::Ready) continue;
+        anyReady = true;
+        merged.Total += answer.Total;
+        for (SearchHit& hit : answer.Hits) found.push_back({std::move(hit), archive.get()});
+    }
+    merged.State =
+        anyReady || merged.StillBuilding.empty() ? IndexState::Ready : IndexState::Building;
+    // Alike ranks keep each archive's own order, and the library's order
+    // between archives.
+    std::stable_sort(found.begin(), found.end(),
+                     [](const Found& a, const Found& b) { return a.Hit.Score > b.Hit.Score; });
+    const size_t first = size_t{request.Page - 1} * kResultsPerPage;
+    for (size_t i = first; i < found.size() && i < first + kResultsPerPage; ++i) {
+        SearchHit& hit = found[i].Hit;
+        const LibraryArchive& from = *found[i].From;
+        from.Served->Search->ShowHitOf(request.Query, hit);
+        hit.Path = from.Name + "/" + hit.Path;
+        hit.Archive = from.Title;
+        merged.Hits.push_back(std::move(hit));
+    }
+    return merged;
+}
+
+}  // namespace
+
+std::string LibrarySearchType(const std::string& normalizedPath) {
+    return std::string(normalizedPath == kSearchJsonPath ? kSearchJsonType : kSearchPageType);
+}
+
+SharedBody LibrarySearchBody(const LibrarySnapshot& snapshot, const std::string& normalizedPath,
+                             const std::string& queryString, std::string_view root) {
+    const SearchAnswer answer = AskEveryArchive(snapshot, ParseSearchQuery(queryString));
+    const std::string body = normalizedPath == kSearchJsonPath ? SearchResultsJson(answer, root)
+                                                               : SearchResultsHtml(answer, root);
+    return SharedBodyOf(body);
+}
