@@ -16,7 +16,7 @@ command -v clang-tidy >/dev/null || { echo "lint: clang-tidy missing (scripts/in
 # Only the files this build compiles: without the window, its sources have no
 # compile command, and clang-tidy would guess their flags wrongly.
 files=()
-for file in Platform/*/*.cpp Shared/*.cpp Search/*.cpp Compiler/*.cpp WebServer/*.cpp Startup/*.cpp \
+for file in Platform/*/*.cpp Shared/*.cpp Search/*.cpp Compiler/*.cpp Library/*.cpp WebServer/*.cpp Startup/*.cpp \
            ArchiveTool/*.cpp; do
     grep -qF "\"$PWD/$file\"" "$build/compile_commands.json" && files+=("$file")
 done
