@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <memory>
 #include <thread>
+#include <vector>
 
 #include "Compiler/CompileThread.h"
 #include "Compiler/Progress.h"
@@ -204,8 +205,11 @@ uint16_t StartServer(const std::string& archivePath, const BrowseOptions& option
 }
 
 uint16_t StartServerWith(const std::string& path, const BrowseOptions& options, bool library) {
-    // What the server reports to; it serves until the test process ends.
-    ServerState& status = *new ServerState;
+    // What the server reports to; it serves until the test process ends, or
+    // until StopServers, and the record stays reachable (never freed) for
+    // any server still running at exit.
+    static auto* const states = new std::vector<std::unique_ptr<ServerState>>;
+    ServerState& status = *states->emplace_back(std::make_unique<ServerState>());
     for (int attempt = 0; attempt < kPortTries; ++attempt) {
         const uint16_t port = ProbeFreePort();
         if (port == 0) continue;
