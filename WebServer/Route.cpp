@@ -51,15 +51,21 @@ ResponseBody TextBody(const char* text, const std::string& path) {
     return ResponseBody::InMemory(std::move(body));
 }
 
-// A path outside the root: not found, whatever the archive holds.
-RequestPlan OutsideRoot(Site& site, const RequestHead& request, bool keepOpen) {
-    RequestPlan plan;
+// A plan for `site` that refuses the request, and whether its method is one
+// the site answers at all.
+bool StartPlan(RequestPlan& plan, Site& site, const RequestHead& request, bool keepOpen) {
     plan.Where = &site;
     plan.Rules = &site.Rules;
     plan.KeepOpen = keepOpen;
-    const BrowseOptions& options = site.Rules.Options;
     const std::string& method = request.Line.Method;
-    if (method != kAnsweredMethod && !(options.Head && method == kHeadMethod)) return plan;
+    return method == kAnsweredMethod || (site.Rules.Options.Head && method == kHeadMethod);
+}
+
+// A path outside the root: not found, whatever the archive holds.
+RequestPlan OutsideRoot(Site& site, const RequestHead& request, bool keepOpen) {
+    RequestPlan plan;
+    if (!StartPlan(plan, site, request, keepOpen)) return plan;
+    const BrowseOptions& options = site.Rules.Options;
     plan.Kind = PlanKind::Ready;
     plan.Body = TextBody(kNotFoundText, NormalizePath(SplitTarget(request.Line.Target).Path));
     plan.Page = {PageKind::NotFound, kPlainText, plan.Body.Size, 0};
@@ -91,12 +97,8 @@ RequestPlan RouteRequest(Site& site, const RequestHead& request, bool keepOpen) 
 RequestPlan RouteTarget(Site& site, const RequestHead& request, RequestTarget target,
                         bool keepOpen) {
     RequestPlan plan;
-    plan.Where = &site;
-    plan.Rules = &site.Rules;
-    plan.KeepOpen = keepOpen;
+    if (!StartPlan(plan, site, request, keepOpen)) return plan;
     const BrowseOptions& options = site.Rules.Options;
-    const std::string& method = request.Line.Method;
-    if (method != kAnsweredMethod && !(options.Head && method == kHeadMethod)) return plan;
 
     Resolution resolved = ResolvePath(site.Archive, target.Path, options);
     auto planned = [&](PlanKind kind, PageFacts page) {
