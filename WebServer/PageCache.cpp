@@ -8,7 +8,7 @@ SharedBody SharedBodyOf(std::string_view bytes) {
     return {std::move(copy), bytes.size()};
 }
 
-std::optional<SharedBody> PageCache::Find(uint64_t entry) {
+std::optional<SharedBody> PageCache::Find(BodyKey entry) {
     std::lock_guard guard(lock_);
     const auto found = byEntry_.find(entry);
     if (found == byEntry_.end()) return std::nullopt;
@@ -16,7 +16,7 @@ std::optional<SharedBody> PageCache::Find(uint64_t entry) {
     return found->second->second;
 }
 
-void PageCache::Add(uint64_t entry, const SharedBody& body) {
+void PageCache::Add(BodyKey entry, const SharedBody& body) {
     if (body.Size > limit_ / 4) return;
     std::lock_guard guard(lock_);
     if (byEntry_.count(entry) != 0) return;  // another connection got there first
@@ -30,7 +30,7 @@ void PageCache::Add(uint64_t entry, const SharedBody& body) {
     bytes_ += body.Size;
 }
 
-std::vector<SharedBody> PageCache::TakeOldest(const std::function<bool(uint64_t)>& mayTake,
+std::vector<SharedBody> PageCache::TakeOldest(const std::function<bool(BodyKey)>& mayTake,
                                               size_t bytes) {
     std::vector<SharedBody> taken;
     size_t takenBytes = 0;
