@@ -18,11 +18,15 @@ std::optional<SharedBody> PageCache::Find(BodyKey entry) {
 
 void PageCache::Add(BodyKey entry, const SharedBody& body) {
     if (body.Size > limit_ / 4) return;
+    // Let go of once the lock is: the last hold on a large body gives its
+    // bytes back to the budget, which may ask this cache for more room.
+    std::vector<SharedBody> evicted;
     std::lock_guard guard(lock_);
     if (byEntry_.count(entry) != 0) return;  // another connection got there first
     while (!order_.empty() && bytes_ + body.Size > limit_) {
         bytes_ -= order_.back().second.Size;
         byEntry_.erase(order_.back().first);
+        evicted.push_back(std::move(order_.back().second));
         order_.pop_back();
     }
     order_.emplace_front(entry, body);
@@ -48,8 +52,9 @@ std::vector<SharedBody> PageCache::TakeOldest(const std::function<bool(BodyKey)>
 }
 
 void PageCache::Clear() {
+    Order cleared;  // let go of once the lock is, as in Add
     std::lock_guard guard(lock_);
-    order_.clear();
+    cleared.swap(order_);
     byEntry_.clear();
     bytes_ = 0;
 }
