@@ -109,7 +109,8 @@ void ListenAndAccept(std::shared_ptr<const LoadedArchive> archive, const ServeJo
     PageCache compressed(kCompressedCacheBytes);
     LargeBodies bodies(cache, loaders, BudgetBytes(job.Options));
     const ArchiveVersion version = ArchiveVersionOf(platform::FileStampOf(archive->File()));
-    Site site(std::move(archive), rules, version, loaders, cache, compressed, bodies);
+    // Held here too: the search reads it until it ends, after the site.
+    Site site(archive, rules, version, loaders, cache, compressed, bodies);
     site.Search = search.get();
     site.Root = job.Options.UrlRoot;
     const ServedSites sites(site, rules, log);
