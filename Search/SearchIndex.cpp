@@ -66,6 +66,10 @@ double NameMatch(const WordSplitter& splitter, std::string_view name,
            static_cast<double>(words.size());
 }
 
+// The page of the best that most pages link to ranks this share higher; one
+// with fewer links, less (by the logarithms of the counts).
+constexpr double kLinkedWeight = 0.5;
+
 // What each phrase of the match expression stands for.
 enum class PhraseRole { Word, Form, Whole, Pair };
 struct Phrase {
@@ -92,9 +96,11 @@ int CountRow(const Fts5ExtensionApi* /*api*/, Fts5Context* /*fts*/, void* count)
 
 double Rarity(int64_t rows, int64_t holding) {
     holding = std::min(holding, rows);
-    const double rarity = std::log((static_cast<double>(rows - holding) + 0.5) /
-                                   (static_cast<double>(holding) + 0.5));
-    return std::max(rarity, 1e-6);
+    // Lucene's form: a word on more than half the pages still weighs
+    // something, so "file" in `copy a file` tells pages with both words
+    // from pages with only one, on a small site too.
+    return std::log(1.0 + (static_cast<double>(rows - holding) + 0.5) /
+                              (static_cast<double>(holding) + 0.5));
 }
 
 Rarities* RaritiesOf(const Fts5ExtensionApi* api, Fts5Context* fts, const QueryPlan& plan) {
@@ -253,7 +259,7 @@ std::string MatchExpression(const std::vector<QueryWord>& words, QueryPlan& plan
 size_t IndexedPage::Bytes() const {
     size_t bytes = Title.size();
     for (const std::string& terms : Terms) bytes += terms.size();
-    return bytes;
+    return bytes + LinksTo.size() * sizeof(uint32_t);
 }
 
 IndexedPage IndexedPageOf(const WordSplitter& splitter, const PageText& page) {
@@ -297,7 +303,7 @@ bool CreateIndex(sqlite3* database) {
         "PRAGMA cache_size=-16384;"
         "CREATE TABLE about(key TEXT PRIMARY KEY, value) WITHOUT ROWID;"
         "CREATE TABLE pages(id INTEGER PRIMARY KEY, entry INTEGER NOT NULL,"
-        " title TEXT NOT NULL, secondary INTEGER NOT NULL);"
+        " title TEXT NOT NULL, secondary INTEGER NOT NULL, linked INTEGER NOT NULL DEFAULT 0);"
         "CREATE VIRTUAL TABLE words USING fts5(title, headings, names, code, often, text,"
         " content='', detail=column, tokenize='pelorine_terms');");
 }
@@ -330,8 +336,19 @@ bool PageInserter::Add(uint32_t entry, const IndexedPage& page) {
     return added;
 }
 
-bool CompleteIndex(sqlite3* database, std::string_view identity, uint32_t pageCount) {
+bool CompleteIndex(sqlite3* database, std::string_view identity, uint32_t pageCount,
+                   const std::vector<uint32_t>& linkedFrom) {
     if (!Execute(database, "INSERT INTO words(words) VALUES('optimize')")) return false;
+    Statement linked = Prepare(database, "UPDATE pages SET linked = ? WHERE id = ?");
+    if (!linked || !Execute(database, "BEGIN")) return false;
+    for (uint32_t entry = 0; entry < linkedFrom.size(); ++entry) {
+        if (linkedFrom[entry] == 0) continue;
+        sqlite3_reset(linked.get());
+        sqlite3_bind_int64(linked.get(), 1, linkedFrom[entry]);
+        sqlite3_bind_int64(linked.get(), 2, entry);
+        if (sqlite3_step(linked.get()) != SQLITE_DONE) return false;
+    }
+    if (!Execute(database, "COMMIT")) return false;
     std::vector<std::string> titles;
     Statement read = Prepare(database, "SELECT title FROM pages");
     if (!read) return false;
@@ -367,7 +384,7 @@ IndexHits FindPages(sqlite3* database, const std::vector<QueryWord>& words, cons
     IndexHits hits;
     if (words.empty()) return hits;
     Statement rank = Prepare(database, kRankSql);
-    Statement title = Prepare(database, "SELECT title, secondary FROM pages WHERE id = ?");
+    Statement title = Prepare(database, "SELECT title, secondary, linked FROM pages WHERE id = ?");
     if (!rank || !title) {
         hits.Failed = true;
         return hits;
@@ -420,15 +437,29 @@ IndexHits FindPages(sqlite3* database, const std::vector<QueryWord>& words, cons
     // The best are weighed again by how much of their own title the query
     // names: of two pages that hold the words alike, the one that is about
     // them alone ("from_utf8" rather than "from_utf8_unchecked").
-    for (Scored& scored : best) {
+    std::vector<int64_t> linked(best.size(), 0);
+    int64_t mostLinked = 0;
+    for (size_t i = 0; i < best.size(); ++i) {
+        Scored& scored = best[i];
         sqlite3_reset(title.get());
         sqlite3_bind_int64(title.get(), 1, scored.Entry);
         if (sqlite3_step(title.get()) != SQLITE_ROW) continue;
         scored.Title = ColumnText(title.get(), 0);
+        linked[i] = sqlite3_column_int64(title.get(), 2);
+        mostLinked = std::max(mostLinked, linked[i]);
         // A page that stands in for another has no name of its own.
         if (aids.Splitter != nullptr && sqlite3_column_int(title.get(), 1) == 0) {
             const std::string_view name = PageName(OwnTitle(scored.Title, aids.TitleEnds));
             scored.Score *= 1.0 + kNameWeight * NameMatch(*aids.Splitter, name, words);
+        }
+    }
+    // And by how many pages of the site link to them, against the most
+    // linked of them: of pages alike, the one the site points to.
+    if (mostLinked > 0) {
+        const double most = std::log1p(static_cast<double>(mostLinked));
+        for (size_t i = 0; i < best.size(); ++i) {
+            best[i].Score *=
+                1.0 + kLinkedWeight * std::log1p(static_cast<double>(linked[i])) / most;
         }
     }
     std::sort(best.begin(), best.end(), better);
