@@ -29,6 +29,11 @@ constexpr double kWholeWeight = 0.5;
 // this much more.
 constexpr double kPairWeight = 0.25;
 
+// A heading of the page that is the whole query, word for word, weighs this
+// share of all the query's words more: the page has a section about just
+// that ("Reading and Writing Files").
+constexpr double kHeadingWeight = 0.5;
+
 // A word's weight over its fields levels off (BM25's saturation, here over
 // the fields rather than repetitions): standing in the title and the text
 // weighs nearly as much as standing everywhere.
@@ -71,7 +76,7 @@ double NameMatch(const WordSplitter& splitter, std::string_view name,
 constexpr double kLinkedWeight = 0.5;
 
 // What each phrase of the match expression stands for.
-enum class PhraseRole { Word, Form, Whole, Pair };
+enum class PhraseRole { Word, Form, Whole, Pair, Heading };
 struct Phrase {
     size_t Word;  // index into the query's words
     PhraseRole Role;
@@ -166,13 +171,22 @@ void Rank(const Fts5ExtensionApi* api, Fts5Context* fts, sqlite3_context* contex
         const unsigned fields = FieldsOf(api, fts, static_cast<int>(phrase));
         if (role.Role == PhraseRole::Word) exact[role.Word] |= fields;
         if (role.Role == PhraseRole::Form) stemmed[role.Word] |= fields;
-        if (role.Role == PhraseRole::Whole || role.Role == PhraseRole::Pair) {
+        if (role.Role == PhraseRole::Whole || role.Role == PhraseRole::Pair ||
+            role.Role == PhraseRole::Heading) {
             double weight = 0;
             for (size_t field = 0; field < kFieldCount; ++field) {
                 if ((fields >> field) & 1u) weight += kFieldWeights[field];
             }
-            score += (role.Role == PhraseRole::Whole ? kWholeWeight : kPairWeight) *
-                     rarities->ofWord[role.Word] * Saturated(weight);
+            // A whole heading weighs as all the query's words.
+            double rarity = rarities->ofWord[role.Word];
+            if (role.Role == PhraseRole::Heading) {
+                rarity = 0;
+                for (const double word : rarities->ofWord) rarity += word;
+            }
+            score += (role.Role == PhraseRole::Whole  ? kWholeWeight
+                      : role.Role == PhraseRole::Pair ? kPairWeight
+                                                      : kHeadingWeight) *
+                     rarity * Saturated(weight);
         }
     }
     for (size_t word = 0; word < plan->Words; ++word) {
@@ -248,6 +262,11 @@ std::string MatchExpression(const std::vector<QueryWord>& words, QueryPlan& plan
             expression += " OR ";
             AppendQuoted(expression, words[word].Pair);
             plan.Phrases.push_back({word, PhraseRole::Pair});
+        }
+        if (!words[word].Heading.empty()) {
+            expression += " OR ";
+            AppendQuoted(expression, words[word].Heading);
+            plan.Phrases.push_back({word, PhraseRole::Heading});
         }
         expression += ')';
     }
