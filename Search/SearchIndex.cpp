@@ -66,9 +66,21 @@ double NameMatch(const WordSplitter& splitter, std::string_view name,
         return true;
     });
     if (all == 0 || words.empty()) return 0.0;
-    const auto heldCount = static_cast<double>(std::count(held.begin(), held.end(), true));
-    return static_cast<double>(named) / static_cast<double>(all) * heldCount /
-           static_cast<double>(words.size());
+    // The parts of one identifier (`utf-8`) are one thing asked for: held
+    // by the share of its parts held.
+    double heldThings = 0;
+    size_t things = 0;
+    for (size_t i = 0; i < words.size();) {
+        size_t parts = 1;
+        while (i + parts < words.size() && !words[i + parts].Whole.empty()) ++parts;
+        const auto heldParts = std::count(held.begin() + static_cast<ptrdiff_t>(i),
+                                          held.begin() + static_cast<ptrdiff_t>(i + parts), true);
+        heldThings += static_cast<double>(heldParts) / static_cast<double>(parts);
+        ++things;
+        i += parts;
+    }
+    return static_cast<double>(named) / static_cast<double>(all) * heldThings /
+           static_cast<double>(things);
 }
 
 // The page of the best that most pages link to ranks this share higher; one
