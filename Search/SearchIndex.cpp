@@ -87,6 +87,11 @@ double NameMatch(const WordSplitter& splitter, std::string_view name,
 // with fewer links, less (by the logarithms of the counts).
 constexpr double kLinkedWeight = 0.5;
 
+// A page ranks 1 / (1 + this x the folders it stands in): of pages alike, the
+// one nearer the top of the site, where the overviews and the chapters of the
+// main guide stand.
+constexpr double kDepthWeight = 0.1;
+
 // What each phrase of the match expression stands for.
 enum class PhraseRole { Word, Form, Whole, Pair, Heading };
 struct Phrase {
@@ -484,8 +489,14 @@ IndexHits FindPages(sqlite3* database, const std::vector<QueryWord>& words, cons
             scored.Score *= 1.0 + kNameWeight * NameMatch(*aids.Splitter, name, words);
         }
     }
-    // And by how many pages of the site link to them, against the most
-    // linked of them: of pages alike, the one the site points to.
+    // And by how deep they stand, and how many pages of the site link to
+    // them against the most linked of them: of pages alike, the one the site
+    // points to.
+    for (Scored& scored : best) {
+        if (scored.Entry < aids.NameDepths.size()) {
+            scored.Score /= 1.0 + kDepthWeight * aids.NameDepths[scored.Entry];
+        }
+    }
     if (mostLinked > 0) {
         const double most = std::log1p(static_cast<double>(mostLinked));
         for (size_t i = 0; i < best.size(); ++i) {

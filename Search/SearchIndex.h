@@ -87,6 +87,7 @@ struct IndexHits {
 struct RankingAids {
     const WordSplitter* Splitter = nullptr;  // for titles; none: titles are not weighed
     std::vector<uint32_t> NameLengths;       // by entry: ties in rank go to the shorter
+    std::vector<uint16_t> NameDepths;        // by entry: the folders it stands in
     std::vector<std::string> TitleEnds;      // TitleEndsOf the index
 };
 
