@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "Search/PageLinks.h"
 #include "Search/SearchIndex.h"
 
 IndexBuilder::IndexBuilder(const SearchSource& source, sqlite3* database, std::string identity,
@@ -14,7 +15,9 @@ IndexBuilder::IndexBuilder(const SearchSource& source, sqlite3* database, std::s
       finished_(std::move(finished)),
       threads_(std::max(1u, threads) + 1, std::max(1u, threads) + 1, fault) {
     for (uint32_t entry = 0; entry < source_.Names.size(); ++entry) {
-        if (IsSearchablePage(source_.Names[entry])) pages_.push_back(entry);
+        if (!IsSearchablePage(source_.Names[entry])) continue;
+        pages_.push_back(entry);
+        pageByName_.emplace(source_.Names[entry], entry);
     }
     PreparePageTextExtraction();
     if (threads_.Workers() == 0) {
@@ -56,8 +59,9 @@ void IndexBuilder::Extract(const WordSplitter& splitter) {
         if (source_.Sizes[extracted.Entry] <= kMaxIndexedEntryBytes &&
             source_.ReadContent(extracted.Entry, SIZE_MAX, content)) {
             extracted.Readable = true;
-            extracted.Page =
-                IndexedPageOf(splitter, ExtractPageText(source_.Names[extracted.Entry], content));
+            const PageText text = ExtractPageText(source_.Names[extracted.Entry], content);
+            extracted.Page = IndexedPageOf(splitter, text);
+            extracted.Page.LinksTo = LinkedPages(extracted.Entry, text.Links);
         }
         // A large page's buffer is not kept for the pages after it.
         if (content.capacity() > kMaxPageTextBytes) content = {};
@@ -66,6 +70,18 @@ void IndexBuilder::Extract(const WordSplitter& splitter) {
     std::lock_guard guard(queueLock_);
     --extractorsRunning_;
     queueChanged_.notify_all();
+}
+
+std::vector<uint32_t> IndexBuilder::LinkedPages(uint32_t entry,
+                                                const std::vector<std::string>& links) const {
+    std::vector<uint32_t> linked;
+    for (const std::string& link : links) {
+        const auto page = pageByName_.find(LinkedName(source_.Names[entry], link));
+        if (page != pageByName_.end() && page->second != entry) linked.push_back(page->second);
+    }
+    std::sort(linked.begin(), linked.end());
+    linked.erase(std::unique(linked.begin(), linked.end()), linked.end());
+    return linked;
 }
 
 void IndexBuilder::Push(Extracted extracted) {
@@ -112,11 +128,13 @@ bool IndexBuilder::WriteAll() {
     if (!inserter.Ready() || !Execute(database_, "BEGIN")) return false;
     uint32_t inTransaction = 0;
     uint32_t written = 0;
+    std::vector<uint32_t> linkedFrom(source_.Names.size(), 0);
     Extracted extracted;
     while (Pop(extracted)) {
         if (extracted.Readable) {
             if (!inserter.Add(extracted.Entry, extracted.Page)) return false;
             ++written;
+            for (const uint32_t linked : extracted.Page.LinksTo) ++linkedFrom[linked];
         }
         indexed_.fetch_add(1, std::memory_order_relaxed);
         if (++inTransaction == kPagesPerTransaction) {
@@ -125,5 +143,5 @@ bool IndexBuilder::WriteAll() {
         }
     }
     if (stopping_ || Indexed() != Total()) return false;
-    return Execute(database_, "COMMIT") && CompleteIndex(database_, identity_, written);
+    return Execute(database_, "COMMIT") && CompleteIndex(database_, identity_, written, linkedFrom);
 }

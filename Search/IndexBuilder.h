@@ -14,6 +14,9 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <string>
+#include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "Search/SearchIndex.h"
@@ -63,6 +66,8 @@ class IndexBuilder {
 
     void StopAll();
     void Extract(const WordSplitter& splitter);
+    // The pages other than `entry` that its links go to, each once.
+    std::vector<uint32_t> LinkedPages(uint32_t entry, const std::vector<std::string>& links) const;
     void Write();
     bool WriteAll();
     void Push(Extracted extracted);
@@ -72,7 +77,8 @@ class IndexBuilder {
     sqlite3* const database_;
     const std::string identity_;
     const FinishedFunction finished_;
-    std::vector<uint32_t> pages_;  // the entries to index
+    std::vector<uint32_t> pages_;                                // the entries to index
+    std::unordered_map<std::string_view, uint32_t> pageByName_;  // of pages_; read by any thread
 
     std::atomic<size_t> nextPage_{0};
     std::atomic<uint32_t> indexed_{0};

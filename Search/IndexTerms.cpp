@@ -101,6 +101,33 @@ bool IsInflectionOf(std::string_view word, std::string_view stem) {
     return false;
 }
 
+// The stems of one heading, for its term as a whole (kHeadingMark).
+class HeadingWords {
+  public:
+    void Add(std::string_view stem) {
+        // Section numbers ("8.3. Handling Exceptions") are no part of its name.
+        if (std::all_of(stem.begin(), stem.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+            return;
+        }
+        if (++count_ > kMaxHeadingWords) return;
+        term_ += term_.empty() ? kHeadingMark : kPairMark;
+        term_ += stem;
+    }
+    // The term, when the heading is short enough, and a start for the next.
+    std::string Take() {
+        // One word alone is the page's name's matter (NameMatch), not a heading's.
+        std::string term =
+            count_ >= 2 && count_ <= kMaxHeadingWords ? std::move(term_) : std::string();
+        term_.clear();
+        count_ = 0;
+        return term;
+    }
+
+  private:
+    std::string term_;
+    size_t count_ = 0;
+};
+
 }  // namespace
 
 void AppendIndexTerms(const WordSplitter& splitter, std::string_view text, std::string& terms,
@@ -108,9 +135,14 @@ void AppendIndexTerms(const WordSplitter& splitter, std::string_view text, std::
     IdentifierRun run;
     std::string previousStem;
     size_t previousEnd = 0;
+    HeadingWords heading;
     const auto add = [&](std::string_view term) {
         terms += term;
         terms += ' ';
+    };
+    const auto endHeading = [&] {
+        const std::string whole = heading.Take();
+        if (!whole.empty()) add(whole);
     };
     splitter.Split(text, [&](const WordSplitter::Word& word) {
         add(word.Folded);
@@ -124,10 +156,12 @@ void AppendIndexTerms(const WordSplitter& splitter, std::string_view text, std::
             // A heading's end between two words parts them; a word of one
             // letter ("a thread") makes no pair.
             if (text.substr(previousEnd, word.Start - previousEnd).find(kHeadingEnd[0]) !=
-                    std::string_view::npos ||
-                word.Stem.size() < 2) {
+                std::string_view::npos) {
                 previousStem.clear();
+                endHeading();
             }
+            if (word.Stem.size() < 2) previousStem.clear();
+            heading.Add(word.Stem);
             if (!previousStem.empty()) {
                 terms += previousStem;
                 terms += kPairMark;
@@ -140,6 +174,7 @@ void AppendIndexTerms(const WordSplitter& splitter, std::string_view text, std::
         run.ForEachJoined(add);
         return true;
     });
+    if (pairs) endHeading();
 }
 
 std::vector<QueryWord> QueryWords(const WordSplitter& splitter, std::string_view query) {
@@ -148,8 +183,10 @@ std::vector<QueryWord> QueryWords(const WordSplitter& splitter, std::string_view
     std::vector<QueryWord> words;
     IdentifierRun run;
     std::string previousStem;
+    HeadingWords heading;
     splitter.Split(text, [&](const WordSplitter::Word& word) {
         run.Add(text, word);
+        heading.Add(word.Stem);
         QueryWord found;
         found.Word = word.Folded;
         if (!previousStem.empty() && word.Stem.size() >= 2) {
@@ -171,6 +208,7 @@ std::vector<QueryWord> QueryWords(const WordSplitter& splitter, std::string_view
         words.push_back(std::move(found));
         return words.size() < kMaxQueryTerms;
     });
+    if (!words.empty()) words.back().Heading = heading.Take();
     return words;
 }
 

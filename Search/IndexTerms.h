@@ -26,8 +26,9 @@ inline constexpr char kStemMark = '~';
 // each run of two to four of them joined into one word (`read_to_string`:
 // "readtostring", `UTF-8`: "utf8").
 // With `pairs`, each two words in a row as one term too, by their stems
-// joined with kPairMark: for titles and headings, where words that stand
-// together ("Handling Exceptions") say more than the same words apart.
+// joined with kPairMark, and each short heading whole (kHeadingMark): for
+// titles and headings, where words that stand together ("Handling
+// Exceptions") say more than the same words apart.
 // When `counts` is given, each folded word's count in `text` is added to it.
 using WordCounts = std::unordered_map<std::string, uint32_t>;
 void AppendIndexTerms(const WordSplitter& splitter, std::string_view text, std::string& terms,
@@ -36,11 +37,18 @@ void AppendIndexTerms(const WordSplitter& splitter, std::string_view text, std::
 // Joins the stems of two words in a row into a pair term: no word holds it.
 inline constexpr char kPairMark = '+';
 
+// Starts the term of a whole short heading (its stems joined with kPairMark,
+// section numbers left out): a page with a section named just as the query
+// asks ("Handling Exceptions") is about it. No word holds it either.
+inline constexpr char kHeadingMark = '=';
+inline constexpr size_t kMaxHeadingWords = 6;
+
 struct QueryWord {
     std::string Word;                // folded: found as it stands
     std::vector<std::string> Forms;  // found by its stem: ranked below Word
     std::string Whole;               // the identifier the word ends, joined; empty when none
-    std::string Pair;  // this word and the one before as a pair term; empty for the first
+    std::string Pair;     // this word and the one before as a pair term; empty for the first
+    std::string Heading;  // of the last word: the whole query as a heading's term; else empty
 };
 
 // The distinct words of a query, at most kMaxQueryTerms, in order.

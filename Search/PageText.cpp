@@ -242,6 +242,7 @@ struct HtmlWalk {
     CollapsedText title{kMaxTitleBytes};
     CollapsedText firstHeading{kMaxTitleBytes};
     std::vector<PageSection> sections;
+    std::vector<std::string> links;
     std::vector<OpenElement> open;
     size_t deeper = 0;  // open elements beyond kMaxDepth
     int hidden = 0;     // open elements whose text is not shown
@@ -347,9 +348,13 @@ void OnStart(void* context, const xmlChar* name, const xmlChar** attributeList) 
             walk.names.Append(id);
             walk.names.Separate();
         }
+        const std::string_view href = attributes.Href;
+        if (anchor && !href.empty() && href[0] != '#' && href.size() <= kMaxLinkBytes &&
+            walk.links.size() < kMaxPageLinks) {
+            walk.links.emplace_back(href);
+        }
         if (anchor && walk.headingLevel > 0) {
             if (walk.innerAnchor.empty() && !element.Id.empty()) walk.innerAnchor = element.Id;
-            const std::string_view href = attributes.Href;
             if (walk.linkAnchor.empty() && href.size() > 1 && href[0] == '#') {
                 walk.linkAnchor = href.substr(1);
             }
@@ -470,6 +475,7 @@ PageText ExtractHtml(std::string_view utf8, size_t textLimit, const EnoughText& 
     page.Names = walk.names.Take();
     page.Code = walk.code.Take();
     page.Sections = std::move(walk.sections);
+    page.Links = std::move(walk.links);
     page.Secondary = walk.secondary;
     return page;
 }

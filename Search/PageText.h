@@ -19,6 +19,11 @@ inline constexpr size_t kMaxTitleBytes = 300;
 // heading above it, and a page with more is a list, not sections.
 inline constexpr size_t kMaxSections = 1000;
 
+// Links kept of one page, at most, and the longest kept: beyond them a page
+// is a list of links, which says little of each.
+inline constexpr size_t kMaxPageLinks = 4000;
+inline constexpr size_t kMaxLinkBytes = 1000;
+
 // A heading (h1-h6, or a term of a definition list: where Sphinx, rustdoc
 // and DocBook put the name of what they describe) and where a link to it goes.
 struct PageSection {
@@ -38,6 +43,9 @@ struct PageText {
     std::string Names;     // ids, definition terms, h4-h6: what the page defines
     std::string Code;      // inline <code> outside those (not <pre>)
     std::vector<PageSection> Sections;
+    // The href of each link in the text (not the site's navigation), as
+    // written, at most kMaxPageLinks.
+    std::vector<std::string> Links;
     // A page that stands in for another: it sends the browser on (a refresh
     // to another address), asks not to be indexed, or is a translation (a
     // language other than English). Found by its words, never ranked by

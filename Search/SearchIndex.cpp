@@ -29,6 +29,11 @@ constexpr double kWholeWeight = 0.5;
 // this much more.
 constexpr double kPairWeight = 0.25;
 
+// A heading of the page that is the whole query, word for word, weighs this
+// share of all the query's words more: the page has a section about just
+// that ("Reading and Writing Files").
+constexpr double kHeadingWeight = 0.5;
+
 // A word's weight over its fields levels off (BM25's saturation, here over
 // the fields rather than repetitions): standing in the title and the text
 // weighs nearly as much as standing everywhere.
@@ -61,13 +66,34 @@ double NameMatch(const WordSplitter& splitter, std::string_view name,
         return true;
     });
     if (all == 0 || words.empty()) return 0.0;
-    const auto heldCount = static_cast<double>(std::count(held.begin(), held.end(), true));
-    return static_cast<double>(named) / static_cast<double>(all) * heldCount /
-           static_cast<double>(words.size());
+    // The parts of one identifier (`utf-8`) are one thing asked for: held
+    // by the share of its parts held.
+    double heldThings = 0;
+    size_t things = 0;
+    for (size_t i = 0; i < words.size();) {
+        size_t parts = 1;
+        while (i + parts < words.size() && !words[i + parts].Whole.empty()) ++parts;
+        const auto heldParts = std::count(held.begin() + static_cast<ptrdiff_t>(i),
+                                          held.begin() + static_cast<ptrdiff_t>(i + parts), true);
+        heldThings += static_cast<double>(heldParts) / static_cast<double>(parts);
+        ++things;
+        i += parts;
+    }
+    return static_cast<double>(named) / static_cast<double>(all) * heldThings /
+           static_cast<double>(things);
 }
 
+// The page of the best that most pages link to ranks this share higher; one
+// with fewer links, less (by the logarithms of the counts).
+constexpr double kLinkedWeight = 0.5;
+
+// A page ranks 1 / (1 + this x the folders it stands in): of pages alike, the
+// one nearer the top of the site, where the overviews and the chapters of the
+// main guide stand.
+constexpr double kDepthWeight = 0.1;
+
 // What each phrase of the match expression stands for.
-enum class PhraseRole { Word, Form, Whole, Pair };
+enum class PhraseRole { Word, Form, Whole, Pair, Heading };
 struct Phrase {
     size_t Word;  // index into the query's words
     PhraseRole Role;
@@ -92,9 +118,11 @@ int CountRow(const Fts5ExtensionApi* /*api*/, Fts5Context* /*fts*/, void* count)
 
 double Rarity(int64_t rows, int64_t holding) {
     holding = std::min(holding, rows);
-    const double rarity = std::log((static_cast<double>(rows - holding) + 0.5) /
-                                   (static_cast<double>(holding) + 0.5));
-    return std::max(rarity, 1e-6);
+    // Lucene's form: a word on more than half the pages still weighs
+    // something, so "file" in `copy a file` tells pages with both words
+    // from pages with only one, on a small site too.
+    return std::log(1.0 + (static_cast<double>(rows - holding) + 0.5) /
+                              (static_cast<double>(holding) + 0.5));
 }
 
 Rarities* RaritiesOf(const Fts5ExtensionApi* api, Fts5Context* fts, const QueryPlan& plan) {
@@ -160,13 +188,22 @@ void Rank(const Fts5ExtensionApi* api, Fts5Context* fts, sqlite3_context* contex
         const unsigned fields = FieldsOf(api, fts, static_cast<int>(phrase));
         if (role.Role == PhraseRole::Word) exact[role.Word] |= fields;
         if (role.Role == PhraseRole::Form) stemmed[role.Word] |= fields;
-        if (role.Role == PhraseRole::Whole || role.Role == PhraseRole::Pair) {
+        if (role.Role == PhraseRole::Whole || role.Role == PhraseRole::Pair ||
+            role.Role == PhraseRole::Heading) {
             double weight = 0;
             for (size_t field = 0; field < kFieldCount; ++field) {
                 if ((fields >> field) & 1u) weight += kFieldWeights[field];
             }
-            score += (role.Role == PhraseRole::Whole ? kWholeWeight : kPairWeight) *
-                     rarities->ofWord[role.Word] * Saturated(weight);
+            // A whole heading weighs as all the query's words.
+            double rarity = rarities->ofWord[role.Word];
+            if (role.Role == PhraseRole::Heading) {
+                rarity = 0;
+                for (const double word : rarities->ofWord) rarity += word;
+            }
+            score += (role.Role == PhraseRole::Whole  ? kWholeWeight
+                      : role.Role == PhraseRole::Pair ? kPairWeight
+                                                      : kHeadingWeight) *
+                     rarity * Saturated(weight);
         }
     }
     for (size_t word = 0; word < plan->Words; ++word) {
@@ -243,6 +280,11 @@ std::string MatchExpression(const std::vector<QueryWord>& words, QueryPlan& plan
             AppendQuoted(expression, words[word].Pair);
             plan.Phrases.push_back({word, PhraseRole::Pair});
         }
+        if (!words[word].Heading.empty()) {
+            expression += " OR ";
+            AppendQuoted(expression, words[word].Heading);
+            plan.Phrases.push_back({word, PhraseRole::Heading});
+        }
         expression += ')';
     }
     return expression;
@@ -253,7 +295,7 @@ std::string MatchExpression(const std::vector<QueryWord>& words, QueryPlan& plan
 size_t IndexedPage::Bytes() const {
     size_t bytes = Title.size();
     for (const std::string& terms : Terms) bytes += terms.size();
-    return bytes;
+    return bytes + LinksTo.size() * sizeof(uint32_t);
 }
 
 IndexedPage IndexedPageOf(const WordSplitter& splitter, const PageText& page) {
@@ -297,7 +339,7 @@ bool CreateIndex(sqlite3* database) {
         "PRAGMA cache_size=-16384;"
         "CREATE TABLE about(key TEXT PRIMARY KEY, value) WITHOUT ROWID;"
         "CREATE TABLE pages(id INTEGER PRIMARY KEY, entry INTEGER NOT NULL,"
-        " title TEXT NOT NULL, secondary INTEGER NOT NULL);"
+        " title TEXT NOT NULL, secondary INTEGER NOT NULL, linked INTEGER NOT NULL DEFAULT 0);"
         "CREATE VIRTUAL TABLE words USING fts5(title, headings, names, code, often, text,"
         " content='', detail=column, tokenize='pelorine_terms');");
 }
@@ -330,8 +372,19 @@ bool PageInserter::Add(uint32_t entry, const IndexedPage& page) {
     return added;
 }
 
-bool CompleteIndex(sqlite3* database, std::string_view identity, uint32_t pageCount) {
+bool CompleteIndex(sqlite3* database, std::string_view identity, uint32_t pageCount,
+                   const std::vector<uint32_t>& linkedFrom) {
     if (!Execute(database, "INSERT INTO words(words) VALUES('optimize')")) return false;
+    Statement linked = Prepare(database, "UPDATE pages SET linked = ? WHERE id = ?");
+    if (!linked || !Execute(database, "BEGIN")) return false;
+    for (uint32_t entry = 0; entry < linkedFrom.size(); ++entry) {
+        if (linkedFrom[entry] == 0) continue;
+        sqlite3_reset(linked.get());
+        sqlite3_bind_int64(linked.get(), 1, linkedFrom[entry]);
+        sqlite3_bind_int64(linked.get(), 2, entry);
+        if (sqlite3_step(linked.get()) != SQLITE_DONE) return false;
+    }
+    if (!Execute(database, "COMMIT")) return false;
     std::vector<std::string> titles;
     Statement read = Prepare(database, "SELECT title FROM pages");
     if (!read) return false;
@@ -367,7 +420,7 @@ IndexHits FindPages(sqlite3* database, const std::vector<QueryWord>& words, cons
     IndexHits hits;
     if (words.empty()) return hits;
     Statement rank = Prepare(database, kRankSql);
-    Statement title = Prepare(database, "SELECT title, secondary FROM pages WHERE id = ?");
+    Statement title = Prepare(database, "SELECT title, secondary, linked FROM pages WHERE id = ?");
     if (!rank || !title) {
         hits.Failed = true;
         return hits;
@@ -420,15 +473,35 @@ IndexHits FindPages(sqlite3* database, const std::vector<QueryWord>& words, cons
     // The best are weighed again by how much of their own title the query
     // names: of two pages that hold the words alike, the one that is about
     // them alone ("from_utf8" rather than "from_utf8_unchecked").
-    for (Scored& scored : best) {
+    std::vector<int64_t> linked(best.size(), 0);
+    int64_t mostLinked = 0;
+    for (size_t i = 0; i < best.size(); ++i) {
+        Scored& scored = best[i];
         sqlite3_reset(title.get());
         sqlite3_bind_int64(title.get(), 1, scored.Entry);
         if (sqlite3_step(title.get()) != SQLITE_ROW) continue;
         scored.Title = ColumnText(title.get(), 0);
+        linked[i] = sqlite3_column_int64(title.get(), 2);
+        mostLinked = std::max(mostLinked, linked[i]);
         // A page that stands in for another has no name of its own.
         if (aids.Splitter != nullptr && sqlite3_column_int(title.get(), 1) == 0) {
             const std::string_view name = PageName(OwnTitle(scored.Title, aids.TitleEnds));
             scored.Score *= 1.0 + kNameWeight * NameMatch(*aids.Splitter, name, words);
+        }
+    }
+    // And by how deep they stand, and how many pages of the site link to
+    // them against the most linked of them: of pages alike, the one the site
+    // points to.
+    for (Scored& scored : best) {
+        if (scored.Entry < aids.NameDepths.size()) {
+            scored.Score /= 1.0 + kDepthWeight * aids.NameDepths[scored.Entry];
+        }
+    }
+    if (mostLinked > 0) {
+        const double most = std::log1p(static_cast<double>(mostLinked));
+        for (size_t i = 0; i < best.size(); ++i) {
+            best[i].Score *=
+                1.0 + kLinkedWeight * std::log1p(static_cast<double>(linked[i])) / most;
         }
     }
     std::sort(best.begin(), best.end(), better);

@@ -18,7 +18,7 @@
 // Written into every index; a program that changes the layout changes this,
 // and with it the cache file's name: an index of an earlier layout is built
 // anew.
-inline constexpr int kIndexFormat = 2;
+inline constexpr int kIndexFormat = 3;
 
 // The parts of a page, as the index's columns. Often: the words the page's
 // text uses again and again, what it is about; the index keeps whether a page
@@ -35,6 +35,7 @@ struct IndexedPage {
     std::string Title;
     bool Secondary = false;  // PageText's
     std::array<std::string, kFieldCount> Terms;
+    std::vector<uint32_t> LinksTo;  // the other pages it links to, by entry, each once
     size_t Bytes() const;
 };
 IndexedPage IndexedPageOf(const WordSplitter& splitter, const PageText& page);
@@ -61,8 +62,10 @@ class PageInserter {
 };
 
 // Merges the index into its most compact form and records it as complete, for
-// `identity`, with `pageCount` pages.
-bool CompleteIndex(sqlite3* database, std::string_view identity, uint32_t pageCount);
+// `identity`, with `pageCount` pages, and how many pages link to each (by
+// entry).
+bool CompleteIndex(sqlite3* database, std::string_view identity, uint32_t pageCount,
+                   const std::vector<uint32_t>& linkedFrom);
 
 // Whether `database` is a complete index of this format for `identity`.
 bool IsCompleteIndexOf(sqlite3* database, std::string_view identity);
@@ -84,6 +87,7 @@ struct IndexHits {
 struct RankingAids {
     const WordSplitter* Splitter = nullptr;  // for titles; none: titles are not weighed
     std::vector<uint32_t> NameLengths;       // by entry: ties in rank go to the shorter
+    std::vector<uint16_t> NameDepths;        // by entry: the folders it stands in
     std::vector<std::string> TitleEnds;      // TitleEndsOf the index
 };
 

@@ -65,8 +65,11 @@ bool NamesAll(const PageSection& section, const std::vector<QueryWord>& words) {
 SiteSearch::SiteSearch(SearchSource source, SearchSettings settings, NoteFunction note)
     : source_(std::move(source)), settings_(std::move(settings)), note_(std::move(note)) {
     aids_.NameLengths.reserve(source_.Names.size());
+    aids_.NameDepths.reserve(source_.Names.size());
     for (const std::string& name : source_.Names) {
         aids_.NameLengths.push_back(static_cast<uint32_t>(name.size()));
+        const auto depth = std::count(name.begin(), name.end(), '/');
+        aids_.NameDepths.push_back(static_cast<uint16_t>(std::min<ptrdiff_t>(depth, UINT16_MAX)));
     }
 }
 

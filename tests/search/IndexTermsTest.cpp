@@ -1,5 +1,5 @@
 // How text becomes index terms and a query becomes the words looked for:
-// word forms, identifiers whole and in parts, pairs in headings.
+// word forms, identifiers whole and in parts, pairs and whole short headings.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -9,7 +9,7 @@
 
 namespace {
 
-// A query's words as "word ~forms... =whole +pair", one per word.
+// A query's words as "word ~forms... =whole +pair heading", one per word.
 std::string Shown(const std::vector<QueryWord>& words) {
     std::string shown;
     for (const QueryWord& word : words) {
@@ -18,6 +18,7 @@ std::string Shown(const std::vector<QueryWord>& words) {
         for (const std::string& form : word.Forms) shown += " " + form;
         if (!word.Whole.empty()) shown += " =" + word.Whole;
         if (!word.Pair.empty()) shown += " +" + word.Pair;
+        if (!word.Heading.empty()) shown += " " + word.Heading;
     }
     return shown;
 }
@@ -47,9 +48,12 @@ TEST_F(IndexTerms, TextBecomesWordsStemsAndIdentifierForms) {
         {"a hyphen joins", "UTF-8", false, "utf 8 utf8 "},
         {"spaces and other marks do not", "a b, c/d", false, "a b c d "},
         {"diacritics go", "Caf\xC3\xA9", false, "cafe "},
-        {"pairs of stems in a heading, not across its end", "Handling Exceptions\x1FMore", true,
-         "handling ~handl exceptions ~except handl+except more "},
-        {"no pair with a word of one letter", "spawn a thread", true, "spawn a thread "},
+        {"pairs of stems in a heading, not across its end; a short heading whole, without its "
+         "number",
+         "8.3. Handling Exceptions\x1FMore", true,
+         "8 3 83 handling ~handl exceptions ~except handl+except more =handl+except "},
+        {"no pair with a word of one letter", "spawn a thread", true,
+         "spawn a thread =spawn+a+thread "},
     };
     for (const Case& c : cases) {
         std::string terms;
@@ -77,11 +81,12 @@ TEST_F(IndexTerms, QueryWordsAndTheFormsThatFindThem) {
         {"utf8 is one word", "utf8", "utf8 ~utf8"},
         {"UTF-8 in parts and whole", "UTF-8", "utf ~utf | 8 =utf8"},
         {"an identifier's parts, then each whole", "HashMap::new",
-         "hashmap ~hashmap | new ~new =hashmapnew +hashmap+new"},
-        {"two words: a pair", "handling exceptions",
-         "handling ~handl handl | exceptions ~except +handl+except"},
-        {"a word asked twice counts once", "vec Vec", "vec ~vec"},
-        {"query syntax is no word", "\"light*\" AND (x", "light ~light | and ~and +light+and | x"},
+         "hashmap ~hashmap | new ~new =hashmapnew +hashmap+new =hashmap+new"},
+        {"two words: a pair, and the query as a heading", "handling exceptions",
+         "handling ~handl handl | exceptions ~except +handl+except =handl+except"},
+        {"a word asked twice counts once", "vec Vec", "vec ~vec =vec+vec"},
+        {"query syntax is no word", "\"light*\" AND (x",
+         "light ~light | and ~and +light+and | x =light+and+x"},
     };
     for (const Case& c : cases) EXPECT_EQ(Shown(QueryWords(splitter_, c.query)), c.words) << c.what;
     EXPECT_EQ(

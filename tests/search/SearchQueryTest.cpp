@@ -201,12 +201,15 @@ TEST(SearchQuery, TheIndexIsKeptForTheSameArchiveOnly) {
 
 // A small documentation site in the shapes generators write: an API page
 // with methods, a function named like one of them, a guide, a page that only
-// moved, a page that mentions everything in passing.
+// moved, a page that mentions everything in passing, two pages of one name
+// of which other pages link to one.
 SearchSource DocumentationSite() {
     const std::vector<std::pair<std::string, std::string>> pages = {
         {"api/struct.Buffer.html",
          "<title>Buffer in demo::io - Demo</title><nav class=\"sidebar\">read_to_string new "
-         "compile utf8</nav><h1>Struct Buffer</h1><p>A buffer of bytes read from a source.</p>"
+         "compile utf8</nav><h1>Struct Buffer</h1>"
+         "<p>A buffer of bytes read from a source, or sent over "
+         "<a href=\"../library/channels.html#send\">y</a>.</p>"
          "<section id=\"method.new\"><h4>pub fn <a href=\"#method.new\">new</a>() -&gt; "
          "Buffer</h4><p>An empty buffer; see <code>Buffer::new</code>.</p></section>"
          "<section id=\"method.read_to_string\"><h4>pub fn read_to_string(&amp;mut self)</h4>"
@@ -216,7 +219,7 @@ SearchSource DocumentationSite() {
          "<p>Reads a whole file into a string.</p>"},
         {"guide/compiling.html",
          "<title>Compiling your project - Demo</title><h1>Compiling your project</h1>"
-         "<p>Run the compiler on the sources.</p>"},
+         "<p>Run the compiler on the sources, <a href=\"../library/channels.html\">z</a>.</p>"},
         {"guide/encoding.html",
          "<title>Text encodings - Demo</title><h1>Text encodings</h1><p>Pages are text.</p>"
          "<h2 id=\"utf-8\">UTF-8</h2><p>Most pages are written in it.</p>"},
@@ -227,6 +230,10 @@ SearchSource DocumentationSite() {
         {"old/buffer.html",
          "<meta http-equiv=\"refresh\" content=\"0; URL=../api/struct.Buffer.html\">"
          "<title>Buffer</title><p>Moved to Buffer.</p>"},
+        {"guide/channels.html",
+         "<title>Channels - Demo</title><h1>Channels</h1><p>Values sent between threads.</p>"},
+        {"library/channels.html",
+         "<title>Channels - Demo</title><h1>Channels</h1><p>Values sent between threads.</p>"},
         {"library/demo.path.html",
          "<title>demo.path \xE2\x80\x94 Paths</title><section id=\"module-demo.path\">"
          "<h1>demo.path \xE2\x80\x94 Paths</h1><p>Functions on paths.</p><dl>"
@@ -258,6 +265,8 @@ TEST(SearchQuery, ThePageAReaderMeansComesFirstAtItsHeading) {
          "/api/fn.read_to_string.html", ""},
         {"a definition, at its term", "path join", "/library/demo.path.html#demo.path.join",
          "demo.path.join(a, b)"},
+        {"of pages named alike, the one other pages link to", "channels", "/library/channels.html",
+         ""},
     };
     for (const Case& c : cases) {
         const SearchAnswer answer = search.Ask(c.query, 1);
