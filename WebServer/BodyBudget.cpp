@@ -2,18 +2,18 @@
 
 #include <algorithm>
 
-bool BodyBudget::Admit(uint32_t index, size_t cost) {
+bool BodyBudget::Admit(BodyKey key, size_t cost) {
     if (waiting_.empty() && Fits(cost)) {
         inUse_ += cost;
         return true;
     }
-    waiting_.emplace_back(index, cost);
+    waiting_.emplace_back(key, cost);
     return false;
 }
 
-std::vector<uint32_t> BodyBudget::Release(size_t bytes) {
+std::vector<BodyKey> BodyBudget::Release(size_t bytes) {
     inUse_ -= std::min(bytes, inUse_);
-    std::vector<uint32_t> admitted;
+    std::vector<BodyKey> admitted;
     while (!waiting_.empty() && Fits(waiting_.front().second)) {
         inUse_ += waiting_.front().second;
         admitted.push_back(waiting_.front().first);
@@ -32,9 +32,9 @@ bool BodyBudget::MayKeep(size_t returning) const {
     return waiting_.empty() && inUse_ - std::min(returning, inUse_) <= limit_;
 }
 
-std::vector<uint32_t> BodyBudget::ForgetWaits() {
-    std::vector<uint32_t> forgotten;
-    for (const auto& [index, cost] : waiting_) forgotten.push_back(index);
+std::vector<BodyKey> BodyBudget::ForgetWaits() {
+    std::vector<BodyKey> forgotten;
+    for (const auto& [key, cost] : waiting_) forgotten.push_back(key);
     waiting_.clear();
     return forgotten;
 }

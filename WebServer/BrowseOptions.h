@@ -54,7 +54,7 @@ struct BrowseOptions {
     // format, appended to FILE ("-": standard output); empty: no log.
     std::string AccessLogPath{};
 
-    // --browse-memory-limit MIB: the memory budget for large bodies, in MiB.
+    // --browse-memory-limit MIB: one budget for the large bodies of all archives served, in MiB.
     // Only how much the server holds at once depends on it, never the bytes
     // it sends; --browse-modern leaves it as it is, as it leaves the root and
     // the log, which need values of their own.

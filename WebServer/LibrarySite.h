@@ -11,10 +11,10 @@
 
 struct LibrarySite {
     LibrarySite(std::shared_ptr<const LoadedArchive> archive, const PageRules& rules,
-                LoaderPool& loaders, SiteCache cache, SiteCache compressed, size_t budgetBytes)
+                LoaderPool& loaders, SiteCache cache, SiteCache compressed, LargeBodies& bodies)
         : Archive(std::move(archive)),
-          Served(*Archive, rules, ArchiveVersionOf(platform::FileStampOf(Archive->File())), loaders,
-                 cache, compressed, budgetBytes) {}
+          Served(Archive, rules, ArchiveVersionOf(platform::FileStampOf(Archive->File())), loaders,
+                 cache, compressed, bodies) {}
 
     const std::shared_ptr<const LoadedArchive> Archive;
     // Set before the site is first served; it ends after the site.

@@ -91,8 +91,8 @@ void ServeUntilStopped(platform::Socket listener, const ServedSites& sites, Load
 
 // Serves the one archive until `stop` is requested, or returns when the port
 // cannot be used or served.
-void ListenAndAccept(const LoadedArchive& archive, const ServeJob& job, AccessLog* log,
-                     ServerState& status, StopSignal& stop) {
+void ListenAndAccept(std::shared_ptr<const LoadedArchive> archive, const ServeJob& job,
+                     AccessLog* log, ServerState& status, StopSignal& stop) {
     const platform::Socket listener = Listen(job, status);
     if (listener == platform::kInvalidSocket) return;
     // Started once the port is taken, so that listening waits for nothing.
@@ -100,19 +100,21 @@ void ListenAndAccept(const LoadedArchive& archive, const ServeJob& job, AccessLo
     // threads when it ends.
     std::unique_ptr<SiteSearch> search;
     if (job.Options.Search) {
-        search = MakeSearch(job.BrowseArchivePath, archive, LoaderCount());
+        search = MakeSearch(job.BrowseArchivePath, *archive, LoaderCount());
         search->Start();
     }
     LoaderPool loaders(LoaderCount());
     const PageRules rules = PageRulesFor(job.Options);
     PageCache cache(kPageCacheBytes);
     PageCache compressed(kCompressedCacheBytes);
-    Site site(archive, rules, ArchiveVersionOf(platform::FileStampOf(archive.File())), loaders,
-              cache, compressed, BudgetBytes(job.Options));
+    LargeBodies bodies(cache, loaders, BudgetBytes(job.Options));
+    const ArchiveVersion version = ArchiveVersionOf(platform::FileStampOf(archive->File()));
+    // Held here too: the search reads it until it ends, after the site.
+    Site site(archive, rules, version, loaders, cache, compressed, bodies);
     site.Search = search.get();
     site.Root = job.Options.UrlRoot;
     const ServedSites sites(site, rules, log);
-    ServeUntilStopped(listener, sites, loaders, status, stop, [&] { site.Bodies.Stop(); });
+    ServeUntilStopped(listener, sites, loaders, status, stop, [&] { bodies.Stop(); });
 }
 
 // Why the first look at a library's folder (or a reloaded archive) leaves
@@ -138,6 +140,8 @@ void ServeLive(const ServeJob& job, AccessLog* log, ServerState& status, StopSig
     PageCache cache(kPageCacheBytes);
     PageCache compressed(kCompressedCacheBytes);
     LoaderPool loaders(LoaderCount());
+    // One budget for the large bodies of every archive, which it outlives.
+    LargeBodies bodies(cache, loaders, BudgetBytes(job.Options));
     // Before the library, whose archives' searches it starts: it ends after them.
     std::unique_ptr<SearchQueue> searches;
     if (job.Options.Search) searches = std::make_unique<SearchQueue>();
@@ -149,9 +153,9 @@ void ServeLive(const ServeJob& job, AccessLog* log, ServerState& status, StopSig
         if (!archive->Archive) return archive;
         // Each archive's bodies under a number of its own in the shared caches.
         ++archivesLoaded;
-        auto site = std::make_shared<LibrarySite>(
-            archive->Archive, rules, loaders, SiteCache(cache, archivesLoaded),
-            SiteCache(compressed, archivesLoaded), BudgetBytes(job.Options));
+        auto site = std::make_shared<LibrarySite>(archive->Archive, rules, loaders,
+                                                  SiteCache(cache, archivesLoaded),
+                                                  SiteCache(compressed, archivesLoaded), bodies);
         // The links the archive's own pages make carry the root, then its prefix.
         site->Served.Root = job.Options.UrlRoot;
         if (!folder.empty()) site->Served.Root += "/" + archive->Segment;
@@ -177,11 +181,7 @@ void ServeLive(const ServeJob& job, AccessLog* log, ServerState& status, StopSig
     {
         const FolderWatch watch(kWatchInterval, [&] { library.Look(); });
         const ServedSites sites(library, rules, loaders, log);
-        ServeUntilStopped(listener, sites, loaders, status, stop, [&] {
-            for (const auto& archive : library.Current()->Archives) {
-                if (archive->Served) archive->Served->Bodies.Stop();
-            }
-        });
+        ServeUntilStopped(listener, sites, loaders, status, stop, [&] { bodies.Stop(); });
     }
 }
 
@@ -216,7 +216,8 @@ void ServerThread(const ServeJob& job, ServerState& status, StopSignal& stop) {
         if (live) {
             ServeLive(job, log.get(), status, stop);
         } else {
-            ListenAndAccept(*load.Archive, job, log.get(), status, stop);
+            ListenAndAccept(std::make_shared<const LoadedArchive>(std::move(*load.Archive)), job,
+                            log.get(), status, stop);
         }
         if (log && log->Dropped() != 0) {
             std::fprintf(stderr,

@@ -8,7 +8,7 @@ SharedBody SharedBodyOf(std::string_view bytes) {
     return {std::move(copy), bytes.size()};
 }
 
-std::optional<SharedBody> PageCache::Find(uint64_t entry) {
+std::optional<SharedBody> PageCache::Find(BodyKey entry) {
     std::lock_guard guard(lock_);
     const auto found = byEntry_.find(entry);
     if (found == byEntry_.end()) return std::nullopt;
@@ -16,13 +16,17 @@ std::optional<SharedBody> PageCache::Find(uint64_t entry) {
     return found->second->second;
 }
 
-void PageCache::Add(uint64_t entry, const SharedBody& body) {
+void PageCache::Add(BodyKey entry, const SharedBody& body) {
     if (body.Size > limit_ / 4) return;
+    // Let go of once the lock is: the last hold on a large body gives its
+    // bytes back to the budget, which may ask this cache for more room.
+    std::vector<SharedBody> evicted;
     std::lock_guard guard(lock_);
     if (byEntry_.count(entry) != 0) return;  // another connection got there first
     while (!order_.empty() && bytes_ + body.Size > limit_) {
         bytes_ -= order_.back().second.Size;
         byEntry_.erase(order_.back().first);
+        evicted.push_back(std::move(order_.back().second));
         order_.pop_back();
     }
     order_.emplace_front(entry, body);
@@ -30,7 +34,7 @@ void PageCache::Add(uint64_t entry, const SharedBody& body) {
     bytes_ += body.Size;
 }
 
-std::vector<SharedBody> PageCache::TakeOldest(const std::function<bool(uint64_t)>& mayTake,
+std::vector<SharedBody> PageCache::TakeOldest(const std::function<bool(BodyKey)>& mayTake,
                                               size_t bytes) {
     std::vector<SharedBody> taken;
     size_t takenBytes = 0;
@@ -48,8 +52,9 @@ std::vector<SharedBody> PageCache::TakeOldest(const std::function<bool(uint64_t)
 }
 
 void PageCache::Clear() {
+    Order cleared;  // let go of once the lock is, as in Add
     std::lock_guard guard(lock_);
-    order_.clear();
+    cleared.swap(order_);
     byEntry_.clear();
     bytes_ = 0;
 }

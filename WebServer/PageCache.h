@@ -16,6 +16,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "WebServer/BodyKey.h"
+
 // A body as shared between the cache and the connections sending it: never
 // changed once made, freed when the last holder lets go.
 struct SharedBody {
@@ -30,19 +32,18 @@ class PageCache {
   public:
     explicit PageCache(size_t limitBytes) : limit_(limitBytes) {}
 
-    // The body kept under `key`, if held. A key is an entry's index, with
-    // the number of its archive above it where archives share the cache.
-    std::optional<SharedBody> Find(uint64_t key);
+    // The body kept under `key`, if held.
+    std::optional<SharedBody> Find(BodyKey key);
 
     // Holds `body` under `key`, evicting the least recently used bodies
     // until the total stays within the limit. A body over a quarter of the
     // limit is not held, so that one large file cannot empty the cache.
-    void Add(uint64_t key, const SharedBody& body);
+    void Add(BodyKey key, const SharedBody& body);
 
     // Takes out the least recently used bodies whose key `mayTake` accepts
     // until they come to `bytes` or more (or none is left), and returns them,
     // so that the caller lets go of them outside the cache's lock.
-    std::vector<SharedBody> TakeOldest(const std::function<bool(uint64_t)>& mayTake, size_t bytes);
+    std::vector<SharedBody> TakeOldest(const std::function<bool(BodyKey)>& mayTake, size_t bytes);
 
     // Forgets every body (a new archive was loaded).
     void Clear();
@@ -51,12 +52,12 @@ class PageCache {
     size_t Bytes();
 
   private:
-    using Order = std::list<std::pair<uint64_t, SharedBody>>;  // most recent first
+    using Order = std::list<std::pair<BodyKey, SharedBody>>;  // most recent first
 
     const size_t limit_;
     std::mutex lock_;
     Order order_;
-    std::unordered_map<uint64_t, Order::iterator> byEntry_;
+    std::unordered_map<BodyKey, Order::iterator> byEntry_;
     size_t bytes_ = 0;
 };
 
@@ -69,22 +70,15 @@ class SiteCache {
     SiteCache(PageCache& cache) : cache_(&cache) {}
     SiteCache(PageCache& cache, uint32_t archive) : cache_(&cache), archive_(archive) {}
 
+    // Its archive's number in the cache's keys.
+    uint32_t Archive() const { return archive_; }
     std::optional<SharedBody> Find(uint32_t entry) const { return cache_->Find(Key(entry)); }
     void Add(uint32_t entry, const SharedBody& body) const { cache_->Add(Key(entry), body); }
     // Forgets every body of every archive: memory is wanted.
     void Clear() const { cache_->Clear(); }
-    // TakeOldest among this archive's bodies, `mayTake` asked of their entries.
-    std::vector<SharedBody> TakeOldest(const std::function<bool(uint32_t)>& mayTake,
-                                       size_t bytes) const {
-        return cache_->TakeOldest(
-            [&](uint64_t key) {
-                return key >> 32 == archive_ && mayTake(static_cast<uint32_t>(key));
-            },
-            bytes);
-    }
 
   private:
-    uint64_t Key(uint32_t entry) const { return uint64_t{archive_} << 32 | entry; }
+    BodyKey Key(uint32_t entry) const { return BodyKeyOf(archive_, entry); }
 
     PageCache* cache_;
     uint32_t archive_ = 0;

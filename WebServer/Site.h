@@ -5,7 +5,8 @@
 // load; nothing of it is process-wide.
 #pragma once
 
-#include <cstddef>
+#include <memory>
+#include <string>
 
 #include "Shared/LoadedArchive.h"
 #include "WebServer/LargeBodies.h"
@@ -18,14 +19,17 @@
 class SiteSearch;
 
 struct Site {
-    Site(const LoadedArchive& archive, const PageRules& rules, ArchiveVersion version,
-         LoaderPool& loaders, SiteCache cache, SiteCache compressed, size_t budgetBytes)
-        : Archive(archive),
+    // `bodies` is the server's store of large bodies, over the cache whose
+    // part `cache` is.
+    Site(std::shared_ptr<const LoadedArchive> archive, const PageRules& rules,
+         ArchiveVersion version, LoaderPool& loaders, SiteCache cache, SiteCache compressed,
+         LargeBodies& bodies)
+        : Archive(*archive),
           Rules(rules),
           Version(version),
           Loaders(loaders),
           Cache(cache),
-          Bodies(archive, cache, loaders, budgetBytes),
+          Bodies(bodies, std::move(archive), cache.Archive()),
           Compressed(compressed) {}
     Site(const Site&) = delete;
     Site& operator=(const Site&) = delete;
@@ -39,7 +43,8 @@ struct Site {
     LoaderPool& Loaders;
     // Its part of the server's cache.
     const SiteCache Cache;
-    LargeBodies Bodies;
+    // Its part of the server's one store of large bodies.
+    SiteBodies Bodies;
     // Gzip forms of entries' bodies, with --browse-compress: an empty body
     // says that the entry's does not shrink, so that it is not tried again.
     // Its part of the server's one cache of them (kCompressedCacheBytes), so

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <string>
+#include <vector>
 
 #include "Platform/FaultInjection.h"
 #include "Platform/windows/SystemPath.h"
@@ -231,13 +233,59 @@ void CloseFile(FileHandle file) {
     CloseHandle(ToHandle(file));
 }
 
+namespace {
+
+// Replaces `target` while a reader holds it open with delete sharing (a
+// server that reloads its archive): a rename with POSIX semantics, where the
+// system has it, else the old file moved aside and deleted, which the system
+// finishes once the reader lets go. False, with the first refusal's error
+// kept, when neither is allowed.
+bool ReplaceHeldOpen(const std::wstring& source, const std::wstring& target) {
+    // FileRenameInfoEx, which the headers declare only for newer targets;
+    // older systems refuse it and the second way is taken.
+    constexpr auto kRenameInfoEx = static_cast<FILE_INFO_BY_HANDLE_CLASS>(22);
+    HANDLE handle = CreateFileW(source.c_str(), DELETE | SYNCHRONIZE,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle != INVALID_HANDLE_VALUE) {
+        const size_t nameBytes = target.size() * sizeof(wchar_t);
+        std::vector<char> buffer(sizeof(FILE_RENAME_INFO) + nameBytes);
+        auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+        rename->Flags = FILE_RENAME_FLAG_REPLACE_IF_EXISTS | FILE_RENAME_FLAG_POSIX_SEMANTICS;
+        rename->RootDirectory = nullptr;
+        rename->FileNameLength = static_cast<DWORD>(nameBytes);
+        std::copy(target.begin(), target.end(), rename->FileName);
+        const bool renamed = SetFileInformationByHandle(handle, kRenameInfoEx, rename,
+                                                        static_cast<DWORD>(buffer.size())) != 0;
+        CloseHandle(handle);
+        if (renamed) return true;
+    }
+    // The aside name does not end as an archive's does, so that a library
+    // watching the folder never lists it.
+    const std::wstring aside = target + L".replaced-" + std::to_wstring(GetTickCount64());
+    if (!MoveFileExW(target.c_str(), aside.c_str(), 0)) return false;
+    if (!MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH)) {
+        MoveFileExW(aside.c_str(), target.c_str(), 0);
+        return false;
+    }
+    DeleteFileW(aside.c_str());
+    return true;
+}
+
+}  // namespace
+
 bool ReplaceFile(const std::string& from, const std::string& to) {
+    const std::wstring source = SystemPath(from);
     const std::wstring target = SystemPath(to);
-    if (MoveFileExW(SystemPath(from).c_str(), target.c_str(),
+    if (MoveFileExW(source.c_str(), target.c_str(),
                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         return true;
     }
     const DWORD error = GetLastError();
+    if ((error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION) &&
+        ReplaceHeldOpen(source, target)) {
+        return true;
+    }
     // Unlike Linux, Windows cannot replace a file that another program has
     // open, such as an archive a server is serving. Say so plainly.
     const DWORD attributes = GetFileAttributesW(target.c_str());

@@ -1,5 +1,5 @@
 // The budget for large bodies alone: what it charges, who waits and who is
-// next, without threads.
+// next, whichever archive asks, without threads.
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -10,32 +10,36 @@ namespace {
 
 TEST(BodyBudget, ChargesInTheOrderAskedAndSaysHowMuchRoomTheFirstWaiterNeeds) {
     enum Op { Admit, Release, Forget };
+    // Entry 1 of two archives, and others of either.
+    constexpr BodyKey a1 = BodyKeyOf(1, 1), b1 = BodyKeyOf(2, 1), b3 = BodyKeyOf(2, 3),
+                      a4 = BodyKeyOf(1, 4), a5 = BodyKeyOf(1, 5), b6 = BodyKeyOf(2, 6),
+                      a7 = BodyKeyOf(1, 7), b8 = BodyKeyOf(2, 8);
     struct Step {
         Op op;
-        uint32_t index;              // Admit
-        size_t bytes;                // Admit: the cost; Release: what comes back
-        bool admitted;               // Admit
-        std::vector<uint32_t> next;  // Release, Forget: the entries that may start, or waited
+        BodyKey key;                // Admit
+        size_t bytes;               // Admit: the cost; Release: what comes back
+        bool admitted;              // Admit
+        std::vector<BodyKey> next;  // Release, Forget: the bodies that may start, or waited
         size_t inUse;
         size_t roomNeeded;
         bool mayKeep;  // a body whose stream is already given back
     };
     const Step steps[] = {
-        {Admit, 1, 60, true, {}, 60, 0, true},
-        {Admit, 2, 30, true, {}, 90, 0, true},
-        {Admit, 3, 50, false, {}, 90, 40, false},
-        // Fits, but waits behind the first waiter.
-        {Admit, 4, 5, false, {}, 90, 40, false},
+        {Admit, a1, 60, true, {}, 60, 0, true},
+        {Admit, b1, 30, true, {}, 90, 0, true},
+        {Admit, b3, 50, false, {}, 90, 40, false},
+        // Fits, but waits behind the first waiter, of another archive.
+        {Admit, a4, 5, false, {}, 90, 40, false},
         {Release, 0, 30, false, {}, 60, 10, false},
-        {Release, 0, 60, false, {3, 4}, 55, 0, true},
+        {Release, 0, 60, false, {b3, a4}, 55, 0, true},
         // Larger than the whole limit: made alone, once everything is back.
-        {Admit, 5, 250, false, {}, 55, 55, false},
-        {Release, 0, 55, false, {5}, 250, 0, false},
+        {Admit, a5, 250, false, {}, 55, 55, false},
+        {Release, 0, 55, false, {a5}, 250, 0, false},
         {Release, 0, 250, false, {}, 0, 0, true},
-        {Admit, 6, 100, true, {}, 100, 0, true},
-        {Admit, 7, 1, false, {}, 100, 1, false},
-        {Admit, 8, 1, false, {}, 100, 1, false},
-        {Forget, 0, 0, false, {7, 8}, 100, 0, true},
+        {Admit, b6, 100, true, {}, 100, 0, true},
+        {Admit, a7, 1, false, {}, 100, 1, false},
+        {Admit, b8, 1, false, {}, 100, 1, false},
+        {Forget, 0, 0, false, {a7, b8}, 100, 0, true},
         {Release, 0, 100, false, {}, 0, 0, true},
     };
     BodyBudget budget(100);
@@ -44,7 +48,7 @@ TEST(BodyBudget, ChargesInTheOrderAskedAndSaysHowMuchRoomTheFirstWaiterNeeds) {
         ++number;
         switch (step.op) {
             case Admit:
-                EXPECT_EQ(budget.Admit(step.index, step.bytes), step.admitted) << number;
+                EXPECT_EQ(budget.Admit(step.key, step.bytes), step.admitted) << number;
                 break;
             case Release:
                 EXPECT_EQ(budget.Release(step.bytes), step.next) << number;

@@ -2,7 +2,8 @@
 // decompression and one body, kept for later requests while the budget has
 // room; bodies stay within the budget, a request that would exceed it waits
 // until a holder lets go, one larger than the whole budget is made alone, and
-// every byte goes back when the last holder ends.
+// every byte goes back when the last holder ends. The archives of a library
+// share the store and its one budget.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -28,7 +29,7 @@ constexpr size_t kKiB = 1024;
 
 class Requested {
   public:
-    explicit Requested(LargeBodies& bodies, uint32_t index) {
+    explicit Requested(const SiteBodies& bodies, uint32_t index) {
         bodies.Request(index, [this](std::optional<SharedBody> body) {
             if (++deliveries_ == 1) given_.set_value(body);
         });
@@ -59,10 +60,10 @@ class LargeBodiesTest : public ::testing::Test {
         server_testing::ArchiveBuilder builder;
         for (const auto& [name, content] : contents_) builder.AddCompressed(name, content);
         builder.WriteTo(dir_ / "site.pel");
-        archive_ = Loaded(dir_ / "site.pel");
+        archive_ = std::make_shared<const LoadedArchive>(Loaded(dir_ / "site.pel"));
     }
 
-    size_t Cost(uint32_t index) const { return DecompressionCost(archive_.Entries[index]); }
+    size_t Cost(uint32_t index) const { return DecompressionCost(archive_->Entries[index]); }
 
     TempDir dir_;
     const std::vector<std::pair<std::string, std::string>> contents_ = {
@@ -70,13 +71,14 @@ class LargeBodiesTest : public ::testing::Test {
         {"b.html", CompressibleText(500 * kKiB)},
         {"huge.html", CompressibleText(3000 * kKiB)},
     };
-    LoadedArchive archive_;
+    std::shared_ptr<const LoadedArchive> archive_;
     LoaderPool pool_{2};
     PageCache noCache_{0};  // keeps nothing, so that only holders count
 };
 
 TEST_F(LargeBodiesTest, TwoRequestsForOneEntryShareOneDecompressionAndOneBody) {
-    LargeBodies bodies(archive_, noCache_, pool_, 64 * 1024 * kKiB);
+    LargeBodies store(noCache_, pool_, 64 * 1024 * kKiB);
+    const SiteBodies bodies(store, archive_, 0);
     Requested first(bodies, 0), second(bodies, 0);
     ASSERT_TRUE(first.Arrives(10s));
     ASSERT_TRUE(second.Arrives(10s));
@@ -95,14 +97,15 @@ TEST_F(LargeBodiesTest, TwoRequestsForOneEntryShareOneDecompressionAndOneBody) {
     Requested again(bodies, 0);
     ASSERT_TRUE(again.Arrives(10s));
     EXPECT_EQ(TextOf(*again.Body()), text);
-    EXPECT_EQ(bodies.Decompressions(), 1u);
+    EXPECT_EQ(store.Decompressions(), 1u);
 }
 
 TEST_F(LargeBodiesTest, RequestsBeyondTheBudgetWaitForRoomAndEveryByteComesBack) {
     // Room for either of a and b, not both; huge is larger than the whole budget.
     const size_t budget = std::max(Cost(0), Cost(1)) + std::min(Cost(0), Cost(1)) / 2;
     ASSERT_GT(Cost(2), budget);
-    LargeBodies bodies(archive_, noCache_, pool_, budget);
+    LargeBodies store(noCache_, pool_, budget);
+    const SiteBodies bodies(store, archive_, 0);
     {
         Requested a(bodies, 0);
         ASSERT_TRUE(a.Arrives(10s));
@@ -120,24 +123,25 @@ TEST_F(LargeBodiesTest, RequestsBeyondTheBudgetWaitForRoomAndEveryByteComesBack)
     }
     // The loader drops its own hold just after the delivery.
     const auto deadline = std::chrono::steady_clock::now() + 5s;
-    while (bodies.BytesInUse() != 0 && std::chrono::steady_clock::now() < deadline) {
+    while (store.BytesInUse() != 0 && std::chrono::steady_clock::now() < deadline) {
         std::this_thread::sleep_for(1ms);
     }
-    EXPECT_EQ(bodies.BytesInUse(), 0u);
-    EXPECT_EQ(bodies.Decompressions(), 3u);
+    EXPECT_EQ(store.BytesInUse(), 0u);
+    EXPECT_EQ(store.Decompressions(), 3u);
 }
 
 // Stop answers every request still waiting for room, once: the event loop
 // that asked is waiting for the answer to let its connection go.
 TEST_F(LargeBodiesTest, StopAnswersTheRequestsWaitingForRoomOnce) {
-    LargeBodies bodies(archive_, noCache_, pool_, Cost(0));
+    LargeBodies store(noCache_, pool_, Cost(0));
+    const SiteBodies bodies(store, archive_, 0);
     Requested a(bodies, 0);
     ASSERT_TRUE(a.Arrives(10s));
     std::optional<SharedBody> held = a.Body();
     Requested b(bodies, 1), alsoB(bodies, 1);
     EXPECT_FALSE(b.Arrives(100ms));
     pool_.Stop();
-    bodies.Stop();
+    store.Stop();
     ASSERT_TRUE(b.Arrives(1s));
     ASSERT_TRUE(alsoB.Arrives(1s));
     EXPECT_FALSE(b.Body());
@@ -155,7 +159,8 @@ TEST_F(LargeBodiesTest, StopAnswersTheRequestsWaitingForRoomOnce) {
 // bodies that free it: the small pages stay.
 TEST_F(LargeBodiesTest, WaitingForRoomLetsGoOnlyOfTheBodiesThatFreeIt) {
     PageCache cache(64 * 1024 * kKiB);
-    LargeBodies bodies(archive_, cache, pool_, std::max(Cost(0), Cost(1)));
+    LargeBodies store(cache, pool_, std::max(Cost(0), Cost(1)));
+    const SiteBodies bodies(store, archive_, 0);
     const SharedBody small{std::shared_ptr<const char[]>(new char[10]()), 10};
     cache.Add(99, small);
     {
@@ -169,6 +174,66 @@ TEST_F(LargeBodiesTest, WaitingForRoomLetsGoOnlyOfTheBodiesThatFreeIt) {
     ASSERT_TRUE(cache.Find(99)) << "a small page let go for the room of a large one";
     EXPECT_EQ(cache.Find(99)->Bytes.get(), small.Bytes.get());
     EXPECT_FALSE(cache.Find(0)) << "a is still cached";
+}
+
+// Two archives of a library, each with a large body, and room for one at a
+// time: both requests are answered in turn, each with its own bytes, and the
+// bytes in use never exceed the budget. A request still finishes when its
+// archive's site ends meanwhile; a body kept for one archive is let go for
+// another's request; what is kept of an archive goes with its site.
+TEST_F(LargeBodiesTest, TheArchivesOfALibraryShareOneBudget) {
+    const std::string otherText = CompressibleText(700 * kKiB);
+    server_testing::ArchiveBuilder builder;
+    builder.AddCompressed("big.html", otherText);
+    builder.WriteTo(dir_ / "other.pel");
+    auto other = std::make_shared<const LoadedArchive>(Loaded(dir_ / "other.pel"));
+    const size_t budget = std::max(Cost(0), DecompressionCost(other->Entries[0]));
+    LargeBodies store(noCache_, pool_, budget);
+    std::atomic<bool> done{false};
+    size_t peak = 0;
+    std::thread watch([&] {
+        while (!done) {
+            peak = std::max(peak, store.BytesInUse());
+            std::this_thread::sleep_for(50us);
+        }
+    });
+    const SiteBodies first(store, archive_, 1);
+    auto second = std::make_unique<SiteBodies>(store, std::move(other), 2);
+    {
+        Requested a(first, 0), b(*second, 0);
+        ASSERT_TRUE(a.Arrives(10s));
+        std::optional<SharedBody> held = a.Body();
+        EXPECT_FALSE(b.Arrives(300ms)) << "made beyond the budget";
+        second.reset();  // its archive dropped from the library
+        EXPECT_EQ(TextOf(*held), contents_[0].second);
+        held.reset();
+        ASSERT_TRUE(b.Arrives(10s));
+        EXPECT_EQ(TextOf(*b.Body()), otherText);
+        EXPECT_EQ(b.Deliveries(), 1);
+    }
+    {
+        Requested a(first, 0);
+        ASSERT_TRUE(a.Arrives(10s));
+        EXPECT_TRUE(a.Body());
+    }
+    // a is kept for no reader now; the archive loaded again takes its room.
+    auto third = std::make_unique<SiteBodies>(
+        store, std::make_shared<const LoadedArchive>(Loaded(dir_ / "other.pel")), 3);
+    {
+        Requested b(*third, 0);
+        ASSERT_TRUE(b.Arrives(10s)) << "waiting for a body kept for another archive";
+        EXPECT_EQ(TextOf(*b.Body()), otherText);
+    }
+    third.reset();
+    const auto deadline = std::chrono::steady_clock::now() + 5s;
+    while (store.BytesInUse() != 0 && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(1ms);
+    }
+    done = true;
+    watch.join();
+    EXPECT_EQ(store.BytesInUse(), 0u) << "a body of an archive no longer served is kept";
+    EXPECT_LE(peak, budget);
+    EXPECT_EQ(store.Decompressions(), 4u);
 }
 
 }  // namespace

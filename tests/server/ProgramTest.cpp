@@ -5,7 +5,9 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -95,6 +97,56 @@ TEST(ConsoleBrowse, ServesUntilSignalledThenExitsZeroAndRunsAgainAtOnce) {
         EXPECT_EQ(program.Out().substr(0, kActive.size()), kActive);
         EXPECT_EQ(program.Err(), "");
     }
+}
+
+// Reads one response whose body is `bodySize` bytes from a connection kept
+// open; false when it does not come whole within a few seconds.
+bool ReadOneResponse(int client, size_t bodySize) {
+    std::string bytes;
+    char buffer[4096];
+    for (int waits = 0; waits < 50; ++waits) {
+        const size_t end = bytes.find("\r\n\r\n");
+        if (end != std::string::npos && bytes.size() >= end + 4 + bodySize) return true;
+        pollfd entry{client, POLLIN, 0};
+        if (poll(&entry, 1, 100) <= 0) continue;
+        const ssize_t got = recv(client, buffer, sizeof buffer, 0);
+        if (got <= 0) return false;
+        bytes.append(buffer, static_cast<size_t>(got));
+    }
+    return false;
+}
+
+// With persistent connections and descriptors running out, a new peer is
+// still answered: the idlest connections are closed to make room, the one
+// used last stays open.
+TEST(ConsoleBrowse, KeepAliveClosesTheIdlestWhenDescriptorsRunOut) {
+    TempDir dir;
+    const std::string page = "<p>home</p>";
+    server_testing::CompileTree({{"index.html", page}}, dir / "site", dir / "site.pel");
+    ChildProgram program(
+        ConsoleArguments({"--browse-archive", dir / "site.pel", "--browse", "--browse-keep-alive"}),
+        [] {
+            rlimit few{64, 64};
+            return setrlimit(RLIMIT_NOFILE, &few) == 0;
+        });
+    ASSERT_TRUE(program.WaitForOutput(kStartPage, 10s)) << program.Out() << program.Err();
+    const std::string request = "GET /index.html HTTP/1.1\r\nHost: x\r\n\r\n";
+    std::vector<int> idle;
+    for (int peer = 0; peer < 100; ++peer) {
+        const int client = server_testing::ConnectTo(kServerPort, 2s);
+        ASSERT_GE(client, 0);
+        idle.push_back(client);
+        ASSERT_TRUE(server_testing::SendAll(client, request));
+        ASSERT_TRUE(ReadOneResponse(client, page.size())) << "peer " << peer;
+    }
+    // The first connection was closed for the later ones; the last one is
+    // still served.
+    char byte = 0;
+    EXPECT_EQ(recv(idle.front(), &byte, 1, 0), 0);
+    ASSERT_TRUE(server_testing::SendAll(idle.back(), request));
+    EXPECT_TRUE(ReadOneResponse(idle.back(), page.size()));
+    for (int client : idle) close(client);
+    EXPECT_EQ(program.Stop(10s), 0) << program.Err();
 }
 
 // The opt-in options reach the server from the command line, wherever they

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <future>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -28,10 +29,13 @@ class TestSite {
     explicit TestSite(const LoadedArchive& archive, PageRules rules = {},
                       size_t budgetBytes = size_t{256} << 20)
         : rules_(std::move(rules)),
-          site_(archive, rules_, {}, loaders_, cache_, compressed_, budgetBytes) {}
+          bodies_(cache_, loaders_, budgetBytes),
+          // Not owned: the test's archive outlives the site.
+          site_(std::shared_ptr<const LoadedArchive>(std::shared_ptr<void>(), &archive), rules_, {},
+                loaders_, cache_, compressed_, bodies_) {}
     ~TestSite() {
         loaders_.Stop();
-        site_.Bodies.Stop();
+        bodies_.Stop();
     }
     TestSite(const TestSite&) = delete;
     TestSite& operator=(const TestSite&) = delete;
@@ -43,6 +47,7 @@ class TestSite {
     PageCache cache_{kPageCacheBytes};
     PageCache compressed_{kCompressedCacheBytes};
     LoaderPool loaders_{1};
+    LargeBodies bodies_;
     Site site_;
 };
 

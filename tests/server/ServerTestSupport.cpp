@@ -112,6 +112,10 @@ bool PortAnswers() {
 // is started again.
 uint16_t StartServerProgram(const std::string& command, const std::string& archivePath) {
     static std::unique_ptr<ServerProgram> program;
+    // A program serving another archive, or started another way, is ended.
+    static std::string serving;
+    if (serving != command + '\n' + archivePath) program.reset();
+    serving = command + '\n' + archivePath;
     const auto deadline = Clock::now() + kStartLimit;
     while (!program && PortAnswers() && Clock::now() < deadline) {
         std::this_thread::sleep_for(std::chrono::milliseconds(100));

@@ -86,6 +86,25 @@ TEST_F(BrowseWindowTest, BrowseClickServesTheArchiveAndOpensTheStartPageAtOnce) 
     EXPECT_EQ(opener.Record(), kStartPage);
 }
 
+// The archive field takes a library's folder too: Browse serves every archive
+// in it, its start page listing them.
+TEST_F(BrowseWindowTest, BrowseWithAFolderServesItAsALibrary) {
+    TempDir folder;
+    CompileExampleSite(folder);
+    OpenerStub opener;
+    form_ = std::make_unique<TfrmStartup>(
+        ReadCommandLine({"--browse-archive", folder.path().string()}));
+    TfrmStartup& form = *form_;
+    ShowAndSettle(form, [&] { form.ShowFirst(); });
+    Click(form, 460, 464);  // on "Browse"
+    EXPECT_EQ(opener.WaitForCall(3), kStartPage);
+    ASSERT_TRUE(PumpUntil(
+        [&] { return form.ServerStatus().CurrentServerStage == ServerStage::Listening; }, 5));
+    const std::string page = FetchStartPage();
+    EXPECT_EQ(page.rfind("HTTP/1.1 200 OK\r\n", 0), 0u) << page;
+    EXPECT_NE(page.find("<a href=\"/site/index.html\">"), std::string::npos) << page;
+}
+
 struct CommandLineBrowse {
     const char* name;
     std::vector<std::string> arguments;

@@ -1,6 +1,7 @@
 // The Windows program under Wine: it packs a tree into the same archive as the
 // Linux program, entry by entry, at any path length (and the archive tool
-// writes that tree back), and refuses to replace an archive it serves.
+// writes that tree back), and refuses to replace an archive it serves unless the
+// server reloads it.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -151,6 +152,32 @@ TEST(WindowsProgram, ACompileOverTheArchiveItServesFailsAndKeepsIt) {
     const auto exchange = server_testing::Talk(kServerPort, {{"GET /index.html HTTP/1.0\r\n"}});
     EXPECT_EQ(exchange.received,
               server_testing::ExpectedResponse("HTTP/1.0", "text/html", CompressibleText(20000)));
+}
+
+TEST(WindowsProgram, ACompileOverTheArchiveAReloadingServerServesReplacesIt) {
+    SKIP_WITHOUT_WINDOWS_PROGRAM();
+    TempDir dir;
+    WriteTree(dir / "site");
+    const std::string archive = dir / "site.pel";
+    const std::string compile = WindowsProgram() + " --console --compile-source " + (dir / "site") +
+                                " --compile-archive " + archive + " --compile";
+    ASSERT_EQ(RunCommand(compile), 0);
+
+    setenv("PELORINE_SERVER_COMMAND", (WindowsProgram() + " --browse-reload").c_str(), 1);
+    ASSERT_EQ(server_testing::StartServer(archive), kServerPort);
+    WriteBytes(dir / "site/new.html", "<p>new</p>");
+    ASSERT_EQ(RunCommand(compile), 0);
+    std::string received;
+    for (int tries = 0; tries < 50 && received.find("<p>new</p>") == std::string::npos; ++tries) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        received = server_testing::Talk(kServerPort, {{"GET /new.html HTTP/1.0\r\n"}}).received;
+    }
+    EXPECT_NE(received.find("<p>new</p>"), std::string::npos) << received;
+    // Nothing but the archive and its tree is left beside it.
+    for (const auto& item : std::filesystem::directory_iterator(dir.path())) {
+        const std::string name = item.path().filename().string();
+        EXPECT_TRUE(name == "site" || name == "site.pel") << name;
+    }
 }
 
 }  // namespace
