@@ -238,10 +238,15 @@ void ConnectionThread::Settle(Served* served, Clock::time_point now) {
     }
     WaitList* list = ListFor(connection.WaitingFor());
     if (list != served->list || connection.Deadline() != served->listedDeadline) {
-        Unlist(served);
-        list->push_back(served);
+        // Moved to the end, its node kept: a request on a persistent
+        // connection costs no allocation here.
+        if (served->list != nullptr) {
+            list->splice(list->end(), *served->list, served->listed);
+        } else {
+            list->push_back(served);
+            served->listed = std::prev(list->end());
+        }
         served->list = list;
-        served->listed = std::prev(list->end());
         served->listedDeadline = connection.Deadline();
     }
 }

@@ -28,6 +28,7 @@ SharedBody SearchBody(const SiteSearch& search, const std::string& normalizedPat
 std::optional<ResponseBody> QuickBody(const RequestPlan& plan) {
     if (plan.Kind == PlanKind::Ready) return plan.Body;
     if (plan.Kind != PlanKind::Entry) return std::nullopt;
+    if (plan.Body.Memory.Bytes) return plan.Body;  // the cache's, found by the route
     Site& site = *plan.Where;
     const uint32_t index = plan.Page.Entry;
     const EntryView entry = site.Archive.Entries[index];

@@ -1,6 +1,7 @@
 #include "WebServer/ResponseHead.h"
 
 #include <optional>
+#include <string_view>
 
 #include "WebServer/ByteRange.h"
 #include "WebServer/HttpDate.h"
@@ -26,8 +27,11 @@ const char* StatusLineOf(int status) {
     }
 }
 
-std::string Field(const char* name, const std::string& value) {
-    return std::string(name) + ": " + value + "\r\n";
+// Room for a usual header, so that building one allocates once.
+constexpr size_t kUsualHeaderBytes = 256;
+
+void AddField(std::string& header, std::string_view name, std::string_view value) {
+    header.append(name).append(": ").append(value).append("\r\n");
 }
 
 // Whether the browser's copy, described by its validators, is still this one.
@@ -58,18 +62,27 @@ ResponsePlan PlanResponse(const RequestHead& request, const PageFacts& page,
     if (options.StatusCodes && page.Kind == PageKind::Damaged) status = 500;
 
     const bool validated = options.Validators && page.Kind == PageKind::Entry;
-    std::string validators;
     std::string tag;
-    if (validated) {
-        tag = EntityTagOf(version, page.Entry, page.Coding);
-        validators =
-            Field("ETag", tag) + Field("Last-Modified", FormatHttpDate(version.LastModified));
-    }
+    if (validated) tag = EntityTagOf(version, page.Entry, page.Coding);
     const bool coded = page.Coding != ContentCoding::Identity;
-    const std::string vary = page.VariesByCoding ? Field("Vary", "Accept-Encoding") : "";
-    const std::string closing = (keepOpen ? "" : "Connection: close\r\n") + std::string("\r\n");
+    // The status line, then the lines the status adds (`fields`), then those
+    // every response has.
+    auto header = [&](int status, const auto& fields) {
+        std::string made;
+        made.reserve(kUsualHeaderBytes);
+        made.append(httpVersion).append(StatusLineOf(status));
+        fields(made);
+        if (validated) {
+            AddField(made, "ETag", tag);
+            AddField(made, "Last-Modified", FormatHttpDate(version.LastModified));
+        }
+        if (page.VariesByCoding) AddField(made, "Vary", "Accept-Encoding");
+        if (!keepOpen) made.append("Connection: close\r\n");
+        made.append("\r\n");
+        return made;
+    };
     if (validated && NotModified(request, tag, version.LastModified)) {
-        return {httpVersion + StatusLineOf(304) + validators + vary + closing, 304, 0, 0};
+        return {header(304, [](std::string&) {}), 304, 0, 0};
     }
 
     RangeChoice range;
@@ -83,35 +96,37 @@ ResponsePlan PlanResponse(const RequestHead& request, const PageFacts& page,
     switch (range.Answer) {
         case RangeAnswer::NotSatisfiable:
             plan.Status = 416;
-            plan.Header = httpVersion + StatusLineOf(416) +
-                          Field("Content-Range", "bytes */" + length) +
-                          Field("Content-Length", "0");
+            plan.Header = header(416, [&](std::string& made) {
+                AddField(made, "Content-Range", "bytes */" + length);
+                AddField(made, "Content-Length", "0");
+            });
             break;
         case RangeAnswer::Part:
             plan.Status = 206;
             plan.BodyFirst = range.First;
             plan.BodyLength = range.Length;
-            plan.Header = httpVersion + StatusLineOf(206) +
-                          Field("Content-Type", page.ContentType) +
-                          Field("Content-Length", std::to_string(range.Length)) +
-                          Field("Content-Range",
-                                "bytes " + std::to_string(range.First) + "-" +
-                                    std::to_string(range.First + range.Length - 1) + "/" + length) +
-                          Field("Accept-Ranges", "bytes");
+            plan.Header = header(206, [&](std::string& made) {
+                AddField(made, "Content-Type", page.ContentType);
+                AddField(made, "Content-Length", std::to_string(range.Length));
+                AddField(made, "Content-Range",
+                         "bytes " + std::to_string(range.First) + "-" +
+                             std::to_string(range.First + range.Length - 1) + "/" + length);
+                AddField(made, "Accept-Ranges", "bytes");
+            });
             break;
         case RangeAnswer::Whole:
             plan.Status = status;
             plan.BodyLength = page.Length;
-            plan.Header = httpVersion + StatusLineOf(status) +
-                          Field("Content-Type", page.ContentType) + Field("Content-Length", length);
-            if (coded)
-                plan.Header += Field("Content-Encoding", std::string(CodingName(page.Coding)));
-            if (options.Ranges && status == 200 && !coded) {
-                plan.Header += Field("Accept-Ranges", "bytes");
-            }
+            plan.Header = header(status, [&](std::string& made) {
+                AddField(made, "Content-Type", page.ContentType);
+                AddField(made, "Content-Length", length);
+                if (coded) AddField(made, "Content-Encoding", CodingName(page.Coding));
+                if (options.Ranges && status == 200 && !coded) {
+                    AddField(made, "Accept-Ranges", "bytes");
+                }
+            });
             break;
     }
-    plan.Header += validators + vary + closing;
     if (request.Line.Method == kHeadMethod) plan.BodyLength = 0;
     return plan;
 }

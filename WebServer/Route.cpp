@@ -126,7 +126,11 @@ RequestPlan RouteTarget(Site& site, const RequestHead& request, RequestTarget ta
     }
     const uint32_t index = resolved.Match.Index;
     const EntryView entry = site.Archive.Entries[index];
-    if (!IsBackedByFile(entry, platform::FileSize64(site.Archive.File()))) {
+    // A body the cache holds was read whole from the file: only an entry
+    // still to be read asks the file's size, a system call per request.
+    if (std::optional<SharedBody> held = site.Cache.Find(index)) {
+        plan.Body = ResponseBody::InMemory(std::move(*held));
+    } else if (!IsBackedByFile(entry, platform::FileSize64(site.Archive.File()))) {
         return text(PageKind::Damaged, kDamagedEntryText);
     }
     PageFacts page{PageKind::Entry,

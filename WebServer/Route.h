@@ -44,7 +44,7 @@ struct RequestPlan {
     // The header and the part of the body sent: planned here, except for a
     // search, whose length its answer decides (PlanMadeResponse).
     std::optional<ResponsePlan> Response;
-    // Ready: the whole body.
+    // Ready: the whole body. Entry: the body the cache held, if it did.
     ResponseBody Body;
     // Search: the normalised path (which of the search's pages) and the query
     // after the target's "?".
@@ -64,7 +64,8 @@ struct RequestPlan {
 // too. A text entry goes compressed when the client takes gzip and asks for
 // no range (Compress). `keepOpen`: the connection may stay open after the
 // response. Only the entry's recorded sizes are checked against the archive
-// file here; nothing is read.
+// file here, unless the cache holds its body (read whole before), which the
+// plan then carries; nothing is read.
 RequestPlan RouteRequest(Site& site, const RequestHead& request, bool keepOpen = false);
 
 // The same for `target`, the request's target as the routing step passes it

@@ -2,9 +2,11 @@
 // from the site's options and the parsed request alone.
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 
 #include "Search/SiteSearch.h"
+#include "WebServer/PlanBody.h"
 #include "WebServer/Route.h"
 #include "tests/server/ServedPage.h"
 #include "tests/server/ServerTestSupport.h"
@@ -100,6 +102,26 @@ TEST(RouteRequest, GivesEachRequestOnePlan) {
         EXPECT_TRUE(plan.Response->Header.starts_with(c.statusLine + "\r\n")) << what;
         EXPECT_EQ(plan.Response->BodyLength, c.bodyLength) << what;
     }
+}
+
+// A page read once is kept; asked for again, its plan carries the kept body,
+// so that neither the body nor the archive file's size is had again.
+TEST(RouteRequest, CarriesTheBodyTheCacheHolds) {
+    TempDir dir;
+    ArchiveBuilder builder;
+    builder.AddRaw("index.htm", "<p>home</p>");
+    builder.WriteTo(dir / "test.pel");
+    const LoadedArchive archive = Loaded(dir / "test.pel");
+    TestSite site(archive);
+    const RequestHead request{{"GET", "/index.htm", "HTTP/1.1"}, {}, {}, {}, {}};
+    const RequestPlan first = RouteRequest(site.Get(), request);
+    EXPECT_FALSE(first.Body.Memory.Bytes);
+    const std::optional<ResponseBody> read = QuickBody(first);
+    ASSERT_TRUE(read);
+    const RequestPlan again = RouteRequest(site.Get(), request);
+    EXPECT_EQ(again.Body.Memory.Bytes, read->Memory.Bytes);
+    EXPECT_EQ(QuickBody(again)->Memory.Bytes, read->Memory.Bytes);
+    EXPECT_EQ(TextOf(again.Body), "<p>home</p>");
 }
 
 }  // namespace
