@@ -128,19 +128,26 @@ TEST(WindowsProgram, PacksAndExtractsPathsLongerThanWindowsPlainLimit) {
     EXPECT_TRUE(Tree(dir / "out") == Tree(dir / "site"));
 }
 
+// Compiles the tree into dir/site.pel and serves it with the Windows
+// program and `serveOptions`, then adds new.html to the tree: the command
+// that compiles the tree over the archive served.
+std::string ServeThenAddAPage(const TempDir& dir, const std::string& serveOptions) {
+    WriteTree(dir / "site");
+    const std::string compile = WindowsProgram() + " --console --compile-source " + (dir / "site") +
+                                " --compile-archive " + (dir / "site.pel") + " --compile";
+    EXPECT_EQ(RunCommand(compile), 0);
+    setenv("PELORINE_SERVER_COMMAND", (WindowsProgram() + serveOptions).c_str(), 1);
+    EXPECT_EQ(server_testing::StartServer(dir / "site.pel"), kServerPort);
+    WriteBytes(dir / "site/new.html", "<p>new</p>");
+    return compile;
+}
+
 TEST(WindowsProgram, ACompileOverTheArchiveItServesFailsAndKeepsIt) {
     SKIP_WITHOUT_WINDOWS_PROGRAM();
     TempDir dir;
-    WriteTree(dir / "site");
     const std::string archive = dir / "site.pel";
-    const std::string compile = WindowsProgram() + " --console --compile-source " + (dir / "site") +
-                                " --compile-archive " + archive + " --compile";
-    ASSERT_EQ(RunCommand(compile), 0);
+    const std::string compile = ServeThenAddAPage(dir, "");
     const std::string served = ReadBytes(archive);
-
-    setenv("PELORINE_SERVER_COMMAND", WindowsProgram().c_str(), 1);
-    ASSERT_EQ(server_testing::StartServer(archive), kServerPort);
-    WriteBytes(dir / "site/new.html", "<p>new</p>");
     std::string output;
     EXPECT_EQ(RunCommand(compile + " 2>&1", &output), 1);
     EXPECT_NE(output.find("pelorine: cannot write archive '" + archive +
@@ -157,15 +164,7 @@ TEST(WindowsProgram, ACompileOverTheArchiveItServesFailsAndKeepsIt) {
 TEST(WindowsProgram, ACompileOverTheArchiveAReloadingServerServesReplacesIt) {
     SKIP_WITHOUT_WINDOWS_PROGRAM();
     TempDir dir;
-    WriteTree(dir / "site");
-    const std::string archive = dir / "site.pel";
-    const std::string compile = WindowsProgram() + " --console --compile-source " + (dir / "site") +
-                                " --compile-archive " + archive + " --compile";
-    ASSERT_EQ(RunCommand(compile), 0);
-
-    setenv("PELORINE_SERVER_COMMAND", (WindowsProgram() + " --browse-reload").c_str(), 1);
-    ASSERT_EQ(server_testing::StartServer(archive), kServerPort);
-    WriteBytes(dir / "site/new.html", "<p>new</p>");
+    const std::string compile = ServeThenAddAPage(dir, " --browse-reload");
     ASSERT_EQ(RunCommand(compile), 0);
     std::string received;
     for (int tries = 0; tries < 50 && received.find("<p>new</p>") == std::string::npos; ++tries) {
