@@ -6,17 +6,14 @@
 #include "ArchiveTool/Commands.h"
 #include "ArchiveTool/OpenArchive.h"
 #include "Search/ArchiveSource.h"
-#include "Search/IndexCache.h"
 #include "Search/SiteSearch.h"
 
 int SearchArchive(const std::string& archive, const std::string& words,
                   const ToolStreams& streams) {
     const std::optional<LoadedArchive> loaded = OpenArchive(archive, streams);
     if (!loaded) return kExitProblem;
-    SearchSettings settings;
-    settings.Identity = ArchiveIdentity(archive);
-    settings.CacheFolder = SearchCacheFolder();
-    settings.Threads = std::max(1u, std::thread::hardware_concurrency());
+    const SearchSettings settings =
+        CachedSearchSettings(archive, std::max(1u, std::thread::hardware_concurrency()));
     SiteSearch search(SourceOfArchive(*loaded), settings,
                       [&](const std::string& line) { ReportLine(streams.err, line); });
     search.Start();

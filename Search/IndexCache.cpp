@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "Platform/File.h"
+#include "Platform/FolderEnumeration.h"
 #include "Platform/Paths.h"
 #include "Platform/UserFolders.h"
 #include "Search/SearchIndex.h"
@@ -75,8 +76,46 @@ std::string ArchiveIdentity(const std::string& archivePath) {
            std::to_string(stamp.ModifiedNanoseconds) + "-" + Hex(hash.Value());
 }
 
-std::string IndexFileName(std::string_view identity, int format) {
+namespace {
+
+constexpr std::string_view kIndexFileEnd = ".sqlite";
+
+uint64_t HashOf(std::string_view text) {
     Fnv64 hash;
-    hash.Add(identity);
-    return "search-" + std::to_string(format) + "-" + Hex(hash.Value()) + ".sqlite";
+    hash.Add(text);
+    return hash.Value();
+}
+
+// What the names of every index of the archive at `place` begin with.
+std::string PlacePrefix(std::string_view place) {
+    return "search-" + std::to_string(kIndexFormat) + "-" + Hex(HashOf(place)) + "-";
+}
+
+}  // namespace
+
+std::string IndexFileName(std::string_view place, std::string_view identity) {
+    return PlacePrefix(place) + Hex(HashOf(identity)) + std::string(kIndexFileEnd);
+}
+
+std::string EarlierIndexFileName(std::string_view identity, int format) {
+    return "search-" + std::to_string(format) + "-" + Hex(HashOf(identity)) +
+           std::string(kIndexFileEnd);
+}
+
+void RemoveEarlierIndexes(const std::string& folder, std::string_view place,
+                          std::string_view keptName) {
+    const std::string prefix = PlacePrefix(place);
+    std::vector<std::string> earlier;
+    platform::FolderEnumeration enumeration(folder);
+    for (platform::FolderEntry entry; enumeration.IsOpen() && enumeration.Next(entry);) {
+        // Another run's index still being built ends otherwise than in
+        // ".sqlite": it is left to that run.
+        if (!entry.isFolder && entry.name.starts_with(prefix) &&
+            entry.name.ends_with(kIndexFileEnd) && entry.name != keptName) {
+            earlier.push_back(entry.name);
+        }
+    }
+    // Where a file still open elsewhere cannot go (Windows), it stays.
+    for (const std::string& name : earlier)
+        platform::DeleteFile(platform::PathInFolder(folder, name));
 }

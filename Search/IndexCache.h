@@ -16,6 +16,15 @@ std::string SearchCacheFolder();
 // changes it; empty when the archive cannot be read.
 std::string ArchiveIdentity(const std::string& archivePath);
 
-// The index file's name for an archive of `identity`, for an index format
-// (this program's unless told).
-std::string IndexFileName(std::string_view identity, int format = kIndexFormat);
+// The index file's name for an archive of `identity` at `place` (its path
+// as the program was given it): one name per archive and place.
+std::string IndexFileName(std::string_view place, std::string_view identity);
+
+// The name an index of an earlier format had: from the identity alone.
+std::string EarlierIndexFileName(std::string_view identity, int format);
+
+// Removes the indexes in `folder` made earlier for the archive at `place`,
+// all but `keptName`: each recompile of an archive makes a new identity, and
+// the cache would otherwise keep every version's index for good.
+void RemoveEarlierIndexes(const std::string& folder, std::string_view place,
+                          std::string_view keptName);

@@ -79,6 +79,10 @@ SiteSearch::~SiteSearch() {
     if (!buildingPath_.empty()) platform::DeleteFile(buildingPath_);
 }
 
+SearchSettings CachedSearchSettings(const std::string& archivePath, unsigned threads) {
+    return {ArchiveIdentity(archivePath), SearchCacheFolder(), threads, archivePath};
+}
+
 void SiteSearch::Start() {
     OpenOrBuild();
     started_.store(true, std::memory_order_release);
@@ -88,7 +92,8 @@ void SiteSearch::OpenOrBuild() {
     const std::string& folder = settings_.CacheFolder;
     const bool cacheable = !folder.empty() && !settings_.Identity.empty();
     if (cacheable) {
-        finalPath_ = platform::PathInFolder(folder, IndexFileName(settings_.Identity));
+        finalPath_ =
+            platform::PathInFolder(folder, IndexFileName(settings_.Place, settings_.Identity));
         Database cached = OpenDatabase(finalPath_, SQLITE_OPEN_READONLY);
         if (cached && IsCompleteIndexOf(cached.get(), settings_.Identity)) {
             UseForQueries(std::move(cached));
@@ -101,8 +106,8 @@ void SiteSearch::OpenOrBuild() {
             // An index this program no longer reads goes as the new one is
             // built in its place.
             for (int format = 1; format < kIndexFormat; ++format) {
-                platform::DeleteFile(
-                    platform::PathInFolder(folder, IndexFileName(settings_.Identity, format)));
+                platform::DeleteFile(platform::PathInFolder(
+                    folder, EarlierIndexFileName(settings_.Identity, format)));
             }
             buildingPath_ = finalPath_ + BuildingSuffix();
             building_ = OpenDatabase(buildingPath_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
@@ -153,6 +158,8 @@ void SiteSearch::Finished(bool complete) {
     if (platform::ReplaceFile(buildingPath_, finalPath_)) {
         path = finalPath_;
         buildingPath_.clear();
+        RemoveEarlierIndexes(settings_.CacheFolder, settings_.Place,
+                             IndexFileName(settings_.Place, settings_.Identity));
     }
     // Not renamed: the building file serves this run and goes with it.
     UseForQueries(OpenDatabase(path, SQLITE_OPEN_READONLY));

@@ -34,7 +34,11 @@ struct SearchSettings {
     std::string Identity;     // ArchiveIdentity of the archive; empty: no cache
     std::string CacheFolder;  // SearchCacheFolder(); empty: an index in memory
     unsigned Threads = 2;     // extraction threads of a build
+    std::string Place;        // the archive's path: its earlier indexes go
 };
+
+// The settings of an archive's search kept in the user's cache folder.
+SearchSettings CachedSearchSettings(const std::string& archivePath, unsigned threads);
 
 class SiteSearch {
   public:

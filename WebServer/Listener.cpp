@@ -12,7 +12,6 @@
 #include "Platform/File.h"
 #include "Platform/Socket.h"
 #include "Search/ArchiveSource.h"
-#include "Search/IndexCache.h"
 #include "Search/SiteSearch.h"
 #include "Shared/LoadedArchive.h"
 #include "Shared/Lzo.h"
@@ -46,11 +45,8 @@ void Note(const std::string& line) {
 // when that folder cannot be written). Not started yet.
 std::unique_ptr<SiteSearch> MakeSearch(const std::string& archivePath, const LoadedArchive& archive,
                                        unsigned threads) {
-    SearchSettings settings;
-    settings.Identity = ArchiveIdentity(archivePath);
-    settings.CacheFolder = SearchCacheFolder();
-    settings.Threads = threads;
-    return std::make_unique<SiteSearch>(SourceOfArchive(archive), std::move(settings), Note);
+    return std::make_unique<SiteSearch>(SourceOfArchive(archive),
+                                        CachedSearchSettings(archivePath, threads), Note);
 }
 
 // The listening socket on job.Port, or kInvalidSocket with the stage said.

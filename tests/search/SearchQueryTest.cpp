@@ -7,6 +7,7 @@
 #include <condition_variable>
 #include <filesystem>
 #include <mutex>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -159,7 +160,7 @@ TEST(SearchQuery, TheIndexIsKeptForTheSameArchiveOnly) {
     std::vector<std::string> notes;
     const auto note = [&](const std::string& line) { notes.push_back(line); };
     {
-        SiteSearch first(SmallSite(), {"archive-1", folder, 2}, note);
+        SiteSearch first(SmallSite(), {"archive-1", folder, 2, ""}, note);
         first.Start();
         first.WaitUntilSettled();
         EXPECT_EQ(PathsOf(first.Ask("beacon", 1)),
@@ -169,27 +170,39 @@ TEST(SearchQuery, TheIndexIsKeptForTheSameArchiveOnly) {
     for (const auto& file : std::filesystem::directory_iterator(folder)) {
         files.push_back(file.path().filename().string());
     }
-    EXPECT_EQ(files, std::vector<std::string>{IndexFileName("archive-1")});
+    EXPECT_EQ(files, std::vector<std::string>{IndexFileName("", "archive-1")});
 
     // The same archive: ready at once, without reading a page.
     SearchSource unreadable = SmallSite();
     unreadable.ReadContent = [](uint32_t, size_t, std::string&) { return false; };
-    SiteSearch again(unreadable, {"archive-1", folder, 2}, note);
+    SiteSearch again(unreadable, {"archive-1", folder, 2, ""}, note);
     again.Start();
     EXPECT_EQ(again.Ask("beacon", 1).State, IndexState::Ready);
     EXPECT_EQ(again.AskAll("beacon").Total, 1u);
 
     // A changed archive never sees the old index.
-    SiteSearch changed(unreadable, {"archive-2", folder, 2}, note);
+    SiteSearch changed(unreadable, {"archive-2", folder, 2, ""}, note);
     changed.Start();
     changed.WaitUntilSettled();
     EXPECT_EQ(changed.AskAll("beacon").Total, 0u);
     EXPECT_TRUE(notes.empty());
 
+    // One index is kept per archive: the changed one's replaces the first's;
+    // an archive at another place keeps its own.
+    SiteSearch elsewhere(SmallSite(), {"archive-1", folder, 2, "other.pel"}, note);
+    elsewhere.Start();
+    elsewhere.WaitUntilSettled();
+    std::set<std::string> kept;
+    for (const auto& file : std::filesystem::directory_iterator(folder)) {
+        kept.insert(file.path().filename().string());
+    }
+    EXPECT_EQ(kept, (std::set<std::string>{IndexFileName("", "archive-2"),
+                                           IndexFileName("other.pel", "archive-1")}));
+
     // A folder that cannot be written: an index in memory, and a line saying so.
     const std::string blocked = (cache.path() / "file").string();
     testing_support::WriteBytes(blocked, "not a folder");
-    SiteSearch inMemory(SmallSite(), {"archive-1", blocked + "/pelorine", 2}, note);
+    SiteSearch inMemory(SmallSite(), {"archive-1", blocked + "/pelorine", 2, ""}, note);
     inMemory.Start();
     inMemory.WaitUntilSettled();
     EXPECT_EQ(inMemory.AskAll("beacon").Total, 1u);
