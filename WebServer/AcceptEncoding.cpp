@@ -34,7 +34,15 @@ void Lower(int& weight, int given) {
 }  // namespace
 
 std::string_view CodingName(ContentCoding coding) {
-    return coding == ContentCoding::Gzip ? "gzip" : "";
+    switch (coding) {
+        case ContentCoding::Gzip:
+            return "gzip";
+        case ContentCoding::Brotli:
+            return "br";
+        case ContentCoding::Identity:
+            break;
+    }
+    return "";
 }
 
 std::optional<int> ParseQValue(std::string_view text) {
@@ -55,6 +63,7 @@ std::optional<int> ParseQValue(std::string_view text) {
 ContentCoding ChooseCoding(const std::optional<std::string>& acceptEncoding) {
     if (!acceptEncoding) return ContentCoding::Identity;
     int gzip = kUnnamed;
+    int brotli = kUnnamed;
     int identity = kUnnamed;
     int any = kUnnamed;
     std::string_view rest = *acceptEncoding;
@@ -69,6 +78,8 @@ ContentCoding ChooseCoding(const std::optional<std::string>& acceptEncoding) {
                                : WeightOf(element.substr(semicolon + 1));
         if (EqualIgnoringAsciiCase(name, "gzip") || EqualIgnoringAsciiCase(name, "x-gzip")) {
             Lower(gzip, weight);
+        } else if (EqualIgnoringAsciiCase(name, "br")) {
+            Lower(brotli, weight);
         } else if (EqualIgnoringAsciiCase(name, "identity")) {
             Lower(identity, weight);
         } else if (name == "*") {
@@ -79,5 +90,6 @@ ContentCoding ChooseCoding(const std::optional<std::string>& acceptEncoding) {
     // Unnamed, identity is acceptable yet preferred to no coding the client
     // names: its weight is then the least above 0, unless "*" gives one.
     if (identity == kUnnamed) identity = any == kUnnamed ? 1 : any;
+    if (brotli > 0 && brotli >= identity && brotli >= gzip) return ContentCoding::Brotli;
     return gzip > 0 && gzip >= identity ? ContentCoding::Gzip : ContentCoding::Identity;
 }

@@ -100,7 +100,8 @@ void Connection::Loaded(std::optional<SharedBody> body, char* buffer,
                         ConnectionClock::time_point now) {
     if (compressing_) {
         compressing_ = false;
-        if (body) plan_.Where->Compressed.Add(plan_.Page.Entry, *body);
+        if (body)
+            CompressedFormsOf(plan_.Where->Compressed, plan_.Compress).Add(plan_.Page.Entry, *body);
         Compressed(std::move(body));
         deadline_ = now + kPeerWait;
     } else if (!body) {
@@ -185,27 +186,28 @@ void Connection::Answer(ConnectionClock::time_point now) {
 // The whole body, had at once or made: sent, or first compressed, from the
 // compressed cache or, the first time, on the loader pool (see Compressed).
 void Connection::HaveBody(const ResponseBody& whole) {
-    if (!plan_.Compress) {
+    if (plan_.Compress == ContentCoding::Identity) {
         if (!plan_.Response) PlanMadeResponse(plan_, request_, whole.Size);
         return Respond(whole);
     }
-    if (std::optional<SharedBody> gzipped = plan_.Where->Compressed.Find(plan_.Page.Entry)) {
+    if (std::optional<SharedBody> compressed =
+            CompressedFormsOf(plan_.Where->Compressed, plan_.Compress).Find(plan_.Page.Entry)) {
         plain_ = whole.Memory;
-        return Compressed(std::move(gzipped));
+        return Compressed(std::move(compressed));
     }
     plain_ = whole.Memory;
     compressing_ = true;
     stage_ = ConnectionStage::Loading;
 }
 
-// Sends the gzip form of plain_, or plain_ itself when that form is empty (it
-// does not shrink) or none (it could not be made).
-void Connection::Compressed(std::optional<SharedBody> gzipped) {
+// Sends the compressed form of plain_, or plain_ itself when that form is
+// empty (it does not shrink) or none (it could not be made).
+void Connection::Compressed(std::optional<SharedBody> compressed) {
     SharedBody body = std::move(plain_);
     plain_ = {};
-    if (gzipped && gzipped->Size != 0) {
-        plan_.Page.Coding = ContentCoding::Gzip;
-        body = std::move(*gzipped);
+    if (compressed && compressed->Size != 0) {
+        plan_.Page.Coding = plan_.Compress;
+        body = std::move(*compressed);
     }
     PlanMadeResponse(plan_, request_, body.Size);
     Respond(ResponseBody::InMemory(std::move(body)));

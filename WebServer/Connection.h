@@ -51,7 +51,7 @@ enum class ConnectionStage {
     ReadingLine,  // waiting for the request line (with the options that need
                   // them, the header lines too) to end
     Loading,      // the page's body is being made (MakeBody), or compressed
-                  // (MakeGzipBody), on the loader pool
+                  // (MakeCompressedBody), on the loader pool
     Sending,      // the response is on its way
     Draining,     // sending is shut down; what the peer still sends is dropped
     Done,         // to be closed
@@ -92,7 +92,7 @@ class Connection {
     const RequestPlan& Plan() const { return plan_; }
 
     // When it waits for its page's body to be compressed: that body, plain.
-    // Loaded then takes the gzip form, or an empty body when it did not shrink.
+    // Loaded then takes the compressed form, or an empty body when it did not shrink.
     bool Compressing() const { return compressing_; }
     const SharedBody& BodyToCompress() const { return plain_; }
 
@@ -107,7 +107,7 @@ class Connection {
     bool HeadEndsHere() const;
     void Answer(ConnectionClock::time_point now);
     void HaveBody(const ResponseBody& whole);
-    void Compressed(std::optional<SharedBody> gzipped);
+    void Compressed(std::optional<SharedBody> compressed);
     void Respond(const ResponseBody& whole);
     void Send(ConnectionClock::time_point now);
     void NextRequest(ConnectionClock::time_point now);

@@ -265,7 +265,8 @@ void ConnectionThread::Load(Served* served) {
         Deliver(served, std::move(body));
     };
     if (connection.Compressing())
-        return MakeGzipBody(*connection.Plan().Where, connection.BodyToCompress(), deliver);
+        return MakeCompressedBody(*connection.Plan().Where, connection.BodyToCompress(),
+                                  connection.Plan().Compress, deliver);
     MakeBody(connection.Plan(), deliver);
 }
 

@@ -74,11 +74,16 @@ class SiteCache {
     uint32_t Archive() const { return archive_; }
     std::optional<SharedBody> Find(uint32_t entry) const { return cache_->Find(Key(entry)); }
     void Add(uint32_t entry, const SharedBody& body) const { cache_->Add(Key(entry), body); }
+    // Another form of the same bodies (form 1: a compressed coding's), kept
+    // apart under the same limit; form 0 is this part itself.
+    SiteCache Form(uint32_t form) const { return {*cache_, archive_ | (form << kFormShift)}; }
     // Forgets every body of every archive: memory is wanted.
     void Clear() const { cache_->Clear(); }
 
   private:
     BodyKey Key(uint32_t entry) const { return BodyKeyOf(archive_, entry); }
+    // Archive numbers count the archives a server loads, far below this bit.
+    static constexpr uint32_t kFormShift = 31;
 
     PageCache* cache_;
     uint32_t archive_ = 0;

@@ -86,15 +86,17 @@ void MakeBody(const RequestPlan& plan, LargeBodies::Delivery deliver) {
     if (!site.Loaders.Submit(std::move(job))) deliver(std::nullopt);
 }
 
-void MakeGzipBody(Site& site, SharedBody plain, LargeBodies::Delivery deliver) {
-    auto job = [plain = std::move(plain), deliver]() {
-        std::optional<SharedBody> gzipped;
+void MakeCompressedBody(Site& site, SharedBody plain, ContentCoding coding,
+                        LargeBodies::Delivery deliver) {
+    auto job = [plain = std::move(plain), coding, deliver]() {
+        std::optional<SharedBody> compressed;
         try {
-            gzipped = GzipIfSmaller(plain.Bytes.get(), plain.Size).value_or(SharedBody{});
+            compressed =
+                CompressIfSmaller(coding, plain.Bytes.get(), plain.Size).value_or(SharedBody{});
         } catch (...) {
-            gzipped.reset();  // out of memory: the body goes plain
+            compressed.reset();  // out of memory: the body goes plain
         }
-        deliver(std::move(gzipped));
+        deliver(std::move(compressed));
     };
     if (!site.Loaders.Submit(std::move(job))) deliver(std::nullopt);
 }

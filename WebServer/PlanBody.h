@@ -26,7 +26,8 @@ std::optional<ResponseBody> QuickBody(const RequestPlan& plan);
 // thread, with none when the body could not be made.
 void MakeBody(const RequestPlan& plan, LargeBodies::Delivery deliver);
 
-// Makes the gzip form of `plain` (a Compress plan's body) on the site's loader
-// pool, as compressing takes milliseconds: `deliver` gets it, an empty body
-// when it does not shrink, or none when it could not be tried.
-void MakeGzipBody(Site& site, SharedBody plain, LargeBodies::Delivery deliver);
+// Makes the `coding` form of `plain` (a Compress plan's body) on the site's
+// loader pool, as compressing takes milliseconds: `deliver` gets it, an empty
+// body when it does not shrink, or none when it could not be tried.
+void MakeCompressedBody(Site& site, SharedBody plain, ContentCoding coding,
+                        LargeBodies::Delivery deliver);

@@ -104,7 +104,7 @@ RequestPlan RouteTarget(Site& site, const RequestHead& request, RequestTarget ta
     auto planned = [&](PlanKind kind, PageFacts page) {
         plan.Kind = kind;
         plan.Page = std::move(page);
-        if (!plan.Compress) {
+        if (plan.Compress == ContentCoding::Identity) {
             plan.Response = PlanResponse(request, plan.Page, options, site.Version, keepOpen);
         }
         return std::move(plan);
@@ -140,7 +140,7 @@ RequestPlan RouteTarget(Site& site, const RequestHead& request, RequestTarget ta
     if (MayCompress(options, page.Kind, page.ContentType, page.Length, fromFile)) {
         page.VariesByCoding = true;
         const bool rangeAsked = options.Ranges && request.Range;
-        plan.Compress = !rangeAsked && ChooseCoding(request.AcceptEncoding) == ContentCoding::Gzip;
+        if (!rangeAsked) plan.Compress = ChooseCoding(request.AcceptEncoding);
     }
     return planned(PlanKind::Entry, std::move(page));
 }

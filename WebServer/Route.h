@@ -50,9 +50,9 @@ struct RequestPlan {
     // after the target's "?".
     std::string SearchPath;
     std::string SearchQuery;
-    // Entry: its body goes gzip-compressed if that shrinks it; the response
-    // is planned once the compressed length is known (PlanMadeResponse).
-    bool Compress = false;
+    // Entry: the coding its body goes in if that shrinks it; the response is
+    // planned once the compressed length is known (PlanMadeResponse).
+    ContentCoding Compress = ContentCoding::Identity;
     // The connection stays open after the response (--browse-keep-alive).
     bool KeepOpen = false;
 };
@@ -61,8 +61,8 @@ struct RequestPlan {
 // against the archive (ResolvePath), as the site's options allow; with the
 // search on, its two paths are the search's unless an entry bears that name.
 // With a root (UrlRoot), only the paths below it are answered, the search's
-// too. A text entry goes compressed when the client takes gzip and asks for
-// no range (Compress). `keepOpen`: the connection may stay open after the
+// too. A text entry goes compressed when the client takes brotli or gzip and
+// asks for no range (Compress). `keepOpen`: the connection may stay open after the
 // response. Only the entry's recorded sizes are checked against the archive
 // file here, unless the cache holds its body (read whole before), which the
 // plan then carries; nothing is read.

@@ -45,7 +45,8 @@ struct Site {
     const SiteCache Cache;
     // Its part of the server's one store of large bodies.
     SiteBodies Bodies;
-    // Gzip forms of entries' bodies, with --browse-compress: an empty body
+    // Compressed forms of entries' bodies, with --browse-compress, each
+    // coding's apart (CompressedFormsOf): an empty body
     // says that the entry's does not shrink, so that it is not tried again.
     // Its part of the server's one cache of them (kCompressedCacheBytes), so
     // that a library's archives share it.

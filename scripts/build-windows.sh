@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Cross-builds Pelorine for 64-bit Windows on Debian: installs what is missing
-# (the MinGW-w64 compilers, Wine, the LZO, SQLite and libxml2 sources), builds
-# LZO, SQLite and libxml2 as static libraries, then the program as single
+# (the MinGW-w64 compilers, Wine, the library sources), builds LZO, zlib,
+# brotli's encoder, SQLite and libxml2 as static libraries, then the program as single
 # executables needing no DLLs, and packs them with the README and the license
 # into build-windows/pelorine-windows.zip.
 # Usage: scripts/build-windows.sh [--tests]   (--tests also builds the tests)
@@ -24,7 +24,7 @@ library_key=$(
     {
         cat "$0" "$toolchain"
         x86_64-w64-mingw32-g++-posix --version
-        dpkg-query -W liblzo2-dev zlib1g-dev libsqlite3-dev libxml2-dev libgtest-dev 2>/dev/null || true
+        dpkg-query -W liblzo2-dev zlib1g-dev libbrotli-dev libsqlite3-dev libxml2-dev libgtest-dev 2>/dev/null || true
     } | sha256sum | cut -c1-16
 )
 libraries=${XDG_CACHE_HOME:-$HOME/.cache}/pelorine-build/windows-$library_key
@@ -106,6 +106,23 @@ if [ ! -f "$prefix/lib/libz.a" ]; then
     rm -f "$prefix/lib/libz.a"
     x86_64-w64-mingw32-ar rcs "$prefix/lib/libz.a" "$work/zlib"/*.o
     cp "$zlib_source/zlib.h" "$zlib_source/zconf.h" "$prefix/include/"
+fi
+
+# Brotli's encoder, for compressed responses: its common and encoder sources,
+# compiled as they are, one process per file.
+if [ ! -f "$prefix/lib/libbrotlienc.a" ]; then
+    brotli_source=$(debian_source brotli)
+    echo "== Cross-building the brotli encoder from $brotli_source"
+    mkdir -p "$work/brotli" "$prefix/lib" "$prefix/include"
+    for part in common enc; do
+        find "$brotli_source/c/$part" -maxdepth 1 -name '*.c' -print0 |
+            xargs -0 -P "$jobs" -I{} sh -c \
+                'x86_64-w64-mingw32-gcc-posix -O2 -I"$1/c/include" -c "$2" -o "$3/$4-$(basename "$2" .c).o"' \
+                sh "$brotli_source" {} "$work/brotli" "$part"
+        rm -f "$prefix/lib/libbrotli$part.a"
+        x86_64-w64-mingw32-ar rcs "$prefix/lib/libbrotli$part.a" "$work/brotli/$part"-*.o
+    done
+    cp -r "$brotli_source/c/include/brotli" "$prefix/include/"
 fi
 
 # SQLite: its build makes the single-file source with host tools, which is

@@ -8,10 +8,10 @@ for group in "$@"; do
     case "$group" in
         # media-types: /etc/mime.types, read at run time by --browse-standard-types.
         # libsqlite3-dev and libxml2-dev: the search's index and its HTML text.
-        # zlib1g-dev: gzip-compressed responses (--browse-compress).
+        # zlib1g-dev and libbrotli-dev: compressed responses (--browse-compress).
         # ccache: the test run compiles the same sources in several builds.
         build) packages+=(cmake g++ make ccache liblzo2-dev zlib1g-dev libfltk1.3-dev fonts-liberation2 libgtest-dev libgmock-dev
-                          media-types libsqlite3-dev libxml2-dev) ;;
+                          media-types libsqlite3-dev libxml2-dev libbrotli-dev) ;;
         # ffmpeg makes the large video that the browser's seek test plays; curl asks
         # the real program for byte ranges.
         test) packages+=(xvfb xauth xdotool x11-utils imagemagick clang libclang-rt-14-dev clang-tidy

@@ -138,11 +138,12 @@ void AnswerSequence(Site& site, const uint8_t* data, size_t size) {
         if (!body) __builtin_trap();  // every entry is small: nothing is made
         const std::string bytes = server_testing::TextOf(*body);
         uint64_t length = bytes.size();
-        if (plan.Compress) {
-            if (const auto gzipped = GzipIfSmaller(bytes.data(), bytes.size());
-                gzipped && gzipped->Size != 0) {
-                plan.Page.Coding = ContentCoding::Gzip;
-                length = gzipped->Size;
+        if (plan.Compress != ContentCoding::Identity) {
+            if (const auto compressed =
+                    CompressIfSmaller(plan.Compress, bytes.data(), bytes.size());
+                compressed && compressed->Size != 0) {
+                plan.Page.Coding = plan.Compress;
+                length = compressed->Size;
             }
         }
         if (!plan.Response) PlanMadeResponse(plan, request, length);

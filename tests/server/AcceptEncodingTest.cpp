@@ -5,17 +5,26 @@
 
 namespace {
 
-TEST(AcceptEncoding, ChoosesGzipOnlyWhenTheClientWeighsItAboveZeroAndNotBelowIdentity) {
+TEST(AcceptEncoding, ChoosesTheCodingTheClientWeighsMostIfAboveZeroAndNotBelowIdentity) {
     constexpr ContentCoding kGzip = ContentCoding::Gzip;
+    constexpr ContentCoding kBrotli = ContentCoding::Brotli;
     constexpr ContentCoding kPlain = ContentCoding::Identity;
     const std::pair<std::optional<std::string>, ContentCoding> cases[] = {
         {std::nullopt, kPlain},
         {"", kPlain},
         {"gzip", kGzip},
-        {"gzip, deflate, br, zstd", kGzip},
+        {"gzip, deflate, br, zstd", kBrotli},
+        {"gzip, deflate", kGzip},
+        {"BR", kBrotli},
+        {"br;q=0.5, gzip", kGzip},
+        {"br, gzip;q=0.9", kBrotli},
+        {"br;q=0, gzip", kGzip},
+        {"br, identity;q=1, *;q=0", kBrotli},
+        {"br;q=0.4, identity;q=0.5", kPlain},
+        {"br, br;q=0", kPlain},
         {"GZIP", kGzip},
         {"x-gzip", kGzip},
-        {"deflate, br", kPlain},
+        {"deflate, zstd", kPlain},
         {"gzip;q=0", kPlain},
         {"gzip; q=0.000", kPlain},
         {"gzip;Q=0.001", kGzip},
@@ -23,12 +32,12 @@ TEST(AcceptEncoding, ChoosesGzipOnlyWhenTheClientWeighsItAboveZeroAndNotBelowIde
         {"gzip;q=0.5, identity", kPlain},
         {"gzip, identity;q=0.5", kGzip},
         {"identity;q=0", kPlain},  // refused, but gzip is not offered either
-        {"*", kGzip},
+        {"*", kGzip},              // brotli only when named
         {"*;q=0", kPlain},
         {"*;q=0.5, gzip;q=0", kPlain},
         {"gzip;q=0, *", kPlain},
         {"gzip, gzip;q=0", kPlain},  // repeated fields, joined
-        {"br, gzip;q=1.0", kGzip},
+        {"br;q=0.9, gzip;q=1.0", kGzip},
         {"gzip;q=1.001", kPlain},
         {"gzip;q=2", kPlain},
         {"gzip;q=.5", kPlain},

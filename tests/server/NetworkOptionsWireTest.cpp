@@ -104,20 +104,29 @@ TEST_F(NetworkOptions, KeepAliveAnswersRequestAfterRequestOnOneConnection) {
     }
 }
 
-// curl takes the page gzip-compressed and gives back the same bytes; a range
-// or a client that refuses gzip gets the plain body, and the tags differ.
-TEST_F(NetworkOptions, CompressSendsTextGzippedWithItsOwnTagAndNeverARange) {
+// curl takes the page compressed, brotli when it names it, and gives back the
+// same bytes; a range or a client that refuses both gets the plain body, and
+// each coding's tag differs.
+TEST_F(NetworkOptions, CompressSendsTextCompressedWithItsOwnTagAndNeverARange) {
     const std::string url = "http://127.0.0.1:" + std::to_string(port_) + "/docs/index.html";
     const std::string header = *folder_ / "header";
     const std::string body = *folder_ / "body";
     const std::string curl = "curl -s -D " + header + " -o " + body + " ";
-    ASSERT_EQ(RunCommand(curl + "--compressed " + url), 0);
-    EXPECT_EQ(ReadBytes(body), kPage);
-    std::vector<Response> gzipped = SplitResponses(ReadBytes(header));
-    ASSERT_EQ(gzipped.size(), 1u);
-    EXPECT_EQ(gzipped[0].fields["Content-Encoding"], "gzip");
-    EXPECT_EQ(gzipped[0].fields["Vary"], "Accept-Encoding");
-    EXPECT_LT(std::stoul(gzipped[0].fields["Content-Length"]), kPage.size() / 4);
+    std::map<std::string, std::string> tags;
+    for (const auto& [accepted, coding] :
+         {std::pair{"gzip, deflate, br, zstd", "br"}, std::pair{"gzip, deflate", "gzip"},
+          std::pair{"br;q=0.5, gzip", "gzip"}}) {
+        ASSERT_EQ(RunCommand(curl + "--compressed -H 'Accept-Encoding: " + accepted + "' " + url),
+                  0);
+        EXPECT_EQ(ReadBytes(body), kPage) << accepted;
+        std::vector<Response> compressed = SplitResponses(ReadBytes(header));
+        ASSERT_EQ(compressed.size(), 1u);
+        EXPECT_EQ(compressed[0].fields["Content-Encoding"], coding) << accepted;
+        EXPECT_EQ(compressed[0].fields["Vary"], "Accept-Encoding");
+        EXPECT_LT(std::stoul(compressed[0].fields["Content-Length"]), kPage.size() / 4);
+        tags[coding] = compressed[0].fields["ETag"];
+    }
+    EXPECT_NE(tags["br"], tags["gzip"]);
 
     ASSERT_EQ(RunCommand(curl + "-H 'Accept-Encoding: gzip;q=0, *' " + url), 0);
     std::vector<Response> plain = SplitResponses(ReadBytes(header));
@@ -125,7 +134,8 @@ TEST_F(NetworkOptions, CompressSendsTextGzippedWithItsOwnTagAndNeverARange) {
     EXPECT_EQ(ReadBytes(body), kPage);
     EXPECT_EQ(plain[0].fields.count("Content-Encoding"), 0u);
     EXPECT_EQ(plain[0].fields["Vary"], "Accept-Encoding");
-    EXPECT_NE(plain[0].fields["ETag"], gzipped[0].fields["ETag"]);
+    EXPECT_NE(plain[0].fields["ETag"], tags["gzip"]);
+    EXPECT_NE(plain[0].fields["ETag"], tags["br"]);
 
     ASSERT_EQ(RunCommand(curl + "-H 'Accept-Encoding: gzip' -r 100-199 " + url), 0);
     EXPECT_EQ(ReadBytes(body), kPage.substr(100, 100));
@@ -133,9 +143,9 @@ TEST_F(NetworkOptions, CompressSendsTextGzippedWithItsOwnTagAndNeverARange) {
 
     // The gzip tag given back: 304.
     std::vector<Response> again = SplitResponses(
-        Talk(port_, {{Get("/docs/index.html",
-                          "Accept-Encoding: gzip\r\nIf-None-Match: " + gzipped[0].fields["ETag"] +
-                              "\r\n" + "Connection: close\r\n")}})
+        Talk(port_,
+             {{Get("/docs/index.html", "Accept-Encoding: gzip\r\nIf-None-Match: " + tags["gzip"] +
+                                           "\r\n" + "Connection: close\r\n")}})
             .received);
     ASSERT_EQ(again.size(), 1u);
     EXPECT_EQ(again[0].status, "HTTP/1.1 304 Not Modified");

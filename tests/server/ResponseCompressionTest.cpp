@@ -1,4 +1,5 @@
 // Which bodies are compressed, what their gzip form holds, and their tags.
+#include <brotli/decode.h>
 #include <gtest/gtest.h>
 #include <zlib.h>
 
@@ -20,6 +21,16 @@ std::string Gunzip(const SharedBody& body) {
     EXPECT_EQ(inflate(&stream, Z_FINISH), Z_STREAM_END);
     out.resize(out.size() - stream.avail_out);
     inflateEnd(&stream);
+    return out;
+}
+
+std::string Unbrotli(const SharedBody& body) {
+    std::string out(1 << 20, '\0');
+    size_t size = out.size();
+    EXPECT_EQ(BrotliDecoderDecompress(body.Size, reinterpret_cast<const uint8_t*>(body.Bytes.get()),
+                                      &size, reinterpret_cast<uint8_t*>(out.data())),
+              BROTLI_DECODER_RESULT_SUCCESS);
+    out.resize(size);
     return out;
 }
 
@@ -48,23 +59,31 @@ TEST(ResponseCompression, CompressesTextTypesOnly) {
     }
 }
 
-TEST(ResponseCompression, GzipsWhatShrinksAndGivesBackTheSameBytes) {
+TEST(ResponseCompression, CompressesWhatShrinksAndGivesBackTheSameBytes) {
     const std::string text = testing_support::CompressibleText(300000);
-    const std::optional<SharedBody> gzipped = GzipIfSmaller(text.data(), text.size());
-    ASSERT_TRUE(gzipped);
-    EXPECT_LT(gzipped->Size, text.size() / 2);
-    EXPECT_EQ(Gunzip(*gzipped), text);
-
     const std::string noise = testing_support::RandomBytes(5000, 3);
-    EXPECT_FALSE(GzipIfSmaller(noise.data(), noise.size()));
-    EXPECT_FALSE(GzipIfSmaller("ab", 2));
-    EXPECT_FALSE(GzipIfSmaller("", 0));
+    using Decoder = std::string (*)(const SharedBody&);
+    for (const auto& [coding, decode] :
+         {std::pair<ContentCoding, Decoder>{ContentCoding::Gzip, Gunzip},
+          std::pair<ContentCoding, Decoder>{ContentCoding::Brotli, Unbrotli}}) {
+        const std::optional<SharedBody> compressed =
+            CompressIfSmaller(coding, text.data(), text.size());
+        ASSERT_TRUE(compressed);
+        EXPECT_LT(compressed->Size, text.size() / 2);
+        EXPECT_EQ(decode(*compressed), text);
+
+        EXPECT_FALSE(CompressIfSmaller(coding, noise.data(), noise.size()));
+        EXPECT_FALSE(CompressIfSmaller(coding, "ab", 2));
+        EXPECT_FALSE(CompressIfSmaller(coding, "", 0));
+    }
+    EXPECT_FALSE(CompressIfSmaller(ContentCoding::Identity, text.data(), text.size()));
 }
 
 TEST(ResponseCompression, EachCodingHasATagOfItsOwn) {
     const ArchiveVersion version{0x1234abcd5678ef00, 0};
     EXPECT_EQ(EntityTagOf(version, 7, ContentCoding::Identity), "\"1234abcd5678ef00-7\"");
     EXPECT_EQ(EntityTagOf(version, 7, ContentCoding::Gzip), "\"1234abcd5678ef00-7-gzip\"");
+    EXPECT_EQ(EntityTagOf(version, 7, ContentCoding::Brotli), "\"1234abcd5678ef00-7-br\"");
     EXPECT_FALSE(
         NoneMatchHits("\"1234abcd5678ef00-7\"", EntityTagOf(version, 7, ContentCoding::Gzip)));
 }
