@@ -1,9 +1,14 @@
 // The access log's lines, and its writer across a log rotation.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
+#include <optional>
+#include <string>
 #include <thread>
 
 #include "WebServer/AccessLog.h"
@@ -57,6 +62,40 @@ TEST(AccessLog, ReopensItsFileOnAHangupAndWritesEverythingBeforeItEnds) {
     EXPECT_EQ(testing_support::ReadBytes(dir / "access.log.1"), "one\ntwo\n");
     EXPECT_EQ(testing_support::ReadBytes(path), "three\n");
     EXPECT_FALSE(AccessLog("/no/such/folder/access.log").Ready());
+}
+
+// A disk that stops taking lines: a pipe nobody reads. Posting never waits;
+// past the queue's bound lines are dropped and counted, and every line that
+// does arrive, once the pipe is read, arrives whole.
+TEST(AccessLog, DropsWholeLinesWhenTheWriterStallsAndNeverMakesAResponseWait) {
+    testing_support::TempDir dir;
+    const std::string path = dir / "stalled.log";
+    ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+    const int reader = open(path.c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    const std::string line = std::string(999, 'x') + "\n";
+    // Four times what the pipe, the queue and one batch in hand hold.
+    const size_t posted = 4 * kAccessLogQueueBytes / line.size();
+    std::optional<AccessLog> log(std::in_place, path);
+    ASSERT_TRUE(log->Ready());
+    for (size_t i = 0; i < posted; ++i) log->Post(line);
+    const uint64_t dropped = log->Dropped();
+    EXPECT_GT(dropped, 0u);
+    // Now read, so that the writer can end.
+    ASSERT_EQ(fcntl(reader, F_SETFL, 0), 0);
+    std::string arrived;
+    std::thread drain([&] {
+        char buffer[65536];
+        ssize_t got = 0;
+        while ((got = read(reader, buffer, sizeof buffer)) > 0) arrived.append(buffer, got);
+    });
+    // Ending writes what is queued; its closing the pipe ends the drain.
+    log.reset();
+    drain.join();
+    close(reader);
+    EXPECT_EQ(arrived.size() % line.size(), 0u);
+    EXPECT_EQ(arrived.size() / line.size() + dropped, posted);
+    EXPECT_EQ(arrived.find_first_not_of(line.substr(0, 999) + "\n"), std::string::npos);
 }
 
 }  // namespace
