@@ -64,9 +64,10 @@ debian_source() {
     if [ -z "$folder" ]; then
         # The newest version first; a mirror may lack it (a security update's
         # sources, say), and then each older version the source lists name.
+        # Named as a source package: "brotli" is a program's package too.
         local version fetched=
         for version in "" $(apt-cache showsrc "$package" 2>/dev/null | sed -n 's/^Version: //p' | sort -ruV); do
-            if (cd "$work/src" && apt-get source -q "$package${version:+=$version}" >/dev/null 2>&1); then
+            if (cd "$work/src" && apt-get source -q --only-source "$package${version:+=$version}" >/dev/null 2>&1); then
                 fetched=yes
                 break
             fi
