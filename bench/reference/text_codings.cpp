@@ -1,6 +1,6 @@
 // Sizes and times of the codings a browser takes for text, each file
 // compressed on its own as the server does: gzip (zlib) at nginx's default
-// level 1 and at --browse-compress's level 6, and brotli at quality 5 and 11.
+// level 1, at --browse-compress's level 6 and at 9, and brotli at qualities 4 to 11.
 // For bench/README.md's choice of coding.
 //
 // Build: g++ -O2 -std=c++20 text_codings.cpp -lz -lbrotlienc -o text_codings
@@ -57,10 +57,9 @@ int main() {
         const char* name;
         size_t (*compress)(const std::string&, int);
         int level;
-    } codings[] = {{"gzip 1", Gzip, 1},
-                   {"gzip 6", Gzip, 6},
-                   {"brotli 5", Brotli, 5},
-                   {"brotli 11", Brotli, 11}};
+    } codings[] = {{"gzip 1", Gzip, 1},     {"gzip 6", Gzip, 6},     {"gzip 9", Gzip, 9},
+                   {"brotli 4", Brotli, 4}, {"brotli 5", Brotli, 5}, {"brotli 6", Brotli, 6},
+                   {"brotli 7", Brotli, 7}, {"brotli 9", Brotli, 9}, {"brotli 11", Brotli, 11}};
     for (const auto& coding : codings) {
         const auto start = std::chrono::steady_clock::now();
         size_t output = 0;
