@@ -56,13 +56,23 @@ double NameMatch(const WordSplitter& splitter, std::string_view name,
     size_t all = 0;
     size_t named = 0;
     std::vector<bool> held(words.size(), false);
-    splitter.Split(name, [&](const WordSplitter::Word& word) {
+    const auto count = [&](const WordSplitter::Word& word) {
         ++all;
         bool any = false;
         for (size_t i = 0; i < words.size(); ++i) {
             if (Finds(words[i], word)) held[i] = any = true;
         }
         named += any ? 1 : 0;
+        return true;
+    };
+    splitter.Split(name, [&](const WordSplitter::Word& word) {
+        // A name written in CamelCase names each of its parts (`ConvexHull`),
+        // unless it is asked for whole (`hashmap`).
+        const std::vector<std::string> parts = CamelParts(word.Original);
+        const bool askedWhole = std::any_of(
+            words.begin(), words.end(), [&](const QueryWord& asked) { return Finds(asked, word); });
+        if (parts.empty() || askedWhole) return count(word);
+        for (const std::string& part : parts) splitter.Split(part, count);
         return true;
     });
     if (all == 0 || words.empty()) return 0.0;
@@ -486,7 +496,12 @@ IndexHits FindPages(sqlite3* database, const std::vector<QueryWord>& words, cons
         // A page that stands in for another has no name of its own.
         if (aids.Splitter != nullptr && sqlite3_column_int(title.get(), 1) == 0) {
             const std::string_view name = PageName(OwnTitle(scored.Title, aids.TitleEnds));
-            scored.Score *= 1.0 + kNameWeight * NameMatch(*aids.Splitter, name, words);
+            double match = NameMatch(*aids.Splitter, name, words);
+            if (scored.Entry < aids.FileNames.size()) {
+                match =
+                    std::max(match, NameMatch(*aids.Splitter, aids.FileNames[scored.Entry], words));
+            }
+            scored.Score *= 1.0 + kNameWeight * match;
         }
     }
     // And by how deep they stand, and how many pages of the site link to

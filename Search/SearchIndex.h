@@ -88,6 +88,7 @@ struct RankingAids {
     const WordSplitter* Splitter = nullptr;  // for titles; none: titles are not weighed
     std::vector<uint32_t> NameLengths;       // by entry: ties in rank go to the shorter
     std::vector<uint16_t> NameDepths;        // by entry: the folders it stands in
+    std::vector<std::string> FileNames;      // by entry: FileName, weighed as the title's name
     std::vector<std::string> TitleEnds;      // TitleEndsOf the index
 };
 
