@@ -17,7 +17,7 @@ constexpr const char* kRankSql =
 // What a word weighs in each field (Field's order): a page named after what
 // is asked for, or with a section or definition of it, is the one a reader
 // looks for; one that only mentions it is not.
-constexpr std::array<double, kFieldCount> kFieldWeights = {6.0, 3.0, 3.0, 1.5, 2.0, 1.0};
+constexpr std::array<double, kFieldCount> kFieldWeights = {6.0, 3.0, 3.0, 1.5, 2.0, 2.0, 1.0};
 
 // A word found only by its stem weighs this much of one found as it stands.
 constexpr double kStemWeight = 0.6;
@@ -320,6 +320,7 @@ IndexedPage IndexedPageOf(const WordSplitter& splitter, const PageText& page) {
     AppendIndexTerms(splitter, page.Headings, terms(Field::Headings), !page.Secondary);
     AppendIndexTerms(splitter, page.Names, terms(Field::Names));
     AppendIndexTerms(splitter, page.Code, terms(Field::Code));
+    AppendIndexTerms(splitter, page.Lead, terms(Field::Lead));
     WordCounts counts;
     AppendIndexTerms(splitter, page.Text, terms(Field::Text), false,
                      page.Secondary ? nullptr : &counts);
@@ -350,7 +351,7 @@ bool CreateIndex(sqlite3* database) {
         "CREATE TABLE about(key TEXT PRIMARY KEY, value) WITHOUT ROWID;"
         "CREATE TABLE pages(id INTEGER PRIMARY KEY, entry INTEGER NOT NULL,"
         " title TEXT NOT NULL, secondary INTEGER NOT NULL, linked INTEGER NOT NULL DEFAULT 0);"
-        "CREATE VIRTUAL TABLE words USING fts5(title, headings, names, code, often, text,"
+        "CREATE VIRTUAL TABLE words USING fts5(title, headings, names, code, often, lead, text,"
         " content='', detail=column, tokenize='pelorine_terms');");
 }
 
@@ -358,8 +359,8 @@ PageInserter::PageInserter(sqlite3* database)
     : pages_(
           Prepare(database, "INSERT INTO pages(id, entry, title, secondary) VALUES(?, ?, ?, ?)")),
       words_(Prepare(database,
-                     "INSERT INTO words(rowid, title, headings, names, code, often, text)"
-                     " VALUES(?, ?, ?, ?, ?, ?, ?)")) {}
+                     "INSERT INTO words(rowid, title, headings, names, code, often, lead, text)"
+                     " VALUES(?, ?, ?, ?, ?, ?, ?, ?)")) {}
 
 bool PageInserter::Add(uint32_t entry, const IndexedPage& page) {
     // The entry's number is the row's: one row per entry at most.
