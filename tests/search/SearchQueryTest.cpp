@@ -215,7 +215,8 @@ TEST(SearchQuery, TheIndexIsKeptForTheSameArchiveOnly) {
 // A small documentation site in the shapes generators write: an API page
 // with methods, a function named like one of them, a guide, a page that only
 // moved, a page that mentions everything in passing, two pages of one name
-// of which other pages link to one.
+// of which other pages link to one, a page named by its file only, a function
+// whose first words say what it is.
 SearchSource DocumentationSite() {
     const std::vector<std::pair<std::string, std::string>> pages = {
         {"api/struct.Buffer.html",
@@ -252,6 +253,18 @@ SearchSource DocumentationSite() {
          "<h1>demo.path \xE2\x80\x94 Paths</h1><p>Functions on paths.</p><dl>"
          "<dt id=\"demo.path.join\">demo.path.join(a, b)</dt><dd>Joins two paths.</dd></dl>"
          "</section>"},
+        {"guide/static-files.html",
+         "<title>Serving assets - Demo</title><h1>Serving assets</h1><h2>Where</h2>"
+         "<p>Static files go beside the pages.</p>"},
+        {"guide/deploy.html",
+         "<title>Deploying - Demo</title><h1>Deploying</h1><h2>Steps</h2>"
+         "<p>Copy the static files too.</p>"},
+        {"api/fn.butter.html",
+         "<title>butter in demo::signal - Demo</title><h1>Function butter</h1>"
+         "<p>Butterworth filter design.</p>"},
+        {"guide/signals.html",
+         "<title>Signals - Demo</title><h1>Signals</h1><h2>Filters</h2>"
+         "<p>A Butterworth filter is one.</p>"},
     };
     return SourceOf(pages);
 }
@@ -280,6 +293,10 @@ TEST(SearchQuery, ThePageAReaderMeansComesFirstAtItsHeading) {
          "demo.path.join(a, b)"},
         {"of pages named alike, the one other pages link to", "channels", "/library/channels.html",
          ""},
+        {"the page its file names, of two that mention the words", "static files",
+         "/guide/static-files.html", "Where"},
+        {"the page whose first words say what it is, before a section that mentions it",
+         "butterworth filter", "/api/fn.butter.html", ""},
     };
     for (const Case& c : cases) {
         const SearchAnswer answer = search.Ask(c.query, 1);
