@@ -408,6 +408,10 @@ void OnEnd(void* context, const xmlChar* name) {
         walk.pre -= element.Pre ? 1 : 0;
         walk.codeDepth -= element.Code ? 1 : 0;
         walk.paragraphs -= element.Paragraph ? 1 : 0;
+        // Where a paragraph of the lead ends its first sentence ends.
+        if (element.Paragraph && walk.leadState == HtmlWalk::Lead::Reading && !walk.lead.Empty()) {
+            walk.lead.Append(kHeadingEnd);
+        }
         if (element.Heading) walk.EndHeading();
         walk.open.pop_back();
     }

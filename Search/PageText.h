@@ -47,7 +47,8 @@ struct PageText {
     std::string Code;      // inline <code> outside those (not <pre>)
     // The start of the paragraphs between the first heading and the next,
     // at most kMaxLeadBytes: where a page says what it is ("Spawns a new
-    // thread", "Butterworth digital and analog filter design").
+    // thread", "Butterworth digital and analog filter design"), each
+    // paragraph ended by kHeadingEnd.
     std::string Lead;
     std::vector<PageSection> Sections;
     // The href of each link in the text (not the site's navigation), as

@@ -321,6 +321,22 @@ IndexedPage IndexedPageOf(const WordSplitter& splitter, const PageText& page) {
     AppendIndexTerms(splitter, page.Names, terms(Field::Names));
     AppendIndexTerms(splitter, page.Code, terms(Field::Code));
     AppendIndexTerms(splitter, page.Lead, terms(Field::Lead));
+    if (!page.Secondary) {
+        // A short first sentence is the page's summary ("Singular Value
+        // Decomposition."): a heading of it, whole.
+        std::string sentence;
+        const std::string_view lead = page.Lead;
+        AppendIndexTerms(splitter,
+                         lead.substr(0, std::min(lead.find(". "), lead.find(kHeadingEnd))),
+                         sentence, true);
+        for (size_t at = 0; at < sentence.size();) {
+            const size_t end = std::min(sentence.find(' ', at), sentence.size());
+            if (sentence[at] == kHeadingMark) {
+                terms(Field::Lead).append(sentence, at, end - at).push_back(' ');
+            }
+            at = end + 1;
+        }
+    }
     WordCounts counts;
     AppendIndexTerms(splitter, page.Text, terms(Field::Text), false,
                      page.Secondary ? nullptr : &counts);

@@ -115,7 +115,8 @@ TEST(PageText, FieldsAndSectionsAsGeneratorsWriteThem) {
          "href=\"#os.path.join\">\xC2\xB6</a></dt><dd>Joins.</dd></dl></section>",
          "os.path\xC2\xB6 Use join(). os.path.join(path)\xC2\xB6 Joins.", "os.path\xC2\xB6" + end,
          "module-os.path os.path.join os.path.join(path)\xC2\xB6" + end, "join()",
-         "[os.p|os.path#module-os.path][os.p|os.path.join(path)#os.path.join]", "Use join()."},
+         "[os.p|os.path#module-os.path][os.p|os.path.join(path)#os.path.join]",
+         "Use join(). " + end},
         {"rustdoc: the heading's link to its section, buttons and the sidebar left out",
          "<nav class=\"sidebar\"><h2>Methods</h2></nav><h1>Struct <span>HashMap</span>"
          "<button>Copy item path</button></h1><section id=\"method.new\" class=\"method\">"
@@ -136,7 +137,7 @@ TEST(PageText, FieldsAndSectionsAsGeneratorsWriteThem) {
          "<div class=\"navheader\">Prev Next</div><div id=\"id3\"><h2><a name=\"installing\">"
          "</a>Installing</h2><p>Run <tt>make</tt>.</p></div><pre><code>make all</code></pre>",
          "Installing Run make. make all", "Installing" + end, "installing", "make",
-         "[Inst|Installing#installing]", "Run make."},
+         "[Inst|Installing#installing]", "Run make. " + end},
     };
     for (const FieldCase& c : cases) {
         const PageText page = ExtractPageText("a.html", c.content);
