@@ -53,6 +53,26 @@ constexpr double kNameWeight = 1.0;
 // query names, times the share of the query's words the name holds.
 double NameMatch(const WordSplitter& splitter, std::string_view name,
                  const std::vector<QueryWord>& words) {
+    // A word of the name that the query asks for, as a word or as an
+    // identifier it writes in parts (`t-test`: "ttest").
+    const auto asks = [&](const WordSplitter::Word& word) {
+        return std::any_of(words.begin(), words.end(), [&](const QueryWord& asked) {
+            return Finds(asked, word) || (!asked.Whole.empty() && asked.Whole == word.Folded);
+        });
+    };
+    // The modules a dotted name stands in ("scipy.stats.ttest_ind",
+    // "fn.spawn") are no part of it unless the query names them.
+    while (name.find(' ') == std::string_view::npos) {
+        const size_t end = std::min(name.find('.'), name.find("::"));
+        if (end == std::string_view::npos) break;
+        bool named = false;
+        splitter.Split(name.substr(0, end), [&](const WordSplitter::Word& word) {
+            named = asks(word);
+            return !named;
+        });
+        if (named) break;
+        name.remove_prefix(end + (name[end] == ':' ? 2 : 1));
+    }
     size_t all = 0;
     size_t named = 0;
     std::vector<bool> held(words.size(), false);
@@ -61,6 +81,14 @@ double NameMatch(const WordSplitter& splitter, std::string_view name,
         bool any = false;
         for (size_t i = 0; i < words.size(); ++i) {
             if (Finds(words[i], word)) held[i] = any = true;
+            if (words[i].Whole.empty() || words[i].Whole != word.Folded) continue;
+            // The identifier's parts, back to its first.
+            size_t length = 0;
+            for (size_t part = i + 1; part-- > 0 && length < words[i].Whole.size();) {
+                length += words[part].Word.size();
+                held[part] = true;
+            }
+            any = true;
         }
         named += any ? 1 : 0;
         return true;
@@ -69,9 +97,7 @@ double NameMatch(const WordSplitter& splitter, std::string_view name,
         // A name written in CamelCase names each of its parts (`ConvexHull`),
         // unless it is asked for whole (`hashmap`).
         const std::vector<std::string> parts = CamelParts(word.Original);
-        const bool askedWhole = std::any_of(
-            words.begin(), words.end(), [&](const QueryWord& asked) { return Finds(asked, word); });
-        if (parts.empty() || askedWhole) return count(word);
+        if (parts.empty() || asks(word)) return count(word);
         for (const std::string& part : parts) splitter.Split(part, count);
         return true;
     });

@@ -216,7 +216,7 @@ TEST(SearchQuery, TheIndexIsKeptForTheSameArchiveOnly) {
 // with methods, a function named like one of them, a guide, a page that only
 // moved, a page that mentions everything in passing, two pages of one name
 // of which other pages link to one, a page named by its file only, a function
-// whose first words say what it is.
+// whose first words say what it is, a function named by its module's path.
 SearchSource DocumentationSite() {
     const std::vector<std::pair<std::string, std::string>> pages = {
         {"api/struct.Buffer.html",
@@ -262,6 +262,12 @@ SearchSource DocumentationSite() {
         {"api/fn.butter.html",
          "<title>butter in demo::signal - Demo</title><h1>Function butter</h1>"
          "<p>Butterworth filter design.</p>"},
+        {"library/demo.stats.ttest.html",
+         "<title>demo.stats.ttest - Demo</title><h1>demo.stats.ttest</h1><h2>Notes</h2>"
+         "<p>Compares two samples with a t-test.</p>"},
+        {"library/stats.html",
+         "<title>Statistics - Demo</title><h1>Statistics</h1><h2>T-tests</h2>"
+         "<p>A t-test compares two samples.</p>"},
         {"guide/signals.html",
          "<title>Signals - Demo</title><h1>Signals</h1><h2>Filters</h2>"
          "<p>A Butterworth filter is one.</p>"},
@@ -297,6 +303,8 @@ TEST(SearchQuery, ThePageAReaderMeansComesFirstAtItsHeading) {
          "/guide/static-files.html", "Where"},
         {"the page whose first words say what it is, before a section that mentions it",
          "butterworth filter", "/api/fn.butter.html", ""},
+        {"the function the query names in parts, beneath its modules' names", "t-test samples",
+         "/library/demo.stats.ttest.html", ""},
     };
     for (const Case& c : cases) {
         const SearchAnswer answer = search.Ask(c.query, 1);
