@@ -180,7 +180,12 @@ TEST(SearchQuery, TheIndexIsKeptForTheSameArchiveOnly) {
     EXPECT_EQ(again.Ask("beacon", 1).State, IndexState::Ready);
     EXPECT_EQ(again.AskAll("beacon").Total, 1u);
 
-    // A changed archive never sees the old index.
+    // A changed archive never sees the old index. An index of an earlier
+    // format for the same place goes when the new one is built.
+    const std::string current = IndexFileName("", "archive-1");
+    const std::string older = "search-" + std::to_string(kIndexFormat - 1) +
+                              current.substr(current.find('-', std::string("search-").size()));
+    testing_support::WriteBytes((std::filesystem::path(folder) / older).string(), "old");
     SiteSearch changed(unreadable, {"archive-2", folder, 2, ""}, note);
     changed.Start();
     changed.WaitUntilSettled();
