@@ -86,9 +86,10 @@ uint64_t HashOf(std::string_view text) {
     return hash.Value();
 }
 
-// What the names of every index of the archive at `place` begin with.
-std::string PlacePrefix(std::string_view place) {
-    return "search-" + std::to_string(kIndexFormat) + "-" + Hex(HashOf(place)) + "-";
+// What the names of every index of the archive at `place` begin with, in an
+// index format.
+std::string PlacePrefix(std::string_view place, int format = kIndexFormat) {
+    return "search-" + std::to_string(format) + "-" + Hex(HashOf(place)) + "-";
 }
 
 }  // namespace
@@ -104,14 +105,22 @@ std::string EarlierIndexFileName(std::string_view identity, int format) {
 
 void RemoveEarlierIndexes(const std::string& folder, std::string_view place,
                           std::string_view keptName) {
-    const std::string prefix = PlacePrefix(place);
+    // An index of an earlier format goes too: this program no longer reads it.
+    std::vector<std::string> prefixes;
+    for (int format = 1; format <= kIndexFormat; ++format) {
+        prefixes.push_back(PlacePrefix(place, format));
+    }
+    const auto ofPlace = [&](std::string_view name) {
+        return std::any_of(prefixes.begin(), prefixes.end(),
+                           [&](const std::string& prefix) { return name.starts_with(prefix); });
+    };
     std::vector<std::string> earlier;
     platform::FolderEnumeration enumeration(folder);
     for (platform::FolderEntry entry; enumeration.IsOpen() && enumeration.Next(entry);) {
         // Another run's index still being built ends otherwise than in
         // ".sqlite": it is left to that run.
-        if (!entry.isFolder && entry.name.starts_with(prefix) &&
-            entry.name.ends_with(kIndexFileEnd) && entry.name != keptName) {
+        if (!entry.isFolder && ofPlace(entry.name) && entry.name.ends_with(kIndexFileEnd) &&
+            entry.name != keptName) {
             earlier.push_back(entry.name);
         }
     }

@@ -24,8 +24,8 @@ bool IsLower(char c) {
     return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
 }
 
-// The parts of a word written in CamelCase (`HashMap`: hash, map;
-// `HTTPServer`: http, server), folded; none for any other word.
+}  // namespace
+
 std::vector<std::string> CamelParts(std::string_view original) {
     std::vector<std::string> parts;
     // Most words have no capital after their first letter: quickly done.
@@ -53,6 +53,8 @@ std::vector<std::string> CamelParts(std::string_view original) {
     if (parts.size() < 2) parts.clear();
     return parts;
 }
+
+namespace {
 
 // Follows the words of a text: the last few words joined to the current one.
 class IdentifierRun {

@@ -34,6 +34,10 @@ using WordCounts = std::unordered_map<std::string, uint32_t>;
 void AppendIndexTerms(const WordSplitter& splitter, std::string_view text, std::string& terms,
                       bool pairs = false, WordCounts* counts = nullptr);
 
+// The parts of a word written in CamelCase (`HashMap`: hash, map;
+// `HTTPServer`: http, server), folded; none for any other word.
+std::vector<std::string> CamelParts(std::string_view original);
+
 // Joins the stems of two words in a row into a pair term: no word holds it.
 inline constexpr char kPairMark = '+';
 

@@ -226,6 +226,7 @@ struct OpenElement {
     bool Pre = false;
     bool Code = false;
     bool Heading = false;
+    bool Paragraph = false;
 };
 
 struct HtmlWalk {
@@ -241,6 +242,10 @@ struct HtmlWalk {
     CollapsedText code;
     CollapsedText title{kMaxTitleBytes};
     CollapsedText firstHeading{kMaxTitleBytes};
+    CollapsedText lead{kMaxLeadBytes};
+    enum class Lead { Before, Reading, Read } leadState = Lead::Before;
+    int paragraphs = 0;       // open <p> elements
+    size_t preformatted = 0;  // bytes of text in <pre>
     std::vector<PageSection> sections;
     std::vector<std::string> links;
     std::vector<OpenElement> open;
@@ -269,6 +274,7 @@ struct HtmlWalk {
 
 void HtmlWalk::BeginHeading(int level, const OpenElement& element) {
     headingLevel = level;
+    if (level <= 6 && leadState == Lead::Reading) leadState = Lead::Read;
     text.Separate();
     headingStart = text.View().size() + (text.Empty() ? 0 : 1);
     heading = CollapsedText(kMaxTitleBytes);
@@ -292,6 +298,7 @@ void HtmlWalk::EndHeading() {
     if (headingLevel <= 6 && !firstHeadingSeen && !text.empty()) {
         firstHeading.Append(text);
         firstHeadingSeen = true;
+        leadState = Lead::Reading;
     }
     if (sections.size() < kMaxSections) {
         std::string& anchor = !ownAnchor.empty()         ? ownAnchor
@@ -325,6 +332,7 @@ void OnStart(void* context, const xmlChar* name, const xmlChar** attributeList) 
     if (!IsInline(tag)) {
         walk.text.Separate();
         walk.code.Separate();
+        walk.lead.Separate();
         if (walk.headingLevel > 0) walk.heading.Separate();
     }
     if (walk.open.size() >= kMaxDepth) {
@@ -362,11 +370,13 @@ void OnStart(void* context, const xmlChar* name, const xmlChar** attributeList) 
     }
     element.Pre = IsTag(tag, "pre");
     element.Code = IsTag(tag, "code") || IsTag(tag, "tt");
+    element.Paragraph = IsTag(tag, "p");
     const int level = HeadingLevelOf(tag);
     element.Heading = shown && level > 0 && walk.headingLevel == 0;
     walk.hidden += element.Hidden ? 1 : 0;
     walk.pre += element.Pre ? 1 : 0;
     walk.codeDepth += element.Code ? 1 : 0;
+    walk.paragraphs += element.Paragraph ? 1 : 0;
     if (element.Heading) walk.BeginHeading(level, element);
     walk.open.push_back(std::move(element));
 }
@@ -381,6 +391,7 @@ void OnEnd(void* context, const xmlChar* name) {
     if (!IsInline(tag)) {
         walk.text.Separate();
         walk.code.Separate();
+        walk.lead.Separate();
     }
     if (walk.deeper > 0) {
         --walk.deeper;
@@ -396,6 +407,11 @@ void OnEnd(void* context, const xmlChar* name) {
         walk.hidden -= element.Hidden ? 1 : 0;
         walk.pre -= element.Pre ? 1 : 0;
         walk.codeDepth -= element.Code ? 1 : 0;
+        walk.paragraphs -= element.Paragraph ? 1 : 0;
+        // Where a paragraph of the lead ends its first sentence ends.
+        if (element.Paragraph && walk.leadState == HtmlWalk::Lead::Reading && !walk.lead.Empty()) {
+            walk.lead.Append(kHeadingEnd);
+        }
         if (element.Heading) walk.EndHeading();
         walk.open.pop_back();
     }
@@ -410,12 +426,18 @@ void OnCharacters(void* context, const xmlChar* characters, int length) {
         return;
     }
     if (walk.hidden > 0) return;
+    const size_t before = walk.text.View().size();
     walk.text.Append(text);
+    if (walk.pre > 0) walk.preformatted += walk.text.View().size() - before;
     if (walk.headingLevel > 0) {
         walk.heading.Append(text);
         walk.HeadingField().Append(text);
     } else if (walk.codeDepth > 0 && walk.pre == 0) {
         walk.code.Append(text);
+    }
+    if (walk.paragraphs > 0 && walk.headingLevel == 0 &&
+        walk.leadState == HtmlWalk::Lead::Reading) {
+        walk.lead.Append(text);
     }
 }
 
@@ -474,9 +496,15 @@ PageText ExtractHtml(std::string_view utf8, size_t textLimit, const EnoughText& 
     page.Headings = walk.headings.Take();
     page.Names = walk.names.Take();
     page.Code = walk.code.Take();
+    page.Lead = walk.lead.Take();
+    // A word the limit cut short is no word of the page.
+    if (walk.lead.Full()) page.Lead.resize(std::min(page.Lead.size(), page.Lead.rfind(' ')));
     page.Sections = std::move(walk.sections);
     page.Links = std::move(walk.links);
-    page.Secondary = walk.secondary;
+    // A page of code is read for its words, not its name: a reader asking
+    // for a thing means its documentation, not its source.
+    const bool listing = !page.Text.empty() && walk.preformatted * 4 >= page.Text.size() * 3;
+    page.Secondary = walk.secondary || listing;
     return page;
 }
 

@@ -15,6 +15,9 @@ inline constexpr size_t kMaxPageTextBytes = size_t{4} * 1024 * 1024;
 // A title longer than this is cut: it is shown on one line of the results.
 inline constexpr size_t kMaxTitleBytes = 300;
 
+// The lead kept of one page: its first sentence or two.
+inline constexpr size_t kMaxLeadBytes = 160;
+
 // Headings kept of one page, at most: where a hit stands is told by the
 // heading above it, and a page with more is a list, not sections.
 inline constexpr size_t kMaxSections = 1000;
@@ -42,14 +45,20 @@ struct PageText {
     std::string Headings;  // the text of h1-h3, also in Text
     std::string Names;     // ids, definition terms, h4-h6: what the page defines
     std::string Code;      // inline <code> outside those (not <pre>)
+    // The start of the paragraphs between the first heading and the next,
+    // at most kMaxLeadBytes: where a page says what it is ("Spawns a new
+    // thread", "Butterworth digital and analog filter design"), each
+    // paragraph ended by kHeadingEnd.
+    std::string Lead;
     std::vector<PageSection> Sections;
     // The href of each link in the text (not the site's navigation), as
     // written, at most kMaxPageLinks.
     std::vector<std::string> Links;
     // A page that stands in for another: it sends the browser on (a refresh
     // to another address), asks not to be indexed, or is a translation (a
-    // language other than English). Found by its words, never ranked by
-    // its title or headings.
+    // language other than English), or is a listing of source code (most of
+    // its text preformatted). Found by its words, never ranked by its title
+    // or headings.
     bool Secondary = false;
 };
 

@@ -17,7 +17,7 @@ constexpr const char* kRankSql =
 // What a word weighs in each field (Field's order): a page named after what
 // is asked for, or with a section or definition of it, is the one a reader
 // looks for; one that only mentions it is not.
-constexpr std::array<double, kFieldCount> kFieldWeights = {6.0, 3.0, 3.0, 1.5, 2.0, 1.0};
+constexpr std::array<double, kFieldCount> kFieldWeights = {6.0, 3.0, 3.0, 1.5, 2.0, 2.0, 1.0};
 
 // A word found only by its stem weighs this much of one found as it stands.
 constexpr double kStemWeight = 0.6;
@@ -53,16 +53,52 @@ constexpr double kNameWeight = 1.0;
 // query names, times the share of the query's words the name holds.
 double NameMatch(const WordSplitter& splitter, std::string_view name,
                  const std::vector<QueryWord>& words) {
+    // A word of the name that the query asks for, as a word or as an
+    // identifier it writes in parts (`t-test`: "ttest").
+    const auto asks = [&](const WordSplitter::Word& word) {
+        return std::any_of(words.begin(), words.end(), [&](const QueryWord& asked) {
+            return Finds(asked, word) || (!asked.Whole.empty() && asked.Whole == word.Folded);
+        });
+    };
+    // The modules a dotted name stands in ("scipy.stats.ttest_ind",
+    // "fn.spawn") are no part of it unless the query names them.
+    while (name.find(' ') == std::string_view::npos) {
+        const size_t end = std::min(name.find('.'), name.find("::"));
+        if (end == std::string_view::npos) break;
+        bool named = false;
+        splitter.Split(name.substr(0, end), [&](const WordSplitter::Word& word) {
+            named = asks(word);
+            return !named;
+        });
+        if (named) break;
+        name.remove_prefix(end + (name[end] == ':' ? 2 : 1));
+    }
     size_t all = 0;
     size_t named = 0;
     std::vector<bool> held(words.size(), false);
-    splitter.Split(name, [&](const WordSplitter::Word& word) {
+    const auto count = [&](const WordSplitter::Word& word) {
         ++all;
         bool any = false;
         for (size_t i = 0; i < words.size(); ++i) {
             if (Finds(words[i], word)) held[i] = any = true;
+            if (words[i].Whole.empty() || words[i].Whole != word.Folded) continue;
+            // The identifier's parts, back to its first.
+            size_t length = 0;
+            for (size_t part = i + 1; part-- > 0 && length < words[i].Whole.size();) {
+                length += words[part].Word.size();
+                held[part] = true;
+            }
+            any = true;
         }
         named += any ? 1 : 0;
+        return true;
+    };
+    splitter.Split(name, [&](const WordSplitter::Word& word) {
+        // A name written in CamelCase names each of its parts (`ConvexHull`),
+        // unless it is asked for whole (`hashmap`).
+        const std::vector<std::string> parts = CamelParts(word.Original);
+        if (parts.empty() || asks(word)) return count(word);
+        for (const std::string& part : parts) splitter.Split(part, count);
         return true;
     });
     if (all == 0 || words.empty()) return 0.0;
@@ -310,6 +346,23 @@ IndexedPage IndexedPageOf(const WordSplitter& splitter, const PageText& page) {
     AppendIndexTerms(splitter, page.Headings, terms(Field::Headings), !page.Secondary);
     AppendIndexTerms(splitter, page.Names, terms(Field::Names));
     AppendIndexTerms(splitter, page.Code, terms(Field::Code));
+    AppendIndexTerms(splitter, page.Lead, terms(Field::Lead));
+    if (!page.Secondary) {
+        // A short first sentence is the page's summary ("Singular Value
+        // Decomposition."): a heading of it, whole.
+        std::string sentence;
+        const std::string_view lead = page.Lead;
+        AppendIndexTerms(splitter,
+                         lead.substr(0, std::min(lead.find(". "), lead.find(kHeadingEnd))),
+                         sentence, true);
+        for (size_t at = 0; at < sentence.size();) {
+            const size_t end = std::min(sentence.find(' ', at), sentence.size());
+            if (sentence[at] == kHeadingMark) {
+                terms(Field::Lead).append(sentence, at, end - at).push_back(' ');
+            }
+            at = end + 1;
+        }
+    }
     WordCounts counts;
     AppendIndexTerms(splitter, page.Text, terms(Field::Text), false,
                      page.Secondary ? nullptr : &counts);
@@ -340,7 +393,7 @@ bool CreateIndex(sqlite3* database) {
         "CREATE TABLE about(key TEXT PRIMARY KEY, value) WITHOUT ROWID;"
         "CREATE TABLE pages(id INTEGER PRIMARY KEY, entry INTEGER NOT NULL,"
         " title TEXT NOT NULL, secondary INTEGER NOT NULL, linked INTEGER NOT NULL DEFAULT 0);"
-        "CREATE VIRTUAL TABLE words USING fts5(title, headings, names, code, often, text,"
+        "CREATE VIRTUAL TABLE words USING fts5(title, headings, names, code, often, lead, text,"
         " content='', detail=column, tokenize='pelorine_terms');");
 }
 
@@ -348,8 +401,8 @@ PageInserter::PageInserter(sqlite3* database)
     : pages_(
           Prepare(database, "INSERT INTO pages(id, entry, title, secondary) VALUES(?, ?, ?, ?)")),
       words_(Prepare(database,
-                     "INSERT INTO words(rowid, title, headings, names, code, often, text)"
-                     " VALUES(?, ?, ?, ?, ?, ?, ?)")) {}
+                     "INSERT INTO words(rowid, title, headings, names, code, often, lead, text)"
+                     " VALUES(?, ?, ?, ?, ?, ?, ?, ?)")) {}
 
 bool PageInserter::Add(uint32_t entry, const IndexedPage& page) {
     // The entry's number is the row's: one row per entry at most.
@@ -486,7 +539,12 @@ IndexHits FindPages(sqlite3* database, const std::vector<QueryWord>& words, cons
         // A page that stands in for another has no name of its own.
         if (aids.Splitter != nullptr && sqlite3_column_int(title.get(), 1) == 0) {
             const std::string_view name = PageName(OwnTitle(scored.Title, aids.TitleEnds));
-            scored.Score *= 1.0 + kNameWeight * NameMatch(*aids.Splitter, name, words);
+            double match = NameMatch(*aids.Splitter, name, words);
+            if (scored.Entry < aids.FileNames.size()) {
+                match =
+                    std::max(match, NameMatch(*aids.Splitter, aids.FileNames[scored.Entry], words));
+            }
+            scored.Score *= 1.0 + kNameWeight * match;
         }
     }
     // And by how deep they stand, and how many pages of the site link to

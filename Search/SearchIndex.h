@@ -18,13 +18,14 @@
 // Written into every index; a program that changes the layout changes this,
 // and with it the cache file's name: an index of an earlier layout is built
 // anew.
-inline constexpr int kIndexFormat = 3;
+inline constexpr int kIndexFormat = 4;
 
 // The parts of a page, as the index's columns. Often: the words the page's
 // text uses again and again, what it is about; the index keeps whether a page
-// holds a term, never how often, so this is the one count it has.
-enum class Field { Title, Headings, Names, Code, Often, Text };
-inline constexpr size_t kFieldCount = 6;
+// holds a term, never how often, so this is the one count it has. Lead: the
+// page's first words under its first heading (PageText's).
+enum class Field { Title, Headings, Names, Code, Often, Lead, Text };
+inline constexpr size_t kFieldCount = 7;
 
 // A word is in Often when the text holds it this many times.
 inline constexpr uint32_t kOftenCount = 5;
@@ -88,6 +89,7 @@ struct RankingAids {
     const WordSplitter* Splitter = nullptr;  // for titles; none: titles are not weighed
     std::vector<uint32_t> NameLengths;       // by entry: ties in rank go to the shorter
     std::vector<uint16_t> NameDepths;        // by entry: the folders it stands in
+    std::vector<std::string> FileNames;      // by entry: FileName, weighed as the title's name
     std::vector<std::string> TitleEnds;      // TitleEndsOf the index
 };
 

@@ -12,6 +12,7 @@
 #include "Search/IndexCache.h"
 #include "Search/PageText.h"
 #include "Search/SearchIndex.h"
+#include "Search/SiteTitle.h"
 #include "Search/TextEncoding.h"
 #include "Shared/AnsiText.h"
 
@@ -66,8 +67,10 @@ SiteSearch::SiteSearch(SearchSource source, SearchSettings settings, NoteFunctio
     : source_(std::move(source)), settings_(std::move(settings)), note_(std::move(note)) {
     aids_.NameLengths.reserve(source_.Names.size());
     aids_.NameDepths.reserve(source_.Names.size());
+    aids_.FileNames.reserve(source_.Names.size());
     for (const std::string& name : source_.Names) {
         aids_.NameLengths.push_back(static_cast<uint32_t>(name.size()));
+        aids_.FileNames.emplace_back(FileName(name));
         const auto depth = std::count(name.begin(), name.end(), '/');
         aids_.NameDepths.push_back(static_cast<uint16_t>(std::min<ptrdiff_t>(depth, UINT16_MAX)));
     }

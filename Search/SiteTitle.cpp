@@ -84,3 +84,16 @@ std::string_view PageName(std::string_view ownTitle) {
     end = std::min(end, ownTitle.find(" in "));
     return end == 0 ? ownTitle : ownTitle.substr(0, end);
 }
+
+std::string_view FileName(std::string_view path) {
+    std::string_view name = path.substr(path.rfind('/') + 1);
+    name = name.substr(0, name.rfind('.'));
+    if (name == "index" || name == "default") {
+        const size_t end = path.rfind('/');
+        if (end != std::string_view::npos && end > 0) {
+            const std::string_view folder = path.substr(0, end);
+            return folder.substr(folder.rfind('/') + 1);
+        }
+    }
+    return name;
+}

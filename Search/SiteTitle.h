@@ -21,3 +21,8 @@ std::string_view OwnTitle(std::string_view title, const std::vector<std::string>
 // before " in " of its module, as rustdoc writes ("HashMap in
 // std::collections": HashMap).
 std::string_view PageName(std::string_view ownTitle);
+
+// The name a page's file gives it: its last part without the extension, or
+// the folder's for a folder's index page ("howto/static-files/index.html":
+// static-files). Sites name files after what they hold as often as titles.
+std::string_view FileName(std::string_view path);

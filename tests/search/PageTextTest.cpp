@@ -103,6 +103,7 @@ TEST(PageText, FieldsAndSectionsAsGeneratorsWriteThem) {
         std::string names;
         std::string code;
         std::string sections;  // [start of text at it|heading#anchor]...
+        std::string lead;
     };
     const std::string end(kHeadingEnd);
     const FieldCase cases[] = {
@@ -114,7 +115,8 @@ TEST(PageText, FieldsAndSectionsAsGeneratorsWriteThem) {
          "href=\"#os.path.join\">\xC2\xB6</a></dt><dd>Joins.</dd></dl></section>",
          "os.path\xC2\xB6 Use join(). os.path.join(path)\xC2\xB6 Joins.", "os.path\xC2\xB6" + end,
          "module-os.path os.path.join os.path.join(path)\xC2\xB6" + end, "join()",
-         "[os.p|os.path#module-os.path][os.p|os.path.join(path)#os.path.join]"},
+         "[os.p|os.path#module-os.path][os.p|os.path.join(path)#os.path.join]",
+         "Use join(). " + end},
         {"rustdoc: the heading's link to its section, buttons and the sidebar left out",
          "<nav class=\"sidebar\"><h2>Methods</h2></nav><h1>Struct <span>HashMap</span>"
          "<button>Copy item path</button></h1><section id=\"method.new\" class=\"method\">"
@@ -129,12 +131,13 @@ TEST(PageText, FieldsAndSectionsAsGeneratorsWriteThem) {
              end,
          "method.new pub fn new() -> HashMap" + end + " examples", "",
          "[Stru|Struct HashMap#][pub |pub fn new() -> HashMap#method.new][\xC2\xA7"
-         "Ex|Examples#examples]"},
+         "Ex|Examples#examples]",
+         ""},
         {"DocBook: a named anchor inside the heading; numbered ids are no names",
          "<div class=\"navheader\">Prev Next</div><div id=\"id3\"><h2><a name=\"installing\">"
          "</a>Installing</h2><p>Run <tt>make</tt>.</p></div><pre><code>make all</code></pre>",
          "Installing Run make. make all", "Installing" + end, "installing", "make",
-         "[Inst|Installing#installing]"},
+         "[Inst|Installing#installing]", "Run make. " + end},
     };
     for (const FieldCase& c : cases) {
         const PageText page = ExtractPageText("a.html", c.content);
@@ -143,6 +146,7 @@ TEST(PageText, FieldsAndSectionsAsGeneratorsWriteThem) {
         EXPECT_EQ(page.Names, c.names) << c.what;
         EXPECT_EQ(page.Code, c.code) << c.what;
         EXPECT_EQ(SectionsOf(page), c.sections) << c.what;
+        EXPECT_EQ(page.Lead, c.lead) << c.what;
         EXPECT_FALSE(page.Secondary) << c.what;
     }
 }
@@ -151,11 +155,13 @@ TEST(PageText, PagesThatStandInForOthers) {
     for (const char* content :
          {"<meta http-equiv=\"refresh\" content=\"0; URL=other.html\"><p>Moved</p>",
           "<meta name=\"robots\" content=\"noindex,follow\"><p>Old</p>",
-          "<html lang=\"zh\"><title>HashMap</title><p>x</p></html>"}) {
+          "<html lang=\"zh\"><title>HashMap</title><p>x</p></html>",
+          "<title>Source of lib.rs</title><pre>fn main() {}</pre><p>1</p>"}) {
         EXPECT_TRUE(ExtractPageText("a.html", content).Secondary) << content;
     }
-    for (const char* content : {"<html lang=\"en-US\"><p>x</p></html>",
-                                "<meta http-equiv=\"refresh\" content=\"30\"><p>x</p>"}) {
+    for (const char* content :
+         {"<html lang=\"en-US\"><p>x</p></html>", "<p>Build it with this:</p><pre>make all</pre>",
+          "<meta http-equiv=\"refresh\" content=\"30\"><p>x</p>"}) {
         EXPECT_FALSE(ExtractPageText("a.html", content).Secondary) << content;
     }
 }

@@ -180,7 +180,12 @@ TEST(SearchQuery, TheIndexIsKeptForTheSameArchiveOnly) {
     EXPECT_EQ(again.Ask("beacon", 1).State, IndexState::Ready);
     EXPECT_EQ(again.AskAll("beacon").Total, 1u);
 
-    // A changed archive never sees the old index.
+    // A changed archive never sees the old index. An index of an earlier
+    // format for the same place goes when the new one is built.
+    const std::string current = IndexFileName("", "archive-1");
+    const std::string older = "search-" + std::to_string(kIndexFormat - 1) +
+                              current.substr(current.find('-', std::string("search-").size()));
+    testing_support::WriteBytes((std::filesystem::path(folder) / older).string(), "old");
     SiteSearch changed(unreadable, {"archive-2", folder, 2, ""}, note);
     changed.Start();
     changed.WaitUntilSettled();
@@ -215,7 +220,8 @@ TEST(SearchQuery, TheIndexIsKeptForTheSameArchiveOnly) {
 // A small documentation site in the shapes generators write: an API page
 // with methods, a function named like one of them, a guide, a page that only
 // moved, a page that mentions everything in passing, two pages of one name
-// of which other pages link to one.
+// of which other pages link to one, a page named by its file only, a function
+// whose first words say what it is, a function named by its module's path.
 SearchSource DocumentationSite() {
     const std::vector<std::pair<std::string, std::string>> pages = {
         {"api/struct.Buffer.html",
@@ -252,6 +258,24 @@ SearchSource DocumentationSite() {
          "<h1>demo.path \xE2\x80\x94 Paths</h1><p>Functions on paths.</p><dl>"
          "<dt id=\"demo.path.join\">demo.path.join(a, b)</dt><dd>Joins two paths.</dd></dl>"
          "</section>"},
+        {"guide/static-files.html",
+         "<title>Serving assets - Demo</title><h1>Serving assets</h1><h2>Where</h2>"
+         "<p>Static files go beside the pages.</p>"},
+        {"guide/deploy.html",
+         "<title>Deploying - Demo</title><h1>Deploying</h1><h2>Steps</h2>"
+         "<p>Copy the static files too.</p>"},
+        {"api/fn.butter.html",
+         "<title>butter in demo::signal - Demo</title><h1>Function butter</h1>"
+         "<p>Butterworth filter design.</p>"},
+        {"library/demo.stats.ttest.html",
+         "<title>demo.stats.ttest - Demo</title><h1>demo.stats.ttest</h1><h2>Notes</h2>"
+         "<p>Compares two samples with a t-test.</p>"},
+        {"library/stats.html",
+         "<title>Statistics - Demo</title><h1>Statistics</h1><h2>T-tests</h2>"
+         "<p>A t-test compares two samples.</p>"},
+        {"guide/signals.html",
+         "<title>Signals - Demo</title><h1>Signals</h1><h2>Filters</h2>"
+         "<p>A Butterworth filter is one.</p>"},
     };
     return SourceOf(pages);
 }
@@ -280,6 +304,12 @@ TEST(SearchQuery, ThePageAReaderMeansComesFirstAtItsHeading) {
          "demo.path.join(a, b)"},
         {"of pages named alike, the one other pages link to", "channels", "/library/channels.html",
          ""},
+        {"the page its file names, of two that mention the words", "static files",
+         "/guide/static-files.html", "Where"},
+        {"the page whose first words say what it is, before a section that mentions it",
+         "butterworth filter", "/api/fn.butter.html", ""},
+        {"the function the query names in parts, beneath its modules' names", "t-test samples",
+         "/library/demo.stats.ttest.html", ""},
     };
     for (const Case& c : cases) {
         const SearchAnswer answer = search.Ask(c.query, 1);
