@@ -17,7 +17,7 @@ constexpr const char* kRankSql =
 // What a word weighs in each field (Field's order): a page named after what
 // is asked for, or with a section or definition of it, is the one a reader
 // looks for; one that only mentions it is not.
-constexpr std::array<double, kFieldCount> kFieldWeights = {6.0, 3.0, 3.0, 1.5, 2.0, 2.0, 1.0};
+constexpr std::array<double, kFieldCount> kFieldWeights = {6.0, 3.0, 3.0, 1.5, 2.0, 2.0, 2.0, 1.0};
 
 // A word found only by its stem weighs this much of one found as it stands.
 constexpr double kStemWeight = 0.6;
@@ -33,6 +33,13 @@ constexpr double kPairWeight = 0.25;
 // share of all the query's words more: the page has a section about just
 // that ("Reading and Writing Files").
 constexpr double kHeadingWeight = 0.5;
+
+// A page whose summary holds every word of a query of several ranks this
+// share higher: it is the page about what they say ("Solve an initial value
+// problem for a system of ODEs."); a page that only lists it, among others it
+// sums up in the same words, holds them elsewhere. One word in a summary says
+// less than a name: not for one.
+constexpr double kSummaryWeight = 0.3;
 
 // A word's weight over its fields levels off (BM25's saturation, here over
 // the fields rather than repetitions): standing in the title and the text
@@ -253,6 +260,12 @@ void Rank(const Fts5ExtensionApi* api, Fts5Context* fts, sqlite3_context* contex
         }
         score += rarities->ofWord[word] * Saturated(weight);
     }
+    constexpr unsigned kSummary = 1u << static_cast<unsigned>(Field::Summary);
+    bool summarized = plan->Words > 1;
+    for (size_t word = 0; word < plan->Words && summarized; ++word) {
+        summarized = ((exact[word] | stemmed[word]) & kSummary) != 0;
+    }
+    if (summarized) score *= 1.0 + kSummaryWeight;
     sqlite3_result_double(context, score);
 }
 
@@ -346,19 +359,22 @@ IndexedPage IndexedPageOf(const WordSplitter& splitter, const PageText& page) {
     AppendIndexTerms(splitter, page.Headings, terms(Field::Headings), !page.Secondary);
     AppendIndexTerms(splitter, page.Names, terms(Field::Names));
     AppendIndexTerms(splitter, page.Code, terms(Field::Code));
-    AppendIndexTerms(splitter, page.Lead, terms(Field::Lead));
+    const std::string_view lead = page.Lead;
+    const size_t sentenceEnd = std::min(lead.find(". "), lead.find(kHeadingEnd));
+    const std::string_view summary = lead.substr(0, sentenceEnd);
+    AppendIndexTerms(splitter, summary, terms(Field::Summary));
+    if (sentenceEnd < lead.size()) {
+        AppendIndexTerms(splitter, lead.substr(sentenceEnd + 1), terms(Field::Lead));
+    }
     if (!page.Secondary) {
-        // A short first sentence is the page's summary ("Singular Value
-        // Decomposition."): a heading of it, whole.
+        // A short summary ("Singular Value Decomposition.") is a heading of
+        // it too, whole.
         std::string sentence;
-        const std::string_view lead = page.Lead;
-        AppendIndexTerms(splitter,
-                         lead.substr(0, std::min(lead.find(". "), lead.find(kHeadingEnd))),
-                         sentence, true);
+        AppendIndexTerms(splitter, summary, sentence, true);
         for (size_t at = 0; at < sentence.size();) {
             const size_t end = std::min(sentence.find(' ', at), sentence.size());
             if (sentence[at] == kHeadingMark) {
-                terms(Field::Lead).append(sentence, at, end - at).push_back(' ');
+                terms(Field::Summary).append(sentence, at, end - at).push_back(' ');
             }
             at = end + 1;
         }
@@ -393,16 +409,16 @@ bool CreateIndex(sqlite3* database) {
         "CREATE TABLE about(key TEXT PRIMARY KEY, value) WITHOUT ROWID;"
         "CREATE TABLE pages(id INTEGER PRIMARY KEY, entry INTEGER NOT NULL,"
         " title TEXT NOT NULL, secondary INTEGER NOT NULL, linked INTEGER NOT NULL DEFAULT 0);"
-        "CREATE VIRTUAL TABLE words USING fts5(title, headings, names, code, often, lead, text,"
-        " content='', detail=column, tokenize='pelorine_terms');");
+        "CREATE VIRTUAL TABLE words USING fts5(title, headings, names, code, often, lead,"
+        " summary, text, content='', detail=column, tokenize='pelorine_terms');");
 }
 
 PageInserter::PageInserter(sqlite3* database)
     : pages_(
           Prepare(database, "INSERT INTO pages(id, entry, title, secondary) VALUES(?, ?, ?, ?)")),
       words_(Prepare(database,
-                     "INSERT INTO words(rowid, title, headings, names, code, often, lead, text)"
-                     " VALUES(?, ?, ?, ?, ?, ?, ?, ?)")) {}
+                     "INSERT INTO words(rowid, title, headings, names, code, often, lead,"
+                     " summary, text) VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?)")) {}
 
 bool PageInserter::Add(uint32_t entry, const IndexedPage& page) {
     // The entry's number is the row's: one row per entry at most.

@@ -18,14 +18,16 @@
 // Written into every index; a program that changes the layout changes this,
 // and with it the cache file's name: an index of an earlier layout is built
 // anew.
-inline constexpr int kIndexFormat = 4;
+inline constexpr int kIndexFormat = 5;
 
 // The parts of a page, as the index's columns. Often: the words the page's
 // text uses again and again, what it is about; the index keeps whether a page
 // holds a term, never how often, so this is the one count it has. Lead: the
-// page's first words under its first heading (PageText's).
-enum class Field { Title, Headings, Names, Code, Often, Lead, Text };
-inline constexpr size_t kFieldCount = 7;
+// page's first words under its first heading (PageText's), after its first
+// sentence. Summary: that sentence, where a page says what it is ("Solve an
+// initial value problem for a system of ODEs.").
+enum class Field { Title, Headings, Names, Code, Often, Lead, Summary, Text };
+inline constexpr size_t kFieldCount = 8;
 
 // A word is in Often when the text holds it this many times.
 inline constexpr uint32_t kOftenCount = 5;

@@ -221,7 +221,9 @@ TEST(SearchQuery, TheIndexIsKeptForTheSameArchiveOnly) {
 // with methods, a function named like one of them, a guide, a page that only
 // moved, a page that mentions everything in passing, two pages of one name
 // of which other pages link to one, a page named by its file only, a function
-// whose first words say what it is, a function named by its module's path.
+// whose first words say what it is, a function named by its module's path,
+// a module's page, linked to, that sums up each of its functions in a row of
+// a table under a heading of the same words.
 SearchSource DocumentationSite() {
     const std::vector<std::pair<std::string, std::string>> pages = {
         {"api/struct.Buffer.html",
@@ -272,10 +274,20 @@ SearchSource DocumentationSite() {
          "<p>Compares two samples with a t-test.</p>"},
         {"library/stats.html",
          "<title>Statistics - Demo</title><h1>Statistics</h1><h2>T-tests</h2>"
-         "<p>A t-test compares two samples.</p>"},
+         "<p>A t-test compares two samples, see <a href=\"demo.integrate.html\">x</a>.</p>"},
         {"guide/signals.html",
          "<title>Signals - Demo</title><h1>Signals</h1><h2>Filters</h2>"
          "<p>A Butterworth filter is one.</p>"},
+        {"library/demo.integrate.html",
+         "<title>Integration (demo.integrate) - Demo</title><h1>Integration</h1>"
+         "<p>Integrating functions and equations.</p><h2>Solving initial value "
+         "problems</h2><table><tr>"
+         "<td><a href=\"demo.integrate.solve_ivp.html\">solve_ivp</a></td>"
+         "<td>Solve an initial value problem.</td></tr></table>"},
+        {"library/demo.integrate.solve_ivp.html",
+         "<title>demo.integrate.solve_ivp - Demo</title><h1>demo.integrate.solve_ivp</h1>"
+         "<p>Solve an initial value problem for a system of equations.</p>"
+         "<p>It steps from the initial values.</p>"},
     };
     return SourceOf(pages);
 }
@@ -310,6 +322,8 @@ TEST(SearchQuery, ThePageAReaderMeansComesFirstAtItsHeading) {
          "butterworth filter", "/api/fn.butter.html", ""},
         {"the function the query names in parts, beneath its modules' names", "t-test samples",
          "/library/demo.stats.ttest.html", ""},
+        {"the function whose summary holds the query, before the module's page that lists it",
+         "solve initial value problem", "/library/demo.integrate.solve_ivp.html", ""},
     };
     for (const Case& c : cases) {
         const SearchAnswer answer = search.Ask(c.query, 1);
