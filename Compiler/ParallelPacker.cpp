@@ -72,7 +72,17 @@ void ParallelPacker::Finish() {
 }
 
 void ParallelPacker::PackSlot(uint64_t sequence, FileBuffers& own) {
-    started_.fetch_add(1, std::memory_order_relaxed);
+    bool wakeAppender = false;
+    {
+        // The start of the last file queued can be what should wake the
+        // compile thread: the files before it finished while it was still
+        // queued, and none finishes now until it does (a large file would
+        // keep the oldest one unappended and the status on its name).
+        std::lock_guard guard(lock_);
+        started_.fetch_add(1, std::memory_order_relaxed);
+        wakeAppender = AppenderShouldWake();
+    }
+    if (wakeAppender) slotDone_.notify_one();
     Slot& slot = SlotOf(sequence);
     slot.prepared = {};
     try {
@@ -91,7 +101,6 @@ void ParallelPacker::PackSlot(uint64_t sequence, FileBuffers& own) {
         }
         own.compression.check.Release();
     }
-    bool wakeAppender = false;
     {
         std::lock_guard guard(lock_);
         slot.done = true;
