@@ -13,9 +13,11 @@ for group in "$@"; do
         build) packages+=(cmake g++ make ccache liblzo2-dev zlib1g-dev libfltk1.3-dev fonts-liberation2 libgtest-dev libgmock-dev
                           media-types libsqlite3-dev libxml2-dev libbrotli-dev) ;;
         # ffmpeg makes the large video that the browser's seek test plays; curl asks
-        # the real program for byte ranges.
+        # the real program for byte ranges; nodejs and npm run the browser tests
+        # (a machine's own Node.js, when it has one, is used as it is).
         test) packages+=(xvfb xauth xdotool x11-utils imagemagick clang libclang-rt-14-dev clang-tidy
-                         chromium ffmpeg curl) ;;
+                         chromium ffmpeg curl)
+              command -v node >/dev/null && command -v npm >/dev/null || packages+=(nodejs npm) ;;
         # Cross-building for Windows and running the result under Wine; tcl makes
         # SQLite's single-file source from Debian's source package.
         windows) packages+=(g++-mingw-w64-x86-64-posix wine zip dpkg-dev xvfb xauth xdotool imagemagick curl
