@@ -74,6 +74,11 @@ SiteSearch::SiteSearch(SearchSource source, SearchSettings settings, NoteFunctio
         const auto depth = std::count(name.begin(), name.end(), '/');
         aids_.NameDepths.push_back(static_cast<uint16_t>(std::min<ptrdiff_t>(depth, UINT16_MAX)));
     }
+    std::vector<std::string_view> pageFileNames;
+    for (size_t entry = 0; entry < source_.Names.size(); ++entry) {
+        if (IsSearchablePage(source_.Names[entry])) pageFileNames.push_back(aids_.FileNames[entry]);
+    }
+    aids_.CommonNameWords = CommonNameWords(pageFileNames);
 }
 
 SiteSearch::~SiteSearch() {
