@@ -153,6 +153,11 @@ double NameMatch(const WordSplitter& splitter, std::string_view name,
            static_cast<double>(things);
 }
 
+// A page titled with the site's name alone (a title end many pages share)
+// names nothing of its own: the site's cover, or all its pages in one. Its
+// rank is multiplied by this.
+constexpr double kSiteTitledWeight = 0.75;
+
 // The page of the best that most pages link to ranks this share higher; one
 // with fewer links, less (by the logarithms of the counts).
 constexpr double kLinkedWeight = 0.5;
@@ -588,6 +593,10 @@ IndexHits FindPages(sqlite3* database, const std::vector<QueryWord>& words, cons
                                                   words, aids.CommonNameWords));
             }
             scored.Score *= 1.0 + kNameWeight * match;
+            if (std::find(aids.TitleEnds.begin(), aids.TitleEnds.end(), scored.Title) !=
+                aids.TitleEnds.end()) {
+                scored.Score *= kSiteTitledWeight;
+            }
         }
     }
     // And by how deep they stand, and how many pages of the site link to

@@ -223,7 +223,8 @@ TEST(SearchQuery, TheIndexIsKeptForTheSameArchiveOnly) {
 // of which other pages link to one, a page named by its file only, a function
 // whose first words say what it is, a function named by its module's path,
 // a module's page, linked to, that sums up each of its functions in a row of
-// a table under a heading of the same words, and manual pages named after
+// a table under a heading of the same words, a page of all the others' words
+// titled with the site's name alone, and manual pages named after
 // their program, each saying what it is under a heading "NAME".
 SearchSource DocumentationSite() {
     std::vector<std::pair<std::string, std::string>> pages = {
@@ -289,6 +290,11 @@ SearchSource DocumentationSite() {
          "<title>demo.integrate.solve_ivp - Demo</title><h1>demo.integrate.solve_ivp</h1>"
          "<p>Solve an initial value problem for a system of equations.</p>"
          "<p>It steps from the initial values.</p>"},
+        {"guide/all.html",
+         "<title>Demo</title><h1>Channels</h1><h2>Values between threads</h2>"
+         "<p>Values sent between threads.</p><dl><dt>values.threads</dt><dd>Both.</dd></dl>"
+         "<p>Values of threads: threads pass values, values wait for threads, threads hold "
+         "values, values outlive threads.</p>"},
         {"man/frob-clean.html",
          "<title>frob-clean(1)</title><h1>frob-clean(1) Manual Page</h1><h2>NAME</h2>"
          "<p>frob-clean - Remove untracked files from the tree</p><h2>DESCRIPTION</h2>"
@@ -346,6 +352,9 @@ TEST(SearchQuery, ThePageAReaderMeansComesFirstAtItsHeading) {
          "/library/demo.stats.ttest.html", ""},
         {"the function whose summary holds the query, before the module's page that lists it",
          "solve initial value problem", "/library/demo.integrate.solve_ivp.html", ""},
+        {"the page about the words, before one titled only with the site's name that holds "
+         "every page",
+         "values threads", "/library/channels.html", ""},
         {"the manual page whose line under NAME says it, before one that lists it",
          "remove untracked files", "/man/frob-clean.html", "NAME"},
         {"a page named after the program and the word, joined", "ignore files",
