@@ -74,11 +74,6 @@ SiteSearch::SiteSearch(SearchSource source, SearchSettings settings, NoteFunctio
         const auto depth = std::count(name.begin(), name.end(), '/');
         aids_.NameDepths.push_back(static_cast<uint16_t>(std::min<ptrdiff_t>(depth, UINT16_MAX)));
     }
-    std::vector<std::string_view> pageFileNames;
-    for (size_t entry = 0; entry < source_.Names.size(); ++entry) {
-        if (IsSearchablePage(source_.Names[entry])) pageFileNames.push_back(aids_.FileNames[entry]);
-    }
-    aids_.CommonNameWords = CommonNameWords(pageFileNames);
 }
 
 SiteSearch::~SiteSearch() {
@@ -177,6 +172,12 @@ void SiteSearch::UseForQueries(Database database) {
     // Nothing changes the index once it is complete: the connection keeps its
     // read lock rather than taking it, and checking the file, per statement.
     if (database) Execute(database.get(), "PRAGMA locking_mode=EXCLUSIVE");
+    // Worked out once the index is there, not while the server starts.
+    std::vector<std::string_view> pageFileNames;
+    for (size_t entry = 0; entry < source_.Names.size() && database; ++entry) {
+        if (IsSearchablePage(source_.Names[entry])) pageFileNames.push_back(aids_.FileNames[entry]);
+    }
+    std::vector<std::string> commonNameWords = CommonNameWords(pageFileNames);
     std::lock_guard guard(lock_);
     if (database) splitter_ = std::make_unique<WordSplitter>(database.get());
     if (!database || !splitter_->Ready() || !PrepareConnection(database.get())) {
@@ -184,6 +185,7 @@ void SiteSearch::UseForQueries(Database database) {
     } else {
         aids_.Splitter = splitter_.get();
         aids_.TitleEnds = TitleEndsOf(database.get());
+        aids_.CommonNameWords = std::move(commonNameWords);
         query_ = std::move(database);
         state_ = IndexState::Ready;
     }
