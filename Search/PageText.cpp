@@ -274,7 +274,9 @@ struct HtmlWalk {
 
 void HtmlWalk::BeginHeading(int level, const OpenElement& element) {
     headingLevel = level;
-    if (level <= 6 && leadState == Lead::Reading) leadState = Lead::Read;
+    // A heading right under the first ("NAME" of a manual page, the module's
+    // own under the site's) leaves the lead to the paragraphs after it.
+    if (level <= 6 && leadState == Lead::Reading && !lead.Empty()) leadState = Lead::Read;
     text.Separate();
     headingStart = text.View().size() + (text.Empty() ? 0 : 1);
     heading = CollapsedText(kMaxTitleBytes);

@@ -49,6 +49,9 @@ double Saturated(double weight) {
     return weight * (kSaturation + 1) / (weight + kSaturation);
 }
 
+// The shortest word a common name word is joined to (JoinsAskedWord).
+constexpr size_t kMinJoinedWord = 4;
+
 // Pages weighed again by their titles (FindPages), at least.
 constexpr uint64_t kTitleRankDepth = 100;
 
@@ -56,10 +59,31 @@ constexpr uint64_t kTitleRankDepth = 100;
 // this share higher; one that names part of it, part of that.
 constexpr double kNameWeight = 1.0;
 
+// Whether `word` of a name is one of the site's common name words joined to
+// one the query asks for (`gitignore`: ignore, where most names start with
+// "git").
+bool JoinsAskedWord(const WordSplitter& splitter, const WordSplitter::Word& word,
+                    const QueryWord& asked, const std::vector<std::string>& commonWords) {
+    if (!CamelParts(word.Original).empty()) return false;
+    bool joins = false;
+    for (const std::string& common : commonWords) {
+        if (joins || !word.Folded.starts_with(common) ||
+            word.Folded.size() < common.size() + kMinJoinedWord ||
+            word.Original.size() != word.Folded.size()) {
+            continue;
+        }
+        splitter.Split(word.Original.substr(common.size()), [&](const WordSplitter::Word& rest) {
+            joins = rest.Folded.size() + common.size() == word.Folded.size() && Finds(asked, rest);
+            return false;
+        });
+    }
+    return joins;
+}
+
 // How nearly the page's name is the query: the share of the name's words the
 // query names, times the share of the query's words the name holds.
 double NameMatch(const WordSplitter& splitter, std::string_view name,
-                 const std::vector<QueryWord>& words) {
+                 const std::vector<QueryWord>& words, const std::vector<std::string>& commonWords) {
     // A word of the name that the query asks for, as a word or as an
     // identifier it writes in parts (`t-test`: "ttest").
     const auto asks = [&](const WordSplitter::Word& word) {
@@ -87,7 +111,10 @@ double NameMatch(const WordSplitter& splitter, std::string_view name,
         ++all;
         bool any = false;
         for (size_t i = 0; i < words.size(); ++i) {
-            if (Finds(words[i], word)) held[i] = any = true;
+            if (Finds(words[i], word) ||
+                (!held[i] && JoinsAskedWord(splitter, word, words[i], commonWords))) {
+                held[i] = any = true;
+            }
             if (words[i].Whole.empty() || words[i].Whole != word.Folded) continue;
             // The identifier's parts, back to its first.
             size_t length = 0;
@@ -125,6 +152,11 @@ double NameMatch(const WordSplitter& splitter, std::string_view name,
     return static_cast<double>(named) / static_cast<double>(all) * heldThings /
            static_cast<double>(things);
 }
+
+// A page titled with the site's name alone (a title end many pages share)
+// names nothing of its own: the site's cover, or all its pages in one. Its
+// rank is multiplied by this.
+constexpr double kSiteTitledWeight = 0.75;
 
 // The page of the best that most pages link to ranks this share higher; one
 // with fewer links, less (by the logarithms of the counts).
@@ -555,12 +587,16 @@ IndexHits FindPages(sqlite3* database, const std::vector<QueryWord>& words, cons
         // A page that stands in for another has no name of its own.
         if (aids.Splitter != nullptr && sqlite3_column_int(title.get(), 1) == 0) {
             const std::string_view name = PageName(OwnTitle(scored.Title, aids.TitleEnds));
-            double match = NameMatch(*aids.Splitter, name, words);
+            double match = NameMatch(*aids.Splitter, name, words, aids.CommonNameWords);
             if (scored.Entry < aids.FileNames.size()) {
-                match =
-                    std::max(match, NameMatch(*aids.Splitter, aids.FileNames[scored.Entry], words));
+                match = std::max(match, NameMatch(*aids.Splitter, aids.FileNames[scored.Entry],
+                                                  words, aids.CommonNameWords));
             }
             scored.Score *= 1.0 + kNameWeight * match;
+            if (std::find(aids.TitleEnds.begin(), aids.TitleEnds.end(), scored.Title) !=
+                aids.TitleEnds.end()) {
+                scored.Score *= kSiteTitledWeight;
+            }
         }
     }
     // And by how deep they stand, and how many pages of the site link to

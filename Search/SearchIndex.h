@@ -18,7 +18,7 @@
 // Written into every index; a program that changes the layout changes this,
 // and with it the cache file's name: an index of an earlier layout is built
 // anew.
-inline constexpr int kIndexFormat = 5;
+inline constexpr int kIndexFormat = 6;
 
 // The parts of a page, as the index's columns. Often: the words the page's
 // text uses again and again, what it is about; the index keeps whether a page
@@ -88,11 +88,12 @@ struct IndexHits {
 
 // What ranking reads beside the index.
 struct RankingAids {
-    const WordSplitter* Splitter = nullptr;  // for titles; none: titles are not weighed
-    std::vector<uint32_t> NameLengths;       // by entry: ties in rank go to the shorter
-    std::vector<uint16_t> NameDepths;        // by entry: the folders it stands in
-    std::vector<std::string> FileNames;      // by entry: FileName, weighed as the title's name
-    std::vector<std::string> TitleEnds;      // TitleEndsOf the index
+    const WordSplitter* Splitter = nullptr;    // for titles; none: titles are not weighed
+    std::vector<uint32_t> NameLengths;         // by entry: ties in rank go to the shorter
+    std::vector<uint16_t> NameDepths;          // by entry: the folders it stands in
+    std::vector<std::string> FileNames;        // by entry: FileName, weighed as the title's name
+    std::vector<std::string> TitleEnds;        // TitleEndsOf the index
+    std::vector<std::string> CommonNameWords;  // CommonNameWords of the pages' names
 };
 
 // The ends of titles the site shares (CommonTitleEnds), as the index keeps them.

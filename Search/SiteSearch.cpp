@@ -172,6 +172,12 @@ void SiteSearch::UseForQueries(Database database) {
     // Nothing changes the index once it is complete: the connection keeps its
     // read lock rather than taking it, and checking the file, per statement.
     if (database) Execute(database.get(), "PRAGMA locking_mode=EXCLUSIVE");
+    // Worked out once the index is there, not while the server starts.
+    std::vector<std::string_view> pageFileNames;
+    for (size_t entry = 0; entry < source_.Names.size() && database; ++entry) {
+        if (IsSearchablePage(source_.Names[entry])) pageFileNames.push_back(aids_.FileNames[entry]);
+    }
+    std::vector<std::string> commonNameWords = CommonNameWords(pageFileNames);
     std::lock_guard guard(lock_);
     if (database) splitter_ = std::make_unique<WordSplitter>(database.get());
     if (!database || !splitter_->Ready() || !PrepareConnection(database.get())) {
@@ -179,6 +185,7 @@ void SiteSearch::UseForQueries(Database database) {
     } else {
         aids_.Splitter = splitter_.get();
         aids_.TitleEnds = TitleEndsOf(database.get());
+        aids_.CommonNameWords = std::move(commonNameWords);
         query_ = std::move(database);
         state_ = IndexState::Ready;
     }

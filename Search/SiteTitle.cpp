@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <array>
 #include <map>
+#include <unordered_map>
+
+#include "Shared/AnsiText.h"
 
 namespace {
 
@@ -15,6 +18,11 @@ constexpr std::string_view kPrefixSeparator = ": ";
 constexpr size_t kSharePercent = 2;
 constexpr size_t kEnoughTitles = 20;
 constexpr size_t kFewestTitles = 3;
+
+// A word is common to the site's names when this share of them (and this
+// many) hold it.
+constexpr size_t kNameSharePercent = 10;
+constexpr size_t kFewestNames = 20;
 
 std::string_view SuffixOf(std::string_view title) {
     size_t best = std::string_view::npos;
@@ -96,4 +104,30 @@ std::string_view FileName(std::string_view path) {
         }
     }
     return name;
+}
+
+std::vector<std::string> CommonNameWords(const std::vector<std::string_view>& fileNames) {
+    std::unordered_map<std::string_view, size_t> counts;
+    std::vector<std::string_view> words;
+    for (const std::string_view name : fileNames) {
+        words.clear();
+        for (size_t at = 0; at <= name.size();) {
+            const size_t end = std::min(name.find_first_of("-_.", at), name.size());
+            const std::string_view word = name.substr(at, end - at);
+            if (!word.empty() && std::find(words.begin(), words.end(), word) == words.end()) {
+                words.push_back(word);
+                ++counts[word];
+            }
+            at = end + 1;
+        }
+    }
+    std::vector<std::string> common;
+    for (const auto& [word, count] : counts) {
+        if (count < kFewestNames || count * 100 < fileNames.size() * kNameSharePercent) continue;
+        std::string folded(word);
+        for (char& c : folded) c = LowerAsciiChar(c);
+        common.push_back(std::move(folded));
+    }
+    std::sort(common.begin(), common.end());
+    return common;
 }

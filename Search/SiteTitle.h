@@ -26,3 +26,8 @@ std::string_view PageName(std::string_view ownTitle);
 // the folder's for a folder's index page ("howto/static-files/index.html":
 // static-files). Sites name files after what they hold as often as titles.
 std::string_view FileName(std::string_view path);
+
+// The words that many of the site's pages' file names (FileName) hold, folded
+// to ASCII lower case: a project's own name ("git-branch", "gitignore"), where
+// it stands before what each page is about.
+std::vector<std::string> CommonNameWords(const std::vector<std::string_view>& fileNames);

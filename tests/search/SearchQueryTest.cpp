@@ -223,9 +223,11 @@ TEST(SearchQuery, TheIndexIsKeptForTheSameArchiveOnly) {
 // of which other pages link to one, a page named by its file only, a function
 // whose first words say what it is, a function named by its module's path,
 // a module's page, linked to, that sums up each of its functions in a row of
-// a table under a heading of the same words.
+// a table under a heading of the same words, a page of all the others' words
+// titled with the site's name alone, and manual pages named after
+// their program, each saying what it is under a heading "NAME".
 SearchSource DocumentationSite() {
-    const std::vector<std::pair<std::string, std::string>> pages = {
+    std::vector<std::pair<std::string, std::string>> pages = {
         {"api/struct.Buffer.html",
          "<title>Buffer in demo::io - Demo</title><nav class=\"sidebar\">read_to_string new "
          "compile utf8</nav><h1>Struct Buffer</h1>"
@@ -276,7 +278,7 @@ SearchSource DocumentationSite() {
          "<title>Statistics - Demo</title><h1>Statistics</h1><h2>T-tests</h2>"
          "<p>A t-test compares two samples, see <a href=\"demo.integrate.html\">x</a>.</p>"},
         {"guide/signals.html",
-         "<title>Signals - Demo</title><h1>Signals</h1><h2>Filters</h2>"
+         "<title>Signals - Demo</title><h1>Signals</h1><p>Signals in time.</p><h2>Filters</h2>"
          "<p>A Butterworth filter is one.</p>"},
         {"library/demo.integrate.html",
          "<title>Integration (demo.integrate) - Demo</title><h1>Integration</h1>"
@@ -288,7 +290,33 @@ SearchSource DocumentationSite() {
          "<title>demo.integrate.solve_ivp - Demo</title><h1>demo.integrate.solve_ivp</h1>"
          "<p>Solve an initial value problem for a system of equations.</p>"
          "<p>It steps from the initial values.</p>"},
+        {"guide/all.html",
+         "<title>Demo</title><h1>Channels</h1><h2>Values between threads</h2>"
+         "<p>Values sent between threads.</p><dl><dt>values.threads</dt><dd>Both.</dd></dl>"
+         "<p>Values of threads: threads pass values, values wait for threads, threads hold "
+         "values, values outlive threads.</p>"},
+        {"man/frob-clean.html",
+         "<title>frob-clean(1)</title><h1>frob-clean(1) Manual Page</h1><h2>NAME</h2>"
+         "<p>frob-clean - Remove untracked files from the tree</p><h2>DESCRIPTION</h2>"
+         "<p>Cleans the working tree.</p>"},
+        {"man/frob-config.html",
+         "<title>frob-config(1)</title><h1>frob-config(1) Manual Page</h1><h2>NAME</h2>"
+         "<p>frob-config - Get and set options</p><h2>OPTIONS</h2><dl><dt>clean.untracked</dt>"
+         "<dd>Whether to remove untracked files.</dd></dl>"},
+        {"man/frobignore.html",
+         "<title>frobignore(5)</title><h1>frobignore(5) Manual Page</h1><h2>NAME</h2>"
+         "<p>frobignore - Files to ignore</p>"},
+        {"man/frob-status.html",
+         "<title>frob-status(1)</title><h1>frob-status(1) Manual Page</h1><h2>NAME</h2>"
+         "<p>frob-status - Show the state of the tree</p><h2>IGNORED FILES</h2>"
+         "<p>Files to ignore are shown too.</p>"},
     };
+    // The program's other commands.
+    for (int command = 0; command < 18; ++command) {
+        const std::string name = "frob-command" + std::to_string(command);
+        pages.emplace_back("man/" + name + ".html",
+                           "<title>" + name + "(1)</title><p>Does it.</p>");
+    }
     return SourceOf(pages);
 }
 
@@ -324,6 +352,13 @@ TEST(SearchQuery, ThePageAReaderMeansComesFirstAtItsHeading) {
          "/library/demo.stats.ttest.html", ""},
         {"the function whose summary holds the query, before the module's page that lists it",
          "solve initial value problem", "/library/demo.integrate.solve_ivp.html", ""},
+        {"the page about the words, before one titled only with the site's name that holds "
+         "every page",
+         "values threads", "/library/channels.html", ""},
+        {"the manual page whose line under NAME says it, before one that lists it",
+         "remove untracked files", "/man/frob-clean.html", "NAME"},
+        {"a page named after the program and the word, joined", "ignore files",
+         "/man/frobignore.html", "NAME"},
     };
     for (const Case& c : cases) {
         const SearchAnswer answer = search.Ask(c.query, 1);
