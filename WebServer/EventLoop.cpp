@@ -17,6 +17,7 @@
 #include "WebServer/KeepAlive.h"
 #include "WebServer/Listener.h"
 #include "WebServer/LoaderPool.h"
+#include "WebServer/LoopWait.h"
 #include "WebServer/PlanBody.h"
 #include "WebServer/ServedSites.h"
 #include "WebServer/Site.h"
@@ -137,17 +138,15 @@ void ConnectionThread::Run() {
     if (accepting_) poller_.Unwatch(listener_);
 }
 
-// Before going to sleep, the loop lets another thread that waits for this
-// processor run, and looks again. That thread is often the client, about to
-// close a connection or open the next one; a sleep and a wake-up cost more
-// than the yield, and under load most of them are saved.
+// A body delivered, or the stop requested, since this turn took the
+// deliveries and looked at the stop ends the wait: each is made before its
+// wake-up is sent, and the wait's first look may have taken that wake-up.
 int ConnectionThread::WaitForReady(void** ready, int milliseconds) {
-    if (milliseconds != 0) {
-        const int count = poller_.Wait(ready, kEventsPerWait, 0);
-        if (count != 0) return count;
-        std::this_thread::yield();
-    }
-    return poller_.Wait(ready, kEventsPerWait, milliseconds);
+    return ::WaitForReady(poller_, ready, kEventsPerWait, milliseconds, [this] {
+        if (stop_.Requested()) return true;
+        std::lock_guard guard(deliveriesLock_);
+        return !deliveries_.empty();
+    });
 }
 
 void ConnectionThread::Accept(Clock::time_point now) {
