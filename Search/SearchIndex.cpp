@@ -81,25 +81,35 @@ bool JoinsAskedWord(const WordSplitter& splitter, const WordSplitter::Word& word
 }
 
 // Whether `word` of a name is the initials of two or more words in a row of
-// the query (`kde`: kernel density estimation, `re`: regular expressions):
-// sites name a function or module after what it does, in short. Those
-// words are then held.
+// the query (`kde`: kernel density estimation, `re`: regular expressions),
+// or the first of them whole and the initials of the rest (`esm`: es
+// modules): sites name a function or module after what it does, in short.
+// Those words are then held.
 bool NamesInitials(std::string_view word, const std::vector<QueryWord>& words,
                    std::vector<bool>& held) {
+    // Words of two letters or more ("a" is no part of one), none a part of
+    // an identifier.
+    const auto counts = [&](size_t at) {
+        return words[at].Word.size() >= 2 && words[at].Whole.empty();
+    };
     for (size_t first = 0; first + 1 < words.size(); ++first) {
-        size_t length = 0;
-        size_t last = first;
-        // Words of two letters or more ("a" is no part of one), none a part
-        // of an identifier.
-        while (last < words.size() && length < word.size() && words[last].Word.size() >= 2 &&
-               words[last].Whole.empty() && words[last].Word[0] == word[length]) {
-            ++length;
-            ++last;
-        }
-        if (length == word.size() && last - first >= 2) {
-            std::fill(held.begin() + static_cast<ptrdiff_t>(first),
-                      held.begin() + static_cast<ptrdiff_t>(last), true);
-            return true;
+        if (!counts(first)) continue;
+        for (const bool whole : {false, true}) {
+            size_t length = whole ? words[first].Word.size() : 1;
+            if (length >= word.size() || !word.starts_with(words[first].Word.substr(0, length))) {
+                continue;
+            }
+            size_t last = first + 1;
+            while (last < words.size() && length < word.size() && counts(last) &&
+                   words[last].Word[0] == word[length]) {
+                ++length;
+                ++last;
+            }
+            if (length == word.size() && last - first >= 2) {
+                std::fill(held.begin() + static_cast<ptrdiff_t>(first),
+                          held.begin() + static_cast<ptrdiff_t>(last), true);
+                return true;
+            }
         }
     }
     return false;

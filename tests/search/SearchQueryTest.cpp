@@ -318,6 +318,11 @@ SearchSource DocumentationSite() {
         {"guide/smoothing.html",
          "<title>Smoothing - Demo</title><h1>Smoothing</h1><h2>Kernel density estimation</h2>"
          "<p>Kernel density estimation smooths samples.</p>"},
+        {"library/demo.esm.html",
+         "<title>demo.esm - Demo</title><h1>demo.esm</h1><p>Loads code.</p><h2>Modules</h2>"
+         "<p>ES modules load code.</p>"},
+        {"guide/packages.html",
+         "<title>Packages - Demo</title><h1>Packages</h1><p>Packages hold ES modules.</p>"},
         {"library/demo.stats.norm.html",
          "<title>demo.stats.norm - Demo</title><h1>demo.stats.norm</h1>"
          "<p>A normal random variable.</p><h2>Distribution</h2><p>Its shape.</p>"},
@@ -375,6 +380,8 @@ TEST(SearchQuery, ThePageAReaderMeansComesFirstAtItsHeading) {
          "/man/frobignore.html", "NAME"},
         {"the function named by the query's initials, before a guide's section of the words",
          "kernel density estimation", "/library/demo.stats.kde.html", "Kernel density estimation"},
+        {"the module named by a word and the initials of the next", "es modules",
+         "/library/demo.esm.html", "Modules"},
         {"the function named by the start of a word, before a guide that says the words",
          "normal distribution", "/library/demo.stats.norm.html", "Distribution"},
     };
