@@ -80,6 +80,45 @@ bool JoinsAskedWord(const WordSplitter& splitter, const WordSplitter::Word& word
     return joins;
 }
 
+// Whether `word` of a name is the initials of two or more words in a row of
+// the query (`kde`: kernel density estimation, `re`: regular expressions),
+// or the first of them whole and the initials of the rest (`esm`: es
+// modules): sites name a function or module after what it does, in short.
+// Those words are then held.
+bool NamesInitials(std::string_view word, const std::vector<QueryWord>& words,
+                   std::vector<bool>& held) {
+    // Words of two letters or more ("a" is no part of one), none a part of
+    // an identifier.
+    const auto counts = [&](size_t at) {
+        return words[at].Word.size() >= 2 && words[at].Whole.empty();
+    };
+    for (size_t first = 0; first + 1 < words.size(); ++first) {
+        if (!counts(first)) continue;
+        for (const bool whole : {false, true}) {
+            size_t length = whole ? words[first].Word.size() : 1;
+            if (length >= word.size() || !word.starts_with(words[first].Word.substr(0, length))) {
+                continue;
+            }
+            size_t last = first + 1;
+            while (last < words.size() && length < word.size() && counts(last) &&
+                   words[last].Word[0] == word[length]) {
+                ++length;
+                ++last;
+            }
+            if (length == word.size() && last - first >= 2) {
+                std::fill(held.begin() + static_cast<ptrdiff_t>(first),
+                          held.begin() + static_cast<ptrdiff_t>(last), true);
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+// The shortest name that stands for a longer query word it starts
+// (NameMatch).
+constexpr size_t kMinShortName = 4;
+
 // How nearly the page's name is the query: the share of the name's words the
 // query names, times the share of the query's words the name holds.
 double NameMatch(const WordSplitter& splitter, std::string_view name,
@@ -106,6 +145,8 @@ double NameMatch(const WordSplitter& splitter, std::string_view name,
     }
     size_t all = 0;
     size_t named = 0;
+    size_t nameWords = 0;
+    splitter.Split(name, [&](const WordSplitter::Word& /*word*/) { return ++nameWords < 2; });
     std::vector<bool> held(words.size(), false);
     const auto count = [&](const WordSplitter::Word& word) {
         ++all;
@@ -123,6 +164,15 @@ double NameMatch(const WordSplitter& splitter, std::string_view name,
                 held[part] = true;
             }
             any = true;
+        }
+        if (!any) any = NamesInitials(word.Folded, words, held);
+        // A name of one word that starts a longer word of the query is a
+        // short form of it (`butter`: butterworth, `norm`: normal).
+        for (size_t i = 0; i < words.size() && !any && nameWords == 1; ++i) {
+            if (word.Folded.size() >= kMinShortName && words[i].Word.size() > word.Folded.size() &&
+                words[i].Word.starts_with(word.Folded)) {
+                held[i] = any = true;
+            }
         }
         named += any ? 1 : 0;
         return true;

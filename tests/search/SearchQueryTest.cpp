@@ -224,8 +224,9 @@ TEST(SearchQuery, TheIndexIsKeptForTheSameArchiveOnly) {
 // whose first words say what it is, a function named by its module's path,
 // a module's page, linked to, that sums up each of its functions in a row of
 // a table under a heading of the same words, a page of all the others' words
-// titled with the site's name alone, and manual pages named after
-// their program, each saying what it is under a heading "NAME".
+// titled with the site's name alone, manual pages named after
+// their program, each saying what it is under a heading "NAME", and
+// functions named in short beside guides that say the words in full.
 SearchSource DocumentationSite() {
     std::vector<std::pair<std::string, std::string>> pages = {
         {"api/struct.Buffer.html",
@@ -310,6 +311,24 @@ SearchSource DocumentationSite() {
          "<title>frob-status(1)</title><h1>frob-status(1) Manual Page</h1><h2>NAME</h2>"
          "<p>frob-status - Show the state of the tree</p><h2>IGNORED FILES</h2>"
          "<p>Files to ignore are shown too.</p>"},
+        {"library/demo.stats.kde.html",
+         "<title>demo.stats.kde - Demo</title><h1>demo.stats.kde</h1>"
+         "<p>Smooths samples with bumps.</p><h2>Kernel density estimation</h2>"
+         "<p>The kernel density estimation of the samples.</p>"},
+        {"guide/smoothing.html",
+         "<title>Smoothing - Demo</title><h1>Smoothing</h1><h2>Kernel density estimation</h2>"
+         "<p>Kernel density estimation smooths samples.</p>"},
+        {"library/demo.esm.html",
+         "<title>demo.esm - Demo</title><h1>demo.esm</h1><p>Loads code.</p><h2>Modules</h2>"
+         "<p>ES modules load code.</p>"},
+        {"guide/packages.html",
+         "<title>Packages - Demo</title><h1>Packages</h1><p>Packages hold ES modules.</p>"},
+        {"library/demo.stats.norm.html",
+         "<title>demo.stats.norm - Demo</title><h1>demo.stats.norm</h1>"
+         "<p>A normal random variable.</p><h2>Distribution</h2><p>Its shape.</p>"},
+        {"guide/sampling.html",
+         "<title>Sampling - Demo</title><h1>Sampling</h1>"
+         "<p>Draw from a normal distribution.</p>"},
     };
     // The program's other commands.
     for (int command = 0; command < 18; ++command) {
@@ -359,6 +378,12 @@ TEST(SearchQuery, ThePageAReaderMeansComesFirstAtItsHeading) {
          "remove untracked files", "/man/frob-clean.html", "NAME"},
         {"a page named after the program and the word, joined", "ignore files",
          "/man/frobignore.html", "NAME"},
+        {"the function named by the query's initials, before a guide's section of the words",
+         "kernel density estimation", "/library/demo.stats.kde.html", "Kernel density estimation"},
+        {"the module named by a word and the initials of the next", "es modules",
+         "/library/demo.esm.html", "Modules"},
+        {"the function named by the start of a word, before a guide that says the words",
+         "normal distribution", "/library/demo.stats.norm.html", "Distribution"},
     };
     for (const Case& c : cases) {
         const SearchAnswer answer = search.Ask(c.query, 1);
