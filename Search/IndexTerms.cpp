@@ -179,6 +179,27 @@ void AppendIndexTerms(const WordSplitter& splitter, std::string_view text, std::
     if (pairs) endHeading();
 }
 
+namespace {
+
+// Words a question is put in rather than what it asks about ("how do I read
+// a file", "an option the user can set"): a page that answers it need not
+// hold them. Programming words among them (`with`, `for`, `if`) still rank
+// the pages that hold them higher, and by their pairs and headings; "and",
+// "or" and "not" are not among them, as a query that writes them means them.
+constexpr std::string_view kSmallWords[] = {
+    "a",     "an",    "the",   "of",   "to",    "in",   "on",   "at",     "by",   "for",
+    "with",  "from",  "into",  "is",   "are",   "be",   "can",  "do",     "does", "how",
+    "i",     "my",    "me",    "what", "which", "who",  "this", "that",   "it",   "its",
+    "as",    "when",  "where", "why",  "you",   "your", "we",   "should", "will", "would",
+    "there", "about", "using", "if",   "so",    "some"};
+
+bool IsSmallWord(std::string_view folded) {
+    return std::find(std::begin(kSmallWords), std::end(kSmallWords), folded) !=
+           std::end(kSmallWords);
+}
+
+}  // namespace
+
 std::vector<QueryWord> QueryWords(const WordSplitter& splitter, std::string_view query) {
     // The tokenizer reads UTF-8; stray bytes of a query are no part of a word.
     const std::string text = DropInvalidUtf8(query);
@@ -211,6 +232,11 @@ std::vector<QueryWord> QueryWords(const WordSplitter& splitter, std::string_view
         return words.size() < kMaxQueryTerms;
     });
     if (!words.empty()) words.back().Heading = heading.Take();
+    const bool anyAsked = std::any_of(words.begin(), words.end(), [](const QueryWord& word) {
+        return !word.Whole.empty() || !IsSmallWord(word.Word);
+    });
+    for (QueryWord& word : words)
+        word.Optional = anyAsked && word.Whole.empty() && IsSmallWord(word.Word);
     return words;
 }
 

@@ -53,6 +53,10 @@ struct QueryWord {
     std::string Whole;               // the identifier the word ends, joined; empty when none
     std::string Pair;     // this word and the one before as a pair term; empty for the first
     std::string Heading;  // of the last word: the whole query as a heading's term; else empty
+    // A small word of the language (`an`, `the`, `can`): a page that holds it
+    // ranks higher, one without it is found all the same. Never every word of
+    // a query.
+    bool Optional = false;
 };
 
 // The distinct words of a query, at most kMaxQueryTerms, in order.

@@ -218,7 +218,9 @@ constexpr double kLinkedWeight = 0.5;
 constexpr double kDepthWeight = 0.1;
 
 // What each phrase of the match expression stands for.
-enum class PhraseRole { Word, Form, Whole, Pair, Heading };
+// Repeat: a required word's phrase written again beside the optional words,
+// so that they are looked for without being required; it weighs nothing.
+enum class PhraseRole { Word, Form, Whole, Pair, Heading, Repeat };
 struct Phrase {
     size_t Word;  // index into the query's words
     PhraseRole Role;
@@ -226,6 +228,7 @@ struct Phrase {
 struct QueryPlan {
     std::vector<Phrase> Phrases;
     size_t Words = 0;
+    std::vector<bool> Optional;  // by word: QueryWord::Optional
 };
 constexpr const char* kPlanPointerType = "pelorine_query_plan";
 
@@ -343,9 +346,11 @@ void Rank(const Fts5ExtensionApi* api, Fts5Context* fts, sqlite3_context* contex
         score += rarities->ofWord[word] * Saturated(weight);
     }
     constexpr unsigned kSummary = 1u << static_cast<unsigned>(Field::Summary);
-    bool summarized = plan->Words > 1;
+    const size_t asked =
+        static_cast<size_t>(std::count(plan->Optional.begin(), plan->Optional.end(), false));
+    bool summarized = asked > 1;
     for (size_t word = 0; word < plan->Words && summarized; ++word) {
-        summarized = ((exact[word] | stemmed[word]) & kSummary) != 0;
+        summarized = plan->Optional[word] || ((exact[word] | stemmed[word]) & kSummary) != 0;
     }
     if (summarized) score *= 1.0 + kSummaryWeight;
     sqlite3_result_double(context, score);
@@ -387,37 +392,42 @@ void AppendQuoted(std::string& expression, std::string_view term) {
 
 // An FTS5 string: every term quoted, so no byte of it is query syntax. Each
 // word is found in any of its forms; its whole identifier is one of them, as
-// it holds the word.
+// it holds the word. Every word is required but the optional ones, which are
+// looked for beside the first required word: a page holds them or not.
 std::string MatchExpression(const std::vector<QueryWord>& words, QueryPlan& plan) {
-    std::string expression;
     plan.Words = words.size();
+    plan.Optional.clear();
+    for (const QueryWord& word : words) plan.Optional.push_back(word.Optional);
+    // One word's group of phrases, its roles in `roles` (or all `Repeat`).
+    const auto group = [&](size_t word, bool repeat) {
+        std::string text = "(";
+        const auto add = [&](std::string_view term, PhraseRole role) {
+            if (text.size() > 1) text += " OR ";
+            AppendQuoted(text, term);
+            plan.Phrases.push_back({word, repeat ? PhraseRole::Repeat : role});
+        };
+        add(words[word].Word, PhraseRole::Word);
+        for (const std::string& form : words[word].Forms) add(form, PhraseRole::Form);
+        if (!words[word].Whole.empty()) add(words[word].Whole, PhraseRole::Whole);
+        if (!words[word].Pair.empty()) add(words[word].Pair, PhraseRole::Pair);
+        if (!words[word].Heading.empty()) add(words[word].Heading, PhraseRole::Heading);
+        return text + ")";
+    };
+    std::string expression;
+    size_t firstAsked = words.size();
     for (size_t word = 0; word < words.size(); ++word) {
+        if (words[word].Optional) continue;
+        if (firstAsked == words.size()) firstAsked = word;
         if (!expression.empty()) expression += " AND ";
-        expression += '(';
-        AppendQuoted(expression, words[word].Word);
-        plan.Phrases.push_back({word, PhraseRole::Word});
-        for (const std::string& form : words[word].Forms) {
-            expression += " OR ";
-            AppendQuoted(expression, form);
-            plan.Phrases.push_back({word, PhraseRole::Form});
-        }
-        if (!words[word].Whole.empty()) {
-            expression += " OR ";
-            AppendQuoted(expression, words[word].Whole);
-            plan.Phrases.push_back({word, PhraseRole::Whole});
-        }
-        if (!words[word].Pair.empty()) {
-            expression += " OR ";
-            AppendQuoted(expression, words[word].Pair);
-            plan.Phrases.push_back({word, PhraseRole::Pair});
-        }
-        if (!words[word].Heading.empty()) {
-            expression += " OR ";
-            AppendQuoted(expression, words[word].Heading);
-            plan.Phrases.push_back({word, PhraseRole::Heading});
-        }
-        expression += ')';
+        expression += group(word, false);
     }
+    std::string optional;
+    for (size_t word = 0; word < words.size() && firstAsked < words.size(); ++word) {
+        if (!words[word].Optional) continue;
+        if (optional.empty()) optional = group(firstAsked, true);
+        optional += " OR " + group(word, false);
+    }
+    if (!optional.empty()) expression += " AND (" + optional + ")";
     return expression;
 }
 

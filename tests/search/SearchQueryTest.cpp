@@ -353,6 +353,8 @@ TEST(SearchQuery, ThePageAReaderMeansComesFirstAtItsHeading) {
         {"the page named after the word, not one that moved or mentions it", "buffer",
          "/api/struct.Buffer.html", ""},
         {"another form of the word", "compile", "/guide/compiling.html", ""},
+        {"a question's small words, which the page need not hold", "how do I compile my project",
+         "/guide/compiling.html", ""},
         {"an identifier written another way, at its heading", "utf8", "/guide/encoding.html#utf-8",
          "UTF-8"},
         {"a method, at its section", "Buffer::new", "/api/struct.Buffer.html#method.new",
