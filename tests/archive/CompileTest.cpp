@@ -173,6 +173,20 @@ TEST(Compile, UnlistableSpecialAndLoopingEntriesNeitherHangNorLeak) {
     EXPECT_EQ(progress->FilesLeftOut.unreadable, 1u);  // the dangling link
 }
 
+TEST(Compile, FileOfTwoGibibytesIsLeftOutAsTooLarge) {
+    TempDir dir;
+    WriteBytes(dir / "site/page.html", "page");
+    // Sparse: no disk space, and with the size check nothing is read.
+    WriteBytes(dir / "site/huge.txt", "");
+    std::filesystem::resize_file(dir / "site/huge.txt", uint64_t{1} << 31);
+    const auto progress = CompileNow(dir / "site", dir / "out.pel", 1);
+    EXPECT_FALSE(progress->CompileFailed);
+    EXPECT_EQ(progress->FilesLeftOut.tooLarge, 1u);
+    auto entries = EntriesByName(dir / "out.pel");
+    EXPECT_EQ(entries.size(), 1u);
+    EXPECT_TRUE(entries.count("page.html"));
+}
+
 TEST(Compile, ArchiveThatCannotBeCreatedFinishesWithoutAFile) {
     TempDir dir;
     WriteBytes(dir / "site/a.txt", "a");
