@@ -12,6 +12,7 @@ int SearchArchive(const std::string& archive, const std::string& words,
                   const ToolStreams& streams) {
     const std::optional<LoadedArchive> loaded = OpenArchive(archive, streams);
     if (!loaded) return kExitProblem;
+    const bool sound = IndexSound(*loaded, streams);
     const SearchSettings settings =
         CachedSearchSettings(archive, std::max(1u, std::thread::hardware_concurrency()));
     SiteSearch search(SourceOfArchive(*loaded), settings,
@@ -30,5 +31,5 @@ int SearchArchive(const std::string& archive, const std::string& words,
         ReportLine(streams.err, "cannot write the results: " + platform::LastErrorText());
         return kExitProblem;
     }
-    return kExitSound;
+    return sound ? kExitSound : kExitProblem;
 }

@@ -248,6 +248,28 @@ TEST(ArchiveTool, VerifyReportsEachKindOfDamage) {
     EXPECT_NE(shadowed.err.find("shadowed"), std::string::npos);
 }
 
+TEST(ArchiveTool, ADamagedIndexNeverPassesForSuccess) {
+    TempDir dir;
+    setenv("XDG_CACHE_HOME", (dir / "cache").c_str(), 1);  // search keeps its index there
+    const std::string sound = BuildArchive({RawFile("a.txt", "a")});
+    // A header only, an IndexOffset past the end, and a last record cut short.
+    for (const std::string& archive :
+         {std::string("\x04\x00", 2), U32(1000) + "data", sound + U32(3)}) {
+        WriteBytes(dir / "damaged.pel", archive);
+        fs::remove_all(dir / "out");
+        for (const std::string command : {"list", "extract", "search"}) {
+            SCOPED_TRACE(command + " on " + std::to_string(archive.size()) + " bytes");
+            const std::string extra = command == "extract"  ? Quoted(dir / "out")
+                                      : command == "search" ? "a"
+                                                            : "";
+            const ToolRun run =
+                RunTool(dir, command + " " + Quoted(dir / "damaged.pel") + " " + extra);
+            EXPECT_EQ(run.status, 1);
+            EXPECT_NE(run.err.find("damaged: "), std::string::npos) << run.err;
+        }
+    }
+}
+
 TEST(ArchiveTool, RepackKeepsTheEntriesAndNeverCostsTheInput) {
     TempDir dir;
     // Compressed, raw by extension, raw but compressible, raw because nothing
