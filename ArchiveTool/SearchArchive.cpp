@@ -4,6 +4,7 @@
 #include <thread>
 
 #include "ArchiveTool/Commands.h"
+#include "ArchiveTool/EntryNames.h"
 #include "ArchiveTool/OpenArchive.h"
 #include "Search/ArchiveSource.h"
 #include "Search/SiteSearch.h"
@@ -25,7 +26,12 @@ int SearchArchive(const std::string& archive, const std::string& words,
         return kExitProblem;
     }
     std::string lines;
-    for (const SearchHit& hit : answer.Hits) lines += hit.Path + '\t' + hit.Title + '\n';
+    // Names are escaped as list shows them, so that each hit stays one line;
+    // a page without a title is shown by its name.
+    for (const SearchHit& hit : answer.Hits) {
+        const std::string name = EscapedName(hit.Path);
+        lines += name + '\t' + (hit.Title == hit.Path ? name : hit.Title) + '\n';
+    }
     if (std::fwrite(lines.data(), 1, lines.size(), streams.out) != lines.size() ||
         std::fflush(streams.out) != 0) {
         ReportLine(streams.err, "cannot write the results: " + platform::LastErrorText());

@@ -270,6 +270,18 @@ TEST(ArchiveTool, ADamagedIndexNeverPassesForSuccess) {
     }
 }
 
+TEST(ArchiveTool, SearchGivesEachHitOnOneLine) {
+    TempDir dir;
+    setenv("XDG_CACHE_HOME", (dir / "cache").c_str(), 1);  // search keeps its index there
+    WriteBytes(dir / "odd.pel", BuildArchive({RawFile("new\nline.html", "<title>Odd</title>kiwi"),
+                                              RawFile("tab\tname.html", "kiwi")}));
+    const ToolRun run = RunTool(dir, "search " + Quoted(dir / "odd.pel") + " kiwi");
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(LineCount(run.out), 2u) << run.out;
+    EXPECT_NE(run.out.find("new\\x0aline.html\tOdd\n"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("tab\\x09name.html\ttab\\x09name.html\n"), std::string::npos) << run.out;
+}
+
 TEST(ArchiveTool, RepackKeepsTheEntriesAndNeverCostsTheInput) {
     TempDir dir;
     // Compressed, raw by extension, raw but compressible, raw because nothing
