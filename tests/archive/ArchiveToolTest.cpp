@@ -232,6 +232,10 @@ TEST(ArchiveTool, VerifyReportsEachKindOfDamage) {
     const ToolRun passed = RunTool(dir, "verify " + Quoted(dir / "sound.pel"));
     EXPECT_EQ(passed.status, 0) << passed.err;
     EXPECT_EQ(passed.out, "2 entries, 1 compressed, 1 raw, 0 problems\n");
+    // A summary that cannot be written is no pass.
+    const ToolRun unwritten = RunTool(dir, "verify " + Quoted(dir / "sound.pel") + " >/dev/full");
+    EXPECT_EQ(unwritten.status, 1);
+    EXPECT_NE(unwritten.err.find("cannot write the summary"), std::string::npos);
 
     for (const Case& c : cases) {
         SCOPED_TRACE(c.damage);
