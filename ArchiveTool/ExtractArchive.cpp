@@ -119,6 +119,7 @@ int ExtractArchive(const std::string& archive, const std::string& folder, bool o
         ReportLine(streams.err, "cannot open folder " + folder + ": " + platform::LastErrorText());
         return kExitProblem;
     }
+    const bool sound = IndexSound(*loaded, streams);
     extraction.ExtractAll();
-    return extraction.AllExtracted() ? kExitSound : kExitProblem;
+    return sound && extraction.AllExtracted() ? kExitSound : kExitProblem;
 }

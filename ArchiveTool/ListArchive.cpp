@@ -23,6 +23,7 @@ void AppendNumber(std::string& out, uint32_t value) {
 int ListArchive(const std::string& archive, const ToolStreams& streams) {
     const std::optional<LoadedArchive> loaded = OpenArchive(archive, streams);
     if (!loaded) return kExitProblem;
+    const bool sound = IndexSound(*loaded, streams);
     bool written = true;
     std::string block;
     block.reserve(kOutputBlock * 2);
@@ -39,7 +40,7 @@ int ListArchive(const std::string& archive, const ToolStreams& streams) {
         }
     }
     written &= std::fwrite(block.data(), 1, block.size(), streams.out) == block.size();
-    if (std::fflush(streams.out) == 0 && written) return kExitSound;
+    if (std::fflush(streams.out) == 0 && written) return sound ? kExitSound : kExitProblem;
     ReportLine(streams.err, "cannot write the list: " + platform::LastErrorText());
     return kExitProblem;
 }

@@ -14,3 +14,8 @@ std::optional<LoadedArchive> OpenArchive(const std::string& path, const ToolStre
 
 // Writes "pelorine-archive: " and `line` as one line on `stream`.
 void ReportLine(std::FILE* stream, const std::string& line);
+
+// Whether the index was read whole, as written; if not, one "damaged:" line
+// on streams.err says why. The entries read before the damage stay usable,
+// but a command that works on all of them must not call its work complete.
+bool IndexSound(const LoadedArchive& archive, const ToolStreams& streams);

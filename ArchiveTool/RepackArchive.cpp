@@ -78,22 +78,6 @@ class Repacking {
     std::string writeError_;
 };
 
-// A damaged index is reported as verify reports it; the entries it names can
-// still be read, but the new archive would not be the old one's entries.
-bool IndexSound(const LoadedArchive& archive, const ToolStreams& streams) {
-    const IndexReport& index = archive.Noticed;
-    const char* problem =
-        index.HeaderCut                     ? "the file is shorter than its 4-byte header"
-        : index.IndexOffsetOutside          ? "its IndexOffset lies outside the file"
-        : archive.IndexOffset < kHeaderSize ? "its IndexOffset lies inside the header"
-        : index.LastRecordCut        ? "the last index record is cut short by the end of the file"
-        : index.MoreRecordsThanTable ? "the index holds more records than an archive can have"
-                                     : nullptr;
-    if (problem == nullptr) return true;
-    std::fprintf(streams.err, "damaged: %s\n", problem);
-    return false;
-}
-
 }  // namespace
 
 int RepackArchive(const std::string& input, const std::string& output, CompileLevel level,

@@ -4,6 +4,7 @@
 #include <thread>
 
 #include "ArchiveTool/Commands.h"
+#include "ArchiveTool/EntryNames.h"
 #include "ArchiveTool/OpenArchive.h"
 #include "Search/ArchiveSource.h"
 #include "Search/SiteSearch.h"
@@ -12,6 +13,7 @@ int SearchArchive(const std::string& archive, const std::string& words,
                   const ToolStreams& streams) {
     const std::optional<LoadedArchive> loaded = OpenArchive(archive, streams);
     if (!loaded) return kExitProblem;
+    const bool sound = IndexSound(*loaded, streams);
     const SearchSettings settings =
         CachedSearchSettings(archive, std::max(1u, std::thread::hardware_concurrency()));
     SiteSearch search(SourceOfArchive(*loaded), settings,
@@ -24,11 +26,16 @@ int SearchArchive(const std::string& archive, const std::string& words,
         return kExitProblem;
     }
     std::string lines;
-    for (const SearchHit& hit : answer.Hits) lines += hit.Path + '\t' + hit.Title + '\n';
+    // Names are escaped as list shows them, so that each hit stays one line;
+    // a page without a title is shown by its name.
+    for (const SearchHit& hit : answer.Hits) {
+        const std::string name = EscapedName(hit.Path);
+        lines += name + '\t' + (hit.Title == hit.Path ? name : hit.Title) + '\n';
+    }
     if (std::fwrite(lines.data(), 1, lines.size(), streams.out) != lines.size() ||
         std::fflush(streams.out) != 0) {
         ReportLine(streams.err, "cannot write the results: " + platform::LastErrorText());
         return kExitProblem;
     }
-    return kExitSound;
+    return sound ? kExitSound : kExitProblem;
 }

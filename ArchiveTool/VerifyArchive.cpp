@@ -1,6 +1,7 @@
 #include "ArchiveTool/Commands.h"
 #include "ArchiveTool/EntryNames.h"
 #include "ArchiveTool/OpenArchive.h"
+#include "Platform/File.h"
 #include "Shared/ReadEntry.h"
 
 namespace {
@@ -53,6 +54,11 @@ class Verification {
     int Summarize() const {
         std::fprintf(streams_.out, "%u entries, %u compressed, %u raw, %u problems\n",
                      static_cast<uint32_t>(archive_.Entries.size()), compressed_, raw_, problems_);
+        // A verdict that never reached its reader is no pass.
+        if (std::ferror(streams_.out) != 0 || std::fflush(streams_.out) != 0) {
+            ReportLine(streams_.err, "cannot write the summary: " + platform::LastErrorText());
+            return kExitProblem;
+        }
         return problems_ == 0 ? kExitSound : kExitProblem;
     }
 

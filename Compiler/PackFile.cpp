@@ -6,6 +6,7 @@
 #include "Compiler/CompressContent.h"
 #include "Compiler/IsStoredRaw.h"
 #include "Shared/AnsiText.h"
+#include "Shared/ReadEntry.h"
 
 namespace {
 
@@ -34,8 +35,9 @@ PreparedFile PrepareFile(const FileToPack& toPack, CompileLevel level,
     FileCloser closer{file};
     if (std::find(ownFiles.begin(), ownFiles.end(), identity) != ownFiles.end()) return prepared;
 
-    // The format records sizes in 32 bits: a larger file cannot be described.
-    if (size > UINT32_MAX) {
+    // Every reader refuses content of 2 GiB or more, so such a file would be
+    // packed only to be unreadable (and read whole into memory first).
+    if (size > kLargestContent) {
         prepared.outcome = PreparedFile::Outcome::TooLarge;
         return prepared;
     }

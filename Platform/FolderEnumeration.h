@@ -29,6 +29,11 @@ struct FolderEntry {
 class FolderEnumeration {
   public:
     explicit FolderEnumeration(const std::string& folder);
+    // The subfolder `name` of the folder `parent` lists, whose full path is
+    // `folder`: opened through the parent where the system allows, so that
+    // no limit on the length of a path keeps a deep folder from being listed.
+    FolderEnumeration(FolderEnumeration& parent, const std::string& name,
+                      const std::string& folder);
     ~FolderEnumeration();
     FolderEnumeration(const FolderEnumeration&) = delete;
     FolderEnumeration& operator=(const FolderEnumeration&) = delete;
@@ -53,6 +58,8 @@ class FolderEnumeration {
     struct Search;
     std::unique_ptr<Search> search_;
 #else
+    void Open(int fd);
+
     DIR* dir_ = nullptr;
     SharedFolder shared_;
 #endif

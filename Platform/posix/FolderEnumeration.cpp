@@ -8,7 +8,16 @@
 namespace platform {
 
 FolderEnumeration::FolderEnumeration(const std::string& folder) {
-    const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    Open(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+}
+
+FolderEnumeration::FolderEnumeration(FolderEnumeration& parent, const std::string& name,
+                                     const std::string& /*folder*/) {
+    if (parent.dir_ == nullptr) return;
+    Open(openat(dirfd(parent.dir_), name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+}
+
+void FolderEnumeration::Open(int fd) {
     if (fd < 0) return;
     struct stat info {};
     if (fstat(fd, &info) != 0 || (dir_ = fdopendir(fd)) == nullptr) {

@@ -45,6 +45,10 @@ FolderEnumeration::FolderEnumeration(const std::string& folder) : folder_(folder
     identity_ = identity;
 }
 
+FolderEnumeration::FolderEnumeration(FolderEnumeration& /*parent*/, const std::string& /*name*/,
+                                     const std::string& folder)
+    : FolderEnumeration(folder) {}
+
 FolderEnumeration::~FolderEnumeration() {
     if (search_) FindClose(search_->handle);
 }

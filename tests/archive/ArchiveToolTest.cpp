@@ -232,6 +232,10 @@ TEST(ArchiveTool, VerifyReportsEachKindOfDamage) {
     const ToolRun passed = RunTool(dir, "verify " + Quoted(dir / "sound.pel"));
     EXPECT_EQ(passed.status, 0) << passed.err;
     EXPECT_EQ(passed.out, "2 entries, 1 compressed, 1 raw, 0 problems\n");
+    // A summary that cannot be written is no pass.
+    const ToolRun unwritten = RunTool(dir, "verify " + Quoted(dir / "sound.pel") + " >/dev/full");
+    EXPECT_EQ(unwritten.status, 1);
+    EXPECT_NE(unwritten.err.find("cannot write the summary"), std::string::npos);
 
     for (const Case& c : cases) {
         SCOPED_TRACE(c.damage);
@@ -246,6 +250,40 @@ TEST(ArchiveTool, VerifyReportsEachKindOfDamage) {
     const ToolRun shadowed = RunTool(dir, "verify " + Quoted(dir / "shadow.pel"));
     EXPECT_EQ(shadowed.status, 0);
     EXPECT_NE(shadowed.err.find("shadowed"), std::string::npos);
+}
+
+TEST(ArchiveTool, ADamagedIndexNeverPassesForSuccess) {
+    TempDir dir;
+    setenv("XDG_CACHE_HOME", (dir / "cache").c_str(), 1);  // search keeps its index there
+    const std::string sound = BuildArchive({RawFile("a.txt", "a")});
+    // A header only, an IndexOffset past the end, and a last record cut short.
+    for (const std::string& archive :
+         {std::string("\x04\x00", 2), U32(1000) + "data", sound + U32(3)}) {
+        WriteBytes(dir / "damaged.pel", archive);
+        fs::remove_all(dir / "out");
+        for (const std::string command : {"list", "extract", "search"}) {
+            SCOPED_TRACE(command + " on " + std::to_string(archive.size()) + " bytes");
+            const std::string extra = command == "extract"  ? Quoted(dir / "out")
+                                      : command == "search" ? "a"
+                                                            : "";
+            const ToolRun run =
+                RunTool(dir, command + " " + Quoted(dir / "damaged.pel") + " " + extra);
+            EXPECT_EQ(run.status, 1);
+            EXPECT_NE(run.err.find("damaged: "), std::string::npos) << run.err;
+        }
+    }
+}
+
+TEST(ArchiveTool, SearchGivesEachHitOnOneLine) {
+    TempDir dir;
+    setenv("XDG_CACHE_HOME", (dir / "cache").c_str(), 1);  // search keeps its index there
+    WriteBytes(dir / "odd.pel", BuildArchive({RawFile("new\nline.html", "<title>Odd</title>kiwi"),
+                                              RawFile("tab\tname.html", "kiwi")}));
+    const ToolRun run = RunTool(dir, "search " + Quoted(dir / "odd.pel") + " kiwi");
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(LineCount(run.out), 2u) << run.out;
+    EXPECT_NE(run.out.find("new\\x0aline.html\tOdd\n"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("tab\\x09name.html\ttab\\x09name.html\n"), std::string::npos) << run.out;
 }
 
 TEST(ArchiveTool, RepackKeepsTheEntriesAndNeverCostsTheInput) {

@@ -1,4 +1,5 @@
 // What the compiler writes, checked byte for byte.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <lzo/lzo1x.h>
 #include <sys/stat.h>
@@ -171,6 +172,46 @@ TEST(Compile, UnlistableSpecialAndLoopingEntriesNeitherHangNorLeak) {
     EXPECT_TRUE(entries.count("page.html"));
     EXPECT_TRUE(entries.count("alias.html"));
     EXPECT_EQ(progress->FilesLeftOut.unreadable, 1u);  // the dangling link
+}
+
+TEST(Compile, FileOfTwoGibibytesIsLeftOutAsTooLarge) {
+    TempDir dir;
+    WriteBytes(dir / "site/page.html", "page");
+    // Sparse: no disk space, and with the size check nothing is read.
+    WriteBytes(dir / "site/huge.txt", "");
+    std::filesystem::resize_file(dir / "site/huge.txt", uint64_t{1} << 31);
+    const auto progress = CompileNow(dir / "site", dir / "out.pel", 1);
+    EXPECT_FALSE(progress->CompileFailed);
+    EXPECT_EQ(progress->FilesLeftOut.tooLarge, 1u);
+    auto entries = EntriesByName(dir / "out.pel");
+    EXPECT_EQ(entries.size(), 1u);
+    EXPECT_TRUE(entries.count("page.html"));
+}
+
+TEST(Compile, FileBelowAPathLongerThanTheSystemTakesWholeIsPacked) {
+    TempDir dir;
+    WriteBytes(dir / "site/top.txt", "top");
+    // 25 levels of 200-byte names: over 5,000 bytes, more than a path may be
+    // on Linux.
+    int fd = open((dir / "site").c_str(), O_RDONLY | O_DIRECTORY);
+    const std::string level(200, 'n');
+    std::string name;
+    for (int i = 0; i < 25; ++i) {
+        ASSERT_EQ(mkdirat(fd, level.c_str(), 0755), 0);
+        const int next = openat(fd, level.c_str(), O_RDONLY | O_DIRECTORY);
+        close(fd);
+        fd = next;
+        name += level + "/";
+    }
+    const int file = openat(fd, "leaf.txt", O_WRONLY | O_CREAT, 0644);
+    ASSERT_EQ(write(file, "leaf", 4), 4);
+    close(file);
+    close(fd);
+    const auto progress = CompileNow(dir / "site", dir / "out.pel");
+    EXPECT_FALSE(progress->CompileFailed);
+    auto entries = EntriesByName(dir / "out.pel");
+    EXPECT_EQ(entries.size(), 2u);
+    EXPECT_TRUE(entries.count(name + "leaf.txt"));
 }
 
 TEST(Compile, ArchiveThatCannotBeCreatedFinishesWithoutAFile) {
