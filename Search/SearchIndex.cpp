@@ -398,7 +398,8 @@ std::string MatchExpression(const std::vector<QueryWord>& words, QueryPlan& plan
     plan.Words = words.size();
     plan.Optional.clear();
     for (const QueryWord& word : words) plan.Optional.push_back(word.Optional);
-    // One word's group of phrases, its roles in `roles` (or all `Repeat`).
+    // One word's group of phrases, each noted in the plan with its role (or
+    // as a Repeat).
     const auto group = [&](size_t word, bool repeat) {
         std::string text = "(";
         const auto add = [&](std::string_view term, PhraseRole role) {
