@@ -25,6 +25,11 @@ constexpr double kStemWeight = 0.6;
 // An identifier found whole, beside its parts, weighs this much more.
 constexpr double kWholeWeight = 0.5;
 
+// A small word a question is put in (QueryWord::Optional: "how do I ...")
+// weighs this much of a word it asks about: a page that holds it answers the
+// question no better, and long pages hold them all.
+constexpr double kOptionalWeight = 0.35;
+
 // Two words of the query that stand together in a title or heading weigh
 // this much more.
 constexpr double kPairWeight = 0.25;
@@ -115,14 +120,51 @@ bool NamesInitials(std::string_view word, const std::vector<QueryWord>& words,
     return false;
 }
 
+// Whether `word` of a name is two or three words in a row of the query
+// written as one (`messagebox`: message box, `readline`: read line,
+// `commandline`: command line): names join what a reader writes apart.
+// Those words are then held.
+bool JoinsWordsInRow(std::string_view word, const std::vector<QueryWord>& words,
+                     std::vector<bool>& held) {
+    constexpr size_t kMostJoined = 3;
+    for (size_t first = 0; first + 1 < words.size(); ++first) {
+        size_t length = 0;
+        for (size_t last = first; last < words.size() && last - first < kMostJoined; ++last) {
+            const std::string& part = words[last].Word;
+            if (word.substr(length, part.size()) != part) break;
+            length += part.size();
+            if (length == word.size() && last > first) {
+                std::fill(held.begin() + static_cast<ptrdiff_t>(first),
+                          held.begin() + static_cast<ptrdiff_t>(last + 1), true);
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+// Whether `word` of a name is what does what `asked` says: the word with
+// "r" or "er" (`parser`: parse, `builder`: build, `timer`: time).
+bool NamesDoer(std::string_view word, const QueryWord& asked) {
+    constexpr size_t kMinDoing = 3;
+    const std::string_view doing = asked.Word;
+    if (asked.Optional || doing.size() < kMinDoing || !word.starts_with(doing)) return false;
+    const std::string_view end = word.substr(doing.size());
+    return end == "er" || (end == "r" && doing.back() == 'e');
+}
+
 // The shortest name that stands for a longer query word it starts
 // (NameMatch).
 constexpr size_t kMinShortName = 4;
 
 // How nearly the page's name is the query: the share of the name's words the
-// query names, times the share of the query's words the name holds.
+// query names, times the share of the query's words the name holds. With
+// `joinedWords`, a word of the name may be several of the query's
+// (JoinsWordsInRow): a title writes words as one where that is the thing's
+// name, a file name wherever it has no spaces (`typehints`).
 double NameMatch(const WordSplitter& splitter, std::string_view name,
-                 const std::vector<QueryWord>& words, const std::vector<std::string>& commonWords) {
+                 const std::vector<QueryWord>& words, const std::vector<std::string>& commonWords,
+                 bool joinedWords) {
     // A word of the name that the query asks for, as a word or as an
     // identifier it writes in parts (`t-test`: "ttest").
     const auto asks = [&](const WordSplitter::Word& word) {
@@ -166,6 +208,10 @@ double NameMatch(const WordSplitter& splitter, std::string_view name,
             any = true;
         }
         if (!any) any = NamesInitials(word.Folded, words, held);
+        if (!any && joinedWords) any = JoinsWordsInRow(word.Folded, words, held);
+        for (size_t i = 0; i < words.size() && !any; ++i) {
+            if (NamesDoer(word.Folded, words[i])) held[i] = any = true;
+        }
         // A name of one word that starts a longer word of the query is a
         // short form of it (`butter`: butterworth, `norm`: normal).
         for (size_t i = 0; i < words.size() && !any && nameWords == 1; ++i) {
@@ -187,18 +233,26 @@ double NameMatch(const WordSplitter& splitter, std::string_view name,
     });
     if (all == 0 || words.empty()) return 0.0;
     // The parts of one identifier (`utf-8`) are one thing asked for: held
-    // by the share of its parts held.
+    // by the share of its parts held. The small words a question opens with
+    // ("how do I", "what is the") ask nothing of a name that lacks them.
     double heldThings = 0;
     size_t things = 0;
+    bool opening = true;
     for (size_t i = 0; i < words.size();) {
+        opening = opening && words[i].Optional;
         size_t parts = 1;
         while (i + parts < words.size() && !words[i + parts].Whole.empty()) ++parts;
         const auto heldParts = std::count(held.begin() + static_cast<ptrdiff_t>(i),
                                           held.begin() + static_cast<ptrdiff_t>(i + parts), true);
+        if (heldParts == 0 && parts == 1 && opening) {
+            ++i;
+            continue;
+        }
         heldThings += static_cast<double>(heldParts) / static_cast<double>(parts);
         ++things;
         i += parts;
     }
+    if (things == 0) return 0.0;
     return static_cast<double>(named) / static_cast<double>(all) * heldThings /
            static_cast<double>(things);
 }
@@ -343,7 +397,8 @@ void Rank(const Fts5ExtensionApi* api, Fts5Context* fts, sqlite3_context* contex
                 weight += kStemWeight * kFieldWeights[field];
             }
         }
-        score += rarities->ofWord[word] * Saturated(weight);
+        score += (plan->Optional[word] ? kOptionalWeight : 1.0) * rarities->ofWord[word] *
+                 Saturated(weight);
     }
     constexpr unsigned kSummary = 1u << static_cast<unsigned>(Field::Summary);
     const size_t asked =
@@ -648,10 +703,10 @@ IndexHits FindPages(sqlite3* database, const std::vector<QueryWord>& words, cons
         // A page that stands in for another has no name of its own.
         if (aids.Splitter != nullptr && sqlite3_column_int(title.get(), 1) == 0) {
             const std::string_view name = PageName(OwnTitle(scored.Title, aids.TitleEnds));
-            double match = NameMatch(*aids.Splitter, name, words, aids.CommonNameWords);
+            double match = NameMatch(*aids.Splitter, name, words, aids.CommonNameWords, true);
             if (scored.Entry < aids.FileNames.size()) {
                 match = std::max(match, NameMatch(*aids.Splitter, aids.FileNames[scored.Entry],
-                                                  words, aids.CommonNameWords));
+                                                  words, aids.CommonNameWords, false));
             }
             scored.Score *= 1.0 + kNameWeight * match;
             if (std::find(aids.TitleEnds.begin(), aids.TitleEnds.end(), scored.Title) !=

@@ -225,8 +225,9 @@ TEST(SearchQuery, TheIndexIsKeptForTheSameArchiveOnly) {
 // a module's page, linked to, that sums up each of its functions in a row of
 // a table under a heading of the same words, a page of all the others' words
 // titled with the site's name alone, manual pages named after
-// their program, each saying what it is under a heading "NAME", and
-// functions named in short beside guides that say the words in full.
+// their program, each saying what it is under a heading "NAME",
+// functions named in short beside guides that say the words in full, a name
+// that joins two words, and one of what does a thing ("parser").
 SearchSource DocumentationSite() {
     std::vector<std::pair<std::string, std::string>> pages = {
         {"api/struct.Buffer.html",
@@ -323,6 +324,18 @@ SearchSource DocumentationSite() {
          "<p>ES modules load code.</p>"},
         {"guide/packages.html",
          "<title>Packages - Demo</title><h1>Packages</h1><p>Packages hold ES modules.</p>"},
+        {"api/fn.messagebox.html",
+         "<title>messagebox in demo::ui - Demo</title><h1>Function messagebox</h1>"
+         "<p>Opens a dialog.</p><h2>Showing a message box</h2><p>Until it is closed.</p>"},
+        {"api/struct.MessageBoxStyle.html",
+         "<title>MessageBoxStyle in demo::ui - Demo</title><h1>Struct MessageBoxStyle</h1>"
+         "<p>The colours of a dialog. A message box shows them.</p>"},
+        {"library/demo.optionparser.html",
+         "<title>Command line option parser - Demo</title><h1>Command line option parser</h1>"
+         "<p>Reads what a program is given. It parses options.</p>"},
+        {"library/demo.commandline.html",
+         "<title>CommandLine - Demo</title><h1>CommandLine</h1>"
+         "<p>Parse the options of the command line.</p>"},
         {"library/demo.stats.norm.html",
          "<title>demo.stats.norm - Demo</title><h1>demo.stats.norm</h1>"
          "<p>A normal random variable.</p><h2>Distribution</h2><p>Its shape.</p>"},
@@ -384,6 +397,11 @@ TEST(SearchQuery, ThePageAReaderMeansComesFirstAtItsHeading) {
          "kernel density estimation", "/library/demo.stats.kde.html", "Kernel density estimation"},
         {"the module named by a word and the initials of the next", "es modules",
          "/library/demo.esm.html", "Modules"},
+        {"the function whose title writes two words of the query as one, before a name "
+         "that holds them in parts among others",
+         "show a message box", "/api/fn.messagebox.html", "Showing a message box"},
+        {"the page named after what does what the query asks",
+         "how do I parse command line options", "/library/demo.optionparser.html", ""},
         {"the function named by the start of a word, before a guide that says the words",
          "normal distribution", "/library/demo.stats.norm.html", "Distribution"},
     };
