@@ -33,9 +33,10 @@ bool MayName(const PageSection& section, const std::vector<QueryWord>& words) {
 
 }  // namespace
 
-size_t WordsNamed(const WordSplitter& splitter, const PageSection& section,
-                  const std::vector<QueryWord>& words) {
-    if (!MayName(section, words)) return 0;
+SectionNaming NamingOf(const WordSplitter& splitter, const PageSection& section,
+                       const std::vector<QueryWord>& words) {
+    SectionNaming naming;
+    if (!MayName(section, words)) return naming;
     // The heading's terms as the index makes them: "UTF-8" names utf8.
     std::string terms = " ";
     AppendIndexTerms(splitter, section.Heading, terms);
@@ -43,11 +44,22 @@ size_t WordsNamed(const WordSplitter& splitter, const PageSection& section,
     const auto holds = [&](const std::string& term) {
         return !term.empty() && terms.find(" " + term + " ") != std::string::npos;
     };
-    return static_cast<size_t>(
-        std::count_if(words.begin(), words.end(), [&](const QueryWord& word) {
+    naming.Words =
+        static_cast<size_t>(std::count_if(words.begin(), words.end(), [&](const QueryWord& word) {
             return holds(word.Word) || holds(word.Whole) ||
                    std::any_of(word.Forms.begin(), word.Forms.end(), holds);
         }));
+    // An identifier's whole is its last word's (the longest join).
+    for (size_t i = 0; i < words.size(); ++i) {
+        const bool last = i + 1 == words.size() || words[i + 1].Whole.empty();
+        if (!words[i].Whole.empty() && last && !holds(words[i].Whole)) naming.Whole = false;
+    }
+    return naming;
+}
+
+size_t WordsNamed(const WordSplitter& splitter, const PageSection& section,
+                  const std::vector<QueryWord>& words) {
+    return NamingOf(splitter, section, words).Words;
 }
 
 size_t SectionOfHit(const WordSplitter& splitter, const PageText& page,
@@ -56,7 +68,11 @@ size_t SectionOfHit(const WordSplitter& splitter, const PageText& page,
     size_t best = kNoSection;
     size_t bestNamed = 0;
     for (size_t i = 0; i < sections.size(); ++i) {
-        const size_t named = WordsNamed(splitter, sections[i], words);
+        // Of headings that name as many words, the first that names the
+        // query's identifiers whole (`g_utf8_validate`, not
+        // `g_utf8_get_char_validated`).
+        const SectionNaming naming = NamingOf(splitter, sections[i], words);
+        const size_t named = naming.Words * 2 + (naming.Whole && naming.Words > 0 ? 1 : 0);
         if (named > bestNamed) {
             best = i;
             bestNamed = named;

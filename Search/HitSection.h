@@ -21,3 +21,12 @@ size_t SectionOfHit(const WordSplitter& splitter, const PageText& page,
 // How many of the query's words a heading or its anchor names.
 size_t WordsNamed(const WordSplitter& splitter, const PageSection& section,
                   const std::vector<QueryWord>& words);
+
+// That, and whether it names each identifier of the query whole (true when
+// the query has none).
+struct SectionNaming {
+    size_t Words = 0;
+    bool Whole = true;
+};
+SectionNaming NamingOf(const WordSplitter& splitter, const PageSection& section,
+                       const std::vector<QueryWord>& words);

@@ -266,6 +266,11 @@ struct HtmlWalk {
     std::string innerAnchor;
     std::string linkAnchor;
     std::string containerAnchor;
+    // The last anchor's id outside a heading, and the text's length there: an
+    // anchor with no text between it and the next heading is that heading's
+    // (`<a name="g-strdup-printf"></a><h3>`).
+    std::string lastAnchor;
+    size_t lastAnchorAt = 0;
 
     CollapsedText& HeadingField() { return headingLevel <= 3 ? headings : names; }
     void BeginHeading(int level, const OpenElement& element);
@@ -293,6 +298,10 @@ void HtmlWalk::BeginHeading(int level, const OpenElement& element) {
             break;
         }
     }
+    if (containerAnchor.empty() && !lastAnchor.empty() && lastAnchorAt == text.View().size()) {
+        containerAnchor = lastAnchor;
+    }
+    lastAnchor.clear();
 }
 
 void HtmlWalk::EndHeading() {
@@ -362,6 +371,10 @@ void OnStart(void* context, const xmlChar* name, const xmlChar** attributeList) 
         if (anchor && !href.empty() && href[0] != '#' && href.size() <= kMaxLinkBytes &&
             walk.links.size() < kMaxPageLinks) {
             walk.links.emplace_back(href);
+        }
+        if (anchor && walk.headingLevel == 0 && !element.Id.empty()) {
+            walk.lastAnchor = element.Id;
+            walk.lastAnchorAt = walk.text.View().size();
         }
         if (anchor && walk.headingLevel > 0) {
             if (walk.innerAnchor.empty() && !element.Id.empty()) walk.innerAnchor = element.Id;

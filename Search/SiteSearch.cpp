@@ -259,7 +259,10 @@ void SiteSearch::ShowHit(uint32_t entry, const std::vector<QueryWord>& words,
     for (const size_t limit : {kSnippetFirstContent, kSnippetContentLimit}) {
         std::string content;
         if (!source_.ReadContent(entry, limit, content)) return;
-        const bool cut = content.size() == limit;
+        // A compressed entry's start may come out a little short of the
+        // limit: what tells a cut is the entry's length.
+        const bool cut = entry < source_.Sizes.size() ? content.size() < source_.Sizes[entry]
+                                                      : content.size() == limit;
         // A cut through a character would make the page look like Latin-1:
         // the cut is moved before the last character.
         if (cut) {
@@ -274,10 +277,24 @@ void SiteSearch::ShowHit(uint32_t entry, const std::vector<QueryWord>& words,
         // The parse stops once the text has a hit with a snippet's length
         // after it, and for a query of several words (whose heading may stand
         // further down), a heading that names them all, or one more part of
-        // the page read after the hit, has been seen.
+        // the page read after the hit, has been seen. An identifier's parts
+        // (`SDL_RenderCopy`: sdl) stand all over an API's page: for one, only
+        // the heading that names it whole ends the parse (or the limit).
         size_t partsAfterHit = words.size() > 1 ? 0 : 1;
+        const bool identifier = std::any_of(
+            words.begin(), words.end(), [](const QueryWord& word) { return !word.Whole.empty(); });
+        const size_t textLimit = identifier ? kSnippetContentLimit : kSnippetTextLimit;
+        size_t sectionsLooked = 0;
         bool ended = false;
         const auto enough = [&](std::string_view text, const std::vector<PageSection>& sections) {
+            if (identifier) {
+                for (; sectionsLooked < sections.size() && !ended; ++sectionsLooked) {
+                    const SectionNaming naming =
+                        NamingOf(*splitter_, sections[sectionsLooked], words);
+                    ended = naming.Words == words.size() && naming.Whole;
+                }
+                return ended;
+            }
             const size_t hit = FirstAsciiHit(text, words);
             if (hit == std::string_view::npos || text.size() < hit + kSnippetBytes) return false;
             ended = partsAfterHit++ > 0 ||
@@ -286,8 +303,8 @@ void SiteSearch::ShowHit(uint32_t entry, const std::vector<QueryWord>& words,
                     });
             return ended;
         };
-        text = ExtractPageText(source_.Names[entry], content, kSnippetTextLimit, enough);
-        if (ended || !cut || text.Text.size() >= kSnippetTextLimit) break;
+        text = ExtractPageText(source_.Names[entry], content, textLimit, enough);
+        if (ended || !cut || text.Text.size() >= textLimit) break;
     }
     const size_t section = SectionOfHit(*splitter_, text, words);
     size_t start = 0;

@@ -138,6 +138,13 @@ TEST(PageText, FieldsAndSectionsAsGeneratorsWriteThem) {
          "</a>Installing</h2><p>Run <tt>make</tt>.</p></div><pre><code>make all</code></pre>",
          "Installing Run make. make all", "Installing" + end, "installing", "make",
          "[Inst|Installing#installing]", "Run make. " + end},
+        {"gtk-doc: an empty named anchor right before the heading is its; one with text "
+         "between is not",
+         "<div class=\"refsect2\"><a name=\"g-strdup\"></a><h3>g_strdup ()</h3><p>Copies.</p>"
+         "<a name=\"later\"></a><p>More.</p><h3>g_free ()</h3></div>",
+         "g_strdup () Copies. More. g_free ()", "g_strdup ()" + end + " g_free ()" + end,
+         "g-strdup later", "", "[g_st|g_strdup ()#g-strdup][g_fr|g_free ()#]",
+         "Copies. " + end + " More. " + end},
     };
     for (const FieldCase& c : cases) {
         const PageText page = ExtractPageText("a.html", c.content);

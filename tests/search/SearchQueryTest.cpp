@@ -227,7 +227,8 @@ TEST(SearchQuery, TheIndexIsKeptForTheSameArchiveOnly) {
 // titled with the site's name alone, manual pages named after
 // their program, each saying what it is under a heading "NAME",
 // functions named in short beside guides that say the words in full, a name
-// that joins two words, and one of what does a thing ("parser").
+// that joins two words, one of what does a thing ("parser"), and a page of
+// functions under headings, each after an anchor of its own.
 SearchSource DocumentationSite() {
     std::vector<std::pair<std::string, std::string>> pages = {
         {"api/struct.Buffer.html",
@@ -336,6 +337,10 @@ SearchSource DocumentationSite() {
         {"library/demo.commandline.html",
          "<title>CommandLine - Demo</title><h1>CommandLine</h1>"
          "<p>Parse the options of the command line.</p>"},
+        {"library/streams.html",
+         "<title>Streams - Demo</title><h1>Streams</h1><p>Functions on streams.</p><div>"
+         "<a name=\"demo-read-to-end\"></a><h3>demo_read_to_end ()</h3><p>Reads it all.</p>"
+         "<a name=\"demo-read-end\"></a><h3>demo_read_end ()</h3><p>Reads the last.</p></div>"},
         {"library/demo.stats.norm.html",
          "<title>demo.stats.norm - Demo</title><h1>demo.stats.norm</h1>"
          "<p>A normal random variable.</p><h2>Distribution</h2><p>Its shape.</p>"},
@@ -402,6 +407,8 @@ TEST(SearchQuery, ThePageAReaderMeansComesFirstAtItsHeading) {
          "show a message box", "/api/fn.messagebox.html", "Showing a message box"},
         {"the page named after what does what the query asks",
          "how do I parse command line options", "/library/demo.optionparser.html", ""},
+        {"a function at its heading, which names it whole, and the anchor just before it",
+         "demo_read_end", "/library/streams.html#demo-read-end", "demo_read_end ()"},
         {"the function named by the start of a word, before a guide that says the words",
          "normal distribution", "/library/demo.stats.norm.html", "Distribution"},
     };
