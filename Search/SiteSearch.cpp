@@ -235,7 +235,7 @@ SearchAnswer SiteSearch::Find(std::string_view query, uint32_t page, uint32_t co
         hit.Title = found.Title.empty() ? hit.Path : found.Title;
         hit.Entry = found.Entry;
         hit.Score = found.Score;
-        if (snippets) ShowHit(found.Entry, words, hit);
+        if (snippets) ShowHit(found.Entry, words, hit, answer.Hits.size() < kDeepHits);
         answer.Hits.push_back(std::move(hit));
     }
     return answer;
@@ -248,15 +248,22 @@ SearchAnswer SiteSearch::AskRanked(std::string_view query, uint32_t count) const
 void SiteSearch::ShowHitOf(std::string_view query, SearchHit& hit) const {
     if (state_ != IndexState::Ready || hit.Entry >= source_.Names.size()) return;
     std::lock_guard guard(lock_);
-    ShowHit(hit.Entry, QueryWords(*splitter_, query), hit);
+    ShowHit(hit.Entry, QueryWords(*splitter_, query), hit, false);
 }
 
-void SiteSearch::ShowHit(uint32_t entry, const std::vector<QueryWord>& words,
-                         SearchHit& hit) const {
+void SiteSearch::ShowHit(uint32_t entry, const std::vector<QueryWord>& words, SearchHit& hit,
+                         bool deep) const {
     PageText text;
-    // Most pages hold a hit near their start: their first part is read, and
-    // the rest only when the parse did not come to an end in it.
+    // Most pages hold a hit near their start: their first part is read. An
+    // identifier's parts (`SDL_RenderCopy`: sdl) stand all over an API's
+    // page, and the heading that names it whole may stand far down: for one,
+    // the rest is read when the parse did not come to an end in the first.
+    const bool identifier =
+        deep && std::any_of(words.begin(), words.end(),
+                            [](const QueryWord& word) { return !word.Whole.empty(); });
+    const size_t textLimit = identifier ? kSnippetContentLimit : kSnippetTextLimit;
     for (const size_t limit : {kSnippetFirstContent, kSnippetContentLimit}) {
+        if (limit > kSnippetFirstContent && !identifier) break;
         std::string content;
         if (!source_.ReadContent(entry, limit, content)) return;
         // A compressed entry's start may come out a little short of the
@@ -277,13 +284,9 @@ void SiteSearch::ShowHit(uint32_t entry, const std::vector<QueryWord>& words,
         // The parse stops once the text has a hit with a snippet's length
         // after it, and for a query of several words (whose heading may stand
         // further down), a heading that names them all, or one more part of
-        // the page read after the hit, has been seen. An identifier's parts
-        // (`SDL_RenderCopy`: sdl) stand all over an API's page: for one, only
-        // the heading that names it whole ends the parse (or the limit).
+        // the page read after the hit, has been seen; for an identifier, only
+        // once a heading names it whole (or at the limit).
         size_t partsAfterHit = words.size() > 1 ? 0 : 1;
-        const bool identifier = std::any_of(
-            words.begin(), words.end(), [](const QueryWord& word) { return !word.Whole.empty(); });
-        const size_t textLimit = identifier ? kSnippetContentLimit : kSnippetTextLimit;
         size_t sectionsLooked = 0;
         bool ended = false;
         const auto enough = [&](std::string_view text, const std::vector<PageSection>& sections) {

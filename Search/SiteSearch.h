@@ -29,6 +29,10 @@ inline constexpr size_t kSnippetContentLimit = size_t{256} * 1024;
 // Read first, as most pages hold a hit within it.
 inline constexpr size_t kSnippetFirstContent = size_t{48} * 1024;
 inline constexpr size_t kSnippetTextLimit = size_t{32} * 1024;
+// Of a page of results, the first this many are read past their first part
+// for an identifier's heading (ShowHit): the ones a reader looks at first,
+// and a bound on the page's reading.
+inline constexpr size_t kDeepHits = 3;
 
 struct SearchSettings {
     std::string Identity;     // ArchiveIdentity of the archive; empty: no cache
@@ -65,7 +69,8 @@ class SiteSearch {
     // snippets: a search across several archives ranks them together and
     // asks for the snippets of those it shows (ShowHitOf).
     SearchAnswer AskRanked(std::string_view query, uint32_t count) const;
-    // Fills in the snippet and heading of `hit` (of AskRanked) for `query`.
+    // Fills in the snippet and heading of `hit` (of AskRanked) for `query`,
+    // reading as for a later hit of a page (kDeepHits).
     void ShowHitOf(std::string_view query, SearchHit& hit) const;
 
     // Waits until the index is ready or has failed (the archive tool's wait).
@@ -76,7 +81,10 @@ class SiteSearch {
     void OpenOrBuild();
     void Finished(bool complete);
     void UseForQueries(Database database);
-    void ShowHit(uint32_t entry, const std::vector<QueryWord>& words, SearchHit& hit) const;
+    // `deep`: for an identifier, the page is read past its first part for
+    // the heading that names it.
+    void ShowHit(uint32_t entry, const std::vector<QueryWord>& words, SearchHit& hit,
+                 bool deep) const;
 
     const SearchSource source_;
     const SearchSettings settings_;
