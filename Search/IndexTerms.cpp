@@ -229,9 +229,9 @@ std::vector<QueryWord> QueryWords(const WordSplitter& splitter, std::string_view
             return other.Word == found.Word && other.Whole == found.Whole;
         });
         if (known) return true;
-        const auto* spelling = std::find_if(
-            std::begin(kOtherSpellings), std::end(kOtherSpellings),
-            [&](const OtherSpelling& other) { return other.Word == word.Folded; });
+        const auto* spelling =
+            std::find_if(std::begin(kOtherSpellings), std::end(kOtherSpellings),
+                         [&](const OtherSpelling& other) { return other.Word == word.Folded; });
         // Porter leaves words shorter than three letters alone.
         if (spelling != std::end(kOtherSpellings)) {
             found.Forms.assign(std::begin(spelling->Spellings), std::end(spelling->Spellings));

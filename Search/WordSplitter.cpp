@@ -34,8 +34,8 @@ bool IsAsciiLetter(char c) {
 size_t LanguageMarkAfter(std::string_view text, size_t end) {
     const std::string_view rest = text.substr(end);
     size_t mark = rest.starts_with("++") ? 2 : rest.starts_with('#') ? 1 : 0;
-    if (mark == 0 || (mark < rest.size() && (IsAsciiLetter(rest[mark]) || rest[mark] == '+' ||
-                                             rest[mark] == '#'))) {
+    if (mark == 0 || (mark < rest.size() &&
+                      (IsAsciiLetter(rest[mark]) || rest[mark] == '+' || rest[mark] == '#'))) {
         return 0;
     }
     return mark;
