@@ -115,13 +115,38 @@ bool NamesInitials(std::string_view word, const std::vector<QueryWord>& words,
     return false;
 }
 
+// Whether `word` of a name is two or more words in a row of the query written
+// as one (`rotatelogs`: rotate logs, `textwrap`: text wrap), as command and
+// module names are. Those words are then held.
+bool NamesJoinedWords(std::string_view word, const std::vector<QueryWord>& words,
+                      std::vector<bool>& held) {
+    for (size_t first = 0; first + 1 < words.size(); ++first) {
+        size_t length = 0;
+        size_t last = first;
+        while (last < words.size() && !words[last].Word.empty() &&
+               word.substr(length).starts_with(words[last].Word)) {
+            length += words[last].Word.size();
+            ++last;
+            if (length == word.size() && last - first >= 2) {
+                std::fill(held.begin() + static_cast<ptrdiff_t>(first),
+                          held.begin() + static_cast<ptrdiff_t>(last), true);
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
 // The shortest name that stands for a longer query word it starts
 // (NameMatch).
 constexpr size_t kMinShortName = 4;
 
 // How nearly the page's name is the query: the share of the name's words the
-// query names, times the share of the query's words the name holds.
-double NameMatch(const WordSplitter& splitter, std::string_view name,
+// query names, times the share of the query's words the name holds. A
+// title's name that writes query words as one names them; a file name joins
+// words as a matter of course ("typehints" for "Objects for Type Hinting").
+enum class NameSource { Title, File };
+double NameMatch(const WordSplitter& splitter, std::string_view name, NameSource source,
                  const std::vector<QueryWord>& words, const std::vector<std::string>& commonWords) {
     // A word of the name that the query asks for, as a word or as an
     // identifier it writes in parts (`t-test`: "ttest").
@@ -165,6 +190,7 @@ double NameMatch(const WordSplitter& splitter, std::string_view name,
             }
             any = true;
         }
+        if (!any && source == NameSource::Title) any = NamesJoinedWords(word.Folded, words, held);
         if (!any) any = NamesInitials(word.Folded, words, held);
         // A name of one word that starts a longer word of the query is a
         // short form of it (`butter`: butterworth, `norm`: normal).
@@ -648,10 +674,11 @@ IndexHits FindPages(sqlite3* database, const std::vector<QueryWord>& words, cons
         // A page that stands in for another has no name of its own.
         if (aids.Splitter != nullptr && sqlite3_column_int(title.get(), 1) == 0) {
             const std::string_view name = PageName(OwnTitle(scored.Title, aids.TitleEnds));
-            double match = NameMatch(*aids.Splitter, name, words, aids.CommonNameWords);
+            double match =
+                NameMatch(*aids.Splitter, name, NameSource::Title, words, aids.CommonNameWords);
             if (scored.Entry < aids.FileNames.size()) {
                 match = std::max(match, NameMatch(*aids.Splitter, aids.FileNames[scored.Entry],
-                                                  words, aids.CommonNameWords));
+                                                  NameSource::File, words, aids.CommonNameWords));
             }
             scored.Score *= 1.0 + kNameWeight * match;
             if (std::find(aids.TitleEnds.begin(), aids.TitleEnds.end(), scored.Title) !=

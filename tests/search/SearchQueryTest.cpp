@@ -326,6 +326,12 @@ SearchSource DocumentationSite() {
         {"library/demo.stats.norm.html",
          "<title>demo.stats.norm - Demo</title><h1>demo.stats.norm</h1>"
          "<p>A normal random variable.</p><h2>Distribution</h2><p>Its shape.</p>"},
+        {"man/rotatelogs.html",
+         "<title>rotatelogs - Demo</title><h1>rotatelogs</h1><p>Piped logging program to rotate "
+         "logs.</p>"},
+        {"guide/logs.html",
+         "<title>Log files - Demo</title><h1>Log files</h1>"
+         "<p>Rotate logs often: logs grow, and rotated logs can be read.</p>"},
         {"guide/sampling.html",
          "<title>Sampling - Demo</title><h1>Sampling</h1>"
          "<p>Draw from a normal distribution.</p>"},
@@ -386,6 +392,8 @@ TEST(SearchQuery, ThePageAReaderMeansComesFirstAtItsHeading) {
          "/library/demo.esm.html", "Modules"},
         {"the function named by the start of a word, before a guide that says the words",
          "normal distribution", "/library/demo.stats.norm.html", "Distribution"},
+        {"the program named by two words of the query written as one", "rotate logs",
+         "/man/rotatelogs.html", ""},
     };
     for (const Case& c : cases) {
         const SearchAnswer answer = search.Ask(c.query, 1);
