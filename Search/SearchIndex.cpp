@@ -80,6 +80,12 @@ bool JoinsAskedWord(const WordSplitter& splitter, const WordSplitter::Word& word
     return joins;
 }
 
+// Marks the query's words [first, last) as held by a word of a name.
+void HoldWords(std::vector<bool>& held, size_t first, size_t last) {
+    std::fill(held.begin() + static_cast<ptrdiff_t>(first),
+              held.begin() + static_cast<ptrdiff_t>(last), true);
+}
+
 // Whether `word` of a name is the initials of two or more words in a row of
 // the query (`kde`: kernel density estimation, `re`: regular expressions),
 // or the first of them whole and the initials of the rest (`esm`: es
@@ -106,8 +112,7 @@ bool NamesInitials(std::string_view word, const std::vector<QueryWord>& words,
                 ++last;
             }
             if (length == word.size() && last - first >= 2) {
-                std::fill(held.begin() + static_cast<ptrdiff_t>(first),
-                          held.begin() + static_cast<ptrdiff_t>(last), true);
+                HoldWords(held, first, last);
                 return true;
             }
         }
@@ -128,8 +133,7 @@ bool NamesJoinedWords(std::string_view word, const std::vector<QueryWord>& words
             length += words[last].Word.size();
             ++last;
             if (length == word.size() && last - first >= 2) {
-                std::fill(held.begin() + static_cast<ptrdiff_t>(first),
-                          held.begin() + static_cast<ptrdiff_t>(last), true);
+                HoldWords(held, first, last);
                 return true;
             }
         }
