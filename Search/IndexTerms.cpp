@@ -193,6 +193,14 @@ constexpr std::string_view kSmallWords[] = {
     "as",    "when",  "where", "why",  "you",   "your", "we",   "should", "will", "would",
     "there", "about", "using", "if",   "so",    "some"};
 
+// A language's name as identifiers and file names write it (`CXX_STANDARD`,
+// `CMAKE_CXX_FLAGS`, `main.cpp`): found as other forms of the word.
+struct OtherSpelling {
+    std::string_view Word;
+    std::string_view Spellings[2];
+};
+constexpr OtherSpelling kOtherSpellings[] = {{"c++", {"cxx", "cpp"}}, {"c#", {"csharp", "cs"}}};
+
 bool IsSmallWord(std::string_view folded) {
     return std::find(std::begin(kSmallWords), std::end(kSmallWords), folded) !=
            std::end(kSmallWords);
@@ -221,8 +229,13 @@ std::vector<QueryWord> QueryWords(const WordSplitter& splitter, std::string_view
             return other.Word == found.Word && other.Whole == found.Whole;
         });
         if (known) return true;
+        const auto* spelling =
+            std::find_if(std::begin(kOtherSpellings), std::end(kOtherSpellings),
+                         [&](const OtherSpelling& other) { return other.Word == word.Folded; });
         // Porter leaves words shorter than three letters alone.
-        if (word.Stem != word.Folded) {
+        if (spelling != std::end(kOtherSpellings)) {
+            found.Forms.assign(std::begin(spelling->Spellings), std::end(spelling->Spellings));
+        } else if (word.Stem != word.Folded) {
             found.Forms = {kStemMark + std::string(word.Stem)};
             if (IsInflectionOf(word.Folded, word.Stem)) found.Forms.emplace_back(word.Stem);
         } else if (word.Folded.size() >= 3) {

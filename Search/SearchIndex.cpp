@@ -85,6 +85,12 @@ bool JoinsAskedWord(const WordSplitter& splitter, const WordSplitter::Word& word
     return joins;
 }
 
+// Marks the query's words [first, last) as held by a word of a name.
+void HoldWords(std::vector<bool>& held, size_t first, size_t last) {
+    std::fill(held.begin() + static_cast<ptrdiff_t>(first),
+              held.begin() + static_cast<ptrdiff_t>(last), true);
+}
+
 // Whether `word` of a name is the initials of two or more words in a row of
 // the query (`kde`: kernel density estimation, `re`: regular expressions),
 // or the first of them whole and the initials of the rest (`esm`: es
@@ -111,8 +117,7 @@ bool NamesInitials(std::string_view word, const std::vector<QueryWord>& words,
                 ++last;
             }
             if (length == word.size() && last - first >= 2) {
-                std::fill(held.begin() + static_cast<ptrdiff_t>(first),
-                          held.begin() + static_cast<ptrdiff_t>(last), true);
+                HoldWords(held, first, last);
                 return true;
             }
         }
@@ -120,22 +125,20 @@ bool NamesInitials(std::string_view word, const std::vector<QueryWord>& words,
     return false;
 }
 
-// Whether `word` of a name is two or three words in a row of the query
-// written as one (`messagebox`: message box, `readline`: read line,
-// `commandline`: command line): names join what a reader writes apart.
-// Those words are then held.
-bool JoinsWordsInRow(std::string_view word, const std::vector<QueryWord>& words,
-                     std::vector<bool>& held) {
-    constexpr size_t kMostJoined = 3;
+// Whether `word` of a name is two or more words in a row of the query written
+// as one (`rotatelogs`: rotate logs, `textwrap`: text wrap), as command and
+// module names are. Those words are then held.
+bool NamesJoinedWords(std::string_view word, const std::vector<QueryWord>& words,
+                      std::vector<bool>& held) {
     for (size_t first = 0; first + 1 < words.size(); ++first) {
         size_t length = 0;
-        for (size_t last = first; last < words.size() && last - first < kMostJoined; ++last) {
-            const std::string& part = words[last].Word;
-            if (word.substr(length, part.size()) != part) break;
-            length += part.size();
-            if (length == word.size() && last > first) {
-                std::fill(held.begin() + static_cast<ptrdiff_t>(first),
-                          held.begin() + static_cast<ptrdiff_t>(last + 1), true);
+        size_t last = first;
+        while (last < words.size() && !words[last].Word.empty() &&
+               word.substr(length).starts_with(words[last].Word)) {
+            length += words[last].Word.size();
+            ++last;
+            if (length == word.size() && last - first >= 2) {
+                HoldWords(held, first, last);
                 return true;
             }
         }
@@ -158,13 +161,12 @@ bool NamesDoer(std::string_view word, const QueryWord& asked) {
 constexpr size_t kMinShortName = 4;
 
 // How nearly the page's name is the query: the share of the name's words the
-// query names, times the share of the query's words the name holds. With
-// `joinedWords`, a word of the name may be several of the query's
-// (JoinsWordsInRow): a title writes words as one where that is the thing's
-// name, a file name wherever it has no spaces (`typehints`).
-double NameMatch(const WordSplitter& splitter, std::string_view name,
-                 const std::vector<QueryWord>& words, const std::vector<std::string>& commonWords,
-                 bool joinedWords) {
+// query names, times the share of the query's words the name holds. A
+// title's name that writes query words as one names them; a file name joins
+// words as a matter of course ("typehints" for "Objects for Type Hinting").
+enum class NameSource { Title, File };
+double NameMatch(const WordSplitter& splitter, std::string_view name, NameSource source,
+                 const std::vector<QueryWord>& words, const std::vector<std::string>& commonWords) {
     // A word of the name that the query asks for, as a word or as an
     // identifier it writes in parts (`t-test`: "ttest").
     const auto asks = [&](const WordSplitter::Word& word) {
@@ -207,8 +209,8 @@ double NameMatch(const WordSplitter& splitter, std::string_view name,
             }
             any = true;
         }
+        if (!any && source == NameSource::Title) any = NamesJoinedWords(word.Folded, words, held);
         if (!any) any = NamesInitials(word.Folded, words, held);
-        if (!any && joinedWords) any = JoinsWordsInRow(word.Folded, words, held);
         for (size_t i = 0; i < words.size() && !any; ++i) {
             if (NamesDoer(word.Folded, words[i])) held[i] = any = true;
         }
@@ -703,10 +705,11 @@ IndexHits FindPages(sqlite3* database, const std::vector<QueryWord>& words, cons
         // A page that stands in for another has no name of its own.
         if (aids.Splitter != nullptr && sqlite3_column_int(title.get(), 1) == 0) {
             const std::string_view name = PageName(OwnTitle(scored.Title, aids.TitleEnds));
-            double match = NameMatch(*aids.Splitter, name, words, aids.CommonNameWords, true);
+            double match =
+                NameMatch(*aids.Splitter, name, NameSource::Title, words, aids.CommonNameWords);
             if (scored.Entry < aids.FileNames.size()) {
                 match = std::max(match, NameMatch(*aids.Splitter, aids.FileNames[scored.Entry],
-                                                  words, aids.CommonNameWords, false));
+                                                  NameSource::File, words, aids.CommonNameWords));
             }
             scored.Score *= 1.0 + kNameWeight * match;
             if (std::find(aids.TitleEnds.begin(), aids.TitleEnds.end(), scored.Title) !=

@@ -23,6 +23,24 @@ Fts5Tokenizer* CreateTokenizer(fts5_api* fts5, const char* name, const char** ar
     return tokenizer;
 }
 
+bool IsAsciiLetter(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+// The length of a language's mark after a one-letter word ("C++", "C#",
+// "F#", "g++"), which the tokenizer drops: without it `c++` would find every
+// page about C. The mark ends where no letter, "+" or "#" follows ("C++17":
+// "c++", "17"); anything else ("a+b", "c#define") is no such mark.
+size_t LanguageMarkAfter(std::string_view text, size_t end) {
+    const std::string_view rest = text.substr(end);
+    size_t mark = rest.starts_with("++") ? 2 : rest.starts_with('#') ? 1 : 0;
+    if (mark == 0 || (mark < rest.size() &&
+                      (IsAsciiLetter(rest[mark]) || rest[mark] == '+' || rest[mark] == '#'))) {
+        return 0;
+    }
+    return mark;
+}
+
 bool IsAscii(std::string_view text) {
     return std::all_of(text.begin(), text.end(),
                        [](char c) { return static_cast<unsigned char>(c) < 0x80; });
@@ -83,6 +101,15 @@ void WordSplitter::Split(std::string_view text, const WordFunction& word) const 
             word.Stem = std::string_view(token, static_cast<size_t>(length));
             word.Start = from;
             word.End = to;
+            if (to - from == 1 && IsAsciiLetter(call->text[from])) {
+                if (const size_t mark = LanguageMarkAfter(call->text, to); mark > 0) {
+                    word.End = to + mark;
+                    word.Original = call->text.substr(from, word.End - from);
+                    call->folded += word.Original.substr(1);
+                    word.Folded = call->folded;
+                    word.Stem = word.Folded;
+                }
+            }
             return (*call->word)(word) ? SQLITE_OK : SQLITE_DONE;
         });
 }

@@ -1,7 +1,7 @@
 // Splits text into words with FTS5's own tokenizers: each word folded
 // (unicode61: case and diacritics) and its English stem (porter), with its
-// byte range. The index's terms, a query's words and a snippet's marks are
-// all made of these.
+// byte range. A one-letter word keeps a language's mark ("C++", "C#"). The
+// index's terms, a query's words and a snippet's marks are all made of these.
 #pragma once
 
 #include <sqlite3.h>

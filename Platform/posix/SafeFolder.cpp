@@ -24,12 +24,22 @@ bool IsPlainName(const std::string& name) {
 }  // namespace
 
 FolderHandle OpenOrCreateFolder(const std::string& path) {
+    // Why a folder could not be made ("Permission denied") says more than
+    // the open that then finds nothing there.
+    int makeFailure = 0;
+    const auto make = [&](const std::string& folder) {
+        if (mkdir(folder.c_str(), 0777) != 0 && errno != EEXIST && makeFailure == 0) {
+            makeFailure = errno;
+        }
+    };
     for (size_t slash = path.find('/', 1); slash != std::string::npos;
          slash = path.find('/', slash + 1)) {
-        mkdir(path.substr(0, slash).c_str(), 0777);
+        make(path.substr(0, slash));
     }
-    mkdir(path.c_str(), 0777);
-    return open(path.c_str(), kFolderFlags);
+    make(path);
+    const int folder = open(path.c_str(), kFolderFlags);
+    if (folder < 0 && errno == ENOENT && makeFailure != 0) errno = makeFailure;
+    return folder;
 }
 
 FolderHandle OpenChildFolder(FolderHandle parent, const std::string& name, bool& isLink) {

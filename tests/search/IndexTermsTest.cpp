@@ -47,6 +47,8 @@ TEST_F(IndexTerms, TextBecomesWordsStemsAndIdentifierForms) {
          "hashmap hash map new hashmapnew "},
         {"a hyphen joins", "UTF-8", false, "utf 8 utf8 "},
         {"spaces and other marks do not", "a b, c/d", false, "a b c d "},
+        {"a language's mark stays with its one letter", "C++17, C# and F#; i++ but a+b, c#x",
+         false, "c++ 17 c# and f# i++ but a b c x "},
         {"diacritics go", "Caf\xC3\xA9", false, "cafe "},
         {"pairs of stems in a heading, not across its end; a short heading whole, without its "
          "number",
@@ -84,6 +86,8 @@ TEST_F(IndexTerms, QueryWordsAndTheFormsThatFindThem) {
          "hashmap ~hashmap | new ~new =hashmapnew +hashmap+new =hashmap+new"},
         {"two words: a pair, and the query as a heading", "handling exceptions",
          "handling ~handl handl | exceptions ~except +handl+except =handl+except"},
+        {"c++ is a word of its own", "c++ standard",
+         "c++ cxx cpp | standard ~standard +c+++standard =c+++standard"},
         {"a word asked twice counts once", "vec Vec", "vec ~vec =vec+vec"},
         {"query syntax is no word", "\"light*\" AND (x",
          "light ~light | and ~and +light+and | x =light+and+x"},
