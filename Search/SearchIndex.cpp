@@ -438,6 +438,32 @@ int CutTerms(Fts5Tokenizer* /*tokenizer*/, void* context, int /*flags*/, const c
     return SQLITE_OK;
 }
 
+// The headings that answer a question put as "how do I X" (its Heading
+// term): "How to X", and "X" itself ("How To Compile SQLite", "Open a
+// database connection"). None for any other query.
+std::vector<std::string> AnsweringHeadings(std::string_view heading) {
+    std::vector<std::string> answers;
+    const auto term = [](std::initializer_list<std::string_view> stems) {
+        std::string joined(1, kHeadingMark);
+        for (const std::string_view stem : stems) joined.append(stem).push_back(kPairMark);
+        return joined;
+    };
+    const std::string howTo = term({"how", "to"});
+    for (const std::string& opening :
+         {term({"how", "do", "i"}), term({"how", "can", "i"}), howTo}) {
+        if (!heading.starts_with(opening)) continue;
+        const std::string_view rest = heading.substr(opening.size());
+        answers.push_back(howTo + std::string(rest));
+        // A heading of one word is no heading's term (HeadingWords).
+        if (rest.find(kPairMark) != std::string_view::npos) {
+            answers.push_back(kHeadingMark + std::string(rest));
+        }
+        if (answers.front() == heading) answers.erase(answers.begin());
+        break;
+    }
+    return answers;
+}
+
 void AppendQuoted(std::string& expression, std::string_view term) {
     expression += '"';
     for (const char c : term) {
@@ -469,6 +495,9 @@ std::string MatchExpression(const std::vector<QueryWord>& words, QueryPlan& plan
         if (!words[word].Whole.empty()) add(words[word].Whole, PhraseRole::Whole);
         if (!words[word].Pair.empty()) add(words[word].Pair, PhraseRole::Pair);
         if (!words[word].Heading.empty()) add(words[word].Heading, PhraseRole::Heading);
+        for (const std::string& answer : AnsweringHeadings(words[word].Heading)) {
+            add(answer, PhraseRole::Heading);
+        }
         return text + ")";
     };
     std::string expression;

@@ -325,6 +325,12 @@ SearchSource DocumentationSite() {
          "<p>ES modules load code.</p>"},
         {"guide/packages.html",
          "<title>Packages - Demo</title><h1>Packages</h1><p>Packages hold ES modules.</p>"},
+        {"guide/howto-docs.html",
+         "<title>How to build the docs - Demo</title><h1>How to build the docs</h1>"
+         "<p>Run make in the folder.</p>"},
+        {"guide/docs.html",
+         "<title>Docs - Demo</title><h1>Docs</h1><h2>How do I build</h2><p>I do it: build "
+         "the docs with make, and do check how they read.</p>"},
         {"library/demo.optionparser.html",
          "<title>Command line option parser - Demo</title><h1>Command line option parser</h1>"
          "<p>Reads what a program is given. It parses options.</p>"},
@@ -402,6 +408,8 @@ TEST(SearchQuery, ThePageAReaderMeansComesFirstAtItsHeading) {
          "kernel density estimation", "/library/demo.stats.kde.html", "Kernel density estimation"},
         {"the module named by a word and the initials of the next", "es modules",
          "/library/demo.esm.html", "Modules"},
+        {"the page titled how to do what the question asks how to do", "how do I build the docs",
+         "/guide/howto-docs.html", ""},
         {"the page named after what does what the query asks",
          "how do I parse command line options", "/library/demo.optionparser.html", ""},
         {"a function at its heading, which names it whole, and the anchor just before it",
