@@ -28,3 +28,15 @@ struct Resolution {
 // as sent and, failing that, of the decoded folder (FolderIndex).
 Resolution ResolvePath(const LoadedArchive& archive, const std::string& path,
                        const BrowseOptions& options);
+
+// Where a folder asked for without its closing "/" is (FolderIndex): "./",
+// the last segment of `sentPath` (the request's path as sent) and "/", a
+// reference relative to the request, so that the folder's index.html is
+// served where its own relative links resolve below it, behind any root or
+// library prefix alike. `path` is the request's path below those: a folder
+// of the archive that holds an index.html, or empty (the URL named the
+// archive's prefix itself). Nothing for a path that ends in "/", names no
+// such folder, or whose last segment is empty, "." or "..", or holds a "\"
+// or a byte that a header could not carry as it is.
+std::optional<std::string> FolderMovedTo(const LoadedArchive& archive, const std::string& sentPath,
+                                         const std::string& path, const BrowseOptions& options);

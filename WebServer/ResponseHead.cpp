@@ -14,6 +14,8 @@ const char* StatusLineOf(int status) {
     switch (status) {
         case 206:
             return " 206 Partial Content\r\n";
+        case 301:
+            return " 301 Moved Permanently\r\n";
         case 304:
             return " 304 Not Modified\r\n";
         case 404:
@@ -54,6 +56,15 @@ ResponsePlan PlanResponse(const RequestHead& request, const PageFacts& page,
                           const BrowseOptions& options, const ArchiveVersion& version,
                           bool keepOpen) {
     const std::string& httpVersion = request.Line.Version;
+    if (page.Kind == PageKind::Moved) {
+        std::string made = httpVersion + StatusLineOf(301);
+        AddField(made, "Location", page.Location);
+        AddField(made, "Content-Type", page.ContentType);
+        AddField(made, "Content-Length", std::to_string(page.Length));
+        if (!keepOpen) made.append("Connection: close\r\n");
+        made.append("\r\n");
+        return {std::move(made), 301, 0, request.Line.Method == kHeadMethod ? 0 : page.Length};
+    }
     if (!options.ShapesResponses()) {
         return {ResponseHeader(httpVersion, page.ContentType, page.Length), 200, 0, page.Length};
     }

@@ -26,6 +26,8 @@ struct PageFacts {
     ContentCoding Coding = ContentCoding::Identity;
     // ... and whether another request could have it in another.
     bool VariesByCoding = false;
+    // Kind Moved: where the page is now, as the Location field gives it.
+    std::string Location = {};
 };
 
 struct ResponsePlan {
@@ -44,7 +46,8 @@ struct ResponsePlan {
 // or 416, for a Range that If-Range, if sent, allows (Ranges); no body for a
 // HEAD; Content-Encoding for a coded body, whose tag is the coding's own and
 // which is never cut into ranges, and Vary: Accept-Encoding (Compress); and
-// Connection: close on every one unless `keepOpen`.
+// Connection: close on every one unless `keepOpen`. A Moved page is 301 with
+// its Location, whatever the options.
 ResponsePlan PlanResponse(const RequestHead& request, const PageFacts& page,
                           const BrowseOptions& options, const ArchiveVersion& version,
                           bool keepOpen = false);

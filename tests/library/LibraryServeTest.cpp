@@ -68,13 +68,15 @@ TEST(LibraryServe, ServesEachArchiveUnderItsNameAndListsThemAllOnTheStartPage) {
 }
 
 // Under a root, the root comes off first and the library chooses the archive
-// from what is left; its own pages link under the root.
+// from what is left; its own pages link under the root. An archive's name
+// without its "/" is sent on to it, where its pages' relative links work.
 TEST(LibraryServe, ServesTheLibraryUnderTheRootWithLinksThatCarryIt) {
     TempDir dir;
     std::filesystem::create_directories(dir.path() / "lib");
     WriteSite(dir / "lib/python.pel", "Python", "python");
     BrowseOptions options;
     options.UrlRoot = "/docs";
+    options.FolderIndex = true;
     const uint16_t port = StartServerWith(dir / "lib", options, true);
     ASSERT_NE(port, 0);
 
@@ -84,6 +86,10 @@ TEST(LibraryServe, ServesTheLibraryUnderTheRootWithLinksThatCarryIt) {
     EXPECT_EQ(Get(port, "/python/index.html"),
               ExpectedResponse("HTTP/1.0", "text/plain",
                                "Cannot find the specified page: python/index.html"));
+    EXPECT_EQ(Get(port, "/docs/python"),
+              "HTTP/1.0 301 Moved Permanently\r\nLocation: ./python/\r\nContent-Type: "
+              "text/plain\r\nContent-Length: 19\r\nConnection: close\r\n\r\nMoved to: ./python/");
+    EXPECT_EQ(Get(port, "/docs/python/"), ExpectedResponse("HTTP/1.0", "text/html", page));
     const std::string html = Get(port, "/docs/");
     EXPECT_NE(html.find("<a href=\"/docs/python/index.html\">Python</a>"), std::string::npos)
         << html;

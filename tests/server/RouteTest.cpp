@@ -26,6 +26,7 @@ TEST(RouteRequest, GivesEachRequestOnePlan) {
     builder.AddRaw("index.htm", "<p>home</p>");
     builder.AddRaw("index.html", "<p>folder</p>");
     builder.AddRaw("my page.htm", "spaced");
+    builder.AddRaw("guide/index.html", "<p>guide</p>");
     builder.AddRaw(".pelorine/search.json", "an entry wins");
     builder.AddRecord("damaged.htm", 1000000, 0, builder.AddData("x"));
     builder.WriteTo(dir / "test.pel");
@@ -60,6 +61,7 @@ TEST(RouteRequest, GivesEachRequestOnePlan) {
         {p, "GET /.pelorine/search?q=a", PlanKind::Ready, notFound + ".pelorine/search",
          "text/plain", "HTTP/1.1 200 OK", 48},
         {p, "GET /damaged.htm", PlanKind::Ready, damaged, "text/plain", "HTTP/1.1 200 OK", 60},
+        {p, "GET /guide", PlanKind::Ready, notFound + "guide", "text/plain", "HTTP/1.1 200 OK", 37},
         {m, "HEAD /index.htm", PlanKind::Entry, "index.htm", "text/html", "HTTP/1.1 200 OK", 0},
         {m, "GET /", PlanKind::Entry, "index.html", "text/html", "HTTP/1.1 200 OK", 13},
         {m, "GET /my%20page.htm", PlanKind::Entry, "my page.htm", "text/html", "HTTP/1.1 200 OK",
@@ -68,6 +70,13 @@ TEST(RouteRequest, GivesEachRequestOnePlan) {
          "HTTP/1.1 206 Partial Content", 2, "bytes=1-2"},
         {m, "GET /missing", PlanKind::Ready, notFound + "missing", "text/plain",
          "HTTP/1.1 404 Not Found", 39},
+        {m, "GET /guide/", PlanKind::Entry, "guide/index.html", "text/html", "HTTP/1.1 200 OK", 12},
+        {m, "GET /GUIDE?a=1", PlanKind::Ready, "Moved to: ./GUIDE/?a=1", "text/plain",
+         "HTTP/1.1 301 Moved Permanently", 22},
+        {m, "HEAD /guide", PlanKind::Ready, "Moved to: ./guide/", "text/plain",
+         "HTTP/1.1 301 Moved Permanently", 0},
+        {m, "GET /guide/..", PlanKind::Ready, notFound + "guide/..", "text/plain",
+         "HTTP/1.1 404 Not Found", 40},
         {m, "GET /damaged.htm", PlanKind::Ready, damaged, "text/plain",
          "HTTP/1.1 500 Internal Server Error", 60},
         {m, "GET /.pelorine/search?q=a&p=2", PlanKind::Search, ".pelorine/search",
@@ -100,6 +109,11 @@ TEST(RouteRequest, GivesEachRequestOnePlan) {
         }
         ASSERT_TRUE(plan.Response) << what;
         EXPECT_TRUE(plan.Response->Header.starts_with(c.statusLine + "\r\n")) << what;
+        if (plan.Page.Kind == PageKind::Moved) {
+            EXPECT_NE(plan.Response->Header.find("\r\nLocation: " + c.page.substr(10) + "\r\n"),
+                      std::string::npos)
+                << what;
+        }
         EXPECT_EQ(plan.Response->BodyLength, c.bodyLength) << what;
     }
 }
