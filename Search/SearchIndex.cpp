@@ -264,6 +264,27 @@ double NameMatch(const WordSplitter& splitter, std::string_view name, NameSource
 // rank is multiplied by this.
 constexpr double kSiteTitledWeight = 0.75;
 
+// A page that links to more pages than this, and to this share of the
+// site's files or more, is a list of them: an index, a table of contents,
+// every constant or every serialized form in one. It holds every word
+// somewhere, in the names and headings of what it lists, and is not the page
+// a reader means by them. A large site's central pages link to a few hundred
+// of its thousands (Rust's `Iterator`: 269 of 44,905); its lists to
+// thousands, or to most of a small site.
+constexpr int64_t kListingLinks = 256;
+constexpr double kListingShare = 0.02;
+// Such a page's rank is divided by 1 + this x log2 of how many times
+// kListingLinks it links to.
+constexpr double kListingWeight = 1.0;
+double ListingFactor(int64_t links, size_t files) {
+    if (links <= kListingLinks ||
+        static_cast<double>(links) < kListingShare * static_cast<double>(files)) {
+        return 1.0;
+    }
+    return 1.0 / (1.0 + kListingWeight * std::log2(static_cast<double>(links) /
+                                                   static_cast<double>(kListingLinks)));
+}
+
 // The page of the best that most pages link to ranks this share higher; one
 // with fewer links, less (by the logarithms of the counts).
 constexpr double kLinkedWeight = 0.5;
@@ -587,14 +608,15 @@ bool CreateIndex(sqlite3* database) {
         "PRAGMA cache_size=-16384;"
         "CREATE TABLE about(key TEXT PRIMARY KEY, value) WITHOUT ROWID;"
         "CREATE TABLE pages(id INTEGER PRIMARY KEY, entry INTEGER NOT NULL,"
-        " title TEXT NOT NULL, secondary INTEGER NOT NULL, linked INTEGER NOT NULL DEFAULT 0);"
+        " title TEXT NOT NULL, secondary INTEGER NOT NULL, linked INTEGER NOT NULL DEFAULT 0,"
+        " links INTEGER NOT NULL);"
         "CREATE VIRTUAL TABLE words USING fts5(title, headings, names, code, often, lead,"
         " summary, text, content='', detail=column, tokenize='pelorine_terms');");
 }
 
 PageInserter::PageInserter(sqlite3* database)
-    : pages_(
-          Prepare(database, "INSERT INTO pages(id, entry, title, secondary) VALUES(?, ?, ?, ?)")),
+    : pages_(Prepare(
+          database, "INSERT INTO pages(id, entry, title, secondary, links) VALUES(?, ?, ?, ?, ?)")),
       words_(Prepare(database,
                      "INSERT INTO words(rowid, title, headings, names, code, often, lead,"
                      " summary, text) VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?)")) {}
@@ -607,6 +629,7 @@ bool PageInserter::Add(uint32_t entry, const IndexedPage& page) {
     sqlite3_bind_int64(pages, 2, entry);
     BindText(pages, 3, page.Title);
     sqlite3_bind_int(pages, 4, page.Secondary ? 1 : 0);
+    sqlite3_bind_int64(pages, 5, static_cast<int64_t>(page.LinksTo.size()));
     if (sqlite3_step(pages) != SQLITE_DONE) return false;
     sqlite3_stmt* words = words_.get();
     sqlite3_reset(words);
@@ -668,7 +691,8 @@ IndexHits FindPages(sqlite3* database, const std::vector<QueryWord>& words, cons
     IndexHits hits;
     if (words.empty()) return hits;
     Statement rank = Prepare(database, kRankSql);
-    Statement title = Prepare(database, "SELECT title, secondary, linked FROM pages WHERE id = ?");
+    Statement title =
+        Prepare(database, "SELECT title, secondary, linked, links FROM pages WHERE id = ?");
     if (!rank || !title) {
         hits.Failed = true;
         return hits;
@@ -731,6 +755,7 @@ IndexHits FindPages(sqlite3* database, const std::vector<QueryWord>& words, cons
         scored.Title = ColumnText(title.get(), 0);
         linked[i] = sqlite3_column_int64(title.get(), 2);
         mostLinked = std::max(mostLinked, linked[i]);
+        scored.Score *= ListingFactor(sqlite3_column_int64(title.get(), 3), aids.FileNames.size());
         // A page that stands in for another has no name of its own.
         if (aids.Splitter != nullptr && sqlite3_column_int(title.get(), 1) == 0) {
             const std::string_view name = PageName(OwnTitle(scored.Title, aids.TitleEnds));

@@ -434,6 +434,31 @@ TEST(SearchQuery, ThePageAReaderMeansComesFirstAtItsHeading) {
     EXPECT_EQ(moved, std::vector<std::string>{"old/buffer.html"});
 }
 
+// A page that lists a thousand of the site's pages (every serialized form in
+// one) holds the words of any query in what it lists, headings too; the page
+// about them comes first.
+TEST(SearchQuery, APageThatListsHundredsOfPagesComesAfterThePageAboutTheWords) {
+    std::vector<std::pair<std::string, std::string>> pages = {
+        {"api/Files.html",
+         "<title>Files</title><h1>Class Files</h1><p>Methods on files: "
+         "readAllLines reads all lines of a file.</p>"}};
+    std::string listing =
+        "<title>Serialized Form</title><h1>Serialized Form</h1>"
+        "<h2>Class Files</h2><h3>Read all lines of a file</h3>";
+    for (int i = 0; i < 1000; ++i) {
+        const std::string name = "Class" + std::to_string(i);
+        pages.emplace_back("api/" + name + ".html", "<title>" + name + "</title><p>A class.</p>");
+        listing += "<p><a href=\"api/" + name + ".html\">" + name + "</a></p>";
+    }
+    pages.emplace_back("serialized-form.html", listing);
+    SiteSearch search(SourceOf(pages), {}, [](const std::string&) {});
+    search.Start();
+    search.WaitUntilSettled();
+    const SearchAnswer answer = search.Ask("read all lines of a file", 1);
+    ASSERT_EQ(answer.Hits.size(), 2u);
+    EXPECT_EQ(answer.Hits[0].Path, "api/Files.html");
+}
+
 TEST(IndexBuilder, ThreadsThatFailToStartLeaveTheIndexIncompleteOrBuiltByFewer) {
     const SearchSource source = SmallSite();
     struct Case {
