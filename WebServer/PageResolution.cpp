@@ -40,24 +40,18 @@ std::optional<std::string> PercentDecode(const std::string& path) {
     return decoded;
 }
 
-std::optional<std::string> FolderMovedTo(const LoadedArchive& archive, const std::string& sentPath,
+std::optional<std::string> PrefixMovedTo(const LoadedArchive& archive, const std::string& sentPath,
                                          const std::string& path, const BrowseOptions& options) {
-    if (!options.FolderIndex || (!path.empty() && path.back() == '/')) return std::nullopt;
+    if (!options.FolderIndex || !path.empty()) return std::nullopt;
     const std::string_view segment = std::string_view(sentPath).substr(sentPath.rfind('/') + 1);
     const bool plain = !segment.empty() && segment != "." && segment != ".." &&
                        std::all_of(segment.begin(), segment.end(), [](char c) {
                            return static_cast<unsigned char>(c) > 0x20 &&
                                   static_cast<unsigned char>(c) < 0x7F && c != '\\';
                        });
-    if (!plain || sentPath.rfind('/') == std::string::npos) return std::nullopt;
-    const auto holdsIndex = [&](const std::string& folderPath) {
-        const std::string folder = NormalizePath(folderPath);
-        return !folder.empty() && FindEntry(archive, FolderIndexOf(folder)).Found;
-    };
-    if (!path.empty() && !holdsIndex(path)) {
-        const std::optional<std::string> decoded =
-            options.DecodePaths ? PercentDecode(path) : std::nullopt;
-        if (!decoded || !holdsIndex(*decoded)) return std::nullopt;
+    if (!plain || sentPath.rfind('/') == std::string::npos ||
+        !FindEntry(archive, FolderIndexOf({})).Found) {
+        return std::nullopt;
     }
     return "./" + std::string(segment) + "/";
 }

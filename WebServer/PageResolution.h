@@ -29,14 +29,14 @@ struct Resolution {
 Resolution ResolvePath(const LoadedArchive& archive, const std::string& path,
                        const BrowseOptions& options);
 
-// Where a folder asked for without its closing "/" is (FolderIndex): "./",
-// the last segment of `sentPath` (the request's path as sent) and "/", a
-// reference relative to the request, so that the folder's index.html is
-// served where its own relative links resolve below it, behind any root or
-// library prefix alike. `path` is the request's path below those: a folder
-// of the archive that holds an index.html, or empty (the URL named the
-// archive's prefix itself). Nothing for a path that ends in "/", names no
-// such folder, or whose last segment is empty, "." or "..", or holds a "\"
-// or a byte that a header could not carry as it is.
-std::optional<std::string> FolderMovedTo(const LoadedArchive& archive, const std::string& sentPath,
+// Where an archive is when a library's URL names it without its closing "/"
+// (`/python`, FolderIndex): "./", the last segment of `sentPath` (the
+// request's path as sent) and "/", a reference relative to the request, so
+// that its index.html is served where its own relative links resolve below
+// the archive's prefix, behind any root too. `path` is the request's path
+// below the prefix: empty there. Nothing for any other path (a folder inside
+// an archive asked for without its "/" is not found, as without a library),
+// for an archive without an index.html, or for a last segment that is empty,
+// "." or "..", or holds a "\" or a byte a header could not carry as it is.
+std::optional<std::string> PrefixMovedTo(const LoadedArchive& archive, const std::string& sentPath,
                                          const std::string& path, const BrowseOptions& options);

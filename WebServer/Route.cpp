@@ -31,8 +31,8 @@ constexpr const char* kDamagedEntryText = "Cannot read the specified page from t
 
 constexpr const char* kPlainText = "text/plain";
 
-// The body of a folder's move (FolderIndex), before where it is now; browsers
-// follow the Location field and never show it.
+// The body of an archive's move (PrefixMovedTo), before where it is now;
+// browsers follow the Location field and never show it.
 constexpr const char* kMovedText = "Moved to: ";
 
 // The content type of the search's answer when `normalizedPath` names one of
@@ -117,16 +117,15 @@ RequestPlan RouteTarget(Site& site, const RequestHead& request, RequestTarget ta
         plan.Body = TextBody(what, resolved.Path);
         return planned(PlanKind::Ready, {kind, kPlainText, plan.Body.Size, 0});
     };
-    // The empty path is the archive's prefix itself, named without its "/".
-    if (!resolved.Match.Found || target.Path.empty()) {
-        if (std::optional<std::string> moved = FolderMovedTo(
-                site.Archive, SplitTarget(request.Line.Target).Path, target.Path, options)) {
-            if (!target.Query.empty()) *moved += "?" + target.Query;
-            plan.Body = TextBody(kMovedText, *moved);
-            PageFacts page{PageKind::Moved, kPlainText, plan.Body.Size, 0};
-            page.Location = std::move(*moved);
-            return planned(PlanKind::Ready, std::move(page));
-        }
+    // The empty path with a last segment sent: a library's archive named
+    // without its "/".
+    if (std::optional<std::string> moved = PrefixMovedTo(
+            site.Archive, SplitTarget(request.Line.Target).Path, target.Path, options)) {
+        if (!target.Query.empty()) *moved += "?" + target.Query;
+        plan.Body = TextBody(kMovedText, *moved);
+        PageFacts page{PageKind::Moved, kPlainText, plan.Body.Size, 0};
+        page.Location = std::move(*moved);
+        return planned(PlanKind::Ready, std::move(page));
     }
     if (!resolved.Match.Found) {
         // Not found, the path is the one sent, normalised.

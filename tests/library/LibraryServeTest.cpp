@@ -68,8 +68,9 @@ TEST(LibraryServe, ServesEachArchiveUnderItsNameAndListsThemAllOnTheStartPage) {
 }
 
 // Under a root, the root comes off first and the library chooses the archive
-// from what is left; its own pages link under the root. An archive's name
-// without its "/" is sent on to it, where its pages' relative links work.
+// from what is left; its own pages link under the root. With the folder
+// index, an archive's name without its "/" is sent on to it, where its
+// pages' relative links work; a folder inside it without its "/" is not.
 TEST(LibraryServe, ServesTheLibraryUnderTheRootWithLinksThatCarryIt) {
     TempDir dir;
     std::filesystem::create_directories(dir.path() / "lib");
@@ -90,6 +91,8 @@ TEST(LibraryServe, ServesTheLibraryUnderTheRootWithLinksThatCarryIt) {
               "HTTP/1.0 301 Moved Permanently\r\nLocation: ./python/\r\nContent-Type: "
               "text/plain\r\nContent-Length: 19\r\nConnection: close\r\n\r\nMoved to: ./python/");
     EXPECT_EQ(Get(port, "/docs/python/"), ExpectedResponse("HTTP/1.0", "text/html", page));
+    EXPECT_EQ(Get(port, "/docs/python/docs"),
+              ExpectedResponse("HTTP/1.0", "text/plain", "Cannot find the specified page: docs"));
     const std::string html = Get(port, "/docs/");
     EXPECT_NE(html.find("<a href=\"/docs/python/index.html\">Python</a>"), std::string::npos)
         << html;
