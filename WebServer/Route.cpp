@@ -118,9 +118,13 @@ RequestPlan RouteTarget(Site& site, const RequestHead& request, RequestTarget ta
         return planned(PlanKind::Ready, {kind, kPlainText, plan.Body.Size, 0});
     };
     // The empty path with a last segment sent: a library's archive named
-    // without its "/".
-    if (std::optional<std::string> moved = PrefixMovedTo(
-            site.Archive, SplitTarget(request.Line.Target).Path, target.Path, options)) {
+    // without its "/". Only then is the path as sent looked at again.
+    std::optional<std::string> moved;
+    if (target.Path.empty()) {
+        moved = PrefixMovedTo(site.Archive, SplitTarget(request.Line.Target).Path, target.Path,
+                              options);
+    }
+    if (moved) {
         if (!target.Query.empty()) *moved += "?" + target.Query;
         plan.Body = TextBody(kMovedText, *moved);
         PageFacts page{PageKind::Moved, kPlainText, plan.Body.Size, 0};
