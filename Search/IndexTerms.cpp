@@ -241,6 +241,7 @@ std::vector<QueryWord> QueryWords(const WordSplitter& splitter, std::string_view
         } else if (word.Folded.size() >= 3) {
             found.Forms = {kStemMark + std::string(word.Folded)};
         }
+        found.Numbers = OtherNumbers(word.Folded);
         words.push_back(std::move(found));
         return words.size() < kMaxQueryTerms;
     });
@@ -253,10 +254,48 @@ std::vector<QueryWord> QueryWords(const WordSplitter& splitter, std::string_view
     return words;
 }
 
+bool FindsAsItStands(const QueryWord& query, const WordSplitter::Word& word) {
+    return word.Folded == query.Word || std::find(query.Numbers.begin(), query.Numbers.end(),
+                                                  word.Folded) != query.Numbers.end();
+}
+
 bool Finds(const QueryWord& query, const WordSplitter::Word& word) {
-    if (word.Folded == query.Word) return true;
+    if (FindsAsItStands(query, word)) return true;
     return std::any_of(query.Forms.begin(), query.Forms.end(), [&](const std::string& form) {
         return form.starts_with(kStemMark) ? std::string_view(form).substr(1) == word.Stem
                                            : form == word.Folded;
     });
+}
+
+std::vector<std::string> OtherNumbers(std::string_view folded) {
+    std::vector<std::string> numbers;
+    const auto letters = [](std::string_view word) {
+        return std::all_of(word.begin(), word.end(), [](char c) { return c >= 'a' && c <= 'z'; });
+    };
+    // Short words ("is", "as", "bus") and identifiers keep their one form.
+    if (folded.size() < 4 || !letters(folded)) return numbers;
+    const std::string word(folded);
+    const auto ends = [&](std::string_view end) { return folded.ends_with(end); };
+    const auto vowel = [](char c) {
+        return std::string_view("aeiou").find(c) != std::string_view::npos;
+    };
+    if (ends("ies")) {
+        numbers.push_back(word.substr(0, word.size() - 3) + "y");  // libraries
+    } else if (ends("sses") || ends("xes") || ends("ches") || ends("shes") || ends("zes")) {
+        numbers.push_back(word.substr(0, word.size() - 2));  // classes, indexes
+        numbers.push_back(word.substr(0, word.size() - 1));  // caches
+    } else if (ends("s") && !ends("ss") && !ends("us") && !ends("is")) {
+        numbers.push_back(word.substr(0, word.size() - 1));  // arrays
+    } else if (!ends("s")) {
+        if (ends("y") && !vowel(folded[folded.size() - 2])) {
+            numbers.push_back(word.substr(0, word.size() - 1) + "ies");
+        } else if (ends("x") || ends("ch") || ends("sh") || ends("z")) {
+            numbers.push_back(word + "es");
+        } else {
+            numbers.push_back(word + "s");
+        }
+    } else {
+        numbers.push_back(word + "es");  // class, process
+    }
+    return numbers;
 }

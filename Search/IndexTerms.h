@@ -50,7 +50,10 @@ inline constexpr size_t kMaxHeadingWords = 6;
 struct QueryWord {
     std::string Word;                // folded: found as it stands
     std::vector<std::string> Forms;  // found by its stem: ranked below Word
-    std::string Whole;               // the identifier the word ends, joined; empty when none
+    // The word in the other number ("arrays" of "array", "class" of
+    // "classes"): found as it stands, as Word is.
+    std::vector<std::string> Numbers;
+    std::string Whole;    // the identifier the word ends, joined; empty when none
     std::string Pair;     // this word and the one before as a pair term; empty for the first
     std::string Heading;  // of the last word: the whole query as a heading's term; else empty
     // A small word of the language (`an`, `the`, `can`): a page that holds it
@@ -63,5 +66,10 @@ struct QueryWord {
 std::vector<QueryWord> QueryWords(const WordSplitter& splitter, std::string_view query);
 
 // Whether a word of a text is one the query asks for, as it stands or by its
-// stem.
+// stem; and as it stands (or in the other number) only.
 bool Finds(const QueryWord& query, const WordSplitter::Word& word);
+bool FindsAsItStands(const QueryWord& query, const WordSplitter::Word& word);
+
+// An English word in the other number: plurals of a singular, the singular
+// of a plural; some of them no words.
+std::vector<std::string> OtherNumbers(std::string_view folded);

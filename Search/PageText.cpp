@@ -154,7 +154,8 @@ bool IsNavigation(const char* tag, const Attributes& attributes) {
     if (attributes.NoSnippet) return true;
     if (attributes.Role == "navigation" || attributes.Role == "search") return true;
     for (const std::string_view name :
-         {"navheader", "navfooter", "sphinxsidebar", "navpath", "footer"}) {
+         {"navheader", "navfooter", "sphinxsidebar", "navpath", "footer", "navigationbar", "navbar",
+          "breadcrumb", "breadcrumbs"}) {
         if (HasClass(attributes.Class, name)) return true;
     }
     return false;
@@ -391,6 +392,9 @@ void OnStart(void* context, const xmlChar* name, const xmlChar** attributeList) 
     walk.hidden += element.Hidden ? 1 : 0;
     walk.pre += element.Pre ? 1 : 0;
     walk.codeDepth += element.Code ? 1 : 0;
+    // Each span of code is a name of its own: two in one sentence ("use
+    // <code>open()</code> or <code>os.path</code>") are never one word.
+    if (element.Code) walk.code.Separate();
     walk.paragraphs += element.Paragraph ? 1 : 0;
     if (element.Heading) walk.BeginHeading(level, element);
     walk.open.push_back(std::move(element));
@@ -422,6 +426,7 @@ void OnEnd(void* context, const xmlChar* name) {
         walk.hidden -= element.Hidden ? 1 : 0;
         walk.pre -= element.Pre ? 1 : 0;
         walk.codeDepth -= element.Code ? 1 : 0;
+        if (element.Code) walk.code.Separate();
         walk.paragraphs -= element.Paragraph ? 1 : 0;
         // Where a paragraph of the lead ends its first sentence ends.
         if (element.Paragraph && walk.leadState == HtmlWalk::Lead::Reading && !walk.lead.Empty()) {

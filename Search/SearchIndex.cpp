@@ -57,6 +57,10 @@ double Saturated(double weight) {
 // The shortest word a common name word is joined to (JoinsAskedWord).
 constexpr size_t kMinJoinedWord = 4;
 
+// A query that finds fewer pages than this holding all its words finds
+// those that hold some of them too, after them.
+constexpr uint64_t kFewPages = 10;
+
 // Pages weighed again by their titles (FindPages), at least.
 constexpr uint64_t kTitleRankDepth = 100;
 
@@ -156,6 +160,16 @@ bool NamesDoer(std::string_view word, const QueryWord& asked) {
     return end == "er" || (end == "r" && doing.back() == 'e');
 }
 
+// Whether `word` is the query's word in another form of the same stem that
+// says the same ("compiling" for "compile", "indexes" for "index"), not a
+// word made from it ("accessible" for "accessibility", "iterator" for
+// "iteration"): neither goes more than a short ending beyond the stem.
+bool NearForm(const QueryWord& asked, const WordSplitter::Word& word) {
+    constexpr size_t kShortEnding = 3;
+    return Finds(asked, word) && asked.Word.size() <= word.Stem.size() + kShortEnding &&
+           word.Folded.size() <= word.Stem.size() + kShortEnding;
+}
+
 // The shortest name that stands for a longer query word it starts
 // (NameMatch).
 constexpr size_t kMinShortName = 4;
@@ -188,17 +202,24 @@ double NameMatch(const WordSplitter& splitter, std::string_view name, NameSource
         name.remove_prefix(end + (name[end] == ':' ? 2 : 1));
     }
     size_t all = 0;
-    size_t named = 0;
+    double named = 0;
     size_t nameWords = 0;
     splitter.Split(name, [&](const WordSplitter::Word& /*word*/) { return ++nameWords < 2; });
     std::vector<bool> held(words.size(), false);
     const auto count = [&](const WordSplitter::Word& word) {
         ++all;
         bool any = false;
+        // How fully the word names what is asked: another word of the same
+        // stem ("accessible" for "accessibility") names it in part.
+        double strength = 0;
         for (size_t i = 0; i < words.size(); ++i) {
-            if (Finds(words[i], word) ||
+            if (FindsAsItStands(words[i], word) || NearForm(words[i], word) ||
                 (!held[i] && JoinsAskedWord(splitter, word, words[i], commonWords))) {
                 held[i] = any = true;
+                strength = 1;
+            } else if (Finds(words[i], word)) {
+                held[i] = any = true;
+                strength = std::max(strength, kStemWeight);
             }
             if (words[i].Whole.empty() || words[i].Whole != word.Folded) continue;
             // The identifier's parts, back to its first.
@@ -208,6 +229,7 @@ double NameMatch(const WordSplitter& splitter, std::string_view name, NameSource
                 held[part] = true;
             }
             any = true;
+            strength = 1;
         }
         if (!any && source == NameSource::Title) any = NamesJoinedWords(word.Folded, words, held);
         if (!any) any = NamesInitials(word.Folded, words, held);
@@ -222,7 +244,7 @@ double NameMatch(const WordSplitter& splitter, std::string_view name, NameSource
                 held[i] = any = true;
             }
         }
-        named += any ? 1 : 0;
+        named += strength > 0 ? strength : any ? 1.0 : 0.0;
         return true;
     };
     splitter.Split(name, [&](const WordSplitter::Word& word) {
@@ -255,8 +277,7 @@ double NameMatch(const WordSplitter& splitter, std::string_view name, NameSource
         i += parts;
     }
     if (things == 0) return 0.0;
-    return static_cast<double>(named) / static_cast<double>(all) * heldThings /
-           static_cast<double>(things);
+    return named / static_cast<double>(all) * heldThings / static_cast<double>(things);
 }
 
 // A page titled with the site's name alone (a title end many pages share)
@@ -310,10 +331,13 @@ struct QueryPlan {
 constexpr const char* kPlanPointerType = "pelorine_query_plan";
 
 // How rare each word of the query is among the pages (BM25's inverse document
-// frequency), worked out once per query: of a word, over all its forms, so
-// that a rare stem never outweighs the word as it stands.
+// frequency), worked out once per query: of a word over all its forms, for a
+// page that holds it by its stem only, so that a rare stem never outweighs
+// the word as it stands; and of the word as it stands (in either number),
+// for a page that holds it so: "settings" is rare where "set" is not.
 struct Rarities {
     std::vector<double> ofWord;
+    std::vector<double> asItStands;
 };
 
 int CountRow(const Fts5ExtensionApi* /*api*/, Fts5Context* /*fts*/, void* count) {
@@ -336,6 +360,7 @@ Rarities* RaritiesOf(const Fts5ExtensionApi* api, Fts5Context* fts, const QueryP
     if (api->xRowCount(fts, &rows) != SQLITE_OK) return nullptr;
     auto* rarities = new Rarities;
     std::vector<int64_t> holdingWord(plan.Words, 0);
+    std::vector<int64_t> holdingAsItStands(plan.Words, 0);
     const int phrases =
         std::min<int>(api->xPhraseCount(fts), static_cast<int>(plan.Phrases.size()));
     // A whole identifier or a pair is counted as rare as its word: counting
@@ -346,8 +371,12 @@ Rarities* RaritiesOf(const Fts5ExtensionApi* api, Fts5Context* fts, const QueryP
         int64_t holding = 0;
         if (api->xQueryPhrase(fts, phrase, &holding, CountRow) != SQLITE_OK) holding = rows;
         holdingWord[role.Word] += holding;
+        if (role.Role == PhraseRole::Word) holdingAsItStands[role.Word] += holding;
     }
     for (const int64_t holding : holdingWord) rarities->ofWord.push_back(Rarity(rows, holding));
+    for (const int64_t holding : holdingAsItStands) {
+        rarities->asItStands.push_back(Rarity(rows, holding));
+    }
     if (api->xSetAuxdata(fts, rarities, [](void* data) { delete static_cast<Rarities*>(data); }) !=
         SQLITE_OK) {
         return nullptr;  // SQLite has freed it
@@ -420,8 +449,9 @@ void Rank(const Fts5ExtensionApi* api, Fts5Context* fts, sqlite3_context* contex
                 weight += kStemWeight * kFieldWeights[field];
             }
         }
-        score += (plan->Optional[word] ? kOptionalWeight : 1.0) * rarities->ofWord[word] *
-                 Saturated(weight);
+        const double rarity =
+            exact[word] != 0 ? rarities->asItStands[word] : rarities->ofWord[word];
+        score += (plan->Optional[word] ? kOptionalWeight : 1.0) * rarity * Saturated(weight);
     }
     constexpr unsigned kSummary = 1u << static_cast<unsigned>(Field::Summary);
     const size_t asked =
@@ -497,8 +527,10 @@ void AppendQuoted(std::string& expression, std::string_view term) {
 // An FTS5 string: every term quoted, so no byte of it is query syntax. Each
 // word is found in any of its forms; its whole identifier is one of them, as
 // it holds the word. Every word is required but the optional ones, which are
-// looked for beside the first required word: a page holds them or not.
-std::string MatchExpression(const std::vector<QueryWord>& words, QueryPlan& plan) {
+// looked for beside the required words: a page holds them or not. `anyWord`:
+// a page that holds any one of the required words is found.
+std::string MatchExpression(const std::vector<QueryWord>& words, QueryPlan& plan,
+                            bool anyWord = false) {
     plan.Words = words.size();
     plan.Optional.clear();
     for (const QueryWord& word : words) plan.Optional.push_back(word.Optional);
@@ -512,6 +544,7 @@ std::string MatchExpression(const std::vector<QueryWord>& words, QueryPlan& plan
             plan.Phrases.push_back({word, repeat ? PhraseRole::Repeat : role});
         };
         add(words[word].Word, PhraseRole::Word);
+        for (const std::string& number : words[word].Numbers) add(number, PhraseRole::Word);
         for (const std::string& form : words[word].Forms) add(form, PhraseRole::Form);
         if (!words[word].Whole.empty()) add(words[word].Whole, PhraseRole::Whole);
         if (!words[word].Pair.empty()) add(words[word].Pair, PhraseRole::Pair);
@@ -526,15 +559,23 @@ std::string MatchExpression(const std::vector<QueryWord>& words, QueryPlan& plan
     for (size_t word = 0; word < words.size(); ++word) {
         if (words[word].Optional) continue;
         if (firstAsked == words.size()) firstAsked = word;
-        if (!expression.empty()) expression += " AND ";
+        if (!expression.empty()) expression += anyWord ? " OR " : " AND ";
         expression += group(word, false);
     }
     std::string optional;
     for (size_t word = 0; word < words.size() && firstAsked < words.size(); ++word) {
         if (!words[word].Optional) continue;
-        if (optional.empty()) optional = group(firstAsked, true);
+        if (optional.empty()) {
+            for (size_t asked = firstAsked; asked < words.size() && (anyWord || optional.empty());
+                 ++asked) {
+                if (words[asked].Optional) continue;
+                if (!optional.empty()) optional += " OR ";
+                optional += group(asked, true);
+            }
+        }
         optional += " OR " + group(word, false);
     }
+    if (anyWord && !optional.empty()) expression = "(" + expression + ")";
     if (!optional.empty()) expression += " AND (" + optional + ")";
     return expression;
 }
@@ -697,17 +738,13 @@ IndexHits FindPages(sqlite3* database, const std::vector<QueryWord>& words, cons
         hits.Failed = true;
         return hits;
     }
-    QueryPlan plan;
-    const std::string expression = MatchExpression(words, plan);
-    BindText(rank.get(), 1, expression);
-    sqlite3_bind_pointer(rank.get(), 2, &plan, kPlanPointerType, nullptr);
-
     // Every match is ranked and counted in one pass; only the best are kept,
     // so memory stays bounded by the page asked for.
     struct Scored {
         double Score;  // higher is better
         uint32_t Entry;
         std::string Title;
+        bool Partial = false;  // holds some of the words asked for, not all
     };
     // Of pages that rank alike, the one with the shorter name: nearer the
     // site's top, and more likely the overview.
@@ -718,26 +755,50 @@ IndexHits FindPages(sqlite3* database, const std::vector<QueryWord>& words, cons
         return aLength < bLength || (aLength == bLength && a < b);
     };
     const auto better = [&](const Scored& a, const Scored& b) {
+        if (a.Partial != b.Partial) return b.Partial;
         return a.Score > b.Score || (a.Score == b.Score && shorter(a.Entry, b.Entry));
     };
     const uint64_t keep = std::max<uint64_t>(offset + count, kTitleRankDepth);
     std::vector<Scored> best;  // a max-heap on `better`: the worst kept on top
-    int step;
-    while ((step = sqlite3_step(rank.get())) == SQLITE_ROW) {
-        ++hits.Total;
-        Scored scored{sqlite3_column_double(rank.get(), 1),
-                      static_cast<uint32_t>(sqlite3_column_int64(rank.get(), 0)),
-                      {}};
-        if (best.size() < keep) {
-            best.push_back(std::move(scored));
-            std::push_heap(best.begin(), best.end(), better);
-        } else if (better(scored, best.front())) {
-            std::pop_heap(best.begin(), best.end(), better);
-            best.back() = std::move(scored);
-            std::push_heap(best.begin(), best.end(), better);
+    // Ranks the pages `statement` finds, all words required or any one;
+    // those already kept (of the first pass) are not counted again.
+    const auto rankAll = [&](sqlite3_stmt* statement, bool anyWord) {
+        QueryPlan plan;
+        const std::string expression = MatchExpression(words, plan, anyWord);
+        BindText(statement, 1, expression);
+        sqlite3_bind_pointer(statement, 2, &plan, kPlanPointerType, nullptr);
+        std::vector<uint32_t> found;
+        for (const Scored& scored : best) found.push_back(scored.Entry);
+        int step;
+        while ((step = sqlite3_step(statement)) == SQLITE_ROW) {
+            Scored scored{sqlite3_column_double(statement, 1),
+                          static_cast<uint32_t>(sqlite3_column_int64(statement, 0)),
+                          {},
+                          anyWord};
+            if (std::find(found.begin(), found.end(), scored.Entry) != found.end()) continue;
+            ++hits.Total;
+            if (best.size() < keep) {
+                best.push_back(std::move(scored));
+                std::push_heap(best.begin(), best.end(), better);
+            } else if (better(scored, best.front())) {
+                std::pop_heap(best.begin(), best.end(), better);
+                best.back() = std::move(scored);
+                std::push_heap(best.begin(), best.end(), better);
+            }
         }
+        return step == SQLITE_DONE;
+    };
+    bool ranked = rankAll(rank.get(), false);
+    // A query that finds few pages holding every word it asks for may use a
+    // word the page meant does not ("embed", "background"): then pages that
+    // hold some of them follow those that hold them all.
+    const auto asked = std::count_if(words.begin(), words.end(),
+                                     [](const QueryWord& word) { return !word.Optional; });
+    if (ranked && hits.Total < kFewPages && asked >= 2) {
+        Statement partial = Prepare(database, kRankSql);
+        ranked = partial && rankAll(partial.get(), true);
     }
-    if (step != SQLITE_DONE) {
+    if (!ranked) {
         hits = {};
         hits.Failed = true;
         return hits;

@@ -47,8 +47,8 @@ TEST_F(IndexTerms, TextBecomesWordsStemsAndIdentifierForms) {
          "hashmap hash map new hashmapnew "},
         {"a hyphen joins", "UTF-8", false, "utf 8 utf8 "},
         {"spaces and other marks do not", "a b, c/d", false, "a b c d "},
-        {"a language's mark stays with its one letter", "C++17, C# and F#; i++ but a+b, c#x",
-         false, "c++ 17 c# and f# i++ but a b c x "},
+        {"a language's mark stays with its one letter", "C++17, C# and F#; i++ but a+b, c#x", false,
+         "c++ 17 c# and f# i++ but a b c x "},
         {"diacritics go", "Caf\xC3\xA9", false, "cafe "},
         {"pairs of stems in a heading, not across its end; a short heading whole, without its "
          "number",
@@ -98,6 +98,26 @@ TEST_F(IndexTerms, QueryWordsAndTheFormsThatFindThem) {
     std::string many;
     for (int i = 0; i < 40; ++i) many += "w" + std::to_string(i) + " ";
     EXPECT_EQ(QueryWords(splitter_, many).size(), kMaxQueryTerms);
+}
+
+TEST(OtherNumbers, TheSingularOfAPluralAndThePluralsOfASingular) {
+    struct Case {
+        const char* word;
+        std::vector<std::string> numbers;
+    };
+    const Case cases[] = {
+        {"array", {"arrays"}},
+        {"arrays", {"array"}},
+        {"keys", {"key"}},
+        {"library", {"libraries"}},
+        {"libraries", {"library"}},
+        {"index", {"indexes"}},
+        {"classes", {"class", "classe"}},
+        {"status", {"statuses"}},
+        {"is", {}},
+        {"utf8", {}},
+    };
+    for (const Case& c : cases) EXPECT_EQ(OtherNumbers(c.word), c.numbers) << c.word;
 }
 
 }  // namespace

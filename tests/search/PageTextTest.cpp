@@ -145,6 +145,11 @@ TEST(PageText, FieldsAndSectionsAsGeneratorsWriteThem) {
          "g_strdup () Copies. More. g_free ()", "g_strdup ()" + end + " g_free ()" + end,
          "g-strdup later", "", "[g_st|g_strdup ()#g-strdup][g_fr|g_free ()#]",
          "Copies. " + end + " More. " + end},
+        {"texinfo and qdoc: each span of code a name of its own; the navigation bar left out",
+         "<div class=\"navigationbar\"><a href=\"i.html\">Qt 5</a></div><h1>Files</h1><p>Use "
+         "<code>fopen</code>, then <code>fgetl</code><code>(f)</code>.</p>",
+         "Files Use fopen, then fgetl(f).", "Files" + end, "", "fopen fgetl (f)", "[File|Files#]",
+         "Use fopen, then fgetl(f). " + end},
     };
     for (const FieldCase& c : cases) {
         const PageText page = ExtractPageText("a.html", c.content);

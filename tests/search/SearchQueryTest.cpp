@@ -77,9 +77,9 @@ TEST(SearchQuery, EveryQueryGivesAPageAndOperatorsAreWords) {
         {"a word: the page named after it first, then other forms of it",
          "q=lighthouse",
          {"guide/lighthouses.html", "notes.txt", "index.html"}},
-        {"every word must be there, in some form",
+        {"the pages with every word in some form, then, as they are few, those with some",
          "q=tides+lighthouse",
-         {"notes.txt", "index.html"}},
+         {"notes.txt", "index.html", "guide/tides.htm", "guide/lighthouses.html"}},
         {"percent-decoded, any case", "q=%54IDES", {"guide/tides.htm", "notes.txt", "index.html"}},
         {"empty", "q=", {}},
         {"no q at all", "", {}},
@@ -91,16 +91,24 @@ TEST(SearchQuery, EveryQueryGivesAPageAndOperatorsAreWords) {
          {"guide/lighthouses.html", "notes.txt", "index.html"}},
         {"a star", "q=light*", {"guide/lighthouses.html"}},
         {"a lone star", "q=*", {}},
-        {"NEAR as a word", "q=NEAR(lighthouse+tides)", {"notes.txt"}},
-        {"AND as a word", "q=light+AND+beacon", {"guide/lighthouses.html"}},
-        {"OR and NOT as words", "q=tides+OR+NOT+water", {}},
+        {"NEAR as a word",
+         "q=NEAR(lighthouse+tides)",
+         {"notes.txt", "guide/lighthouses.html", "guide/tides.htm", "index.html"}},
+        {"AND as a word",
+         "q=light+AND+beacon",
+         {"guide/lighthouses.html", "guide/tides.htm", "index.html"}},
+        {"OR and NOT as words",
+         "q=tides+OR+NOT+water",
+         {"guide/tides.htm", "notes.txt", "index.html"}},
         {"unbalanced parentheses", "q=((tides", {"guide/tides.htm", "notes.txt", "index.html"}},
-        {"column filter syntax", "q=title:tides+-text:x", {}},
-        {"caret and plus", "q=^tides+%2Bwater", {"guide/tides.htm"}},
+        {"column filter syntax",
+         "q=title:tides+-text:x",
+         {"guide/tides.htm", "notes.txt", "index.html"}},
+        {"caret and plus", "q=^tides+%2Bwater", {"guide/tides.htm", "notes.txt", "index.html"}},
         {"bytes that are not UTF-8",
          "q=%FF%FEtides%C3",
          {"guide/tides.htm", "notes.txt", "index.html"}},
-        {"a NUL byte", "q=tides%00water", {"guide/tides.htm"}},
+        {"a NUL byte", "q=tides%00water", {"guide/tides.htm", "notes.txt", "index.html"}},
         {"a bad escape", "q=%zz%4", {}},
         {"a page past the results", "q=tides&page=7", {}},
         {"a page that is no number",
@@ -353,6 +361,9 @@ SearchSource DocumentationSite() {
         {"guide/sampling.html",
          "<title>Sampling - Demo</title><h1>Sampling</h1>"
          "<p>Draw from a normal distribution.</p>"},
+        {"guide/resources.html",
+         "<title>Resources - Demo</title><h1>Resources</h1>"
+         "<p>Pictures kept inside the program itself.</p>"},
     };
     // The program's other commands.
     for (int command = 0; command < 18; ++command) {
@@ -418,6 +429,8 @@ TEST(SearchQuery, ThePageAReaderMeansComesFirstAtItsHeading) {
          "normal distribution", "/library/demo.stats.norm.html", "Distribution"},
         {"the program named by two words of the query written as one", "rotate logs",
          "/man/rotatelogs.html", ""},
+        {"a page with all but one word, where no page holds them all",
+         "how do I embed pictures in the program", "/guide/resources.html", ""},
     };
     for (const Case& c : cases) {
         const SearchAnswer answer = search.Ask(c.query, 1);
