@@ -338,6 +338,7 @@ constexpr const char* kPlanPointerType = "pelorine_query_plan";
 struct Rarities {
     std::vector<double> ofWord;
     std::vector<double> asItStands;
+    std::array<double, kFieldCount> averageLength{};  // in terms, over the pages
 };
 
 int CountRow(const Fts5ExtensionApi* /*api*/, Fts5Context* /*fts*/, void* count) {
@@ -377,6 +378,12 @@ Rarities* RaritiesOf(const Fts5ExtensionApi* api, Fts5Context* fts, const QueryP
     for (const int64_t holding : holdingAsItStands) {
         rarities->asItStands.push_back(Rarity(rows, holding));
     }
+    for (size_t field = 0; field < kFieldCount; ++field) {
+        sqlite3_int64 total = 0;
+        if (api->xColumnTotalSize(fts, static_cast<int>(field), &total) != SQLITE_OK) total = 0;
+        rarities->averageLength[field] =
+            static_cast<double>(total) / static_cast<double>(std::max<sqlite3_int64>(rows, 1));
+    }
     if (api->xSetAuxdata(fts, rarities, [](void* data) { delete static_cast<Rarities*>(data); }) !=
         SQLITE_OK) {
         return nullptr;  // SQLite has freed it
@@ -394,6 +401,29 @@ unsigned FieldsOf(const Fts5ExtensionApi* api, Fts5Context* fts, int phrase) {
         if (column < static_cast<int>(kFieldCount)) fields |= 1u << column;
     }
     return fields;
+}
+
+// A long field holds any word more likely than a short one: a page of a
+// thousand option headings holds most words as a heading, a long reference
+// page most words of its site. A word in a field longer than the site's
+// average for it weighs less, by the logarithm of how many times longer the
+// field is (BM25's length normalization, made gentle, as the index keeps
+// whether a field holds a word, not how often). Title, summary and lead are
+// short by nature and left alone.
+constexpr double kLengthWeight = 0.7;
+std::array<double, kFieldCount> FieldWeightsOf(const Fts5ExtensionApi* api, Fts5Context* fts,
+                                               const Rarities& rarities) {
+    std::array<double, kFieldCount> weights = kFieldWeights;
+    for (const Field field : {Field::Headings, Field::Names, Field::Code, Field::Text}) {
+        const auto column = static_cast<size_t>(field);
+        int length = 0;
+        if (api->xColumnSize(fts, static_cast<int>(column), &length) != SQLITE_OK) continue;
+        const double average = rarities.averageLength[column];
+        if (average <= 0 || length <= average) continue;
+        weights[column] *=
+            (1 + kLengthWeight) / (1 + kLengthWeight * std::log2(1 + length / average));
+    }
+    return weights;
 }
 
 // The rank of the current row, higher first: the rarity of each query word
@@ -414,6 +444,7 @@ void Rank(const Fts5ExtensionApi* api, Fts5Context* fts, sqlite3_context* contex
     }
     std::vector<unsigned> exact(plan->Words, 0);
     std::vector<unsigned> stemmed(plan->Words, 0);
+    const std::array<double, kFieldCount> fieldWeights = FieldWeightsOf(api, fts, *rarities);
     double score = 0;
     const size_t phrases = std::min<size_t>(
         static_cast<size_t>(std::max(api->xPhraseCount(fts), 0)), plan->Phrases.size());
@@ -426,7 +457,7 @@ void Rank(const Fts5ExtensionApi* api, Fts5Context* fts, sqlite3_context* contex
             role.Role == PhraseRole::Heading) {
             double weight = 0;
             for (size_t field = 0; field < kFieldCount; ++field) {
-                if ((fields >> field) & 1u) weight += kFieldWeights[field];
+                if ((fields >> field) & 1u) weight += fieldWeights[field];
             }
             // A whole heading weighs as all the query's words.
             double rarity = rarities->ofWord[role.Word];
@@ -444,9 +475,9 @@ void Rank(const Fts5ExtensionApi* api, Fts5Context* fts, sqlite3_context* contex
         double weight = 0;
         for (size_t field = 0; field < kFieldCount; ++field) {
             if ((exact[word] >> field) & 1u) {
-                weight += kFieldWeights[field];
+                weight += fieldWeights[field];
             } else if ((stemmed[word] >> field) & 1u) {
-                weight += kStemWeight * kFieldWeights[field];
+                weight += kStemWeight * fieldWeights[field];
             }
         }
         const double rarity =

@@ -365,6 +365,17 @@ SearchSource DocumentationSite() {
          "<title>Resources - Demo</title><h1>Resources</h1>"
          "<p>Pictures kept inside the program itself.</p>"},
     };
+    // A reference page of two hundred options, each a heading: it holds
+    // most words as a heading of one of them.
+    std::string options = "<title>Every option - Demo</title><h1>Every option</h1>";
+    for (int option = 0; option < 200; ++option) {
+        options += "<h3>option" + std::to_string(option) + "</h3><p>Sets a value.</p>";
+    }
+    options += "<h3>ferry</h3><p>The timetable of the ferry.</p>";
+    pages.emplace_back("ref/options.html", options);
+    pages.emplace_back("guide/crossing.html",
+                       "<title>Crossing - Demo</title><h1>Crossing</h1><p>Where to board.</p>"
+                       "<h2>Times</h2><p>Read the timetable: the ferry leaves hourly.</p>");
     // The program's other commands.
     for (int command = 0; command < 18; ++command) {
         const std::string name = "frob-command" + std::to_string(command);
@@ -429,6 +440,9 @@ TEST(SearchQuery, ThePageAReaderMeansComesFirstAtItsHeading) {
          "normal distribution", "/library/demo.stats.norm.html", "Distribution"},
         {"the program named by two words of the query written as one", "rotate logs",
          "/man/rotatelogs.html", ""},
+        {"a short page with the words, before a long one that has them as one heading of "
+         "hundreds",
+         "ferry timetable", "/guide/crossing.html", "Times"},
         {"a page with all but one word, where no page holds them all",
          "how do I embed pictures in the program", "/guide/resources.html", ""},
     };
