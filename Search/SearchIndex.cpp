@@ -326,8 +326,22 @@ struct Phrase {
 struct QueryPlan {
     std::vector<Phrase> Phrases;
     size_t Words = 0;
-    std::vector<bool> Optional;  // by word: QueryWord::Optional
+    std::vector<bool> Optional;                           // by word: QueryWord::Optional
+    const std::vector<LengthWeights>* Lengths = nullptr;  // RankingAids'
 };
+
+// What a word weighs in each field of the current row.
+std::array<double, kFieldCount> FieldWeightsOf(const Fts5ExtensionApi* api, Fts5Context* fts,
+                                               const QueryPlan& plan) {
+    std::array<double, kFieldCount> weights = kFieldWeights;
+    const auto entry = static_cast<uint64_t>(api->xRowid(fts));
+    if (plan.Lengths == nullptr || entry >= plan.Lengths->size()) return weights;
+    const LengthWeights& lengths = (*plan.Lengths)[entry];
+    for (size_t i = 0; i < kLengthFields.size(); ++i) {
+        weights[static_cast<size_t>(kLengthFields[i])] *= lengths[i];
+    }
+    return weights;
+}
 constexpr const char* kPlanPointerType = "pelorine_query_plan";
 
 // How rare each word of the query is among the pages (BM25's inverse document
@@ -338,7 +352,6 @@ constexpr const char* kPlanPointerType = "pelorine_query_plan";
 struct Rarities {
     std::vector<double> ofWord;
     std::vector<double> asItStands;
-    std::array<double, kFieldCount> averageLength{};  // in terms, over the pages
 };
 
 int CountRow(const Fts5ExtensionApi* /*api*/, Fts5Context* /*fts*/, void* count) {
@@ -378,12 +391,6 @@ Rarities* RaritiesOf(const Fts5ExtensionApi* api, Fts5Context* fts, const QueryP
     for (const int64_t holding : holdingAsItStands) {
         rarities->asItStands.push_back(Rarity(rows, holding));
     }
-    for (size_t field = 0; field < kFieldCount; ++field) {
-        sqlite3_int64 total = 0;
-        if (api->xColumnTotalSize(fts, static_cast<int>(field), &total) != SQLITE_OK) total = 0;
-        rarities->averageLength[field] =
-            static_cast<double>(total) / static_cast<double>(std::max<sqlite3_int64>(rows, 1));
-    }
     if (api->xSetAuxdata(fts, rarities, [](void* data) { delete static_cast<Rarities*>(data); }) !=
         SQLITE_OK) {
         return nullptr;  // SQLite has freed it
@@ -401,29 +408,6 @@ unsigned FieldsOf(const Fts5ExtensionApi* api, Fts5Context* fts, int phrase) {
         if (column < static_cast<int>(kFieldCount)) fields |= 1u << column;
     }
     return fields;
-}
-
-// A long field holds any word more likely than a short one: a page of a
-// thousand option headings holds most words as a heading, a long reference
-// page most words of its site. A word in a field longer than the site's
-// average for it weighs less, by the logarithm of how many times longer the
-// field is (BM25's length normalization, made gentle, as the index keeps
-// whether a field holds a word, not how often). Title, summary and lead are
-// short by nature and left alone.
-constexpr double kLengthWeight = 0.7;
-std::array<double, kFieldCount> FieldWeightsOf(const Fts5ExtensionApi* api, Fts5Context* fts,
-                                               const Rarities& rarities) {
-    std::array<double, kFieldCount> weights = kFieldWeights;
-    for (const Field field : {Field::Headings, Field::Names, Field::Code, Field::Text}) {
-        const auto column = static_cast<size_t>(field);
-        int length = 0;
-        if (api->xColumnSize(fts, static_cast<int>(column), &length) != SQLITE_OK) continue;
-        const double average = rarities.averageLength[column];
-        if (average <= 0 || length <= average) continue;
-        weights[column] *=
-            (1 + kLengthWeight) / (1 + kLengthWeight * std::log2(1 + length / average));
-    }
-    return weights;
 }
 
 // The rank of the current row, higher first: the rarity of each query word
@@ -444,7 +428,7 @@ void Rank(const Fts5ExtensionApi* api, Fts5Context* fts, sqlite3_context* contex
     }
     std::vector<unsigned> exact(plan->Words, 0);
     std::vector<unsigned> stemmed(plan->Words, 0);
-    const std::array<double, kFieldCount> fieldWeights = FieldWeightsOf(api, fts, *rarities);
+    const std::array<double, kFieldCount> fieldWeights = FieldWeightsOf(api, fts, *plan);
     double score = 0;
     const size_t phrases = std::min<size_t>(
         static_cast<size_t>(std::max(api->xPhraseCount(fts), 0)), plan->Phrases.size());
@@ -681,14 +665,17 @@ bool CreateIndex(sqlite3* database) {
         "CREATE TABLE about(key TEXT PRIMARY KEY, value) WITHOUT ROWID;"
         "CREATE TABLE pages(id INTEGER PRIMARY KEY, entry INTEGER NOT NULL,"
         " title TEXT NOT NULL, secondary INTEGER NOT NULL, linked INTEGER NOT NULL DEFAULT 0,"
-        " links INTEGER NOT NULL);"
+        " links INTEGER NOT NULL, heading_terms INTEGER NOT NULL, name_terms INTEGER NOT NULL,"
+        " code_terms INTEGER NOT NULL, text_terms INTEGER NOT NULL);"
         "CREATE VIRTUAL TABLE words USING fts5(title, headings, names, code, often, lead,"
         " summary, text, content='', detail=column, tokenize='pelorine_terms');");
 }
 
 PageInserter::PageInserter(sqlite3* database)
-    : pages_(Prepare(
-          database, "INSERT INTO pages(id, entry, title, secondary, links) VALUES(?, ?, ?, ?, ?)")),
+    : pages_(
+          Prepare(database,
+                  "INSERT INTO pages(id, entry, title, secondary, links, heading_terms, name_terms,"
+                  " code_terms, text_terms) VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?)")),
       words_(Prepare(database,
                      "INSERT INTO words(rowid, title, headings, names, code, often, lead,"
                      " summary, text) VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?)")) {}
@@ -702,6 +689,11 @@ bool PageInserter::Add(uint32_t entry, const IndexedPage& page) {
     BindText(pages, 3, page.Title);
     sqlite3_bind_int(pages, 4, page.Secondary ? 1 : 0);
     sqlite3_bind_int64(pages, 5, static_cast<int64_t>(page.LinksTo.size()));
+    for (size_t i = 0; i < kLengthFields.size(); ++i) {
+        const std::string& terms = page.Terms[static_cast<size_t>(kLengthFields[i])];
+        sqlite3_bind_int64(pages, static_cast<int>(6 + i),
+                           static_cast<int64_t>(std::count(terms.begin(), terms.end(), ' ')));
+    }
     if (sqlite3_step(pages) != SQLITE_DONE) return false;
     sqlite3_stmt* words = words_.get();
     sqlite3_reset(words);
@@ -795,6 +787,7 @@ IndexHits FindPages(sqlite3* database, const std::vector<QueryWord>& words, cons
     // those already kept (of the first pass) are not counted again.
     const auto rankAll = [&](sqlite3_stmt* statement, bool anyWord) {
         QueryPlan plan;
+        plan.Lengths = &aids.Lengths;
         const std::string expression = MatchExpression(words, plan, anyWord);
         BindText(statement, 1, expression);
         sqlite3_bind_pointer(statement, 2, &plan, kPlanPointerType, nullptr);
@@ -884,6 +877,44 @@ IndexHits FindPages(sqlite3* database, const std::vector<QueryWord>& words, cons
         hits.Pages.push_back({best[i].Entry, std::move(best[i].Title), best[i].Score});
     }
     return hits;
+}
+
+// A word in a field longer than the site's average for it weighs less, by
+// the logarithm of how many times longer the field is: a page of a thousand
+// option headings holds most words as a heading, a long reference page most
+// words of its site (BM25's length normalization, made gentle, as the index
+// keeps whether a field holds a word, not how often). Title, summary and lead
+// are short by nature and left alone.
+constexpr double kLengthWeight = 0.7;
+
+std::vector<LengthWeights> LengthWeightsOf(sqlite3* database, size_t entries) {
+    std::vector<std::array<int64_t, kLengthFields.size()>> lengths(entries);
+    Statement read = Prepare(
+        database, "SELECT id, heading_terms, name_terms, code_terms, text_terms FROM pages");
+    std::array<double, kLengthFields.size()> total{};
+    size_t pages = 0;
+    while (read && sqlite3_step(read.get()) == SQLITE_ROW) {
+        const auto entry = static_cast<uint64_t>(sqlite3_column_int64(read.get(), 0));
+        if (entry >= entries) continue;
+        ++pages;
+        for (size_t i = 0; i < kLengthFields.size(); ++i) {
+            lengths[entry][i] = sqlite3_column_int64(read.get(), static_cast<int>(i + 1));
+            total[i] += static_cast<double>(lengths[entry][i]);
+        }
+    }
+    std::vector<LengthWeights> weights(entries);
+    for (size_t entry = 0; entry < entries; ++entry) {
+        for (size_t i = 0; i < kLengthFields.size(); ++i) {
+            const double average = pages == 0 ? 0 : total[i] / static_cast<double>(pages);
+            const auto length = static_cast<double>(lengths[entry][i]);
+            weights[entry][i] =
+                average <= 0 || length <= average
+                    ? 1.0F
+                    : static_cast<float>((1 + kLengthWeight) /
+                                         (1 + kLengthWeight * std::log2(1 + length / average)));
+        }
+    }
+    return weights;
 }
 
 std::vector<std::string> TitleEndsOf(sqlite3* database) {

@@ -18,7 +18,7 @@
 // Written into every index; a program that changes the layout changes this,
 // and with it the cache file's name: an index of an earlier layout is built
 // anew.
-inline constexpr int kIndexFormat = 9;
+inline constexpr int kIndexFormat = 10;
 
 // The parts of a page, as the index's columns. Often: the words the page's
 // text uses again and again, what it is about; the index keeps whether a page
@@ -86,6 +86,17 @@ struct IndexHits {
     bool Failed = false;  // the index could not be read
 };
 
+// The fields whose length tells how likely they hold any word (LengthWeightsOf),
+// and what a word in each weighs on one page, of its weight on a page whose
+// field is of the site's average length or shorter (1).
+inline constexpr std::array<Field, 4> kLengthFields = {Field::Headings, Field::Names, Field::Code,
+                                                       Field::Text};
+using LengthWeights = std::array<float, kLengthFields.size()>;
+
+// Of every page of the index, by entry (pages not in it weigh 1): a long
+// field holds any word more likely than a short one.
+std::vector<LengthWeights> LengthWeightsOf(sqlite3* database, size_t entries);
+
 // What ranking reads beside the index.
 struct RankingAids {
     const WordSplitter* Splitter = nullptr;    // for titles; none: titles are not weighed
@@ -94,6 +105,7 @@ struct RankingAids {
     std::vector<std::string> FileNames;        // by entry: FileName, weighed as the title's name
     std::vector<std::string> TitleEnds;        // TitleEndsOf the index
     std::vector<std::string> CommonNameWords;  // CommonNameWords of the pages' names
+    std::vector<LengthWeights> Lengths;        // LengthWeightsOf the index
 };
 
 // The ends of titles the site shares (CommonTitleEnds), as the index keeps them.

@@ -178,6 +178,8 @@ void SiteSearch::UseForQueries(Database database) {
         if (IsSearchablePage(source_.Names[entry])) pageFileNames.push_back(aids_.FileNames[entry]);
     }
     std::vector<std::string> commonNameWords = CommonNameWords(pageFileNames);
+    std::vector<LengthWeights> lengths;
+    if (database) lengths = LengthWeightsOf(database.get(), source_.Names.size());
     std::lock_guard guard(lock_);
     if (database) splitter_ = std::make_unique<WordSplitter>(database.get());
     if (!database || !splitter_->Ready() || !PrepareConnection(database.get())) {
@@ -186,6 +188,7 @@ void SiteSearch::UseForQueries(Database database) {
         aids_.Splitter = splitter_.get();
         aids_.TitleEnds = TitleEndsOf(database.get());
         aids_.CommonNameWords = std::move(commonNameWords);
+        aids_.Lengths = std::move(lengths);
         query_ = std::move(database);
         state_ = IndexState::Ready;
     }
