@@ -607,6 +607,18 @@ IndexedPage IndexedPageOf(const WordSplitter& splitter, const PageText& page) {
     IndexedPage indexed;
     indexed.Title = page.Title;
     indexed.Secondary = page.Secondary;
+    if (!page.Text.empty()) {
+        // FNV-1a: a page's copies give the same; nothing depends on two
+        // different pages never doing so but which of them a search shows.
+        uint64_t digest = 14695981039346656037ULL;
+        for (const std::string* part : {&page.Title, &page.Text}) {
+            for (const char c : *part) {
+                digest = (digest ^ static_cast<unsigned char>(c)) * 1099511628211ULL;
+            }
+            digest = (digest ^ 0xFFU) * 1099511628211ULL;
+        }
+        indexed.Digest = digest;
+    }
     const auto terms = [&](Field field) -> std::string& {
         // A page that stands in for another is found, but by its text only.
         return indexed.Terms[static_cast<size_t>(page.Secondary ? Field::Text : field)];
@@ -666,7 +678,7 @@ bool CreateIndex(sqlite3* database) {
         "CREATE TABLE pages(id INTEGER PRIMARY KEY, entry INTEGER NOT NULL,"
         " title TEXT NOT NULL, secondary INTEGER NOT NULL, linked INTEGER NOT NULL DEFAULT 0,"
         " links INTEGER NOT NULL, heading_terms INTEGER NOT NULL, name_terms INTEGER NOT NULL,"
-        " code_terms INTEGER NOT NULL, text_terms INTEGER NOT NULL);"
+        " code_terms INTEGER NOT NULL, text_terms INTEGER NOT NULL, digest INTEGER NOT NULL);"
         "CREATE VIRTUAL TABLE words USING fts5(title, headings, names, code, often, lead,"
         " summary, text, content='', detail=column, tokenize='pelorine_terms');");
 }
@@ -675,7 +687,7 @@ PageInserter::PageInserter(sqlite3* database)
     : pages_(
           Prepare(database,
                   "INSERT INTO pages(id, entry, title, secondary, links, heading_terms, name_terms,"
-                  " code_terms, text_terms) VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?)")),
+                  " code_terms, text_terms, digest) VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?)")),
       words_(Prepare(database,
                      "INSERT INTO words(rowid, title, headings, names, code, often, lead,"
                      " summary, text) VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?)")) {}
@@ -694,6 +706,7 @@ bool PageInserter::Add(uint32_t entry, const IndexedPage& page) {
         sqlite3_bind_int64(pages, static_cast<int>(6 + i),
                            static_cast<int64_t>(std::count(terms.begin(), terms.end(), ' ')));
     }
+    sqlite3_bind_int64(pages, 10, static_cast<int64_t>(page.Digest));
     if (sqlite3_step(pages) != SQLITE_DONE) return false;
     sqlite3_stmt* words = words_.get();
     sqlite3_reset(words);
@@ -756,7 +769,7 @@ IndexHits FindPages(sqlite3* database, const std::vector<QueryWord>& words, cons
     if (words.empty()) return hits;
     Statement rank = Prepare(database, kRankSql);
     Statement title =
-        Prepare(database, "SELECT title, secondary, linked, links FROM pages WHERE id = ?");
+        Prepare(database, "SELECT title, secondary, linked, links, digest FROM pages WHERE id = ?");
     if (!rank || !title) {
         hits.Failed = true;
         return hits;
@@ -768,6 +781,7 @@ IndexHits FindPages(sqlite3* database, const std::vector<QueryWord>& words, cons
         uint32_t Entry;
         std::string Title;
         bool Partial = false;  // holds some of the words asked for, not all
+        int64_t Digest = 0;    // IndexedPage's
     };
     // Of pages that rank alike, the one with the shorter name: nearer the
     // site's top, and more likely the overview.
@@ -838,6 +852,7 @@ IndexHits FindPages(sqlite3* database, const std::vector<QueryWord>& words, cons
         sqlite3_bind_int64(title.get(), 1, scored.Entry);
         if (sqlite3_step(title.get()) != SQLITE_ROW) continue;
         scored.Title = ColumnText(title.get(), 0);
+        scored.Digest = sqlite3_column_int64(title.get(), 4);
         linked[i] = sqlite3_column_int64(title.get(), 2);
         mostLinked = std::max(mostLinked, linked[i]);
         scored.Score *= ListingFactor(sqlite3_column_int64(title.get(), 3), aids.FileNames.size());
@@ -873,6 +888,20 @@ IndexHits FindPages(sqlite3* database, const std::vector<QueryWord>& words, cons
         }
     }
     std::sort(best.begin(), best.end(), better);
+    // A page found again under another name (a copy in another folder) is
+    // shown once, where it ranks best.
+    std::vector<int64_t> shown;
+    size_t kept = 0;
+    for (size_t i = 0; i < best.size(); ++i) {
+        const int64_t digest = best[i].Digest;
+        if (digest != 0) {
+            if (std::find(shown.begin(), shown.end(), digest) != shown.end()) continue;
+            shown.push_back(digest);
+        }
+        if (kept != i) best[kept] = std::move(best[i]);
+        ++kept;
+    }
+    best.resize(kept);
     for (size_t i = offset; i < best.size() && i < offset + count; ++i) {
         hits.Pages.push_back({best[i].Entry, std::move(best[i].Title), best[i].Score});
     }

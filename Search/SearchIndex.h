@@ -18,7 +18,7 @@
 // Written into every index; a program that changes the layout changes this,
 // and with it the cache file's name: an index of an earlier layout is built
 // anew.
-inline constexpr int kIndexFormat = 10;
+inline constexpr int kIndexFormat = 11;
 
 // The parts of a page, as the index's columns. Often: the words the page's
 // text uses again and again, what it is about; the index keeps whether a page
@@ -39,6 +39,9 @@ struct IndexedPage {
     bool Secondary = false;  // PageText's
     std::array<std::string, kFieldCount> Terms;
     std::vector<uint32_t> LinksTo;  // the other pages it links to, by entry, each once
+    // Of its title and text: the same page under several names (a site's
+    // copies of a page in each language's folder) has one; 0 for no text.
+    uint64_t Digest = 0;
     size_t Bytes() const;
 };
 IndexedPage IndexedPageOf(const WordSplitter& splitter, const PageText& page);

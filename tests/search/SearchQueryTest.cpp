@@ -486,6 +486,19 @@ TEST(SearchQuery, APageThatListsHundredsOfPagesComesAfterThePageAboutTheWords) {
     EXPECT_EQ(answer.Hits[0].Path, "api/Files.html");
 }
 
+// A site that holds the same page in each language's folder shows it once.
+TEST(SearchQuery, APageFoundUnderSeveralNamesIsShownOnce) {
+    const std::string page = "<title>Lighthouse</title><p>The lighthouse keeper.</p>";
+    SiteSearch search(SourceOf({{"en/light.html", page},
+                                {"fr/light.html", page},
+                                {"guide.html", "<p>A lighthouse guide.</p>"}}),
+                      {}, [](const std::string&) {});
+    search.Start();
+    search.WaitUntilSettled();
+    EXPECT_EQ(PathsOf(search.Ask("lighthouse", 1)),
+              (std::vector<std::string>{"en/light.html", "guide.html"}));
+}
+
 TEST(IndexBuilder, ThreadsThatFailToStartLeaveTheIndexIncompleteOrBuiltByFewer) {
     const SearchSource source = SmallSite();
     struct Case {
