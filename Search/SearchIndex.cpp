@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdint>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "Search/SiteTitle.h"
@@ -164,9 +165,10 @@ bool NamesDoer(std::string_view word, const QueryWord& asked) {
 // says the same ("compiling" for "compile", "indexes" for "index"), not a
 // word made from it ("accessible" for "accessibility", "iterator" for
 // "iteration"): neither goes more than a short ending beyond the stem.
+// Of a word that Finds finds.
 bool NearForm(const QueryWord& asked, const WordSplitter::Word& word) {
     constexpr size_t kShortEnding = 3;
-    return Finds(asked, word) && asked.Word.size() <= word.Stem.size() + kShortEnding &&
+    return asked.Word.size() <= word.Stem.size() + kShortEnding &&
            word.Folded.size() <= word.Stem.size() + kShortEnding;
 }
 
@@ -213,11 +215,12 @@ double NameMatch(const WordSplitter& splitter, std::string_view name, NameSource
         // stem ("accessible" for "accessibility") names it in part.
         double strength = 0;
         for (size_t i = 0; i < words.size(); ++i) {
-            if (FindsAsItStands(words[i], word) || NearForm(words[i], word) ||
+            const bool found = Finds(words[i], word);
+            if ((found && (FindsAsItStands(words[i], word) || NearForm(words[i], word))) ||
                 (!held[i] && JoinsAskedWord(splitter, word, words[i], commonWords))) {
                 held[i] = any = true;
                 strength = 1;
-            } else if (Finds(words[i], word)) {
+            } else if (found) {
                 held[i] = any = true;
                 strength = std::max(strength, kStemWeight);
             }
@@ -890,14 +893,11 @@ IndexHits FindPages(sqlite3* database, const std::vector<QueryWord>& words, cons
     std::sort(best.begin(), best.end(), better);
     // A page found again under another name (a copy in another folder) is
     // shown once, where it ranks best.
-    std::vector<int64_t> shown;
+    std::unordered_set<int64_t> shown;
     size_t kept = 0;
     for (size_t i = 0; i < best.size(); ++i) {
         const int64_t digest = best[i].Digest;
-        if (digest != 0) {
-            if (std::find(shown.begin(), shown.end(), digest) != shown.end()) continue;
-            shown.push_back(digest);
-        }
+        if (digest != 0 && !shown.insert(digest).second) continue;
         if (kept != i) best[kept] = std::move(best[i]);
         ++kept;
     }
