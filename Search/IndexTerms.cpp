@@ -130,6 +130,28 @@ class HeadingWords {
     size_t count_ = 0;
 };
 
+// Each run of two or three parts in a row of an identifier written in
+// CamelCase, short of the whole (`setStyleSheet`: "setstyle", "stylesheet";
+// `installEventFilter`: "eventfilter"), as runs of a snake_case identifier
+// are joined: the thing a method sets or adds is named by its last parts,
+// and a reader writes it as one word. Up to kMaxCamelRunParts parts: a
+// longer name adds no more.
+constexpr size_t kMaxCamelRunParts = 6;
+template <typename Add>
+void AddCamelRuns(const std::vector<std::string>& parts, Add add) {
+    if (parts.size() < 3 || parts.size() > kMaxCamelRunParts) return;
+    for (size_t length = 2; length <= 3 && length < parts.size(); ++length) {
+        for (size_t first = 0; first + length <= parts.size(); ++first) {
+            // A one-letter prefix (`QDebugStateSaver`'s Q) with the part
+            // after it names another class.
+            if (parts[first].size() < 2) continue;
+            std::string run;
+            for (size_t part = first; part < first + length; ++part) run += parts[part];
+            add(run);
+        }
+    }
+}
+
 }  // namespace
 
 void AppendIndexTerms(const WordSplitter& splitter, std::string_view text, std::string& terms,
@@ -153,7 +175,9 @@ void AppendIndexTerms(const WordSplitter& splitter, std::string_view text, std::
             terms += kStemMark;
             add(word.Stem);
         }
-        for (const std::string& part : CamelParts(word.Original)) add(part);
+        const std::vector<std::string> parts = CamelParts(word.Original);
+        for (const std::string& part : parts) add(part);
+        AddCamelRuns(parts, add);
         if (pairs) {
             // A heading's end between two words parts them; a word of one
             // letter ("a thread") makes no pair.
@@ -206,6 +230,32 @@ bool IsSmallWord(std::string_view folded) {
            std::end(kSmallWords);
 }
 
+// The pair terms of a word cut in two, each part a word of three letters or
+// more, for each place it can be cut: a heading writes "Style Sheets" where
+// a reader asks for `stylesheet`. Words too short or too long, and
+// identifiers, have none.
+constexpr size_t kMinSplitPart = 3;
+constexpr size_t kMaxSplitWord = 24;
+std::vector<std::string> SplitPairs(const WordSplitter& splitter, std::string_view folded) {
+    std::vector<std::string> pairs;
+    if (folded.size() < 2 * kMinSplitPart || folded.size() > kMaxSplitWord ||
+        !std::all_of(folded.begin(), folded.end(), [](char c) { return c >= 'a' && c <= 'z'; })) {
+        return pairs;
+    }
+    const auto stemOf = [&](std::string_view part) {
+        std::string stem;
+        splitter.Split(part, [&](const WordSplitter::Word& word) {
+            stem = word.Stem;
+            return false;
+        });
+        return stem;
+    };
+    for (size_t cut = kMinSplitPart; cut + kMinSplitPart <= folded.size(); ++cut) {
+        pairs.push_back(stemOf(folded.substr(0, cut)) + kPairMark + stemOf(folded.substr(cut)));
+    }
+    return pairs;
+}
+
 }  // namespace
 
 std::vector<QueryWord> QueryWords(const WordSplitter& splitter, std::string_view query) {
@@ -242,6 +292,7 @@ std::vector<QueryWord> QueryWords(const WordSplitter& splitter, std::string_view
             found.Forms = {kStemMark + std::string(word.Folded)};
         }
         found.Numbers = OtherNumbers(word.Folded);
+        found.Splits = SplitPairs(splitter, word.Folded);
         words.push_back(std::move(found));
         return words.size() < kMaxQueryTerms;
     });

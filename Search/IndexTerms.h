@@ -53,6 +53,10 @@ struct QueryWord {
     // The word in the other number ("arrays" of "array", "class" of
     // "classes"): found as it stands, as Word is.
     std::vector<std::string> Numbers;
+    // The word written as two (`stylesheet`: "style sheet", `namespace`:
+    // "name space"): the pair term of each way to cut it, found as the word
+    // itself. Pair terms stand for titles and headings only.
+    std::vector<std::string> Splits;
     std::string Whole;    // the identifier the word ends, joined; empty when none
     std::string Pair;     // this word and the one before as a pair term; empty for the first
     std::string Heading;  // of the last word: the whole query as a heading's term; else empty

@@ -2,6 +2,7 @@
 // word forms, identifiers whole and in parts, pairs and whole short headings.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
 #include "Search/IndexTerms.h"
@@ -45,6 +46,10 @@ TEST_F(IndexTerms, TextBecomesWordsStemsAndIdentifierForms) {
          "read to readto string tostring readtostring "},
         {"CamelCase and a path: parts and whole", "HashMap::new", false,
          "hashmap hash map new hashmapnew "},
+        {"CamelCase of three parts: each inner run too, none from a one-letter prefix",
+         "setStyleSheet QDebugState", false,
+         "setstylesheet set style sheet setstyle stylesheet qdebugstate ~qdebugst q debug state "
+         "debugstate "},
         {"a hyphen joins", "UTF-8", false, "utf 8 utf8 "},
         {"spaces and other marks do not", "a b, c/d", false, "a b c d "},
         {"a language's mark stays with its one letter", "C++17, C# and F#; i++ but a+b, c#x", false,
@@ -93,6 +98,13 @@ TEST_F(IndexTerms, QueryWordsAndTheFormsThatFindThem) {
          "light ~light | and ~and +light+and | x =light+and+x"},
     };
     for (const Case& c : cases) EXPECT_EQ(Shown(QueryWords(splitter_, c.query)), c.words) << c.what;
+    // A word written as two is found by their pair, each way it can be cut.
+    const std::vector<QueryWord> compound = QueryWords(splitter_, "stylesheet index");
+    ASSERT_EQ(compound.size(), 2u);
+    EXPECT_EQ(compound[0].Splits.size(), 5u);
+    EXPECT_NE(std::find(compound[0].Splits.begin(), compound[0].Splits.end(), "style+sheet"),
+              compound[0].Splits.end());
+    EXPECT_TRUE(compound[1].Splits.empty());
     EXPECT_EQ(
         QueryWords(splitter_, std::string(100, 'a') + std::string(40, ' ') + "x x x x").size(), 2u);
     std::string many;
