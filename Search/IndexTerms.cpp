@@ -37,11 +37,13 @@ std::vector<std::string> CamelParts(std::string_view original) {
     size_t begin = 0;
     for (size_t at = 1; at <= original.size(); ++at) {
         const bool end = at == original.size();
+        // An initialism's plural ("BIFs", "APIs", "URLs") is one word.
+        const bool plural = at + 2 == original.size() && original[at + 1] == 's';
         const bool split =
             !end && IsUpper(original[at]) &&
             (IsLower(original[at - 1]) ||
              (IsUpper(original[at - 1]) && at + 1 < original.size() && IsLower(original[at + 1]) &&
-              !(original[at + 1] >= '0' && original[at + 1] <= '9')));
+              !(original[at + 1] >= '0' && original[at + 1] <= '9') && !plural));
         if (!end && !split) continue;
         std::string part;
         for (size_t i = begin; i < at; ++i) {

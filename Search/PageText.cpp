@@ -188,6 +188,11 @@ bool IsNamedId(std::string_view id) {
     // npos + 1 is 0: an id of one part.
     const std::string_view last = id.substr(id.find_last_of("-_.:") + 1);
     if (!last.empty() && std::all_of(last.begin(), last.end(), digit)) return false;
+    // A counter a generator appends to make ids unique ("ghlink-foldl-3-id2540").
+    if (last.size() > 2 && last.starts_with("id") &&
+        std::all_of(last.begin() + 2, last.end(), digit)) {
+        return false;
+    }
     const auto numbering = [&](char c) { return digit(c) || c == '-' || c == '.' || c == 'm'; };
     if (id.starts_with("id") && std::all_of(id.begin() + 2, id.end(), numbering)) return false;
     return !(id.size() >= 17 && std::all_of(id.begin() + 1, id.end(), hex));

@@ -4,14 +4,15 @@
 #include <array>
 #include <map>
 #include <unordered_map>
+#include <utility>
 
 #include "Shared/AnsiText.h"
 
 namespace {
 
 // What stands between a page's name and the site's in a title.
-constexpr std::array<std::string_view, 4> kSeparators = {" - ", " \xE2\x80\x94 ", " \xE2\x80\x93 ",
-                                                         " | "};
+constexpr std::array<std::string_view, 5> kSeparators = {" - ", " -- ", " \xE2\x80\x94 ",
+                                                         " \xE2\x80\x93 ", " | "};
 constexpr std::string_view kPrefixSeparator = ": ";
 
 // An end is the site's when this share of titles (or this many) have it.
@@ -37,9 +38,25 @@ std::string_view SuffixOf(std::string_view title) {
     return best == std::string_view::npos ? std::string_view() : title.substr(best + length);
 }
 
-std::string_view PrefixOf(std::string_view title) {
-    const size_t at = title.find(kPrefixSeparator);
-    return at == std::string_view::npos ? std::string_view() : title.substr(0, at);
+// The starts of a title that may be the site's: up to its first ": "
+// ("Project: Guide", "Gtk – 4.0: Widgets") and up to its first other
+// separator ("Erlang -- lists"), each with the separator's length; empty
+// where there is none.
+std::array<std::pair<std::string_view, size_t>, 2> PrefixesOf(std::string_view title) {
+    std::array<std::pair<std::string_view, size_t>, 2> prefixes{};
+    const size_t colon = title.find(kPrefixSeparator);
+    if (colon != std::string_view::npos)
+        prefixes[0] = {title.substr(0, colon), kPrefixSeparator.size()};
+    size_t best = std::string_view::npos;
+    for (const std::string_view separator : kSeparators) {
+        const size_t at = title.find(separator);
+        if (at < best) {
+            best = at;
+            prefixes[1] = {title.substr(0, at), separator.size()};
+        }
+    }
+    if (prefixes[1].first == prefixes[0].first) prefixes[1] = {};
+    return prefixes;
 }
 
 }  // namespace
@@ -49,8 +66,9 @@ std::vector<std::string> CommonTitleEnds(const std::vector<std::string>& titles)
     for (const std::string& title : titles) {
         const std::string_view suffix = SuffixOf(title);
         if (!suffix.empty()) ++counts[suffix];
-        const std::string_view prefix = PrefixOf(title);
-        if (!prefix.empty()) ++counts[prefix];
+        for (const auto& [prefix, separator] : PrefixesOf(title)) {
+            if (!prefix.empty()) ++counts[prefix];
+        }
     }
     const size_t needed =
         std::max(kFewestTitles, std::min(kEnoughTitles, titles.size() * kSharePercent / 100));
@@ -68,7 +86,7 @@ std::vector<std::string> CommonTitleEnds(const std::vector<std::string>& titles)
 
 std::string_view OwnTitle(std::string_view title, const std::vector<std::string>& ends) {
     const std::string_view suffix = SuffixOf(title);
-    const std::string_view prefix = PrefixOf(title);
+    const auto prefixes = PrefixesOf(title);
     for (const std::string& end : ends) {
         if (!suffix.empty() && suffix == end) {
             std::string_view own = title.substr(0, title.size() - suffix.size());
@@ -77,9 +95,13 @@ std::string_view OwnTitle(std::string_view title, const std::vector<std::string>
             }
             if (!own.empty()) return own;
         }
-        if (!prefix.empty() && prefix == end) {
-            return title.substr(prefix.size() + kPrefixSeparator.size());
-        }
+        const auto& [prefix, separator] = prefixes[0];
+        if (!prefix.empty() && prefix == end) return title.substr(prefix.size() + separator);
+    }
+    // A start up to another separator only where no ": " start is the site's.
+    const auto& [prefix, separator] = prefixes[1];
+    if (!prefix.empty() && std::find(ends.begin(), ends.end(), prefix) != ends.end()) {
+        return title.substr(prefix.size() + separator);
     }
     return title;
 }

@@ -50,6 +50,7 @@ TEST_F(IndexTerms, TextBecomesWordsStemsAndIdentifierForms) {
          "setStyleSheet QDebugState", false,
          "setstylesheet set style sheet setstyle stylesheet qdebugstate ~qdebugst q debug state "
          "debugstate "},
+        {"an initialism's plural is one word", "BIFs", false, "bifs ~bif "},
         {"a hyphen joins", "UTF-8", false, "utf 8 utf8 "},
         {"spaces and other marks do not", "a b, c/d", false, "a b c d "},
         {"a language's mark stays with its one letter", "C++17, C# and F#; i++ but a+b, c#x", false,

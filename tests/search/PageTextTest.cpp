@@ -133,9 +133,11 @@ TEST(PageText, FieldsAndSectionsAsGeneratorsWriteThem) {
          "[Stru|Struct HashMap#][pub |pub fn new() -> HashMap#method.new][\xC2\xA7"
          "Ex|Examples#examples]",
          ""},
-        {"DocBook: a named anchor inside the heading; numbered ids are no names",
+        {"DocBook: a named anchor inside the heading; numbered ids, and ids ending in a "
+         "counter, are no names",
          "<div class=\"navheader\">Prev Next</div><div id=\"id3\"><h2><a name=\"installing\">"
-         "</a>Installing</h2><p>Run <tt>make</tt>.</p></div><pre><code>make all</code></pre>",
+         "</a>Installing</h2><p>Run <span id=\"ghlink-make-1-id2540\"></span><tt>make</tt>.</p>"
+         "</div><pre><code>make all</code></pre>",
          "Installing Run make. make all", "Installing" + end, "installing", "make",
          "[Inst|Installing#installing]", "Run make. " + end},
         {"gtk-doc: an empty named anchor right before the heading is its; one with text "

@@ -1,0 +1,40 @@
+// The part of a title that names the page, without the site's name that many
+// titles share before or after it.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "Search/SiteTitle.h"
+
+namespace {
+
+TEST(SiteTitle, ThePageOwnTitleWithoutTheSiteName) {
+    struct Case {
+        const char* what;
+        std::string site;  // each title is `site` with a page's name where "%" stands
+        std::string page;
+        std::string own;
+    };
+    const Case cases[] = {
+        {"the site's name after a dash", "% \xE2\x80\x94 Python 3.11 documentation", "json",
+         "json"},
+        {"before a colon", "Project: %", "Guide", "Guide"},
+        {"before a colon whose start holds another separator", "Gtk \xE2\x80\x93 4.0: %",
+         "Running GTK Applications", "Running GTK Applications"},
+        {"before a double hyphen", "Erlang -- %", "lists", "lists"},
+        {"no name shared", "%", "A - B", "A - B"},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> titles;
+        const auto titled = [&](const std::string& page) {
+            std::string title = c.site;
+            return title.replace(title.find('%'), 1, page);
+        };
+        for (int i = 0; i < 30; ++i) titles.push_back(titled("page " + std::to_string(i)));
+        const std::vector<std::string> ends = CommonTitleEnds(titles);
+        EXPECT_EQ(OwnTitle(titled(c.page), ends), c.own) << c.what;
+    }
+}
+
+}  // namespace
