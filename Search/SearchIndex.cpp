@@ -4,6 +4,7 @@
 #include <array>
 #include <cmath>
 #include <cstdint>
+#include <iterator>
 #include <string>
 #include <unordered_set>
 #include <vector>
@@ -892,17 +893,24 @@ IndexHits FindPages(sqlite3* database, const std::vector<QueryWord>& words, cons
         }
     }
     std::sort(best.begin(), best.end(), better);
-    // A page found again under another name (a copy in another folder) is
-    // shown once, where it ranks best.
+    // A page found again under another name (a copy in another folder)
+    // stands where it ranks best; its other copies follow every other page,
+    // so that they crowd no one out, and a reader who looks for one of them
+    // by its path still finds it.
     std::unordered_set<int64_t> shown;
+    std::vector<Scored> copies;
     size_t kept = 0;
     for (size_t i = 0; i < best.size(); ++i) {
         const int64_t digest = best[i].Digest;
-        if (digest != 0 && !shown.insert(digest).second) continue;
+        if (digest != 0 && !shown.insert(digest).second) {
+            copies.push_back(std::move(best[i]));
+            continue;
+        }
         if (kept != i) best[kept] = std::move(best[i]);
         ++kept;
     }
     best.resize(kept);
+    std::move(copies.begin(), copies.end(), std::back_inserter(best));
     for (size_t i = offset; i < best.size() && i < offset + count; ++i) {
         hits.Pages.push_back({best[i].Entry, std::move(best[i].Title), best[i].Score});
     }
