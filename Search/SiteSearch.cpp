@@ -4,6 +4,8 @@
 #include <charconv>
 #include <cstdint>
 #include <random>
+#include <string_view>
+#include <unordered_set>
 
 #include "Platform/File.h"
 #include "Platform/Paths.h"
@@ -61,19 +63,42 @@ bool NamesAll(const PageSection& section, const std::vector<QueryWord>& words) {
     });
 }
 
+// How deep each entry stands: the folders on its way that hold a page of
+// their own. A folder that only wraps others (`lib/stdlib-4.2/doc/html/`)
+// puts no page further from the site's top.
+std::vector<uint16_t> PageFolderDepths(const std::vector<std::string>& names) {
+    std::unordered_set<std::string_view> pageFolders;
+    for (const std::string& name : names) {
+        const size_t end = name.rfind('/');
+        if (end != std::string::npos && IsSearchablePage(name)) {
+            pageFolders.insert(std::string_view(name).substr(0, end));
+        }
+    }
+    std::vector<uint16_t> depths;
+    depths.reserve(names.size());
+    for (const std::string& name : names) {
+        uint16_t depth = 0;
+        for (size_t end = name.find('/'); end != std::string::npos; end = name.find('/', end + 1)) {
+            if (depth < UINT16_MAX && pageFolders.contains(std::string_view(name).substr(0, end))) {
+                ++depth;
+            }
+        }
+        depths.push_back(depth);
+    }
+    return depths;
+}
+
 }  // namespace
 
 SiteSearch::SiteSearch(SearchSource source, SearchSettings settings, NoteFunction note)
     : source_(std::move(source)), settings_(std::move(settings)), note_(std::move(note)) {
     aids_.NameLengths.reserve(source_.Names.size());
-    aids_.NameDepths.reserve(source_.Names.size());
     aids_.FileNames.reserve(source_.Names.size());
     for (const std::string& name : source_.Names) {
         aids_.NameLengths.push_back(static_cast<uint32_t>(name.size()));
         aids_.FileNames.emplace_back(FileName(name));
-        const auto depth = std::count(name.begin(), name.end(), '/');
-        aids_.NameDepths.push_back(static_cast<uint16_t>(std::min<ptrdiff_t>(depth, UINT16_MAX)));
     }
+    aids_.NameDepths = PageFolderDepths(source_.Names);
 }
 
 SiteSearch::~SiteSearch() {
