@@ -335,9 +335,12 @@ HtmlWalk& WalkOf(void* context) {
     return *static_cast<HtmlWalk*>(parser->_private);
 }
 
-int HeadingLevelOf(const char* tag) {
+int HeadingLevelOf(const char* tag, const Attributes& attributes) {
     if (IsHeading(tag)) return tag[1] - '0';
-    return IsTag(tag, "dt") ? 7 : 0;
+    // Haddock writes each declaration's signature as a paragraph of class
+    // "src", where others write a definition term.
+    const bool term = IsTag(tag, "dt") || (IsTag(tag, "p") && HasClass(attributes.Class, "src"));
+    return term ? 7 : 0;
 }
 
 void OnStart(void* context, const xmlChar* name, const xmlChar** attributeList) {
@@ -392,7 +395,7 @@ void OnStart(void* context, const xmlChar* name, const xmlChar** attributeList) 
     element.Pre = IsTag(tag, "pre");
     element.Code = IsTag(tag, "code") || IsTag(tag, "tt");
     element.Paragraph = IsTag(tag, "p");
-    const int level = HeadingLevelOf(tag);
+    const int level = HeadingLevelOf(tag, attributes);
     element.Heading = shown && level > 0 && walk.headingLevel == 0;
     walk.hidden += element.Hidden ? 1 : 0;
     walk.pre += element.Pre ? 1 : 0;

@@ -147,6 +147,11 @@ TEST(PageText, FieldsAndSectionsAsGeneratorsWriteThem) {
          "g_strdup () Copies. More. g_free ()", "g_strdup ()" + end + " g_free ()" + end,
          "g-strdup later", "", "[g_st|g_strdup ()#g-strdup][g_fr|g_free ()#]",
          "Copies. " + end + " More. " + end},
+        {"Haddock: a declaration's signature is a definition term",
+         "<h1>Basic functions</h1><div class=\"top\"><p class=\"src\"><a id=\"v:foldl\" "
+         "class=\"def\">foldl</a> :: b</p><div class=\"doc\"><p>Folds.</p></div></div>",
+         "Basic functions foldl :: b Folds.", "Basic functions" + end, "v:foldl foldl :: b" + end,
+         "", "[Basi|Basic functions#][fold|foldl :: b#v:foldl]", "Folds. " + end},
         {"texinfo and qdoc: each span of code a name of its own; the navigation bar left out",
          "<div class=\"navigationbar\"><a href=\"i.html\">Qt 5</a></div><h1>Files</h1><p>Use "
          "<code>fopen</code>, then <code>fgetl</code><code>(f)</code>.</p>",
