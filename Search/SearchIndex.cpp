@@ -600,6 +600,24 @@ std::string MatchExpression(const std::vector<QueryWord>& words, QueryPlan& plan
     return expression;
 }
 
+// The query's words with only the splits (QueryWord::Splits) that a title or
+// heading of the site holds: each of the others would be weighed on every
+// page the query finds, for nothing.
+std::vector<QueryWord> WithHeldSplits(sqlite3* database, std::vector<QueryWord> words) {
+    Statement probe = Prepare(database, "SELECT rowid FROM words WHERE words MATCH ? LIMIT 1");
+    for (QueryWord& word : words) {
+        std::erase_if(word.Splits, [&](const std::string& split) {
+            if (!probe) return true;
+            std::string expression;
+            AppendQuoted(expression, split);
+            sqlite3_reset(probe.get());
+            BindText(probe.get(), 1, expression);
+            return sqlite3_step(probe.get()) != SQLITE_ROW;
+        });
+    }
+    return words;
+}
+
 }  // namespace
 
 size_t IndexedPage::Bytes() const {
@@ -768,10 +786,11 @@ bool IsCompleteIndexOf(sqlite3* database, std::string_view identity) {
     return formatMatches && identityMatches;
 }
 
-IndexHits FindPages(sqlite3* database, const std::vector<QueryWord>& words, const RankingAids& aids,
-                    uint64_t offset, uint32_t count) {
+IndexHits FindPages(sqlite3* database, const std::vector<QueryWord>& queryWords,
+                    const RankingAids& aids, uint64_t offset, uint32_t count) {
     IndexHits hits;
-    if (words.empty()) return hits;
+    if (queryWords.empty()) return hits;
+    const std::vector<QueryWord> words = WithHeldSplits(database, queryWords);
     Statement rank = Prepare(database, kRankSql);
     Statement title =
         Prepare(database, "SELECT title, secondary, linked, links, digest FROM pages WHERE id = ?");
