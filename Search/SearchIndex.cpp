@@ -729,7 +729,8 @@ bool PageInserter::Add(uint32_t entry, const IndexedPage& page) {
         sqlite3_bind_int64(pages, static_cast<int>(6 + i),
                            static_cast<int64_t>(std::count(terms.begin(), terms.end(), ' ')));
     }
-    sqlite3_bind_int64(pages, 10, static_cast<int64_t>(page.Digest));
+    sqlite3_bind_int64(pages, static_cast<int>(6 + kLengthFields.size()),
+                       static_cast<int64_t>(page.Digest));
     if (sqlite3_step(pages) != SQLITE_DONE) return false;
     sqlite3_stmt* words = words_.get();
     sqlite3_reset(words);
