@@ -330,7 +330,10 @@ struct Phrase {
 struct QueryPlan {
     std::vector<Phrase> Phrases;
     size_t Words = 0;
-    std::vector<bool> Optional;                           // by word: QueryWord::Optional
+    std::vector<bool> Optional;  // by word: QueryWord::Optional
+    // Words of the query asked for as the reader wrote them: an identifier's
+    // parts are one (`sqlite3_prepare_v2`).
+    size_t Asked = 0;
     const std::vector<LengthWeights>* Lengths = nullptr;  // RankingAids'
 };
 
@@ -473,9 +476,7 @@ void Rank(const Fts5ExtensionApi* api, Fts5Context* fts, sqlite3_context* contex
         score += (plan->Optional[word] ? kOptionalWeight : 1.0) * rarity * Saturated(weight);
     }
     constexpr unsigned kSummary = 1u << static_cast<unsigned>(Field::Summary);
-    const size_t asked =
-        static_cast<size_t>(std::count(plan->Optional.begin(), plan->Optional.end(), false));
-    bool summarized = asked > 1;
+    bool summarized = plan->Asked > 1;
     for (size_t word = 0; word < plan->Words && summarized; ++word) {
         summarized = plan->Optional[word] || ((exact[word] | stemmed[word]) & kSummary) != 0;
     }
@@ -553,6 +554,10 @@ std::string MatchExpression(const std::vector<QueryWord>& words, QueryPlan& plan
     plan.Words = words.size();
     plan.Optional.clear();
     for (const QueryWord& word : words) plan.Optional.push_back(word.Optional);
+    plan.Asked =
+        static_cast<size_t>(std::count_if(words.begin(), words.end(), [](const QueryWord& word) {
+            return !word.Optional && word.Whole.empty();
+        }));
     // One word's group of phrases, each noted in the plan with its role (or
     // as a Repeat).
     const auto group = [&](size_t word, bool repeat) {

@@ -364,6 +364,15 @@ SearchSource DocumentationSite() {
         {"guide/resources.html",
          "<title>Resources - Demo</title><h1>Resources</h1>"
          "<p>Pictures kept inside the program itself.</p>"},
+        {"api/prepare.html",
+         "<title>Compiling a statement - Demo</title><h1>Compiling a statement</h1>"
+         "<pre>int demo_prepare_v2(const char *sql);</pre><p>Turns text into a program.</p>"
+         "<p>Call demo_prepare_v2() first. It reads the text up to its end, checks every "
+         "name it holds against the schema, and writes the steps of a program that does "
+         "what the text asks, for the caller to run as often as it needs.</p>"},
+        {"api/step.html",
+         "<title>Stepping - Demo</title><h1>Stepping</h1><p>Runs what demo_prepare_v2() "
+         "made.</p>"},
     };
     // A reference page of two hundred options, each a heading: it holds
     // most words as a heading of one of them.
@@ -443,6 +452,8 @@ TEST(SearchQuery, ThePageAReaderMeansComesFirstAtItsHeading) {
         {"a short page with the words, before a long one that has them as one heading of "
          "hundreds",
          "ferry timetable", "/guide/crossing.html", "Times"},
+        {"the page that declares an identifier, before one whose first words use it",
+         "demo_prepare_v2", "/api/prepare.html", ""},
         {"a page with all but one word, where no page holds them all",
          "how do I embed pictures in the program", "/guide/resources.html", ""},
     };
