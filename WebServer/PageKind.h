@@ -6,5 +6,5 @@ enum class PageKind {
     NotFound,  // the not-found text: no entry bears the path
     Damaged,   // the text for an entry whose recorded sizes the archive cannot back
     Made,      // made by the server for this request (the search): never validated
-    Moved,     // a library's archive named without its closing "/": sent on to it
+    Moved,     // a folder named without its closing "/": sent on to it
 };

@@ -40,9 +40,9 @@ std::optional<std::string> PercentDecode(const std::string& path) {
     return decoded;
 }
 
-std::optional<std::string> PrefixMovedTo(const LoadedArchive& archive, const std::string& sentPath,
+std::optional<std::string> FolderMovedTo(const LoadedArchive& archive, const std::string& sentPath,
                                          const std::string& path, const BrowseOptions& options) {
-    if (!options.FolderIndex || !path.empty()) return std::nullopt;
+    if (!options.FolderIndex || (!path.empty() && path.back() == '/')) return std::nullopt;
     const std::string_view segment = std::string_view(sentPath).substr(sentPath.rfind('/') + 1);
     const bool plain = !segment.empty() && segment != "." && segment != ".." &&
                        std::all_of(segment.begin(), segment.end(), [](char c) {
@@ -50,7 +50,7 @@ std::optional<std::string> PrefixMovedTo(const LoadedArchive& archive, const std
                                   static_cast<unsigned char>(c) < 0x7F && c != '\\';
                        });
     if (!plain || sentPath.rfind('/') == std::string::npos ||
-        !FindEntry(archive, FolderIndexOf({})).Found) {
+        !FindEntry(archive, FolderIndexOf(NormalizePath(path))).Found) {
         return std::nullopt;
     }
     return "./" + std::string(segment) + "/";

@@ -29,14 +29,15 @@ struct Resolution {
 Resolution ResolvePath(const LoadedArchive& archive, const std::string& path,
                        const BrowseOptions& options);
 
-// Where an archive is when a library's URL names it without its closing "/"
-// (`/python`, FolderIndex): "./", the last segment of `sentPath` (the
-// request's path as sent) and "/", a reference relative to the request, so
-// that its index.html is served where its own relative links resolve below
-// the archive's prefix, behind any root too. `path` is the request's path
-// below the prefix: empty there. Nothing for any other path (a folder inside
-// an archive asked for without its "/" is not found, as without a library),
-// for an archive without an index.html, or for a last segment that is empty,
-// "." or "..", or holds a "\" or a byte a header could not carry as it is.
-std::optional<std::string> PrefixMovedTo(const LoadedArchive& archive, const std::string& sentPath,
+// Where a folder is when a URL names it without its closing "/" (FolderIndex),
+// as a web server sends a browser on: "./", the last segment of `sentPath`
+// (the request's path as sent) and "/", a reference relative to the request,
+// so that the folder's index.html is served where its own relative links
+// resolve, behind any root too. `path` is the request's path below any root
+// and archive prefix: empty for a library's archive named without its "/"
+// (`/python`), the folder's own path inside an archive (`api/views`).
+// Nothing when the folder has no index.html, when `path` ends in "/", or for
+// a last segment that is empty, "." or "..", or holds a "\" or a byte a
+// header could not carry as it is.
+std::optional<std::string> FolderMovedTo(const LoadedArchive& archive, const std::string& sentPath,
                                          const std::string& path, const BrowseOptions& options);

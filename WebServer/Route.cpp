@@ -31,7 +31,7 @@ constexpr const char* kDamagedEntryText = "Cannot read the specified page from t
 
 constexpr const char* kPlainText = "text/plain";
 
-// The body of an archive's move (PrefixMovedTo), before where it is now;
+// The body of a folder's move (FolderMovedTo), before where it is now;
 // browsers follow the Location field and never show it.
 constexpr const char* kMovedText = "Moved to: ";
 
@@ -117,11 +117,11 @@ RequestPlan RouteTarget(Site& site, const RequestHead& request, RequestTarget ta
         plan.Body = TextBody(what, resolved.Path);
         return planned(PlanKind::Ready, {kind, kPlainText, plan.Body.Size, 0});
     };
-    // The empty path with a last segment sent: a library's archive named
-    // without its "/". Only then is the path as sent looked at again.
+    // A folder named without its "/" (a library's archive: the empty path
+    // with a last segment sent). Only then is the path as sent looked at again.
     std::optional<std::string> moved;
-    if (target.Path.empty()) {
-        moved = PrefixMovedTo(site.Archive, SplitTarget(request.Line.Target).Path, target.Path,
+    if (target.Path.empty() || !resolved.Match.Found) {
+        moved = FolderMovedTo(site.Archive, SplitTarget(request.Line.Target).Path, target.Path,
                               options);
     }
     if (moved) {

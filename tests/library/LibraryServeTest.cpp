@@ -70,7 +70,7 @@ TEST(LibraryServe, ServesEachArchiveUnderItsNameAndListsThemAllOnTheStartPage) {
 // Under a root, the root comes off first and the library chooses the archive
 // from what is left; its own pages link under the root. With the folder
 // index, an archive's name without its "/" is sent on to it, where its
-// pages' relative links work; a folder inside it without its "/" is not.
+// pages' relative links work; a name inside it that is no folder is not.
 TEST(LibraryServe, ServesTheLibraryUnderTheRootWithLinksThatCarryIt) {
     TempDir dir;
     std::filesystem::create_directories(dir.path() / "lib");
