@@ -76,7 +76,12 @@ std::vector<uint32_t> IndexBuilder::LinkedPages(uint32_t entry,
                                                 const std::vector<std::string>& links) const {
     std::vector<uint32_t> linked;
     for (const std::string& link : links) {
-        const auto page = pageByName_.find(LinkedName(source_.Names[entry], link));
+        const std::string name = LinkedName(source_.Names[entry], link);
+        auto page = pageByName_.find(name);
+        // A folder named without its "/" (`api-guide/views#x`): the server
+        // sends the browser on to its index.html.
+        if (page == pageByName_.end() && !name.empty())
+            page = pageByName_.find(name + "/index.html");
         if (page != pageByName_.end() && page->second != entry) linked.push_back(page->second);
     }
     std::sort(linked.begin(), linked.end());
