@@ -152,10 +152,14 @@ bool IsNavigation(const char* tag, const Attributes& attributes) {
     if (IsTag(tag, "nav") || IsTag(tag, "footer")) return true;
     // Marked as no part of what is quoted of the page (line numbers).
     if (attributes.NoSnippet) return true;
-    if (attributes.Role == "navigation" || attributes.Role == "search") return true;
+    // A dialog (the theme's search box) is shown over any page.
+    if (attributes.Role == "navigation" || attributes.Role == "search" ||
+        attributes.Role == "dialog") {
+        return true;
+    }
     for (const std::string_view name :
          {"navheader", "navfooter", "sphinxsidebar", "navpath", "footer", "navigationbar", "navbar",
-          "breadcrumb", "breadcrumbs"}) {
+          "breadcrumb", "breadcrumbs", "nav", "modal", "spirit-nav", "copyright-footer"}) {
         if (HasClass(attributes.Class, name)) return true;
     }
     return false;
