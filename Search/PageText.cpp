@@ -165,6 +165,16 @@ bool IsNavigation(const char* tag, const Attributes& attributes) {
     return false;
 }
 
+// What a book's title page says of the book itself (DocBook's authors,
+// copyright and legal notice), on every chapter that has one: nothing of
+// what the page is about.
+bool IsFrontMatter(const Attributes& attributes) {
+    for (const std::string_view name : {"author", "authorgroup", "copyright", "legalnotice"}) {
+        if (HasClass(attributes.Class, name)) return true;
+    }
+    return false;
+}
+
 // Whether an element says the page stands in for another (PageText's
 // Secondary).
 bool IsStandIn(const char* tag, const Attributes& attributes) {
@@ -232,7 +242,6 @@ struct OpenElement {
     std::string Id;
     size_t SectionsBefore = 0;  // sections begun before it opened
     bool Hidden = false;
-    bool Navigation = false;
     bool Pre = false;
     bool Code = false;
     bool Heading = false;
@@ -366,8 +375,7 @@ void OnStart(void* context, const xmlChar* name, const xmlChar** attributeList) 
     OpenElement element;
     element.Tag = tag;
     element.SectionsBefore = walk.sections.size();
-    element.Hidden = IsHidden(tag) || IsNavigation(tag, attributes);
-    element.Navigation = element.Hidden;
+    element.Hidden = IsHidden(tag) || IsNavigation(tag, attributes) || IsFrontMatter(attributes);
     const bool shown = walk.hidden == 0 && !element.Hidden;
     if (shown) {
         std::string_view id = attributes.Id;
