@@ -263,8 +263,9 @@ struct HtmlWalk {
     CollapsedText firstHeading{kMaxTitleBytes};
     CollapsedText lead{kMaxLeadBytes};
     enum class Lead { Before, Reading, Read } leadState = Lead::Before;
-    int paragraphs = 0;       // open <p> elements
-    size_t preformatted = 0;  // bytes of text in <pre>
+    int paragraphs = 0;         // open <p> elements
+    size_t preformatted = 0;    // bytes of text in the <pre> block open now
+    size_t largestListing = 0;  // bytes of text in the largest <pre> block
     std::vector<PageSection> sections;
     std::vector<std::string> links;
     std::vector<OpenElement> open;
@@ -445,6 +446,7 @@ void OnEnd(void* context, const xmlChar* name) {
         const OpenElement& element = walk.open.back();
         walk.hidden -= element.Hidden ? 1 : 0;
         walk.pre -= element.Pre ? 1 : 0;
+        if (walk.pre == 0) walk.preformatted = 0;
         walk.codeDepth -= element.Code ? 1 : 0;
         if (element.Code) walk.code.Separate();
         walk.paragraphs -= element.Paragraph ? 1 : 0;
@@ -468,7 +470,10 @@ void OnCharacters(void* context, const xmlChar* characters, int length) {
     if (walk.hidden > 0) return;
     const size_t before = walk.text.View().size();
     walk.text.Append(text);
-    if (walk.pre > 0) walk.preformatted += walk.text.View().size() - before;
+    if (walk.pre > 0) {
+        walk.preformatted += walk.text.View().size() - before;
+        walk.largestListing = std::max(walk.largestListing, walk.preformatted);
+    }
     if (walk.headingLevel > 0) {
         walk.heading.Append(text);
         walk.HeadingField().Append(text);
@@ -542,8 +547,10 @@ PageText ExtractHtml(std::string_view utf8, size_t textLimit, const EnoughText& 
     page.Sections = std::move(walk.sections);
     page.Links = std::move(walk.links);
     // A page of code is read for its words, not its name: a reader asking
-    // for a thing means its documentation, not its source.
-    const bool listing = !page.Text.empty() && walk.preformatted * 4 >= page.Text.size() * 3;
+    // for a thing means its documentation, not its source. A source file is
+    // one block; a reference page of many declarations, each a block of its
+    // own, is documentation.
+    const bool listing = !page.Text.empty() && walk.largestListing * 4 >= page.Text.size() * 3;
     page.Secondary = walk.secondary || listing;
     return page;
 }

@@ -157,6 +157,15 @@ TEST(PageText, FieldsAndSectionsAsGeneratorsWriteThem) {
          "<code>fopen</code>, then <code>fgetl</code><code>(f)</code>.</p>",
          "Files Use fopen, then fgetl(f).", "Files" + end, "", "fopen fgetl (f)", "[File|Files#]",
          "Use fopen, then fgetl(f). " + end},
+        {"MkDocs and DocBook: a search dialog, a theme's list of links, a title page's authors "
+         "and copyright left out",
+         "<div class=\"modal\" role=\"dialog\"><h3>Documentation search</h3></div><ul "
+         "class=\"nav side-nav\"><li><a href=\"#setup\">Setup</a></li></ul><div "
+         "class=\"titlepage\"><h2 id=\"views\">Views</h2><div class=\"author\"><h3 "
+         "class=\"author\">A. Writer</h3></div><p class=\"copyright\">Copyright 2020</p></div>"
+         "<p>Handle requests.</p>",
+         "Views Handle requests.", "Views" + end, "views", "", "[View|Views#views]",
+         "Handle requests. " + end},
     };
     for (const FieldCase& c : cases) {
         const PageText page = ExtractPageText("a.html", c.content);
@@ -180,7 +189,10 @@ TEST(PageText, PagesThatStandInForOthers) {
     }
     for (const char* content :
          {"<html lang=\"en-US\"><p>x</p></html>", "<p>Build it with this:</p><pre>make all</pre>",
-          "<meta http-equiv=\"refresh\" content=\"30\"><p>x</p>"}) {
+          "<meta http-equiv=\"refresh\" content=\"30\"><p>x</p>",
+          // A reference page: its declarations, each a block of its own.
+          "<h2>Class date_facet</h2><pre>class date_facet {};</pre><pre>date_facet();</pre>"
+          "<pre>void format(const char*);</pre>"}) {
         EXPECT_FALSE(ExtractPageText("a.html", content).Secondary) << content;
     }
 }
