@@ -49,10 +49,13 @@ std::optional<std::string> FolderMovedTo(const LoadedArchive& archive, const std
                            return static_cast<unsigned char>(c) > 0x20 &&
                                   static_cast<unsigned char>(c) < 0x7F && c != '\\';
                        });
-    if (!plain || sentPath.rfind('/') == std::string::npos ||
-        !FindEntry(archive, FolderIndexOf(NormalizePath(path))).Found) {
-        return std::nullopt;
-    }
+    if (!plain || sentPath.rfind('/') == std::string::npos) return std::nullopt;
+    const auto holdsIndex = [&](const std::string& folder) {
+        return FindEntry(archive, FolderIndexOf(NormalizePath(folder))).Found;
+    };
+    std::optional<std::string> decoded;
+    if (options.DecodePaths) decoded = PercentDecode(path);
+    if (!holdsIndex(path) && !(decoded && holdsIndex(*decoded))) return std::nullopt;
     return "./" + std::string(segment) + "/";
 }
 

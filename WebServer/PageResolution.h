@@ -36,6 +36,7 @@ Resolution ResolvePath(const LoadedArchive& archive, const std::string& path,
 // resolve, behind any root too. `path` is the request's path below any root
 // and archive prefix: empty for a library's archive named without its "/"
 // (`/python`), the folder's own path inside an archive (`api/views`).
+// The folder is looked for as ResolvePath looks (decoded too, DecodePaths).
 // Nothing when the folder has no index.html, when `path` ends in "/", or for
 // a last segment that is empty, "." or "..", or holds a "\" or a byte a
 // header could not carry as it is.

@@ -82,13 +82,11 @@ TEST(BrowseOptions, ChangeOnlyWhatEachIsMeantToAndNothingWithoutThem) {
         {kIndex, "", "index.html", "text/html"},
         {kIndex, "/docs/", "docs/index.html", "text/html"},
         {kIndex, "/DOCS//", "docs/index.html", "text/html"},
-        {kIndex, "/docs", "", "docs"},
         {kIndex, "/nothing/", "", "nothing"},
         {kIndex, "/my%20docs/", "", "my%20docs"},
         {kIndex, "/index.htm", "index.htm", "text/html"},
         // All three: decoding before the folder's index, types as above.
         {kAll, "/my%20docs/", "my docs/index.html", "text/html"},
-        {kAll, "/my%20docs", "", "my%20docs"},
         {kAll, "/my%20page.htm", "my page.htm", "text/html"},
         {kAll, "/logo.svg", "logo.svg", "image/svg+xml"},
         {kAll, "/", "index.html", "text/html"},
@@ -114,6 +112,11 @@ TEST(BrowseOptions, ChangeOnlyWhatEachIsMeantToAndNothingWithoutThem) {
             EXPECT_EQ(plain.ContentType, page.ContentType) << what;
         }
     }
+    // A folder named without its "/" is sent on to it, decoded when that
+    // finds it.
+    EXPECT_EQ(Serve(sites[kIndex].Get(), "/docs").Body, "Moved to: ./docs/");
+    EXPECT_EQ(Serve(sites[kIndex].Get(), "/my%20docs").Body, kNotFound + "my%20docs");
+    EXPECT_EQ(Serve(sites[kAll].Get(), "/my%20docs").Body, "Moved to: ./my%20docs/");
 }
 
 // Odd lines of a media-types list are passed over, never trusted.
