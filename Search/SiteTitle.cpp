@@ -106,7 +106,54 @@ std::string_view OwnTitle(std::string_view title, const std::vector<std::string>
     return title;
 }
 
+namespace {
+
+// A space, or the no-break space DocBook writes after a chapter's number.
+size_t SpaceAt(std::string_view text, size_t at) {
+    if (at < text.size() && text[at] == ' ') return 1;
+    return text.substr(at).starts_with("\xC2\xA0") ? 2 : 0;
+}
+
+// `title` without the number a book gives its chapter or section ("12.6.
+// Dictionaries", "Chapter 8. Boost.Circular Buffer", "Appendix B. Date
+// Support"): where it stands in the book, not what it is about.
+std::string_view WithoutNumber(std::string_view title) {
+    size_t at = 0;
+    bool labelled = false;
+    for (const std::string_view label : {"Chapter", "Part", "Appendix", "Section"}) {
+        if (title.starts_with(label) && SpaceAt(title, label.size()) > 0) {
+            at = label.size() + SpaceAt(title, label.size());
+            labelled = true;
+            break;
+        }
+    }
+    const auto digit = [](char c) { return c >= '0' && c <= '9'; };
+    const size_t start = at;
+    if (at < title.size() && digit(title[at])) {
+        while (at < title.size() &&
+               (digit(title[at]) ||
+                (title[at] == '.' && at + 1 < title.size() && digit(title[at + 1])))) {
+            ++at;
+        }
+    } else if (labelled) {
+        // A part's roman numeral or an appendix's letter.
+        while (at < title.size() &&
+               std::string_view("IVXLCABCDEFGHJKMNOPQRSTUWYZ").find(title[at]) !=
+                   std::string_view::npos) {
+            ++at;
+        }
+    }
+    if (at == start) return title;
+    if (at < title.size() && title[at] == '.') ++at;
+    const size_t space = SpaceAt(title, at);
+    if (space == 0 || at + space >= title.size()) return title;
+    return title.substr(at + space);
+}
+
+}  // namespace
+
 std::string_view PageName(std::string_view ownTitle) {
+    ownTitle = WithoutNumber(ownTitle);
     size_t end = ownTitle.size();
     for (const std::string_view separator : kSeparators)
         end = std::min(end, ownTitle.find(separator));

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "Search/SiteTitle.h"
@@ -35,6 +36,29 @@ TEST(SiteTitle, ThePageOwnTitleWithoutTheSiteName) {
         const std::vector<std::string> ends = CommonTitleEnds(titles);
         EXPECT_EQ(OwnTitle(titled(c.page), ends), c.own) << c.what;
     }
+}
+
+TEST(SiteTitle, ThePageNameWithoutItsPlaceInTheBook) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"argparse \xE2\x80\x94 Parser for command-line options", "argparse"},
+        {"HashMap in std::collections", "HashMap"},
+        {"12.6.\xC2\xA0"
+         "Dictionaries",
+         "Dictionaries"},
+        {"8. Errors and Exceptions", "Errors and Exceptions"},
+        {"Chapter\xC2\xA0"
+         "8.\xC2\xA0"
+         "Boost.Circular Buffer",
+         "Boost.Circular Buffer"},
+        {"Appendix B. Date/Time Support", "Date/Time Support"},
+        {"Part IV. Client Interfaces", "Client Interfaces"},
+        {"3D Graphics", "3D Graphics"},
+        {"A Tour of the Library", "A Tour of the Library"},
+        {"Chapter", "Chapter"},
+        {"2023", "2023"},
+    };
+    for (const auto& [title, name] : cases)
+        EXPECT_EQ(PageName(title), std::string_view(name)) << title;
 }
 
 }  // namespace
