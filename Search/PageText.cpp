@@ -9,6 +9,7 @@
 #include <mutex>
 #include <vector>
 
+#include "Search/PreformattedLines.h"
 #include "Search/TextEncoding.h"
 #include "Shared/AnsiText.h"
 
@@ -266,6 +267,7 @@ struct HtmlWalk {
     int paragraphs = 0;         // open <p> elements
     size_t preformatted = 0;    // bytes of text in the <pre> block open now
     size_t largestListing = 0;  // bytes of text in the largest <pre> block
+    PreformattedLines preLines;
     std::vector<PageSection> sections;
     std::vector<std::string> links;
     std::vector<OpenElement> open;
@@ -446,7 +448,10 @@ void OnEnd(void* context, const xmlChar* name) {
         const OpenElement& element = walk.open.back();
         walk.hidden -= element.Hidden ? 1 : 0;
         walk.pre -= element.Pre ? 1 : 0;
-        if (walk.pre == 0) walk.preformatted = 0;
+        if (walk.pre == 0 && element.Pre) {
+            walk.preformatted = 0;
+            walk.preLines.EndBlock();
+        }
         walk.codeDepth -= element.Code ? 1 : 0;
         if (element.Code) walk.code.Separate();
         walk.paragraphs -= element.Paragraph ? 1 : 0;
@@ -471,6 +476,7 @@ void OnCharacters(void* context, const xmlChar* characters, int length) {
     const size_t before = walk.text.View().size();
     walk.text.Append(text);
     if (walk.pre > 0) {
+        walk.preLines.Add(text);
         walk.preformatted += walk.text.View().size() - before;
         walk.largestListing = std::max(walk.largestListing, walk.preformatted);
     }
@@ -548,9 +554,10 @@ PageText ExtractHtml(std::string_view utf8, size_t textLimit, const EnoughText& 
     page.Links = std::move(walk.links);
     // A page of code is read for its words, not its name: a reader asking
     // for a thing means its documentation, not its source. A source file is
-    // one block; a reference page of many declarations, each a block of its
-    // own, is documentation.
-    const bool listing = !page.Text.empty() && walk.largestListing * 4 >= page.Text.size() * 3;
+    // one block of code; a reference page of many declarations, each a block
+    // of its own, and a manual set in one block of prose are documentation.
+    const bool listing = !page.Text.empty() && walk.largestListing * 4 >= page.Text.size() * 3 &&
+                         walk.preLines.MostlyCode();
     page.Secondary = walk.secondary || listing;
     return page;
 }

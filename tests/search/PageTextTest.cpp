@@ -190,6 +190,12 @@ TEST(PageText, PagesThatStandInForOthers) {
     for (const char* content :
          {"<html lang=\"en-US\"><p>x</p></html>", "<p>Build it with this:</p><pre>make all</pre>",
           "<meta http-equiv=\"refresh\" content=\"30\"><p>x</p>",
+          // A manual set in one block of prose, as manual pages and plain-text
+          // manuals are.
+          "<title>usr_28</title><pre>*28.1*  What is folding?\n\nFolding is used to show a "
+          "range of lines in the buffer as a single line on the screen.\nThe advantage is "
+          "that you can get a better overview of the structure of a text.\n  int x = 1;\n"
+          "</pre>",
           // A reference page: its declarations, each a block of its own.
           "<h2>Class date_facet</h2><pre>class date_facet {};</pre><pre>date_facet();</pre>"
           "<pre>void format(const char*);</pre>"}) {
