@@ -27,7 +27,7 @@ for group in "$@"; do
                           python-django-doc postgresql-doc-15 python-scipy-doc nodejs-doc git-doc cmake-doc
                           apache2-doc sqlite3-doc libglib2.0-doc libsdl2-doc openjdk-17-doc
                           octave-doc qtbase5-doc-html libgtk-4-doc ghc-doc erlang-doc
-                          python-djangorestframework-doc libboost1.74-doc vim-doc) ;;
+                          python-djangorestframework-doc libboost1.74-doc vim-doc python-pandas-doc) ;;
         # The .deb (cpack's shared-library dependencies need dpkg-shlibdeps) and its
         # checks; rsvg-convert renders the icon's PNG sizes.
         package) packages+=(dpkg-dev lintian desktop-file-utils libxml2-utils man-db groff-base librsvg2-bin) ;;
