@@ -365,11 +365,15 @@ void OnStart(void* context, const xmlChar* name, const xmlChar** attributeList) 
     const auto* tag = reinterpret_cast<const char*>(name);
     if (IsTag(tag, "title")) walk.inTitle = !walk.titleSeen;
     if (IsStandIn(tag, attributes)) walk.secondary = true;
-    if (!IsInline(tag)) {
+    // A parameter's type, which docutils writes right after its name with
+    // nothing between ("sortbool" as read): a word of its own.
+    const bool classifier = HasClass(attributes.Class, "classifier");
+    if (!IsInline(tag) || classifier) {
         walk.text.Separate();
         walk.code.Separate();
         walk.lead.Separate();
         if (walk.headingLevel > 0) walk.heading.Separate();
+        if (walk.headingLevel > 0 && classifier) walk.HeadingField().Separate();
     }
     if (walk.open.size() >= kMaxDepth) {
         ++walk.deeper;
@@ -594,6 +598,11 @@ bool IsHtmlPage(std::string_view name) {
 }
 
 bool IsSearchablePage(std::string_view name) {
+    // Sphinx keeps each page's source beside the site (`_sources/os.rst.txt`
+    // for `os.html`): the same words again, in markup.
+    if (name.starts_with("_sources/") || name.find("/_sources/") != std::string_view::npos) {
+        return false;
+    }
     return IsHtmlPage(name) || EndsWithIgnoringCase(name, ".txt") || IsMarkdown(name);
 }
 

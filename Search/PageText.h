@@ -57,13 +57,14 @@ struct PageText {
     // A page that stands in for another: it sends the browser on (a refresh
     // to another address), asks not to be indexed, or is a translation (a
     // language other than English), or is a listing of source code (most of
-    // its text preformatted). Found by its words, never ranked by its title
-    // or headings.
+    // its text one preformatted block, more of it code than prose). Found by
+    // its words, never ranked by its title or headings.
     bool Secondary = false;
 };
 
 // Whether an entry of this name is indexed: it ends in .htm, .html, .xhtml,
-// .txt or .md, in any ASCII case.
+// .txt or .md, in any ASCII case, and is no page's source that Sphinx keeps
+// in a `_sources` folder.
 bool IsSearchablePage(std::string_view name);
 
 // Whether the name is of a page that is read as HTML.

@@ -76,7 +76,9 @@ TEST(PageText, OnlyPagesAndTextFilesAreSearchable) {
     for (const char* name : {"a.htm", "b/C.HTML", "x.xhtml", "r.txt", "R.Md"}) {
         EXPECT_TRUE(IsSearchablePage(name)) << name;
     }
-    for (const char* name : {"a.css", "b.js", "html", "a.html.gz", "a.mdx", "a.txt/"}) {
+    // A page's source that Sphinx keeps beside it is no page of its own.
+    for (const char* name : {"a.css", "b.js", "html", "a.html.gz", "a.mdx", "a.txt/",
+                             "_sources/os.rst.txt", "doc/_sources/index.md.txt"}) {
         EXPECT_FALSE(IsSearchablePage(name)) << name;
     }
 }
@@ -166,6 +168,10 @@ TEST(PageText, FieldsAndSectionsAsGeneratorsWriteThem) {
          "<p>Handle requests.</p>",
          "Views Handle requests.", "Views" + end, "views", "", "[View|Views#views]",
          "Handle requests. " + end},
+        {"docutils: a parameter's type a word apart from its name",
+         "<dl><dt><strong>sort</strong><span class=\"classifier\">bool</span></dt><dd>Sorts."
+         "</dd></dl>",
+         "sort bool Sorts.", "", "sort bool" + end, "", "[sort|sort bool#]", ""},
     };
     for (const FieldCase& c : cases) {
         const PageText page = ExtractPageText("a.html", c.content);
