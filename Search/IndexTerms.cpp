@@ -237,10 +237,13 @@ bool IsSmallWord(std::string_view folded) {
 // a reader asks for `stylesheet`. Words too short or too long, and
 // identifiers, have none.
 constexpr size_t kMinSplitPart = 3;
+// The second part may be a particle of two letters (`groupby`: "Group by",
+// `setup`: "set up").
+constexpr size_t kMinSplitEnd = 2;
 constexpr size_t kMaxSplitWord = 24;
 std::vector<std::string> SplitPairs(const WordSplitter& splitter, std::string_view folded) {
     std::vector<std::string> pairs;
-    if (folded.size() < 2 * kMinSplitPart || folded.size() > kMaxSplitWord ||
+    if (folded.size() < kMinSplitPart + kMinSplitEnd || folded.size() > kMaxSplitWord ||
         !std::all_of(folded.begin(), folded.end(), [](char c) { return c >= 'a' && c <= 'z'; })) {
         return pairs;
     }
@@ -252,7 +255,7 @@ std::vector<std::string> SplitPairs(const WordSplitter& splitter, std::string_vi
         });
         return stem;
     };
-    for (size_t cut = kMinSplitPart; cut + kMinSplitPart <= folded.size(); ++cut) {
+    for (size_t cut = kMinSplitPart; cut + kMinSplitEnd <= folded.size(); ++cut) {
         pairs.push_back(stemOf(folded.substr(0, cut)) + kPairMark + stemOf(folded.substr(cut)));
     }
     return pairs;
