@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <array>
 
+#include "Shared/AnsiText.h"
+
 namespace {
 
 // Of a longer line, its start tells what it is.
@@ -17,10 +19,6 @@ constexpr std::array<std::string_view, 24> kSmallWords = {
 
 bool IsLetter(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-}
-
-char Lower(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
 std::string_view Trimmed(std::string_view line) {
@@ -53,7 +51,7 @@ LineKind KindOfLine(std::string_view line) {
     std::string word;
     for (size_t at = 0; at <= line.size(); ++at) {
         if (at < line.size() && IsLetter(line[at])) {
-            word += Lower(line[at]);
+            word += LowerAsciiChar(line[at]);
             continue;
         }
         if (word.empty()) continue;

@@ -137,11 +137,7 @@ std::string_view WithoutNumber(std::string_view title) {
         }
     } else if (labelled) {
         // A part's roman numeral or an appendix's letter.
-        while (at < title.size() &&
-               std::string_view("IVXLCABCDEFGHJKMNOPQRSTUWYZ").find(title[at]) !=
-                   std::string_view::npos) {
-            ++at;
-        }
+        while (at < title.size() && title[at] >= 'A' && title[at] <= 'Z') ++at;
     }
     if (at == start) return title;
     if (at < title.size() && title[at] == '.') ++at;
