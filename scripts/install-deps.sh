@@ -24,10 +24,16 @@ for group in "$@"; do
                             tcl) ;;
         bench) packages+=(lzop zip hyperfine python3.11-doc libstdc++-12-doc wrk nginx-light kiwix-tools zim-tools python3 imagemagick
                           libbenchmark-dev time ffmpeg rust-web-doc
-                          python-django-doc postgresql-doc-15 python-scipy-doc nodejs-doc git-doc cmake-doc
+                          python-django-doc postgresql-doc-15 python-scipy-doc git-doc cmake-doc
                           apache2-doc sqlite3-doc libglib2.0-doc libsdl2-doc openjdk-17-doc
                           octave-doc qtbase5-doc-html libgtk-4-doc ghc-doc erlang-doc
-                          python-djangorestframework-doc libboost1.74-doc vim-doc python-pandas-doc) ;;
+                          python-djangorestframework-doc libboost1.74-doc vim-doc python-pandas-doc)
+               # nodejs-doc goes with Debian's nodejs only: installing it would remove a
+               # machine's own Node.js, which the browser tests use; the node tree is then
+               # left out of the search bench.
+               if ! command -v node >/dev/null || dpkg-query -W -f='${Version}' nodejs 2>/dev/null | grep -q dfsg; then
+                   packages+=(nodejs-doc)
+               fi ;;
         # The .deb (cpack's shared-library dependencies need dpkg-shlibdeps) and its
         # checks; rsvg-convert renders the icon's PNG sizes.
         package) packages+=(dpkg-dev lintian desktop-file-utils libxml2-utils man-db groff-base librsvg2-bin) ;;
