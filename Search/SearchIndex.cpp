@@ -63,6 +63,10 @@ constexpr size_t kMinJoinedWord = 4;
 // those that hold some of them too, after them.
 constexpr uint64_t kFewPages = 10;
 
+// A page whose title names some of the words asked for but that lacks one of
+// them weighs this much of what it holds: it may say the same in other words.
+constexpr double kNamedWithoutAllWeight = 0.8;
+
 // Pages weighed again by their titles (FindPages), at least.
 constexpr uint64_t kTitleRankDepth = 100;
 
@@ -547,10 +551,18 @@ void AppendQuoted(std::string& expression, std::string_view term) {
 // An FTS5 string: every term quoted, so no byte of it is query syntax. Each
 // word is found in any of its forms; its whole identifier is one of them, as
 // it holds the word. Every word is required but the optional ones, which are
-// looked for beside the required words: a page holds them or not. `anyWord`:
-// a page that holds any one of the required words is found.
+// looked for beside the required words: a page holds them or not.
+enum class Matching {
+    AllWords,
+    AnyWord,  // a page that holds any one of the required words is found
+    // A page whose title holds one of the required words but that lacks one
+    // of them: named after what is asked, in other words ("Write ... to a
+    // csv file" for "save ... csv").
+    NamedWithoutAll,
+};
 std::string MatchExpression(const std::vector<QueryWord>& words, QueryPlan& plan,
-                            bool anyWord = false) {
+                            Matching matching = Matching::AllWords) {
+    const bool anyWord = matching != Matching::AllWords;
     plan.Words = words.size();
     plan.Optional.clear();
     for (const QueryWord& word : words) plan.Optional.push_back(word.Optional);
@@ -559,13 +571,14 @@ std::string MatchExpression(const std::vector<QueryWord>& words, QueryPlan& plan
             return !word.Optional && word.Whole.empty();
         }));
     // One word's group of phrases, each noted in the plan with its role (or
-    // as a Repeat).
-    const auto group = [&](size_t word, bool repeat) {
+    // as a Repeat). Phrases after the last noted one only select pages: the
+    // rank reads none beyond the plan's.
+    const auto group = [&](size_t word, bool repeat, bool noted = true) {
         std::string text = "(";
         const auto add = [&](std::string_view term, PhraseRole role) {
             if (text.size() > 1) text += " OR ";
             AppendQuoted(text, term);
-            plan.Phrases.push_back({word, repeat ? PhraseRole::Repeat : role});
+            if (noted) plan.Phrases.push_back({word, repeat ? PhraseRole::Repeat : role});
         };
         add(words[word].Word, PhraseRole::Word);
         for (const std::string& number : words[word].Numbers) add(number, PhraseRole::Word);
@@ -602,6 +615,18 @@ std::string MatchExpression(const std::vector<QueryWord>& words, QueryPlan& plan
     }
     if (anyWord && !optional.empty()) expression = "(" + expression + ")";
     if (!optional.empty()) expression += " AND (" + optional + ")";
+    if (matching == Matching::NamedWithoutAll) {
+        std::string inTitle;
+        std::string all;
+        for (size_t word = 0; word < words.size(); ++word) {
+            if (words[word].Optional) continue;
+            if (!inTitle.empty()) inTitle += " OR ";
+            inTitle += group(word, false, false);
+            if (!all.empty()) all += " AND ";
+            all += group(word, false, false);
+        }
+        expression = "(" + expression + ") AND (({title} : (" + inTitle + ")) NOT (" + all + "))";
+    }
     return expression;
 }
 
@@ -827,22 +852,23 @@ IndexHits FindPages(sqlite3* database, const std::vector<QueryWord>& queryWords,
     };
     const uint64_t keep = std::max<uint64_t>(offset + count, kTitleRankDepth);
     std::vector<Scored> best;  // a max-heap on `better`: the worst kept on top
-    // Ranks the pages `statement` finds, all words required or any one;
+    // Ranks the pages `statement` finds, matched as `matching` says;
     // those already kept (of the first pass) are not counted again.
-    const auto rankAll = [&](sqlite3_stmt* statement, bool anyWord) {
+    const auto rankAll = [&](sqlite3_stmt* statement, Matching matching) {
         QueryPlan plan;
         plan.Lengths = &aids.Lengths;
-        const std::string expression = MatchExpression(words, plan, anyWord);
+        const std::string expression = MatchExpression(words, plan, matching);
         BindText(statement, 1, expression);
         sqlite3_bind_pointer(statement, 2, &plan, kPlanPointerType, nullptr);
         std::vector<uint32_t> found;
         for (const Scored& scored : best) found.push_back(scored.Entry);
+        const double weight = matching == Matching::NamedWithoutAll ? kNamedWithoutAllWeight : 1.0;
         int step;
         while ((step = sqlite3_step(statement)) == SQLITE_ROW) {
-            Scored scored{sqlite3_column_double(statement, 1),
+            Scored scored{sqlite3_column_double(statement, 1) * weight,
                           static_cast<uint32_t>(sqlite3_column_int64(statement, 0)),
                           {},
-                          anyWord};
+                          matching == Matching::AnyWord};
             if (std::find(found.begin(), found.end(), scored.Entry) != found.end()) continue;
             ++hits.Total;
             if (best.size() < keep) {
@@ -856,15 +882,18 @@ IndexHits FindPages(sqlite3* database, const std::vector<QueryWord>& queryWords,
         }
         return step == SQLITE_DONE;
     };
-    bool ranked = rankAll(rank.get(), false);
-    // A query that finds few pages holding every word it asks for may use a
-    // word the page meant does not ("embed", "background"): then pages that
-    // hold some of them follow those that hold them all.
+    bool ranked = rankAll(rank.get(), Matching::AllWords);
+    // A query may use a word the page meant does not ("embed", "background",
+    // "save"). One that finds few pages holding every word it asks for finds
+    // those that hold some of them too, after them; one that finds many, the
+    // pages whose titles name some of them, among them.
     const auto asked = std::count_if(words.begin(), words.end(),
                                      [](const QueryWord& word) { return !word.Optional; });
-    if (ranked && hits.Total < kFewPages && asked >= 2) {
+    if (ranked && asked >= 2) {
+        const Matching some =
+            hits.Total < kFewPages ? Matching::AnyWord : Matching::NamedWithoutAll;
         Statement partial = Prepare(database, kRankSql);
-        ranked = partial && rankAll(partial.get(), true);
+        ranked = partial && rankAll(partial.get(), some);
     }
     if (!ranked) {
         hits = {};

@@ -385,6 +385,17 @@ SearchSource DocumentationSite() {
     pages.emplace_back("guide/crossing.html",
                        "<title>Crossing - Demo</title><h1>Crossing</h1><p>Where to board.</p>"
                        "<h2>Times</h2><p>Read the timetable: the ferry leaves hourly.</p>");
+    // A method that writes a table as csv, in other words than a reader asks
+    // for it, and many pages that hold all those words in passing.
+    pages.emplace_back("api/demo.Table.to_csv.html",
+                       "<title>demo.Table.to_csv - Demo</title><h1>demo.Table.to_csv</h1>"
+                       "<p>Write the table to a comma-separated values (csv) file.</p>");
+    for (int note = 0; note < 12; ++note) {
+        pages.emplace_back("notes/release" + std::to_string(note) + ".html",
+                           "<title>Release " + std::to_string(note) +
+                               " - Demo</title><p>A table can now save its rows faster, and "
+                               "read csv.</p>");
+    }
     // The program's other commands.
     for (int command = 0; command < 18; ++command) {
         const std::string name = "frob-command" + std::to_string(command);
@@ -454,6 +465,9 @@ TEST(SearchQuery, ThePageAReaderMeansComesFirstAtItsHeading) {
          "ferry timetable", "/guide/crossing.html", "Times"},
         {"the page that declares an identifier, before one whose first words use it",
          "demo_prepare_v2", "/api/prepare.html", ""},
+        {"the method named after what is asked, in other words, before pages that hold the "
+         "words in passing",
+         "save a table to csv", "/api/demo.Table.to_csv.html", ""},
         {"a page with all but one word, where no page holds them all",
          "how do I embed pictures in the program", "/guide/resources.html", ""},
     };
