@@ -279,6 +279,8 @@ struct HtmlWalk {
     bool titleSeen = false;
     bool firstHeadingSeen = false;
     bool secondary = false;
+    // The heading being read is a line of preformatted text (after a ruler).
+    bool preHeading = false;
 
     // The heading being read.
     int headingLevel = 0;  // 1-6; 7 for a definition term; 0 outside
@@ -455,6 +457,10 @@ void OnEnd(void* context, const xmlChar* name) {
         if (walk.pre == 0 && element.Pre) {
             walk.preformatted = 0;
             walk.preLines.EndBlock();
+            if (walk.preHeading) {
+                walk.EndHeading();
+                walk.preHeading = false;
+            }
         }
         walk.codeDepth -= element.Code ? 1 : 0;
         if (element.Code) walk.code.Separate();
@@ -468,15 +474,7 @@ void OnEnd(void* context, const xmlChar* name) {
     }
 }
 
-void OnCharacters(void* context, const xmlChar* characters, int length) {
-    HtmlWalk& walk = WalkOf(context);
-    const std::string_view text(reinterpret_cast<const char*>(characters),
-                                static_cast<size_t>(length));
-    if (walk.inTitle) {
-        walk.title.Append(text);
-        return;
-    }
-    if (walk.hidden > 0) return;
+void TakeShownText(HtmlWalk& walk, std::string_view text) {
     const size_t before = walk.text.View().size();
     walk.text.Append(text);
     if (walk.pre > 0) {
@@ -493,6 +491,40 @@ void OnCharacters(void* context, const xmlChar* characters, int length) {
     if (walk.paragraphs > 0 && walk.headingLevel == 0 &&
         walk.leadState == HtmlWalk::Lead::Reading) {
         walk.lead.Append(text);
+    }
+}
+
+void OnCharacters(void* context, const xmlChar* characters, int length) {
+    HtmlWalk& walk = WalkOf(context);
+    std::string_view text(reinterpret_cast<const char*>(characters), static_cast<size_t>(length));
+    if (walk.inTitle) {
+        walk.title.Append(text);
+        return;
+    }
+    if (walk.hidden > 0) return;
+    if (walk.pre == 0) {
+        TakeShownText(walk, text);
+        return;
+    }
+    // A manual set in preformatted text: the line at the margin after a
+    // ruler is its section's heading, up to the line's end.
+    while (!text.empty()) {
+        const size_t end = text.find('\n');
+        const std::string_view piece =
+            text.substr(0, end == std::string_view::npos ? end : end + 1);
+        if (walk.headingLevel == 0 && walk.preLines.AtLineStart() && walk.preLines.AfterRuler() &&
+            piece.find_first_of(" \t\r\n") != 0) {
+            walk.BeginHeading(2, OpenElement{});
+            walk.preHeading = true;
+        }
+        const bool lineEnds = piece.ends_with('\n');
+        TakeShownText(walk, lineEnds ? piece.substr(0, piece.size() - 1) : piece);
+        if (walk.preHeading && lineEnds) {
+            walk.EndHeading();
+            walk.preHeading = false;
+        }
+        if (lineEnds) TakeShownText(walk, "\n");
+        text.remove_prefix(piece.size());
     }
 }
 

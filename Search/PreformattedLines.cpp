@@ -28,6 +28,16 @@ std::string_view Trimmed(std::string_view line) {
     return line;
 }
 
+// The shortest ruler: shorter lines of "=" underline a heading of
+// reStructuredText or Markdown shown as an example, above the line that
+// follows. (A line of "-" is a comment in code: "-- ...".)
+constexpr size_t kMinRulerLength = 60;
+
+bool IsRuler(std::string_view line) {
+    const std::string_view marks = Trimmed(line);
+    return marks.size() >= kMinRulerLength &&
+           marks.find_first_not_of('=') == std::string_view::npos;
+}
 }  // namespace
 
 LineKind KindOfLine(std::string_view line) {
@@ -74,6 +84,7 @@ void PreformattedLines::Add(std::string_view characters) {
 }
 
 void PreformattedLines::EndLine() {
+    if (!Trimmed(line_).empty()) afterRuler_ = IsRuler(line_);
     switch (KindOfLine(line_)) {
         case LineKind::Code:
             ++code_;

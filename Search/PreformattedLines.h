@@ -20,13 +20,23 @@ class PreformattedLines {
   public:
     void Add(std::string_view characters);
     // The end of a block: its last line ends there.
-    void EndBlock() { EndLine(); }
+    void EndBlock() {
+        EndLine();
+        afterRuler_ = false;
+    }
     // More lines of code than of prose.
     bool MostlyCode() const { return code_ > prose_; }
+    // Whether the next characters start a line.
+    bool AtLineStart() const { return line_.empty(); }
+    // Whether the last line that held text was a ruler: a line of "=" alone,
+    // nearly as long as a page is wide, with which plain-text manuals set off
+    // each section; its heading is the next line that holds text.
+    bool AfterRuler() const { return afterRuler_; }
 
   private:
     void EndLine();
     std::string line_;  // the start of the current line, at most kMaxLineBytes
     size_t code_ = 0;
     size_t prose_ = 0;
+    bool afterRuler_ = false;
 };

@@ -172,6 +172,17 @@ TEST(PageText, FieldsAndSectionsAsGeneratorsWriteThem) {
          "<dl><dt><strong>sort</strong><span class=\"classifier\">bool</span></dt><dd>Sorts."
          "</dd></dl>",
          "sort bool Sorts.", "", "sort bool" + end, "", "[sort|sort bool#]", ""},
+        {"a manual in preformatted text: the line at the margin after a long ruler is a "
+         "heading; not after a short one, nor an indented line",
+         "<pre>Help\n" + std::string(78, '=') +
+             "\n\n*<a name=\"06.1\"></a><b>06.1</b>*\tSwitching "
+             "it on\nIt all starts with one command that you can type.\n=====\nTitle\n" +
+             std::string(78, '=') + "\n  Next: usr_07</pre>",
+         "Help " + std::string(78, '=') +
+             " *06.1* Switching it on It all starts with one command that you can type. ===== "
+             "Title " +
+             std::string(78, '=') + " Next: usr_07",
+         "*06.1* Switching it on" + end, "", "", "[*06.|*06.1* Switching it on#06.1]", ""},
     };
     for (const FieldCase& c : cases) {
         const PageText page = ExtractPageText("a.html", c.content);
