@@ -166,6 +166,12 @@ bool IsNavigation(const char* tag, const Attributes& attributes) {
     return false;
 }
 
+// The page's main region: what it says, beside the site's header, sidebars
+// and footer.
+bool IsMainRegion(const char* tag, const Attributes& attributes) {
+    return IsTag(tag, "main") || attributes.Role == "main";
+}
+
 // What a book's title page says of the book itself (DocBook's authors,
 // copyright and legal notice), on every chapter that has one: nothing of
 // what the page is about.
@@ -247,15 +253,23 @@ struct OpenElement {
     bool Code = false;
     bool Heading = false;
     bool Paragraph = false;
+    bool Main = false;  // the page's main region, where it is read
 };
 
 struct HtmlWalk {
-    explicit HtmlWalk(size_t textLimit)
-        : text(textLimit),
+    HtmlWalk(size_t textLimit, bool mainOnly)
+        : hidden(mainOnly ? 1 : 0),
+          mainOnly(mainOnly),
+          text(textLimit),
           headings(std::min(textLimit, kMaxFieldBytes)),
           names(std::min(textLimit, kMaxFieldBytes)),
           code(std::min(textLimit, kMaxFieldBytes)) {}
 
+    int hidden = 0;  // open elements whose text is not shown
+    // The page marks its main region: all outside it is the site's (its
+    // header, sidebars, footer), hidden until the region opens.
+    bool mainOnly = false;
+    bool mainSeen = false;
     CollapsedText text;
     CollapsedText headings;
     CollapsedText names;
@@ -272,7 +286,6 @@ struct HtmlWalk {
     std::vector<std::string> links;
     std::vector<OpenElement> open;
     size_t deeper = 0;  // open elements beyond kMaxDepth
-    int hidden = 0;     // open elements whose text is not shown
     int pre = 0;
     int codeDepth = 0;
     bool inTitle = false;
@@ -384,6 +397,11 @@ void OnStart(void* context, const xmlChar* name, const xmlChar** attributeList) 
     OpenElement element;
     element.Tag = tag;
     element.SectionsBefore = walk.sections.size();
+    if (walk.mainOnly && walk.hidden == 1 && IsMainRegion(tag, attributes)) {
+        element.Main = true;
+        walk.mainSeen = true;
+        --walk.hidden;
+    }
     element.Hidden = IsHidden(tag) || IsNavigation(tag, attributes) || IsFrontMatter(attributes);
     const bool shown = walk.hidden == 0 && !element.Hidden;
     if (shown) {
@@ -453,6 +471,7 @@ void OnEnd(void* context, const xmlChar* name) {
     while (walk.open.size() >= match) {
         const OpenElement& element = walk.open.back();
         walk.hidden -= element.Hidden ? 1 : 0;
+        walk.hidden += element.Main ? 1 : 0;
         walk.pre -= element.Pre ? 1 : 0;
         if (walk.pre == 0 && element.Pre) {
             walk.preformatted = 0;
@@ -555,9 +574,26 @@ htmlSAXHandler MakeHandler() {
 // stops the parse without reading the rest of a large page.
 constexpr size_t kParsePiece = size_t{16} * 1024;
 
-PageText ExtractHtml(std::string_view utf8, size_t textLimit, const EnoughText& enough) {
+// Whether the page marks its main region (<main>, role="main"), as most
+// themes do: a quick look at its bytes, before it is read.
+bool MarksMainRegion(std::string_view html) {
+    for (size_t at = html.find('<'); at != std::string_view::npos; at = html.find('<', at + 1)) {
+        const std::string_view tag = html.substr(at + 1, 5);
+        if (tag.size() == 5 && EqualIgnoringAsciiCase(tag.substr(0, 4), "main") &&
+            std::string_view(" \t\r\n>").find(tag[4]) != std::string_view::npos) {
+            return true;
+        }
+    }
+    for (const std::string_view role : {"role=\"main\"", "role='main'", "role=main"}) {
+        if (html.find(role) != std::string_view::npos) return true;
+    }
+    return false;
+}
+
+PageText ExtractHtml(std::string_view utf8, size_t textLimit, const EnoughText& enough,
+                     bool mainOnly) {
     static htmlSAXHandler handler = MakeHandler();
-    HtmlWalk walk(textLimit);
+    HtmlWalk walk(textLimit, mainOnly);
     htmlParserCtxtPtr parser =
         htmlCreatePushParserCtxt(&handler, nullptr, nullptr, 0, nullptr, XML_CHAR_ENCODING_UTF8);
     if (parser == nullptr) return {};
@@ -575,6 +611,8 @@ PageText ExtractHtml(std::string_view utf8, size_t textLimit, const EnoughText& 
     } while (at < utf8.size() && !walk.text.Full() &&
              !(enough && enough(walk.text.View(), walk.sections)));
     htmlFreeParserCtxt(parser);
+    // What looked like the region's mark was none (in a comment or a script).
+    if (walk.mainOnly && !walk.mainSeen) return ExtractHtml(utf8, textLimit, enough, false);
     PageText page;
     if (walk.headingLevel > 0) walk.EndHeading();
     page.Title = walk.titleSeen || !walk.title.Empty() ? walk.title.Take() : std::string();
@@ -648,6 +686,6 @@ PageText ExtractPageText(std::string_view name, std::string_view content, size_t
     // The parser counts in int.
     if (content.size() > static_cast<size_t>(INT_MAX)) content = content.substr(0, INT_MAX);
     const std::string utf8 = AsUtf8(content);
-    if (IsHtmlPage(name)) return ExtractHtml(utf8, textLimit, enough);
+    if (IsHtmlPage(name)) return ExtractHtml(utf8, textLimit, enough, MarksMainRegion(utf8));
     return ExtractPlain(utf8, IsMarkdown(name), textLimit);
 }

@@ -54,6 +54,14 @@ TEST(PageText, TitleAndVisibleTextOfEachKindOfPage) {
         {"markdown: the first heading", "README.md", "intro\n## Getting  started\nbody\n",
          "Getting started", "intro ## Getting started body"},
         {"an empty page", "a.html", "", "", ""},
+        {"a page that marks its main region: only it, and the title", "a.html",
+         "<title>Events</title><div id=\"docs-header\"><h1>Site 1.4</h1></div><div "
+         "id=\"docs-sidebar\"><h3>Guide</h3><a href=\"x.html\">Other</a></div><div "
+         "role=\"main\"><h1>Events</h1><p>Hooks.</p></div><div>Copyright</div><MAIN "
+         "class=\"later\">More.</MAIN>",
+         "Events", "Events Hooks. More."},
+        {"a mark of a main region in a comment or a script marks none", "a.html",
+         "<!-- <main> --><script>x = '<main>';</script><p>All of it.</p>", "", "All of it."},
     };
     for (const Case& c : cases) {
         const PageText page = ExtractPageText(c.name, c.content);
