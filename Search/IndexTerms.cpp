@@ -213,11 +213,11 @@ namespace {
 // the pages that hold them higher, and by their pairs and headings; "and",
 // "or" and "not" are not among them, as a query that writes them means them.
 constexpr std::string_view kSmallWords[] = {
-    "a",     "an",    "the",   "of",   "to",    "in",   "on",   "at",     "by",   "for",
-    "with",  "from",  "into",  "is",   "are",   "be",   "can",  "do",     "does", "how",
-    "i",     "my",    "me",    "what", "which", "who",  "this", "that",   "it",   "its",
-    "as",    "when",  "where", "why",  "you",   "your", "we",   "should", "will", "would",
-    "there", "about", "using", "if",   "so",    "some"};
+    "a",     "an",    "the",   "of",    "to",    "in",   "on",   "at",     "by",   "for",
+    "with",  "from",  "into",  "is",    "are",   "be",   "can",  "do",     "does", "how",
+    "i",     "my",    "me",    "what",  "which", "who",  "this", "that",   "it",   "its",
+    "as",    "when",  "where", "why",   "you",   "your", "we",   "should", "will", "would",
+    "there", "about", "use",   "using", "if",    "so",   "some"};
 
 // A language's name as identifiers and file names write it (`CXX_STANDARD`,
 // `CMAKE_CXX_FLAGS`, `main.cpp`): found as other forms of the word.

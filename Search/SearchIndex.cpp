@@ -30,7 +30,7 @@ constexpr double kWholeWeight = 0.5;
 // A small word a question is put in (QueryWord::Optional: "how do I ...")
 // weighs this much of a word it asks about: a page that holds it answers the
 // question no better, and long pages hold them all.
-constexpr double kOptionalWeight = 0.35;
+constexpr double kOptionalWeight = 0.25;
 
 // Two words of the query that stand together in a title or heading weigh
 // this much more.

@@ -109,6 +109,12 @@ TEST_F(IndexTerms, QueryWordsAndTheFormsThatFindThem) {
     EXPECT_NE(std::find(compound[1].Splits.begin(), compound[1].Splits.end(), "group+by"),
               compound[1].Splits.end());
     EXPECT_TRUE(compound[2].Splits.empty());
+    // The words a question is put in, its verb "use" too, are optional.
+    std::vector<bool> optional;
+    for (const QueryWord& word : QueryWords(splitter_, "how do I use channels")) {
+        optional.push_back(word.Optional);
+    }
+    EXPECT_EQ(optional, (std::vector<bool>{true, true, true, true, false}));
     EXPECT_EQ(
         QueryWords(splitter_, std::string(100, 'a') + std::string(40, ' ') + "x x x x").size(), 2u);
     std::string many;
