@@ -560,8 +560,10 @@ enum class Matching {
     // csv file" for "save ... csv").
     NamedWithoutAll,
 };
+// `naming`, for NamedWithoutAll: which words a title may hold (NamingWords).
 std::string MatchExpression(const std::vector<QueryWord>& words, QueryPlan& plan,
-                            Matching matching = Matching::AllWords) {
+                            Matching matching = Matching::AllWords,
+                            const std::vector<bool>& naming = {}) {
     const bool anyWord = matching != Matching::AllWords;
     plan.Words = words.size();
     plan.Optional.clear();
@@ -620,14 +622,42 @@ std::string MatchExpression(const std::vector<QueryWord>& words, QueryPlan& plan
         std::string all;
         for (size_t word = 0; word < words.size(); ++word) {
             if (words[word].Optional) continue;
-            if (!inTitle.empty()) inTitle += " OR ";
-            inTitle += group(word, false, false);
+            if (word < naming.size() && naming[word]) {
+                if (!inTitle.empty()) inTitle += " OR ";
+                inTitle += group(word, false, false);
+            }
             if (!all.empty()) all += " AND ";
             all += group(word, false, false);
         }
         expression = "(" + expression + ") AND (({title} : (" + inTitle + ")) NOT (" + all + "))";
     }
     return expression;
+}
+
+// Titles that hold a word, at most, for it to name a page among few: a word
+// in thousands of titles ("Struct", "DataFrame") names none apart, and the
+// pages that hold it would be a good share of the site to weigh.
+constexpr int kMaxNamingTitles = 300;
+
+// Which of the words asked a few titles hold (kMaxNamingTitles).
+std::vector<bool> NamingWords(sqlite3* database, const std::vector<QueryWord>& words) {
+    std::vector<bool> naming(words.size(), false);
+    Statement count = Prepare(
+        database, "SELECT count(*) FROM (SELECT rowid FROM words WHERE words MATCH ? LIMIT ?)");
+    for (size_t word = 0; word < words.size() && count; ++word) {
+        if (words[word].Optional) continue;
+        QueryPlan unused;
+        // Bound as it stands: it must outlive the step.
+        const std::string inTitle = "{title} : " + MatchExpression({words[word]}, unused);
+        BindText(count.get(), 1, inTitle);
+        sqlite3_bind_int(count.get(), 2, kMaxNamingTitles + 1);
+        if (sqlite3_step(count.get()) == SQLITE_ROW) {
+            const int titles = sqlite3_column_int(count.get(), 0);
+            naming[word] = titles > 0 && titles <= kMaxNamingTitles;
+        }
+        sqlite3_reset(count.get());
+    }
+    return naming;
 }
 
 // The query's words with only the splits (QueryWord::Splits) that a title or
@@ -854,10 +884,11 @@ IndexHits FindPages(sqlite3* database, const std::vector<QueryWord>& queryWords,
     std::vector<Scored> best;  // a max-heap on `better`: the worst kept on top
     // Ranks the pages `statement` finds, matched as `matching` says;
     // those already kept (of the first pass) are not counted again.
-    const auto rankAll = [&](sqlite3_stmt* statement, Matching matching) {
+    const auto rankAll = [&](sqlite3_stmt* statement, Matching matching,
+                             const std::vector<bool>& naming = {}) {
         QueryPlan plan;
         plan.Lengths = &aids.Lengths;
-        const std::string expression = MatchExpression(words, plan, matching);
+        const std::string expression = MatchExpression(words, plan, matching, naming);
         BindText(statement, 1, expression);
         sqlite3_bind_pointer(statement, 2, &plan, kPlanPointerType, nullptr);
         std::vector<uint32_t> found;
@@ -889,11 +920,15 @@ IndexHits FindPages(sqlite3* database, const std::vector<QueryWord>& queryWords,
     // pages whose titles name some of them, among them.
     const auto asked = std::count_if(words.begin(), words.end(),
                                      [](const QueryWord& word) { return !word.Optional; });
-    if (ranked && asked >= 2) {
-        const Matching some =
-            hits.Total < kFewPages ? Matching::AnyWord : Matching::NamedWithoutAll;
+    if (ranked && asked >= 2 && hits.Total < kFewPages) {
         Statement partial = Prepare(database, kRankSql);
-        ranked = partial && rankAll(partial.get(), some);
+        ranked = partial && rankAll(partial.get(), Matching::AnyWord);
+    } else if (ranked && asked >= 2) {
+        const std::vector<bool> naming = NamingWords(database, words);
+        if (std::find(naming.begin(), naming.end(), true) != naming.end()) {
+            Statement named = Prepare(database, kRankSql);
+            ranked = named && rankAll(named.get(), Matching::NamedWithoutAll, naming);
+        }
     }
     if (!ranked) {
         hits = {};
