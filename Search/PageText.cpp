@@ -153,6 +153,8 @@ bool IsNavigation(const char* tag, const Attributes& attributes) {
     if (IsTag(tag, "nav") || IsTag(tag, "footer")) return true;
     // Marked as no part of what is quoted of the page (line numbers).
     if (attributes.NoSnippet) return true;
+    // A listing's line numbers, as Doxygen and Pygments mark them.
+    if (HasClass(attributes.Class, "lineno") || HasClass(attributes.Class, "linenos")) return true;
     // A dialog (the theme's search box) is shown over any page.
     if (attributes.Role == "navigation" || attributes.Role == "search" ||
         attributes.Role == "dialog") {
@@ -431,7 +433,8 @@ void OnStart(void* context, const xmlChar* name, const xmlChar** attributeList) 
             }
         }
     }
-    element.Pre = IsTag(tag, "pre");
+    // Doxygen sets code in a "fragment" of one block per line.
+    element.Pre = IsTag(tag, "pre") || HasClass(attributes.Class, "fragment");
     element.Code = IsTag(tag, "code") || IsTag(tag, "tt");
     element.Paragraph = IsTag(tag, "p");
     const int level = HeadingLevelOf(tag, attributes);
@@ -458,6 +461,8 @@ void OnEnd(void* context, const xmlChar* name) {
         walk.text.Separate();
         walk.code.Separate();
         walk.lead.Separate();
+        // A block in preformatted text ends its line (a fragment's lines).
+        if (walk.pre > 0 && walk.hidden == 0) walk.preLines.Add("\n");
     }
     if (walk.deeper > 0) {
         --walk.deeper;

@@ -209,9 +209,18 @@ TEST(PageText, PagesThatStandInForOthers) {
          {"<meta http-equiv=\"refresh\" content=\"0; URL=other.html\"><p>Moved</p>",
           "<meta name=\"robots\" content=\"noindex,follow\"><p>Old</p>",
           "<html lang=\"zh\"><title>HashMap</title><p>x</p></html>",
-          "<title>Source of lib.rs</title><pre>fn main() {}</pre><p>1</p>"}) {
+          "<title>Source of lib.rs</title><pre>fn main() {}</pre><p>1</p>",
+          // Doxygen's listing of a header: a fragment of one block per line,
+          // each numbered.
+          "<title>Svd.h Source File</title><div class=\"fragment\"><div class=\"line\"><span "
+          "class=\"lineno\">1</span>// Singular values</div>\n<div class=\"line\"><span "
+          "class=\"lineno\">2</span>class Svd {</div>\n<div class=\"line\"><span "
+          "class=\"lineno\">3</span>};</div></div>"}) {
         EXPECT_TRUE(ExtractPageText("a.html", content).Secondary) << content;
     }
+    // Line numbers are no text of the page.
+    EXPECT_EQ(ExtractPageText("a.html", "<pre><span class=\"linenos\">1</span>x = 1</pre>").Text,
+              "x = 1");
     for (const char* content :
          {"<html lang=\"en-US\"><p>x</p></html>", "<p>Build it with this:</p><pre>make all</pre>",
           "<meta http-equiv=\"refresh\" content=\"30\"><p>x</p>",
