@@ -335,7 +335,12 @@ std::vector<std::string> OtherNumbers(std::string_view folded) {
     const auto vowel = [](char c) {
         return std::string_view("aeiou").find(c) != std::string_view::npos;
     };
-    if (ends("ies")) {
+    if (ends("ices")) {
+        // Latin plurals (matrices, indices, vertices); a noun in -ice's own.
+        numbers.push_back(word.substr(0, word.size() - 4) + "ix");
+        numbers.push_back(word.substr(0, word.size() - 4) + "ex");
+        numbers.push_back(word.substr(0, word.size() - 1));  // devices
+    } else if (ends("ies")) {
         numbers.push_back(word.substr(0, word.size() - 3) + "y");  // libraries
     } else if (ends("sses") || ends("xes") || ends("ches") || ends("shes") || ends("zes")) {
         numbers.push_back(word.substr(0, word.size() - 2));  // classes, indexes
@@ -347,6 +352,9 @@ std::vector<std::string> OtherNumbers(std::string_view folded) {
             numbers.push_back(word.substr(0, word.size() - 1) + "ies");
         } else if (ends("x") || ends("ch") || ends("sh") || ends("z")) {
             numbers.push_back(word + "es");
+            // and the Latin plural: matrix, index, vertex
+            if (ends("ix") || ends("ex"))
+                numbers.push_back(word.substr(0, word.size() - 2) + "ices");
         } else {
             numbers.push_back(word + "s");
         }
