@@ -450,9 +450,14 @@ void Rank(const Fts5ExtensionApi* api, Fts5Context* fts, sqlite3_context* contex
         if (role.Role == PhraseRole::Form) stemmed[role.Word] |= fields;
         if (role.Role == PhraseRole::Whole || role.Role == PhraseRole::Pair ||
             role.Role == PhraseRole::Heading) {
+            // A whole identifier says as much in a long field as in a short
+            // one: a reference page of a thousand definitions defines the one
+            // asked for no less (`url_for` on a site's one API page).
+            const std::array<double, kFieldCount>& weights =
+                role.Role == PhraseRole::Whole ? kFieldWeights : fieldWeights;
             double weight = 0;
             for (size_t field = 0; field < kFieldCount; ++field) {
-                if ((fields >> field) & 1u) weight += fieldWeights[field];
+                if ((fields >> field) & 1u) weight += weights[field];
             }
             // A whole heading weighs as all the query's words.
             double rarity = rarities->ofWord[role.Word];

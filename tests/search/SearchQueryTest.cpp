@@ -385,6 +385,20 @@ SearchSource DocumentationSite() {
     pages.emplace_back("guide/crossing.html",
                        "<title>Crossing - Demo</title><h1>Crossing</h1><p>Where to board.</p>"
                        "<h2>Times</h2><p>Read the timetable: the ferry leaves hourly.</p>");
+    // A site's one API page: hundreds of definitions, one of them the
+    // function a guide titled with a part of its name uses in passing.
+    std::string api = "<title>API - Demo</title><h1>API</h1><h2>URL routes</h2><dl>";
+    for (int function = 0; function < 300; ++function) {
+        const std::string name = "demo.helper" + std::to_string(function);
+        api += "<dt id=\"" + name + "\">" + name + "(value)</dt><dd>Helps.</dd>";
+    }
+    api +=
+        "<dt id=\"demo.url_for\">demo.url_for(endpoint)</dt><dd>Builds an address: "
+        "<code>url_for('index')</code>.</dd></dl>";
+    pages.emplace_back("api/index.html", api);
+    pages.emplace_back("patterns/routing.html",
+                       "<title>Routing - Demo</title><h1>Routing</h1><h2>Addresses</h2>"
+                       "<p>Call url_for with the endpoint for its URL.</p>");
     // A method that writes a table as csv, in other words than a reader asks
     // for it, and many pages that hold all those words in passing.
     pages.emplace_back("api/demo.Table.to_csv.html",
@@ -394,7 +408,7 @@ SearchSource DocumentationSite() {
         pages.emplace_back("notes/release" + std::to_string(note) + ".html",
                            "<title>Release " + std::to_string(note) +
                                " - Demo</title><p>A table can now save its rows faster, and "
-                               "read csv.</p>");
+                               "read csv from a url.</p>");
     }
     // The program's other commands.
     for (int command = 0; command < 18; ++command) {
@@ -465,6 +479,8 @@ TEST(SearchQuery, ThePageAReaderMeansComesFirstAtItsHeading) {
          "ferry timetable", "/guide/crossing.html", "Times"},
         {"the page that declares an identifier, before one whose first words use it",
          "demo_prepare_v2", "/api/prepare.html", ""},
+        {"a function defined among hundreds on one page, before a short guide that uses it",
+         "url_for", "/api/index.html#demo.url_for", "demo.url_for(endpoint)"},
         {"the method named after what is asked, in other words, before pages that hold the "
          "words in passing",
          "save a table to csv", "/api/demo.Table.to_csv.html", ""},
