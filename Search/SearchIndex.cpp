@@ -339,6 +339,8 @@ struct QueryPlan {
     // parts are one (`sqlite3_prepare_v2`).
     size_t Asked = 0;
     const std::vector<LengthWeights>* Lengths = nullptr;  // RankingAids'
+    const QueryWordCounts* Shared = nullptr;              // FindPages'
+    QueryWordCounts* Counted = nullptr;                   // CountWords' answer
 };
 
 // What a word weighs in each field of the current row.
@@ -379,13 +381,14 @@ double Rarity(int64_t rows, int64_t holding) {
                               (static_cast<double>(holding) + 0.5));
 }
 
-Rarities* RaritiesOf(const Fts5ExtensionApi* api, Fts5Context* fts, const QueryPlan& plan) {
-    if (auto* known = static_cast<Rarities*>(api->xGetAuxdata(fts, 0))) return known;
+// The pages that hold each word of the plan, of the index's.
+bool CountHolding(const Fts5ExtensionApi* api, Fts5Context* fts, const QueryPlan& plan,
+                  QueryWordCounts& counts) {
     sqlite3_int64 rows = 0;
-    if (api->xRowCount(fts, &rows) != SQLITE_OK) return nullptr;
-    auto* rarities = new Rarities;
-    std::vector<int64_t> holdingWord(plan.Words, 0);
-    std::vector<int64_t> holdingAsItStands(plan.Words, 0);
+    if (api->xRowCount(fts, &rows) != SQLITE_OK) return false;
+    counts.Pages = rows;
+    counts.HoldingWord.assign(plan.Words, 0);
+    counts.HoldingAsItStands.assign(plan.Words, 0);
     const int phrases =
         std::min<int>(api->xPhraseCount(fts), static_cast<int>(plan.Phrases.size()));
     // A whole identifier or a pair is counted as rare as its word: counting
@@ -395,18 +398,46 @@ Rarities* RaritiesOf(const Fts5ExtensionApi* api, Fts5Context* fts, const QueryP
         if (role.Role != PhraseRole::Word && role.Role != PhraseRole::Form) continue;
         int64_t holding = 0;
         if (api->xQueryPhrase(fts, phrase, &holding, CountRow) != SQLITE_OK) holding = rows;
-        holdingWord[role.Word] += holding;
-        if (role.Role == PhraseRole::Word) holdingAsItStands[role.Word] += holding;
+        counts.HoldingWord[role.Word] += holding;
+        if (role.Role == PhraseRole::Word) counts.HoldingAsItStands[role.Word] += holding;
     }
-    for (const int64_t holding : holdingWord) rarities->ofWord.push_back(Rarity(rows, holding));
-    for (const int64_t holding : holdingAsItStands) {
-        rarities->asItStands.push_back(Rarity(rows, holding));
+    return true;
+}
+
+Rarities* RaritiesOf(const Fts5ExtensionApi* api, Fts5Context* fts, const QueryPlan& plan) {
+    if (auto* known = static_cast<Rarities*>(api->xGetAuxdata(fts, 0))) return known;
+    QueryWordCounts own;
+    if (!CountHolding(api, fts, plan, own)) return nullptr;
+    const bool shared = plan.Shared != nullptr && plan.Shared->HoldingWord.size() == plan.Words &&
+                        plan.Shared->HoldingAsItStands.size() == plan.Words;
+    const QueryWordCounts& counts = shared ? *plan.Shared : own;
+    auto* rarities = new Rarities;
+    for (const int64_t holding : counts.HoldingWord) {
+        rarities->ofWord.push_back(Rarity(counts.Pages, holding));
+    }
+    for (const int64_t holding : counts.HoldingAsItStands) {
+        rarities->asItStands.push_back(Rarity(counts.Pages, holding));
     }
     if (api->xSetAuxdata(fts, rarities, [](void* data) { delete static_cast<Rarities*>(data); }) !=
         SQLITE_OK) {
         return nullptr;  // SQLite has freed it
     }
     return rarities;
+}
+
+// CountWords' function: the counts of the index, into the plan, once.
+void Count(const Fts5ExtensionApi* api, Fts5Context* fts, sqlite3_context* context, int count,
+           sqlite3_value** values) {
+    const auto* plan =
+        count == 1
+            ? static_cast<const QueryPlan*>(sqlite3_value_pointer(values[0], kPlanPointerType))
+            : nullptr;
+    if (plan == nullptr || plan->Counted == nullptr ||
+        !CountHolding(api, fts, *plan, *plan->Counted)) {
+        sqlite3_result_error(context, "cannot count", -1);
+        return;
+    }
+    sqlite3_result_int(context, 0);
 }
 
 // The fields (a bit each) that hold `phrase` in the current row.
@@ -752,7 +783,8 @@ bool PrepareConnection(sqlite3* database) {
     static fts5_tokenizer terms = {CreateTermTokenizer, DeleteTermTokenizer, CutTerms};
     return fts5 != nullptr &&
            fts5->xCreateTokenizer(fts5, "pelorine_terms", nullptr, &terms, nullptr) == SQLITE_OK &&
-           fts5->xCreateFunction(fts5, "pelorine_rank", nullptr, Rank, nullptr) == SQLITE_OK;
+           fts5->xCreateFunction(fts5, "pelorine_rank", nullptr, Rank, nullptr) == SQLITE_OK &&
+           fts5->xCreateFunction(fts5, "pelorine_count", nullptr, Count, nullptr) == SQLITE_OK;
 }
 
 bool CreateIndex(sqlite3* database) {
@@ -852,8 +884,45 @@ bool IsCompleteIndexOf(sqlite3* database, std::string_view identity) {
     return formatMatches && identityMatches;
 }
 
+void QueryWordCounts::Add(const QueryWordCounts& other) {
+    Pages += other.Pages;
+    HoldingWord.resize(std::max(HoldingWord.size(), other.HoldingWord.size()), 0);
+    HoldingAsItStands.resize(std::max(HoldingAsItStands.size(), other.HoldingAsItStands.size()), 0);
+    for (size_t i = 0; i < other.HoldingWord.size(); ++i) HoldingWord[i] += other.HoldingWord[i];
+    for (size_t i = 0; i < other.HoldingAsItStands.size(); ++i) {
+        HoldingAsItStands[i] += other.HoldingAsItStands[i];
+    }
+}
+
+QueryWordCounts CountWords(sqlite3* database, const std::vector<QueryWord>& queryWords) {
+    QueryWordCounts counts;
+    counts.HoldingWord.assign(queryWords.size(), 0);
+    counts.HoldingAsItStands.assign(queryWords.size(), 0);
+    Statement pages = Prepare(database, "SELECT count(*) FROM pages");
+    if (pages && sqlite3_step(pages.get()) == SQLITE_ROW) {
+        counts.Pages = sqlite3_column_int64(pages.get(), 0);
+    }
+    if (queryWords.empty()) return counts;
+    // The first page that holds any of the words counts them all; where none
+    // does, none holds any.
+    std::vector<QueryWord> words = WithHeldSplits(database, queryWords);
+    for (QueryWord& word : words) word.Optional = false;
+    QueryPlan plan;
+    plan.Counted = &counts;
+    // Bound as it stands: it must outlive the step.
+    const std::string expression = MatchExpression(words, plan, Matching::AnyWord);
+    Statement count = Prepare(
+        database, "SELECT pelorine_count(words, ?2) FROM words WHERE words MATCH ?1 LIMIT 1");
+    if (!count) return counts;
+    BindText(count.get(), 1, expression);
+    sqlite3_bind_pointer(count.get(), 2, &plan, kPlanPointerType, nullptr);
+    sqlite3_step(count.get());
+    return counts;
+}
+
 IndexHits FindPages(sqlite3* database, const std::vector<QueryWord>& queryWords,
-                    const RankingAids& aids, uint64_t offset, uint32_t count) {
+                    const RankingAids& aids, uint64_t offset, uint32_t count,
+                    const QueryWordCounts* shared) {
     IndexHits hits;
     if (queryWords.empty()) return hits;
     const std::vector<QueryWord> words = WithHeldSplits(database, queryWords);
@@ -893,6 +962,7 @@ IndexHits FindPages(sqlite3* database, const std::vector<QueryWord>& queryWords,
                              const std::vector<bool>& naming = {}) {
         QueryPlan plan;
         plan.Lengths = &aids.Lengths;
+        plan.Shared = shared;
         const std::string expression = MatchExpression(words, plan, matching, naming);
         BindText(statement, 1, expression);
         sqlite3_bind_pointer(statement, 2, &plan, kPlanPointerType, nullptr);

@@ -114,7 +114,21 @@ struct RankingAids {
 // The ends of titles the site shares (CommonTitleEnds), as the index keeps them.
 std::vector<std::string> TitleEndsOf(sqlite3* database);
 
+// How many pages there are, and how many hold each of a query's words (in
+// QueryWords' order) in any form and as it stands: what a word's rarity is
+// worked out from. A library sums its archives' (Add), so that their pages
+// rank as if they were in one index, where a word rare in one site and
+// common in the others is no rarer than it is among them all.
+struct QueryWordCounts {
+    int64_t Pages = 0;
+    std::vector<int64_t> HoldingWord;
+    std::vector<int64_t> HoldingAsItStands;
+    void Add(const QueryWordCounts& other);
+};
+QueryWordCounts CountWords(sqlite3* database, const std::vector<QueryWord>& words);
+
 // Pages holding every one of `words` in any of its forms, best first: `count`
-// of them from `offset`.
+// of them from `offset`. `shared`: the words' counts over a library, in place
+// of the index's own.
 IndexHits FindPages(sqlite3* database, const std::vector<QueryWord>& words, const RankingAids& aids,
-                    uint64_t offset, uint32_t count);
+                    uint64_t offset, uint32_t count, const QueryWordCounts* shared = nullptr);

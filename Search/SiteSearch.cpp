@@ -233,8 +233,8 @@ SearchAnswer SiteSearch::AskAll(std::string_view query) const {
     return Find(query, 1, UINT32_MAX, false);
 }
 
-SearchAnswer SiteSearch::Find(std::string_view query, uint32_t page, uint32_t count,
-                              bool snippets) const {
+SearchAnswer SiteSearch::Find(std::string_view query, uint32_t page, uint32_t count, bool snippets,
+                              const QueryWordCounts* shared) const {
     SearchAnswer answer;
     answer.Query = DropInvalidUtf8(query);
     answer.Page = page;
@@ -250,7 +250,8 @@ SearchAnswer SiteSearch::Find(std::string_view query, uint32_t page, uint32_t co
 
     std::lock_guard guard(lock_);
     const std::vector<QueryWord> words = QueryWords(*splitter_, query);
-    const IndexHits hits = FindPages(query_.get(), words, aids_, uint64_t{page - 1} * count, count);
+    const IndexHits hits =
+        FindPages(query_.get(), words, aids_, uint64_t{page - 1} * count, count, shared);
     if (hits.Failed) {
         answer.State = IndexState::Failed;
         return answer;
@@ -269,8 +270,15 @@ SearchAnswer SiteSearch::Find(std::string_view query, uint32_t page, uint32_t co
     return answer;
 }
 
-SearchAnswer SiteSearch::AskRanked(std::string_view query, uint32_t count) const {
-    return Find(query, 1, count, false);
+SearchAnswer SiteSearch::AskRanked(std::string_view query, uint32_t count,
+                                   const QueryWordCounts* shared) const {
+    return Find(query, 1, count, false, shared);
+}
+
+QueryWordCounts SiteSearch::CountWordsOf(std::string_view query) const {
+    if (!started_.load(std::memory_order_acquire) || state_ != IndexState::Ready) return {};
+    std::lock_guard guard(lock_);
+    return CountWords(query_.get(), QueryWords(*splitter_, query));
 }
 
 void SiteSearch::ShowHitOf(std::string_view query, SearchHit& hit) const {

@@ -65,10 +65,16 @@ class SiteSearch {
     // Every result for `query`, in rank order, without snippets.
     SearchAnswer AskAll(std::string_view query) const;
 
+    // How many pages the index holds, and how many of them hold each word of
+    // `query`; nothing while the index is not ready.
+    QueryWordCounts CountWordsOf(std::string_view query) const;
+
     // The best `count` results for `query`, with their scores and without
-    // snippets: a search across several archives ranks them together and
-    // asks for the snippets of those it shows (ShowHitOf).
-    SearchAnswer AskRanked(std::string_view query, uint32_t count) const;
+    // snippets: a search across several archives ranks them together, each
+    // word as rare as it is in all of them (`shared`: their CountWordsOf,
+    // added), and asks for the snippets of those it shows (ShowHitOf).
+    SearchAnswer AskRanked(std::string_view query, uint32_t count,
+                           const QueryWordCounts* shared = nullptr) const;
     // Fills in the snippet and heading of `hit` (of AskRanked) for `query`,
     // reading as for a later hit of a page (kDeepHits).
     void ShowHitOf(std::string_view query, SearchHit& hit) const;
@@ -77,7 +83,8 @@ class SiteSearch {
     void WaitUntilSettled() const;
 
   private:
-    SearchAnswer Find(std::string_view query, uint32_t page, uint32_t count, bool snippets) const;
+    SearchAnswer Find(std::string_view query, uint32_t page, uint32_t count, bool snippets,
+                      const QueryWordCounts* shared = nullptr) const;
     void OpenOrBuild();
     void Finished(bool complete);
     void UseForQueries(Database database);

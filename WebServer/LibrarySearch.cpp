@@ -21,9 +21,18 @@ SearchAnswer AskEveryArchive(const LibrarySnapshot& snapshot, const SearchReques
     const uint32_t wanted = request.Page * kResultsPerPage;
     std::vector<Found> found;
     bool anyReady = false;
+    // A word is as rare as it is among the pages of every archive: one
+    // rare in a site and common in the others ("url" where the query asks
+    // for `url_for`) no longer lifts that site's pages above those that
+    // hold what was asked.
+    QueryWordCounts shared;
     for (const auto& archive : snapshot.Archives) {
         if (!archive->Served || archive->Served->Search == nullptr) continue;
-        SearchAnswer answer = archive->Served->Search->AskRanked(request.Query, wanted);
+        shared.Add(archive->Served->Search->CountWordsOf(request.Query));
+    }
+    for (const auto& archive : snapshot.Archives) {
+        if (!archive->Served || archive->Served->Search == nullptr) continue;
+        SearchAnswer answer = archive->Served->Search->AskRanked(request.Query, wanted, &shared);
         if (answer.State == IndexState::Building) {
             merged.StillBuilding.push_back(archive->Title);
             merged.Indexed += answer.Indexed;

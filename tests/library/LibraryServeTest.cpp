@@ -189,4 +189,44 @@ TEST(LibraryServe, SearchesEveryArchiveAtOnceOrOneUnderItsName) {
     StopServers();
 }
 
+// Across archives a word is as rare as it is among all their pages: a site
+// where "url" is rare does not outrank the one that defines `url_for`.
+TEST(LibraryServe, SearchesEveryArchiveAsOneIndex) {
+    TempDir dir;
+    setenv("XDG_CACHE_HOME", (dir / "cache").c_str(), 1);
+    std::filesystem::create_directories(dir.path() / "lib");
+    ArchiveBuilder web;
+    ArchiveBuilder docs;
+    for (int i = 0; i < 20; ++i) {
+        const std::string n = std::to_string(i);
+        web.AddRaw("route" + n + ".html",
+                   "<title>Route " + n + "</title><p>A url for route " + n + ".</p>");
+        docs.AddRaw("text" + n + ".html",
+                    "<title>Text " + n + "</title><p>Writing text " + n + ".</p>");
+    }
+    web.AddRaw("api.html",
+               "<title>API</title><dl><dt id=\"web.url_for\">web.url_for(endpoint)</dt><dd>The url "
+               "for an endpoint.</dd></dl>");
+    docs.AddRaw("links.html", "<title>Links</title><p>Give the url for each link.</p>");
+    web.WriteTo(dir / "lib/web.pel");
+    docs.WriteTo(dir / "lib/docs.pel");
+    BrowseOptions options;
+    options.Search = true;
+    const uint16_t port = StartServerWith(dir / "lib", options, true);
+    ASSERT_NE(port, 0);
+    std::string found;
+    for (int i = 0; i < 1000; ++i) {
+        found = Get(port, "/.pelorine/search.json?q=url_for");
+        if (found.find("\"building\"") == std::string::npos &&
+            found.find("\"ready\": true") != std::string::npos) {
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    const size_t first = found.find("\"path\": ");
+    ASSERT_NE(first, std::string::npos) << found;
+    EXPECT_EQ(found.substr(first, 22), "\"path\": \"web/api.html\"") << found;
+    StopServers();
+}
+
 }  // namespace
