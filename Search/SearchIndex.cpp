@@ -425,13 +425,17 @@ Rarities* RaritiesOf(const Fts5ExtensionApi* api, Fts5Context* fts, const QueryP
     return rarities;
 }
 
+// The plan a query binds to its function's one argument.
+const QueryPlan* PlanOf(int count, sqlite3_value** values) {
+    return count == 1
+               ? static_cast<const QueryPlan*>(sqlite3_value_pointer(values[0], kPlanPointerType))
+               : nullptr;
+}
+
 // CountWords' function: the counts of the index, into the plan, once.
 void Count(const Fts5ExtensionApi* api, Fts5Context* fts, sqlite3_context* context, int count,
            sqlite3_value** values) {
-    const auto* plan =
-        count == 1
-            ? static_cast<const QueryPlan*>(sqlite3_value_pointer(values[0], kPlanPointerType))
-            : nullptr;
+    const QueryPlan* plan = PlanOf(count, values);
     if (plan == nullptr || plan->Counted == nullptr ||
         !CountHolding(api, fts, *plan, *plan->Counted)) {
         sqlite3_result_error(context, "cannot count", -1);
@@ -459,10 +463,7 @@ unsigned FieldsOf(const Fts5ExtensionApi* api, Fts5Context* fts, int phrase) {
 // has to be read per row.
 void Rank(const Fts5ExtensionApi* api, Fts5Context* fts, sqlite3_context* context, int count,
           sqlite3_value** values) {
-    const auto* plan =
-        count == 1
-            ? static_cast<const QueryPlan*>(sqlite3_value_pointer(values[0], kPlanPointerType))
-            : nullptr;
+    const QueryPlan* plan = PlanOf(count, values);
     const Rarities* rarities = plan == nullptr ? nullptr : RaritiesOf(api, fts, *plan);
     if (rarities == nullptr) {
         sqlite3_result_error(context, "cannot rank", -1);

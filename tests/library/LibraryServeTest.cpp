@@ -152,6 +152,20 @@ TEST(LibraryServe, AnArchiveReplacedUnderLoadAnswersEveryRequestWithTheOldOrTheN
     EXPECT_GT(answered.load(), kReplaces);
 }
 
+// The answer to a search once every archive's index is ready (or after 20 s).
+std::string SearchWhenReady(uint16_t port, const std::string& path) {
+    std::string answer;
+    for (int i = 0; i < 1000; ++i) {
+        answer = Get(port, path);
+        if (answer.find("\"building\"") == std::string::npos &&
+            answer.find("\"ready\": true") != std::string::npos) {
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return answer;
+}
+
 // With search on, one query asks every archive, and each result says which
 // archive it is from; /NAME/.pelorine/search asks one archive.
 TEST(LibraryServe, SearchesEveryArchiveAtOnceOrOneUnderItsName) {
@@ -165,15 +179,7 @@ TEST(LibraryServe, SearchesEveryArchiveAtOnceOrOneUnderItsName) {
     const uint16_t port = StartServerWith(dir / "lib", options, true);
     ASSERT_NE(port, 0);
 
-    std::string all;
-    for (int i = 0; i < 1000; ++i) {
-        all = Get(port, "/.pelorine/search.json?q=common");
-        if (all.find("\"building\"") == std::string::npos &&
-            all.find("\"ready\": true") != std::string::npos) {
-            break;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
+    const std::string all = SearchWhenReady(port, "/.pelorine/search.json?q=common");
     EXPECT_NE(all.find("\"total\": 2"), std::string::npos) << all;
     EXPECT_NE(all.find("{\"archive\": \"Alpha\", \"path\": \"alpha/index.html\""),
               std::string::npos)
@@ -214,15 +220,7 @@ TEST(LibraryServe, SearchesEveryArchiveAsOneIndex) {
     options.Search = true;
     const uint16_t port = StartServerWith(dir / "lib", options, true);
     ASSERT_NE(port, 0);
-    std::string found;
-    for (int i = 0; i < 1000; ++i) {
-        found = Get(port, "/.pelorine/search.json?q=url_for");
-        if (found.find("\"building\"") == std::string::npos &&
-            found.find("\"ready\": true") != std::string::npos) {
-            break;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
+    const std::string found = SearchWhenReady(port, "/.pelorine/search.json?q=url_for");
     const size_t first = found.find("\"path\": ");
     ASSERT_NE(first, std::string::npos) << found;
     EXPECT_EQ(found.substr(first, 22), "\"path\": \"web/api.html\"") << found;
