@@ -406,10 +406,11 @@ bool CountHolding(const Fts5ExtensionApi* api, Fts5Context* fts, const QueryPlan
 
 Rarities* RaritiesOf(const Fts5ExtensionApi* api, Fts5Context* fts, const QueryPlan& plan) {
     if (auto* known = static_cast<Rarities*>(api->xGetAuxdata(fts, 0))) return known;
-    QueryWordCounts own;
-    if (!CountHolding(api, fts, plan, own)) return nullptr;
+    // A library's counts stand in for the index's own, which are then not read.
     const bool shared = plan.Shared != nullptr && plan.Shared->HoldingWord.size() == plan.Words &&
                         plan.Shared->HoldingAsItStands.size() == plan.Words;
+    QueryWordCounts own;
+    if (!shared && !CountHolding(api, fts, plan, own)) return nullptr;
     const QueryWordCounts& counts = shared ? *plan.Shared : own;
     auto* rarities = new Rarities;
     for (const int64_t holding : counts.HoldingWord) {
