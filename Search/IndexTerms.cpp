@@ -13,6 +13,9 @@ namespace {
 // terms per part.
 constexpr size_t kMaxJoinedParts = 4;
 
+// Parts of a defined name read, at most (`a.b.c` has three).
+constexpr size_t kMaxDefinedParts = 16;
+
 bool IsJoiner(std::string_view between) {
     return between == "_" || between == "-" || between == "." || between == "::";
 }
@@ -205,6 +208,30 @@ void AppendIndexTerms(const WordSplitter& splitter, std::string_view text, std::
     if (pairs) endHeading();
 }
 
+void AppendDefinedTerms(const WordSplitter& splitter, std::string_view name, std::string& terms) {
+    // Its parts, each its words folded and joined.
+    std::vector<std::string> parts;
+    for (size_t at = 0; at <= name.size() && parts.size() < kMaxDefinedParts;) {
+        const size_t end = std::min(name.find_first_of(".:", at), name.size());
+        std::string joined;
+        splitter.Split(name.substr(at, end - at), [&](const WordSplitter::Word& word) {
+            joined += word.Folded;
+            return true;
+        });
+        if (!joined.empty()) parts.push_back(std::move(joined));
+        at = end + 1;
+    }
+    std::string whole;
+    for (size_t count = 1; count <= parts.size(); ++count) {
+        whole = parts[parts.size() - count] + whole;
+        if (count <= 2 || count == parts.size()) {
+            terms += kDefinedMark;
+            terms += whole;
+            terms += ' ';
+        }
+    }
+}
+
 namespace {
 
 // Words a question is put in rather than what it asks about ("how do I read
@@ -302,6 +329,12 @@ std::vector<QueryWord> QueryWords(const WordSplitter& splitter, std::string_view
         return words.size() < kMaxQueryTerms;
     });
     if (!words.empty()) words.back().Heading = heading.Take();
+    const size_t space = text.find_first_of(" \t\r\n", text.find_first_not_of(" \t\r\n"));
+    if (!words.empty() && (space == std::string::npos ||
+                           text.find_first_not_of(" \t\r\n", space) == std::string::npos)) {
+        words.back().Defined = kDefinedMark;
+        for (const QueryWord& word : words) words.back().Defined += word.Word;
+    }
     const bool anyAsked = std::any_of(words.begin(), words.end(), [](const QueryWord& word) {
         return !word.Whole.empty() || !IsSmallWord(word.Word);
     });

@@ -47,6 +47,13 @@ inline constexpr char kPairMark = '+';
 inline constexpr char kHeadingMark = '=';
 inline constexpr size_t kMaxHeadingWords = 6;
 
+// Starts the term of a name a definition term defines (DefinedName), its
+// words joined: the page that defines `before_request` holds
+// "^beforerequest", and "^flaskbeforerequest" for "flask.Flask.before_request",
+// its last one and two parts and the whole. No word holds it.
+inline constexpr char kDefinedMark = '^';
+void AppendDefinedTerms(const WordSplitter& splitter, std::string_view name, std::string& terms);
+
 struct QueryWord {
     std::string Word;                // folded: found as it stands
     std::vector<std::string> Forms;  // found by its stem: ranked below Word
@@ -60,6 +67,10 @@ struct QueryWord {
     std::string Whole;    // the identifier the word ends, joined; empty when none
     std::string Pair;     // this word and the one before as a pair term; empty for the first
     std::string Heading;  // of the last word: the whole query as a heading's term; else empty
+    // Of the last word of a query written as one name (no space:
+    // `before_request`, `py:function`): its defined name's term
+    // (kDefinedMark); else empty.
+    std::string Defined;
     // A small word of the language (`an`, `the`, `can`): a page that holds it
     // ranks higher, one without it is found all the same. Never every word of
     // a query.

@@ -9,6 +9,7 @@
 #include <mutex>
 #include <vector>
 
+#include "Search/DefinedName.h"
 #include "Search/PreformattedLines.h"
 #include "Search/TextEncoding.h"
 #include "Shared/AnsiText.h"
@@ -243,6 +244,9 @@ std::string TrimHeading(std::string heading) {
 // only not told apart.
 constexpr size_t kMaxDepth = 256;
 
+// The level a definition term is read at: a heading below h6.
+constexpr int kDefinitionLevel = 7;
+
 // Of the fields beside the text, at most this much each.
 constexpr size_t kMaxFieldBytes = size_t{1} << 20;
 
@@ -285,6 +289,7 @@ struct HtmlWalk {
     size_t largestListing = 0;  // bytes of text in the largest <pre> block
     PreformattedLines preLines;
     std::vector<PageSection> sections;
+    std::vector<std::string> defined;
     std::vector<std::string> links;
     std::vector<OpenElement> open;
     size_t deeper = 0;  // open elements beyond kMaxDepth
@@ -298,7 +303,7 @@ struct HtmlWalk {
     bool preHeading = false;
 
     // The heading being read.
-    int headingLevel = 0;  // 1-6; 7 for a definition term; 0 outside
+    int headingLevel = 0;  // 1-6; kDefinitionLevel for a definition term; 0 outside
     CollapsedText heading{kMaxTitleBytes};
     size_t headingStart = 0;
     std::string ownAnchor;
@@ -355,6 +360,12 @@ void HtmlWalk::EndHeading() {
                               : !innerAnchor.empty()     ? innerAnchor
                               : !containerAnchor.empty() ? containerAnchor
                                                          : linkAnchor;
+        // A definition term a link can name defines what it names: a term
+        // of a list of parameters or of words has no place of its own.
+        if (headingLevel == kDefinitionLevel && !anchor.empty()) {
+            std::string name = DefinedName(text);
+            if (!name.empty()) defined.push_back(std::move(name));
+        }
         sections.push_back({headingStart, std::move(text), std::move(anchor)});
     }
     // Words of two headings never stand together (pair terms).
@@ -373,7 +384,7 @@ int HeadingLevelOf(const char* tag, const Attributes& attributes) {
     // Haddock writes each declaration's signature as a paragraph of class
     // "src", where others write a definition term.
     const bool term = IsTag(tag, "dt") || (IsTag(tag, "p") && HasClass(attributes.Class, "src"));
-    return term ? 7 : 0;
+    return term ? kDefinitionLevel : 0;
 }
 
 void OnStart(void* context, const xmlChar* name, const xmlChar** attributeList) {
@@ -630,6 +641,7 @@ PageText ExtractHtml(std::string_view utf8, size_t textLimit, const EnoughText& 
     // A word the limit cut short is no word of the page.
     if (walk.lead.Full()) page.Lead.resize(std::min(page.Lead.size(), page.Lead.rfind(' ')));
     page.Sections = std::move(walk.sections);
+    page.Defined = std::move(walk.defined);
     page.Links = std::move(walk.links);
     // A page of code is read for its words, not its name: a reader asking
     // for a thing means its documentation, not its source. A source file is

@@ -51,6 +51,9 @@ struct PageText {
     // paragraph ended by kHeadingEnd.
     std::string Lead;
     std::vector<PageSection> Sections;
+    // The names its definition terms define (DefinedName), where a link can
+    // name the term: at most one per section.
+    std::vector<std::string> Defined;
     // The href of each link in the text (not the site's navigation), as
     // written, at most kMaxPageLinks.
     std::vector<std::string> Links;

@@ -41,6 +41,11 @@ constexpr double kPairWeight = 0.25;
 // that ("Reading and Writing Files").
 constexpr double kHeadingWeight = 0.5;
 
+// A page that defines the name the query is (QueryWord::Defined) weighs
+// this share of all the query's words more: its reference, above the pages
+// that use it.
+constexpr double kDefinedWeight = 0.5;
+
 // A page whose summary holds every word of a query of several ranks this
 // share higher: it is the page about what they say ("Solve an initial value
 // problem for a system of ODEs."); a page that only lists it, among others it
@@ -326,7 +331,7 @@ constexpr double kDepthWeight = 0.1;
 // What each phrase of the match expression stands for.
 // Repeat: a required word's phrase written again beside the optional words,
 // so that they are looked for without being required; it weighs nothing.
-enum class PhraseRole { Word, Form, Whole, Pair, Heading, Repeat };
+enum class PhraseRole { Word, Form, Whole, Pair, Heading, Defined, Repeat };
 struct Phrase {
     size_t Word;  // index into the query's words
     PhraseRole Role;
@@ -482,25 +487,27 @@ void Rank(const Fts5ExtensionApi* api, Fts5Context* fts, sqlite3_context* contex
         if (role.Role == PhraseRole::Word) exact[role.Word] |= fields;
         if (role.Role == PhraseRole::Form) stemmed[role.Word] |= fields;
         if (role.Role == PhraseRole::Whole || role.Role == PhraseRole::Pair ||
-            role.Role == PhraseRole::Heading) {
+            role.Role == PhraseRole::Heading || role.Role == PhraseRole::Defined) {
             // A whole identifier says as much in a long field as in a short
             // one: a reference page of a thousand definitions defines the one
             // asked for no less (`url_for` on a site's one API page).
             const std::array<double, kFieldCount>& weights =
-                role.Role == PhraseRole::Whole ? kFieldWeights : fieldWeights;
+                role.Role == PhraseRole::Whole || role.Role == PhraseRole::Defined ? kFieldWeights
+                                                                                   : fieldWeights;
             double weight = 0;
             for (size_t field = 0; field < kFieldCount; ++field) {
                 if ((fields >> field) & 1u) weight += weights[field];
             }
-            // A whole heading weighs as all the query's words.
+            // A whole heading or name weighs as all the query's words.
             double rarity = rarities->ofWord[role.Word];
-            if (role.Role == PhraseRole::Heading) {
+            if (role.Role == PhraseRole::Heading || role.Role == PhraseRole::Defined) {
                 rarity = 0;
                 for (const double word : rarities->ofWord) rarity += word;
             }
-            score += (role.Role == PhraseRole::Whole  ? kWholeWeight
-                      : role.Role == PhraseRole::Pair ? kPairWeight
-                                                      : kHeadingWeight) *
+            score += (role.Role == PhraseRole::Whole     ? kWholeWeight
+                      : role.Role == PhraseRole::Pair    ? kPairWeight
+                      : role.Role == PhraseRole::Defined ? kDefinedWeight
+                                                         : kHeadingWeight) *
                      rarity * Saturated(weight);
         }
     }
@@ -630,6 +637,7 @@ std::string MatchExpression(const std::vector<QueryWord>& words, QueryPlan& plan
         for (const std::string& answer : AnsweringHeadings(words[word].Heading)) {
             add(answer, PhraseRole::Heading);
         }
+        if (!words[word].Defined.empty()) add(words[word].Defined, PhraseRole::Defined);
         return text + ")";
     };
     std::string expression;
@@ -747,6 +755,13 @@ IndexedPage IndexedPageOf(const WordSplitter& splitter, const PageText& page) {
     AppendIndexTerms(splitter, page.Title, terms(Field::Title), !page.Secondary);
     AppendIndexTerms(splitter, page.Headings, terms(Field::Headings), !page.Secondary);
     AppendIndexTerms(splitter, page.Names, terms(Field::Names));
+    // A page that defines one name is named after it (NameMatch); one that
+    // defines several is found by each of them here.
+    if (!page.Secondary && page.Defined.size() >= 2) {
+        for (const std::string& name : page.Defined) {
+            AppendDefinedTerms(splitter, name, terms(Field::Names));
+        }
+    }
     AppendIndexTerms(splitter, page.Code, terms(Field::Code));
     const std::string_view lead = page.Lead;
     const size_t sentenceEnd = std::min(lead.find(". "), lead.find(kHeadingEnd));

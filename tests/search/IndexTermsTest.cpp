@@ -10,7 +10,8 @@
 
 namespace {
 
-// A query's words as "word ~forms... =whole +pair heading", one per word.
+// A query's words as "word ~forms... =whole +pair heading ^defined", one per
+// word.
 std::string Shown(const std::vector<QueryWord>& words) {
     std::string shown;
     for (const QueryWord& word : words) {
@@ -20,6 +21,7 @@ std::string Shown(const std::vector<QueryWord>& words) {
         if (!word.Whole.empty()) shown += " =" + word.Whole;
         if (!word.Pair.empty()) shown += " +" + word.Pair;
         if (!word.Heading.empty()) shown += " " + word.Heading;
+        if (!word.Defined.empty()) shown += " " + word.Defined;
     }
     return shown;
 }
@@ -68,6 +70,12 @@ TEST_F(IndexTerms, TextBecomesWordsStemsAndIdentifierForms) {
         AppendIndexTerms(splitter_, c.text, terms, c.pairs);
         EXPECT_EQ(terms, c.terms) << c.what;
     }
+    // A defined name: its last part, its last two and the whole, each joined.
+    std::string defined;
+    AppendDefinedTerms(splitter_, "flask.Flask.before_request", defined);
+    AppendDefinedTerms(splitter_, "py:function", defined);
+    EXPECT_EQ(defined,
+              "^beforerequest ^flaskbeforerequest ^flaskflaskbeforerequest ^function ^pyfunction ");
     WordCounts counts;
     std::string terms;
     AppendIndexTerms(splitter_, "to be or not to be", terms, false, &counts);
@@ -82,19 +90,23 @@ TEST_F(IndexTerms, QueryWordsAndTheFormsThatFindThem) {
         std::string words;
     };
     const Case cases[] = {
-        {"an inflected word: its stem, and the stem as a word", "indexes", "indexes ~index index"},
-        {"a word that is its own stem: other forms of it", "index", "index ~index"},
-        {"a stem that only starts the word is no form of it", "iterator", "iterator ~iter"},
-        {"a word of two letters has no forms", "io", "io"},
-        {"utf8 is one word", "utf8", "utf8 ~utf8"},
-        {"UTF-8 in parts and whole", "UTF-8", "utf ~utf | 8 =utf8"},
+        {"an inflected word: its stem, and the stem as a word", "indexes",
+         "indexes ~index index ^indexes"},
+        {"a word that is its own stem: other forms of it", "index", "index ~index ^index"},
+        {"a stem that only starts the word is no form of it", "iterator",
+         "iterator ~iter ^iterator"},
+        {"a word of two letters has no forms", "io", "io ^io"},
+        {"utf8 is one word", "utf8", "utf8 ~utf8 ^utf8"},
+        {"UTF-8 in parts and whole", "UTF-8", "utf ~utf | 8 =utf8 ^utf8"},
         {"an identifier's parts, then each whole", "HashMap::new",
-         "hashmap ~hashmap | new ~new =hashmapnew +hashmap+new =hashmap+new"},
+         "hashmap ~hashmap | new ~new =hashmapnew +hashmap+new =hashmap+new ^hashmapnew"},
         {"two words: a pair, and the query as a heading", "handling exceptions",
          "handling ~handl handl | exceptions ~except +handl+except =handl+except"},
         {"c++ is a word of its own", "c++ standard",
          "c++ cxx cpp | standard ~standard +c+++standard =c+++standard"},
         {"a word asked twice counts once", "vec Vec", "vec ~vec =vec+vec"},
+        {"a query written as one name: its defined name", "py:function",
+         "py | function ~function +py+function =py+function ^pyfunction"},
         {"query syntax is no word", "\"light*\" AND (x",
          "light ~light | and ~and +light+and | x =light+and+x"},
     };

@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "Search/DefinedName.h"
 #include "Search/PageText.h"
 #include "Search/TextEncoding.h"
 
@@ -202,6 +203,31 @@ TEST(PageText, FieldsAndSectionsAsGeneratorsWriteThem) {
         EXPECT_EQ(page.Lead, c.lead) << c.what;
         EXPECT_FALSE(page.Secondary) << c.what;
     }
+}
+
+TEST(PageText, TheNameADefinitionTermDefines) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"flask.Flask.before_request(f)", "flask.Flask.before_request"},
+        {"class flask.Flask(import_name, static_folder='static')", "flask.Flask"},
+        {"int sqlite3_open(const char *filename, sqlite3 **ppDb)", "sqlite3_open"},
+        {".. toctree::", "toctree"},
+        {".. py:function:: name(parameters)", "py:function"},
+        {":maxdepth:", "maxdepth"},
+        {"--verbose", "verbose"},
+        {"getArgs :: IO [String]", "getArgs"},
+        {"data Maybe a", "Maybe"},
+        {"property Flask.name: str", "Flask.name"},
+        {"Environment variable", ""},
+        {"", ""},
+    };
+    for (const auto& [term, name] : cases) EXPECT_EQ(DefinedName(term), name) << term;
+    // Only a term a link can name defines it; a page that defines one name is
+    // named after it by its title instead.
+    const PageText page = ExtractPageText(
+        "a.html",
+        "<dl><dt id=\"demo.open\">demo.open(path)</dt><dd>Opens.</dd><dt>path</dt><dd>A file."
+        "</dd><dt id=\"demo.close\">demo.close()</dt></dl>");
+    EXPECT_EQ(page.Defined, (std::vector<std::string>{"demo.open", "demo.close"}));
 }
 
 TEST(PageText, PagesThatStandInForOthers) {

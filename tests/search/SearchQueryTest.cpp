@@ -410,6 +410,19 @@ SearchSource DocumentationSite() {
                                " - Demo</title><p>A table can now save its rows faster, and "
                                "read csv from a url.</p>");
     }
+    // A directive defined among others, and a page of settings that writes
+    // it more often, in its own settings' names too.
+    pages.emplace_back("usage/directives.html",
+                       "<title>Directives - Demo</title><h1>Directives</h1><p>Markup that builds "
+                       "a document.</p><dl><dt id=\"directive-frobtree\">.. frobtree::</dt><dd>"
+                       "Lists the documents below.</dd><dt id=\"directive-frobnote\">.. "
+                       "frobnote::</dt><dd>A note.</dd></dl>");
+    pages.emplace_back("usage/configuration.html",
+                       "<title>Configuration - Demo</title><h1>Configuration</h1><p>The root "
+                       "document holds the root <code>frobtree</code>.</p><dl><dt "
+                       "id=\"confval-frobtree_only\">frobtree_only</dt><dd>Whether only the "
+                       "<code>frobtree</code> is read.</dd><dt id=\"confval-frobdepth\">"
+                       "frobdepth</dt><dd>How deep a frobtree goes.</dd></dl>");
     // The program's other commands.
     for (int command = 0; command < 18; ++command) {
         const std::string name = "frob-command" + std::to_string(command);
@@ -484,6 +497,8 @@ TEST(SearchQuery, ThePageAReaderMeansComesFirstAtItsHeading) {
         {"the method named after what is asked, in other words, before pages that hold the "
          "words in passing",
          "save a table to csv", "/api/demo.Table.to_csv.html", ""},
+        {"the page that defines a name among others, before one that uses it more", "frobtree",
+         "/usage/directives.html#directive-frobtree", ".. frobtree::"},
         {"a page with all but one word, where no page holds them all",
          "how do I embed pictures in the program", "/guide/resources.html", ""},
     };
