@@ -46,20 +46,19 @@ std::string_view Trimmed(std::string_view name) {
     return name;
 }
 
-// Written as code rather than as a word of a phrase: joined parts, a digit or
-// a capital inside.
-bool LooksLikeCode(std::string_view name) {
+}  // namespace
+
+bool WrittenAsCode(std::string_view name) {
+    bool letter = false;
+    bool code = false;
     for (size_t i = 0; i < name.size(); ++i) {
         const char c = name[i];
-        if (c == '_' || c == '.' || c == ':' || (c >= '0' && c <= '9') ||
-            (i > 0 && c >= 'A' && c <= 'Z')) {
-            return true;
-        }
+        letter = letter || std::isalpha(static_cast<unsigned char>(c)) != 0;
+        code = code || c == '_' || c == '.' || c == ':' || (c >= '0' && c <= '9') ||
+               (i > 0 && c >= 'A' && c <= 'Z');
     }
-    return false;
+    return letter && code;
 }
-
-}  // namespace
 
 std::string DefinedName(std::string_view term) {
     if (term.size() > kMaxTermBytes) return {};
@@ -96,7 +95,7 @@ std::string DefinedName(std::string_view term) {
         while (at < term.size() && IsSpace(term[at])) ++at;
         const bool phrase = at < term.size() &&
                             std::isalnum(static_cast<unsigned char>(term[at])) != 0 && !kind &&
-                            !LooksLikeCode(name);
+                            !WrittenAsCode(name);
         return phrase ? std::string() : std::string(name);
     }
     return {};

@@ -10,3 +10,8 @@
 // The name as the term writes it, with its modules ("flask.Flask.before_request");
 // empty when the term defines no name (a phrase, "Environment variable").
 std::string DefinedName(std::string_view term);
+
+// Whether a name is written as code rather than as a word: parts joined by
+// "_", "." or ":", a digit or a capital inside, and a letter somewhere
+// (`task_acks_late`, `UTF-8`; not "8.3").
+bool WrittenAsCode(std::string_view name);

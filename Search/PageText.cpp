@@ -361,10 +361,14 @@ void HtmlWalk::EndHeading() {
                               : !containerAnchor.empty() ? containerAnchor
                                                          : linkAnchor;
         // A definition term a link can name defines what it names: a term
-        // of a list of parameters or of words has no place of its own.
-        if (headingLevel == kDefinitionLevel && !anchor.empty()) {
+        // of a list of parameters or of words has no place of its own. So
+        // does a heading that is a signature or a name written as code
+        // (rustdoc's "pub fn new() -> Self", a setting's `task_acks_late`).
+        if (!anchor.empty()) {
             std::string name = DefinedName(text);
-            if (!name.empty()) defined.push_back(std::move(name));
+            const bool defines = headingLevel == kDefinitionLevel ||
+                                 text.find('(') != std::string::npos || WrittenAsCode(name);
+            if (!name.empty() && defines) defined.push_back(std::move(name));
         }
         sections.push_back({headingStart, std::move(text), std::move(anchor)});
     }

@@ -99,8 +99,8 @@ namespace {
 std::string SectionsOf(const PageText& page) {
     std::string shown;
     for (const PageSection& section : page.Sections) {
-        shown += "[" + page.Text.substr(section.Start, 4) + "|" + section.Heading + "#" +
-                 section.Anchor + "]";
+        shown.append("[").append(page.Text, section.Start, 4).append("|");
+        shown.append(section.Heading).append("#").append(section.Anchor).append("]");
     }
     return shown;
 }
@@ -221,13 +221,16 @@ TEST(PageText, TheNameADefinitionTermDefines) {
         {"", ""},
     };
     for (const auto& [term, name] : cases) EXPECT_EQ(DefinedName(term), name) << term;
-    // Only a term a link can name defines it; a page that defines one name is
-    // named after it by its title instead.
+    // Only a term a link can name defines it, and a heading only as a
+    // signature or a name written as code.
     const PageText page = ExtractPageText(
         "a.html",
         "<dl><dt id=\"demo.open\">demo.open(path)</dt><dd>Opens.</dd><dt>path</dt><dd>A file."
-        "</dd><dt id=\"demo.close\">demo.close()</dt></dl>");
-    EXPECT_EQ(page.Defined, (std::vector<std::string>{"demo.open", "demo.close"}));
+        "</dd><dt id=\"demo.close\">demo.close()</dt></dl><h4 id=\"method.len\">pub fn "
+        "len(&amp;self) -&gt; usize</h4><h2 id=\"examples\">Examples</h2><h3 id=\"v8\">8.3 "
+        "Notes</h3><h4 id=\"acks\"><code>task_acks_late</code></h4>");
+    EXPECT_EQ(page.Defined,
+              (std::vector<std::string>{"demo.open", "demo.close", "len", "task_acks_late"}));
 }
 
 TEST(PageText, PagesThatStandInForOthers) {
