@@ -244,7 +244,7 @@ constexpr std::string_view kSmallWords[] = {
     "with",  "from",  "into",  "is",    "are",   "be",   "can",  "do",     "does", "how",
     "i",     "my",    "me",    "what",  "which", "who",  "this", "that",   "it",   "its",
     "as",    "when",  "where", "why",   "you",   "your", "we",   "should", "will", "would",
-    "there", "about", "use",   "using", "if",    "so",   "some"};
+    "there", "about", "use",   "using", "if",    "so",   "some", "another"};
 
 // A language's name as identifiers and file names write it (`CXX_STANDARD`,
 // `CMAKE_CXX_FLAGS`, `main.cpp`): found as other forms of the word.

@@ -786,9 +786,14 @@ IndexedPage IndexedPageOf(const WordSplitter& splitter, const PageText& page) {
     WordCounts counts;
     AppendIndexTerms(splitter, page.Text, terms(Field::Text), false,
                      page.Secondary ? nullptr : &counts);
+    // On a long page, a word's five times say little: it is there often
+    // when it is at least one word in kOftenShare of the page's.
+    uint64_t words = 0;
+    for (const auto& [word, count] : counts) words += count;
+    const uint64_t oftenCount = std::max<uint64_t>(kOftenCount, words / kOftenShare);
     std::string& often = terms(Field::Often);
     for (const auto& [word, count] : counts) {
-        if (count < kOftenCount) continue;
+        if (count < oftenCount) continue;
         often += word;
         often += ' ';
     }

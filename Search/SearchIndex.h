@@ -18,7 +18,7 @@
 // Written into every index; a program that changes the layout changes this,
 // and with it the cache file's name: an index of an earlier layout is built
 // anew.
-inline constexpr int kIndexFormat = 18;
+inline constexpr int kIndexFormat = 19;
 
 // The parts of a page, as the index's columns. Often: the words the page's
 // text uses again and again, what it is about; the index keeps whether a page
@@ -31,6 +31,7 @@ inline constexpr size_t kFieldCount = 8;
 
 // A word is in Often when the text holds it this many times.
 inline constexpr uint32_t kOftenCount = 5;
+inline constexpr uint64_t kOftenShare = 1000;
 
 // What the index keeps of a page: its title as shown, and the terms of each
 // field (AppendIndexTerms).

@@ -6,6 +6,8 @@
 #include <string>
 
 #include "Search/IndexTerms.h"
+#include "Search/PageText.h"
+#include "Search/SearchIndex.h"
 #include "Search/Sqlite.h"
 
 namespace {
@@ -132,6 +134,23 @@ TEST_F(IndexTerms, QueryWordsAndTheFormsThatFindThem) {
     std::string many;
     for (int i = 0; i < 40; ++i) many += "w" + std::to_string(i) + " ";
     EXPECT_EQ(QueryWords(splitter_, many).size(), kMaxQueryTerms);
+}
+
+// A word is often on a page when it is there five times, and on a long page
+// when it is at least one word in a thousand: a changelog holds every word
+// five times.
+TEST_F(IndexTerms, AWordIsOftenOnAPageByItsShareOfThePage) {
+    const auto often = [&](size_t otherWords) {
+        PageText page;
+        for (int i = 0; i < 5; ++i) page.Text += "frob ";
+        for (size_t i = 0; i < otherWords; ++i) page.Text += "word ";
+        const std::string terms =
+            " " + IndexedPageOf(splitter_, page).Terms[static_cast<size_t>(Field::Often)];
+        return terms.find(" frob ") != std::string::npos;
+    };
+    EXPECT_TRUE(often(3));
+    EXPECT_TRUE(often(4995));
+    EXPECT_FALSE(often(6000));
 }
 
 TEST(OtherNumbers, TheSingularOfAPluralAndThePluralsOfASingular) {
