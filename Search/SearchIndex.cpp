@@ -79,14 +79,20 @@ constexpr uint64_t kTitleRankDepth = 100;
 // this share higher; one that names part of it, part of that.
 constexpr double kNameWeight = 1.0;
 
-// Whether `word` of a name is one of the site's common name words joined to
-// one the query asks for (`gitignore`: ignore, where most names start with
-// "git").
+// The verbs C names join to what they get, set or test (`getline`,
+// `setlocale`, `isalpha`, `tolower`).
+constexpr std::string_view kJoinedVerbs[] = {"get", "set", "is", "has", "to"};
+
+// Whether `word` of a name is one of the site's common name words, or a verb
+// C names start with, joined to one the query asks for (`gitignore`: ignore,
+// where most names start with "git"; `getline`: line).
 bool JoinsAskedWord(const WordSplitter& splitter, const WordSplitter::Word& word,
                     const QueryWord& asked, const std::vector<std::string>& commonWords) {
     if (!CamelParts(word.Original).empty()) return false;
     bool joins = false;
-    for (const std::string& common : commonWords) {
+    std::vector<std::string_view> starts(std::begin(kJoinedVerbs), std::end(kJoinedVerbs));
+    starts.insert(starts.end(), commonWords.begin(), commonWords.end());
+    for (const std::string_view common : starts) {
         if (joins || !word.Folded.starts_with(common) ||
             word.Folded.size() < common.size() + kMinJoinedWord ||
             word.Original.size() != word.Folded.size()) {

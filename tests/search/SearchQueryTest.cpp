@@ -423,6 +423,14 @@ SearchSource DocumentationSite() {
                        "id=\"confval-frobtree_only\">frobtree_only</dt><dd>Whether only the "
                        "<code>frobtree</code> is read.</dd><dt id=\"confval-frobdepth\">"
                        "frobdepth</dt><dd>How deep a frobtree goes.</dd></dl>");
+    // A C function named with a verb joined to what it reads, and a page
+    // with the same words.
+    pages.emplace_back("io/getline.html",
+                       "<title>demo::getline - Demo</title><h1>demo::getline</h1><p>Reads "
+                       "characters from an input stream until the end of the line.</p>");
+    pages.emplace_back("io/streams.html",
+                       "<title>Text streams - Demo</title><h1>Text streams</h1><p>Reads a line "
+                       "of input from a text stream.</p>");
     // The program's other commands.
     for (int command = 0; command < 18; ++command) {
         const std::string name = "frob-command" + std::to_string(command);
@@ -499,6 +507,8 @@ TEST(SearchQuery, ThePageAReaderMeansComesFirstAtItsHeading) {
          "save a table to csv", "/api/demo.Table.to_csv.html", ""},
         {"the page that defines a name among others, before one that uses it more", "frobtree",
          "/usage/directives.html#directive-frobtree", ".. frobtree::"},
+        {"the function named by a verb joined to the word asked", "how do I read a line of input",
+         "/io/getline.html", ""},
         {"a page with all but one word, where no page holds them all",
          "how do I embed pictures in the program", "/guide/resources.html", ""},
     };
