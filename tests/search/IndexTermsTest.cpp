@@ -98,6 +98,8 @@ TEST_F(IndexTerms, QueryWordsAndTheFormsThatFindThem) {
         {"a stem that only starts the word is no form of it", "iterator",
          "iterator ~iter ^iterator"},
         {"a word of two letters has no forms", "io", "io ^io"},
+        {"a doubled consonant the stemmer undoubles: both stems", "add adding",
+         "add ~add ~ad | adding ~ad ad ~add +add+ad =add+ad"},
         {"utf8 is one word", "utf8", "utf8 ~utf8 ^utf8"},
         {"UTF-8 in parts and whole", "UTF-8", "utf ~utf | 8 =utf8 ^utf8"},
         {"an identifier's parts, then each whole", "HashMap::new",
