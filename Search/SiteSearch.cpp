@@ -281,10 +281,10 @@ QueryWordCounts SiteSearch::CountWordsOf(std::string_view query) const {
     return CountWords(query_.get(), QueryWords(*splitter_, query));
 }
 
-void SiteSearch::ShowHitOf(std::string_view query, SearchHit& hit) const {
+void SiteSearch::ShowHitOf(std::string_view query, SearchHit& hit, bool deep) const {
     if (state_ != IndexState::Ready || hit.Entry >= source_.Names.size()) return;
     std::lock_guard guard(lock_);
-    ShowHit(hit.Entry, QueryWords(*splitter_, query), hit, false);
+    ShowHit(hit.Entry, QueryWords(*splitter_, query), hit, deep);
 }
 
 void SiteSearch::ShowHit(uint32_t entry, const std::vector<QueryWord>& words, SearchHit& hit,
@@ -292,11 +292,14 @@ void SiteSearch::ShowHit(uint32_t entry, const std::vector<QueryWord>& words, Se
     PageText text;
     // Most pages hold a hit near their start: their first part is read. An
     // identifier's parts (`SDL_RenderCopy`: sdl) stand all over an API's
-    // page, and the heading that names it whole may stand far down: for one,
-    // the rest is read when the parse did not come to an end in the first.
+    // page, and the heading that names it whole may stand far down, as may
+    // the definition of a name asked alone (`caplog` on a reference page):
+    // for those, the rest is read when the parse did not come to an end in
+    // the first.
     const bool identifier =
-        deep && std::any_of(words.begin(), words.end(),
-                            [](const QueryWord& word) { return !word.Whole.empty(); });
+        deep && std::any_of(words.begin(), words.end(), [](const QueryWord& word) {
+            return !word.Whole.empty() || !word.Defined.empty();
+        });
     const size_t textLimit = identifier ? kSnippetContentLimit : kSnippetTextLimit;
     for (const size_t limit : {kSnippetFirstContent, kSnippetContentLimit}) {
         if (limit > kSnippetFirstContent && !identifier) break;

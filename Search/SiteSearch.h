@@ -76,8 +76,9 @@ class SiteSearch {
     SearchAnswer AskRanked(std::string_view query, uint32_t count,
                            const QueryWordCounts* shared = nullptr) const;
     // Fills in the snippet and heading of `hit` (of AskRanked) for `query`,
-    // reading as for a later hit of a page (kDeepHits).
-    void ShowHitOf(std::string_view query, SearchHit& hit) const;
+    // reading as for one of the first hits of a page when `deep`
+    // (kDeepHits).
+    void ShowHitOf(std::string_view query, SearchHit& hit, bool deep) const;
 
     // Waits until the index is ready or has failed (the archive tool's wait).
     void WaitUntilSettled() const;

@@ -54,7 +54,7 @@ SearchAnswer AskEveryArchive(const LibrarySnapshot& snapshot, const SearchReques
     for (size_t i = first; i < found.size() && i < first + kResultsPerPage; ++i) {
         SearchHit& hit = found[i].Hit;
         const LibraryArchive& from = *found[i].From;
-        from.Served->Search->ShowHitOf(request.Query, hit);
+        from.Served->Search->ShowHitOf(request.Query, hit, i - first < kDeepHits);
         hit.Path = from.Name + "/" + hit.Path;
         hit.Archive = from.Title;
         merged.Hits.push_back(std::move(hit));

@@ -210,9 +210,13 @@ TEST(LibraryServe, SearchesEveryArchiveAsOneIndex) {
         docs.AddRaw("text" + n + ".html",
                     "<title>Text " + n + "</title><p>Writing text " + n + ".</p>");
     }
+    // Its definition stands far down the page: the result still links to it.
+    std::string filler;
+    while (filler.size() < 64 * 1024) filler += "<p>Another helper of the module.</p>";
     web.AddRaw("api.html",
-               "<title>API</title><dl><dt id=\"web.url_for\">web.url_for(endpoint)</dt><dd>The url "
-               "for an endpoint.</dd></dl>");
+               "<title>API</title><h1>API</h1>" + filler +
+                   "<dl><dt id=\"web.url_for\">web.url_for(endpoint)</dt><dd>The url for an "
+                   "endpoint.</dd></dl>");
     docs.AddRaw("links.html", "<title>Links</title><p>Give the url for each link.</p>");
     web.WriteTo(dir / "lib/web.pel");
     docs.WriteTo(dir / "lib/docs.pel");
@@ -224,6 +228,7 @@ TEST(LibraryServe, SearchesEveryArchiveAsOneIndex) {
     const size_t first = found.find("\"path\": ");
     ASSERT_NE(first, std::string::npos) << found;
     EXPECT_EQ(found.substr(first, 22), "\"path\": \"web/api.html\"") << found;
+    EXPECT_NE(found.find("\"url\": \"/web/api.html#web.url_for\""), std::string::npos) << found;
     StopServers();
 }
 

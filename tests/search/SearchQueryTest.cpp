@@ -527,6 +527,23 @@ TEST(SearchQuery, ThePageAReaderMeansComesFirstAtItsHeading) {
     EXPECT_EQ(moved, std::vector<std::string>{"old/buffer.html"});
 }
 
+// A name asked alone links to its heading, far down a long reference page
+// that uses it near its start, as an identifier does.
+TEST(SearchQuery, ANameAskedAloneLinksToItsHeadingFarDownThePage) {
+    std::string fixtures = "<title>Fixtures</title><h1>Fixtures</h1><p>Use frobfix.</p>";
+    while (fixtures.size() < 64 * 1024) fixtures += "<p>Another fixture of the tests.</p>";
+    fixtures += "<section id=\"frobfix\"><h3>frobfix</h3><p>Frobs each test.</p></section>";
+    SiteSearch search(SourceOf({{"ref/fixtures.html", fixtures},
+                                {"guide.html", "<title>Guide</title><p>Tests.</p>"}}),
+                      {}, [](const std::string&) {});
+    search.Start();
+    search.WaitUntilSettled();
+    const SearchAnswer answer = search.Ask("frobfix", 1);
+    ASSERT_EQ(answer.Hits.size(), 1u);
+    EXPECT_EQ(answer.Hits[0].Anchor, "frobfix");
+    EXPECT_EQ(answer.Hits[0].Heading, "frobfix");
+}
+
 // A page that lists a thousand of the site's pages (every serialized form in
 // one) holds the words of any query in what it lists, headings too; the page
 // about them comes first.
