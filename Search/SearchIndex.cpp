@@ -188,6 +188,9 @@ bool NearForm(const QueryWord& asked, const WordSplitter::Word& word) {
            word.Folded.size() <= word.Stem.size() + kShortEnding;
 }
 
+// A name's match is divided by 1 + this x the modules it stands in.
+constexpr double kModuleWeight = 0.1;
+
 // The shortest name that stands for a longer query word it starts
 // (NameMatch).
 constexpr size_t kMinShortName = 4;
@@ -208,6 +211,7 @@ double NameMatch(const WordSplitter& splitter, std::string_view name, NameSource
     };
     // The modules a dotted name stands in ("scipy.stats.ttest_ind",
     // "fn.spawn") are no part of it unless the query names them.
+    size_t modules = 0;
     while (name.find(' ') == std::string_view::npos) {
         const size_t end = std::min(name.find('.'), name.find("::"));
         if (end == std::string_view::npos) break;
@@ -218,6 +222,7 @@ double NameMatch(const WordSplitter& splitter, std::string_view name, NameSource
         });
         if (named) break;
         name.remove_prefix(end + (name[end] == ':' ? 2 : 1));
+        ++modules;
     }
     size_t all = 0;
     double named = 0;
@@ -296,7 +301,10 @@ double NameMatch(const WordSplitter& splitter, std::string_view name, NameSource
         i += parts;
     }
     if (things == 0) return 0.0;
-    return named / static_cast<double>(all) * heldThings / static_cast<double>(things);
+    // Of names alike, the one in fewer modules is the more general
+    // (`pandas.pivot_table` before `pandas.DataFrame.pivot_table`).
+    return named / static_cast<double>(all) * heldThings / static_cast<double>(things) /
+           (1.0 + kModuleWeight * static_cast<double>(modules));
 }
 
 // A page titled with the site's name alone (a title end many pages share)

@@ -423,6 +423,13 @@ SearchSource DocumentationSite() {
                        "id=\"confval-frobtree_only\">frobtree_only</dt><dd>Whether only the "
                        "<code>frobtree</code> is read.</dd><dt id=\"confval-frobdepth\">"
                        "frobdepth</dt><dd>How deep a frobtree goes.</dd></dl>");
+    // A function and the method of the same name on a class of the module.
+    pages.emplace_back("api/demo.Sheet.pivot_frame.html",
+                       "<title>demo.Sheet.pivot_frame - Demo</title><h1>demo.Sheet.pivot_frame</h1>"
+                       "<p>Pivots the sheet into a frame.</p>");
+    pages.emplace_back("api/demo.pivot_frame.html",
+                       "<title>demo.pivot_frame - Demo</title><h1>demo.pivot_frame</h1><p>Pivots "
+                       "a sheet.</p>");
     // A C function named with a verb joined to what it reads, and a page
     // with the same words.
     pages.emplace_back("io/getline.html",
@@ -507,6 +514,8 @@ TEST(SearchQuery, ThePageAReaderMeansComesFirstAtItsHeading) {
          "save a table to csv", "/api/demo.Table.to_csv.html", ""},
         {"the page that defines a name among others, before one that uses it more", "frobtree",
          "/usage/directives.html#directive-frobtree", ".. frobtree::"},
+        {"of a function and a method of one name, the function", "pivot_frame",
+         "/api/demo.pivot_frame.html", ""},
         {"the function named by a verb joined to the word asked", "how do I read a line of input",
          "/io/getline.html", ""},
         {"a page with all but one word, where no page holds them all",
