@@ -88,22 +88,22 @@ constexpr std::string_view kJoinedVerbs[] = {"get", "set", "is", "has", "to"};
 // where most names start with "git"; `getline`: line).
 bool JoinsAskedWord(const WordSplitter& splitter, const WordSplitter::Word& word,
                     const QueryWord& asked, const std::vector<std::string>& commonWords) {
-    if (!CamelParts(word.Original).empty()) return false;
-    bool joins = false;
-    std::vector<std::string_view> starts(std::begin(kJoinedVerbs), std::end(kJoinedVerbs));
-    starts.insert(starts.end(), commonWords.begin(), commonWords.end());
-    for (const std::string_view common : starts) {
-        if (joins || !word.Folded.starts_with(common) ||
-            word.Folded.size() < common.size() + kMinJoinedWord ||
-            word.Original.size() != word.Folded.size()) {
-            continue;
+    if (!CamelParts(word.Original).empty() || word.Original.size() != word.Folded.size()) {
+        return false;
+    }
+    const auto joinsAfter = [&](std::string_view start) {
+        if (!word.Folded.starts_with(start) || word.Folded.size() < start.size() + kMinJoinedWord) {
+            return false;
         }
-        splitter.Split(word.Original.substr(common.size()), [&](const WordSplitter::Word& rest) {
-            joins = rest.Folded.size() + common.size() == word.Folded.size() && Finds(asked, rest);
+        bool joins = false;
+        splitter.Split(word.Original.substr(start.size()), [&](const WordSplitter::Word& rest) {
+            joins = rest.Folded.size() + start.size() == word.Folded.size() && Finds(asked, rest);
             return false;
         });
-    }
-    return joins;
+        return joins;
+    };
+    return std::any_of(std::begin(kJoinedVerbs), std::end(kJoinedVerbs), joinsAfter) ||
+           std::any_of(commonWords.begin(), commonWords.end(), joinsAfter);
 }
 
 // Marks the query's words [first, last) as held by a word of a name.
