@@ -287,6 +287,10 @@ struct HtmlWalk {
     int paragraphs = 0;         // open <p> elements
     size_t preformatted = 0;    // bytes of text in the <pre> block open now
     size_t largestListing = 0;  // bytes of text in the largest <pre> block
+    // Whether a paragraph under the page's first heading came before the
+    // block open now, and before the largest.
+    bool blockAfterLead = false;
+    bool largestAfterLead = false;
     PreformattedLines preLines;
     std::vector<PageSection> sections;
     std::vector<std::string> defined;
@@ -518,8 +522,12 @@ void TakeShownText(HtmlWalk& walk, std::string_view text) {
     walk.text.Append(text);
     if (walk.pre > 0) {
         walk.preLines.Add(text);
+        if (walk.preformatted == 0) walk.blockAfterLead = !walk.lead.Empty();
         walk.preformatted += walk.text.View().size() - before;
-        walk.largestListing = std::max(walk.largestListing, walk.preformatted);
+        if (walk.preformatted > walk.largestListing) {
+            walk.largestListing = walk.preformatted;
+            walk.largestAfterLead = walk.blockAfterLead;
+        }
     }
     if (walk.headingLevel > 0) {
         walk.heading.Append(text);
@@ -533,9 +541,33 @@ void TakeShownText(HtmlWalk& walk, std::string_view text) {
     }
 }
 
+// Whether the UTF-8 sequence at `at` is a character of Unicode's private use
+// area (U+E000 to U+F8FF), where icon fonts put their glyphs: a theme's
+// permalink mark, written right after a name with nothing between.
+bool IsIconGlyphAt(std::string_view text, size_t at) {
+    const auto byte = [&](size_t i) { return static_cast<unsigned char>(text[i]); };
+    return at + 2 < text.size() &&
+           (byte(at) == 0xEE || (byte(at) == 0xEF && byte(at + 1) >= 0x80 && byte(at + 1) <= 0xA3));
+}
+
+// `text` with each icon glyph a space, in `buffer` where there is one.
+std::string_view WithoutIconGlyphs(std::string_view text, std::string& buffer) {
+    if (text.find_first_of("\xEE\xEF") == std::string_view::npos) return text;
+    buffer.clear();
+    for (size_t at = 0; at < text.size();) {
+        const bool glyph = IsIconGlyphAt(text, at);
+        buffer += glyph ? ' ' : text[at];
+        at += glyph ? 3 : 1;
+    }
+    return buffer;
+}
+
 void OnCharacters(void* context, const xmlChar* characters, int length) {
     HtmlWalk& walk = WalkOf(context);
-    std::string_view text(reinterpret_cast<const char*>(characters), static_cast<size_t>(length));
+    std::string withoutGlyphs;
+    std::string_view text = WithoutIconGlyphs(
+        std::string_view(reinterpret_cast<const char*>(characters), static_cast<size_t>(length)),
+        withoutGlyphs);
     if (walk.inTitle) {
         walk.title.Append(text);
         return;
@@ -650,9 +682,11 @@ PageText ExtractHtml(std::string_view utf8, size_t textLimit, const EnoughText& 
     // A page of code is read for its words, not its name: a reader asking
     // for a thing means its documentation, not its source. A source file is
     // one block of code; a reference page of many declarations, each a block
-    // of its own, and a manual set in one block of prose are documentation.
+    // of its own, and a manual set in one block of prose are documentation,
+    // as is a function's page that says what it does before its overloads'
+    // declarations.
     const bool listing = !page.Text.empty() && walk.largestListing * 4 >= page.Text.size() * 3 &&
-                         walk.preLines.MostlyCode();
+                         !walk.largestAfterLead && walk.preLines.MostlyCode();
     page.Secondary = walk.secondary || listing;
     return page;
 }

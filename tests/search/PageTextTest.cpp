@@ -228,9 +228,12 @@ TEST(PageText, TheNameADefinitionTermDefines) {
         "<dl><dt id=\"demo.open\">demo.open(path)</dt><dd>Opens.</dd><dt>path</dt><dd>A file."
         "</dd><dt id=\"demo.close\">demo.close()</dt></dl><h4 id=\"method.len\">pub fn "
         "len(&amp;self) -&gt; usize</h4><h2 id=\"examples\">Examples</h2><h3 id=\"v8\">8.3 "
-        "Notes</h3><h4 id=\"acks\"><code>task_acks_late</code></h4>");
-    EXPECT_EQ(page.Defined,
-              (std::vector<std::string>{"demo.open", "demo.close", "len", "task_acks_late"}));
+        "Notes</h3><h4 id=\"acks\"><code>task_acks_late</code></h4>"
+        // An icon font's permalink glyph right after the name.
+        "<dl><dt id=\"demo.Maker\">class demo.Maker<a class=\"headerlink\" "
+        "href=\"#demo.Maker\">\xEF\x83\x81</a></dt></dl>");
+    EXPECT_EQ(page.Defined, (std::vector<std::string>{"demo.open", "demo.close", "len",
+                                                      "task_acks_late", "demo.Maker"}));
 }
 
 TEST(PageText, PagesThatStandInForOthers) {
@@ -244,7 +247,9 @@ TEST(PageText, PagesThatStandInForOthers) {
           "<title>Svd.h Source File</title><div class=\"fragment\"><div class=\"line\"><span "
           "class=\"lineno\">1</span>// Singular values</div>\n<div class=\"line\"><span "
           "class=\"lineno\">2</span>class Svd {</div>\n<div class=\"line\"><span "
-          "class=\"lineno\">3</span>};</div></div>"}) {
+          "class=\"lineno\">3</span>};</div></div>",
+          "<h1>Source code for demo</h1><pre>import os\n\ndef open(path):\n    return "
+          "os.open(path)\n\ndef close(handle):\n    return os.close(handle)\n</pre>"}) {
         EXPECT_TRUE(ExtractPageText("a.html", content).Secondary) << content;
     }
     // Line numbers are no text of the page.
@@ -261,7 +266,11 @@ TEST(PageText, PagesThatStandInForOthers) {
           "</pre>",
           // A reference page: its declarations, each a block of its own.
           "<h2>Class date_facet</h2><pre>class date_facet {};</pre><pre>date_facet();</pre>"
-          "<pre>void format(const char*);</pre>"}) {
+          "<pre>void format(const char*);</pre>",
+          // A function's page that says what it does before its overloads.
+          "<h3>async_read</h3><p>Reads data from a stream.</p><pre>template&lt;typename "
+          "Stream&gt;\nsize_t async_read(Stream&amp; stream, Buffer buffer);\nsize_t "
+          "async_read(Stream&amp; stream, Buffer buffer, Condition condition);\n</pre>"}) {
         EXPECT_FALSE(ExtractPageText("a.html", content).Secondary) << content;
     }
 }
