@@ -43,8 +43,9 @@ constexpr double kHeadingWeight = 0.5;
 
 // A page that defines the name the query is (QueryWord::Defined) weighs
 // this share of all the query's words more: its reference, above the pages
-// that use it.
-constexpr double kDefinedWeight = 0.5;
+// that use it and those named after a part of it (`list_to_binary` on the
+// page of the module that defines it, before the `binary` module's page).
+constexpr double kDefinedWeight = 1.0;
 
 // A page whose summary holds every word of a query of several ranks this
 // share higher: it is the page about what they say ("Solve an initial value

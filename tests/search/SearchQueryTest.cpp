@@ -438,6 +438,18 @@ SearchSource DocumentationSite() {
     pages.emplace_back("io/streams.html",
                        "<title>Text streams - Demo</title><h1>Text streams</h1><p>Reads a line "
                        "of input from a text stream.</p>");
+    // A function defined on its module's page, and the page of the module
+    // its name ends with, which mentions it.
+    pages.emplace_back("ref/frobs.html",
+                       "<title>frobs - Demo</title><h1>frobs</h1><p>The built-in functions.</p>"
+                       "<dl><dt id=\"list_to_blob-1\">list_to_blob(List) -&gt; blob()</dt><dd>"
+                       "Returns a blob of the bytes in List.</dd><dt id=\"atom_to_list-1\">"
+                       "atom_to_list(Atom) -&gt; string()</dt><dd>Returns its name.</dd></dl>");
+    pages.emplace_back("ref/blob.html",
+                       "<title>blob - Demo</title><h1>blob</h1><p>Functions on blobs; "
+                       "<code>list_to_blob</code> makes one.</p><dl><dt id=\"split-2\">"
+                       "split(Blob, Pattern) -&gt; [blob()]</dt><dd>Splits a blob.</dd><dt "
+                       "id=\"first-1\">first(Blob) -&gt; byte()</dt><dd>Its first byte.</dd></dl>");
     // The program's other commands.
     for (int command = 0; command < 18; ++command) {
         const std::string name = "frob-command" + std::to_string(command);
@@ -518,6 +530,9 @@ TEST(SearchQuery, ThePageAReaderMeansComesFirstAtItsHeading) {
          "/api/demo.pivot_frame.html", ""},
         {"the function named by a verb joined to the word asked", "how do I read a line of input",
          "/io/getline.html", ""},
+        {"a function defined on its module's page, before the page named after the end of its "
+         "name",
+         "list_to_blob", "/ref/frobs.html#list_to_blob-1", "list_to_blob(List) -> blob()"},
         {"a page with all but one word, where no page holds them all",
          "how do I embed pictures in the program", "/guide/resources.html", ""},
     };
