@@ -19,8 +19,9 @@ inline constexpr size_t kMaxTitleBytes = 300;
 inline constexpr size_t kMaxLeadBytes = 160;
 
 // Headings kept of one page, at most: where a hit stands is told by the
-// heading above it, and a page with more is a list, not sections.
-inline constexpr size_t kMaxSections = 1000;
+// heading above it. A module's one reference page defines a few thousand
+// names (lxml's etree); a page with more is a list, not sections.
+inline constexpr size_t kMaxSections = 4000;
 
 // Links kept of one page, at most, and the longest kept: beyond them a page
 // is a list of links, which says little of each.

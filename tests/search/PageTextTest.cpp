@@ -234,6 +234,18 @@ TEST(PageText, TheNameADefinitionTermDefines) {
         "href=\"#demo.Maker\">\xEF\x83\x81</a></dt></dl>");
     EXPECT_EQ(page.Defined, (std::vector<std::string>{"demo.open", "demo.close", "len",
                                                       "task_acks_late", "demo.Maker"}));
+    // A module's one page of thousands of constants and functions defines
+    // the last of them too, at its own place.
+    std::string module = "<dl>";
+    for (int constant = 0; constant < 2000; ++constant) {
+        module += "<dt id=\"c" + std::to_string(constant) + "\">C" + std::to_string(constant) +
+                  " = 1</dt><dd>A constant.</dd>";
+    }
+    module += "<dt id=\"demo.parse\">demo.parse(source)</dt><dd>Parses.</dd></dl>";
+    const PageText longPage = ExtractPageText("a.html", module);
+    ASSERT_FALSE(longPage.Defined.empty());
+    EXPECT_EQ(longPage.Defined.back(), "demo.parse");
+    EXPECT_EQ(longPage.Sections.back().Anchor, "demo.parse");
 }
 
 TEST(PageText, PagesThatStandInForOthers) {
