@@ -163,7 +163,8 @@ bool IsNavigation(const char* tag, const Attributes& attributes) {
     }
     for (const std::string_view name :
          {"navheader", "navfooter", "sphinxsidebar", "navpath", "footer", "navigationbar", "navbar",
-          "breadcrumb", "breadcrumbs", "nav", "modal", "spirit-nav", "copyright-footer"}) {
+          "breadcrumb", "breadcrumbs", "nav", "modal", "spirit-nav", "copyright-footer", "menu",
+          "sidemenu"}) {
         if (HasClass(attributes.Class, name)) return true;
     }
     return false;

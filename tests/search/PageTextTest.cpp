@@ -168,9 +168,11 @@ TEST(PageText, FieldsAndSectionsAsGeneratorsWriteThem) {
          "<code>fopen</code>, then <code>fgetl</code><code>(f)</code>.</p>",
          "Files Use fopen, then fgetl(f).", "Files" + end, "", "fopen fgetl (f)", "[File|Files#]",
          "Use fopen, then fgetl(f). " + end},
-        {"MkDocs and DocBook: a search dialog, a theme's list of links, a title page's authors "
-         "and copyright left out",
-         "<div class=\"modal\" role=\"dialog\"><h3>Documentation search</h3></div><ul "
+        {"MkDocs, DocBook and others: a search dialog, a theme's list of links, a site's "
+         "menus, a title page's authors and copyright left out",
+         "<div class=\"modal\" role=\"dialog\"><h3>Documentation search</h3></div><div "
+         "class=\"sidemenu\"><ul><li><a href=\"intro.html\">Why frob?</a></li></ul></div>"
+         "<p class=\"menu\"><a href=\"faq.html\">FAQ</a> | Glossary</p><ul "
          "class=\"nav side-nav\"><li><a href=\"#setup\">Setup</a></li></ul><div "
          "class=\"titlepage\"><h2 id=\"views\">Views</h2><div class=\"author\"><h3 "
          "class=\"author\">A. Writer</h3></div><p class=\"copyright\">Copyright 2020</p></div>"
