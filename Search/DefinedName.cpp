@@ -46,6 +46,28 @@ std::string_view Trimmed(std::string_view name) {
     return name;
 }
 
+// Small words of a sentence, which no signature writes before its name
+// ("How can I clear the root node in iterparse()?").
+constexpr std::array<std::string_view, 10> kSentenceWords = {"a",    "an",  "the", "of",   "in",
+                                                             "with", "how", "why", "what", "when"};
+
+// Whether the words of `text` are those of a sentence, not a signature's.
+bool ReadsAsSentence(std::string_view text) {
+    for (size_t at = 0; at < text.size();) {
+        while (at < text.size() && std::isalpha(static_cast<unsigned char>(text[at])) == 0) ++at;
+        size_t end = at;
+        std::string word;
+        while (end < text.size() && std::isalpha(static_cast<unsigned char>(text[end])) != 0) {
+            word += static_cast<char>(std::tolower(static_cast<unsigned char>(text[end++])));
+        }
+        if (std::find(kSentenceWords.begin(), kSentenceWords.end(), word) != kSentenceWords.end()) {
+            return true;
+        }
+        at = end;
+    }
+    return false;
+}
+
 }  // namespace
 
 bool WrittenAsCode(std::string_view name) {
@@ -61,7 +83,7 @@ bool WrittenAsCode(std::string_view name) {
 }
 
 std::string DefinedName(std::string_view term) {
-    if (term.size() > kMaxTermBytes) return {};
+    if (term.size() > kMaxTermBytes || term.ends_with('?')) return {};
     // A call's signature: the name right before its parameters, after any
     // return type ("int sqlite3_open(const char *filename, ...)").
     // A directive (".. py:function:: name(parameters)") defines the
@@ -73,6 +95,7 @@ std::string DefinedName(std::string_view term) {
         size_t start = parameters;
         while (start > 0 && IsNameByte(term[start - 1])) --start;
         const std::string_view name = Trimmed(term.substr(start, parameters - start));
+        if (ReadsAsSentence(term.substr(0, start))) return {};
         if (!name.empty() && !IsKindWord(name)) return std::string(name);
     }
     // Else the first word that is no kind word, unless a word of a phrase

@@ -220,6 +220,8 @@ TEST(PageText, TheNameADefinitionTermDefines) {
         {"data Maybe a", "Maybe"},
         {"property Flask.name: str", "Flask.name"},
         {"Environment variable", ""},
+        {"Why is the root cleared in iterparse()?", ""},
+        {"Using the parser with parse()", ""},
         {"", ""},
     };
     for (const auto& [term, name] : cases) EXPECT_EQ(DefinedName(term), name) << term;
