@@ -413,13 +413,30 @@ bool CountHolding(const Fts5ExtensionApi* api, Fts5Context* fts, const QueryPlan
         std::min<int>(api->xPhraseCount(fts), static_cast<int>(plan.Phrases.size()));
     // A whole identifier or a pair is counted as rare as its word: counting
     // each would read its pages once more, for a bonus.
+    // A page may hold several forms of a word ("http" and "https"): the pages
+    // that hold any are estimated as if the forms fell on pages apart by
+    // chance, as the share that lacks every one of them, since adding their
+    // counts would take a word on half the pages for one on all.
+    std::vector<double> lackingWord(plan.Words, 1.0);
+    std::vector<double> lackingAsItStands(plan.Words, 1.0);
     for (int phrase = 0; phrase < phrases; ++phrase) {
         const Phrase& role = plan.Phrases[static_cast<size_t>(phrase)];
         if (role.Role != PhraseRole::Word && role.Role != PhraseRole::Form) continue;
         int64_t holding = 0;
         if (api->xQueryPhrase(fts, phrase, &holding, CountRow) != SQLITE_OK) holding = rows;
-        counts.HoldingWord[role.Word] += holding;
-        if (role.Role == PhraseRole::Word) counts.HoldingAsItStands[role.Word] += holding;
+        const double lacking = rows > 0
+                                   ? 1.0 - static_cast<double>(std::min<int64_t>(holding, rows)) /
+                                               static_cast<double>(rows)
+                                   : 1.0;
+        lackingWord[role.Word] *= lacking;
+        if (role.Role == PhraseRole::Word) lackingAsItStands[role.Word] *= lacking;
+    }
+    for (size_t word = 0; word < plan.Words; ++word) {
+        const auto holdingAny = [&](double lacking) {
+            return static_cast<int64_t>(std::llround(static_cast<double>(rows) * (1.0 - lacking)));
+        };
+        counts.HoldingWord[word] = holdingAny(lackingWord[word]);
+        counts.HoldingAsItStands[word] = holdingAny(lackingAsItStands[word]);
     }
     return true;
 }

@@ -13,10 +13,12 @@
 
 #include "Search/IndexBuilder.h"
 #include "Search/IndexCache.h"
+#include "Search/IndexTerms.h"
 #include "Search/SearchIndex.h"
 #include "Search/SearchPages.h"
 #include "Search/SiteSearch.h"
 #include "Search/Sqlite.h"
+#include "Search/WordSplitter.h"
 #include "tests/support/TestFiles.h"
 
 using testing_support::TempDir;
@@ -645,6 +647,38 @@ TEST(IndexBuilder, ThreadsThatFailToStartLeaveTheIndexIncompleteOrBuiltByFewer) 
         EXPECT_EQ(complete, c.complete);
         EXPECT_EQ(IsCompleteIndexOf(database.get(), "identity"), c.complete);
     }
+}
+
+// A word's rarity counts a page that holds two of its forms once: "http" on
+// every page, and "https" on half of them too, is on every page, not on more.
+TEST(SearchIndex, APageHoldingTwoFormsOfAWordCountsOnce) {
+    std::vector<std::pair<std::string, std::string>> pages;
+    for (int page = 0; page < 8; ++page) {
+        pages.emplace_back("p" + std::to_string(page) + ".html", page % 2 == 0
+                                                                     ? "<p>Fetch over http.</p>"
+                                                                     : "<p>Fetch over http and "
+                                                                       "https.</p>");
+    }
+    const SearchSource source = SourceOf(pages);
+    const Database database =
+        OpenDatabase(":memory:", SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_MEMORY);
+    ASSERT_TRUE(database);
+    std::mutex lock;
+    std::condition_variable finishedChanged;
+    bool finished = false;
+    {
+        IndexBuilder builder(source, database.get(), "identity", 2, [&](bool /*whole*/) {
+            std::lock_guard guard(lock);
+            finished = true;
+            finishedChanged.notify_all();
+        });
+        std::unique_lock guard(lock);
+        finishedChanged.wait(guard, [&] { return finished; });
+    }
+    const WordSplitter splitter(database.get());
+    const QueryWordCounts counts = CountWords(database.get(), QueryWords(splitter, "http"));
+    EXPECT_EQ(counts.Pages, 8);
+    EXPECT_EQ(counts.HoldingWord, std::vector<int64_t>{8});
 }
 
 }  // namespace
