@@ -52,7 +52,7 @@ constexpr double kDefinedWeight = 1.0;
 // problem for a system of ODEs."); a page that only lists it, among others it
 // sums up in the same words, holds them elsewhere. One word in a summary says
 // less than a name: not for one.
-constexpr double kSummaryWeight = 0.3;
+constexpr double kSummaryWeight = 0.15;
 
 // A word's weight over its fields levels off (BM25's saturation, here over
 // the fields rather than repetitions): standing in the title and the text

@@ -452,6 +452,15 @@ SearchSource DocumentationSite() {
                        "<code>list_to_blob</code> makes one.</p><dl><dt id=\"split-2\">"
                        "split(Blob, Pattern) -&gt; [blob()]</dt><dd>Splits a blob.</dd><dt "
                        "id=\"first-1\">first(Blob) -&gt; byte()</dt><dd>Its first byte.</dd></dl>");
+    // A standard's overview, and a page on one use of it whose first
+    // sentence holds the query's words.
+    pages.emplace_back("x509/index.html",
+                       "<title>X.509 - Demo</title><h1>X.509</h1><p>X.509 is a standard for "
+                       "public key data.</p><p>Load X.509 certificates with the loader.</p>");
+    pages.emplace_back("x509/transparency.html",
+                       "<title>Certificate Transparency - Demo</title><h1>Certificate "
+                       "Transparency</h1><p>Logs that record X.509 certificates as they are "
+                       "issued.</p>");
     // The program's other commands.
     for (int command = 0; command < 18; ++command) {
         const std::string name = "frob-command" + std::to_string(command);
@@ -535,6 +544,9 @@ TEST(SearchQuery, ThePageAReaderMeansComesFirstAtItsHeading) {
         {"a function defined on its module's page, before the page named after the end of its "
          "name",
          "list_to_blob", "/ref/frobs.html#list_to_blob-1", "list_to_blob(List) -> blob()"},
+        {"the page titled with the query's main word, before one whose first sentence holds "
+         "the words",
+         "x509 certificates", "/x509/index.html", ""},
         {"a page with all but one word, where no page holds them all",
          "how do I embed pictures in the program", "/guide/resources.html", ""},
     };
