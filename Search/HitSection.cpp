@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "Search/DefinedName.h"
+
 namespace {
 
 // Letters and digits of `text`, ASCII ones in lower case: "UTF-8" gives utf8.
@@ -32,6 +34,28 @@ bool MayName(const PageSection& section, const std::vector<QueryWord>& words) {
 }
 
 }  // namespace
+
+bool DefinesAsked(const PageSection& section, std::string_view asked) {
+    if (!asked.empty() && asked[0] == kDefinedMark) asked.remove_prefix(1);
+    if (asked.empty()) return false;
+    // The name its signature defines, or a title's last word ("Struct
+    // std::vec::Vec"), and each of their ends after a module's mark.
+    const std::string_view heading = section.Heading;
+    const size_t lastWord = heading.find_last_of(' ');
+    const std::string names[] = {
+        DefinedName(heading),
+        std::string(lastWord == std::string_view::npos ? heading : heading.substr(lastWord + 1))};
+    for (const std::string& name : names) {
+        for (size_t at = 0; at < name.size();) {
+            if (Squeezed(std::string_view(name).substr(at)) == asked) return true;
+            const size_t next = name.find_first_of(".:", at);
+            if (next == std::string::npos) break;
+            at = name.find_first_not_of(".:", next);
+            if (at == std::string::npos) break;
+        }
+    }
+    return false;
+}
 
 SectionNaming NamingOf(const WordSplitter& splitter, const PageSection& section,
                        const std::vector<QueryWord>& words) {
@@ -67,12 +91,16 @@ size_t SectionOfHit(const WordSplitter& splitter, const PageText& page,
     const std::vector<PageSection>& sections = page.Sections;
     size_t best = kNoSection;
     size_t bestNamed = 0;
+    const std::string_view asked = words.empty() ? std::string_view() : words.back().Defined;
     for (size_t i = 0; i < sections.size(); ++i) {
         // Of headings that name as many words, the first that names the
         // query's identifiers whole (`g_utf8_validate`, not
-        // `g_utf8_get_char_validated`).
+        // `g_utf8_get_char_validated`), and of those the one that defines
+        // the name asked.
         const SectionNaming naming = NamingOf(splitter, sections[i], words);
-        const size_t named = naming.Words * 2 + (naming.Whole && naming.Words > 0 ? 1 : 0);
+        const bool namedAny = naming.Words > 0;
+        const size_t named = naming.Words * 4 + (naming.Whole && namedAny ? 2 : 0) +
+                             (namedAny && DefinesAsked(sections[i], asked) ? 1 : 0);
         if (named > bestNamed) {
             best = i;
             bestNamed = named;

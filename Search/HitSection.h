@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string_view>
 #include <vector>
 
 #include "Search/IndexTerms.h"
@@ -30,3 +31,9 @@ struct SectionNaming {
 };
 SectionNaming NamingOf(const WordSplitter& splitter, const PageSection& section,
                        const std::vector<QueryWord>& words);
+
+// Whether the heading defines the name a query written as one asks for
+// (QueryWord::Defined): the name it defines, or its last parts, is that name
+// (`lxml.etree.XMLParser` for `XMLParser`, not `lxml.etree.ETCompatXMLParser`,
+// which names it as well).
+bool DefinesAsked(const PageSection& section, std::string_view asked);

@@ -974,6 +974,18 @@ QueryWordCounts CountWords(sqlite3* database, const std::vector<QueryWord>& quer
     return counts;
 }
 
+bool PageDefines(sqlite3* database, uint32_t entry, std::string_view definedTerm) {
+    if (definedTerm.empty()) return false;
+    Statement probe =
+        Prepare(database, "SELECT 1 FROM words WHERE words MATCH ?1 AND rowid = ?2 LIMIT 1");
+    if (!probe) return false;
+    std::string expression = "names : ";
+    AppendQuoted(expression, definedTerm);
+    BindText(probe.get(), 1, expression);
+    sqlite3_bind_int64(probe.get(), 2, entry);
+    return sqlite3_step(probe.get()) == SQLITE_ROW;
+}
+
 IndexHits FindPages(sqlite3* database, const std::vector<QueryWord>& queryWords,
                     const RankingAids& aids, uint64_t offset, uint32_t count,
                     const QueryWordCounts* shared) {

@@ -128,6 +128,10 @@ struct QueryWordCounts {
 };
 QueryWordCounts CountWords(sqlite3* database, const std::vector<QueryWord>& words);
 
+// Whether the page of `entry` defines the name a query written as one asks
+// for (QueryWord::Defined, its term).
+bool PageDefines(sqlite3* database, uint32_t entry, std::string_view definedTerm);
+
 // Pages holding every one of `words` in any of its forms, best first: `count`
 // of them from `offset`. `shared`: the words' counts over a library, in place
 // of the index's own.

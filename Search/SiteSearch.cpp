@@ -300,8 +300,15 @@ void SiteSearch::ShowHit(uint32_t entry, const std::vector<QueryWord>& words, Se
         deep && std::any_of(words.begin(), words.end(), [](const QueryWord& word) {
             return !word.Whole.empty() || !word.Defined.empty();
         });
-    const size_t textLimit = identifier ? kSnippetContentLimit : kSnippetTextLimit;
-    for (const size_t limit : {kSnippetFirstContent, kSnippetContentLimit}) {
+    // A page the index says defines a name asked alone is read on to the
+    // heading that defines it, however far down.
+    const std::string_view asked = identifier && !words.back().Defined.empty() &&
+                                           PageDefines(query_.get(), entry, words.back().Defined)
+                                       ? std::string_view(words.back().Defined)
+                                       : std::string_view();
+    const size_t contentLimit = asked.empty() ? kSnippetContentLimit : kDefinitionContentLimit;
+    const size_t textLimit = identifier ? contentLimit : kSnippetTextLimit;
+    for (const size_t limit : {kSnippetFirstContent, contentLimit}) {
         if (limit > kSnippetFirstContent && !identifier) break;
         std::string content;
         if (!source_.ReadContent(entry, limit, content)) return;
@@ -333,7 +340,8 @@ void SiteSearch::ShowHit(uint32_t entry, const std::vector<QueryWord>& words, Se
                 for (; sectionsLooked < sections.size() && !ended; ++sectionsLooked) {
                     const SectionNaming naming =
                         NamingOf(*splitter_, sections[sectionsLooked], words);
-                    ended = naming.Words == words.size() && naming.Whole;
+                    ended = naming.Words == words.size() && naming.Whole &&
+                            (asked.empty() || DefinesAsked(sections[sectionsLooked], asked));
                 }
                 return ended;
             }

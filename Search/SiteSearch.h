@@ -26,6 +26,9 @@
 // this much text kept: a hit further in shows the page's start instead. They
 // bound the work of one page of results, whatever its pages.
 inline constexpr size_t kSnippetContentLimit = size_t{256} * 1024;
+// For a name asked alone, read until the heading that defines it: a
+// module's one reference page defines its names over a megabyte or more.
+inline constexpr size_t kDefinitionContentLimit = size_t{2} * 1024 * 1024;
 // Read first, as most pages hold a hit within it.
 inline constexpr size_t kSnippetFirstContent = size_t{48} * 1024;
 inline constexpr size_t kSnippetTextLimit = size_t{32} * 1024;
