@@ -35,26 +35,19 @@ bool MayName(const PageSection& section, const std::vector<QueryWord>& words) {
 
 }  // namespace
 
-bool DefinesAsked(const PageSection& section, std::string_view asked) {
-    if (!asked.empty() && asked[0] == kDefinedMark) asked.remove_prefix(1);
+bool DefinesAsked(const WordSplitter& splitter, const PageSection& section,
+                  std::string_view asked) {
     if (asked.empty()) return false;
-    // The name its signature defines, or a title's last word ("Struct
-    // std::vec::Vec"), and each of their ends after a module's mark.
+    // The terms the index makes of the name its signature defines, or of a
+    // title's last word ("Struct std::vec::Vec").
     const std::string_view heading = section.Heading;
     const size_t lastWord = heading.find_last_of(' ');
-    const std::string names[] = {
-        DefinedName(heading),
-        std::string(lastWord == std::string_view::npos ? heading : heading.substr(lastWord + 1))};
-    for (const std::string& name : names) {
-        for (size_t at = 0; at < name.size();) {
-            if (Squeezed(std::string_view(name).substr(at)) == asked) return true;
-            const size_t next = name.find_first_of(".:", at);
-            if (next == std::string::npos) break;
-            at = name.find_first_not_of(".:", next);
-            if (at == std::string::npos) break;
-        }
-    }
-    return false;
+    std::string terms = " ";
+    AppendDefinedTerms(splitter, DefinedName(heading), terms);
+    AppendDefinedTerms(splitter,
+                       lastWord == std::string_view::npos ? heading : heading.substr(lastWord + 1),
+                       terms);
+    return terms.find(" " + std::string(asked) + " ") != std::string::npos;
 }
 
 SectionNaming NamingOf(const WordSplitter& splitter, const PageSection& section,
@@ -100,7 +93,7 @@ size_t SectionOfHit(const WordSplitter& splitter, const PageText& page,
         const SectionNaming naming = NamingOf(splitter, sections[i], words);
         const bool namedAny = naming.Words > 0;
         const size_t named = naming.Words * 4 + (naming.Whole && namedAny ? 2 : 0) +
-                             (namedAny && DefinesAsked(sections[i], asked) ? 1 : 0);
+                             (namedAny && DefinesAsked(splitter, sections[i], asked) ? 1 : 0);
         if (named > bestNamed) {
             best = i;
             bestNamed = named;

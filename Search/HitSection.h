@@ -33,7 +33,7 @@ SectionNaming NamingOf(const WordSplitter& splitter, const PageSection& section,
                        const std::vector<QueryWord>& words);
 
 // Whether the heading defines the name a query written as one asks for
-// (QueryWord::Defined): the name it defines, or its last parts, is that name
-// (`lxml.etree.XMLParser` for `XMLParser`, not `lxml.etree.ETCompatXMLParser`,
-// which names it as well).
-bool DefinesAsked(const PageSection& section, std::string_view asked);
+// (QueryWord::Defined, its term): the name it defines, or its last parts, is
+// that name, as the index's definition terms have it (`lxml.etree.XMLParser`
+// for `XMLParser`, not `lxml.etree.ETCompatXMLParser`, which names it as well).
+bool DefinesAsked(const WordSplitter& splitter, const PageSection& section, std::string_view asked);

@@ -341,7 +341,8 @@ void SiteSearch::ShowHit(uint32_t entry, const std::vector<QueryWord>& words, Se
                     const SectionNaming naming =
                         NamingOf(*splitter_, sections[sectionsLooked], words);
                     ended = naming.Words == words.size() && naming.Whole &&
-                            (asked.empty() || DefinesAsked(sections[sectionsLooked], asked));
+                            (asked.empty() ||
+                             DefinesAsked(*splitter_, sections[sectionsLooked], asked));
                 }
                 return ended;
             }
