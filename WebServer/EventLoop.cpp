@@ -154,8 +154,13 @@ void ConnectionThread::Accept(Clock::time_point now) {
         const platform::Socket accepted = platform::AcceptNonBlocking(listener_);
         if (accepted == platform::kInvalidSocket) {
             if (platform::WouldBlock() || platform::ConnectionAborted()) return;
-            // Out of descriptors or memory: idle persistent connections make
-            // room for the new peer, the idlest first ...
+            // Out of descriptors or memory. The system says so before it
+            // looks for a peer, so the failure may come with none waiting:
+            // another loop took it, or this turn took the last. Then nothing
+            // is closed.
+            if (platform::WaitReadable(listener_, 0) != platform::WaitResult::Ready) return;
+            // Idle persistent connections make room for the new peer, the
+            // idlest first ...
             if (CloseIdlest()) continue;
             // ... and without any, the failure would repeat at once, so the
             // listener rests before the next try.
