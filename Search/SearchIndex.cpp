@@ -1101,6 +1101,15 @@ IndexHits FindPages(sqlite3* database, const std::vector<QueryWord>& queryWords,
                                                   NameSource::File, words, aids.CommonNameWords));
             }
             scored.Score *= 1.0 + kNameWeight * match;
+            // A page that lacks a word asked for but whose name holds some
+            // of them may say the rest in other words ("deploy" of `deploy
+            // with gunicorn`, where the page named Gunicorn is under the
+            // deployment pages): it ranks among the pages that hold them all,
+            // as one named without all the words does when they are many.
+            if (scored.Partial && match > 0) {
+                scored.Partial = false;
+                scored.Score *= kNamedWithoutAllWeight;
+            }
             if (std::find(aids.TitleEnds.begin(), aids.TitleEnds.end(), scored.Title) !=
                 aids.TitleEnds.end()) {
                 scored.Score *= kSiteTitledWeight;

@@ -79,9 +79,10 @@ TEST(SearchQuery, EveryQueryGivesAPageAndOperatorsAreWords) {
         {"a word: the page named after it first, then other forms of it",
          "q=lighthouse",
          {"guide/lighthouses.html", "notes.txt", "index.html"}},
-        {"the pages with every word in some form, then, as they are few, those with some",
+        {"as pages with every word are few, those named after one of them among them, and "
+         "then those that only hold some",
          "q=tides+lighthouse",
-         {"notes.txt", "index.html", "guide/tides.htm", "guide/lighthouses.html"}},
+         {"guide/tides.htm", "guide/lighthouses.html", "notes.txt", "index.html"}},
         {"percent-decoded, any case", "q=%54IDES", {"guide/tides.htm", "notes.txt", "index.html"}},
         {"empty", "q=", {}},
         {"no q at all", "", {}},
@@ -95,7 +96,7 @@ TEST(SearchQuery, EveryQueryGivesAPageAndOperatorsAreWords) {
         {"a lone star", "q=*", {}},
         {"NEAR as a word",
          "q=NEAR(lighthouse+tides)",
-         {"notes.txt", "guide/lighthouses.html", "guide/tides.htm", "index.html"}},
+         {"guide/lighthouses.html", "notes.txt", "guide/tides.htm", "index.html"}},
         {"AND as a word",
          "q=light+AND+beacon",
          {"guide/lighthouses.html", "guide/tides.htm", "index.html"}},
@@ -461,6 +462,15 @@ SearchSource DocumentationSite() {
                        "<title>Certificate Transparency - Demo</title><h1>Certificate "
                        "Transparency</h1><p>Logs that record X.509 certificates as they are "
                        "issued.</p>");
+    // The deployment pages: their index, which names the servers, and one
+    // server's page, which never says "deploy".
+    pages.emplace_back("deploying/index.html",
+                       "<title>Deploying to production - Demo</title><h1>Deploying to "
+                       "production</h1><p>Ways to run the site.</p><ul><li><a "
+                       "href=\"frobcorn.html\">Frobcorn</a></li></ul>");
+    pages.emplace_back("deploying/frobcorn.html",
+                       "<title>Frobcorn - Demo</title><h1>Frobcorn</h1><p>Frobcorn is a "
+                       "server of sites. Install frobcorn, then run it.</p>");
     // The program's other commands.
     for (int command = 0; command < 18; ++command) {
         const std::string name = "frob-command" + std::to_string(command);
@@ -549,6 +559,9 @@ TEST(SearchQuery, ThePageAReaderMeansComesFirstAtItsHeading) {
          "x509 certificates", "/x509/index.html", ""},
         {"a page with all but one word, where no page holds them all",
          "how do I embed pictures in the program", "/guide/resources.html", ""},
+        {"the page named after the rarer word, before one that holds both but is named after "
+         "the other",
+         "deploy with frobcorn", "/deploying/frobcorn.html", ""},
     };
     for (const Case& c : cases) {
         const SearchAnswer answer = search.Ask(c.query, 1);
