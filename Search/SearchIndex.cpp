@@ -47,6 +47,12 @@ constexpr double kHeadingWeight = 0.5;
 // page of the module that defines it, before the `binary` module's page).
 constexpr double kDefinedWeight = 1.0;
 
+// A page that is all definitions (ReferenceSharesOf) ranks 1 + this times
+// lower for a query put in words rather than as a name: "how do I use
+// strands" asks for the guide to them before the class's reference, which
+// holds the words as often.
+constexpr double kReferenceWeight = 0.5;
+
 // A page whose summary holds every word of a query of several ranks this
 // share higher: it is the page about what they say ("Solve an initial value
 // problem for a system of ODEs."); a page that only lists it, among others it
@@ -1116,6 +1122,18 @@ IndexHits FindPages(sqlite3* database, const std::vector<QueryWord>& queryWords,
             }
         }
     }
+    // A query of several words, none of them written as a name.
+    const bool inWords =
+        asked >= 2 && std::none_of(words.begin(), words.end(), [](const QueryWord& word) {
+            return !word.Whole.empty() || !word.Defined.empty();
+        });
+    if (inWords) {
+        for (Scored& scored : best) {
+            if (scored.Entry < aids.ReferenceShares.size()) {
+                scored.Score /= 1.0 + kReferenceWeight * aids.ReferenceShares[scored.Entry];
+            }
+        }
+    }
     // And by how deep they stand, and how many pages of the site link to
     // them against the most linked of them: of pages alike, the one the site
     // points to.
@@ -1192,6 +1210,21 @@ std::vector<LengthWeights> LengthWeightsOf(sqlite3* database, size_t entries) {
         }
     }
     return weights;
+}
+
+std::vector<float> ReferenceSharesOf(sqlite3* database, size_t entries) {
+    std::vector<float> shares(entries, 0.0F);
+    Statement read = Prepare(database, "SELECT id, name_terms, text_terms FROM pages");
+    while (read && sqlite3_step(read.get()) == SQLITE_ROW) {
+        const auto entry = static_cast<uint64_t>(sqlite3_column_int64(read.get(), 0));
+        if (entry >= entries) continue;
+        const auto names =
+            static_cast<double>(std::max<int64_t>(sqlite3_column_int64(read.get(), 1), 0));
+        const auto text =
+            static_cast<double>(std::max<int64_t>(sqlite3_column_int64(read.get(), 2), 0));
+        if (names + text > 0) shares[entry] = static_cast<float>(names / (names + text));
+    }
+    return shares;
 }
 
 std::vector<std::string> TitleEndsOf(sqlite3* database) {

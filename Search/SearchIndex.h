@@ -110,7 +110,13 @@ struct RankingAids {
     std::vector<std::string> TitleEnds;        // TitleEndsOf the index
     std::vector<std::string> CommonNameWords;  // CommonNameWords of the pages' names
     std::vector<LengthWeights> Lengths;        // LengthWeightsOf the index
+    std::vector<float> ReferenceShares;        // ReferenceSharesOf the index
 };
+
+// By entry, how much of each page is definitions (the names it defines
+// against them and its text, 0 to 1): a reference page's share is high, a
+// guide's low.
+std::vector<float> ReferenceSharesOf(sqlite3* database, size_t entries);
 
 // The ends of titles the site shares (CommonTitleEnds), as the index keeps them.
 std::vector<std::string> TitleEndsOf(sqlite3* database);

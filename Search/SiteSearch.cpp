@@ -204,7 +204,9 @@ void SiteSearch::UseForQueries(Database database) {
     }
     std::vector<std::string> commonNameWords = CommonNameWords(pageFileNames);
     std::vector<LengthWeights> lengths;
+    std::vector<float> referenceShares;
     if (database) lengths = LengthWeightsOf(database.get(), source_.Names.size());
+    if (database) referenceShares = ReferenceSharesOf(database.get(), source_.Names.size());
     std::lock_guard guard(lock_);
     if (database) splitter_ = std::make_unique<WordSplitter>(database.get());
     if (!database || !splitter_->Ready() || !PrepareConnection(database.get())) {
@@ -214,6 +216,7 @@ void SiteSearch::UseForQueries(Database database) {
         aids_.TitleEnds = TitleEndsOf(database.get());
         aids_.CommonNameWords = std::move(commonNameWords);
         aids_.Lengths = std::move(lengths);
+        aids_.ReferenceShares = std::move(referenceShares);
         query_ = std::move(database);
         state_ = IndexState::Ready;
     }

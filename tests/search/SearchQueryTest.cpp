@@ -471,6 +471,22 @@ SearchSource DocumentationSite() {
     pages.emplace_back("deploying/frobcorn.html",
                        "<title>Frobcorn - Demo</title><h1>Frobcorn</h1><p>Frobcorn is a "
                        "server of sites. Install frobcorn, then run it.</p>");
+    // A guide and a reference page of one name: a question in words means
+    // the guide.
+    pages.emplace_back("guide/frobbing.html",
+                       "<title>Frobbing - Demo</title><h1>Frobbing widgets</h1><p>To "
+                       "frob a widget, hold it still and turn its key twice: a widget frobbed "
+                       "so keeps its shape.</p>");
+    pages.emplace_back("api/frobbing.html",
+                       "<title>Frobbing widgets - Demo</title><h1>Frobbing widgets</h1><dl>"
+                       "<dt id=\"frob\">frob(widget)</dt><dd>Frobs a widget.</dd><dt "
+                       "id=\"frob_all\">frob_all(widgets)</dt><dd>Frobs each.</dd><dt "
+                       "id=\"unfrob\">unfrob(widget)</dt><dd>Undoes it.</dd><dt "
+                       "id=\"frob_key\">frob_key(widget)</dt><dd>Its key.</dd><dt "
+                       "id=\"frob_twice\">frob_twice(widget)</dt><dt "
+                       "id=\"frob_count\">frob_count(widgets)</dt><dt "
+                       "id=\"frob_shape\">frob_shape(widget)</dt><dt "
+                       "id=\"frob_size\">frob_size(widget)</dt></dl>");
     // The program's other commands.
     for (int command = 0; command < 18; ++command) {
         const std::string name = "frob-command" + std::to_string(command);
@@ -562,6 +578,10 @@ TEST(SearchQuery, ThePageAReaderMeansComesFirstAtItsHeading) {
         {"the page named after the rarer word, before one that holds both but is named after "
          "the other",
          "deploy with frobcorn", "/deploying/frobcorn.html", ""},
+        {"a question in words: the guide, before the reference page of the same name",
+         "how do I frob a widget", "/guide/frobbing.html", ""},
+        {"a name: the reference page that defines it", "frob_all", "/api/frobbing.html#frob_all",
+         "frob_all(widgets)"},
     };
     for (const Case& c : cases) {
         const SearchAnswer answer = search.Ask(c.query, 1);
