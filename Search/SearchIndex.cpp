@@ -47,6 +47,16 @@ constexpr double kHeadingWeight = 0.5;
 // page of the module that defines it, before the `binary` module's page).
 constexpr double kDefinedWeight = 1.0;
 
+// Release notes (IsReleaseNotes) rank this much of what they hold: a short
+// note whose heading is the query's words ("Fixed regression converting to
+// NumPy arrays") is seldom the page a reader looks for, unless the query asks
+// about releases (kReleaseWords, or a version's digits).
+constexpr double kReleaseNotesWeight = 0.5;
+constexpr std::string_view kReleaseWords[] = {"release",   "releases", "released", "note",
+                                              "notes",     "change",   "changes",  "changed",
+                                              "changelog", "new",      "history",  "version",
+                                              "versions",  "whatsnew", "news",     "deprecated"};
+
 // A page that is all definitions (ReferenceSharesOf) ranks 1 + this times
 // lower for a query put in words rather than as a name: "how do I use
 // strands" asks for the guide to them before the class's reference, which
@@ -1087,6 +1097,13 @@ IndexHits FindPages(sqlite3* database, const std::vector<QueryWord>& queryWords,
     // them alone ("from_utf8" rather than "from_utf8_unchecked").
     std::vector<int64_t> linked(best.size(), 0);
     int64_t mostLinked = 0;
+    // A query about releases or versions looks for release notes.
+    const bool asksReleases = std::any_of(words.begin(), words.end(), [](const QueryWord& word) {
+        return std::find(std::begin(kReleaseWords), std::end(kReleaseWords), word.Word) !=
+                   std::end(kReleaseWords) ||
+               std::any_of(word.Word.begin(), word.Word.end(),
+                           [](char c) { return c >= '0' && c <= '9'; });
+    });
     for (size_t i = 0; i < best.size(); ++i) {
         Scored& scored = best[i];
         sqlite3_reset(title.get());
@@ -1107,6 +1124,9 @@ IndexHits FindPages(sqlite3* database, const std::vector<QueryWord>& queryWords,
                                                   NameSource::File, words, aids.CommonNameWords));
             }
             scored.Score *= 1.0 + kNameWeight * match;
+            if (!asksReleases && IsReleaseNotes(OwnTitle(scored.Title, aids.TitleEnds))) {
+                scored.Score *= kReleaseNotesWeight;
+            }
             // A page that lacks a word asked for but whose name holds some
             // of them may say the rest in other words ("deploy" of `deploy
             // with gunicorn`, where the page named Gunicorn is under the

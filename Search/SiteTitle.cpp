@@ -158,6 +158,42 @@ std::string_view PageName(std::string_view ownTitle) {
     return end == 0 ? ownTitle : ownTitle.substr(0, end);
 }
 
+bool IsReleaseNotes(std::string_view ownTitle) {
+    constexpr size_t kLongestTitle = 200;
+    std::string title;
+    for (size_t at = 0; at < ownTitle.size() && title.size() < kLongestTitle; ++at) {
+        // A typographic apostrophe, as "What’s new" is often written.
+        if (ownTitle.substr(at, 3) == "\xE2\x80\x99") {
+            title += '\'';
+            at += 2;
+            continue;
+        }
+        const char c = ownTitle[at];
+        title += c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    }
+    const auto digit = [](char c) { return c >= '0' && c <= '9'; };
+    for (const std::string_view phrase :
+         {"release notes", "release note", "changelog", "change log", "change history",
+          "what's new", "whats new"}) {
+        if (title.find(phrase) != std::string::npos) return true;
+    }
+    for (const std::string_view whole : {"changes", "history", "news"}) {
+        if (title == whole) return true;
+    }
+    if (title.starts_with("changes in ") || title.starts_with("changes to ")) return true;
+    // "Release 15.9", "SQLite Release 3.5.3 On 2007-11-27".
+    for (size_t at = title.find("release "); at != std::string::npos;
+         at = title.find("release ", at + 1)) {
+        if (at + 8 < title.size() && digit(title[at + 8])) return true;
+    }
+    // A version alone, or after a name joined to it ("pytest-5.2.3", "v2.4").
+    size_t start = title.size();
+    while (start > 0 && (digit(title[start - 1]) || title[start - 1] == '.')) --start;
+    const std::string_view version = std::string_view(title).substr(start);
+    return version.find('.') != std::string_view::npos && !version.starts_with('.') &&
+           !version.ends_with('.') && title.find(' ') == std::string::npos;
+}
+
 std::string_view FileName(std::string_view path) {
     std::string_view name = path.substr(path.rfind('/') + 1);
     name = name.substr(0, name.rfind('.'));

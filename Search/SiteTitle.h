@@ -22,6 +22,12 @@ std::string_view OwnTitle(std::string_view title, const std::vector<std::string>
 // std::collections": HashMap).
 std::string_view PageName(std::string_view ownTitle);
 
+// Whether a page's own title (OwnTitle) is that of release notes: a
+// changelog, "What's new in 2.4", "Django 3.2.7 release notes", "Release
+// 15.9", or a version alone ("8.3.1"). They mention every part of a project
+// in passing, in short pages.
+bool IsReleaseNotes(std::string_view ownTitle);
+
 // The name a page's file gives it: its last part without the extension, or
 // the folder's for a folder's index page ("howto/static-files/index.html":
 // static-files). Sites name files after what they hold as often as titles.

@@ -487,6 +487,15 @@ SearchSource DocumentationSite() {
                        "id=\"frob_count\">frob_count(widgets)</dt><dt "
                        "id=\"frob_shape\">frob_shape(widget)</dt><dt "
                        "id=\"frob_size\">frob_size(widget)</dt></dl>");
+    // A release's notes, short, with a heading of the words a reader asks,
+    // and the guide to what they changed.
+    pages.emplace_back("releases/2.1.html",
+                       "<title>What's new in Demo 2.1 - Demo</title><h1>What's new in Demo "
+                       "2.1</h1><h2>Resize gizmos</h2><p>Gizmos resize without flicker.</p>");
+    pages.emplace_back("guide/gizmos.html",
+                       "<title>Containers - Demo</title><h1>Gizmos</h1><p>A gizmo holds widgets. "
+                       "Call resize to change its size; the widgets follow.</p><p>Gizmos are "
+                       "drawn at once, twice a second, and kept in a list.</p>");
     // The program's other commands.
     for (int command = 0; command < 18; ++command) {
         const std::string name = "frob-command" + std::to_string(command);
@@ -578,6 +587,9 @@ TEST(SearchQuery, ThePageAReaderMeansComesFirstAtItsHeading) {
         {"the page named after the rarer word, before one that holds both but is named after "
          "the other",
          "deploy with frobcorn", "/deploying/frobcorn.html", ""},
+        {"the guide, before release notes with a heading of the words", "how do I resize gizmos",
+         "/guide/gizmos.html", ""},
+        {"release notes, asked for", "what's new in 2.1", "/releases/2.1.html", ""},
         {"a question in words: the guide, before the reference page of the same name",
          "how do I frob a widget", "/guide/frobbing.html", ""},
         {"a name: the reference page that defines it", "frob_all", "/api/frobbing.html#frob_all",

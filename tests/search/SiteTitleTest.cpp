@@ -61,4 +61,26 @@ TEST(SiteTitle, ThePageNameWithoutItsPlaceInTheBook) {
         EXPECT_EQ(PageName(title), std::string_view(name)) << title;
 }
 
+TEST(SiteTitle, ReleaseNotesByTheirTitles) {
+    const std::pair<const char*, bool> cases[] = {
+        {"Changes", true},
+        {"What\xE2\x80\x99s new in Tornado 2.4.1", true},
+        {"Django 3.2.7 release notes", true},
+        {"E.12. Release 15.9", true},
+        {"SQLite Release 3.5.3 On 2007-11-27", true},
+        {"Change history for Celery 2.3", true},
+        {"8.3.1", true},
+        {"pytest-5.2.3", true},
+        {"Release profiles", false},
+        {"Changing the size", false},
+        {"Python 3.11 tutorial", false},
+        {"utf-8", false},
+        {"Version control", false},
+        {"2023", false},
+        {"", false},
+    };
+    for (const auto& [title, releaseNotes] : cases)
+        EXPECT_EQ(IsReleaseNotes(title), releaseNotes) << title;
+}
+
 }  // namespace
