@@ -47,15 +47,19 @@ constexpr double kHeadingWeight = 0.5;
 // page of the module that defines it, before the `binary` module's page).
 constexpr double kDefinedWeight = 1.0;
 
-// Release notes (IsReleaseNotes) rank this much of what they hold: a short
-// note whose heading is the query's words ("Fixed regression converting to
-// NumPy arrays") is seldom the page a reader looks for, unless the query asks
-// about releases (kReleaseWords, or a version's digits).
-constexpr double kReleaseNotesWeight = 0.5;
+// Release notes (IsReleaseNotes), a site's index of names and its licence
+// (IsIndexOrLicence) rank at this much of what they hold: a short note whose
+// heading is the query's words ("Fixed regression converting to NumPy
+// arrays"), or the index that lists the name asked, is seldom the page a
+// reader looks for, unless the query asks about releases (kReleaseWords, or
+// a version's digits) or about the index or licence (kAsideWords).
+constexpr double kAsidePageWeight = 0.5;
 constexpr std::string_view kReleaseWords[] = {"release",   "releases", "released", "note",
                                               "notes",     "change",   "changes",  "changed",
                                               "changelog", "new",      "history",  "version",
                                               "versions",  "whatsnew", "news",     "deprecated"};
+constexpr std::string_view kAsideWords[] = {"index",   "search",  "copying", "copyright",
+                                            "license", "licence", "gpl"};
 
 // A page that is all definitions (ReferenceSharesOf) ranks 1 + this times
 // lower for a query put in words rather than as a name: "how do I use
@@ -1104,6 +1108,10 @@ IndexHits FindPages(sqlite3* database, const std::vector<QueryWord>& queryWords,
                std::any_of(word.Word.begin(), word.Word.end(),
                            [](char c) { return c >= '0' && c <= '9'; });
     });
+    const bool asksAside = std::any_of(words.begin(), words.end(), [](const QueryWord& word) {
+        return std::find(std::begin(kAsideWords), std::end(kAsideWords), word.Word) !=
+               std::end(kAsideWords);
+    });
     for (size_t i = 0; i < best.size(); ++i) {
         Scored& scored = best[i];
         sqlite3_reset(title.get());
@@ -1124,8 +1132,9 @@ IndexHits FindPages(sqlite3* database, const std::vector<QueryWord>& queryWords,
                                                   NameSource::File, words, aids.CommonNameWords));
             }
             scored.Score *= 1.0 + kNameWeight * match;
-            if (!asksReleases && IsReleaseNotes(OwnTitle(scored.Title, aids.TitleEnds))) {
-                scored.Score *= kReleaseNotesWeight;
+            const std::string_view own = OwnTitle(scored.Title, aids.TitleEnds);
+            if ((!asksReleases && IsReleaseNotes(own)) || (!asksAside && IsIndexOrLicence(own))) {
+                scored.Score *= kAsidePageWeight;
             }
             // A page that lacks a word asked for but whose name holds some
             // of them may say the rest in other words ("deploy" of `deploy

@@ -194,6 +194,19 @@ bool IsReleaseNotes(std::string_view ownTitle) {
            !version.ends_with('.') && title.find(' ') == std::string::npos;
 }
 
+bool IsIndexOrLicence(std::string_view ownTitle) {
+    std::string title;
+    for (const char c : ownTitle.substr(0, 64)) {
+        title += c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    }
+    for (const std::string_view whole :
+         {"index", "general index", "module index", "search", "search page", "copying", "copyright",
+          "license", "licence", "history and license"}) {
+        if (title == whole) return true;
+    }
+    return title.ends_with(" module index");
+}
+
 std::string_view FileName(std::string_view path) {
     std::string_view name = path.substr(path.rfind('/') + 1);
     name = name.substr(0, name.rfind('.'));

@@ -28,6 +28,11 @@ std::string_view PageName(std::string_view ownTitle);
 // in passing, in short pages.
 bool IsReleaseNotes(std::string_view ownTitle);
 
+// Whether a page's own title is that of the site's index of names, its
+// search page or its licence ("Index", "Python Module Index", "Copying"):
+// pages that hold every word, or none a reader asks about.
+bool IsIndexOrLicence(std::string_view ownTitle);
+
 // The name a page's file gives it: its last part without the extension, or
 // the folder's for a folder's index page ("howto/static-files/index.html":
 // static-files). Sites name files after what they hold as often as titles.

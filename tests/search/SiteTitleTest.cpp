@@ -83,4 +83,14 @@ TEST(SiteTitle, ReleaseNotesByTheirTitles) {
         EXPECT_EQ(IsReleaseNotes(title), releaseNotes) << title;
 }
 
+TEST(SiteTitle, IndexesAndLicencesByTheirTitles) {
+    const std::pair<const char*, bool> cases[] = {
+        {"Index", true},          {"Python Module Index", true},
+        {"Copying", true},        {"License", true},
+        {"Search", true},         {"Index types", false},
+        {"Search a tree", false}, {"MIT License for jinja", false},
+    };
+    for (const auto& [title, aside] : cases) EXPECT_EQ(IsIndexOrLicence(title), aside) << title;
+}
+
 }  // namespace
