@@ -31,8 +31,8 @@ for group in "$@"; do
                           python-sqlalchemy-doc python-flask-doc cppreference-doc-en-html python-pytest-doc
                           python-celery-doc llvm-14-doc libasio-doc python-lxml-doc
                           python-tornado-doc python-cryptography-doc python-werkzeug-doc python-sympy-doc
-                          python-jinja2-doc python-pil-doc python-aiohttp-doc libeigen3-doc
-                          sphinx-doc)
+                          python-jinja2-doc python-pil-doc python-aiohttp-doc python-pygments-doc
+                          libeigen3-doc sphinx-doc)
                # nodejs-doc goes with Debian's nodejs only: installing it would remove a
                # machine's own Node.js, which the browser tests use; the node tree is then
                # left out of the search bench.
