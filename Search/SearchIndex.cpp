@@ -61,7 +61,7 @@ constexpr std::string_view kReleaseWords[] = {"release",   "releases", "released
 constexpr std::string_view kAsideWords[] = {"index",   "search",  "copying", "copyright",
                                             "license", "licence", "gpl"};
 
-// A page that is all definitions (ReferenceSharesOf) ranks 1 + this times
+// A page that is all definitions (PageWeights::ReferenceShares) ranks 1 + this times
 // lower for a query put in words rather than as a name: "how do I use
 // strands" asks for the guide to them before the class's reference, which
 // holds the words as often.
@@ -1047,7 +1047,7 @@ IndexHits FindPages(sqlite3* database, const std::vector<QueryWord>& queryWords,
     const auto rankAll = [&](sqlite3_stmt* statement, Matching matching,
                              const std::vector<bool>& naming = {}) {
         QueryPlan plan;
-        plan.Lengths = &aids.Lengths;
+        plan.Lengths = &aids.Weights.Lengths;
         plan.Shared = shared;
         const std::string expression = MatchExpression(words, plan, matching, naming);
         BindText(statement, 1, expression);
@@ -1158,8 +1158,8 @@ IndexHits FindPages(sqlite3* database, const std::vector<QueryWord>& queryWords,
         });
     if (inWords) {
         for (Scored& scored : best) {
-            if (scored.Entry < aids.ReferenceShares.size()) {
-                scored.Score /= 1.0 + kReferenceWeight * aids.ReferenceShares[scored.Entry];
+            if (scored.Entry < aids.Weights.ReferenceShares.size()) {
+                scored.Score /= 1.0 + kReferenceWeight * aids.Weights.ReferenceShares[scored.Entry];
             }
         }
     }
@@ -1211,7 +1211,13 @@ IndexHits FindPages(sqlite3* database, const std::vector<QueryWord>& queryWords,
 // are short by nature and left alone.
 constexpr double kLengthWeight = 0.7;
 
-std::vector<LengthWeights> LengthWeightsOf(sqlite3* database, size_t entries) {
+// Where the names and the text stand in kLengthFields.
+constexpr size_t kNamesLength = 1;
+constexpr size_t kTextLength = 3;
+static_assert(kLengthFields[kNamesLength] == Field::Names &&
+              kLengthFields[kTextLength] == Field::Text);
+
+PageWeights PageWeightsOf(sqlite3* database, size_t entries) {
     std::vector<std::array<int64_t, kLengthFields.size()>> lengths(entries);
     Statement read = Prepare(
         database, "SELECT id, heading_terms, name_terms, code_terms, text_terms FROM pages");
@@ -1222,38 +1228,31 @@ std::vector<LengthWeights> LengthWeightsOf(sqlite3* database, size_t entries) {
         if (entry >= entries) continue;
         ++pages;
         for (size_t i = 0; i < kLengthFields.size(); ++i) {
-            lengths[entry][i] = sqlite3_column_int64(read.get(), static_cast<int>(i + 1));
+            lengths[entry][i] =
+                std::max<int64_t>(sqlite3_column_int64(read.get(), static_cast<int>(i + 1)), 0);
             total[i] += static_cast<double>(lengths[entry][i]);
         }
     }
-    std::vector<LengthWeights> weights(entries);
+    PageWeights weights;
+    weights.Lengths.resize(entries);
+    weights.ReferenceShares.resize(entries, 0.0F);
     for (size_t entry = 0; entry < entries; ++entry) {
         for (size_t i = 0; i < kLengthFields.size(); ++i) {
             const double average = pages == 0 ? 0 : total[i] / static_cast<double>(pages);
             const auto length = static_cast<double>(lengths[entry][i]);
-            weights[entry][i] =
+            weights.Lengths[entry][i] =
                 average <= 0 || length <= average
                     ? 1.0F
                     : static_cast<float>((1 + kLengthWeight) /
                                          (1 + kLengthWeight * std::log2(1 + length / average)));
         }
+        const auto names = static_cast<double>(lengths[entry][kNamesLength]);
+        const auto text = static_cast<double>(lengths[entry][kTextLength]);
+        if (names + text > 0) {
+            weights.ReferenceShares[entry] = static_cast<float>(names / (names + text));
+        }
     }
     return weights;
-}
-
-std::vector<float> ReferenceSharesOf(sqlite3* database, size_t entries) {
-    std::vector<float> shares(entries, 0.0F);
-    Statement read = Prepare(database, "SELECT id, name_terms, text_terms FROM pages");
-    while (read && sqlite3_step(read.get()) == SQLITE_ROW) {
-        const auto entry = static_cast<uint64_t>(sqlite3_column_int64(read.get(), 0));
-        if (entry >= entries) continue;
-        const auto names =
-            static_cast<double>(std::max<int64_t>(sqlite3_column_int64(read.get(), 1), 0));
-        const auto text =
-            static_cast<double>(std::max<int64_t>(sqlite3_column_int64(read.get(), 2), 0));
-        if (names + text > 0) shares[entry] = static_cast<float>(names / (names + text));
-    }
-    return shares;
 }
 
 std::vector<std::string> TitleEndsOf(sqlite3* database) {

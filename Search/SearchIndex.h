@@ -90,16 +90,24 @@ struct IndexHits {
     bool Failed = false;  // the index could not be read
 };
 
-// The fields whose length tells how likely they hold any word (LengthWeightsOf),
+// The fields whose length tells how likely they hold any word (PageWeightsOf),
 // and what a word in each weighs on one page, of its weight on a page whose
 // field is of the site's average length or shorter (1).
 inline constexpr std::array<Field, 4> kLengthFields = {Field::Headings, Field::Names, Field::Code,
                                                        Field::Text};
 using LengthWeights = std::array<float, kLengthFields.size()>;
 
-// Of every page of the index, by entry (pages not in it weigh 1): a long
-// field holds any word more likely than a short one.
-std::vector<LengthWeights> LengthWeightsOf(sqlite3* database, size_t entries);
+// What ranking weighs each page of the index by, by entry, read from the
+// pages' field lengths in one pass (pages not in the index weigh 1 and have
+// a share of 0).
+struct PageWeights {
+    // A long field holds any word more likely than a short one.
+    std::vector<LengthWeights> Lengths;
+    // How much of the page is definitions (the names it defines against them
+    // and its text, 0 to 1): a reference page's share is high, a guide's low.
+    std::vector<float> ReferenceShares;
+};
+PageWeights PageWeightsOf(sqlite3* database, size_t entries);
 
 // What ranking reads beside the index.
 struct RankingAids {
@@ -109,14 +117,8 @@ struct RankingAids {
     std::vector<std::string> FileNames;        // by entry: FileName, weighed as the title's name
     std::vector<std::string> TitleEnds;        // TitleEndsOf the index
     std::vector<std::string> CommonNameWords;  // CommonNameWords of the pages' names
-    std::vector<LengthWeights> Lengths;        // LengthWeightsOf the index
-    std::vector<float> ReferenceShares;        // ReferenceSharesOf the index
+    PageWeights Weights;                       // PageWeightsOf the index
 };
-
-// By entry, how much of each page is definitions (the names it defines
-// against them and its text, 0 to 1): a reference page's share is high, a
-// guide's low.
-std::vector<float> ReferenceSharesOf(sqlite3* database, size_t entries);
 
 // The ends of titles the site shares (CommonTitleEnds), as the index keeps them.
 std::vector<std::string> TitleEndsOf(sqlite3* database);

@@ -203,10 +203,8 @@ void SiteSearch::UseForQueries(Database database) {
         if (IsSearchablePage(source_.Names[entry])) pageFileNames.push_back(aids_.FileNames[entry]);
     }
     std::vector<std::string> commonNameWords = CommonNameWords(pageFileNames);
-    std::vector<LengthWeights> lengths;
-    std::vector<float> referenceShares;
-    if (database) lengths = LengthWeightsOf(database.get(), source_.Names.size());
-    if (database) referenceShares = ReferenceSharesOf(database.get(), source_.Names.size());
+    PageWeights weights;
+    if (database) weights = PageWeightsOf(database.get(), source_.Names.size());
     std::lock_guard guard(lock_);
     if (database) splitter_ = std::make_unique<WordSplitter>(database.get());
     if (!database || !splitter_->Ready() || !PrepareConnection(database.get())) {
@@ -215,8 +213,7 @@ void SiteSearch::UseForQueries(Database database) {
         aids_.Splitter = splitter_.get();
         aids_.TitleEnds = TitleEndsOf(database.get());
         aids_.CommonNameWords = std::move(commonNameWords);
-        aids_.Lengths = std::move(lengths);
-        aids_.ReferenceShares = std::move(referenceShares);
+        aids_.Weights = std::move(weights);
         query_ = std::move(database);
         state_ = IndexState::Ready;
     }

@@ -168,8 +168,7 @@ bool IsReleaseNotes(std::string_view ownTitle) {
             at += 2;
             continue;
         }
-        const char c = ownTitle[at];
-        title += c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+        title += LowerAsciiChar(ownTitle[at]);
     }
     const auto digit = [](char c) { return c >= '0' && c <= '9'; };
     for (const std::string_view phrase :
@@ -195,10 +194,7 @@ bool IsReleaseNotes(std::string_view ownTitle) {
 }
 
 bool IsIndexOrLicence(std::string_view ownTitle) {
-    std::string title;
-    for (const char c : ownTitle.substr(0, 64)) {
-        title += c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-    }
+    const std::string title = AsciiLower(std::string(ownTitle.substr(0, 64)));
     for (const std::string_view whole :
          {"index", "general index", "module index", "search", "search page", "copying", "copyright",
           "license", "licence", "history and license"}) {
