@@ -32,7 +32,7 @@ for group in "$@"; do
                           python-celery-doc llvm-14-doc libasio-doc python-lxml-doc
                           python-tornado-doc python-cryptography-doc python-werkzeug-doc python-sympy-doc
                           python-jinja2-doc python-pil-doc python-aiohttp-doc python-pygments-doc
-                          python-requests-doc
+                          python-requests-doc python-scrapy-doc python-psycopg2-doc
                           libeigen3-doc sphinx-doc)
                # nodejs-doc goes with Debian's nodejs only: installing it would remove a
                # machine's own Node.js, which the browser tests use; the node tree is then
