@@ -298,6 +298,24 @@ std::vector<std::string> SplitPairs(const WordSplitter& splitter, std::string_vi
     return pairs;
 }
 
+// Two words of a query in a row joined, when a page may write them as one:
+// each of two letters or more and all letters, not both small words ("of
+// ten"), and no part of an identifier (which has its whole). Else empty.
+constexpr size_t kMinJoinedWords = 5;
+std::string JoinedWords(std::string_view before, const QueryWord& word) {
+    const auto letters = [](std::string_view part) {
+        return part.size() >= 2 &&
+               std::all_of(part.begin(), part.end(), [](char c) { return c >= 'a' && c <= 'z'; });
+    };
+    const size_t length = before.size() + word.Word.size();
+    if (!letters(before) || !letters(word.Word) || !word.Whole.empty() ||
+        length < kMinJoinedWords || length > kMaxSplitWord ||
+        (IsSmallWord(before) && IsSmallWord(word.Word))) {
+        return {};
+    }
+    return std::string(before) + word.Word;
+}
+
 }  // namespace
 
 std::vector<QueryWord> QueryWords(const WordSplitter& splitter, std::string_view query) {
@@ -307,6 +325,9 @@ std::vector<QueryWord> QueryWords(const WordSplitter& splitter, std::string_view
     IdentifierRun run;
     std::string previousStem;
     HeadingWords heading;
+    // The word before, and where it stands in `words`, for a join (Joined).
+    std::string previousWord;
+    size_t previousAt = SIZE_MAX;
     splitter.Split(text, [&](const WordSplitter::Word& word) {
         run.Add(text, word);
         heading.Add(word.Stem);
@@ -317,10 +338,19 @@ std::vector<QueryWord> QueryWords(const WordSplitter& splitter, std::string_view
         }
         previousStem = word.Stem.size() < 2 ? std::string() : std::string(word.Stem);
         run.ForEachJoined([&](const std::string& joined) { found.Whole = joined; });
-        const bool known = std::any_of(words.begin(), words.end(), [&](const QueryWord& other) {
+        const std::string joined = JoinedWords(previousWord, found);
+        const auto known = std::find_if(words.begin(), words.end(), [&](const QueryWord& other) {
             return other.Word == found.Word && other.Whole == found.Whole;
         });
-        if (known) return true;
+        const size_t at = static_cast<size_t>(known - words.begin());
+        if (!joined.empty()) {
+            if (previousAt < words.size()) words[previousAt].Joined.push_back(joined);
+            if (known != words.end()) known->Joined.push_back(joined);
+            found.Joined.push_back(joined);
+        }
+        previousWord = found.Whole.empty() ? found.Word : std::string();
+        previousAt = at;
+        if (known != words.end()) return true;
         const auto* spelling =
             std::find_if(std::begin(kOtherSpellings), std::end(kOtherSpellings),
                          [&](const OtherSpelling& other) { return other.Word == word.Folded; });
@@ -363,8 +393,10 @@ std::vector<QueryWord> QueryWords(const WordSplitter& splitter, std::string_view
 }
 
 bool FindsAsItStands(const QueryWord& query, const WordSplitter::Word& word) {
-    return word.Folded == query.Word || std::find(query.Numbers.begin(), query.Numbers.end(),
-                                                  word.Folded) != query.Numbers.end();
+    const auto in = [&](const std::vector<std::string>& forms) {
+        return std::find(forms.begin(), forms.end(), word.Folded) != forms.end();
+    };
+    return word.Folded == query.Word || in(query.Numbers) || in(query.Joined);
 }
 
 bool Finds(const QueryWord& query, const WordSplitter::Word& word) {

@@ -64,6 +64,10 @@ struct QueryWord {
     // "name space"): the pair term of each way to cut it, found as the word
     // itself. Pair terms stand for titles and headings only.
     std::vector<std::string> Splits;
+    // The word joined to the one before or after it, as a page may write the
+    // two ("log in": `login`, "set up": `setup`, "web socket": `websocket`):
+    // found as each of them as it stands.
+    std::vector<std::string> Joined;
     std::string Whole;    // the identifier the word ends, joined; empty when none
     std::string Pair;     // this word and the one before as a pair term; empty for the first
     std::string Heading;  // of the last word: the whole query as a heading's term; else empty

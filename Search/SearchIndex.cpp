@@ -683,6 +683,7 @@ std::string MatchExpression(const std::vector<QueryWord>& words, QueryPlan& plan
         for (const std::string& number : words[word].Numbers) add(number, PhraseRole::Word);
         for (const std::string& form : words[word].Forms) add(form, PhraseRole::Form);
         for (const std::string& split : words[word].Splits) add(split, PhraseRole::Word);
+        for (const std::string& joined : words[word].Joined) add(joined, PhraseRole::Word);
         if (!words[word].Whole.empty()) add(words[word].Whole, PhraseRole::Whole);
         if (!words[word].Pair.empty()) add(words[word].Pair, PhraseRole::Pair);
         if (!words[word].Heading.empty()) add(words[word].Heading, PhraseRole::Heading);
@@ -758,20 +759,22 @@ std::vector<bool> NamingWords(sqlite3* database, const std::vector<QueryWord>& w
     return naming;
 }
 
-// The query's words with only the splits (QueryWord::Splits) that a title or
-// heading of the site holds: each of the others would be weighed on every
-// page the query finds, for nothing.
-std::vector<QueryWord> WithHeldSplits(sqlite3* database, std::vector<QueryWord> words) {
+// The query's words with only the splits (QueryWord::Splits) and joins
+// (QueryWord::Joined) that a page of the site holds: each of the others would
+// be weighed on every page the query finds, for nothing.
+std::vector<QueryWord> WithHeldForms(sqlite3* database, std::vector<QueryWord> words) {
     Statement probe = Prepare(database, "SELECT rowid FROM words WHERE words MATCH ? LIMIT 1");
+    const auto unheld = [&](const std::string& term) {
+        if (!probe) return true;
+        std::string expression;
+        AppendQuoted(expression, term);
+        sqlite3_reset(probe.get());
+        BindText(probe.get(), 1, expression);
+        return sqlite3_step(probe.get()) != SQLITE_ROW;
+    };
     for (QueryWord& word : words) {
-        std::erase_if(word.Splits, [&](const std::string& split) {
-            if (!probe) return true;
-            std::string expression;
-            AppendQuoted(expression, split);
-            sqlite3_reset(probe.get());
-            BindText(probe.get(), 1, expression);
-            return sqlite3_step(probe.get()) != SQLITE_ROW;
-        });
+        std::erase_if(word.Splits, unheld);
+        std::erase_if(word.Joined, unheld);
     }
     return words;
 }
@@ -979,7 +982,7 @@ QueryWordCounts CountWords(sqlite3* database, const std::vector<QueryWord>& quer
     if (queryWords.empty()) return counts;
     // The first page that holds any of the words counts them all; where none
     // does, none holds any.
-    std::vector<QueryWord> words = WithHeldSplits(database, queryWords);
+    std::vector<QueryWord> words = WithHeldForms(database, queryWords);
     for (QueryWord& word : words) word.Optional = false;
     QueryPlan plan;
     plan.Counted = &counts;
@@ -1011,7 +1014,7 @@ IndexHits FindPages(sqlite3* database, const std::vector<QueryWord>& queryWords,
                     const QueryWordCounts* shared) {
     IndexHits hits;
     if (queryWords.empty()) return hits;
-    const std::vector<QueryWord> words = WithHeldSplits(database, queryWords);
+    const std::vector<QueryWord> words = WithHeldForms(database, queryWords);
     Statement rank = Prepare(database, kRankSql);
     Statement title =
         Prepare(database, "SELECT title, secondary, linked, links, digest FROM pages WHERE id = ?");

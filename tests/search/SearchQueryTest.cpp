@@ -496,6 +496,15 @@ SearchSource DocumentationSite() {
                        "<title>Containers - Demo</title><h1>Gizmos</h1><p>A gizmo holds widgets. "
                        "Call resize to change its size; the widgets follow.</p><p>Gizmos are "
                        "drawn at once, twice a second, and kept in a list.</p>");
+    // The page on signing in, which writes "login", and one that holds the
+    // words apart.
+    pages.emplace_back(
+        "guide/sessions.html",
+        "<title>Sessions - Demo</title><h1>Sessions</h1><h2>Login</h2><p>A login form posts "
+        "the user's password; the session keeps it.</p>");
+    pages.emplace_back("guide/auditing.html",
+                       "<title>Auditing - Demo</title><h1>Auditing</h1><p>Log each change in a "
+                       "password file.</p>");
     // The program's other commands.
     for (int command = 0; command < 18; ++command) {
         const std::string name = "frob-command" + std::to_string(command);
@@ -594,6 +603,8 @@ TEST(SearchQuery, ThePageAReaderMeansComesFirstAtItsHeading) {
          "how do I frob a widget", "/guide/frobbing.html", ""},
         {"a name: the reference page that defines it", "frob_all", "/api/frobbing.html#frob_all",
          "frob_all(widgets)"},
+        {"two words of the query that the page writes as one", "how do I log in with a password",
+         "/guide/sessions.html", "Login"},
     };
     for (const Case& c : cases) {
         const SearchAnswer answer = search.Ask(c.query, 1);
