@@ -92,6 +92,11 @@ constexpr uint64_t kFewPages = 10;
 // A page whose title names some of the words asked for but that lacks one of
 // them weighs this much of what it holds: it may say the same in other words.
 constexpr double kNamedWithoutAllWeight = 0.8;
+// Where few pages hold every word, one that lacks one of them, named after
+// none, weighs this much of what it holds: the few may hold them all only in
+// passing (a long page, a changelog that "turns on autocommit"), while it
+// says much of the rest.
+constexpr double kPartialWeight = 0.7;
 
 // Pages weighed again by their titles (FindPages), at least.
 constexpr uint64_t kTitleRankDepth = 100;
@@ -1080,8 +1085,8 @@ IndexHits FindPages(sqlite3* database, const std::vector<QueryWord>& queryWords,
     bool ranked = rankAll(rank.get(), Matching::AllWords);
     // A query may use a word the page meant does not ("embed", "background",
     // "save"). One that finds few pages holding every word it asks for finds
-    // those that hold some of them too, after them; one that finds many, the
-    // pages whose titles name some of them, among them.
+    // those that hold some of them too, among them (kPartialWeight); one that
+    // finds many, the pages whose titles name some of them.
     const auto asked = std::count_if(words.begin(), words.end(),
                                      [](const QueryWord& word) { return !word.Optional; });
     if (ranked && asked >= 2 && hits.Total < kFewPages) {
@@ -1125,11 +1130,11 @@ IndexHits FindPages(sqlite3* database, const std::vector<QueryWord>& queryWords,
         linked[i] = sqlite3_column_int64(title.get(), 2);
         mostLinked = std::max(mostLinked, linked[i]);
         scored.Score *= ListingFactor(sqlite3_column_int64(title.get(), 3), aids.FileNames.size());
+        double match = 0;
         // A page that stands in for another has no name of its own.
         if (aids.Splitter != nullptr && sqlite3_column_int(title.get(), 1) == 0) {
             const std::string_view name = PageName(OwnTitle(scored.Title, aids.TitleEnds));
-            double match =
-                NameMatch(*aids.Splitter, name, NameSource::Title, words, aids.CommonNameWords);
+            match = NameMatch(*aids.Splitter, name, NameSource::Title, words, aids.CommonNameWords);
             if (scored.Entry < aids.FileNames.size()) {
                 match = std::max(match, NameMatch(*aids.Splitter, aids.FileNames[scored.Entry],
                                                   NameSource::File, words, aids.CommonNameWords));
@@ -1139,19 +1144,19 @@ IndexHits FindPages(sqlite3* database, const std::vector<QueryWord>& queryWords,
             if ((!asksReleases && IsReleaseNotes(own)) || (!asksAside && IsIndexOrLicence(own))) {
                 scored.Score *= kAsidePageWeight;
             }
-            // A page that lacks a word asked for but whose name holds some
-            // of them may say the rest in other words ("deploy" of `deploy
-            // with gunicorn`, where the page named Gunicorn is under the
-            // deployment pages): it ranks among the pages that hold them all,
-            // as one named without all the words does when they are many.
-            if (scored.Partial && match > 0) {
-                scored.Partial = false;
-                scored.Score *= kNamedWithoutAllWeight;
-            }
             if (std::find(aids.TitleEnds.begin(), aids.TitleEnds.end(), scored.Title) !=
                 aids.TitleEnds.end()) {
                 scored.Score *= kSiteTitledWeight;
             }
+        }
+        // A page that lacks a word asked for ranks among those that hold
+        // them all; more nearly so when its name holds some of them: it may
+        // say the rest in other words ("deploy" of `deploy with gunicorn`,
+        // where the page named Gunicorn is under the deployment pages), as
+        // one named without all the words does when they are many.
+        if (scored.Partial) {
+            scored.Partial = false;
+            scored.Score *= match > 0 ? kNamedWithoutAllWeight : kPartialWeight;
         }
     }
     // A query of several words, none of them written as a name.

@@ -505,6 +505,18 @@ SearchSource DocumentationSite() {
     pages.emplace_back("guide/auditing.html",
                        "<title>Auditing - Demo</title><h1>Auditing</h1><p>Log each change in a "
                        "password file.</p>");
+    // The page on a setting, which never says how it is turned on, and a
+    // changelog that says so in passing.
+    pages.emplace_back("api/connection.html",
+                       "<title>Connections - Demo</title><h1>Connections</h1><h2>frobcommit</h2>"
+                       "<p>With frobcommit, each change is kept at once; frobcommit is off at "
+                       "first.</p>");
+    std::string changelog = "<title>Changelog - Demo</title><h1>Changelog</h1>";
+    for (int change = 0; change < 40; ++change) {
+        changelog += "<p>Gizmo " + std::to_string(change) + " draws faster.</p>";
+    }
+    changelog += "<p>A connection can turn frobcommit on.</p>";
+    pages.emplace_back("changelog.html", changelog);
     // The program's other commands.
     for (int command = 0; command < 18; ++command) {
         const std::string name = "frob-command" + std::to_string(command);
@@ -605,6 +617,9 @@ TEST(SearchQuery, ThePageAReaderMeansComesFirstAtItsHeading) {
          "frob_all(widgets)"},
         {"two words of the query that the page writes as one", "how do I log in with a password",
          "/guide/sessions.html", "Login"},
+        {"where few pages hold every word, a page that lacks one but says the rest, before "
+         "release notes that hold them all in passing",
+         "how do I turn on frobcommit", "/api/connection.html", "frobcommit"},
     };
     for (const Case& c : cases) {
         const SearchAnswer answer = search.Ask(c.query, 1);
