@@ -256,6 +256,14 @@ constexpr std::string_view kSmallWords[] = {
     "as",    "when",  "where", "why",   "you",   "your", "we",   "should", "will", "would",
     "there", "about", "use",   "using", "if",    "so",   "some", "another"};
 
+// What readers call a site's release notes (AsksForReleaseNotes), and what
+// sites title them, each found for the others.
+constexpr std::string_view kReleaseNotesWords[] = {"changelog", "changelogs", "changes",  "history",
+                                                   "news",      "release",    "releases", "notes",
+                                                   "new",       "whatsnew"};
+constexpr std::string_view kReleaseNotesNames[] = {"changelog", "changes", "history", "news",
+                                                   "releases"};
+
 // A language's name as identifiers and file names write it (`CXX_STANDARD`,
 // `CMAKE_CXX_FLAGS`, `main.cpp`): found as other forms of the word.
 struct OtherSpelling {
@@ -325,7 +333,7 @@ std::vector<QueryWord> QueryWords(const WordSplitter& splitter, std::string_view
     IdentifierRun run;
     std::string previousStem;
     HeadingWords heading;
-    // The word before, and where it stands in `words`, for a join (Joined).
+    // The word before, and where it stands in `words`, for a join (OtherWords).
     std::string previousWord;
     size_t previousAt = SIZE_MAX;
     splitter.Split(text, [&](const WordSplitter::Word& word) {
@@ -344,9 +352,9 @@ std::vector<QueryWord> QueryWords(const WordSplitter& splitter, std::string_view
         });
         const size_t at = static_cast<size_t>(known - words.begin());
         if (!joined.empty()) {
-            if (previousAt < words.size()) words[previousAt].Joined.push_back(joined);
-            if (known != words.end()) known->Joined.push_back(joined);
-            found.Joined.push_back(joined);
+            if (previousAt < words.size()) words[previousAt].OtherWords.push_back(joined);
+            if (known != words.end()) known->OtherWords.push_back(joined);
+            found.OtherWords.push_back(joined);
         }
         previousWord = found.Whole.empty() ? found.Word : std::string();
         previousAt = at;
@@ -389,14 +397,44 @@ std::vector<QueryWord> QueryWords(const WordSplitter& splitter, std::string_view
     });
     for (QueryWord& word : words)
         word.Optional = anyAsked && word.Whole.empty() && IsSmallWord(word.Word);
+    // A site's release notes asked for by one of their names ("changelog")
+    // are found by the others ("Changes"); a query of more words about them
+    // ("release history") says more than any one name.
+    const auto asked = std::count_if(words.begin(), words.end(), [](const QueryWord& word) {
+        return !word.Optional && word.Word.size() > 1;
+    });
+    if (asked == 1 && AsksForReleaseNotes(words)) {
+        for (QueryWord& word : words) {
+            if (word.Optional || word.Word.size() < 2) continue;
+            for (const std::string_view name : kReleaseNotesNames) {
+                if (name != word.Word) word.OtherWords.emplace_back(name);
+            }
+        }
+    }
     return words;
+}
+
+bool AsksForReleaseNotes(const std::vector<QueryWord>& words) {
+    bool asked = false;
+    for (const QueryWord& word : words) {
+        if (word.Optional) continue;
+        // The "s" of "what's new".
+        if (!word.Whole.empty() ||
+            (word.Word.size() > 1 &&
+             std::find(std::begin(kReleaseNotesWords), std::end(kReleaseNotesWords), word.Word) ==
+                 std::end(kReleaseNotesWords))) {
+            return false;
+        }
+        asked = asked || word.Word.size() > 1;
+    }
+    return asked;
 }
 
 bool FindsAsItStands(const QueryWord& query, const WordSplitter::Word& word) {
     const auto in = [&](const std::vector<std::string>& forms) {
         return std::find(forms.begin(), forms.end(), word.Folded) != forms.end();
     };
-    return word.Folded == query.Word || in(query.Numbers) || in(query.Joined);
+    return word.Folded == query.Word || in(query.Numbers) || in(query.OtherWords);
 }
 
 bool Finds(const QueryWord& query, const WordSplitter::Word& word) {

@@ -64,10 +64,11 @@ struct QueryWord {
     // "name space"): the pair term of each way to cut it, found as the word
     // itself. Pair terms stand for titles and headings only.
     std::vector<std::string> Splits;
-    // The word joined to the one before or after it, as a page may write the
-    // two ("log in": `login`, "set up": `setup`, "web socket": `websocket`):
-    // found as each of them as it stands.
-    std::vector<std::string> Joined;
+    // Other words a page may write for it, found as it stands: the word
+    // joined to the one before or after it ("log in": `login`, "set up":
+    // `setup`, "web socket": `websocket`); what else a site may call its
+    // release notes, of a query that asks for them (AsksForReleaseNotes).
+    std::vector<std::string> OtherWords;
     std::string Whole;    // the identifier the word ends, joined; empty when none
     std::string Pair;     // this word and the one before as a pair term; empty for the first
     std::string Heading;  // of the last word: the whole query as a heading's term; else empty
@@ -83,6 +84,11 @@ struct QueryWord {
 
 // The distinct words of a query, at most kMaxQueryTerms, in order.
 std::vector<QueryWord> QueryWords(const WordSplitter& splitter, std::string_view query);
+
+// Whether a query asks for the site's release notes and nothing else: its
+// words are all what readers call them ("changelog", "release notes",
+// "what's new"), whatever the site does ("Changes", "History").
+bool AsksForReleaseNotes(const std::vector<QueryWord>& words);
 
 // Whether a word of a text is one the query asks for, as it stands or by its
 // stem; and as it stands (or in the other number) only.

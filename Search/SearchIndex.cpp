@@ -58,6 +58,10 @@ constexpr std::string_view kReleaseWords[] = {"release",   "releases", "released
                                               "notes",     "change",   "changes",  "changed",
                                               "changelog", "new",      "history",  "version",
                                               "versions",  "whatsnew", "news",     "deprecated"};
+// Release notes rank at this much of what they hold for a query that asks
+// for them alone (AsksForReleaseNotes): "changelog" means the page of them,
+// not the pages that mention a change.
+constexpr double kReleaseNotesAskedWeight = 2.0;
 constexpr std::string_view kAsideWords[] = {"index",   "search",  "copying", "copyright",
                                             "license", "licence", "gpl"};
 
@@ -688,7 +692,7 @@ std::string MatchExpression(const std::vector<QueryWord>& words, QueryPlan& plan
         for (const std::string& number : words[word].Numbers) add(number, PhraseRole::Word);
         for (const std::string& form : words[word].Forms) add(form, PhraseRole::Form);
         for (const std::string& split : words[word].Splits) add(split, PhraseRole::Word);
-        for (const std::string& joined : words[word].Joined) add(joined, PhraseRole::Word);
+        for (const std::string& joined : words[word].OtherWords) add(joined, PhraseRole::Word);
         if (!words[word].Whole.empty()) add(words[word].Whole, PhraseRole::Whole);
         if (!words[word].Pair.empty()) add(words[word].Pair, PhraseRole::Pair);
         if (!words[word].Heading.empty()) add(words[word].Heading, PhraseRole::Heading);
@@ -765,7 +769,7 @@ std::vector<bool> NamingWords(sqlite3* database, const std::vector<QueryWord>& w
 }
 
 // The query's words with only the splits (QueryWord::Splits) and joins
-// (QueryWord::Joined) that a page of the site holds: each of the others would
+// (QueryWord::OtherWords) that a page of the site holds: each of the others would
 // be weighed on every page the query finds, for nothing.
 std::vector<QueryWord> WithHeldForms(sqlite3* database, std::vector<QueryWord> words) {
     Statement probe = Prepare(database, "SELECT rowid FROM words WHERE words MATCH ? LIMIT 1");
@@ -779,7 +783,7 @@ std::vector<QueryWord> WithHeldForms(sqlite3* database, std::vector<QueryWord> w
     };
     for (QueryWord& word : words) {
         std::erase_if(word.Splits, unheld);
-        std::erase_if(word.Joined, unheld);
+        std::erase_if(word.OtherWords, unheld);
     }
     return words;
 }
@@ -1116,6 +1120,7 @@ IndexHits FindPages(sqlite3* database, const std::vector<QueryWord>& queryWords,
                std::any_of(word.Word.begin(), word.Word.end(),
                            [](char c) { return c >= '0' && c <= '9'; });
     });
+    const bool asksReleaseNotes = AsksForReleaseNotes(words);
     const bool asksAside = std::any_of(words.begin(), words.end(), [](const QueryWord& word) {
         return std::find(std::begin(kAsideWords), std::end(kAsideWords), word.Word) !=
                std::end(kAsideWords);
@@ -1144,6 +1149,7 @@ IndexHits FindPages(sqlite3* database, const std::vector<QueryWord>& queryWords,
             if ((!asksReleases && IsReleaseNotes(own)) || (!asksAside && IsIndexOrLicence(own))) {
                 scored.Score *= kAsidePageWeight;
             }
+            if (asksReleaseNotes && IsReleaseNotes(own)) scored.Score *= kReleaseNotesAskedWeight;
             if (std::find(aids.TitleEnds.begin(), aids.TitleEnds.end(), scored.Title) !=
                 aids.TitleEnds.end()) {
                 scored.Score *= kSiteTitledWeight;

@@ -505,18 +505,22 @@ SearchSource DocumentationSite() {
     pages.emplace_back("guide/auditing.html",
                        "<title>Auditing - Demo</title><h1>Auditing</h1><p>Log each change in a "
                        "password file.</p>");
-    // The page on a setting, which never says how it is turned on, and a
-    // changelog that says so in passing.
+    // The page on a setting, which never says how it is turned on, and the
+    // release notes, titled as some sites do, that say so in passing; a
+    // guide that names the changelog.
     pages.emplace_back("api/connection.html",
                        "<title>Connections - Demo</title><h1>Connections</h1><h2>frobcommit</h2>"
                        "<p>With frobcommit, each change is kept at once; frobcommit is off at "
                        "first.</p>");
-    std::string changelog = "<title>Changelog - Demo</title><h1>Changelog</h1>";
+    std::string changelog = "<title>History - Demo</title><h1>History</h1>";
     for (int change = 0; change < 40; ++change) {
         changelog += "<p>Gizmo " + std::to_string(change) + " draws faster.</p>";
     }
     changelog += "<p>A connection can turn frobcommit on.</p>";
-    pages.emplace_back("changelog.html", changelog);
+    pages.emplace_back("history.html", changelog);
+    pages.emplace_back("guide/contributing.html",
+                       "<title>Contributing - Demo</title><h1>Contributing</h1><p>Add a line "
+                       "to the changelog for each change.</p>");
     // The program's other commands.
     for (int command = 0; command < 18; ++command) {
         const std::string name = "frob-command" + std::to_string(command);
@@ -620,6 +624,8 @@ TEST(SearchQuery, ThePageAReaderMeansComesFirstAtItsHeading) {
         {"where few pages hold every word, a page that lacks one but says the rest, before "
          "release notes that hold them all in passing",
          "how do I turn on frobcommit", "/api/connection.html", "frobcommit"},
+        {"the release notes asked for by another name than the site gives them", "changelog",
+         "/history.html", ""},
     };
     for (const Case& c : cases) {
         const SearchAnswer answer = search.Ask(c.query, 1);
