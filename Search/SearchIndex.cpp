@@ -692,7 +692,7 @@ std::string MatchExpression(const std::vector<QueryWord>& words, QueryPlan& plan
         for (const std::string& number : words[word].Numbers) add(number, PhraseRole::Word);
         for (const std::string& form : words[word].Forms) add(form, PhraseRole::Form);
         for (const std::string& split : words[word].Splits) add(split, PhraseRole::Word);
-        for (const std::string& joined : words[word].OtherWords) add(joined, PhraseRole::Word);
+        for (const std::string& other : words[word].OtherWords) add(other, PhraseRole::Word);
         if (!words[word].Whole.empty()) add(words[word].Whole, PhraseRole::Whole);
         if (!words[word].Pair.empty()) add(words[word].Pair, PhraseRole::Pair);
         if (!words[word].Heading.empty()) add(words[word].Heading, PhraseRole::Heading);
