@@ -512,12 +512,12 @@ SearchSource DocumentationSite() {
                        "<title>Connections - Demo</title><h1>Connections</h1><h2>frobcommit</h2>"
                        "<p>With frobcommit, each change is kept at once; frobcommit is off at "
                        "first.</p>");
-    std::string changelog = "<title>History - Demo</title><h1>History</h1>";
+    std::string history = "<title>History - Demo</title><h1>History</h1>";
     for (int change = 0; change < 40; ++change) {
-        changelog += "<p>Gizmo " + std::to_string(change) + " draws faster.</p>";
+        history += "<p>Gizmo " + std::to_string(change) + " draws faster.</p>";
     }
-    changelog += "<p>A connection can turn frobcommit on.</p>";
-    pages.emplace_back("history.html", changelog);
+    history += "<p>A connection can turn frobcommit on.</p>";
+    pages.emplace_back("history.html", history);
     pages.emplace_back("guide/contributing.html",
                        "<title>Contributing - Demo</title><h1>Contributing</h1><p>Add a line "
                        "to the changelog for each change.</p>");
