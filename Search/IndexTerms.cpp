@@ -264,6 +264,40 @@ constexpr std::string_view kReleaseNotesWords[] = {"changelog", "changelogs", "c
 constexpr std::string_view kReleaseNotesNames[] = {"changelog", "changes", "history", "news",
                                                    "releases"};
 
+// Short forms readers write for words documentation spells out ("my command
+// line app": "Testing Click Applications"), each found as its long forms too
+// (QueryWord::OtherWords).
+struct ShortForm {
+    std::string_view Word;
+    std::string_view Long[2];
+};
+constexpr ShortForm kShortForms[] = {
+    {"app", {"application", "applications"}},
+    {"apps", {"applications", "application"}},
+    {"config", {"configuration", "configure"}},
+    {"db", {"database", "databases"}},
+    {"env", {"environment", "environments"}},
+    {"auth", {"authentication", "authorization"}},
+    {"args", {"arguments", "argument"}},
+    {"arg", {"argument", "arguments"}},
+    {"params", {"parameters", "parameter"}},
+    {"param", {"parameter", "parameters"}},
+    {"dir", {"directory", "directories"}},
+    {"dirs", {"directories", "directory"}},
+    {"repo", {"repository", "repositories"}},
+    {"docs", {"documentation", ""}},
+    {"pkg", {"package", "packages"}},
+    {"msg", {"message", "messages"}},
+    {"img", {"image", "images"}},
+    {"admin", {"administration", "administrator"}},
+    {"stats", {"statistics", "statistic"}},
+    {"tmp", {"temporary", "temp"}},
+    {"perf", {"performance", ""}},
+    {"cert", {"certificate", "certificates"}},
+    {"certs", {"certificates", "certificate"}},
+    {"conn", {"connection", "connections"}},
+};
+
 // A language's name as identifiers and file names write it (`CXX_STANDARD`,
 // `CMAKE_CXX_FLAGS`, `main.cpp`): found as other forms of the word.
 struct OtherSpelling {
@@ -397,6 +431,15 @@ std::vector<QueryWord> QueryWords(const WordSplitter& splitter, std::string_view
     });
     for (QueryWord& word : words)
         word.Optional = anyAsked && word.Whole.empty() && IsSmallWord(word.Word);
+    for (QueryWord& word : words) {
+        const auto* shortForm =
+            std::find_if(std::begin(kShortForms), std::end(kShortForms),
+                         [&](const ShortForm& form) { return form.Word == word.Word; });
+        if (shortForm == std::end(kShortForms)) continue;
+        for (const std::string_view spelled : shortForm->Long) {
+            if (!spelled.empty()) word.OtherWords.emplace_back(spelled);
+        }
+    }
     // A site's release notes asked for by one of their names ("changelog")
     // are found by the others ("Changes"); a query of more words about them
     // ("release history") says more than any one name.

@@ -66,8 +66,9 @@ struct QueryWord {
     std::vector<std::string> Splits;
     // Other words a page may write for it, found as it stands: the word
     // joined to the one before or after it ("log in": `login`, "set up":
-    // `setup`, "web socket": `websocket`); what else a site may call its
-    // release notes, of a query that asks for them (AsksForReleaseNotes).
+    // `setup`, "web socket": `websocket`); a short form's long ones ("app":
+    // application); what else a site may call its release notes, of a query
+    // that asks for them (AsksForReleaseNotes).
     std::vector<std::string> OtherWords;
     std::string Whole;    // the identifier the word ends, joined; empty when none
     std::string Pair;     // this word and the one before as a pair term; empty for the first

@@ -521,6 +521,15 @@ SearchSource DocumentationSite() {
     pages.emplace_back("guide/contributing.html",
                        "<title>Contributing - Demo</title><h1>Contributing</h1><p>Add a line "
                        "to the changelog for each change.</p>");
+    // The guide to testing applications, and a reference page that says
+    // "app" in passing.
+    pages.emplace_back("guide/testing.html",
+                       "<title>Testing applications - Demo</title><h1>Testing applications</h1>"
+                       "<p>Run an application's commands in a test runner and check what they "
+                       "print.</p>");
+    pages.emplace_back("api/folders.html",
+                       "<title>Folders - Demo</title><h1>Folders</h1><p>Each app keeps a test "
+                       "folder of its own.</p>");
     // The program's other commands.
     for (int command = 0; command < 18; ++command) {
         const std::string name = "frob-command" + std::to_string(command);
@@ -624,6 +633,8 @@ TEST(SearchQuery, ThePageAReaderMeansComesFirstAtItsHeading) {
         {"where few pages hold every word, a page that lacks one but says the rest, before "
          "release notes that hold them all in passing",
          "how do I turn on frobcommit", "/api/connection.html", "frobcommit"},
+        {"a short form of the word the page spells out", "how do I test my app",
+         "/guide/testing.html", ""},
         {"the release notes asked for by another name than the site gives them", "changelog",
          "/history.html", ""},
     };
