@@ -27,6 +27,11 @@ bool IsLower(char c) {
     return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
 }
 
+// Whether a folded word is letters alone: no digit, mark or identifier.
+bool AllLetters(std::string_view folded) {
+    return std::all_of(folded.begin(), folded.end(), [](char c) { return c >= 'a' && c <= 'z'; });
+}
+
 }  // namespace
 
 std::vector<std::string> CamelParts(std::string_view original) {
@@ -323,7 +328,7 @@ constexpr size_t kMaxSplitWord = 24;
 std::vector<std::string> SplitPairs(const WordSplitter& splitter, std::string_view folded) {
     std::vector<std::string> pairs;
     if (folded.size() < kMinSplitPart + kMinSplitEnd || folded.size() > kMaxSplitWord ||
-        !std::all_of(folded.begin(), folded.end(), [](char c) { return c >= 'a' && c <= 'z'; })) {
+        !AllLetters(folded)) {
         return pairs;
     }
     const auto stemOf = [&](std::string_view part) {
@@ -345,10 +350,7 @@ std::vector<std::string> SplitPairs(const WordSplitter& splitter, std::string_vi
 // ten"), and no part of an identifier (which has its whole). Else empty.
 constexpr size_t kMinJoinedWords = 5;
 std::string JoinedWords(std::string_view before, const QueryWord& word) {
-    const auto letters = [](std::string_view part) {
-        return part.size() >= 2 &&
-               std::all_of(part.begin(), part.end(), [](char c) { return c >= 'a' && c <= 'z'; });
-    };
+    const auto letters = [](std::string_view part) { return part.size() >= 2 && AllLetters(part); };
     const size_t length = before.size() + word.Word.size();
     if (!letters(before) || !letters(word.Word) || !word.Whole.empty() ||
         length < kMinJoinedWords || length > kMaxSplitWord ||
@@ -490,11 +492,8 @@ bool Finds(const QueryWord& query, const WordSplitter::Word& word) {
 
 std::vector<std::string> OtherNumbers(std::string_view folded) {
     std::vector<std::string> numbers;
-    const auto letters = [](std::string_view word) {
-        return std::all_of(word.begin(), word.end(), [](char c) { return c >= 'a' && c <= 'z'; });
-    };
     // Short words ("is", "as", "bus") and identifiers keep their one form.
-    if (folded.size() < 4 || !letters(folded)) return numbers;
+    if (folded.size() < 4 || !AllLetters(folded)) return numbers;
     const std::string word(folded);
     const auto ends = [&](std::string_view end) { return folded.ends_with(end); };
     const auto vowel = [](char c) {
