@@ -225,6 +225,21 @@ constexpr double kModuleWeight = 0.1;
 // (NameMatch).
 constexpr size_t kMinShortName = 4;
 
+// How many words a question opens with before the first it asks about
+// ("how do I" of "how do I read a file"); none for a query that is no
+// question ("using threads", where "using" may name a page).
+size_t QuestionOpening(const std::vector<QueryWord>& words) {
+    constexpr std::string_view kQuestionWords[] = {"how",   "what",  "why", "when",
+                                                   "where", "which", "who"};
+    if (words.empty() || std::find(std::begin(kQuestionWords), std::end(kQuestionWords),
+                                   words.front().Word) == std::end(kQuestionWords)) {
+        return 0;
+    }
+    return static_cast<size_t>(std::find_if(words.begin(), words.end(),
+                                            [](const QueryWord& word) { return !word.Optional; }) -
+                               words.begin());
+}
+
 // How nearly the page's name is the query: the share of the name's words the
 // query names, times the share of the query's words the name holds. A
 // title's name that writes query words as one names them; a file name joins
@@ -259,7 +274,22 @@ double NameMatch(const WordSplitter& splitter, std::string_view name, NameSource
     size_t nameWords = 0;
     splitter.Split(name, [&](const WordSplitter::Word& /*word*/) { return ++nameWords < 2; });
     std::vector<bool> held(words.size(), false);
+    // The small words a question opens with ("how do I") ask nothing of a
+    // name, not even of one that opens the same way ("How do I …", a page of
+    // answers to many questions): a word of the name that only they find is
+    // no part of it.
+    const size_t questionOpening = QuestionOpening(words);
+    const auto opensQuestion = [&](const WordSplitter::Word& word) {
+        bool opens = false;
+        for (size_t i = 0; i < words.size(); ++i) {
+            if (!Finds(words[i], word)) continue;
+            if (i >= questionOpening) return false;
+            opens = true;
+        }
+        return opens;
+    };
     const auto count = [&](const WordSplitter::Word& word) {
+        if (opensQuestion(word)) return true;
         ++all;
         bool any = false;
         // How fully the word names what is asked: another word of the same

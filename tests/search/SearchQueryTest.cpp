@@ -530,6 +530,15 @@ SearchSource DocumentationSite() {
     pages.emplace_back("api/folders.html",
                        "<title>Folders - Demo</title><h1>Folders</h1><p>Each app keeps a test "
                        "folder of its own.</p>");
+    // A page of answers to many questions, titled as readers ask them, and
+    // the guide to one of them.
+    pages.emplace_back("howdoi.html",
+                       "<title>How do I ... - Demo</title><h1>How do I ...</h1><table><tr><td>"
+                       "regrid to new coordinates</td><td>Frame.regrid</td></tr><tr><td>save "
+                       "a frame</td><td>Frame.save</td></tr></table>");
+    pages.emplace_back("guide/regridding.html",
+                       "<title>Regridding - Demo</title><h1>Regridding</h1><p>A frame regrids "
+                       "onto other coordinates; new points are filled in between.</p>");
     // The program's other commands.
     for (int command = 0; command < 18; ++command) {
         const std::string name = "frob-command" + std::to_string(command);
@@ -637,6 +646,8 @@ TEST(SearchQuery, ThePageAReaderMeansComesFirstAtItsHeading) {
          "/guide/testing.html", ""},
         {"the release notes asked for by another name than the site gives them", "changelog",
          "/history.html", ""},
+        {"the guide, before a page titled with the words a question opens with",
+         "how do I regrid to new coordinates", "/guide/regridding.html", ""},
     };
     for (const Case& c : cases) {
         const SearchAnswer answer = search.Ask(c.query, 1);
