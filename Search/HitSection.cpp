@@ -47,7 +47,10 @@ bool DefinesAsked(const WordSplitter& splitter, const PageSection& section,
     AppendDefinedTerms(splitter,
                        lastWord == std::string_view::npos ? heading : heading.substr(lastWord + 1),
                        terms);
-    return terms.find(" " + std::string(asked) + " ") != std::string::npos;
+    std::string term = " ";
+    term += asked;
+    term += ' ';
+    return terms.find(term) != std::string::npos;
 }
 
 SectionNaming NamingOf(const WordSplitter& splitter, const PageSection& section,

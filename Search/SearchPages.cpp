@@ -44,8 +44,12 @@ std::string PageLink(std::string_view path, const std::string& query, uint32_t p
 // id's own characters are kept where a fragment allows them (rustdoc writes
 // some already escaped).
 std::string HitLink(const SearchHit& hit) {
-    std::string link = "/" + PercentEncode(hit.Path, "/");
-    if (!hit.Anchor.empty()) link += "#" + PercentEncode(hit.Anchor, "%!$&'()*+,;=:@/?");
+    std::string link = "/";
+    link += PercentEncode(hit.Path, "/");
+    if (!hit.Anchor.empty()) {
+        link += '#';
+        link += PercentEncode(hit.Anchor, "%!$&'()*+,;=:@/?");
+    }
     return link;
 }
 
@@ -221,8 +225,9 @@ std::string SearchResultsHtml(const SearchAnswer& answer, std::string_view root)
     if (!answer.StillBuilding.empty()) {
         html += "<p id=\"building\">Still indexing, not searched yet:";
         for (const std::string& archive : answer.StillBuilding) {
-            html +=
-                " " + EscapeHtml(archive) + (&archive == &answer.StillBuilding.back() ? "." : ";");
+            html += ' ';
+            html += EscapeHtml(archive);
+            html += &archive == &answer.StillBuilding.back() ? '.' : ';';
         }
         html += "</p>\n";
     }
