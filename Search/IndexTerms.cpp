@@ -32,6 +32,11 @@ bool AllLetters(std::string_view folded) {
     return std::all_of(folded.begin(), folded.end(), [](char c) { return c >= 'a' && c <= 'z'; });
 }
 
+bool AllDigits(std::string_view folded) {
+    return !folded.empty() &&
+           std::all_of(folded.begin(), folded.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
 }  // namespace
 
 std::vector<std::string> CamelParts(std::string_view original) {
@@ -427,6 +432,17 @@ std::vector<QueryWord> QueryWords(const WordSplitter& splitter, std::string_view
                            text.find_first_not_of(" \t\r\n", space) == std::string::npos)) {
         words.back().Defined = kDefinedMark;
         for (const QueryWord& word : words) words.back().Defined += word.Word;
+    }
+    // A version asked for (`1.1`) is found where it stands whole, not where
+    // its parts stand apart ("1.4", "1 of 2").
+    for (size_t first = 0; first + 1 < words.size(); ++first) {
+        if (!AllDigits(words[first].Word) || !words[first].Whole.empty()) continue;
+        for (size_t part = first + 1;
+             part < words.size() && AllDigits(words[part].Word) && !words[part].Whole.empty();
+             ++part) {
+            words[part].Number = words[part].Whole;
+            words[first].Number = words[first + 1].Whole;
+        }
     }
     const bool anyAsked = std::any_of(words.begin(), words.end(), [](const QueryWord& word) {
         return !word.Whole.empty() || !IsSmallWord(word.Word);

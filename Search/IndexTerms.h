@@ -70,7 +70,11 @@ struct QueryWord {
     // application); what else a site may call its release notes, of a query
     // that asks for them (AsksForReleaseNotes).
     std::vector<std::string> OtherWords;
-    std::string Whole;    // the identifier the word ends, joined; empty when none
+    std::string Whole;  // the identifier the word ends, joined; empty when none
+    // Of a part of a dotted number (`1.1`, `3.10.2`): the number to its part,
+    // or to the second for the first, joined; found in place of the part,
+    // which alone says nothing ("1" of "1.4"). Else empty.
+    std::string Number;
     std::string Pair;     // this word and the one before as a pair term; empty for the first
     std::string Heading;  // of the last word: the whole query as a heading's term; else empty
     // Of the last word of a query written as one name (no space:

@@ -718,7 +718,7 @@ std::string MatchExpression(const std::vector<QueryWord>& words, QueryPlan& plan
             AppendQuoted(text, term);
             if (noted) plan.Phrases.push_back({word, repeat ? PhraseRole::Repeat : role});
         };
-        add(words[word].Word, PhraseRole::Word);
+        add(words[word].Number.empty() ? words[word].Word : words[word].Number, PhraseRole::Word);
         for (const std::string& number : words[word].Numbers) add(number, PhraseRole::Word);
         for (const std::string& form : words[word].Forms) add(form, PhraseRole::Form);
         for (const std::string& split : words[word].Splits) add(split, PhraseRole::Word);

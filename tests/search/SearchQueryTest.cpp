@@ -539,6 +539,14 @@ SearchSource DocumentationSite() {
     pages.emplace_back("guide/regridding.html",
                        "<title>Regridding - Demo</title><h1>Regridding</h1><p>A frame regrids "
                        "onto other coordinates; new points are filled in between.</p>");
+    // A release's changes, and the changelog of a later one, which holds
+    // the version's numbers apart.
+    pages.emplace_back("changes/2.2.html",
+                       "<title>Changes for Demo 2.2 - Demo</title><h1>Changes for Demo 2.2</h1>"
+                       "<p>Up: <a href=\"2.4.html\">Changelog</a></p><p>Frames load faster.</p>");
+    pages.emplace_back("changes/2.4.html",
+                       "<title>Demo 2.4 - Demo</title><h1>Demo 2.4</h1><h2>Changelog</h2><p>"
+                       "Frames load in 2 steps, 1 at a time.</p>");
     // The program's other commands.
     for (int command = 0; command < 18; ++command) {
         const std::string name = "frob-command" + std::to_string(command);
@@ -646,6 +654,8 @@ TEST(SearchQuery, ThePageAReaderMeansComesFirstAtItsHeading) {
          "/guide/testing.html", ""},
         {"the release notes asked for by another name than the site gives them", "changelog",
          "/history.html", ""},
+        {"the version asked for, not one that holds its numbers apart", "2.2 changelog",
+         "/changes/2.2.html", ""},
         {"the guide, before a page titled with the words a question opens with",
          "how do I regrid to new coordinates", "/guide/regridding.html", ""},
     };
