@@ -186,6 +186,15 @@ bool IsFrontMatter(const Attributes& attributes) {
     return false;
 }
 
+// Whether an element asks robots not to index the page
+// (PageText::AsksNotToBeIndexed).
+bool AsksNoIndex(const char* tag, const Attributes& attributes) {
+    if (!IsTag(tag, "meta") || !EqualIgnoringAsciiCase(attributes.Name, "robots")) return false;
+    std::string lower(attributes.Content);
+    for (char& c : lower) c = LowerAsciiChar(c);
+    return lower.find("noindex") != std::string::npos;
+}
+
 // Whether an element says the page stands in for another (PageText's
 // Secondary).
 bool IsStandIn(const char* tag, const Attributes& attributes) {
@@ -198,10 +207,7 @@ bool IsStandIn(const char* tag, const Attributes& attributes) {
     if (EqualIgnoringAsciiCase(attributes.HttpEquiv, "refresh")) {
         return content.find('=') != std::string_view::npos;  // "0; URL=elsewhere.html"
     }
-    if (!EqualIgnoringAsciiCase(attributes.Name, "robots")) return false;
-    std::string lower(content);
-    for (char& c : lower) c = LowerAsciiChar(c);
-    return lower.find("noindex") != std::string::npos;
+    return false;
 }
 
 // Ids that generators number rather than name ("id3", "index-12", "idm4512",
@@ -304,6 +310,7 @@ struct HtmlWalk {
     bool titleSeen = false;
     bool firstHeadingSeen = false;
     bool secondary = false;
+    bool noIndex = false;
     // The heading being read is a line of preformatted text (after a ruler).
     bool preHeading = false;
 
@@ -402,6 +409,7 @@ void OnStart(void* context, const xmlChar* name, const xmlChar** attributeList) 
     const auto* tag = reinterpret_cast<const char*>(name);
     if (IsTag(tag, "title")) walk.inTitle = !walk.titleSeen;
     if (IsStandIn(tag, attributes)) walk.secondary = true;
+    if (AsksNoIndex(tag, attributes)) walk.noIndex = true;
     // A parameter's type, which docutils writes right after its name with
     // nothing between ("sortbool" as read): a word of its own.
     const bool classifier = HasClass(attributes.Class, "classifier");
@@ -689,6 +697,7 @@ PageText ExtractHtml(std::string_view utf8, size_t textLimit, const EnoughText& 
     const bool listing = !page.Text.empty() && walk.largestListing * 4 >= page.Text.size() * 3 &&
                          !walk.largestAfterLead && walk.preLines.MostlyCode();
     page.Secondary = walk.secondary || listing;
+    page.AsksNotToBeIndexed = walk.noIndex;
     return page;
 }
 

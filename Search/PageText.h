@@ -59,11 +59,16 @@ struct PageText {
     // written, at most kMaxPageLinks.
     std::vector<std::string> Links;
     // A page that stands in for another: it sends the browser on (a refresh
-    // to another address), asks not to be indexed, or is a translation (a
-    // language other than English), or is a listing of source code (most of
-    // its text one preformatted block, more of it code than prose). Found by
-    // its words, never ranked by its title or headings.
+    // to another address), or is a translation (a language other than
+    // English), or is a listing of source code (most of its text one
+    // preformatted block, more of it code than prose). Found by its words,
+    // never ranked by its title or headings.
     bool Secondary = false;
+    // The page asks robots not to index it (`<meta name="robots"
+    // content="noindex">`): a stand-in too where a few pages of a site say
+    // so (a print version, an old copy), but not where most do, as a whole
+    // site built as a preview or a development version may (IndexBuilder).
+    bool AsksNotToBeIndexed = false;
 };
 
 // Whether an entry of this name is indexed: it ends in .htm, .html, .xhtml,
