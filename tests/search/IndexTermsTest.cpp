@@ -134,7 +134,11 @@ TEST_F(IndexTerms, QueryWordsAndTheFormsThatFindThem) {
     EXPECT_EQ(
         QueryWords(splitter_, std::string(100, 'a') + std::string(40, ' ') + "x x x x").size(), 2u);
     std::string many;
-    for (int i = 0; i < 40; ++i) many += "w" + std::to_string(i) + " ";
+    for (int i = 0; i < 40; ++i) {
+        many += 'w';
+        many += std::to_string(i);
+        many += ' ';
+    }
     EXPECT_EQ(QueryWords(splitter_, many).size(), kMaxQueryTerms);
 }
 
