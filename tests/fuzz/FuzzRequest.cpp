@@ -112,7 +112,7 @@ BrowseOptions SequenceOptions() {
     BrowseOptions options = BrowseOptions::Modern();
     options.Search = false;
     options.UrlRoot = *UrlRootOf("/docs");
-    options.AccessLogPath = "-";
+    options.AccessLogPath.assign(1, '-');  // the standard output
     return options;
 }
 
