@@ -49,25 +49,28 @@ void IndexBuilder::StopAll() {
     queueChanged_.notify_all();
 }
 
-bool IndexBuilder::MostPagesAskNoIndex() const {
-    // A page asks so in its head: the start of each is enough.
+IndexBuilder::SiteMarks IndexBuilder::ReadSiteMarks() const {
+    // A page bears them in its head: the start of each is enough.
     constexpr size_t kSampledPages = 16;
     constexpr size_t kSampledBytes = 64 * 1024;
     size_t read = 0;
-    size_t asking = 0;
+    size_t noIndex = 0;
+    size_t otherLanguage = 0;
     std::string content;
     const size_t sampled = std::min(kSampledPages, pages_.size());
     for (size_t i = 0; i < sampled && !stopping_; ++i) {
         const uint32_t entry = pages_[i * pages_.size() / sampled];
         if (!source_.ReadContent(entry, kSampledBytes, content)) continue;
         ++read;
-        if (ExtractPageText(source_.Names[entry], content).AsksNotToBeIndexed) ++asking;
+        const PageText text = ExtractPageText(source_.Names[entry], content);
+        noIndex += text.AsksNotToBeIndexed ? 1 : 0;
+        otherLanguage += text.InOtherLanguage ? 1 : 0;
     }
-    return asking * 2 > read;
+    return {noIndex * 2 > read, otherLanguage * 2 > read};
 }
 
 void IndexBuilder::Extract(const WordSplitter& splitter) {
-    std::call_once(noIndexRead_, [this] { mostAskNoIndex_ = MostPagesAskNoIndex(); });
+    std::call_once(siteMarksRead_, [this] { siteMarks_ = ReadSiteMarks(); });
     std::string content;
     for (;;) {
         const size_t next = nextPage_.fetch_add(1);
@@ -78,9 +81,9 @@ void IndexBuilder::Extract(const WordSplitter& splitter) {
             source_.ReadContent(extracted.Entry, SIZE_MAX, content)) {
             extracted.Readable = true;
             PageText text = ExtractPageText(source_.Names[extracted.Entry], content);
-            // Where most pages ask so, the site was built as a whole not to
-            // be indexed: its pages stand in for no others.
-            text.Secondary = text.Secondary || (text.AsksNotToBeIndexed && !mostAskNoIndex_);
+            text.Secondary = text.Secondary ||
+                             (text.AsksNotToBeIndexed && !siteMarks_.MostAskNoIndex) ||
+                             (text.InOtherLanguage && !siteMarks_.MostInOtherLanguage);
             extracted.Page = IndexedPageOf(splitter, text);
             extracted.Page.LinksTo = LinkedPages(extracted.Entry, text.Links);
         }

@@ -65,9 +65,14 @@ class IndexBuilder {
     };
 
     void StopAll();
-    // Whether most of the site's pages ask robots not to index them, read
-    // from a few pages spread over it (PageText::AsksNotToBeIndexed).
-    bool MostPagesAskNoIndex() const;
+    // Which marks of a stand-in most of the site's pages bear, read from a
+    // few pages spread over it (PageText::AsksNotToBeIndexed,
+    // PageText::InOtherLanguage): marks of the whole site, not of a page.
+    struct SiteMarks {
+        bool MostAskNoIndex = false;
+        bool MostInOtherLanguage = false;
+    };
+    SiteMarks ReadSiteMarks() const;
     void Extract(const WordSplitter& splitter);
     // The pages other than `entry` that its links go to, each once.
     std::vector<uint32_t> LinkedPages(uint32_t entry, const std::vector<std::string>& links) const;
@@ -83,10 +88,9 @@ class IndexBuilder {
     std::vector<uint32_t> pages_;                                // the entries to index
     std::unordered_map<std::string_view, uint32_t> pageByName_;  // of pages_; read by any thread
 
-    // MostPagesAskNoIndex, read once by the first extractor before any page
-    // is extracted.
-    std::once_flag noIndexRead_;
-    bool mostAskNoIndex_ = false;
+    // Read once by the first extractor before any page is extracted.
+    std::once_flag siteMarksRead_;
+    SiteMarks siteMarks_;
 
     std::atomic<size_t> nextPage_{0};
     std::atomic<uint32_t> indexed_{0};

@@ -186,6 +186,14 @@ bool IsFrontMatter(const Attributes& attributes) {
     return false;
 }
 
+// Whether an element says the page is in a language other than English
+// (PageText::InOtherLanguage).
+bool InOtherLanguage(const char* tag, const Attributes& attributes) {
+    if (!IsTag(tag, "html")) return false;
+    const std::string_view language = attributes.Lang;
+    return !language.empty() && !EqualIgnoringAsciiCase(language.substr(0, 2), "en");
+}
+
 // Whether an element asks robots not to index the page
 // (PageText::AsksNotToBeIndexed).
 bool AsksNoIndex(const char* tag, const Attributes& attributes) {
@@ -198,16 +206,9 @@ bool AsksNoIndex(const char* tag, const Attributes& attributes) {
 // Whether an element says the page stands in for another (PageText's
 // Secondary).
 bool IsStandIn(const char* tag, const Attributes& attributes) {
-    if (IsTag(tag, "html")) {
-        const std::string_view language = attributes.Lang;
-        return !language.empty() && !EqualIgnoringAsciiCase(language.substr(0, 2), "en");
-    }
-    if (!IsTag(tag, "meta")) return false;
-    const std::string_view content = attributes.Content;
-    if (EqualIgnoringAsciiCase(attributes.HttpEquiv, "refresh")) {
-        return content.find('=') != std::string_view::npos;  // "0; URL=elsewhere.html"
-    }
-    return false;
+    // "0; URL=elsewhere.html"
+    return IsTag(tag, "meta") && EqualIgnoringAsciiCase(attributes.HttpEquiv, "refresh") &&
+           attributes.Content.find('=') != std::string_view::npos;
 }
 
 // Ids that generators number rather than name ("id3", "index-12", "idm4512",
@@ -311,6 +312,7 @@ struct HtmlWalk {
     bool firstHeadingSeen = false;
     bool secondary = false;
     bool noIndex = false;
+    bool otherLanguage = false;
     // The heading being read is a line of preformatted text (after a ruler).
     bool preHeading = false;
 
@@ -410,6 +412,7 @@ void OnStart(void* context, const xmlChar* name, const xmlChar** attributeList) 
     if (IsTag(tag, "title")) walk.inTitle = !walk.titleSeen;
     if (IsStandIn(tag, attributes)) walk.secondary = true;
     if (AsksNoIndex(tag, attributes)) walk.noIndex = true;
+    if (InOtherLanguage(tag, attributes)) walk.otherLanguage = true;
     // A parameter's type, which docutils writes right after its name with
     // nothing between ("sortbool" as read): a word of its own.
     const bool classifier = HasClass(attributes.Class, "classifier");
@@ -698,6 +701,7 @@ PageText ExtractHtml(std::string_view utf8, size_t textLimit, const EnoughText& 
                          !walk.largestAfterLead && walk.preLines.MostlyCode();
     page.Secondary = walk.secondary || listing;
     page.AsksNotToBeIndexed = walk.noIndex;
+    page.InOtherLanguage = walk.otherLanguage;
     return page;
 }
 

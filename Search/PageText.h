@@ -59,16 +59,18 @@ struct PageText {
     // written, at most kMaxPageLinks.
     std::vector<std::string> Links;
     // A page that stands in for another: it sends the browser on (a refresh
-    // to another address), or is a translation (a language other than
-    // English), or is a listing of source code (most of its text one
-    // preformatted block, more of it code than prose). Found by its words,
-    // never ranked by its title or headings.
+    // to another address), or is a listing of source code (most of its text
+    // one preformatted block, more of it code than prose). Found by its
+    // words, never ranked by its title or headings.
     bool Secondary = false;
-    // The page asks robots not to index it (`<meta name="robots"
-    // content="noindex">`): a stand-in too where a few pages of a site say
-    // so (a print version, an old copy), but not where most do, as a whole
-    // site built as a preview or a development version may (IndexBuilder).
+    // Marks that make a page a stand-in too where a few pages of a site bear
+    // them, but not where most do (IndexBuilder): the page asks robots not
+    // to index it (`<meta name="robots" content="noindex">`: a print
+    // version, an old copy; or a whole site built as a preview or a
+    // development version); it is in a language other than English (a
+    // translation; or a site in that language).
     bool AsksNotToBeIndexed = false;
+    bool InOtherLanguage = false;
 };
 
 // Whether an entry of this name is indexed: it ends in .htm, .html, .xhtml,

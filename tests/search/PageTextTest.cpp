@@ -255,7 +255,6 @@ TEST(PageText, TheNameADefinitionTermDefines) {
 TEST(PageText, PagesThatStandInForOthers) {
     for (const char* content :
          {"<meta http-equiv=\"refresh\" content=\"0; URL=other.html\"><p>Moved</p>",
-          "<html lang=\"zh\"><title>HashMap</title><p>x</p></html>",
           "<title>Source of lib.rs</title><pre>fn main() {}</pre><p>1</p>",
           // Doxygen's listing of a header: a fragment of one block per line,
           // each numbered.
@@ -267,12 +266,17 @@ TEST(PageText, PagesThatStandInForOthers) {
           "os.open(path)\n\ndef close(handle):\n    return os.close(handle)\n</pre>"}) {
         EXPECT_TRUE(ExtractPageText("a.html", content).Secondary) << content;
     }
-    // Whether a page asking not to be indexed stands in for another is the
-    // site's to say (most of its pages asking so, or a few).
+    // Whether a page asking not to be indexed, or in another language,
+    // stands in for another is the site's to say (most of its pages so, or
+    // a few).
     const PageText unindexed =
         ExtractPageText("a.html", "<meta name=\"robots\" content=\"NOINDEX,follow\"><p>Old</p>");
     EXPECT_TRUE(unindexed.AsksNotToBeIndexed);
     EXPECT_FALSE(unindexed.Secondary);
+    const PageText translated =
+        ExtractPageText("a.html", "<html lang=\"zh\"><title>HashMap</title><p>x</p></html>");
+    EXPECT_TRUE(translated.InOtherLanguage);
+    EXPECT_FALSE(translated.Secondary);
     // Line numbers are no text of the page.
     EXPECT_EQ(ExtractPageText("a.html", "<pre><span class=\"linenos\">1</span>x = 1</pre>").Text,
               "x = 1");

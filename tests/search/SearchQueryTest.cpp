@@ -675,34 +675,38 @@ TEST(SearchQuery, ThePageAReaderMeansComesFirstAtItsHeading) {
 }
 
 // A site built as a whole not to be indexed (each page's robots say
-// "noindex", as a preview or a development version's do) is ranked by its
-// titles as any other; where only a few pages say so, those stand in for
-// others and are found by their words alone.
-TEST(SearchQuery, PagesAskingNotToBeIndexedStandInOnlyWhereFewAsk) {
-    const auto site = [](bool allAsk) {
-        const std::string head = "<meta name=\"robots\" content=\"noindex, nofollow\">";
-        std::vector<std::pair<std::string, std::string>> pages = {
-            {"index.html",
-             (allAsk ? head : std::string()) + "<title>Demo</title><p>Widgets and frobbing.</p>"},
-            {"api/frobbing.html",
-             head + "<title>Frobbing - Demo</title><h1>Frobbing</h1><p>Turns a widget.</p>"}};
-        for (int page = 0; page < 6; ++page) {
-            pages.emplace_back("guide/page" + std::to_string(page) + ".html",
-                               (allAsk ? head : std::string()) + "<title>Page " +
-                                   std::to_string(page) + "</title><p>Widgets.</p>");
-        }
-        return SourceOf(pages);
-    };
-    SiteSearch preview(site(true), {}, [](const std::string&) {});
-    preview.Start();
-    preview.WaitUntilSettled();
-    EXPECT_EQ(PathsOf(preview.AskAll("frobbing")),
-              (std::vector<std::string>{"api/frobbing.html", "index.html"}));
-    SiteSearch few(site(false), {}, [](const std::string&) {});
-    few.Start();
-    few.WaitUntilSettled();
-    EXPECT_EQ(PathsOf(few.AskAll("frobbing")),
-              (std::vector<std::string>{"index.html", "api/frobbing.html"}));
+// "noindex", as a preview or a development version's do), or written in
+// another language, is ranked by its titles as any other; where only a few
+// pages bear the mark, those stand in for others (an old copy, a
+// translation) and are found by their words alone.
+TEST(SearchQuery, PagesMarkedAsStandInsAreSoOnlyWhereFewAre) {
+    for (const std::string mark :
+         {"<meta name=\"robots\" content=\"noindex, nofollow\">", "<html lang=\"de\">"}) {
+        SCOPED_TRACE(mark);
+        const auto site = [&](bool allMarked) {
+            const std::string most = allMarked ? mark : std::string();
+            std::vector<std::pair<std::string, std::string>> pages = {
+                {"index.html", most + "<title>Demo</title><p>Widgets and frobbing.</p>"},
+                {"api/frobbing.html",
+                 mark + "<title>Frobbing - Demo</title><h1>Frobbing</h1><p>Turns a widget.</p>"}};
+            for (int page = 0; page < 6; ++page) {
+                pages.emplace_back(
+                    "guide/page" + std::to_string(page) + ".html",
+                    most + "<title>Page " + std::to_string(page) + "</title><p>Widgets.</p>");
+            }
+            return SourceOf(pages);
+        };
+        SiteSearch marked(site(true), {}, [](const std::string&) {});
+        marked.Start();
+        marked.WaitUntilSettled();
+        EXPECT_EQ(PathsOf(marked.AskAll("frobbing")),
+                  (std::vector<std::string>{"api/frobbing.html", "index.html"}));
+        SiteSearch few(site(false), {}, [](const std::string&) {});
+        few.Start();
+        few.WaitUntilSettled();
+        EXPECT_EQ(PathsOf(few.AskAll("frobbing")),
+                  (std::vector<std::string>{"index.html", "api/frobbing.html"}));
+    }
 }
 
 // A name asked alone links to its heading, far down a long reference page
