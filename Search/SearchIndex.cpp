@@ -396,6 +396,9 @@ double ListingFactor(int64_t links, size_t files) {
 // The page of the best that most pages link to ranks this share higher; one
 // with fewer links, less (by the logarithms of the counts).
 constexpr double kLinkedWeight = 0.5;
+// Counted as linked from at least this many pages, the most linked: a link
+// or two says little of a page (a small site's one link between its manuals).
+constexpr int64_t kMinMostLinked = 16;
 
 // A page ranks 1 / (1 + this x the folders it stands in): of pages alike, the
 // one nearer the top of the site, where the overviews and the chapters of the
@@ -1216,7 +1219,7 @@ IndexHits FindPages(sqlite3* database, const std::vector<QueryWord>& queryWords,
         }
     }
     if (mostLinked > 0) {
-        const double most = std::log1p(static_cast<double>(mostLinked));
+        const double most = std::log1p(static_cast<double>(std::max(mostLinked, kMinMostLinked)));
         for (size_t i = 0; i < best.size(); ++i) {
             best[i].Score *=
                 1.0 + kLinkedWeight * std::log1p(static_cast<double>(linked[i])) / most;

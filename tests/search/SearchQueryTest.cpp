@@ -551,7 +551,7 @@ SearchSource DocumentationSite() {
     for (int command = 0; command < 18; ++command) {
         const std::string name = "frob-command" + std::to_string(command);
         pages.emplace_back("man/" + name + ".html",
-                           "<title>" + name + "(1)</title><p>Does it.</p>");
+                           "<title>" + name + "(1)</title><p>Does it, where you deploy.</p>");
     }
     return SourceOf(pages);
 }
@@ -707,6 +707,24 @@ TEST(SearchQuery, PagesMarkedAsStandInsAreSoOnlyWhereFewAre) {
         EXPECT_EQ(PathsOf(few.AskAll("frobbing")),
                   (std::vector<std::string>{"index.html", "api/frobbing.html"}));
     }
+}
+
+// A small site's one link between its pages (the introduction's to the
+// FAQ) makes no page the one the site points to.
+TEST(SearchQuery, ALinkOrTwoInASmallSiteRankNoPageFirst) {
+    const std::string intro =
+        "<title>Introduction</title><p>Widgets, and <a href=\"faq.html\">questions</a>.</p>";
+    const std::string faq =
+        "<title>Questions</title><p>Questions asked.</p><p>To build a package, see the "
+        "manual.</p>";
+    const std::string exts =
+        "<title>Extensions</title><p>Build a <code>package</code> of widgets.</p>";
+    SiteSearch search(SourceOf({{"intro.html", intro}, {"faq.html", faq}, {"exts.html", exts}}), {},
+                      [](const std::string&) {});
+    search.Start();
+    search.WaitUntilSettled();
+    EXPECT_EQ(PathsOf(search.AskAll("how do i build a package")),
+              (std::vector<std::string>{"exts.html", "faq.html"}));
 }
 
 // A name asked alone links to its heading, far down a long reference page
