@@ -32,9 +32,9 @@ bool AllLetters(std::string_view folded) {
     return std::all_of(folded.begin(), folded.end(), [](char c) { return c >= 'a' && c <= 'z'; });
 }
 
+// Whether a folded word is digits alone: a number, or a part of one.
 bool AllDigits(std::string_view folded) {
-    return !folded.empty() &&
-           std::all_of(folded.begin(), folded.end(), [](char c) { return c >= '0' && c <= '9'; });
+    return std::all_of(folded.begin(), folded.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
 }  // namespace
@@ -133,9 +133,7 @@ class HeadingWords {
   public:
     void Add(std::string_view stem) {
         // Section numbers ("8.3. Handling Exceptions") are no part of its name.
-        if (std::all_of(stem.begin(), stem.end(), [](char c) { return c >= '0' && c <= '9'; })) {
-            return;
-        }
+        if (AllDigits(stem)) return;
         if (++count_ > kMaxHeadingWords) return;
         term_ += term_.empty() ? kHeadingMark : kPairMark;
         term_ += stem;
