@@ -52,7 +52,7 @@ void IndexBuilder::StopAll() {
 IndexBuilder::SiteMarks IndexBuilder::ReadSiteMarks() const {
     // A page bears them in its head: the start of each is enough.
     constexpr size_t kSampledPages = 16;
-    constexpr size_t kSampledBytes = 64 * 1024;
+    constexpr size_t kSampledBytes = size_t{64} * 1024;
     size_t read = 0;
     size_t noIndex = 0;
     size_t otherLanguage = 0;
