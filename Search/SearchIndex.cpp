@@ -1167,7 +1167,8 @@ IndexHits FindPages(sqlite3* database, const std::vector<QueryWord>& queryWords,
         scored.Digest = sqlite3_column_int64(title.get(), 4);
         linked[i] = sqlite3_column_int64(title.get(), 2);
         mostLinked = std::max(mostLinked, linked[i]);
-        scored.Score *= ListingFactor(sqlite3_column_int64(title.get(), 3), aids.FileNames.size());
+        const int64_t pagesLinked = sqlite3_column_int64(title.get(), 3);
+        scored.Score *= ListingFactor(pagesLinked, aids.FileNames.size());
         double match = 0;
         // A page that stands in for another has no name of its own.
         if (aids.Splitter != nullptr && sqlite3_column_int(title.get(), 1) == 0) {
@@ -1179,7 +1180,8 @@ IndexHits FindPages(sqlite3* database, const std::vector<QueryWord>& queryWords,
             }
             scored.Score *= 1.0 + kNameWeight * match;
             const std::string_view own = OwnTitle(scored.Title, aids.TitleEnds);
-            if ((!asksReleases && IsReleaseNotes(own)) || (!asksAside && IsIndexOrLicence(own))) {
+            if ((!asksReleases && IsReleaseNotes(own)) ||
+                (!asksAside && IsIndexOrLicence(own, pagesLinked))) {
                 scored.Score *= kAsidePageWeight;
             }
             if (asksReleaseNotes && IsReleaseNotes(own)) scored.Score *= kReleaseNotesAskedWeight;

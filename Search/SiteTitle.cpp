@@ -38,6 +38,20 @@ std::string_view SuffixOf(std::string_view title) {
     return best == std::string_view::npos ? std::string_view() : title.substr(best + length);
 }
 
+// The words in brackets a title ends with, brackets and all, as texinfo and
+// javadoc write a manual's name ("Copying (GNU Octave (version 7.3.0))",
+// "HashMap (Java SE 17 & JDK 17)"); empty where there are none.
+std::string_view BracketedSuffixOf(std::string_view title) {
+    if (!title.ends_with(')')) return {};
+    size_t depth = 0;
+    for (size_t at = title.size(); at-- > 1;) {
+        if (title[at] == ')') ++depth;
+        if (title[at] == '(' && --depth == 0)
+            return title[at - 1] == ' ' ? title.substr(at) : std::string_view();
+    }
+    return {};
+}
+
 // The starts of a title that may be the site's: up to its first ": "
 // ("Project: Guide", "Gtk – 4.0: Widgets") and up to its first other
 // separator ("Erlang -- lists"), each with the separator's length; empty
@@ -66,6 +80,8 @@ std::vector<std::string> CommonTitleEnds(const std::vector<std::string>& titles)
     for (const std::string& title : titles) {
         const std::string_view suffix = SuffixOf(title);
         if (!suffix.empty()) ++counts[suffix];
+        const std::string_view bracketed = BracketedSuffixOf(title);
+        if (!bracketed.empty() && bracketed != suffix) ++counts[bracketed];
         for (const auto& [prefix, separator] : PrefixesOf(title)) {
             if (!prefix.empty()) ++counts[prefix];
         }
@@ -86,8 +102,11 @@ std::vector<std::string> CommonTitleEnds(const std::vector<std::string>& titles)
 
 std::string_view OwnTitle(std::string_view title, const std::vector<std::string>& ends) {
     const std::string_view suffix = SuffixOf(title);
+    const std::string_view bracketed = BracketedSuffixOf(title);
     const auto prefixes = PrefixesOf(title);
     for (const std::string& end : ends) {
+        if (!bracketed.empty() && bracketed == end && bracketed.size() + 1 < title.size())
+            return title.substr(0, title.size() - bracketed.size() - 1);
         if (!suffix.empty() && suffix == end) {
             std::string_view own = title.substr(0, title.size() - suffix.size());
             for (const std::string_view separator : kSeparators) {
@@ -193,14 +212,19 @@ bool IsReleaseNotes(std::string_view ownTitle) {
            !version.ends_with('.') && title.find(' ') == std::string::npos;
 }
 
-bool IsIndexOrLicence(std::string_view ownTitle) {
+bool IsIndexOrLicence(std::string_view ownTitle, int64_t pagesLinked) {
     const std::string title = AsciiLower(std::string(ownTitle.substr(0, 64)));
     for (const std::string_view whole :
          {"index", "general index", "module index", "search", "search page", "copying", "copyright",
           "license", "licence", "history and license"}) {
         if (title == whole) return true;
     }
-    return title.ends_with(" module index");
+    if (title.ends_with(" module index")) return true;
+    // A book's indexes of its own ("Concept Index", "Function and Variable
+    // Index", "Index of Classes"), told from a page about an index ("CREATE
+    // INDEX") by the many pages they list.
+    return (title.ends_with(" index") || title.starts_with("index of ")) &&
+           pagesLinked >= kIndexPagesLinked;
 }
 
 std::string_view FileName(std::string_view path) {

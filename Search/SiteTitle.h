@@ -3,6 +3,7 @@
 // "Project: ...").
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -29,9 +30,12 @@ std::string_view PageName(std::string_view ownTitle);
 bool IsReleaseNotes(std::string_view ownTitle);
 
 // Whether a page's own title is that of the site's index of names, its
-// search page or its licence ("Index", "Python Module Index", "Copying"):
-// pages that hold every word, or none a reader asks about.
-bool IsIndexOrLicence(std::string_view ownTitle);
+// search page or its licence ("Index", "Python Module Index", "Copying"), or
+// that of one of a book's indexes ("Concept Index") on a page linking to at
+// least kIndexPagesLinked others: pages that hold every word, or none a
+// reader asks about.
+inline constexpr int64_t kIndexPagesLinked = 32;
+bool IsIndexOrLicence(std::string_view ownTitle, int64_t pagesLinked = 0);
 
 // The name a page's file gives it: its last part without the extension, or
 // the folder's for a folder's index page ("howto/static-files/index.html":

@@ -24,6 +24,8 @@ TEST(SiteTitle, ThePageOwnTitleWithoutTheSiteName) {
         {"before a colon whose start holds another separator", "Gtk \xE2\x80\x93 4.0: %",
          "Running GTK Applications", "Running GTK Applications"},
         {"before a double hyphen", "Erlang -- %", "lists", "lists"},
+        {"the manual's name in brackets, as texinfo and javadoc write it",
+         "% (GNU Octave (version 7.3.0))", "Copying", "Copying"},
         {"no name shared", "%", "A - B", "A - B"},
     };
     for (const Case& c : cases) {
@@ -84,13 +86,26 @@ TEST(SiteTitle, ReleaseNotesByTheirTitles) {
 }
 
 TEST(SiteTitle, IndexesAndLicencesByTheirTitles) {
-    const std::pair<const char*, bool> cases[] = {
-        {"Index", true},          {"Python Module Index", true},
-        {"Copying", true},        {"License", true},
-        {"Search", true},         {"Index types", false},
-        {"Search a tree", false}, {"MIT License for jinja", false},
+    struct Case {
+        const char* title;
+        int64_t pagesLinked;
+        bool aside;
     };
-    for (const auto& [title, aside] : cases) EXPECT_EQ(IsIndexOrLicence(title), aside) << title;
+    const Case cases[] = {
+        {"Index", 0, true},
+        {"Python Module Index", 0, true},
+        {"Copying", 0, true},
+        {"License", 0, true},
+        {"Search", 0, true},
+        {"Index types", 0, false},
+        {"Search a tree", 0, false},
+        {"MIT License for jinja", 0, false},
+        {"Function and Variable Index", 158, true},
+        {"Index of Classes", 40, true},
+        {"CREATE INDEX", 5, false},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(IsIndexOrLicence(c.title, c.pagesLinked), c.aside) << c.title;
 }
 
 }  // namespace
