@@ -164,7 +164,11 @@ bool IsNavigation(const char* tag, const Attributes& attributes) {
     for (const std::string_view name :
          {"navheader", "navfooter", "sphinxsidebar", "navpath", "footer", "navigationbar", "navbar",
           "breadcrumb", "breadcrumbs", "nav", "modal", "spirit-nav", "copyright-footer", "menu",
-          "sidemenu"}) {
+          "sidemenu",
+          // The links to the pages before and after it, with their titles,
+          // and the list of its own sections, inside the main region of
+          // some themes.
+          "prev-next-area", "prev-next-bottom", "related-pages", "bd-toc"}) {
         if (HasClass(attributes.Class, name)) return true;
     }
     return false;
@@ -481,6 +485,12 @@ void OnStart(void* context, const xmlChar* name, const xmlChar** attributeList) 
     walk.open.push_back(std::move(element));
 }
 
+// Whether the lead's last paragraph is ended already.
+bool EndsParagraph(std::string_view lead) {
+    const size_t last = lead.find_last_not_of(' ');
+    return last != std::string_view::npos && lead.substr(last).starts_with(kHeadingEnd);
+}
+
 void OnEnd(void* context, const xmlChar* name) {
     HtmlWalk& walk = WalkOf(context);
     const auto* tag = reinterpret_cast<const char*>(name);
@@ -520,8 +530,10 @@ void OnEnd(void* context, const xmlChar* name) {
         walk.codeDepth -= element.Code ? 1 : 0;
         if (element.Code) walk.code.Separate();
         walk.paragraphs -= element.Paragraph ? 1 : 0;
-        // Where a paragraph of the lead ends its first sentence ends.
-        if (element.Paragraph && walk.leadState == HtmlWalk::Lead::Reading && !walk.lead.Empty()) {
+        // Where a paragraph of the lead ends its first sentence ends; a
+        // paragraph that added nothing (one in the navigation) ends none.
+        if (element.Paragraph && walk.leadState == HtmlWalk::Lead::Reading && !walk.lead.Empty() &&
+            !EndsParagraph(walk.lead.View())) {
             walk.lead.Append(kHeadingEnd);
         }
         if (element.Heading) walk.EndHeading();

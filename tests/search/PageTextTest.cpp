@@ -179,6 +179,16 @@ TEST(PageText, FieldsAndSectionsAsGeneratorsWriteThem) {
          "<p>Handle requests.</p>",
          "Views Handle requests.", "Views" + end, "views", "", "[View|Views#views]",
          "Handle requests. " + end},
+        {"pydata and Furo themes: the page's own contents and the pages before and after "
+         "it left out of the main region",
+         "<main><div class=\"bd-toc\"><div class=\"tocsection\">Contents</div><a "
+         "href=\"#joins\">Joins</a></div><h1 id=\"joins\">Joins</h1><p>Merge frames.</p><div "
+         "class='prev-next-area'><a class=\"left-prev\" href=\"k.html\"><p>previous</p><p "
+         "class=\"prev-next-title\">Kubernetes and Helm</p></a></div><div "
+         "class=\"related-pages\"><a class=\"next-page\" href=\"s.html\">Next Solvers</a>"
+         "</div></main>",
+         "Joins Merge frames.", "Joins" + end, "joins", "", "[Join|Joins#joins]",
+         "Merge frames. " + end},
         {"docutils: a parameter's type a word apart from its name",
          "<dl><dt><strong>sort</strong><span class=\"classifier\">bool</span></dt><dd>Sorts."
          "</dd></dl>",
