@@ -306,6 +306,32 @@ constexpr ShortForm kShortForms[] = {
     {"conn", {"connection", "connections"}},
 };
 
+// Everyday words readers ask with where documentation writes others ("save
+// as parquet": "Writing Parquet", "upgrade": "Migration Guide"): a page
+// that holds the other word is found as by a stem of the reader's, below
+// one that holds the reader's own.
+struct ReadersWord {
+    std::string_view Word;
+    std::string_view Written[3];
+};
+constexpr ReadersWord kReadersWords[] = {
+    {"save", {"write", "store", ""}},
+    {"draw", {"plot", "visualize", "render"}},
+    {"big", {"large", "", ""}},
+    {"mistake", {"pitfall", "", ""}},
+    {"mistakes", {"pitfalls", "", ""}},
+    {"send", {"publish", "", ""}},
+    {"upgrade", {"migrate", "migration", ""}},
+    {"upgrading", {"migrating", "migration", ""}},
+    {"delete", {"remove", "", ""}},
+    {"remove", {"delete", "", ""}},
+    {"folder", {"directory", "", ""}},
+    {"folders", {"directories", "", ""}},
+    {"chart", {"plot", "graph", ""}},
+    {"password", {"credentials", "authentication", ""}},
+    {"passwords", {"credentials", "authentication", ""}},
+};
+
 // A language's name as identifiers and file names write it (`CXX_STANDARD`,
 // `CMAKE_CXX_FLAGS`, `main.cpp`): found as other forms of the word.
 struct OtherSpelling {
@@ -417,6 +443,18 @@ std::vector<QueryWord> QueryWords(const WordSplitter& splitter, std::string_view
             if (EndsInDoubledConsonant(word.Folded)) {
                 found.Forms.push_back(kStemMark +
                                       std::string(word.Folded.substr(0, word.Folded.size() - 1)));
+            }
+        }
+        const auto* readers =
+            std::find_if(std::begin(kReadersWords), std::end(kReadersWords),
+                         [&](const ReadersWord& other) { return other.Word == word.Folded; });
+        if (readers != std::end(kReadersWords)) {
+            for (const std::string_view written : readers->Written) {
+                splitter.Split(written, [&](const WordSplitter::Word& form) {
+                    found.Forms.emplace_back(form.Folded);
+                    found.Forms.push_back(kStemMark + std::string(form.Stem));
+                    return false;
+                });
             }
         }
         found.Numbers = OtherNumbers(word.Folded);

@@ -413,6 +413,14 @@ SearchSource DocumentationSite() {
                                " - Demo</title><p>A table can now save its rows faster, and "
                                "read csv from a url.</p>");
     }
+    // A guide that says "write" where a reader says "save", and a page that
+    // says "save" of the same things in passing.
+    pages.emplace_back("guide/parquet.html",
+                       "<title>Parquet files - Demo</title><h1>Parquet files</h1><p>Writing "
+                       "a frame to parquet keeps the types of its columns.</p>");
+    pages.emplace_back("guide/formats.html",
+                       "<title>File formats - Demo</title><h1>File formats</h1><p>A frame reads "
+                       "csv, json and parquet; save it in any of them.</p>");
     // A directive defined among others, and a page of settings that writes
     // it more often, in its own settings' names too.
     pages.emplace_back("usage/directives.html",
@@ -621,6 +629,8 @@ TEST(SearchQuery, ThePageAReaderMeansComesFirstAtItsHeading) {
         {"the method named after what is asked, in other words, before pages that hold the "
          "words in passing",
          "save a table to csv", "/api/demo.Table.to_csv.html", ""},
+        {"the guide in the words documentation writes for the reader's", "save a frame as parquet",
+         "/guide/parquet.html", ""},
         {"the page that defines a name among others, before one that uses it more", "frobtree",
          "/usage/directives.html#directive-frobtree", ".. frobtree::"},
         {"of a function and a method of one name, the function", "pivot_frame",
