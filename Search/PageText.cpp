@@ -156,6 +156,13 @@ bool IsNavigation(const char* tag, const Attributes& attributes) {
     if (attributes.NoSnippet) return true;
     // A listing's line numbers, as Doxygen and Pygments mark them.
     if (HasClass(attributes.Class, "lineno") || HasClass(attributes.Class, "linenos")) return true;
+    // What rustdoc lists on every type's page alike: the traits the compiler
+    // implements for it (Send, Sync) and those every type has (From, Into,
+    // Borrow), each with the same words.
+    for (const std::string_view id : {"synthetic-implementations", "synthetic-implementations-list",
+                                      "blanket-implementations", "blanket-implementations-list"}) {
+        if (attributes.Id == id) return true;
+    }
     // A dialog (the theme's search box) is shown over any page.
     if (attributes.Role == "navigation" || attributes.Role == "search" ||
         attributes.Role == "dialog") {

@@ -144,6 +144,13 @@ TEST(PageText, FieldsAndSectionsAsGeneratorsWriteThem) {
          "[Stru|Struct HashMap#][pub |pub fn new() -> HashMap#method.new][\xC2\xA7"
          "Ex|Examples#examples]",
          ""},
+        {"rustdoc: the traits every type implements alike left out",
+         "<h1>Struct Path</h1><p>A path.</p><h2 id=\"synthetic-implementations\">Auto Trait "
+         "Implementations</h2><div id=\"synthetic-implementations-list\"><h3>impl Send for "
+         "Path</h3></div><h2 id=\"blanket-implementations\">Blanket Implementations</h2><div "
+         "id=\"blanket-implementations-list\"><p>Gets the TypeId of self.</p></div>",
+         "Struct Path A path.", "Struct Path" + end, "", "", "[Stru|Struct Path#]",
+         "A path. " + end},
         {"DocBook: a named anchor inside the heading; numbered ids, and ids ending in a "
          "counter, are no names",
          "<div class=\"navheader\">Prev Next</div><div id=\"id3\"><h2><a name=\"installing\">"
