@@ -593,6 +593,21 @@ std::string_view WithoutIconGlyphs(std::string_view text, std::string& buffer) {
     return buffer;
 }
 
+// Whether a line of preformatted text sets words apart in columns: twice or
+// more, three spaces or more between them.
+bool IsTableRow(std::string_view line) {
+    constexpr std::string_view kColumnGap = "   ";
+    size_t gaps = 0;
+    for (size_t at = line.find(kColumnGap); at != std::string_view::npos;
+         at = line.find(kColumnGap, at)) {
+        const size_t after = line.find_first_not_of(' ', at);
+        if (after == std::string_view::npos || line[after] == '\n' || line[after] == '\r') break;
+        ++gaps;
+        at = after;
+    }
+    return gaps >= 2;
+}
+
 void OnCharacters(void* context, const xmlChar* characters, int length) {
     HtmlWalk& walk = WalkOf(context);
     std::string withoutGlyphs;
@@ -609,13 +624,15 @@ void OnCharacters(void* context, const xmlChar* characters, int length) {
         return;
     }
     // A manual set in preformatted text: the line at the margin after a
-    // ruler is its section's heading, up to the line's end.
+    // ruler is its section's heading, up to the line's end; not a row of a
+    // table a ruler sets off (a program's printed results), its columns
+    // spaced apart.
     while (!text.empty()) {
         const size_t end = text.find('\n');
         const std::string_view piece =
             text.substr(0, end == std::string_view::npos ? end : end + 1);
         if (walk.headingLevel == 0 && walk.preLines.AtLineStart() && walk.preLines.AfterRuler() &&
-            piece.find_first_of(" \t\r\n") != 0) {
+            piece.find_first_of(" \t\r\n") != 0 && !IsTableRow(piece)) {
             walk.BeginHeading(2, OpenElement{});
             walk.preHeading = true;
         }

@@ -211,6 +211,11 @@ TEST(PageText, FieldsAndSectionsAsGeneratorsWriteThem) {
              "Title " +
              std::string(78, '=') + " Next: usr_07",
          "*06.1* Switching it on" + end, "", "", "[*06.|*06.1* Switching it on#06.1]", ""},
+        {"a program's printed results: a row of a table after a ruler is no heading",
+         "<pre>" + std::string(78, '=') + "\nDep. Variable:      y   R-squared:      0.93\n" +
+             std::string(78, '=') + "</pre>",
+         std::string(78, '=') + " Dep. Variable: y R-squared: 0.93 " + std::string(78, '='), "", "",
+         "", "", ""},
     };
     for (const FieldCase& c : cases) {
         const PageText page = ExtractPageText("a.html", c.content);
