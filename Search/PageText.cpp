@@ -175,7 +175,10 @@ bool IsNavigation(const char* tag, const Attributes& attributes) {
           // The links to the pages before and after it, with their titles,
           // and the list of its own sections, inside the main region of
           // some themes.
-          "prev-next-area", "prev-next-bottom", "related-pages", "bd-toc"}) {
+          "prev-next-area", "prev-next-bottom", "related-pages", "bd-toc",
+          // Scribble's contents of the whole manual beside each page, and
+          // its bars of links above and below it.
+          "tocset", "navsettop", "navsetbottom"}) {
         if (HasClass(attributes.Class, name)) return true;
     }
     return false;

@@ -196,6 +196,13 @@ TEST(PageText, FieldsAndSectionsAsGeneratorsWriteThem) {
          "</div></main>",
          "Joins Merge frames.", "Joins" + end, "joins", "", "[Join|Joins#joins]",
          "Merge frames. " + end},
+        {"Scribble: the manual's contents beside the page and the bars of links left out",
+         "<div class=\"tocset\"><div class=\"tocview\"><a href=\"macros.html\">12 "
+         "Macros</a></div></div><div class=\"maincolumn\"><div class=\"main\"><div "
+         "class=\"navsettop\"><a href=\"index.html\">top</a> next</div><h3>Structures</h3>"
+         "<p>Define one.</p><div class=\"navsetbottom\">prev up</div></div></div>",
+         "Structures Define one.", "Structures" + end, "", "", "[Stru|Structures#]",
+         "Define one. " + end},
         {"docutils: a parameter's type a word apart from its name",
          "<dl><dt><strong>sort</strong><span class=\"classifier\">bool</span></dt><dd>Sorts."
          "</dd></dl>",
