@@ -32,12 +32,11 @@ bool AllLetters(std::string_view folded) {
     return std::all_of(folded.begin(), folded.end(), [](char c) { return c >= 'a' && c <= 'z'; });
 }
 
-// Whether a folded word is digits alone: a number, or a part of one.
+}  // namespace
+
 bool AllDigits(std::string_view folded) {
     return std::all_of(folded.begin(), folded.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
-
-}  // namespace
 
 std::vector<std::string> CamelParts(std::string_view original) {
     std::vector<std::string> parts;

@@ -100,6 +100,9 @@ bool AsksForReleaseNotes(const std::vector<QueryWord>& words);
 bool Finds(const QueryWord& query, const WordSplitter::Word& word);
 bool FindsAsItStands(const QueryWord& query, const WordSplitter::Word& word);
 
+// Whether a folded word is digits alone: a number, or a part of one.
+bool AllDigits(std::string_view folded);
+
 // An English word in the other number: plurals of a singular, the singular
 // of a plural; some of them no words.
 std::vector<std::string> OtherNumbers(std::string_view folded);

@@ -821,6 +821,17 @@ std::vector<QueryWord> WithHeldForms(sqlite3* database, std::vector<QueryWord> w
     return words;
 }
 
+// Whether a word of a query names a version: a part of a dotted number
+// ("1.1"), a number of one or two digits ("django 3"), or one after a "v"
+// ("v2"); not a number that is part of a name or a code ("404", `sha256`,
+// `utf8`, `python3`).
+bool NamesVersion(const QueryWord& word) {
+    const std::string_view folded = word.Word;
+    const std::string_view number = folded.starts_with('v') ? folded.substr(1) : folded;
+    return !word.Number.empty() ||
+           (!number.empty() && number.size() <= 2 && AllDigits(number) && word.Whole.empty());
+}
+
 }  // namespace
 
 size_t IndexedPage::Bytes() const {
@@ -1150,8 +1161,7 @@ IndexHits FindPages(sqlite3* database, const std::vector<QueryWord>& queryWords,
     const bool asksReleases = std::any_of(words.begin(), words.end(), [](const QueryWord& word) {
         return std::find(std::begin(kReleaseWords), std::end(kReleaseWords), word.Word) !=
                    std::end(kReleaseWords) ||
-               std::any_of(word.Word.begin(), word.Word.end(),
-                           [](char c) { return c >= '0' && c <= '9'; });
+               NamesVersion(word);
     });
     const bool asksReleaseNotes = AsksForReleaseNotes(words);
     const bool asksAside = std::any_of(words.begin(), words.end(), [](const QueryWord& word) {

@@ -421,6 +421,14 @@ SearchSource DocumentationSite() {
     pages.emplace_back("guide/formats.html",
                        "<title>File formats - Demo</title><h1>File formats</h1><p>A frame reads "
                        "csv, json and parquet; save it in any of them.</p>");
+    // A guide to an error by its code, and release notes that mention the
+    // code more often.
+    pages.emplace_back("guide/errors.html",
+                       "<title>Errors - Demo</title><h1>Errors</h1><p>To answer 404 for a "
+                       "missing page, raise NotFound.</p>");
+    pages.emplace_back("notes/release-fixes.html",
+                       "<title>Release 13 - Demo</title><h1>Release 13</h1><h2>Answer 404 for a "
+                       "missing page</h2><p>Fixed.</p>");
     // A directive defined among others, and a page of settings that writes
     // it more often, in its own settings' names too.
     pages.emplace_back("usage/directives.html",
@@ -629,6 +637,8 @@ TEST(SearchQuery, ThePageAReaderMeansComesFirstAtItsHeading) {
         {"the method named after what is asked, in other words, before pages that hold the "
          "words in passing",
          "save a table to csv", "/api/demo.Table.to_csv.html", ""},
+        {"a code asked for is no version: the guide, before release notes that mention it",
+         "answer 404 for a missing page", "/guide/errors.html", ""},
         {"the guide in the words documentation writes for the reader's", "save a frame as parquet",
          "/guide/parquet.html", ""},
         {"the page that defines a name among others, before one that uses it more", "frobtree",
