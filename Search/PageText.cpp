@@ -178,7 +178,10 @@ bool IsNavigation(const char* tag, const Attributes& attributes) {
           "prev-next-area", "prev-next-bottom", "related-pages", "bd-toc",
           // Scribble's contents of the whole manual beside each page, and
           // its bars of links above and below it.
-          "tocset", "navsettop", "navsetbottom"}) {
+          "tocset", "navsettop", "navsetbottom",
+          // Doxygen's tooltips over the names in a listing, hidden until
+          // pointed at: each a summary of another page.
+          "ttc"}) {
         if (HasClass(attributes.Class, name)) return true;
     }
     return false;

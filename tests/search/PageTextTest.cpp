@@ -203,6 +203,11 @@ TEST(PageText, FieldsAndSectionsAsGeneratorsWriteThem) {
          "<p>Define one.</p><div class=\"navsetbottom\">prev up</div></div></div>",
          "Structures Define one.", "Structures" + end, "", "", "[Stru|Structures#]",
          "Define one. " + end},
+        {"Doxygen: the tooltips over a listing's names left out",
+         "<h2>Example</h2><div class=\"fragment\"><div class=\"line\">sf::Sprite s;</div></div>"
+         "<div class=\"ttc\" id=\"aSprite\"><div class=\"ttname\">sf::Sprite</div><div "
+         "class=\"ttdoc\">Drawable representation of a texture.</div></div>",
+         "Example sf::Sprite s;", "Example" + end, "", "", "[Exam|Example#]", ""},
         {"docutils: a parameter's type a word apart from its name",
          "<dl><dt><strong>sort</strong><span class=\"classifier\">bool</span></dt><dd>Sorts."
          "</dd></dl>",
