@@ -38,7 +38,8 @@ for group in "$@"; do
                           python-attr-doc python-kombu-doc python-jsonschema-doc python-astropy-doc
                           mkdocs-doc r-doc-html maxima-doc python-dask-doc python-sklearn-doc
                           wx3.2-doc cargo-doc python-statsmodels-doc python-markdown-doc
-                          python-h5py-doc racket-doc
+                          python-h5py-doc racket-doc python-webob-doc swi-prolog-doc
+                          libsfml-doc
                           libeigen3-doc sphinx-doc)
                # nodejs-doc goes with Debian's nodejs only: installing it would remove a
                # machine's own Node.js, which the browser tests use; the node tree is then
