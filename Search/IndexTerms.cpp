@@ -472,11 +472,12 @@ std::vector<QueryWord> QueryWords(const WordSplitter& splitter, std::string_view
     // its parts stand apart ("1.4", "1 of 2").
     for (size_t first = 0; first + 1 < words.size(); ++first) {
         if (!AllDigits(words[first].Word) || !words[first].Whole.empty()) continue;
-        for (size_t part = first + 1;
-             part < words.size() && AllDigits(words[part].Word) && !words[part].Whole.empty();
-             ++part) {
+        const auto numberPart = [&](size_t part) {
+            return part < words.size() && AllDigits(words[part].Word) && !words[part].Whole.empty();
+        };
+        if (numberPart(first + 1)) words[first].Number = words[first + 1].Whole;
+        for (size_t part = first + 1; numberPart(part); ++part) {
             words[part].Number = words[part].Whole;
-            words[first].Number = words[first + 1].Whole;
         }
     }
     const bool anyAsked = std::any_of(words.begin(), words.end(), [](const QueryWord& word) {

@@ -1182,14 +1182,14 @@ IndexHits FindPages(sqlite3* database, const std::vector<QueryWord>& queryWords,
         double match = 0;
         // A page that stands in for another has no name of its own.
         if (aids.Splitter != nullptr && sqlite3_column_int(title.get(), 1) == 0) {
-            const std::string_view name = PageName(OwnTitle(scored.Title, aids.TitleEnds));
+            const std::string_view own = OwnTitle(scored.Title, aids.TitleEnds);
+            const std::string_view name = PageName(own);
             match = NameMatch(*aids.Splitter, name, NameSource::Title, words, aids.CommonNameWords);
             if (scored.Entry < aids.FileNames.size()) {
                 match = std::max(match, NameMatch(*aids.Splitter, aids.FileNames[scored.Entry],
                                                   NameSource::File, words, aids.CommonNameWords));
             }
             scored.Score *= 1.0 + kNameWeight * match;
-            const std::string_view own = OwnTitle(scored.Title, aids.TitleEnds);
             if ((!asksReleases && IsReleaseNotes(own)) ||
                 (!asksAside && IsIndexOrLicence(own, pagesLinked))) {
                 scored.Score *= kAsidePageWeight;

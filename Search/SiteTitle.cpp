@@ -46,7 +46,7 @@ std::string_view BracketedSuffixOf(std::string_view title) {
     size_t depth = 0;
     for (size_t at = title.size(); at-- > 1;) {
         if (title[at] == ')') ++depth;
-        if (title[at] == '(' && --depth == 0)
+        if (title[at] == '(' && depth > 0 && --depth == 0)
             return title[at - 1] == ' ' ? title.substr(at) : std::string_view();
     }
     return {};
