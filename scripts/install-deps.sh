@@ -39,7 +39,7 @@ for group in "$@"; do
                           mkdocs-doc r-doc-html maxima-doc python-dask-doc python-sklearn-doc
                           wx3.2-doc cargo-doc python-statsmodels-doc python-markdown-doc
                           python-h5py-doc racket-doc python-webob-doc swi-prolog-doc
-                          libsfml-doc
+                          libsfml-doc python-structlog-doc
                           libeigen3-doc sphinx-doc)
                # nodejs-doc goes with Debian's nodejs only: installing it would remove a
                # machine's own Node.js, which the browser tests use; the node tree is then
