@@ -341,18 +341,16 @@ double NameMatch(const WordSplitter& splitter, std::string_view name, NameSource
     });
     if (all == 0 || words.empty()) return 0.0;
     // The parts of one identifier (`utf-8`) are one thing asked for: held
-    // by the share of its parts held. The small words a question opens with
-    // ("how do I", "what is the") ask nothing of a name that lacks them.
+    // by the share of its parts held. The small words of a query ("how do
+    // I", "a copy or a view") ask nothing of a name that lacks them.
     double heldThings = 0;
     size_t things = 0;
-    bool opening = true;
     for (size_t i = 0; i < words.size();) {
-        opening = opening && words[i].Optional;
         size_t parts = 1;
         while (i + parts < words.size() && !words[i + parts].Whole.empty()) ++parts;
         const auto heldParts = std::count(held.begin() + static_cast<ptrdiff_t>(i),
                                           held.begin() + static_cast<ptrdiff_t>(i + parts), true);
-        if (heldParts == 0 && parts == 1 && opening) {
+        if (heldParts == 0 && parts == 1 && words[i].Optional) {
             ++i;
             continue;
         }

@@ -563,6 +563,16 @@ SearchSource DocumentationSite() {
     pages.emplace_back("changes/2.4.html",
                        "<title>Demo 2.4 - Demo</title><h1>Demo 2.4</h1><h2>Changelog</h2><p>"
                        "Frames load in 2 steps, 1 at a time.</p>");
+    // The guide named after the things a question asks about, and a guide
+    // that holds all its words under headings of its own.
+    pages.emplace_back("guide/copies.html",
+                       "<title>Copies and views - Demo</title><h1>Copies and views</h1><p>Rows "
+                       "taken from a grid are a view of it: call copy() for rows of their "
+                       "own.</p>");
+    pages.emplace_back("guide/rows.html",
+                       "<title>Taking rows - Demo</title><h1>Taking rows</h1><h2>Slicing</h2><p>"
+                       "Slicing a grid makes a view of its rows.</p><h2>Copying</h2><p>Make a "
+                       "copy to keep the rows apart.</p>");
     // The program's other commands.
     for (int command = 0; command < 18; ++command) {
         const std::string name = "frob-command" + std::to_string(command);
@@ -676,6 +686,8 @@ TEST(SearchQuery, ThePageAReaderMeansComesFirstAtItsHeading) {
          "/history.html", ""},
         {"the version asked for, not one that holds its numbers apart", "2.2 changelog",
          "/changes/2.2.html", ""},
+        {"the guide named after what is asked, whatever small words the question holds",
+         "does slicing make a copy or a view", "/guide/copies.html", ""},
         {"the guide, before a page titled with the words a question opens with",
          "how do I regrid to new coordinates", "/guide/regridding.html", ""},
     };
