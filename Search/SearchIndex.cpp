@@ -222,8 +222,8 @@ bool NearForm(const QueryWord& asked, const WordSplitter::Word& word) {
 constexpr double kModuleWeight = 0.1;
 
 // The shortest name that stands for a longer query word it starts
-// (NameMatch).
-constexpr size_t kMinShortName = 4;
+// (NameMatch): APIs shorten to three letters (`inv`, `exe`, `str`).
+constexpr size_t kMinShortName = 3;
 
 // How many words a question opens with before the first it asks about
 // ("how do I" of "how do I read a file"); none for a query that is no

@@ -573,6 +573,15 @@ SearchSource DocumentationSite() {
                        "<title>Taking rows - Demo</title><h1>Taking rows</h1><h2>Slicing</h2><p>"
                        "Slicing a grid makes a view of its rows.</p><h2>Copying</h2><p>Make a "
                        "copy to keep the rows apart.</p>");
+    // A function named by a short form of three letters, and one that says
+    // the words more often.
+    pages.emplace_back("library/demo.linalg.inv.html",
+                       "<title>demo.linalg.inv - Demo</title><h1>demo.linalg.inv</h1><p>Compute "
+                       "the inverse of a matrix.</p>");
+    pages.emplace_back("library/demo.linalg.pinv.html",
+                       "<title>demo.linalg.pinv - Demo</title><h1>demo.linalg.pinv</h1><p>Compute "
+                       "the pseudo-inverse of a matrix.</p><h2>Inverse of a matrix that has "
+                       "none</h2><p>From its singular values.</p>");
     // The program's other commands.
     for (int command = 0; command < 18; ++command) {
         const std::string name = "frob-command" + std::to_string(command);
@@ -688,6 +697,8 @@ TEST(SearchQuery, ThePageAReaderMeansComesFirstAtItsHeading) {
          "/changes/2.2.html", ""},
         {"the guide named after what is asked, whatever small words the question holds",
          "does slicing make a copy or a view", "/guide/copies.html", ""},
+        {"the function named by a short form of the word asked", "inverse of a matrix",
+         "/library/demo.linalg.inv.html", ""},
         {"the guide, before a page titled with the words a question opens with",
          "how do I regrid to new coordinates", "/guide/regridding.html", ""},
     };
