@@ -32,9 +32,15 @@ package=$(scripts/package.sh | tail -n 1)
 tests/package/check-package.sh "$package"
 
 stage "AddressSanitizer and UndefinedBehaviorSanitizer"
+# The sanitizer builds carry line tables only (enough for a report's file and
+# line, at a good part less compile and link time than full debug
+# information), and no window: its tests run in the plain build.
+sanitizer_build=(-DPELORINE_WINDOW=OFF "-DCMAKE_C_FLAGS_RELWITHDEBINFO=-O2 -g1 -DNDEBUG"
+                 "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O2 -g1 -DNDEBUG")
 # One clang build serves both the sanitizer tests and the libFuzzer targets:
 # the fuzz targets need clang, and building the sources once saves a build.
-CC=clang CXX=clang++ scripts/build.sh build-asan -DPELORINE_SANITIZE=address,undefined -DPELORINE_FUZZ=ON
+CC=clang CXX=clang++ scripts/build.sh build-asan "${sanitizer_build[@]}" \
+    -DPELORINE_SANITIZE=address,undefined -DPELORINE_FUZZ=ON
 # The capacity test's quarter of a million files runs in the plain build only,
 # and so does the test that uses up every descriptor of the process: the
 # sanitizer runtime needs descriptors of its own there and fails it about one
@@ -43,7 +49,15 @@ CC=clang CXX=clang++ scripts/build.sh build-asan -DPELORINE_SANITIZE=address,und
     -E '^Capacity\.|^Accept\.PausesWhileDescriptorsRunOut$')
 
 stage "ThreadSanitizer"
-scripts/build.sh build-tsan -DPELORINE_SANITIZE=thread
+# Only the programs and the test programs this stage runs: those whose tests
+# are labelled threads or slow in their CMakeLists.txt (the capacity test
+# apart, as below).
+tsan_targets=(pelorine pelorine-archive $(
+    grep -hE 'gtest_discover_tests\(' tests/*/CMakeLists.txt |
+        grep -E 'LABELS [^)]*\b(threads|slow)\b' |
+        sed -E 's/.*gtest_discover_tests\(([A-Za-z0-9_]+).*/\1/' | grep -vx capacity_tests))
+BUILD_TARGETS="${tsan_targets[*]}" scripts/build.sh build-tsan "${sanitizer_build[@]}" \
+    -DPELORINE_SANITIZE=thread
 # The threaded tests and the slow load and resource suites (not the capacity
 # test, nor the browser's: Chromium's timing is measured in the plain build).
 # Not the tests that use up every descriptor of the process either: the
