@@ -573,8 +573,8 @@ SearchSource DocumentationSite() {
                        "<title>Taking rows - Demo</title><h1>Taking rows</h1><h2>Slicing</h2><p>"
                        "Slicing a grid makes a view of its rows.</p><h2>Copying</h2><p>Make a "
                        "copy to keep the rows apart.</p>");
-    // A function named by a short form of three letters, and one that says
-    // the words more often.
+    // A function named by a short form of three letters, and one with the
+    // words as a heading.
     pages.emplace_back("library/demo.linalg.inv.html",
                        "<title>demo.linalg.inv - Demo</title><h1>demo.linalg.inv</h1><p>Compute "
                        "the inverse of a matrix.</p>");
