@@ -40,7 +40,8 @@ for group in "$@"; do
                           wx3.2-doc cargo-doc python-statsmodels-doc python-markdown-doc
                           python-h5py-doc racket-doc python-webob-doc swi-prolog-doc
                           libsfml-doc python-structlog-doc doxygen-doc
-                          python-openstackclient-doc
+                          python-openstackclient-doc python-tables-doc libcairo2-doc
+                          python-skimage-doc
                           libeigen3-doc sphinx-doc)
                # nodejs-doc goes with Debian's nodejs only: installing it would remove a
                # machine's own Node.js, which the browser tests use; the node tree is then
