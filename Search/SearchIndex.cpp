@@ -9,6 +9,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "Search/NamedVersion.h"
 #include "Search/SiteTitle.h"
 
 namespace {
@@ -397,6 +398,14 @@ constexpr double kLinkedWeight = 0.5;
 // Counted as linked from at least this many pages, the most linked: a link
 // or two says little of a page (a small site's one link between its manuals).
 constexpr int64_t kMinMostLinked = 16;
+
+// Of a query that asks for a version (AskedVersion), a page whose title or
+// file name gives only other versions (VersionNamedIn) ranks at this much.
+// Of one that asks about a release of it ("what's new in 3.7", kReleaseWords),
+// the pages that give it rank before all others: each release's notes hold
+// the same words, and the site's name on every page gives the version too,
+// so that the words say nothing of which release is meant.
+constexpr double kOtherVersionWeight = 0.5;
 
 // A page ranks 1 / (1 + this x the folders it stands in): of pages alike, the
 // one nearer the top of the site, where the overviews and the chapters of the
@@ -1162,6 +1171,13 @@ IndexHits FindPages(sqlite3* database, const std::vector<QueryWord>& queryWords,
                NamesVersion(word);
     });
     const bool asksReleaseNotes = AsksForReleaseNotes(words);
+    const std::vector<std::string_view> version = AskedVersion(words);
+    const bool asksRelease =
+        !version.empty() && std::any_of(words.begin(), words.end(), [](const QueryWord& word) {
+            return std::find(std::begin(kReleaseWords), std::end(kReleaseWords), word.Word) !=
+                   std::end(kReleaseWords);
+        });
+    std::vector<bool> namesVersion(best.size(), false);
     const bool asksAside = std::any_of(words.begin(), words.end(), [](const QueryWord& word) {
         return std::find(std::begin(kAsideWords), std::end(kAsideWords), word.Word) !=
                std::end(kAsideWords);
@@ -1188,6 +1204,16 @@ IndexHits FindPages(sqlite3* database, const std::vector<QueryWord>& queryWords,
                                                   NameSource::File, words, aids.CommonNameWords));
             }
             scored.Score *= 1.0 + kNameWeight * match;
+            if (!version.empty()) {
+                VersionNamed named = VersionNamedIn(own, version);
+                if (named != VersionNamed::Asked && scored.Entry < aids.FileNames.size()) {
+                    const VersionNamed inFile =
+                        VersionNamedIn(aids.FileNames[scored.Entry], version);
+                    if (inFile != VersionNamed::None) named = inFile;
+                }
+                namesVersion[i] = named == VersionNamed::Asked;
+                if (named == VersionNamed::Other) scored.Score *= kOtherVersionWeight;
+            }
             if ((!asksReleases && IsReleaseNotes(own)) ||
                 (!asksAside && IsIndexOrLicence(own, pagesLinked))) {
                 scored.Score *= kAsidePageWeight;
@@ -1233,6 +1259,15 @@ IndexHits FindPages(sqlite3* database, const std::vector<QueryWord>& queryWords,
         for (size_t i = 0; i < best.size(); ++i) {
             best[i].Score *=
                 1.0 + kLinkedWeight * std::log1p(static_cast<double>(linked[i])) / most;
+        }
+    }
+    if (asksRelease) {
+        double others = 0;
+        for (size_t i = 0; i < best.size(); ++i) {
+            if (!namesVersion[i]) others = std::max(others, best[i].Score);
+        }
+        for (size_t i = 0; i < best.size(); ++i) {
+            if (namesVersion[i]) best[i].Score += others;
         }
     }
     std::sort(best.begin(), best.end(), better);

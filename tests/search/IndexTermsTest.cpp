@@ -6,6 +6,7 @@
 #include <string>
 
 #include "Search/IndexTerms.h"
+#include "Search/NamedVersion.h"
 #include "Search/PageText.h"
 #include "Search/SearchIndex.h"
 #include "Search/Sqlite.h"
@@ -157,6 +158,31 @@ TEST_F(IndexTerms, AWordIsOftenOnAPageByItsShareOfThePage) {
     EXPECT_TRUE(often(3));
     EXPECT_TRUE(often(4995));
     EXPECT_FALSE(often(6000));
+}
+
+// A title names the version asked only where it stands whole: not as the
+// end of another number, nor as the start of a longer one.
+TEST_F(IndexTerms, ATitleNamesTheVersionAskedOnlyWhole) {
+    const std::vector<std::string_view> asked =
+        AskedVersion(QueryWords(splitter_, "what's new in 3.4"));
+    ASSERT_EQ(asked, (std::vector<std::string_view>{"3", "4"}));
+    EXPECT_TRUE(AskedVersion(QueryWords(splitter_, "python 3 and sha256")).empty());
+    struct Case {
+        const char* name;
+        VersionNamed named;
+    };
+    const Case cases[] = {
+        {"Release Notes for v.3.4", VersionNamed::Asked},
+        {"RELEASE_NOTES_v3.4.x", VersionNamed::Asked},
+        {"What's new in 2.7 and 3.4", VersionNamed::Asked},
+        {"What's new in 13.4", VersionNamed::Other},
+        {"Changes in 1.3.4", VersionNamed::Other},
+        {"Version 3.40", VersionNamed::Other},
+        {"Version 3.4.1", VersionNamed::None},
+        {"Version 3", VersionNamed::None},
+        {"Tutorial", VersionNamed::None},
+    };
+    for (const Case& c : cases) EXPECT_EQ(VersionNamedIn(c.name, asked), c.named) << c.name;
 }
 
 TEST(OtherNumbers, TheSingularOfAPluralAndThePluralsOfASingular) {

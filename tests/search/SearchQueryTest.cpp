@@ -411,7 +411,7 @@ SearchSource DocumentationSite() {
         pages.emplace_back("notes/release" + std::to_string(note) + ".html",
                            "<title>Release " + std::to_string(note) +
                                " - Demo</title><p>A table can now save its rows faster, and "
-                               "read csv from a url.</p>");
+                               "read csv from a url.</p><p>Demo 2.4</p>");
     }
     // A guide that says "write" where a reader says "save", and a page that
     // says "save" of the same things in passing.
@@ -695,6 +695,8 @@ TEST(SearchQuery, ThePageAReaderMeansComesFirstAtItsHeading) {
          "/history.html", ""},
         {"the version asked for, not one that holds its numbers apart", "2.2 changelog",
          "/changes/2.2.html", ""},
+        {"the notes of the version asked for, before those of another that hold its words",
+         "what's new in 2.4", "/changes/2.4.html", ""},
         {"the guide named after what is asked, whatever small words the question holds",
          "does slicing make a copy or a view", "/guide/copies.html", ""},
         {"the function named by a short form of the word asked", "inverse of a matrix",
