@@ -59,6 +59,11 @@ constexpr std::string_view kReleaseWords[] = {"release",   "releases", "released
                                               "notes",     "change",   "changes",  "changed",
                                               "changelog", "new",      "history",  "version",
                                               "versions",  "whatsnew", "news",     "deprecated"};
+// Of kReleaseWords, those a query says as often of what it asks to do ("how
+// do I change the type of a column", "create a new branch", "set the
+// version of my package"): they ask about releases only beside a version's
+// digits, or "new" after "what" ("what's new").
+constexpr std::string_view kEverydayReleaseWords[] = {"change", "new", "version", "versions"};
 // Release notes rank at this much of what they hold for a query that asks
 // for them alone (AsksForReleaseNotes): "changelog" means the page of them,
 // not the pages that mention a change.
@@ -839,6 +844,28 @@ bool NamesVersion(const QueryWord& word) {
            (!number.empty() && number.size() <= 2 && AllDigits(number) && word.Whole.empty());
 }
 
+bool IsReleaseWord(std::string_view word) {
+    return std::find(std::begin(kReleaseWords), std::end(kReleaseWords), word) !=
+           std::end(kReleaseWords);
+}
+
+// Whether a query asks about releases: by a version's digits, or by a word
+// of releases (kReleaseWords) other than an everyday one.
+bool AsksAboutReleases(const std::vector<QueryWord>& words) {
+    bool afterWhat = false;
+    for (const QueryWord& word : words) {
+        if (NamesVersion(word)) return true;
+        const bool everyday =
+            std::find(std::begin(kEverydayReleaseWords), std::end(kEverydayReleaseWords),
+                      word.Word) != std::end(kEverydayReleaseWords);
+        if (IsReleaseWord(word.Word) && (!everyday || (word.Word == "new" && afterWhat))) {
+            return true;
+        }
+        afterWhat = afterWhat || word.Word == "what" || word.Word == "whats";
+    }
+    return false;
+}
+
 }  // namespace
 
 size_t IndexedPage::Bytes() const {
@@ -1165,17 +1192,12 @@ IndexHits FindPages(sqlite3* database, const std::vector<QueryWord>& queryWords,
     std::vector<int64_t> linked(best.size(), 0);
     int64_t mostLinked = 0;
     // A query about releases or versions looks for release notes.
-    const bool asksReleases = std::any_of(words.begin(), words.end(), [](const QueryWord& word) {
-        return std::find(std::begin(kReleaseWords), std::end(kReleaseWords), word.Word) !=
-                   std::end(kReleaseWords) ||
-               NamesVersion(word);
-    });
+    const bool asksReleases = AsksAboutReleases(words);
     const bool asksReleaseNotes = AsksForReleaseNotes(words);
     const std::vector<std::string_view> version = AskedVersion(words);
     const bool asksRelease =
         !version.empty() && std::any_of(words.begin(), words.end(), [](const QueryWord& word) {
-            return std::find(std::begin(kReleaseWords), std::end(kReleaseWords), word.Word) !=
-                   std::end(kReleaseWords);
+            return IsReleaseWord(word.Word);
         });
     std::vector<bool> namesVersion(best.size(), false);
     const bool asksAside = std::any_of(words.begin(), words.end(), [](const QueryWord& word) {

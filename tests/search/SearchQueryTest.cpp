@@ -563,6 +563,16 @@ SearchSource DocumentationSite() {
     pages.emplace_back("changes/2.4.html",
                        "<title>Demo 2.4 - Demo</title><h1>Demo 2.4</h1><h2>Changelog</h2><p>"
                        "Frames load in 2 steps, 1 at a time.</p>");
+    // The guide to themes, and a release's notes with a heading of the words
+    // a reader who asks how to do it writes.
+    pages.emplace_back("guide/themes.html",
+                       "<title>Appearance - Demo</title><h1>Appearance</h1><p>Every widget is "
+                       "drawn in the colors of its window.</p><h2>Colors</h2><p>A theme's tint "
+                       "sets the color of every widget; change it with set_tint.</p>");
+    pages.emplace_back("releases/2.3.html",
+                       "<title>What's new in Demo 2.3 - Demo</title><h1>What's new in Demo "
+                       "2.3</h1><h2>Change the tint of a theme</h2><p>Themes keep their tint "
+                       "in every window.</p>");
     // The guide named after the things a question asks about, and a guide
     // that holds all its words under headings of its own.
     pages.emplace_back("guide/copies.html",
@@ -695,6 +705,9 @@ TEST(SearchQuery, ThePageAReaderMeansComesFirstAtItsHeading) {
          "/history.html", ""},
         {"the version asked for, not one that holds its numbers apart", "2.2 changelog",
          "/changes/2.2.html", ""},
+        {"a question that says how to change something asks about no release: the guide, "
+         "before release notes with a heading of its words",
+         "how do I change the tint of a theme", "/guide/themes.html", ""},
         {"the notes of the version asked for, before those of another that hold its words",
          "what's new in 2.4", "/changes/2.4.html", ""},
         {"the guide named after what is asked, whatever small words the question holds",
