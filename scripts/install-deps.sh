@@ -41,7 +41,8 @@ for group in "$@"; do
                           python-h5py-doc racket-doc python-webob-doc swi-prolog-doc
                           libsfml-doc python-structlog-doc doxygen-doc
                           python-openstackclient-doc python-tables-doc libcairo2-doc
-                          python-skimage-doc
+                          python-skimage-doc python-ase-doc python-pyqtgraph-doc
+                          libgtkmm-4.0-doc
                           libeigen3-doc sphinx-doc)
                # nodejs-doc goes with Debian's nodejs only: installing it would remove a
                # machine's own Node.js, which the browser tests use; the node tree is then
