@@ -1217,7 +1217,11 @@ IndexHits FindPages(sqlite3* database, const std::vector<QueryWord>& queryWords,
         scored.Score *= ListingFactor(pagesLinked, aids.FileNames.size());
         double match = 0;
         // A page that stands in for another has no name of its own.
-        if (aids.Splitter != nullptr && sqlite3_column_int(title.get(), 1) == 0) {
+        // It, or a page of code (a module's source beside its reference), is
+        // seldom what a reader asks for in words it holds: an aside too.
+        const bool secondary = sqlite3_column_int(title.get(), 1) != 0;
+        if (secondary) scored.Score *= kAsidePageWeight;
+        if (aids.Splitter != nullptr && !secondary) {
             const std::string_view own = OwnTitle(scored.Title, aids.TitleEnds);
             const std::string_view name = PageName(own);
             match = NameMatch(*aids.Splitter, name, NameSource::Title, words, aids.CommonNameWords);

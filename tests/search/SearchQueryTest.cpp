@@ -573,6 +573,21 @@ SearchSource DocumentationSite() {
                        "<title>What's new in Demo 2.3 - Demo</title><h1>What's new in Demo "
                        "2.3</h1><h2>Change the tint of a theme</h2><p>Themes keep their tint "
                        "in every window.</p>");
+    // A module's reference, and its source as the site shows it beside: the
+    // same words, in code.
+    pages.emplace_back("api/temperature.html",
+                       "<title>Temperatures - Demo</title><h1>Temperatures</h1><p>Readings of "
+                       "a probe.</p><h2>Scales</h2><p>A reading is in kelvin; to_celsius "
+                       "gives it in celsius.</p>");
+    std::string source =
+        "<title>demo.temperature - Demo</title><h1>Source code for "
+        "demo.temperature</h1><pre>";
+    for (int line = 0; line < 8; ++line) {
+        source += "def convert_" + std::to_string(line) +
+                  "(kelvin):\n    \"\"\"Convert kelvin to celsius.\"\"\"\n    return kelvin - "
+                  "273.15\n";
+    }
+    pages.emplace_back("_modules/demo/temperature.html", source + "</pre>");
     // The guide named after the things a question asks about, and a guide
     // that holds all its words under headings of its own.
     pages.emplace_back("guide/copies.html",
@@ -708,6 +723,8 @@ TEST(SearchQuery, ThePageAReaderMeansComesFirstAtItsHeading) {
         {"a question that says how to change something asks about no release: the guide, "
          "before release notes with a heading of its words",
          "how do I change the tint of a theme", "/guide/themes.html", ""},
+        {"a module's reference that says it in other words, before its source",
+         "convert kelvin to celsius", "/api/temperature.html", "Scales"},
         {"the notes of the version asked for, before those of another that hold its words",
          "what's new in 2.4", "/changes/2.4.html", ""},
         {"the guide named after what is asked, whatever small words the question holds",
