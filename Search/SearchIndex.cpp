@@ -108,6 +108,13 @@ constexpr double kNamedWithoutAllWeight = 0.8;
 // says much of the rest.
 constexpr double kPartialWeight = 0.7;
 
+// The fewest and the most words asked for (not QueryWord::Optional) of a
+// query whose pages that lack one of them are found beside the many that
+// hold them all: of two, that is any page with one; of many, the
+// expression grows with their square.
+constexpr std::ptrdiff_t kMinAllButOne = 3;
+constexpr std::ptrdiff_t kMaxAllButOne = 6;
+
 // Pages weighed again by their titles (FindPages), at least.
 constexpr uint64_t kTitleRankDepth = 100;
 
@@ -710,6 +717,7 @@ enum class Matching {
     // of them: named after what is asked, in other words ("Write ... to a
     // csv file" for "save ... csv").
     NamedWithoutAll,
+    AllButOne,  // a page that lacks one of the required words, and only one
 };
 // `naming`, for NamedWithoutAll: which words a title may hold (NamingWords).
 std::string MatchExpression(const std::vector<QueryWord>& words, QueryPlan& plan,
@@ -783,6 +791,29 @@ std::string MatchExpression(const std::vector<QueryWord>& words, QueryPlan& plan
             all += group(word, false, false);
         }
         expression = "(" + expression + ") AND (({title} : (" + inTitle + ")) NOT (" + all + "))";
+    }
+    if (matching == Matching::AllButOne) {
+        std::vector<size_t> required;
+        for (size_t word = 0; word < words.size(); ++word) {
+            if (!words[word].Optional) required.push_back(word);
+        }
+        std::string allButOne;
+        for (const size_t left : required) {
+            if (!allButOne.empty()) allButOne += " OR ";
+            std::string rest;
+            for (const size_t word : required) {
+                if (word == left) continue;
+                if (!rest.empty()) rest += " AND ";
+                rest += group(word, false, false);
+            }
+            allButOne += "(" + rest + ")";
+        }
+        std::string all;
+        for (const size_t word : required) {
+            if (!all.empty()) all += " AND ";
+            all += group(word, false, false);
+        }
+        expression = "(" + expression + ") AND ((" + allButOne + ") NOT (" + all + "))";
     }
     return expression;
 }
@@ -1150,7 +1181,7 @@ IndexHits FindPages(sqlite3* database, const std::vector<QueryWord>& queryWords,
             Scored scored{sqlite3_column_double(statement, 1) * weight,
                           static_cast<uint32_t>(sqlite3_column_int64(statement, 0)),
                           {},
-                          matching == Matching::AnyWord};
+                          matching == Matching::AnyWord || matching == Matching::AllButOne};
             if (std::find(found.begin(), found.end(), scored.Entry) != found.end()) continue;
             ++hits.Total;
             if (best.size() < keep) {
@@ -1166,9 +1197,10 @@ IndexHits FindPages(sqlite3* database, const std::vector<QueryWord>& queryWords,
     };
     bool ranked = rankAll(rank.get(), Matching::AllWords);
     // A query may use a word the page meant does not ("embed", "background",
-    // "save"). One that finds few pages holding every word it asks for finds
-    // those that hold some of them too, among them (kPartialWeight); one that
-    // finds many, the pages whose titles name some of them.
+    // "save", "convert"). One that finds few pages holding every word it asks
+    // for finds those that hold some of them too, among them
+    // (kPartialWeight); one that finds many, the pages whose titles name some
+    // of them, and, of a query of a few words, those that lack only one.
     const auto asked = std::count_if(words.begin(), words.end(),
                                      [](const QueryWord& word) { return !word.Optional; });
     if (ranked && asked >= 2 && hits.Total < kFewPages) {
@@ -1179,6 +1211,13 @@ IndexHits FindPages(sqlite3* database, const std::vector<QueryWord>& queryWords,
         if (std::find(naming.begin(), naming.end(), true) != naming.end()) {
             Statement named = Prepare(database, kRankSql);
             ranked = named && rankAll(named.get(), Matching::NamedWithoutAll, naming);
+        }
+        // Not of a name: a page that lacks a part of it is about another.
+        const bool inWords = std::all_of(words.begin(), words.end(),
+                                         [](const QueryWord& word) { return word.Whole.empty(); });
+        if (ranked && inWords && asked >= kMinAllButOne && asked <= kMaxAllButOne) {
+            Statement partial = Prepare(database, kRankSql);
+            ranked = partial && rankAll(partial.get(), Matching::AllButOne);
         }
     }
     if (!ranked) {

@@ -588,6 +588,18 @@ SearchSource DocumentationSite() {
                   "273.15\n";
     }
     pages.emplace_back("_modules/demo/temperature.html", source + "</pre>");
+    // A guide that lacks one word of a question and holds the others under
+    // a heading, and many pages that hold them all in passing.
+    pages.emplace_back("guide/instruments.html",
+                       "<title>Instruments - Demo</title><h1>Instruments</h1><p>What the lab "
+                       "measures with.</p><h2>Calibrating a probe in ice</h2><p>Hold the probe in "
+                       "ice water and note its offset.</p>");
+    for (int bulletin = 0; bulletin < 12; ++bulletin) {
+        pages.emplace_back("bulletins/" + std::to_string(bulletin) + ".html",
+                           "<title>Bulletin " + std::to_string(bulletin) +
+                               " - Demo</title><p>Melting ice on the roof again; calibrate "
+                               "the rain probe by hand.</p>");
+    }
     // The guide named after the things a question asks about, and a guide
     // that holds all its words under headings of its own.
     pages.emplace_back("guide/copies.html",
@@ -723,6 +735,10 @@ TEST(SearchQuery, ThePageAReaderMeansComesFirstAtItsHeading) {
         {"a question that says how to change something asks about no release: the guide, "
          "before release notes with a heading of its words",
          "how do I change the tint of a theme", "/guide/themes.html", ""},
+        {"where many pages hold every word in passing, a page that lacks one and holds the "
+         "rest under a heading",
+         "calibrate a probe with melting ice", "/guide/instruments.html",
+         "Calibrating a probe in ice"},
         {"a module's reference that says it in other words, before its source",
          "convert kelvin to celsius", "/api/temperature.html", "Scales"},
         {"the notes of the version asked for, before those of another that hold its words",
