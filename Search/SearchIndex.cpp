@@ -114,6 +114,10 @@ constexpr double kPartialWeight = 0.7;
 // expression grows with their square.
 constexpr std::ptrdiff_t kMinAllButOne = 3;
 constexpr std::ptrdiff_t kMaxAllButOne = 6;
+// Nor where more pages than this are found already: among that many, one
+// that lacks a word seldom ranks high, and of common words the pages that
+// lack one are most of the site, long to weigh (`the a of to in`).
+constexpr uint64_t kAllButOneMostFound = 200;
 
 // Pages weighed again by their titles (FindPages), at least.
 constexpr uint64_t kTitleRankDepth = 100;
@@ -1215,7 +1219,8 @@ IndexHits FindPages(sqlite3* database, const std::vector<QueryWord>& queryWords,
         // Not of a name: a page that lacks a part of it is about another.
         const bool inWords = std::all_of(words.begin(), words.end(),
                                          [](const QueryWord& word) { return word.Whole.empty(); });
-        if (ranked && inWords && asked >= kMinAllButOne && asked <= kMaxAllButOne) {
+        if (ranked && inWords && asked >= kMinAllButOne && asked <= kMaxAllButOne &&
+            hits.Total <= kAllButOneMostFound) {
             Statement partial = Prepare(database, kRankSql);
             ranked = partial && rankAll(partial.get(), Matching::AllButOne);
         }
