@@ -181,7 +181,11 @@ bool IsNavigation(const char* tag, const Attributes& attributes) {
           "tocset", "navsettop", "navsetbottom",
           // Doxygen's tooltips over the names in a listing, hidden until
           // pointed at: each a summary of another page.
-          "ttc"}) {
+          "ttc",
+          // Doxygen's rows of the members a class inherits, folded away
+          // until opened: the base classes' members again on every page
+          // below them (334 of Gtk::Image's 383 rows).
+          "inherit", "inherit_header"}) {
         if (HasClass(attributes.Class, name)) return true;
     }
     return false;

@@ -208,6 +208,13 @@ TEST(PageText, FieldsAndSectionsAsGeneratorsWriteThem) {
          "<div class=\"ttc\" id=\"aSprite\"><div class=\"ttname\">sf::Sprite</div><div "
          "class=\"ttdoc\">Drawable representation of a texture.</div></div>",
          "Example sf::Sprite s;", "Example" + end, "", "", "[Exam|Example#]", ""},
+        {"Doxygen: the members a class inherits, folded away, left out",
+         "<h2>Functions</h2><table class=\"memberdecls\"><tr class=\"memitem:a1\"><td>"
+         "set_image()</td></tr><tr class=\"inherit_header pub_methods_classWidget\"><td>"
+         "Functions inherited from Widget</td></tr><tr class=\"memitem:a2 inherit "
+         "pub_methods_classWidget\"><td>show()</td></tr><tr class=\"memdesc:a2 inherit "
+         "pub_methods_classWidget\"><td>Shows the widget.</td></tr></table>",
+         "Functions set_image()", "Functions" + end, "", "", "[Func|Functions#]", ""},
         {"docutils: a parameter's type a word apart from its name",
          "<dl><dt><strong>sort</strong><span class=\"classifier\">bool</span></dt><dd>Sorts."
          "</dd></dl>",
