@@ -1372,6 +1372,10 @@ IndexHits FindPages(sqlite3* database, const std::vector<QueryWord>& queryWords,
 // keeps whether a field holds a word, not how often). Title, summary and lead
 // are short by nature and left alone.
 constexpr double kLengthWeight = 0.7;
+// The text's, more: a page many times the site's average length (a manual's
+// every chapter in one, a book's long introduction) holds the words of most
+// questions somewhere in it.
+constexpr double kTextLengthWeight = 1.2;
 
 // Where the names and the text stand in kLengthFields.
 constexpr size_t kNamesLength = 1;
@@ -1402,11 +1406,12 @@ PageWeights PageWeightsOf(sqlite3* database, size_t entries) {
         for (size_t i = 0; i < kLengthFields.size(); ++i) {
             const double average = pages == 0 ? 0 : total[i] / static_cast<double>(pages);
             const auto length = static_cast<double>(lengths[entry][i]);
+            const double weight = i == kTextLength ? kTextLengthWeight : kLengthWeight;
             weights.Lengths[entry][i] =
                 average <= 0 || length <= average
                     ? 1.0F
-                    : static_cast<float>((1 + kLengthWeight) /
-                                         (1 + kLengthWeight * std::log2(1 + length / average)));
+                    : static_cast<float>((1 + weight) /
+                                         (1 + weight * std::log2(1 + length / average)));
         }
         const auto names = static_cast<double>(lengths[entry][kNamesLength]);
         const auto text = static_cast<double>(lengths[entry][kTextLength]);

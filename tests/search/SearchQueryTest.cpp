@@ -600,6 +600,19 @@ SearchSource DocumentationSite() {
                                " - Demo</title><p>Melting ice on the roof again; calibrate "
                                "the rain probe by hand.</p>");
     }
+    // A short page on captions, and a manual several times the site's
+    // length that holds the same words in passing, one as code.
+    pages.emplace_back("guide/captions.html",
+                       "<title>Captions - Demo</title><h1>Captions</h1><p>What a widget shows "
+                       "beside it.</p><h2>Spaces</h2><p>A label keeps the whitespace of its "
+                       "text; trim takes it off.</p>");
+    std::string manual = "<title>Manual - Demo</title><h1>Manual</h1>";
+    for (int chapter = 0; chapter < 9; ++chapter) {
+        manual += "<p>Chapter " + std::to_string(chapter) + ": a widget draws its frame " +
+                  std::to_string(chapter) + " times a second while the window is open.</p>";
+    }
+    manual += "<p>Labels <code>trim</code> whitespace when asked.</p>";
+    pages.emplace_back("manual.html", manual);
     // The guide named after the things a question asks about, and a guide
     // that holds all its words under headings of its own.
     pages.emplace_back("guide/copies.html",
@@ -739,6 +752,8 @@ TEST(SearchQuery, ThePageAReaderMeansComesFirstAtItsHeading) {
          "rest under a heading",
          "calibrate a probe with melting ice", "/guide/instruments.html",
          "Calibrating a probe in ice"},
+        {"a short page that holds the words, before a long one that holds them in passing",
+         "trim whitespace from a label", "/guide/captions.html", ""},
         {"a module's reference that says it in other words, before its source",
          "convert kelvin to celsius", "/api/temperature.html", "Scales"},
         {"the notes of the version asked for, before those of another that hold its words",
