@@ -240,6 +240,26 @@ TEST(SearchQuery, TheIndexIsKeptForTheSameArchiveOnly) {
 // functions named in short beside guides that say the words in full, a name
 // of what does a thing ("parser"), and a page of functions under headings,
 // each after an anchor of its own.
+// Twelve pages "PATH0.html" to "PATH11.html", titled "TITLE 0" to "TITLE 11",
+// each with the same text: pages that hold a query's words in passing.
+void AddNumberedPages(std::vector<std::pair<std::string, std::string>>& pages,
+                      const std::string& path, const std::string& title, const std::string& text) {
+    for (int number = 0; number < 12; ++number) {
+        pages.emplace_back(
+            path + std::to_string(number) + ".html",
+            "<title>" + title + " " + std::to_string(number) + " - Demo</title>" + text);
+    }
+}
+
+// Paragraphs "BEFORE0AFTER" to "BEFORE(COUNT-1)AFTER": a long page's text.
+std::string NumberedParagraphs(int count, const std::string& before, const std::string& after) {
+    std::string text;
+    for (int number = 0; number < count; ++number) {
+        text += "<p>" + before + std::to_string(number) + after + "</p>";
+    }
+    return text;
+}
+
 SearchSource DocumentationSite() {
     std::vector<std::pair<std::string, std::string>> pages = {
         {"api/struct.Buffer.html",
@@ -407,12 +427,9 @@ SearchSource DocumentationSite() {
     pages.emplace_back("api/demo.Table.to_csv.html",
                        "<title>demo.Table.to_csv - Demo</title><h1>demo.Table.to_csv</h1>"
                        "<p>Write the table to a comma-separated values (csv) file.</p>");
-    for (int note = 0; note < 12; ++note) {
-        pages.emplace_back("notes/release" + std::to_string(note) + ".html",
-                           "<title>Release " + std::to_string(note) +
-                               " - Demo</title><p>A table can now save its rows faster, and "
-                               "read csv from a url.</p><p>Demo 2.4</p>");
-    }
+    AddNumberedPages(pages, "notes/release", "Release",
+                     "<p>A table can now save its rows faster, and read csv from a url.</p>"
+                     "<p>Demo 2.4</p>");
     // A guide that says "write" where a reader says "save", and a page that
     // says "save" of the same things in passing.
     pages.emplace_back("guide/parquet.html",
@@ -528,10 +545,8 @@ SearchSource DocumentationSite() {
                        "<title>Connections - Demo</title><h1>Connections</h1><h2>frobcommit</h2>"
                        "<p>With frobcommit, each change is kept at once; frobcommit is off at "
                        "first.</p>");
-    std::string history = "<title>History - Demo</title><h1>History</h1>";
-    for (int change = 0; change < 40; ++change) {
-        history += "<p>Gizmo " + std::to_string(change) + " draws faster.</p>";
-    }
+    std::string history = "<title>History - Demo</title><h1>History</h1>" +
+                          NumberedParagraphs(40, "Gizmo ", " draws faster.");
     history += "<p>A connection can turn frobcommit on.</p>";
     pages.emplace_back("history.html", history);
     pages.emplace_back("guide/contributing.html",
@@ -594,23 +609,17 @@ SearchSource DocumentationSite() {
                        "<title>Instruments - Demo</title><h1>Instruments</h1><p>What the lab "
                        "measures with.</p><h2>Calibrating a probe in ice</h2><p>Hold the probe in "
                        "ice water and note its offset.</p>");
-    for (int bulletin = 0; bulletin < 12; ++bulletin) {
-        pages.emplace_back("bulletins/" + std::to_string(bulletin) + ".html",
-                           "<title>Bulletin " + std::to_string(bulletin) +
-                               " - Demo</title><p>Melting ice on the roof again; calibrate "
-                               "the rain probe by hand.</p>");
-    }
+    AddNumberedPages(pages, "bulletins/", "Bulletin",
+                     "<p>Melting ice on the roof again; calibrate the rain probe by hand.</p>");
     // A short page on captions, and a manual several times the site's
     // length that holds the same words in passing, one as code.
     pages.emplace_back("guide/captions.html",
                        "<title>Captions - Demo</title><h1>Captions</h1><p>What a widget shows "
                        "beside it.</p><h2>Spaces</h2><p>A label keeps the whitespace of its "
                        "text; trim takes it off.</p>");
-    std::string manual = "<title>Manual - Demo</title><h1>Manual</h1>";
-    for (int chapter = 0; chapter < 9; ++chapter) {
-        manual += "<p>Chapter " + std::to_string(chapter) + ": a widget draws its frame " +
-                  std::to_string(chapter) + " times a second while the window is open.</p>";
-    }
+    std::string manual =
+        "<title>Manual - Demo</title><h1>Manual</h1>" +
+        NumberedParagraphs(13, "Chapter ", ": a widget draws its frame while the window is open.");
     manual += "<p>Labels <code>trim</code> whitespace when asked.</p>";
     pages.emplace_back("manual.html", manual);
     // The guide named after the things a question asks about, and a guide
