@@ -181,12 +181,15 @@ bool IsNavigation(const char* tag, const Attributes& attributes) {
           "tocset", "navsettop", "navsetbottom",
           // Doxygen's tooltips over the names in a listing, hidden until
           // pointed at: each a summary of another page.
-          "ttc",
-          // Doxygen's rows of the members a class inherits, folded away
-          // until opened: the base classes' members again on every page
-          // below them (334 of Gtk::Image's 383 rows).
-          "inherit", "inherit_header"}) {
+          "ttc"}) {
         if (HasClass(attributes.Class, name)) return true;
+    }
+    // Doxygen's rows of the members a class inherits, folded away until
+    // opened: the base classes' members again on every page below them (334
+    // of Gtk::Image's 383 rows).
+    if (IsTag(tag, "tr") &&
+        (HasClass(attributes.Class, "inherit") || HasClass(attributes.Class, "inherit_header"))) {
+        return true;
     }
     return false;
 }
