@@ -14,8 +14,8 @@ bool IsNumber(std::string_view word) {
 
 }  // namespace
 
-std::vector<std::string_view> AskedVersion(const std::vector<QueryWord>& words) {
-    std::vector<std::string_view> parts;
+std::vector<std::string> AskedVersion(const std::vector<QueryWord>& words) {
+    std::vector<std::string> parts;
     for (size_t first = 0; first < words.size(); ++first) {
         // QueryWords gives a dotted number's first part its Number and no
         // Whole, and each further part both.
@@ -35,7 +35,7 @@ std::vector<std::string_view> AskedVersion(const std::vector<QueryWord>& words) 
     return parts;
 }
 
-VersionNamed VersionNamedIn(std::string_view name, const std::vector<std::string_view>& asked) {
+VersionNamed VersionNamedIn(std::string_view name, const std::vector<std::string>& asked) {
     VersionNamed named = VersionNamed::None;
     for (size_t at = 0; at < name.size();) {
         if (!IsDigit(name[at]) || (at > 0 && IsDigit(name[at - 1]))) {

@@ -4,6 +4,7 @@
 // for another version is not, however much it holds the other words.
 #pragma once
 
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -11,7 +12,7 @@
 
 // The parts of the first dotted number of the query ("3", "7" of `3.7`);
 // empty when it asks for none.
-std::vector<std::string_view> AskedVersion(const std::vector<QueryWord>& words);
+std::vector<std::string> AskedVersion(const std::vector<QueryWord>& words);
 
 enum class VersionNamed {
     None,   // the name gives no dotted number, or one that only begins the other
@@ -21,4 +22,4 @@ enum class VersionNamed {
 
 // What dotted numbers `name` gives (digits with dots between, wherever they
 // stand: "v.3.4", "v3.7.x") against `asked` (AskedVersion, not empty).
-VersionNamed VersionNamedIn(std::string_view name, const std::vector<std::string_view>& asked);
+VersionNamed VersionNamedIn(std::string_view name, const std::vector<std::string>& asked);

@@ -1238,7 +1238,7 @@ IndexHits FindPages(sqlite3* database, const std::vector<QueryWord>& queryWords,
     // A query about releases or versions looks for release notes.
     const bool asksReleases = AsksAboutReleases(words);
     const bool asksReleaseNotes = AsksForReleaseNotes(words);
-    const std::vector<std::string_view> version = AskedVersion(words);
+    const std::vector<std::string> version = AskedVersion(words);
     const bool asksRelease =
         !version.empty() && std::any_of(words.begin(), words.end(), [](const QueryWord& word) {
             return IsReleaseWord(word.Word);

@@ -163,9 +163,8 @@ TEST_F(IndexTerms, AWordIsOftenOnAPageByItsShareOfThePage) {
 // A title names the version asked only where it stands whole: not as the
 // end of another number, nor as the start of a longer one.
 TEST_F(IndexTerms, ATitleNamesTheVersionAskedOnlyWhole) {
-    const std::vector<std::string_view> asked =
-        AskedVersion(QueryWords(splitter_, "what's new in 3.4"));
-    ASSERT_EQ(asked, (std::vector<std::string_view>{"3", "4"}));
+    const std::vector<std::string> asked = AskedVersion(QueryWords(splitter_, "what's new in 3.4"));
+    ASSERT_EQ(asked, (std::vector<std::string>{"3", "4"}));
     EXPECT_TRUE(AskedVersion(QueryWords(splitter_, "python 3 and sha256")).empty());
     struct Case {
         const char* name;
