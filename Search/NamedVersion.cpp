@@ -38,7 +38,8 @@ std::vector<std::string> AskedVersion(const std::vector<QueryWord>& words) {
 VersionNamed VersionNamedIn(std::string_view name, const std::vector<std::string>& asked) {
     VersionNamed named = VersionNamed::None;
     for (size_t at = 0; at < name.size();) {
-        if (!IsDigit(name[at]) || (at > 0 && IsDigit(name[at - 1]))) {
+        // Each number is read whole below, so `at` never stands inside one.
+        if (!IsDigit(name[at])) {
             ++at;
             continue;
         }

@@ -782,42 +782,36 @@ std::string MatchExpression(const std::vector<QueryWord>& words, QueryPlan& plan
     }
     if (anyWord && !optional.empty()) expression = "(" + expression + ")";
     if (!optional.empty()) expression += " AND (" + optional + ")";
+    // The required words but `left` (none for words.size()), all of them,
+    // as selecting phrases only.
+    const auto allBut = [&](size_t left) {
+        std::string all;
+        for (size_t word = 0; word < words.size(); ++word) {
+            if (words[word].Optional || word == left) continue;
+            if (!all.empty()) all += " AND ";
+            all += group(word, false, false);
+        }
+        return all;
+    };
     if (matching == Matching::NamedWithoutAll) {
         std::string inTitle;
-        std::string all;
         for (size_t word = 0; word < words.size(); ++word) {
-            if (words[word].Optional) continue;
-            if (word < naming.size() && naming[word]) {
-                if (!inTitle.empty()) inTitle += " OR ";
-                inTitle += group(word, false, false);
-            }
-            if (!all.empty()) all += " AND ";
-            all += group(word, false, false);
+            if (words[word].Optional || word >= naming.size() || !naming[word]) continue;
+            if (!inTitle.empty()) inTitle += " OR ";
+            inTitle += group(word, false, false);
         }
-        expression = "(" + expression + ") AND (({title} : (" + inTitle + ")) NOT (" + all + "))";
+        expression = "(" + expression + ") AND (({title} : (" + inTitle + ")) NOT (" +
+                     allBut(words.size()) + "))";
     }
     if (matching == Matching::AllButOne) {
-        std::vector<size_t> required;
-        for (size_t word = 0; word < words.size(); ++word) {
-            if (!words[word].Optional) required.push_back(word);
-        }
         std::string allButOne;
-        for (const size_t left : required) {
+        for (size_t left = 0; left < words.size(); ++left) {
+            if (words[left].Optional) continue;
             if (!allButOne.empty()) allButOne += " OR ";
-            std::string rest;
-            for (const size_t word : required) {
-                if (word == left) continue;
-                if (!rest.empty()) rest += " AND ";
-                rest += group(word, false, false);
-            }
-            allButOne += "(" + rest + ")";
+            allButOne += "(" + allBut(left) + ")";
         }
-        std::string all;
-        for (const size_t word : required) {
-            if (!all.empty()) all += " AND ";
-            all += group(word, false, false);
-        }
-        expression = "(" + expression + ") AND ((" + allButOne + ") NOT (" + all + "))";
+        expression =
+            "(" + expression + ") AND ((" + allButOne + ") NOT (" + allBut(words.size()) + "))";
     }
     return expression;
 }
@@ -1239,7 +1233,7 @@ IndexHits FindPages(sqlite3* database, const std::vector<QueryWord>& queryWords,
     const bool asksReleases = AsksAboutReleases(words);
     const bool asksReleaseNotes = AsksForReleaseNotes(words);
     const std::vector<std::string> version = AskedVersion(words);
-    const bool asksRelease =
+    const bool asksReleaseOfVersion =
         !version.empty() && std::any_of(words.begin(), words.end(), [](const QueryWord& word) {
             return IsReleaseWord(word.Word);
         });
@@ -1331,7 +1325,7 @@ IndexHits FindPages(sqlite3* database, const std::vector<QueryWord>& queryWords,
                 1.0 + kLinkedWeight * std::log1p(static_cast<double>(linked[i])) / most;
         }
     }
-    if (asksRelease) {
+    if (asksReleaseOfVersion) {
         double others = 0;
         for (size_t i = 0; i < best.size(); ++i) {
             if (!namesVersion[i]) others = std::max(others, best[i].Score);
