@@ -43,6 +43,7 @@ for group in "$@"; do
                           python-openstackclient-doc python-tables-doc libcairo2-doc
                           python-skimage-doc python-ase-doc python-pyqtgraph-doc
                           libgtkmm-4.0-doc flex-doc ncurses-doc libxml2-doc
+                          libsoup-3.0-doc python-pint-doc gettext-doc python-lmfit-doc
                           libeigen3-doc sphinx-doc)
                # nodejs-doc goes with Debian's nodejs only: installing it would remove a
                # machine's own Node.js, which the browser tests use; the node tree is then
