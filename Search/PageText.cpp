@@ -334,6 +334,9 @@ struct HtmlWalk {
     bool inTitle = false;
     bool titleSeen = false;
     bool firstHeadingSeen = false;
+    // The last heading was a manual page's "NAME": the block after it says
+    // what the page is, even where the page is all preformatted blocks.
+    bool afterNameHeading = false;
     bool secondary = false;
     bool noIndex = false;
     bool otherLanguage = false;
@@ -388,6 +391,7 @@ void HtmlWalk::BeginHeading(int level, const OpenElement& element) {
 
 void HtmlWalk::EndHeading() {
     std::string text = TrimHeading(heading.Take());
+    afterNameHeading = headingLevel <= 6 && text == "NAME";
     if (headingLevel <= 6 && !firstHeadingSeen && !text.empty()) {
         firstHeading.Append(text);
         firstHeadingSeen = true;
@@ -491,7 +495,8 @@ void OnStart(void* context, const xmlChar* name, const xmlChar** attributeList) 
     // Doxygen sets code in a "fragment" of one block per line.
     element.Pre = IsTag(tag, "pre") || HasClass(attributes.Class, "fragment");
     element.Code = IsTag(tag, "code") || IsTag(tag, "tt");
-    element.Paragraph = IsTag(tag, "p");
+    element.Paragraph = IsTag(tag, "p") || (element.Pre && walk.afterNameHeading);
+    if (element.Paragraph || element.Pre) walk.afterNameHeading = false;
     const int level = HeadingLevelOf(tag, attributes);
     element.Heading = shown && level > 0 && walk.headingLevel == 0;
     walk.hidden += element.Hidden ? 1 : 0;

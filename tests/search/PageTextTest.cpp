@@ -230,6 +230,15 @@ TEST(PageText, FieldsAndSectionsAsGeneratorsWriteThem) {
              "Title " +
              std::string(78, '=') + " Next: usr_07",
          "*06.1* Switching it on" + end, "", "", "[*06.|*06.1* Switching it on#06.1]", ""},
+        {"a manual page all in preformatted blocks: what its NAME says is the lead",
+         "<h1>resizeterm 3x</h1><pre>resizeterm(3x)</pre><h2>NAME</h2><pre>\n       "
+         "resizeterm - change the terminal size\n</pre><h2>SYNOPSIS</h2><pre>int "
+         "resizeterm(int lines);</pre>",
+         "resizeterm 3x resizeterm(3x) NAME resizeterm - change the terminal size SYNOPSIS int "
+         "resizeterm(int lines);",
+         "resizeterm 3x" + end + " NAME" + end + " SYNOPSIS" + end, "", "",
+         "[resi|resizeterm 3x#][NAME|NAME#][SYNO|SYNOPSIS#]",
+         "resizeterm - change the terminal size " + end},
         {"a program's printed results: a row of a table after a ruler is no heading",
          "<pre>" + std::string(78, '=') + "\nDep. Variable:      y   R-squared:      0.93\n" +
              std::string(78, '=') + "</pre>",
