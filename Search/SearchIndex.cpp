@@ -1354,7 +1354,7 @@ IndexHits FindPages(sqlite3* database, const std::vector<QueryWord>& queryWords,
     best.resize(kept);
     std::move(copies.begin(), copies.end(), std::back_inserter(best));
     for (size_t i = offset; i < best.size() && i < offset + count; ++i) {
-        hits.Pages.push_back({best[i].Entry, std::move(best[i].Title), best[i].Score});
+        hits.Pages.push_back({best[i].Entry, std::move(best[i].Title), best[i].Score, i >= kept});
     }
     return hits;
 }

@@ -81,7 +81,8 @@ bool IsCompleteIndexOf(sqlite3* database, std::string_view identity);
 struct RankedPage {
     uint32_t Entry = 0;
     std::string Title;
-    double Score = 0;  // higher is better
+    double Score = 0;   // higher is better
+    bool Copy = false;  // of a page ranked before it, under another name: after every other
 };
 
 struct IndexHits {

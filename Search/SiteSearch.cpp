@@ -16,6 +16,7 @@
 #include "Search/SearchIndex.h"
 #include "Search/SiteTitle.h"
 #include "Search/TextEncoding.h"
+#include "Search/WordsTogether.h"
 #include "Shared/AnsiText.h"
 
 namespace {
@@ -226,15 +227,15 @@ void SiteSearch::WaitUntilSettled() const {
 }
 
 SearchAnswer SiteSearch::Ask(std::string_view query, uint32_t page) const {
-    return Find(query, std::clamp(page, 1u, kMaxResultPage), kResultsPerPage, true);
+    return Find(query, std::clamp(page, 1u, kMaxResultPage), kResultsPerPage, true, true);
 }
 
 SearchAnswer SiteSearch::AskAll(std::string_view query) const {
-    return Find(query, 1, UINT32_MAX, false);
+    return Find(query, 1, UINT32_MAX, false, true);
 }
 
 SearchAnswer SiteSearch::Find(std::string_view query, uint32_t page, uint32_t count, bool snippets,
-                              const QueryWordCounts* shared) const {
+                              bool rankTogether, const QueryWordCounts* shared) const {
     SearchAnswer answer;
     answer.Query = DropInvalidUtf8(query);
     answer.Page = page;
@@ -250,12 +251,17 @@ SearchAnswer SiteSearch::Find(std::string_view query, uint32_t page, uint32_t co
 
     std::lock_guard guard(lock_);
     const std::vector<QueryWord> words = QueryWords(*splitter_, query);
-    const IndexHits hits =
-        FindPages(query_.get(), words, aids_, uint64_t{page - 1} * count, count, shared);
+    // The first page's best are weighed again by their text (RankByWordsTogether).
+    rankTogether = rankTogether && page == 1;
+    const uint32_t wanted = rankTogether ? std::max(count, kTogetherRankDepth) : count;
+    IndexHits hits =
+        FindPages(query_.get(), words, aids_, uint64_t{page - 1} * count, wanted, shared);
     if (hits.Failed) {
         answer.State = IndexState::Failed;
         return answer;
     }
+    if (rankTogether) RankByWordsTogether(words, hits.Pages);
+    if (hits.Pages.size() > count) hits.Pages.resize(count);
     answer.Total = hits.Total;
     for (const RankedPage& found : hits.Pages) {
         if (found.Entry >= source_.Names.size()) continue;
@@ -272,7 +278,9 @@ SearchAnswer SiteSearch::Find(std::string_view query, uint32_t page, uint32_t co
 
 SearchAnswer SiteSearch::AskRanked(std::string_view query, uint32_t count,
                                    const QueryWordCounts* shared) const {
-    return Find(query, 1, count, false, shared);
+    // A search across archives weighs its own best by their words together
+    // (WeightByWordsTogether), where they are ranked with the others'.
+    return Find(query, 1, count, false, false, shared);
 }
 
 QueryWordCounts SiteSearch::CountWordsOf(std::string_view query) const {
@@ -285,6 +293,60 @@ void SiteSearch::ShowHitOf(std::string_view query, SearchHit& hit, bool deep) co
     if (state_ != IndexState::Ready || hit.Entry >= source_.Names.size()) return;
     std::lock_guard guard(lock_);
     ShowHit(hit.Entry, QueryWords(*splitter_, query), hit, deep);
+}
+
+SiteSearch::PageStart SiteSearch::ReadPageStart(uint32_t entry, size_t limit,
+                                                std::string& content) const {
+    if (!source_.ReadContent(entry, limit, content)) return {};
+    // A compressed entry's start may come out a little short of the limit:
+    // what tells a cut is the entry's length.
+    const bool cut = entry < source_.Sizes.size() ? content.size() < source_.Sizes[entry]
+                                                  : content.size() == limit;
+    // A cut through a character would make the page look like Latin-1: the
+    // cut is moved before the last character.
+    if (cut) {
+        while (!content.empty() && (static_cast<unsigned char>(content.back()) & 0xC0) == 0x80) {
+            content.pop_back();
+        }
+        if (!content.empty() && static_cast<unsigned char>(content.back()) >= 0xC0) {
+            content.pop_back();
+        }
+    }
+    return {true, cut};
+}
+
+double SiteSearch::WeightByWordsTogether(std::string_view query, uint32_t entry) const {
+    if (state_ != IndexState::Ready) return 1.0;
+    std::lock_guard guard(lock_);
+    return TogetherWeight(entry, QueryWords(*splitter_, query));
+}
+
+double SiteSearch::TogetherWeight(uint32_t entry, const std::vector<QueryWord>& words) const {
+    WordsTogether together(*splitter_, words);
+    std::string content;
+    if (together.Asked() < 2 || entry >= source_.Names.size() ||
+        !ReadPageStart(entry, kSnippetContentLimit, content).Read) {
+        return 1.0;
+    }
+    const PageText text =
+        ExtractPageText(source_.Names[entry], content, kMaxPageTextBytes,
+                        [&](std::string_view read, const std::vector<PageSection>& sections) {
+                            return together.ReadEnded(read, sections);
+                        });
+    together.ReadAll(text.Text, text.Sections);
+    if (together.InPage() == 0) return 1.0;
+    return (1.0 + static_cast<double>(together.InOneSection())) /
+           (1.0 + static_cast<double>(together.InPage()));
+}
+
+void SiteSearch::RankByWordsTogether(const std::vector<QueryWord>& words,
+                                     std::vector<RankedPage>& pages) const {
+    // Copies stay after every other page.
+    size_t depth = 0;
+    while (depth < pages.size() && depth < kTogetherRankDepth && !pages[depth].Copy) ++depth;
+    for (size_t i = 0; i < depth; ++i) pages[i].Score *= TogetherWeight(pages[i].Entry, words);
+    std::stable_sort(pages.begin(), pages.begin() + static_cast<std::ptrdiff_t>(depth),
+                     [](const RankedPage& a, const RankedPage& b) { return a.Score > b.Score; });
 }
 
 void SiteSearch::ShowHit(uint32_t entry, const std::vector<QueryWord>& words, SearchHit& hit,
@@ -311,22 +373,9 @@ void SiteSearch::ShowHit(uint32_t entry, const std::vector<QueryWord>& words, Se
     for (const size_t limit : {kSnippetFirstContent, contentLimit}) {
         if (limit > kSnippetFirstContent && !identifier) break;
         std::string content;
-        if (!source_.ReadContent(entry, limit, content)) return;
-        // A compressed entry's start may come out a little short of the
-        // limit: what tells a cut is the entry's length.
-        const bool cut = entry < source_.Sizes.size() ? content.size() < source_.Sizes[entry]
-                                                      : content.size() == limit;
-        // A cut through a character would make the page look like Latin-1:
-        // the cut is moved before the last character.
-        if (cut) {
-            while (!content.empty() &&
-                   (static_cast<unsigned char>(content.back()) & 0xC0) == 0x80) {
-                content.pop_back();
-            }
-            if (!content.empty() && static_cast<unsigned char>(content.back()) >= 0xC0) {
-                content.pop_back();
-            }
-        }
+        const PageStart read = ReadPageStart(entry, limit, content);
+        if (!read.Read) return;
+        const bool cut = read.Cut;
         // The parse stops once the text has a hit with a snippet's length
         // after it, and for a query of several words (whose heading may stand
         // further down), a heading that names them all, or one more part of

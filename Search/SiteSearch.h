@@ -37,6 +37,11 @@ inline constexpr size_t kSnippetTextLimit = size_t{32} * 1024;
 // and a bound on the page's reading.
 inline constexpr size_t kDeepHits = 3;
 
+// Of the first page of results, the best this many are weighed again by
+// whether they hold the words asked together, under one heading
+// (WordsTogether), and ordered anew among themselves.
+inline constexpr uint32_t kTogetherRankDepth = 5;
+
 struct SearchSettings {
     std::string Identity;     // ArchiveIdentity of the archive; empty: no cache
     std::string CacheFolder;  // SearchCacheFolder(); empty: an index in memory
@@ -83,15 +88,37 @@ class SiteSearch {
     // (kDeepHits).
     void ShowHitOf(std::string_view query, SearchHit& hit, bool deep) const;
 
+    // TogetherWeight of the result `entry` for `query`: a search across
+    // archives weighs the best of all theirs so (AskRanked leaves it out).
+    double WeightByWordsTogether(std::string_view query, uint32_t entry) const;
+
     // Waits until the index is ready or has failed (the archive tool's wait).
     void WaitUntilSettled() const;
 
   private:
+    // `rankTogether`: the first page's best are weighed by their words
+    // together (RankByWordsTogether).
     SearchAnswer Find(std::string_view query, uint32_t page, uint32_t count, bool snippets,
-                      const QueryWordCounts* shared = nullptr) const;
+                      bool rankTogether, const QueryWordCounts* shared = nullptr) const;
     void OpenOrBuild();
     void Finished(bool complete);
     void UseForQueries(Database database);
+    // The first `limit` bytes of the entry's content into `content`, a
+    // character cut through left out.
+    struct PageStart {
+        bool Read = false;  // the entry could be read
+        bool Cut = false;   // it is longer than what was read
+    };
+    PageStart ReadPageStart(uint32_t entry, size_t limit, std::string& content) const;
+    // What a result's rank is multiplied by, once its text is read: the
+    // share of the query's words its page holds that one section holds
+    // (WordsTogether), as (1 + in one section) / (1 + in the page); 1 when
+    // it asks fewer than two words or the page holds none.
+    double TogetherWeight(uint32_t entry, const std::vector<QueryWord>& words) const;
+    // Weighs the first kTogetherRankDepth of `pages` so, and orders them anew
+    // among themselves.
+    void RankByWordsTogether(const std::vector<QueryWord>& words,
+                             std::vector<RankedPage>& pages) const;
     // `deep`: for an identifier, the page is read past its first part for
     // the heading that names it.
     void ShowHit(uint32_t entry, const std::vector<QueryWord>& words, SearchHit& hit,

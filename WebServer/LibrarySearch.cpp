@@ -48,8 +48,18 @@ SearchAnswer AskEveryArchive(const LibrarySnapshot& snapshot, const SearchReques
         anyReady || merged.StillBuilding.empty() ? IndexState::Ready : IndexState::Building;
     // Alike ranks keep each archive's own order, and the library's order
     // between archives.
-    std::stable_sort(found.begin(), found.end(),
-                     [](const Found& a, const Found& b) { return a.Hit.Score > b.Hit.Score; });
+    const auto better = [](const Found& a, const Found& b) { return a.Hit.Score > b.Hit.Score; };
+    std::stable_sort(found.begin(), found.end(), better);
+    // The best of all are weighed by whether their pages hold the words
+    // together, as one archive's are, and ordered anew among themselves.
+    if (request.Page == 1) {
+        const size_t depth = std::min<size_t>(found.size(), kTogetherRankDepth);
+        for (size_t i = 0; i < depth; ++i) {
+            found[i].Hit.Score *= found[i].From->Served->Search->WeightByWordsTogether(
+                request.Query, found[i].Hit.Entry);
+        }
+        std::stable_sort(found.begin(), found.begin() + static_cast<std::ptrdiff_t>(depth), better);
+    }
     const size_t first = size_t{request.Page - 1} * kResultsPerPage;
     for (size_t i = first; i < found.size() && i < first + kResultsPerPage; ++i) {
         SearchHit& hit = found[i].Hit;

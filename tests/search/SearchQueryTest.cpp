@@ -374,7 +374,8 @@ SearchSource DocumentationSite() {
          "<a name=\"demo-read-end\"></a><h3>demo_read_end ()</h3><p>Reads the last.</p></div>"},
         {"library/demo.stats.norm.html",
          "<title>demo.stats.norm - Demo</title><h1>demo.stats.norm</h1>"
-         "<p>A normal random variable.</p><h2>Distribution</h2><p>Its shape.</p>"},
+         "<p>A normal random variable: its distribution.</p><h2>Distribution</h2>"
+         "<p>Its shape.</p>"},
         {"man/rotatelogs.html",
          "<title>rotatelogs - Demo</title><h1>rotatelogs</h1><p>Piped logging program to rotate "
          "logs.</p>"},
@@ -384,6 +385,15 @@ SearchSource DocumentationSite() {
         {"guide/sampling.html",
          "<title>Sampling - Demo</title><h1>Sampling</h1>"
          "<p>Draw from a normal distribution.</p>"},
+        {"guide/submarine.html",
+         "<title>Submarine - Demo</title><h1>Submarine</h1><h2>Periscope</h2><p>It rises "
+         "above the water.</p><h2>Glass</h2><p>The lens is ground.</p><h2>Tilt</h2><p>The "
+         "hull may tilt in a storm.</p>"},
+        {"guide/sighting.html",
+         "<title>Sighting - Demo</title><h1>Sighting</h1><p>Finding a ship at sea takes "
+         "patience: the watch keeps to a slow sweep of the horizon, from the bow round to the "
+         "stern, and back, for as long as the boat stays at depth.</p><p>Tilt the periscope "
+         "until the lens shows the horizon.</p>"},
         {"guide/resources.html",
          "<title>Resources - Demo</title><h1>Resources</h1>"
          "<p>Pictures kept inside the program itself.</p>"},
@@ -771,6 +781,9 @@ TEST(SearchQuery, ThePageAReaderMeansComesFirstAtItsHeading) {
          "does slicing make a copy or a view", "/guide/copies.html", ""},
         {"the function named by a short form of the word asked", "inverse of a matrix",
          "/library/demo.linalg.inv.html", ""},
+        {"a page that says the words together, before one that holds each under a heading "
+         "of its own",
+         "tilt the periscope lens", "/guide/sighting.html", ""},
         {"the guide, before a page titled with the words a question opens with",
          "how do I regrid to new coordinates", "/guide/regridding.html", ""},
     };
