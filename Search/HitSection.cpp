@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "Search/DefinedName.h"
+#include "Search/WordsTogether.h"
 
 namespace {
 
@@ -103,16 +104,11 @@ size_t SectionOfHit(const WordSplitter& splitter, const PageText& page,
         }
     }
     if (best == kNoSection) {
-        size_t firstHit = std::string::npos;
-        splitter.Split(page.Text, [&](const WordSplitter::Word& word) {
-            const bool hit = std::any_of(words.begin(), words.end(), [&](const QueryWord& query) {
-                return Finds(query, word);
-            });
-            if (hit) firstHit = word.Start;
-            return !hit;
-        });
-        if (firstHit == std::string::npos) return kNoSection;
-        for (size_t i = 0; i < sections.size() && sections[i].Start <= firstHit; ++i) best = i;
+        // Else the first section that holds the most of the words asked.
+        WordsTogether together(splitter, words);
+        together.ReadAll(page.Text, sections);
+        if (together.InPage() == 0 || together.BestSection() == 0) return kNoSection;
+        best = together.BestSection() - 1;
     }
     return best == 0 ? kNoSection : best;
 }

@@ -14,8 +14,9 @@ inline constexpr size_t kNoSection = static_cast<size_t>(-1);
 
 // The section of `page` (an index into its Sections) that holds the query
 // best: the one whose heading or anchor names most of its words, else the
-// one above the first word of the text the query asks for. kNoSection when
-// that is the page's first heading, which is the page itself, or none.
+// first whose text holds the most of the words it asks for (WordsTogether).
+// kNoSection when that is the page's first heading, which is the page
+// itself, or none.
 size_t SectionOfHit(const WordSplitter& splitter, const PageText& page,
                     const std::vector<QueryWord>& words);
 

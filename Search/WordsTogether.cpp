@@ -46,7 +46,10 @@ void WordsTogether::ReadSection(std::string_view text, size_t end) {
         return held != all_;
     });
     inPage_ |= held;
-    if (std::popcount(held) > std::popcount(best_)) best_ = held;
+    if (std::popcount(held) > std::popcount(best_)) {
+        best_ = held;
+        bestSection_ = sectionsRead_;
+    }
     start_ = end;
 }
 

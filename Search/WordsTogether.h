@@ -32,6 +32,9 @@ class WordsTogether {
 
     size_t InOneSection() const;  // of the section that holds most
     size_t InPage() const;        // of the text read
+    // That section, the first of those that hold as many: 0 for the text
+    // before the first heading, i + 1 for PageText's section i.
+    size_t BestSection() const { return bestSection_; }
 
   private:
     void ReadSection(std::string_view text, size_t end);
@@ -41,6 +44,7 @@ class WordsTogether {
     std::vector<size_t> asked_;  // by place in words_
     uint64_t all_ = 0;           // a bit for each asked word
     uint64_t best_ = 0;
+    size_t bestSection_ = 0;
     uint64_t inPage_ = 0;
     size_t sectionsRead_ = 0;  // of the text before the first heading and each section
     size_t start_ = 0;         // where the next starts

@@ -766,13 +766,13 @@ TEST(SearchQuery, ThePageAReaderMeansComesFirstAtItsHeading) {
          "/changes/2.2.html", ""},
         {"a question that says how to change something asks about no release: the guide, "
          "before release notes with a heading of its words",
-         "how do I change the tint of a theme", "/guide/themes.html", ""},
+         "how do I change the tint of a theme", "/guide/themes.html", "Colors"},
         {"where many pages hold every word in passing, a page that lacks one and holds the "
          "rest under a heading",
          "calibrate a probe with melting ice", "/guide/instruments.html",
          "Calibrating a probe in ice"},
         {"a short page that holds the words, before a long one that holds them in passing",
-         "trim whitespace from a label", "/guide/captions.html", ""},
+         "trim whitespace from a label", "/guide/captions.html", "Spaces"},
         {"a module's reference that says it in other words, before its source",
          "convert kelvin to celsius", "/api/temperature.html", "Scales"},
         {"the notes of the version asked for, before those of another that hold its words",
