@@ -4,6 +4,7 @@
 #include <array>
 #include <map>
 #include <unordered_map>
+#include <unordered_set>
 #include <utility>
 
 #include "Shared/AnsiText.h"
@@ -73,24 +74,42 @@ std::array<std::pair<std::string_view, size_t>, 2> PrefixesOf(std::string_view t
     return prefixes;
 }
 
+// Whether `text` holds a dotted version ("3.0", "2.4.1").
+bool NamesVersion(std::string_view text) {
+    for (size_t at = 1; at + 1 < text.size(); ++at) {
+        const auto digit = [&](size_t i) { return text[i] >= '0' && text[i] <= '9'; };
+        if (text[at] == '.' && digit(at - 1) && digit(at + 1)) return true;
+    }
+    return false;
+}
+
 }  // namespace
 
 std::vector<std::string> CommonTitleEnds(const std::vector<std::string>& titles) {
     std::map<std::string_view, size_t> counts;
+    std::unordered_set<std::string_view> starts;  // of ": " prefixes
     for (const std::string& title : titles) {
         const std::string_view suffix = SuffixOf(title);
         if (!suffix.empty()) ++counts[suffix];
         const std::string_view bracketed = BracketedSuffixOf(title);
         if (!bracketed.empty() && bracketed != suffix) ++counts[bracketed];
-        for (const auto& [prefix, separator] : PrefixesOf(title)) {
+        const auto prefixes = PrefixesOf(title);
+        for (const auto& [prefix, separator] : prefixes) {
             if (!prefix.empty()) ++counts[prefix];
         }
+        if (!prefixes[0].first.empty()) starts.insert(prefixes[0].first);
     }
     const size_t needed =
         std::max(kFewestTitles, std::min(kEnoughTitles, titles.size() * kSharePercent / 100));
+    // A ": " start that gives a version ("Soup – 3.0: Server Basics") is the
+    // project's name on as few titles as kFewestTitles: a reference's pages
+    // of one symbol each ("Soup.Session") may far outnumber its guides.
     std::vector<std::pair<size_t, std::string_view>> common;
     for (const auto& [end, count] : counts) {
-        if (count >= needed) common.emplace_back(count, end);
+        if (count >= needed ||
+            (count >= kFewestTitles && starts.contains(end) && NamesVersion(end))) {
+            common.emplace_back(count, end);
+        }
     }
     std::sort(common.begin(), common.end(), std::greater<>());
     std::vector<std::string> ends;

@@ -16,6 +16,8 @@ TEST(SiteTitle, ThePageOwnTitleWithoutTheSiteName) {
         std::string site;  // each title is `site` with a page's name where "%" stands
         std::string page;
         std::string own;
+        int shared = 30;  // titles of the site's form
+        int others = 0;   // titles of another ("Soup.Session")
     };
     const Case cases[] = {
         {"the site's name after a dash", "% \xE2\x80\x94 Python 3.11 documentation", "json",
@@ -27,6 +29,11 @@ TEST(SiteTitle, ThePageOwnTitleWithoutTheSiteName) {
         {"the manual's name in brackets, as texinfo and javadoc write it",
          "% (GNU Octave (version 7.3.0))", "Copying", "Copying"},
         {"no name shared", "%", "A - B", "A - B"},
+        {"a name with a version before a colon, on a few guides among many pages of a symbol "
+         "each",
+         "Soup \xE2\x80\x93 3.0: %", "Server Basics", "Server Basics", 3, 600},
+        {"a few titles' start, among many, without a version: a part of the site", "Tutorial: %",
+         "Timers", "Tutorial: Timers", 3, 600},
     };
     for (const Case& c : cases) {
         std::vector<std::string> titles;
@@ -34,7 +41,8 @@ TEST(SiteTitle, ThePageOwnTitleWithoutTheSiteName) {
             std::string title = c.site;
             return title.replace(title.find('%'), 1, page);
         };
-        for (int i = 0; i < 30; ++i) titles.push_back(titled("page " + std::to_string(i)));
+        for (int i = 0; i < c.shared; ++i) titles.push_back(titled("page " + std::to_string(i)));
+        for (int i = 0; i < c.others; ++i) titles.push_back("Soup.Symbol" + std::to_string(i));
         const std::vector<std::string> ends = CommonTitleEnds(titles);
         EXPECT_EQ(OwnTitle(titled(c.page), ends), c.own) << c.what;
     }
