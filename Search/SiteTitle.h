@@ -11,7 +11,8 @@
 // What a title starts or ends with beside its own name, at most.
 inline constexpr size_t kMaxSiteMarks = 64;
 
-// The ends of titles that many of `titles` share: a site's name, a book's.
+// The ends of titles that many of `titles` share: a site's name, a book's;
+// and a start that gives a version ("Soup – 3.0: ..."), shared by a few.
 std::vector<std::string> CommonTitleEnds(const std::vector<std::string>& titles);
 
 // `title` without the first of `ends` it starts or ends with.
