@@ -69,13 +69,22 @@ wait_for "! kill -0 ${pids[0]} 2>/dev/null" || fail "closing the window did not 
 wait "${pids[0]}" || fail "the program ended with $? after its window closed"
 
 # Browse: the archive typed into its field after Alt+A, the click on Browse.
+# Wine's winepath now and then prints an error of Wine's own in place of the
+# path: it is asked again until it gives one.
+archive=""
+for _ in $(seq 1 5); do
+    archive=$(winepath -w "$scratch/site.pel" 2>/dev/null || true)
+    [[ $archive =~ ^[A-Za-z]:\\ ]] && break
+    sleep 1
+done
+[[ $archive =~ ^[A-Za-z]:\\ ]] || fail "winepath gave no Windows path: $archive"
 wine "$program" >>"$shots/wine.log" 2>&1 &
 pids+=($!)
 window=$(find_window) || fail "the window did not appear"
 sleep 1
 xdotool windowactivate --sync "$window" 2>/dev/null || xdotool windowfocus --sync "$window"
 xdotool key --window "$window" alt+a
-xdotool type --window "$window" --delay 20 "$(winepath -w "$scratch/site.pel")"
+xdotool type --window "$window" --delay 20 "$archive"
 sleep 0.5
 shot "$window" windows-browse-typed
 click "$window" 460 465  # the caption "Browse" on its button
