@@ -11,6 +11,10 @@
 
 namespace {
 
+bool IsAsciiDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
 // What stands between a page's name and the site's in a title.
 constexpr std::array<std::string_view, 5> kSeparators = {" - ", " -- ", " \xE2\x80\x94 ",
                                                          " \xE2\x80\x93 ", " | "};
@@ -77,8 +81,9 @@ std::array<std::pair<std::string_view, size_t>, 2> PrefixesOf(std::string_view t
 // Whether `text` holds a dotted version ("3.0", "2.4.1").
 bool NamesVersion(std::string_view text) {
     for (size_t at = 1; at + 1 < text.size(); ++at) {
-        const auto digit = [&](size_t i) { return text[i] >= '0' && text[i] <= '9'; };
-        if (text[at] == '.' && digit(at - 1) && digit(at + 1)) return true;
+        if (text[at] == '.' && IsAsciiDigit(text[at - 1]) && IsAsciiDigit(text[at + 1])) {
+            return true;
+        }
     }
     return false;
 }
@@ -165,12 +170,11 @@ std::string_view WithoutNumber(std::string_view title) {
             break;
         }
     }
-    const auto digit = [](char c) { return c >= '0' && c <= '9'; };
     const size_t start = at;
-    if (at < title.size() && digit(title[at])) {
+    if (at < title.size() && IsAsciiDigit(title[at])) {
         while (at < title.size() &&
-               (digit(title[at]) ||
-                (title[at] == '.' && at + 1 < title.size() && digit(title[at + 1])))) {
+               (IsAsciiDigit(title[at]) ||
+                (title[at] == '.' && at + 1 < title.size() && IsAsciiDigit(title[at + 1])))) {
             ++at;
         }
     } else if (labelled) {
@@ -208,7 +212,6 @@ bool IsReleaseNotes(std::string_view ownTitle) {
         }
         title += LowerAsciiChar(ownTitle[at]);
     }
-    const auto digit = [](char c) { return c >= '0' && c <= '9'; };
     for (const std::string_view phrase :
          {"release notes", "release note", "changelog", "change log", "change history",
           "what's new", "whats new"}) {
@@ -221,11 +224,11 @@ bool IsReleaseNotes(std::string_view ownTitle) {
     // "Release 15.9", "SQLite Release 3.5.3 On 2007-11-27".
     for (size_t at = title.find("release "); at != std::string::npos;
          at = title.find("release ", at + 1)) {
-        if (at + 8 < title.size() && digit(title[at + 8])) return true;
+        if (at + 8 < title.size() && IsAsciiDigit(title[at + 8])) return true;
     }
     // A version alone, or after a name joined to it ("pytest-5.2.3", "v2.4").
     size_t start = title.size();
-    while (start > 0 && (digit(title[start - 1]) || title[start - 1] == '.')) --start;
+    while (start > 0 && (IsAsciiDigit(title[start - 1]) || title[start - 1] == '.')) --start;
     const std::string_view version = std::string_view(title).substr(start);
     return version.find('.') != std::string_view::npos && !version.starts_with('.') &&
            !version.ends_with('.') && title.find(' ') == std::string::npos;
